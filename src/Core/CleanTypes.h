@@ -1,0 +1,76 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+enum class CleanCategory {
+    systemData, userCaches, logs, xcode, packageManagers, devCaches, editors, appData, browsers,
+    mail, downloads, iosBackups, trash, projects, installers, appLeftovers, aiSessions, aiCaches,
+    aiModels,
+};
+
+namespace CleanCategories {
+inline constexpr std::array<CleanCategory, 19> allCases = {
+    CleanCategory::systemData, CleanCategory::userCaches,  CleanCategory::logs,
+    CleanCategory::xcode,      CleanCategory::packageManagers, CleanCategory::devCaches,
+    CleanCategory::editors,    CleanCategory::appData,     CleanCategory::browsers,
+    CleanCategory::mail,       CleanCategory::downloads,   CleanCategory::iosBackups,
+    CleanCategory::trash,      CleanCategory::projects,    CleanCategory::installers,
+    CleanCategory::appLeftovers, CleanCategory::aiSessions, CleanCategory::aiCaches,
+    CleanCategory::aiModels,
+};
+}
+
+std::string rawValue(CleanCategory c);
+std::optional<CleanCategory> cleanCategoryFromRawValue(std::string_view raw);
+// Localized display texts.
+std::string title(CleanCategory c);
+std::string summary(CleanCategory c);
+// System symbol name; never localized.
+std::string symbol(CleanCategory c);
+
+enum class Risk : int { safe = 0, review = 1 };
+inline int rawValue(Risk r) { return static_cast<int>(r); }
+std::optional<Risk> riskFromRawValue(long long raw);
+inline bool operator<(Risk a, Risk b) { return rawValue(a) < rawValue(b); }
+
+struct CleanItem {
+    std::filesystem::path url;
+    int64_t size = 0;
+    CleanCategory category = CleanCategory::userCaches;
+    Risk risk = Risk::safe;
+    std::string note;
+    bool permanent = false;
+    bool requiresAdmin = false;
+    std::optional<std::string> adminCommand;
+
+    // Lists key rows and selections by path.
+    std::string id() const { return url.string(); }
+    bool operator==(const CleanItem&) const = default;
+};
+
+struct CleanReport {
+    struct Skip {
+        CleanItem item;
+        std::string reason;
+        bool operator==(const Skip&) const = default;
+    };
+    int64_t freed = 0;
+    int64_t trashed = 0;
+    std::vector<CleanItem> removed;
+    std::vector<Skip> skipped;
+    bool dryRun = false;
+};
+
+// Byte-count texts: file style (1 KB = 1,000 bytes, zero written with a digit)
+// and memory style (1 KB = 1,024 bytes).
+std::string formattedBytes(int64_t bytes);
+std::string formattedMemory(int64_t bytes);
+
+// Stable, largest-first order that every scanner returns.
+void sortLargestFirst(std::vector<CleanItem>& items);

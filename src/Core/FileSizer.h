@@ -1,0 +1,9 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+
+// Allocated bytes of a file or folder tree; 0 when nothing can be measured.
+// Links are never followed; unreadable parts are passed over.
+namespace FileSizer {
+int64_t size(const std::filesystem::path& url);
+}

@@ -1,0 +1,30 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// The cleaning history: history.json in Application Support/Quelto, newest first,
+// at most 500 entries. Every failure is silent.
+namespace History {
+struct Entry {
+    std::string id;  // UUID text, 36 characters
+    std::chrono::system_clock::time_point date;
+    std::string action;
+    int64_t count = 0;
+    int64_t bytes = 0;
+    std::vector<std::string> paths;
+    bool operator==(const Entry&) const = default;
+};
+
+inline constexpr size_t limit = 500;
+
+void record(const Entry& entry);
+std::filesystem::path fileURL();
+void clear();
+// The entries as stored; empty when the file is missing or undecodable.
+std::vector<Entry> entries();
+// A new random identifier in the standard textual form.
+std::string newIdentifier();
+}  // namespace History

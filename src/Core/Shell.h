@@ -1,0 +1,14 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// The one runner of external programs. Synchronous and thread-safe: models call
+// it from a worker. Never throws.
+namespace Shell {
+struct Result {
+    int status = -1;     // exit status; -1 when the program could not start
+    std::string output;  // stdout and stderr interleaved, invalid UTF-8 replaced; or the launch error
+};
+
+Result run(const std::string& program, const std::vector<std::string>& arguments, double timeout);
+}  // namespace Shell

@@ -1,0 +1,1 @@
+#include "Models/QtBridge.h"

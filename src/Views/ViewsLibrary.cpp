@@ -1,0 +1,1 @@
+// The visual kit and screens of the application.
