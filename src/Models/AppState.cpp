@@ -1,0 +1,60 @@
+#include "Models/AppState.h"
+
+#include "Core/Permissions.h"
+
+AppState& AppState::shared() {
+    // Never released: models hold timers and watchers for the whole run.
+    static AppState* instance = new AppState;
+    return *instance;
+}
+
+AppState::AppState(QObject* parent) : QObject(parent), hasFullDiskAccess_(Permissions::hasFullDiskAccess()) {}
+
+void AppState::setTab(AppTab value) {
+    if (tab_ == value) return;
+    tab_ = value;
+    emit tabChanged(value);
+}
+
+void AppState::setCleanMode(CleanMode value) {
+    if (cleanMode_ == value) return;
+    cleanMode_ = value;
+    emit cleanModeChanged(value);
+}
+
+void AppState::setShowHistory(bool value) {
+    if (showHistory_ == value) return;
+    showHistory_ = value;
+    emit showHistoryChanged(value);
+}
+
+void AppState::setShowSettings(bool value) {
+    if (showSettings_ == value) return;
+    showSettings_ = value;
+    emit showSettingsChanged(value);
+}
+
+void AppState::setHasFullDiskAccess(bool value) {
+    if (hasFullDiskAccess_ == value) return;
+    hasFullDiskAccess_ = value;
+    emit hasFullDiskAccessChanged(value);
+}
+
+void AppState::setAppsMode(AppsMode value) {
+    if (appsMode_ == value) return;
+    appsMode_ = value;
+    emit appsModeChanged(value);
+}
+
+bool AppState::isBusy(AppTab tab) const {
+    // No feature model runs work yet on any tab.
+    switch (tab) {
+    case AppTab::clean:
+    case AppTab::apps:
+    case AppTab::optimize:
+    case AppTab::analyze:
+    case AppTab::status:
+        return false;
+    }
+    return false;
+}

@@ -1,0 +1,318 @@
+#include "Platform/UserDefaults.h"
+
+#include "Platform/Locations.h"
+
+#include <plist/plist.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <memory>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace Platform {
+namespace {
+using Value = UserDefaults::Value;
+using Array = UserDefaults::Array;
+using Dictionary = UserDefaults::Dictionary;
+using Date = UserDefaults::Date;
+
+// Property-list dates count from 2001-01-01 00:00:00 UTC.
+constexpr int64_t kReferenceDateOffset = 978307200;
+
+struct PlistFree {
+    void operator()(plist_t p) const { plist_free(p); }
+};
+using PlistPtr = std::unique_ptr<void, PlistFree>;
+
+std::optional<Value> fromPlist(plist_t node);
+
+std::optional<Value> fromPlistDict(plist_t node) {
+    Dictionary dict;
+    plist_dict_iter it = nullptr;
+    plist_dict_new_iter(node, &it);
+    if (!it) return Value(std::move(dict));
+    for (;;) {
+        char* key = nullptr;
+        plist_t item = nullptr;
+        plist_dict_next_item(node, it, &key, &item);
+        if (!item) {
+            free(key);
+            break;
+        }
+        // A value of a type we do not keep (data, UID) is left out alone.
+        if (key) {
+            if (auto v = fromPlist(item)) dict.emplace(key, std::move(*v));
+        }
+        free(key);
+    }
+    free(it);
+    return Value(std::move(dict));
+}
+
+std::optional<Value> fromPlist(plist_t node) {
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+        uint8_t b = 0;
+        plist_get_bool_val(node, &b);
+        return Value(b != 0);
+    }
+    case PLIST_UINT: {
+        uint64_t u = 0;
+        plist_get_uint_val(node, &u);
+        // libplist keeps signed integers in the same 64 bits.
+        return Value(static_cast<int64_t>(u));
+    }
+    case PLIST_REAL: {
+        double d = 0;
+        plist_get_real_val(node, &d);
+        return Value(d);
+    }
+    case PLIST_STRING: {
+        char* s = nullptr;
+        plist_get_string_val(node, &s);
+        std::string text = s ? s : "";
+        free(s);
+        return Value(std::move(text));
+    }
+    case PLIST_DATE: {
+        int32_t sec = 0, usec = 0;
+        plist_get_date_val(node, &sec, &usec);
+        const auto since1970 = std::chrono::seconds(int64_t{sec} + kReferenceDateOffset) +
+                               std::chrono::microseconds(usec);
+        return Value(Date(std::chrono::duration_cast<Date::duration>(since1970)));
+    }
+    case PLIST_ARRAY: {
+        Array arr;
+        const uint32_t n = plist_array_get_size(node);
+        for (uint32_t i = 0; i < n; ++i) {
+            auto v = fromPlist(plist_array_get_item(node, i));
+            // An element we cannot represent would change the array's meaning: keep the
+            // array out as a whole rather than shorten it.
+            if (!v) return std::nullopt;
+            arr.push_back(std::move(*v));
+        }
+        return Value(std::move(arr));
+    }
+    case PLIST_DICT:
+        return fromPlistDict(node);
+    default:
+        return std::nullopt;
+    }
+}
+
+plist_t toPlist(const Value& value) {
+    struct Visitor {
+        plist_t operator()(bool b) const { return plist_new_bool(b ? 1 : 0); }
+        plist_t operator()(int64_t i) const { return plist_new_uint(static_cast<uint64_t>(i)); }
+        plist_t operator()(double d) const { return plist_new_real(d); }
+        plist_t operator()(const std::string& s) const { return plist_new_string(s.c_str()); }
+        plist_t operator()(const Date& d) const {
+            using namespace std::chrono;
+            const auto us = duration_cast<microseconds>(d.time_since_epoch()).count() -
+                            kReferenceDateOffset * 1000000;
+            int64_t sec = us / 1000000;
+            int64_t usec = us % 1000000;
+            if (usec < 0) {
+                usec += 1000000;
+                sec -= 1;
+            }
+            // The file format of this library stores seconds in 32 bits (years 1933...2069).
+            constexpr int64_t lo = std::numeric_limits<int32_t>::min();
+            constexpr int64_t hi = std::numeric_limits<int32_t>::max();
+            if (sec < lo) sec = lo, usec = 0;
+            if (sec > hi) sec = hi, usec = 0;
+            return plist_new_date(static_cast<int32_t>(sec), static_cast<int32_t>(usec));
+        }
+        plist_t operator()(const Array& a) const {
+            plist_t arr = plist_new_array();
+            for (const auto& v : a) plist_array_append_item(arr, toPlist(v));
+            return arr;
+        }
+        plist_t operator()(const Dictionary& d) const {
+            plist_t dict = plist_new_dict();
+            for (const auto& [k, v] : d) plist_dict_set_item(dict, k.c_str(), toPlist(v));
+            return dict;
+        }
+    };
+    return std::visit(Visitor{}, value.v);
+}
+
+bool readWholeFile(const fs::path& file, std::string& out) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool writeAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+}  // namespace
+
+Value Value::stringArray(const std::vector<std::string>& strings) {
+    Array a;
+    a.reserve(strings.size());
+    for (const auto& s : strings) a.emplace_back(s);
+    return Value(std::move(a));
+}
+
+UserDefaults::UserDefaults(fs::path file) : file_(std::move(file)) {}
+
+UserDefaults& UserDefaults::standard() {
+    static UserDefaults* instance = new UserDefaults(fileFor("Quelto"));
+    return *instance;
+}
+
+fs::path UserDefaults::fileFor(const std::string& domain) {
+    return Locations::configHome() / "Quelto" / (domain + ".plist");
+}
+
+void UserDefaults::loadLocked() const {
+    if (loaded_) return;
+    loaded_ = true;
+    unreadable_ = false;
+    values_.clear();
+
+    std::error_code ec;
+    if (!fs::exists(file_, ec)) return;
+    std::string bytes;
+    if (!readWholeFile(file_, bytes) || bytes.size() > std::numeric_limits<uint32_t>::max()) {
+        unreadable_ = true;
+        return;
+    }
+    if (bytes.empty()) return;
+    plist_t root = nullptr;
+    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+    PlistPtr owner(root);
+    if (!root || plist_get_node_type(root) != PLIST_DICT) {
+        unreadable_ = true;
+        return;
+    }
+    if (auto v = fromPlistDict(root)) {
+        if (auto d = v->get<Dictionary>()) values_ = *d;
+    }
+}
+
+bool UserDefaults::writeLocked() {
+    std::error_code ec;
+    const fs::path dir = file_.parent_path();
+    if (!dir.empty()) {
+        fs::create_directories(dir, ec);
+        if (ec) return false;
+    }
+    // A file we could not read may still matter to its owner: keep it aside once
+    // instead of writing over it.
+    if (unreadable_) {
+        fs::path aside = file_;
+        aside += ".unreadable";
+        fs::rename(file_, aside, ec);
+        unreadable_ = false;
+    }
+
+    PlistPtr root(toPlist(Value(values_)));
+    char* xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(root.get(), &xml, &length);
+    if (!xml) return false;
+    std::unique_ptr<char, void (*)(char*)> xmlOwner(xml, plist_to_xml_free);
+
+    std::string tmpl = (dir / ("." + file_.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, xml, length) && ::fsync(fd) == 0;
+    ::fchmod(fd, 0600);
+    ok = (::close(fd) == 0) && ok;
+    if (ok) ok = ::rename(tmpl.c_str(), file_.c_str()) == 0;
+    if (!ok) ::unlink(tmpl.c_str());
+    return ok;
+}
+
+std::optional<Value> UserDefaults::object(const std::string& key) const {
+    std::lock_guard lock(mutex_);
+    loadLocked();
+    auto it = values_.find(key);
+    if (it == values_.end()) return std::nullopt;
+    return it->second;
+}
+
+namespace {
+template <class T>
+std::optional<T> typed(const std::optional<Value>& v) {
+    if (!v) return std::nullopt;
+    if (auto p = v->get<T>()) return *p;
+    return std::nullopt;
+}
+}  // namespace
+
+std::optional<bool> UserDefaults::boolean(const std::string& key) const { return typed<bool>(object(key)); }
+std::optional<int64_t> UserDefaults::integer(const std::string& key) const { return typed<int64_t>(object(key)); }
+std::optional<double> UserDefaults::real(const std::string& key) const { return typed<double>(object(key)); }
+std::optional<std::string> UserDefaults::string(const std::string& key) const {
+    return typed<std::string>(object(key));
+}
+std::optional<Date> UserDefaults::date(const std::string& key) const { return typed<Date>(object(key)); }
+std::optional<Array> UserDefaults::array(const std::string& key) const { return typed<Array>(object(key)); }
+std::optional<Dictionary> UserDefaults::dictionary(const std::string& key) const {
+    return typed<Dictionary>(object(key));
+}
+
+std::optional<std::vector<std::string>> UserDefaults::stringArray(const std::string& key) const {
+    auto arr = array(key);
+    if (!arr) return std::nullopt;
+    std::vector<std::string> out;
+    out.reserve(arr->size());
+    for (const auto& v : *arr) {
+        auto s = v.get<std::string>();
+        if (!s) return std::nullopt;
+        out.push_back(*s);
+    }
+    return out;
+}
+
+std::vector<std::string> UserDefaults::keys() const {
+    std::lock_guard lock(mutex_);
+    loadLocked();
+    std::vector<std::string> out;
+    for (const auto& [k, v] : values_) out.push_back(k);
+    return out;
+}
+
+bool UserDefaults::set(const std::string& key, Value value) {
+    std::lock_guard lock(mutex_);
+    loadLocked();
+    values_[key] = std::move(value);
+    return writeLocked();
+}
+
+bool UserDefaults::remove(const std::string& key) {
+    std::lock_guard lock(mutex_);
+    loadLocked();
+    values_.erase(key);
+    return writeLocked();
+}
+
+void UserDefaults::reload() {
+    std::lock_guard lock(mutex_);
+    loaded_ = false;
+    loadLocked();
+}
+
+}  // namespace Platform
