@@ -228,16 +228,18 @@ bool UserDefaults::writeLocked() {
     }
 
     PlistPtr root(toPlist(Value(values_)));
-    char* xml = nullptr;
+    // Binary, as the platform writes its defaults: dates keep their fraction of a
+    // second there, while the XML form rounds them to whole seconds.
+    char* bytes = nullptr;
     uint32_t length = 0;
-    plist_to_xml(root.get(), &xml, &length);
-    if (!xml) return false;
-    std::unique_ptr<char, void (*)(char*)> xmlOwner(xml, plist_to_xml_free);
+    plist_to_bin(root.get(), &bytes, &length);
+    if (!bytes) return false;
+    std::unique_ptr<char, void (*)(char*)> bytesOwner(bytes, plist_to_bin_free);
 
     std::string tmpl = (dir / ("." + file_.filename().string() + ".XXXXXX")).string();
     const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
     if (fd < 0) return false;
-    bool ok = writeAll(fd, xml, length) && ::fsync(fd) == 0;
+    bool ok = writeAll(fd, bytes, length) && ::fsync(fd) == 0;
     ::fchmod(fd, 0600);
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = ::rename(tmpl.c_str(), file_.c_str()) == 0;
