@@ -1,0 +1,197 @@
+#include "Platform/FileOps.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace Platform::FileOps {
+namespace {
+Status failure(int err) { return {false, std::strerror(err)}; }
+
+// Open folders kept during a walk; deeper trees park the outer ones and come
+// back to them through "..", checked against the folder they were.
+constexpr size_t kOpenLevels = 64;
+
+struct Frame {
+    DIR* dir = nullptr;  // owns the folder's descriptor; nothing while parked
+    std::string name;    // its name inside the frame below
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::set<std::string> failed;  // entries that could not go: not tried again
+};
+
+// Opens the folder `name` inside `parentFd` without following a link.
+DIR* openFolder(int parentFd, const char* name, struct ::stat* st) {
+    const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    DIR* d = ::fstat(fd, st) == 0 ? ::fdopendir(fd) : nullptr;
+    if (!d) {
+        const int e = errno;
+        ::close(fd);
+        errno = e;
+    }
+    return d;
+}
+
+bool isDots(const char* n) { return n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)); }
+
+// Empties and removes the folder `name` inside `parentFd`. The walk lives on the
+// heap, so depth costs no stack and at most kOpenLevels descriptors. It goes on
+// past failures (like rm -rf) and reports the first one.
+Status removeFolder(int parentFd, const char* name, dev_t parentDevice) {
+    Status result;
+    auto noteText = [&](const char* text) {
+        if (result.ok) result = {false, text};
+    };
+    auto note = [&](int err) {
+        if (err != ENOENT) noteText(std::strerror(err));
+    };
+
+    std::vector<Frame> stack;
+    size_t parked = 0;  // stack[0..parked) have no open folder
+    auto fdOf = [&](size_t level) { return ::dirfd(stack[level].dir); };
+
+    // Returns false when `child` could not be entered (the failure is noted).
+    auto enter = [&](int fd, const char* child, dev_t outerDevice) {
+        struct ::stat st {};
+        DIR* d = openFolder(fd, child, &st);
+        if (!d) {
+            const int e = errno;
+            // Replaced by a link or a file since it was examined: remove that instead.
+            if ((e == ELOOP || e == ENOTDIR) && ::unlinkat(fd, child, 0) == 0) return true;
+            note(e == ELOOP || e == ENOTDIR ? errno : e);
+            return false;
+        }
+        // Never walk into another mounted volume: its contents are not part of this
+        // tree, and the mount point itself could not be removed anyway.
+        if (st.st_dev != outerDevice) {
+            ::closedir(d);
+            noteText("can't remove a folder that holds another mounted volume");
+            return false;
+        }
+        stack.push_back({d, child, st.st_dev, st.st_ino, {}});
+        if (stack.size() - parked > kOpenLevels) {
+            ::closedir(stack[parked].dir);
+            stack[parked++].dir = nullptr;
+        }
+        return true;
+    };
+
+    if (!enter(parentFd, name, parentDevice)) return result;
+
+    while (!stack.empty()) {
+        const size_t level = stack.size() - 1;
+        const int fd = fdOf(level);
+        errno = 0;
+        if (const dirent* e = ::readdir(stack[level].dir)) {
+            const char* n = e->d_name;
+            if (isDots(n) || stack[level].failed.count(n)) continue;
+            bool folder = e->d_type == DT_DIR;
+            if (e->d_type == DT_DIR || e->d_type == DT_UNKNOWN) {
+                struct ::stat st {};
+                if (::fstatat(fd, n, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                    if (errno != ENOENT) stack[level].failed.insert(n);
+                    note(errno);
+                    continue;
+                }
+                folder = S_ISDIR(st.st_mode);
+            }
+            if (folder) {
+                const std::string child = n;  // enter may reallocate the stack
+                if (!enter(fd, child.c_str(), stack[level].device)) stack[level].failed.insert(child);
+            } else if (::unlinkat(fd, n, 0) != 0) {
+                if (errno != ENOENT) stack[level].failed.insert(n);
+                note(errno);
+            }
+            continue;
+        }
+        if (errno != 0) note(errno);
+
+        int outer = parentFd;
+        if (level > 0) {
+            Frame& up = stack[level - 1];
+            if (!up.dir) {
+                // Back to a parked folder: it must still be the one we left.
+                struct ::stat st {};
+                DIR* d = openFolder(fd, "..", &st);
+                if (!d || st.st_dev != up.device || st.st_ino != up.inode) {
+                    if (d) ::closedir(d);
+                    for (size_t i = parked; i < stack.size(); ++i) ::closedir(stack[i].dir);
+                    result = {false, "a folder was moved while it was being removed"};
+                    return result;
+                }
+                up.dir = d;
+                parked = level - 1;
+            }
+            outer = fdOf(level - 1);
+        }
+        const std::string done = std::move(stack[level].name);
+        const bool clean = stack[level].failed.empty();
+        ::closedir(stack[level].dir);
+        stack.pop_back();
+        if (::unlinkat(outer, done.c_str(), AT_REMOVEDIR) != 0) {
+            // A folder whose contents could not all go is already reported.
+            if (clean) note(errno);
+            if (!stack.empty() && errno != ENOENT) stack.back().failed.insert(done);
+        }
+    }
+    return result;
+}
+}  // namespace
+
+std::optional<struct ::stat> attributes(const fs::path& p) {
+    struct ::stat st {};
+    if (::lstat(p.c_str(), &st) != 0) return std::nullopt;
+    return st;
+}
+
+bool exists(const fs::path& p) {
+    struct ::stat st {};
+    return ::lstat(p.c_str(), &st) == 0;
+}
+
+std::optional<std::chrono::system_clock::time_point> modificationDate(const fs::path& p) {
+    const auto st = attributes(p);
+    if (!st) return std::nullopt;
+    using namespace std::chrono;
+    return system_clock::time_point(
+        duration_cast<system_clock::duration>(seconds(st->st_mtim.tv_sec) + nanoseconds(st->st_mtim.tv_nsec)));
+}
+
+Status removeRecursively(const fs::path& p) {
+    std::string text = p.native();
+    while (text.size() > 1 && text.back() == '/') text.pop_back();
+    const auto slash = text.find_last_of('/');
+    const std::string name = slash == std::string::npos ? text : text.substr(slash + 1);
+    if (name.empty() || name == "." || name == ".." || text == "/") return failure(EINVAL);
+
+    int parentFd = AT_FDCWD;
+    if (slash != std::string::npos) {
+        const std::string parent = slash == 0 ? std::string("/") : text.substr(0, slash);
+        parentFd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (parentFd < 0) return failure(errno);
+    }
+    Status result;
+    struct ::stat parentSt {}, st {};
+    const int parentStatus = parentFd == AT_FDCWD ? ::stat(".", &parentSt) : ::fstat(parentFd, &parentSt);
+    if (parentStatus != 0) {
+        result = failure(errno);
+    } else if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        result = failure(errno);
+    } else if (!S_ISDIR(st.st_mode)) {
+        if (::unlinkat(parentFd, name.c_str(), 0) != 0) result = failure(errno);
+    } else {
+        result = removeFolder(parentFd, name.c_str(), parentSt.st_dev);
+    }
+    if (parentFd != AT_FDCWD) ::close(parentFd);
+    return result;
+}
+}  // namespace Platform::FileOps

@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Platform/FileOps.h"
+#include "PlatformTestSupport.h"
+
+namespace fs = std::filesystem;
+namespace FileOps = Platform::FileOps;
+using platformtest::readFile;
+using platformtest::TempDir;
+using platformtest::writeFile;
+
+namespace {
+// Outside folder and file that links inside the doomed tree point at.
+struct Outside {
+    fs::path folder, file;
+};
+
+Outside makeOutside(const TempDir& t) {
+    Outside o{t / "outside", t / "outside-file"};
+    writeFile(o.folder / "keep.txt", "keep");
+    writeFile(o.folder / "sub" / "deep.txt", "deep");
+    writeFile(o.file, "file");
+    return o;
+}
+
+void expectIntact(const Outside& o) {
+    EXPECT_EQ(readFile(o.folder / "keep.txt"), "keep");
+    EXPECT_EQ(readFile(o.folder / "sub" / "deep.txt"), "deep");
+    EXPECT_EQ(readFile(o.file), "file");
+}
+}  // namespace
+
+TEST(FileOps, RemovesATreeWithoutFollowingItsLinks) {
+    TempDir t;
+    const Outside outside = makeOutside(t);
+    const fs::path tree = t / "tree";
+    writeFile(tree / "a.txt", "a");
+    writeFile(tree / "nested" / "b" / "c.txt", "c");
+    writeFile(tree / "read-only.txt", "r");
+    ::chmod((tree / "read-only.txt").c_str(), 0444);
+    writeFile(tree / "\xff\xfe-bad" / "\x80.bin", "not utf-8");
+    fs::create_directory_symlink(outside.folder, tree / "to-folder");
+    fs::create_directory_symlink(outside.folder, tree / "nested" / "b" / "deeper-link");
+    fs::create_symlink(outside.file, tree / "to-file");
+    fs::create_symlink(t / "nowhere", tree / "dangling");
+    ASSERT_EQ(::mkfifo((tree / "fifo").c_str(), 0600), 0);
+
+    const auto status = FileOps::removeRecursively(tree);
+    EXPECT_TRUE(status.ok) << status.error;
+    EXPECT_FALSE(FileOps::exists(tree));
+    expectIntact(outside);
+}
+
+TEST(FileOps, RemovesALinkItselfAndNeverItsTarget) {
+    struct Case {
+        const char* name;
+        bool toFolder;
+        const char* suffix;  // how the caller spells the path
+    };
+    const Case cases[] = {
+        {"link to a folder", true, ""},
+        {"link to a folder, trailing slash", true, "/"},
+        {"link to a file", false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir t;
+        const Outside outside = makeOutside(t);
+        const fs::path link = t / "link";
+        if (c.toFolder) fs::create_directory_symlink(outside.folder, link);
+        else fs::create_symlink(outside.file, link);
+        const auto status = FileOps::removeRecursively(link.native() + c.suffix);
+        EXPECT_TRUE(status.ok) << status.error;
+        EXPECT_FALSE(FileOps::exists(link));
+        expectIntact(outside);
+    }
+}
+
+TEST(FileOps, ReportsFailuresAsThePlatformsText) {
+    TempDir t;
+    struct Case {
+        fs::path path;
+        const char* error;
+    };
+    const Case cases[] = {
+        {t / "missing", "No such file or directory"},
+        {t / "missing" / "below", "No such file or directory"},
+        {"", "Invalid argument"},
+        {"/", "Invalid argument"},
+        {t / "..", "Invalid argument"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.native());
+        const auto status = FileOps::removeRecursively(c.path);
+        EXPECT_FALSE(status.ok);
+        EXPECT_EQ(status.error, c.error);
+    }
+    EXPECT_TRUE(FileOps::exists(t.path()));
+}
+
+TEST(FileOps, DeepTreesNeedNoRecursion) {
+    TempDir t;
+    fs::path p = t / "deep";
+    fs::create_directory(p);
+    // Built fd-relative: the full path would exceed PATH_MAX.
+    int fd = ::open(p.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    for (int i = 0; i < 1500; ++i) {
+        ASSERT_EQ(::mkdirat(fd, "level-directory", 0755), 0);
+        const int next = ::openat(fd, "level-directory", O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        ASSERT_GE(fd = next, 0);
+    }
+    ::close(::openat(fd, "leaf", O_WRONLY | O_CREAT, 0644));
+    ::close(fd);
+
+    const auto status = FileOps::removeRecursively(p);
+    EXPECT_TRUE(status.ok) << status.error;
+    EXPECT_FALSE(FileOps::exists(p));
+}
+
+TEST(FileOps, ReadOnlyFolderIsRemovedWithAdministratorRights) {
+    if (::getuid() != 0) GTEST_SKIP() << "needs root";
+    TempDir t;
+    writeFile(t / "tree" / "locked" / "inner.txt", "x");
+    ::chmod((t / "tree" / "locked").c_str(), 0555);
+    const auto status = FileOps::removeRecursively(t / "tree");
+    EXPECT_TRUE(status.ok) << status.error;
+    EXPECT_FALSE(FileOps::exists(t / "tree"));
+}
+
+TEST(FileOps, PermissionDenialIsReportedAndTheRestStillGoes) {
+    if (::getuid() == 0) GTEST_SKIP() << "root is never denied";
+    TempDir t;
+    writeFile(t / "tree" / "locked" / "inner.txt", "x");
+    writeFile(t / "tree" / "free" / "other.txt", "y");
+    ::chmod((t / "tree" / "locked").c_str(), 0555);
+    const auto status = FileOps::removeRecursively(t / "tree");
+    ::chmod((t / "tree" / "locked").c_str(), 0755);
+    EXPECT_FALSE(status.ok);
+    EXPECT_EQ(status.error, "Permission denied");
+    EXPECT_TRUE(FileOps::exists(t / "tree" / "locked" / "inner.txt"));
+    EXPECT_FALSE(FileOps::exists(t / "tree" / "free"));
+}
+
+TEST(FileOps, NeverWalksIntoAnotherMountedVolume) {
+    TempDir t;
+    // Deep enough that the walk has to come back to folders it let go of.
+    fs::path deep = t / "tree";
+    for (int i = 0; i < 100; ++i) deep /= "d";
+    writeFile(t / "tree" / "a.txt", "a");
+    writeFile(deep / "sibling.txt", "s");
+    platformtest::TmpfsMount mount(deep / "mounted");
+    if (!mount.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
+    writeFile(deep / "mounted" / "other-volume.txt", "v");
+
+    const auto status = FileOps::removeRecursively(t / "tree");
+    EXPECT_FALSE(status.ok);
+    EXPECT_NE(status.error.find("mounted volume"), std::string::npos) << status.error;
+    EXPECT_EQ(readFile(deep / "mounted" / "other-volume.txt"), "v");
+    EXPECT_FALSE(FileOps::exists(t / "tree" / "a.txt"));
+    EXPECT_FALSE(FileOps::exists(deep / "sibling.txt"));
+}
+
+TEST(FileOps, AttributesNeverFollowLinks) {
+    TempDir t;
+    writeFile(t / "file", "12345");
+    const timespec times[2] = {{1'000'000'000, 0}, {1'500'000'000, 250'000'000}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (t / "file").c_str(), times, 0), 0);
+    fs::create_symlink(t / "nowhere", t / "dangling");
+
+    EXPECT_EQ(FileOps::attributes(t / "file")->st_size, 5);
+    EXPECT_EQ(FileOps::modificationDate(t / "file"),
+              std::chrono::system_clock::time_point(std::chrono::milliseconds(1'500'000'000'250)));
+    EXPECT_TRUE(FileOps::exists(t / "dangling"));
+    EXPECT_TRUE(S_ISLNK(FileOps::attributes(t / "dangling")->st_mode));
+    EXPECT_FALSE(FileOps::exists(t / "missing"));
+    EXPECT_FALSE(FileOps::attributes(t / "missing"));
+    EXPECT_FALSE(FileOps::modificationDate(t / "missing"));
+}
