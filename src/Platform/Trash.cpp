@@ -1,0 +1,282 @@
+#include "Platform/Trash.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include "Platform/FileOps.h"
+#include "Platform/Locations.h"
+
+namespace fs = std::filesystem;
+
+namespace Platform::Trash {
+namespace {
+const char* const kPrefix = "can't move to the Trash: ";
+const char* const kNoVolumeTrash = "can't move to the Trash: it lies on another volume that has no Trash";
+
+Result failed(const std::string& why) { return {false, why, {}}; }
+Result failedErrno(int err) { return failed(kPrefix + std::string(std::strerror(err))); }
+
+std::string withoutTrailingSlashes(std::string s) {
+    while (s.size() > 1 && s.back() == '/') s.pop_back();
+    return s;
+}
+
+// Whether `inner` is `outer` or lies inside it (both absolute, without trailing slash).
+bool within(const std::string& inner, const std::string& outer) {
+    if (outer == "/") return true;
+    return inner.size() >= outer.size() && inner.compare(0, outer.size(), outer) == 0 &&
+           (inner.size() == outer.size() || inner[outer.size()] == '/');
+}
+
+// The path with links resolved as far as it exists; the missing rest appended as is.
+std::string resolvedAsFarAsItExists(const fs::path& p) {
+    fs::path existing = p;
+    fs::path rest;
+    char buf[PATH_MAX];
+    while (true) {
+        if (::realpath(existing.c_str(), buf)) {
+            fs::path r(buf);
+            if (!rest.empty()) r /= rest;
+            return withoutTrailingSlashes(r.lexically_normal().native());
+        }
+        if (!existing.has_relative_path()) return withoutTrailingSlashes(p.lexically_normal().native());
+        rest = rest.empty() ? existing.filename() : existing.filename() / rest;
+        existing = existing.parent_path();
+    }
+}
+
+std::optional<dev_t> deviceOf(const std::string& path) {
+    struct ::stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return st.st_dev;
+}
+
+// Creates the folder (mode 0700) unless it is there. A folder of another volume's
+// Trash must be a real folder of ours, never a link someone else planted.
+bool makeFolder(const fs::path& p, bool strict) {
+    if (::mkdir(p.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    struct ::stat st {};
+    if (strict) {
+        if (::lstat(p.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
+            errno = ENOTDIR;
+            return false;
+        }
+        return true;
+    }
+    if (::stat(p.c_str(), &st) != 0) return false;
+    if (!S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    return true;
+}
+
+// Creates the folder and every missing folder above it.
+bool makeFolders(const fs::path& p) {
+    fs::path partial;
+    for (const auto& part : p) {
+        partial /= part;
+        if (partial == p.root_path()) continue;
+        if (!makeFolder(partial, false)) return false;
+    }
+    return true;
+}
+
+bool prepareTrash(const fs::path& trash, bool strict) {
+    return makeFolder(trash, strict) && makeFolder(trash / "files", strict) && makeFolder(trash / "info", strict);
+}
+
+std::string deletionDate() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local {};
+    ::localtime_r(&now, &local);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &local);
+    return buf;
+}
+
+// The name in files/ for the k-th try: "name", "name.2", "name.3"… cut short so that
+// "<name>.trashinfo" still fits a file name.
+std::string candidateName(const std::string& name, int k) {
+    const std::string suffix = k == 1 ? std::string() : "." + std::to_string(k);
+    constexpr size_t kMax = NAME_MAX - (sizeof ".trashinfo" - 1);
+    std::string base = name;
+    if (base.size() + suffix.size() > kMax) {
+        size_t cut = kMax - suffix.size();
+        // Don't split a UTF-8 sequence.
+        while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
+        base.resize(cut);
+    }
+    return base + suffix;
+}
+
+bool writeAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Moves without ever replacing an entry another program put there meanwhile.
+int renameNoReplace(const char* from, const char* to) {
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return -1;
+    return ::rename(from, to);
+}
+
+// Every byte but the unreserved ones and "/" as %XX: names need not be UTF-8.
+std::string percentEncoded(const std::string& bytes) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size());
+    for (const unsigned char c : bytes) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                           c == '/' || c == '-' || c == '_' || c == '.' || c == '~';
+        if (plain) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+// Writes the .trashinfo first (claiming a unique name), then moves the item.
+Result moveInto(const fs::path& trash, const std::string& source, const std::string& name,
+                const std::string& pathValue) {
+    const std::string content =
+        "[Trash Info]\nPath=" + percentEncoded(pathValue) + "\nDeletionDate=" + deletionDate() + "\n";
+    for (int k = 1; k <= 100000; ++k) {
+        const std::string candidate = candidateName(name, k);
+        const fs::path info = trash / "info" / (candidate + ".trashinfo");
+        const fs::path target = trash / "files" / candidate;
+        const int fd = ::open(info.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return failedErrno(errno);
+        }
+        const bool written = writeAll(fd, content);
+        const int writeErr = errno;
+        if (::close(fd) != 0 || !written) {
+            ::unlink(info.c_str());
+            return failedErrno(written ? EIO : writeErr);
+        }
+        if (FileOps::exists(target)) {  // a file left without its info
+            ::unlink(info.c_str());
+            continue;
+        }
+        if (renameNoReplace(source.c_str(), target.c_str()) != 0) {
+            const int err = errno;
+            ::unlink(info.c_str());
+            if (err == EEXIST) continue;
+            if (err == EXDEV) return failed(kNoVolumeTrash);
+            return failedErrno(err);
+        }
+        return {true, {}, target};
+    }
+    return failedErrno(EEXIST);
+}
+
+// The highest folder above `folder` on the same volume: that volume's top folder.
+std::string topFolder(const std::string& folder, dev_t device) {
+    fs::path top = folder;
+    while (top.has_relative_path()) {
+        const fs::path up = top.parent_path();
+        const auto d = deviceOf(up.native());
+        if (!d || *d != device) break;
+        top = up;
+    }
+    return top.native();
+}
+
+// The volume's Trash for this user: a valid shared $top/.Trash (sticky, not a link)
+// holding our <uid> folder, otherwise $top/.Trash-<uid>.
+std::optional<fs::path> volumeTrash(const std::string& top) {
+    const std::string uid = std::to_string(::getuid());
+    const fs::path shared = fs::path(top) / ".Trash";
+    struct ::stat st {};
+    if (::lstat(shared.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
+        if (prepareTrash(shared / uid, true)) return shared / uid;
+    }
+    const fs::path own = fs::path(top) / (".Trash-" + uid);
+    if (prepareTrash(own, true)) return own;
+    return std::nullopt;
+}
+
+// Refuses to move a Trash, anything holding it, or what already lies in it.
+std::optional<Result> refusedForTrash(const std::string& item, const std::string& trash) {
+    if (within(trash, item) || item == trash + "/files" || item == trash + "/info")
+        return failed("can't move the Trash to the Trash");
+    if (within(item, trash)) return failed(std::string(kPrefix) + "it is already in the Trash");
+    return std::nullopt;
+}
+}  // namespace
+
+Result moveToTrash(const fs::path& item) {
+    std::error_code ec;
+    const fs::path absolute = item.empty() ? fs::path() : fs::absolute(item, ec);
+    if (absolute.empty() || ec) return failedErrno(ENOENT);
+    const std::string text = withoutTrailingSlashes(absolute.native());
+    const auto slash = text.find_last_of('/');
+    const std::string name = text.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") return failedErrno(EINVAL);
+
+    // The folder holding the item with links resolved; the item itself is never followed.
+    char buf[PATH_MAX];
+    if (!::realpath(slash == 0 ? "/" : text.substr(0, slash).c_str(), buf)) return failedErrno(errno);
+    const std::string folder = buf;
+    const std::string source = folder == "/" ? "/" + name : folder + "/" + name;
+    if (!FileOps::exists(source)) return failedErrno(errno);
+
+    const fs::path homeTrash = Locations::trash();
+    const std::string homeTrashResolved = resolvedAsFarAsItExists(homeTrash);
+    if (auto refused = refusedForTrash(source, homeTrashResolved)) return *refused;
+
+    const auto folderDevice = deviceOf(folder);
+    if (!folderDevice) return failedErrno(errno);
+    // Where the home Trash is (or will be created): its nearest existing folder.
+    fs::path existing = homeTrashResolved;
+    while (!FileOps::exists(existing) && existing.has_relative_path()) existing = existing.parent_path();
+    const auto homeDevice = deviceOf(existing.native());
+
+    if (homeDevice && *homeDevice == *folderDevice) {
+        if (!makeFolders(homeTrash) || !prepareTrash(homeTrash, false)) return failedErrno(errno);
+        return moveInto(homeTrash, source, name, source);
+    }
+
+    const std::string top = topFolder(folder, *folderDevice);
+    const auto trash = volumeTrash(top);
+    if (!trash) return failed(kNoVolumeTrash);
+    if (auto refused = refusedForTrash(source, trash->native())) return *refused;
+    const std::string relative = top == "/" ? source.substr(1) : source.substr(top.size() + 1);
+    return moveInto(*trash, source, name, relative);
+}
+
+bool removeTrashedEntry(const fs::path& entryInFiles) {
+    const fs::path entry = withoutTrailingSlashes(entryInFiles.native());
+    const fs::path files = entry.parent_path();
+    if (entry.filename().empty() || files.filename() != "files") return false;
+    const bool gone = FileOps::removeRecursively(entry).ok || !FileOps::exists(entry);
+    if (gone) {
+        const fs::path info = files.parent_path() / "info" / (entry.filename().native() + ".trashinfo");
+        ::unlink(info.c_str());
+    }
+    return gone;
+}
+}  // namespace Platform::Trash
