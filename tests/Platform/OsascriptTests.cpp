@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <sys/mount.h>
+
+#include "Platform/FileOps.h"
+#include "Platform/Programs.h"
+#include "PlatformTestSupport.h"
+
+namespace fs = std::filesystem;
+using platformtest::readFile;
+using platformtest::TempDir;
+using platformtest::writeFile;
+
+namespace {
+const std::string kTool = QUELTO_BIN_DIR "/osascript";
+using Env = std::vector<std::pair<std::string, std::string>>;
+const Env kNoEscalation = {{"QUELTO_OSASCRIPT_NO_ESCALATION", "1"}};
+
+// The remover's two steps: single-quote the path for the shell, then escape the
+// script for an AppleScript string.
+std::string shellQuoted(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+std::string appleScriptEscaped(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '\\' || c == '"') out += '\\';
+        out += c;
+    }
+    return out;
+}
+std::string adminLine(const std::string& escaped) {
+    return "do shell script \"" + escaped + "\" with administrator privileges";
+}
+
+platformtest::Run osascript(const std::string& shellScript, const Env& env = kNoEscalation) {
+    return platformtest::run({kTool, "-e", adminLine(appleScriptEscaped(shellScript))}, env);
+}
+}  // namespace
+
+TEST(Osascript, AwkwardPathsReachTheShellIntact) {
+    TempDir t;
+    const fs::path a = t / "it's a \"quoted\" back\\slash";
+    const fs::path b = t / "plain $HOME `x` ; name";
+    writeFile(a / "inside", "x");
+    writeFile(b, "y");
+    const std::string script = "status=0; /bin/rm -rf -- " + shellQuoted(a) + " || status=1; /bin/rm -rf -- " +
+                               shellQuoted(b) + " || status=1; exit $status";
+    const auto r = osascript(script);
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_FALSE(Platform::FileOps::exists(a));
+    EXPECT_FALSE(Platform::FileOps::exists(b));
+
+    const auto echoed = osascript("printf '%s' " + shellQuoted(a));
+    EXPECT_EQ(echoed.output, a.native());
+}
+
+TEST(Osascript, AppleScriptEscapesAreUndone) {
+    struct Case {
+        const char* literal;  // as written between the quotes of the AppleScript string
+        const char* output;
+    };
+    const Case cases[] = {
+        {R"(printf '%s' 'a\\b')", R"(a\b)"},
+        {R"(printf '%s' \"dq\")", "dq"},
+        {R"(printf '%s' '\"')", "\""},
+        {R"(printf 'x\ty')", "x\ty"},
+        {R"(printf one\necho two)", "onetwo\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.literal);
+        const auto r = platformtest::run({kTool, "-e", adminLine(c.literal)}, kNoEscalation);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.output, c.output);
+    }
+}
+
+TEST(Osascript, ExitStatusAndOutputPassThrough) {
+    struct Case {
+        const char* script;
+        int status;
+        const char* output;  // contained in the output
+    };
+    const Case cases[] = {
+        {"exit 0", 0, ""},
+        {"echo out; echo err >&2; exit 1", 1, "out\nerr\n"},
+        {"exit 3", 3, "(3)"},
+        {"no-such-command-quelto", 127, "no-such-command-quelto"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        const auto r = osascript(c.script);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_NE(r.output.find(c.output), std::string::npos) << r.output;
+        EXPECT_EQ(r.output.find("-128"), std::string::npos) << "a failed script is no cancelled prompt";
+    }
+}
+
+TEST(Osascript, ACancelledPromptRunsNothing) {
+    TempDir t;
+    const auto r = osascript("touch " + shellQuoted(t / "ran"), {{"QUELTO_OSASCRIPT_CANCEL", "1"}});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("execution error: User canceled. (-128)"), std::string::npos) << r.output;
+    EXPECT_FALSE(Platform::FileOps::exists(t / "ran"));
+}
+
+TEST(Osascript, AcceptsOnlyTheOneForm) {
+    TempDir t;
+    const std::string touch = "touch " + appleScriptEscaped(shellQuoted(t / "ran"));
+    const std::vector<std::vector<std::string>> rejected = {
+        {},
+        {"-e"},
+        {"-l", adminLine(touch)},
+        {"-e", adminLine(touch), "extra"},
+        {"-e", adminLine(touch), "-e", "return 1"},
+        {"-e", "do shell script \"" + touch + "\""},
+        {"-e", "do shell script \"" + touch + "\" with administrator privileges and more"},
+        {"-e", " do shell script \"" + touch + "\" with administrator privileges"},
+        {"-e", "display dialog \"" + touch + "\""},
+        {"-e", "do shell script \"" + touch + " with administrator privileges"},
+        {"-e", "do shell script \"" + touch + "\\q\" with administrator privileges"},
+        {"-e", "do shell script \"" + touch + "\\"},
+    };
+    for (const auto& args : rejected) {
+        std::vector<std::string> argv = {kTool};
+        argv.insert(argv.end(), args.begin(), args.end());
+        SCOPED_TRACE(args.empty() ? "no arguments" : args.back());
+        const auto r = platformtest::run(argv, kNoEscalation);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.output.find("syntax error") != std::string::npos || r.output.find("usage") != std::string::npos)
+            << r.output;
+    }
+    EXPECT_FALSE(Platform::FileOps::exists(t / "ran"));
+}
+
+TEST(Osascript, EscalationEitherRunsTheScriptOrReportsACancel) {
+    // Root is never prompted, so this cannot pop up a password dialog.
+    if (::getuid() != 0) GTEST_SKIP() << "would show a password prompt";
+    TempDir t;
+    const auto r = osascript("touch " + shellQuoted(t / "ran") + "; exit 5", {});
+    if (Platform::FileOps::exists(t / "ran")) {
+        EXPECT_EQ(r.status, 5) << r.output;
+    } else {
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.output.find("(-128)"), std::string::npos) << r.output;
+    }
+}
+
+TEST(Osascript, TellsARefusedPromptFromAFailedScript) {
+    // A fake pkexec in place of the real one, seen only inside this test's own mount namespace.
+    const std::string pkexec = Platform::Programs::path(Platform::Program::pkexec);
+    if (::access(pkexec.c_str(), F_OK) != 0 || !platformtest::privateMountNamespace())
+        GTEST_SKIP() << "needs root and " << pkexec;
+    TempDir t;
+    struct Case {
+        const char* name;
+        const char* pkexecBody;
+        const char* script;
+        int status;
+        bool cancelled, ran;
+    };
+    const Case cases[] = {
+        {"prompt dismissed", "exit 126", "touch ran", 1, true, false},
+        {"not authorized", "echo 'Error executing command as another user: Not authorized' >&2; exit 127",
+         "touch ran", 1, true, false},
+        {"authorized, script fine", "exec \"$@\"", "touch ran", 0, false, true},
+        {"authorized, script says 127", "exec \"$@\"", "touch ran; exit 127", 127, false, true},
+        {"authorized, script says 126", "exec \"$@\"", "touch ran; exit 126", 126, false, true},
+        {"pkexec itself broken", "echo 'pkexec must be setuid root' >&2; exit 1", "touch ran", 1, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path fake = t / "pkexec";
+        writeFile(fake, std::string("#!/bin/sh\n") + c.pkexecBody + "\n");
+        ::chmod(fake.c_str(), 0755);
+        ASSERT_EQ(::mount(fake.c_str(), pkexec.c_str(), nullptr, MS_BIND, nullptr), 0);
+        const auto r = platformtest::run({"/bin/sh", "-c", "cd \"$1\" && exec \"$2\" -e \"$3\"", "sh", t.path(),
+                                          kTool, adminLine(appleScriptEscaped(c.script))});
+        ::umount2(pkexec.c_str(), MNT_DETACH);
+        EXPECT_EQ(r.status, c.status) << r.output;
+        EXPECT_EQ(r.output.find("(-128)") != std::string::npos, c.cancelled) << r.output;
+        EXPECT_EQ(Platform::FileOps::exists(t / "ran"), c.ran);
+        fs::remove(t / "ran");
+    }
+}
