@@ -213,17 +213,26 @@ void UserDefaults::loadLocked() const {
 
 bool UserDefaults::writeLocked() {
     std::error_code ec;
-    const fs::path dir = file_.parent_path();
+    // A settings file kept elsewhere through a symbolic link stays there.
+    fs::path target = file_;
+    if (fs::is_symlink(file_, ec)) {
+        if (auto resolved = fs::weakly_canonical(file_, ec); !ec) target = resolved;
+    }
+    const fs::path dir = target.parent_path();
     if (!dir.empty()) {
         fs::create_directories(dir, ec);
         if (ec) return false;
     }
-    // A file we could not read may still matter to its owner: keep it aside once
+    // A file we could not read may still matter to its owner: keep it aside
     // instead of writing over it.
     if (unreadable_) {
-        fs::path aside = file_;
+        fs::path aside = target;
         aside += ".unreadable";
-        fs::rename(file_, aside, ec);
+        for (int n = 1; fs::exists(fs::symlink_status(aside, ec)) && n < 100; ++n) {
+            aside = target;
+            aside += ".unreadable-" + std::to_string(n);
+        }
+        if (::rename(target.c_str(), aside.c_str()) != 0 && errno != ENOENT) return false;
         unreadable_ = false;
     }
 
@@ -236,13 +245,13 @@ bool UserDefaults::writeLocked() {
     if (!bytes) return false;
     std::unique_ptr<char, void (*)(char*)> bytesOwner(bytes, plist_to_bin_free);
 
-    std::string tmpl = (dir / ("." + file_.filename().string() + ".XXXXXX")).string();
+    std::string tmpl = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
     const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
     if (fd < 0) return false;
     bool ok = writeAll(fd, bytes, length) && ::fsync(fd) == 0;
     ::fchmod(fd, 0600);
     ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(tmpl.c_str(), file_.c_str()) == 0;
+    if (ok) ok = ::rename(tmpl.c_str(), target.c_str()) == 0;
     if (!ok) ::unlink(tmpl.c_str());
     return ok;
 }

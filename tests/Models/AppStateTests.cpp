@@ -94,11 +94,3 @@ TEST(Enumerations, RawValuesAreExactAndInDeclarationOrder) {
     EXPECT_FALSE(appsModeFromRawValue("Uninstall"));
     EXPECT_FALSE(menuBarMetricFromRawValue("CPU usage"));
 }
-
-TEST(Enumerations, TitlesAreTheEnglishTexts) {
-    EXPECT_EQ(title(AppTab::optimize), "Optimize");
-    EXPECT_EQ(title(AppsMode::updates), "Updates");
-    EXPECT_EQ(title(MenuBarMetric::disk), "Free disk space");
-    EXPECT_EQ(title(MenuBarMetric::temperature), "CPU temperature");
-    EXPECT_EQ(glow(AppTab::status), (Rgba{1.00, 0.70, 0.40, 1}));
-}
