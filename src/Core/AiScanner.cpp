@@ -1,0 +1,242 @@
+#include <string_view>
+
+#include "Core/FileSizer.h"
+#include "Core/Localized.h"
+#include "Core/ScanSupport.h"
+#include "Core/SpecialScanners.h"
+#include "Platform/Clock.h"
+#include "Platform/FileOps.h"
+
+namespace fs = std::filesystem;
+using ScanSupport::Clock;
+using ScanSupport::Folder;
+
+namespace {
+constexpr int64_t minimumSize = 16384;
+constexpr int64_t worktreeAgeSeconds = 2592000;
+
+const char* const worktreeRoots[] = {".claude/worktrees", ".codex/worktrees"};
+
+struct Location {
+    const char* path;
+    const char* note;
+};
+const Location cacheLocations[] = {
+    {".claude/debug", "Claude Code debug logs"},
+    {".claude/shell-snapshots", "Claude Code shell snapshots"},
+    {".codex/log", "Codex logs"},
+    {".codex/.tmp", "Codex temp files"},
+    {".cache/codex-runtimes", "Codex runtimes; re-downloaded when needed"},
+    {".gemini/tmp", "Gemini CLI temp files"},
+};
+const Location modelRoots[] = {
+    {".lmstudio/models", "LM Studio"},
+    {".cache/lm-studio/models", "LM Studio"},
+};
+
+CleanItem finding(const fs::path& url, int64_t size, CleanCategory category, Risk risk, std::string note) {
+    return CleanItem{url, size, category, risk, std::move(note), false, false, std::nullopt};
+}
+
+// Existence, the gate, then the size: the walk of a whole tree comes last.
+void admit(std::vector<CleanItem>& out, const fs::path& url, const SafetyGuard& safety, CleanCategory category,
+           Risk risk, std::string note) {
+    if (!Platform::FileOps::exists(url)) return;
+    if (!safety.check(url).isAllowed()) return;
+    const int64_t size = FileSizer::size(url);
+    if (size < minimumSize) return;
+    out.push_back(finding(url, size, category, risk, std::move(note)));
+}
+
+// The English text with "%@" is the translation key; arguments fill the marks in order.
+std::string localizedFormat(const std::string& key, std::initializer_list<std::string_view> args) {
+    std::string text = localized(key);
+    std::string out;
+    auto arg = args.begin();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == '@' && arg != args.end()) {
+            out += *arg++;
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// The last dash-separated piece of an encoded project path ("-Users-me-code-api" → "api").
+std::string projectName(const std::string& folder) {
+    const auto end = folder.find_last_not_of('-');
+    if (end == std::string::npos) return folder;
+    const auto dash = folder.rfind('-', end);
+    const size_t start = dash == std::string::npos ? 0 : dash + 1;
+    return folder.substr(start, end + 1 - start);
+}
+
+void newestBelow(Folder& folder, int level, int depth, Clock::time_point& newest) {
+    while (const dirent* e = folder.next()) {
+        if (ScanSupport::isHidden(e->d_name)) continue;
+        const auto st = folder.status(e->d_name);
+        if (!st) continue;
+        newest = std::max(newest, ScanSupport::modificationTime(*st));
+        if (level < depth && S_ISDIR(st->st_mode)) {
+            Folder child(folder, e->d_name);
+            newestBelow(child, level + 1, depth, newest);
+        }
+    }
+}
+
+// Latest date of the folder and of its non-hidden entries down to `depth` levels.
+Clock::time_point newestModification(const fs::path& folder, int depth) {
+    Clock::time_point newest = Platform::FileOps::modificationDate(folder).value_or(ScanSupport::distantPast());
+    Folder f(folder);
+    if (depth >= 1) newestBelow(f, 1, depth, newest);
+    return newest;
+}
+
+// Numeric-aware order of version names: "1.10.0" comes after "1.9.9".
+int compareVersions(const std::string& a, const std::string& b) {
+    size_t i = 0, j = 0;
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    while (i < a.size() && j < b.size()) {
+        if (digit(a[i]) && digit(b[j])) {
+            while (i < a.size() && a[i] == '0') ++i;
+            while (j < b.size() && b[j] == '0') ++j;
+            size_t ei = i, ej = j;
+            while (ei < a.size() && digit(a[ei])) ++ei;
+            while (ej < b.size() && digit(b[ej])) ++ej;
+            if (ei - i != ej - j) return ei - i < ej - j ? -1 : 1;
+            if (const int c = a.compare(i, ei - i, b, j, ej - j)) return c < 0 ? -1 : 1;
+            i = ei;
+            j = ej;
+        } else {
+            if (a[i] != b[j]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]) ? -1 : 1;
+            ++i;
+            ++j;
+        }
+    }
+    if (i < a.size()) return 1;
+    if (j < b.size()) return -1;
+    return 0;
+}
+
+std::vector<CleanItem> olderVersions(const fs::path& folder, CleanCategory category, const std::string& label,
+                                     const SafetyGuard& safety) {
+    struct Version {
+        std::string name;
+        Clock::time_point date;
+    };
+    std::vector<Version> versions;
+    Folder f(folder);
+    while (const dirent* e = f.next()) {
+        if (ScanSupport::isHidden(e->d_name)) continue;
+        const auto st = f.status(e->d_name);
+        versions.push_back({e->d_name, st ? ScanSupport::modificationTime(*st) : ScanSupport::distantPast()});
+    }
+    if (versions.size() < 2) return {};
+    // Equal dates (a restore, a copy) go to the higher version rather than to
+    // whichever name the folder happens to list first.
+    size_t newest = 0;
+    for (size_t k = 1; k < versions.size(); ++k) {
+        const auto& v = versions[k];
+        const auto& n = versions[newest];
+        if (v.date > n.date || (v.date == n.date && compareVersions(v.name, n.name) > 0)) newest = k;
+    }
+    std::vector<CleanItem> out;
+    const std::string note = label + " · " + localized("older version; the newest stays");
+    for (size_t k = 0; k < versions.size(); ++k) {
+        if (k == newest) continue;
+        const fs::path url = folder / versions[k].name;
+        if (!safety.check(url).isAllowed()) continue;
+        out.push_back(finding(url, FileSizer::size(url), category, Risk::safe, note));
+    }
+    return out;
+}
+}  // namespace
+
+std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGuard& safety, int sessionAgeDays) {
+    std::vector<CleanItem> out;
+    const Clock::time_point now = Platform::clock().now();
+    const Clock::time_point cutoff = ScanSupport::daysBefore(now, sessionAgeDays);
+
+    {
+        const fs::path projects = home / ".claude/projects";
+        Folder root(projects);
+        while (const dirent* p = root.next()) {
+            const std::string project = p->d_name;
+            Folder folder(root, p->d_name);
+            while (const dirent* e = folder.next()) {
+                const std::string name = e->d_name;
+                if (name.size() <= 6 || name.compare(name.size() - 6, 6, ".jsonl") != 0) continue;
+                const auto st = folder.status(e->d_name);
+                if (!st || ScanSupport::modificationTime(*st) >= cutoff) continue;
+                admit(out, projects / project / name, safety, CleanCategory::aiSessions, Risk::safe,
+                      "Claude Code · " + projectName(project));
+            }
+        }
+    }
+
+    {
+        const fs::path sessions = home / ".codex/sessions";
+        Folder root(sessions);
+        while (const dirent* o = root.next()) {
+            const std::string outer = o->d_name;
+            Folder folder(root, o->d_name);
+            while (const dirent* i = folder.next()) {
+                const fs::path url = sessions / outer / i->d_name;
+                if (newestModification(url, 3) >= cutoff) continue;
+                admit(out, url, safety, CleanCategory::aiSessions, Risk::safe,
+                      "Codex · " + localizedFormat("sessions from %@-%@", {outer, i->d_name}));
+            }
+        }
+    }
+
+    const Clock::time_point worktreeCutoff = ScanSupport::before(now, worktreeAgeSeconds);
+    for (const char* rel : worktreeRoots) {
+        const fs::path root = home / rel;
+        Folder folder(root);
+        while (const dirent* e = folder.next()) {
+            const fs::path url = root / e->d_name;
+            if (newestModification(url, 2) >= worktreeCutoff) continue;
+            admit(out, url, safety, CleanCategory::aiSessions, Risk::review,
+                  localized("Agent worktree untouched for 30+ days; uncommitted work in it goes too"));
+        }
+    }
+
+    for (const auto& c : cacheLocations)
+        admit(out, home / c.path, safety, CleanCategory::aiCaches, Risk::safe, c.note);
+
+    for (auto& v : olderVersions(home / ".local/share/claude/versions", CleanCategory::aiCaches, "Claude Code", safety))
+        out.push_back(std::move(v));
+    for (auto& v :
+         olderVersions(home / ".local/share/cursor-agent/versions", CleanCategory::aiCaches, "Cursor Agent", safety))
+        out.push_back(std::move(v));
+
+    for (const auto& m : modelRoots) {
+        const fs::path root = home / m.path;
+        Folder folder(root);
+        while (const dirent* p = folder.next()) {
+            const std::string publisher = p->d_name;
+            Folder inner(folder, p->d_name);
+            while (const dirent* e = inner.next())
+                admit(out, root / publisher / e->d_name, safety, CleanCategory::aiModels, Risk::review,
+                      std::string(m.note) + " · " + publisher);
+        }
+    }
+
+    {
+        const fs::path hub = home / ".cache/huggingface/hub";
+        Folder folder(hub);
+        while (const dirent* e = folder.next()) {
+            const std::string_view name = e->d_name;
+            if (name.rfind("models--", 0) == 0 || name.rfind("datasets--", 0) == 0)
+                admit(out, hub / e->d_name, safety, CleanCategory::aiModels, Risk::review, "Hugging Face");
+        }
+    }
+
+    admit(out, home / ".ollama/models", safety, CleanCategory::aiModels, Risk::review,
+          localized("Ollama · all models (remove single ones with `ollama rm`)"));
+
+    sortLargestFirst(out);
+    return out;
+}

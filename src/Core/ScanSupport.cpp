@@ -1,0 +1,81 @@
+#include "Core/ScanSupport.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace ScanSupport {
+namespace {
+DIR* openFolder(int at, const char* name) {
+    const int fd = ::openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    DIR* d = ::fdopendir(fd);
+    if (!d) ::close(fd);
+    return d;
+}
+}  // namespace
+
+Clock::time_point modificationTime(const struct ::stat& st) {
+    const auto since = std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec);
+    return Clock::time_point(std::chrono::duration_cast<Clock::duration>(since));
+}
+
+Clock::time_point before(Clock::time_point now, int64_t seconds) {
+    using std::chrono::duration_cast;
+    // Worked out in whole seconds, where the span to the earliest time fits.
+    const int64_t nowS = duration_cast<std::chrono::seconds>(now.time_since_epoch()).count();
+    const int64_t minS = duration_cast<std::chrono::seconds>(Clock::duration::min()).count();
+    if (seconds >= nowS - minS - 1) return Clock::time_point::min();
+    if (seconds <= 0) return now;
+    return now - duration_cast<Clock::duration>(std::chrono::seconds(seconds));
+}
+
+std::string lowercasedExtension(const std::string& name) {
+    const auto dot = name.rfind('.');
+    // A leading dot names a hidden file, not an extension.
+    if (dot == std::string::npos || dot == 0) return {};
+    std::string ext = name.substr(dot + 1);
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return ext;
+}
+
+Folder::Folder(const std::filesystem::path& path) : dir_(openFolder(AT_FDCWD, path.c_str())) {}
+
+Folder::Folder(const Folder& parent, const char* name)
+    : dir_(parent.isOpen() ? openFolder(parent.fd(), name) : nullptr) {}
+
+Folder::~Folder() {
+    if (dir_) ::closedir(dir_);
+}
+
+int Folder::fd() const { return dir_ ? ::dirfd(dir_) : -1; }
+
+const dirent* Folder::next() {
+    if (!dir_) return nullptr;
+    while (const dirent* e = ::readdir(dir_)) {
+        const char* n = e->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+        return e;
+    }
+    return nullptr;
+}
+
+std::optional<struct ::stat> Folder::status(const char* name) const {
+    struct ::stat st;
+    if (!dir_ || ::fstatat(fd(), name, &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+    return st;
+}
+
+std::optional<struct ::stat> Folder::status() const {
+    struct ::stat st;
+    if (!dir_ || ::fstat(fd(), &st) != 0) return std::nullopt;
+    return st;
+}
+
+bool Folder::isFolder(const dirent* e) const {
+    if (e->d_type == DT_DIR) return true;
+    if (e->d_type != DT_UNKNOWN) return false;
+    const auto st = status(e->d_name);
+    return st && S_ISDIR(st->st_mode);
+}
+}  // namespace ScanSupport

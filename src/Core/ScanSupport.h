@@ -1,0 +1,52 @@
+#pragma once
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+// fd-relative helpers shared by the disk scanners: nothing here follows a
+// symbolic link or changes the working folder, so scans may run on any thread.
+namespace ScanSupport {
+using Clock = std::chrono::system_clock;
+
+inline Clock::time_point distantPast() { return Clock::time_point::min(); }
+inline Clock::time_point distantFuture() { return Clock::time_point::max(); }
+
+Clock::time_point modificationTime(const struct ::stat& st);
+// now minus the given seconds, saturating instead of overflowing for absurd settings.
+Clock::time_point before(Clock::time_point now, int64_t seconds);
+inline Clock::time_point daysBefore(Clock::time_point now, int64_t days) { return before(now, days * 86400); }
+
+inline bool isHidden(const char* name) { return name[0] == '.'; }
+// The name's extension without its dot, lower-cased ASCII; "" when it has none.
+std::string lowercasedExtension(const std::string& name);
+
+// An open folder read entry by entry. Opening refuses a link at the last
+// component; an unopenable folder lists as empty.
+class Folder {
+public:
+    explicit Folder(const std::filesystem::path& path);
+    Folder(const Folder& parent, const char* name);
+    ~Folder();
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    bool isOpen() const { return dir_ != nullptr; }
+    int fd() const;
+    // The next entry other than "." and ".."; nullptr at the end.
+    const dirent* next();
+    // lstat of one entry, or of the folder itself.
+    std::optional<struct ::stat> status(const char* name) const;
+    std::optional<struct ::stat> status() const;
+    // A real folder, not a link to one (the entry type, else lstat).
+    bool isFolder(const dirent* e) const;
+    bool contains(const char* name) const { return status(name).has_value(); }
+
+private:
+    DIR* dir_ = nullptr;
+};
+}  // namespace ScanSupport

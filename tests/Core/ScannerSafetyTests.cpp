@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include "Core/InstallerFinder.h"
+#include "Core/ProjectPurger.h"
+#include "Core/ScanHome.h"
+#include "Core/SpecialScanners.h"
+
+using namespace scanhome;
+
+namespace {
+// Protected paths, personal and system folders and linked folders, all holding
+// what the scanners would otherwise offer; only the plain places may come back.
+TEST(ScannerSafety, NothingProtectedPersonalOrSystemComesBack) {
+    ScanHome h;
+    const auto old = h.daysAgo(400);
+    const std::vector<std::string> protectedPaths = {"~/code/keep", "~/.lmstudio/models/acme", "~/Downloads/keep.dmg",
+                                                     "~/.codex", "~/.claude/debug/keep.log"};
+    const SafetyGuard guard = h.guard(protectedPaths);
+
+    auto projectAt = [&](const fs::path& rel) {
+        h.file(rel / "package.json", 0, old);
+        h.file(rel / "node_modules/blob", 16);
+    };
+    projectAt("code/ok");
+    projectAt("code/keep");
+    projectAt("code/keep/inner");
+    projectAt("Pictures/site");
+    projectAt("Music/site");
+    projectAt(".ssh/site");
+    projectAt("Library/site");
+    h.file("Library/Developer/Xcode/DerivedData/blob", 16);  // the folder itself is a system folder
+    h.file("realcode/site/package.json", 0, old);
+    h.file("realcode/site/node_modules/blob", 16);
+    h.link(h.home / "realcode", "code/linked");
+
+    h.file("Downloads/ok.dmg", 1, old);
+    h.file("Downloads/keep.dmg", 1, old);
+    h.file("Pictures/photos.dmg", 1, old);
+    h.file(".ssh/key.pkg", 1, old);
+    h.file("Music/album.iso", 1, old);
+
+    h.file(".lmstudio/models/ok/model/w", 4);
+    h.file(".lmstudio/models/acme/model/w", 4);
+    h.file(".codex/log/a", 4);
+    h.file(".codex/worktrees/w/a", 4, old);
+    h.dateTree(".codex/worktrees/w", old);
+    h.file(".claude/debug/keep.log", 4);
+    h.file("realgemini/tmp/t", 4);
+    h.link(h.home / "realgemini", ".gemini");
+
+    std::vector<CleanItem> all;
+    const auto take = [&](std::vector<CleanItem> v) { all.insert(all.end(), v.begin(), v.end()); };
+    take(ProjectPurger::scan({h.home, h.home / "code", h.home / "Pictures", h.home / ".ssh",
+                              h.home / "Library/Developer/Xcode", h.home / "code/linked"},
+                             30, guard));
+    take(InstallerFinder::scan({h.home / "Downloads", h.home, h.home / "Pictures", h.home / ".ssh"}, guard, 7,
+                               h.tmp / "Applications"));
+    take(SpecialScanners::ai(h.home, guard, 90));
+
+    std::vector<std::string> found = paths(all, h.home);
+    std::sort(found.begin(), found.end());
+    // The linked folder's project is found once, where it really lies.
+    EXPECT_EQ(found, (std::vector<std::string>{".lmstudio/models/ok/model", "Downloads/ok.dmg", "code/ok/node_modules",
+                                               "realcode/site/node_modules"}));
+    for (const auto& item : all) EXPECT_TRUE(guard.check(item.url).isAllowed()) << item.url;
+}
+}  // namespace
