@@ -110,6 +110,7 @@ struct StubbornCase {
     const char* script;
     double atMost;
 };
+void PrintTo(const StubbornCase& c, std::ostream* os) { *os << c.script; }
 
 class ShellStubborn : public ::testing::TestWithParam<StubbornCase> {};
 
