@@ -152,14 +152,3 @@ TEST_F(SafetyGuardTest, ProtectedPathsHoldWhenHomeIsReachedThroughALink) {
         EXPECT_EQ(reasonOf(gate.check(p)), c.reason) << p;
     }
 }
-
-TEST(SafetyGuardText, InsideAndStandardized) {
-    EXPECT_TRUE(SafetyGuard::isInside("/a/b", "/a"));
-    EXPECT_TRUE(SafetyGuard::isInside("/a", "/a"));
-    EXPECT_TRUE(SafetyGuard::isInside("/a/b", "/"));
-    EXPECT_FALSE(SafetyGuard::isInside("/ab", "/a"));
-    EXPECT_FALSE(SafetyGuard::isInside("/a", "/a/b"));
-    EXPECT_EQ(SafetyGuard::standardized("/a/./b//c/"), "/a/b/c");
-    EXPECT_EQ(SafetyGuard::standardized("/a/b/../c"), "/a/c");
-    EXPECT_EQ(SafetyGuard::standardized("/"), "/");
-}

@@ -53,13 +53,10 @@ TEST(Shell, OutputAndStatus) {
     }
 }
 
-TEST(Shell, ArgumentsReachTheProgramUninterpreted) {
+TEST(Shell, ArgumentsAreUninterpretedAndEnvironmentInherited) {
     const auto r = Shell::run("/bin/echo", {"$HOME", "*", "a  b", "'q'"}, 10);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.output, "$HOME * a  b 'q'\n");
-}
-
-TEST(Shell, InheritsEnvironment) {
     ScopedEnv env("QUELTO_SHELL_TEST", "inherited");
     EXPECT_EQ(Shell::run("/bin/sh", {"-c", "echo $QUELTO_SHELL_TEST"}, 10).output, "inherited\n");
 }
