@@ -1,0 +1,252 @@
+#include "Platform/Workspace.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <unordered_set>
+
+#include "Platform/Locations.h"
+
+namespace fs = std::filesystem;
+
+namespace Platform::Workspace {
+namespace {
+struct DesktopEntry {
+    std::string id;
+    fs::path file;
+    std::string name;      // Name=
+    std::string program;   // file name of Exec's first word
+    std::string wmClass;   // StartupWMClass=
+    bool hidden = false;   // Hidden=true: the user deleted it
+};
+
+std::string fileName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string lowercased(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// The first word of an Exec line, with the quoting the desktop entry format allows.
+std::string execProgram(const std::string& exec) {
+    size_t i = exec.find_first_not_of(" \t");
+    if (i == std::string::npos) return {};
+    std::string word;
+    if (exec[i] == '"') {
+        for (++i; i < exec.size() && exec[i] != '"'; ++i) {
+            if (exec[i] == '\\' && i + 1 < exec.size()) ++i;
+            word += exec[i];
+        }
+    } else {
+        const auto end = exec.find_first_of(" \t", i);
+        word = exec.substr(i, end == std::string::npos ? std::string::npos : end - i);
+    }
+    return fileName(word);
+}
+
+// Reads the keys we use from the [Desktop Entry] group; unlocalized values only.
+void readEntry(DesktopEntry& entry) {
+    std::ifstream in(entry.file);
+    std::string line;
+    bool inMainGroup = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        if (line[0] == '[') {
+            inMainGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        if (!inMainGroup) continue;
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        std::string key = line.substr(0, eq);
+        while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.pop_back();
+        std::string value = line.substr(eq + 1);
+        value.erase(0, value.find_first_not_of(" \t"));
+        if (key == "Name" && entry.name.empty()) entry.name = value;
+        else if (key == "Exec" && entry.program.empty()) entry.program = execProgram(value);
+        else if (key == "StartupWMClass") entry.wmClass = value;
+        else if (key == "Hidden") entry.hidden = value == "true";
+    }
+}
+
+// Every desktop file below one applications folder, sub-folders included, with its id.
+void collect(const fs::path& folder, const std::string& prefix, int depth, std::vector<DesktopEntry>& out) {
+    if (depth > 8) return;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string n = e->d_name;
+        if (n == "." || n == "..") continue;
+        const fs::path p = folder / n;
+        struct stat st;
+        if (::stat(p.c_str(), &st) != 0) continue;
+        if (S_ISDIR(st.st_mode)) {
+            collect(p, prefix + n + "-", depth + 1, out);
+        } else if (n.size() > 8 && n.compare(n.size() - 8, 8, ".desktop") == 0) {
+            DesktopEntry entry;
+            entry.id = prefix + n.substr(0, n.size() - 8);
+            entry.file = p;
+            out.push_back(std::move(entry));
+        }
+    }
+    ::closedir(dir);
+}
+
+// Desktop files in precedence order, unread: an id found in an earlier folder
+// hides the same id further down (even when that earlier one is Hidden).
+std::vector<DesktopEntry> desktopFiles(const std::vector<fs::path>& appDirs) {
+    std::vector<DesktopEntry> all;
+    std::unordered_set<std::string> seen;
+    for (const auto& dir : appDirs) {
+        std::vector<DesktopEntry> here;
+        collect(dir, "", 0, here);
+        for (auto& entry : here)
+            if (seen.insert(entry.id).second) all.push_back(std::move(entry));
+    }
+    return all;
+}
+
+std::vector<DesktopEntry> installedEntries(const std::vector<fs::path>& appDirs) {
+    std::vector<DesktopEntry> all;
+    for (auto& entry : desktopFiles(appDirs)) {
+        readEntry(entry);
+        if (!entry.hidden) all.push_back(std::move(entry));
+    }
+    return all;
+}
+
+std::string readSmallFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::string s;
+    char buf[4096];
+    while (in.read(buf, sizeof buf) || in.gcount() > 0) {
+        s.append(buf, static_cast<size_t>(in.gcount()));
+        if (s.size() > 65536) break;
+    }
+    return s;
+}
+
+bool isNumber(const char* s) {
+    if (!*s) return false;
+    for (; *s; ++s)
+        if (*s < '0' || *s > '9') return false;
+    return true;
+}
+}  // namespace
+
+std::vector<fs::path> applicationDirectories() {
+    std::vector<fs::path> dirs{Locations::dataHome() / "applications"};
+    const char* env = std::getenv("XDG_DATA_DIRS");
+    const std::string list = env && *env ? env : "/usr/local/share:/usr/share";
+    size_t i = 0;
+    while (i <= list.size()) {
+        size_t j = list.find(':', i);
+        if (j == std::string::npos) j = list.size();
+        const std::string d = list.substr(i, j - i);
+        if (!d.empty() && d[0] == '/') dirs.push_back(fs::path(d) / "applications");
+        i = j + 1;
+    }
+    return dirs;
+}
+
+std::vector<RunningApp> runningApplications(const fs::path& procRoot, const std::vector<fs::path>& appDirs,
+                                            uid_t user) {
+    std::vector<RunningApp> apps;
+    DIR* dir = ::opendir(procRoot.c_str());
+    if (!dir) return apps;
+    std::optional<std::vector<DesktopEntry>> entries;  // read only when a process needs it
+    while (const dirent* e = ::readdir(dir)) {
+        if (!isNumber(e->d_name)) continue;
+        const fs::path p = procRoot / e->d_name;
+        struct stat st;
+        if (::stat(p.c_str(), &st) != 0 || st.st_uid != user) continue;
+        // Kernel threads and zombies have no command line.
+        if (readSmallFile(p / "cmdline").empty()) continue;
+
+        RunningApp app;
+        app.pid = static_cast<pid_t>(std::atol(e->d_name));
+        bool fromComm = false;
+        char buf[PATH_MAX];
+        const ssize_t n = ::readlink((p / "exe").c_str(), buf, sizeof buf - 1);
+        if (n > 0) {
+            std::string target(buf, static_cast<size_t>(n));
+            const std::string deleted = " (deleted)";
+            if (target.size() > deleted.size() &&
+                target.compare(target.size() - deleted.size(), deleted.size(), deleted) == 0)
+                target.erase(target.size() - deleted.size());
+            app.name = fileName(target);
+        }
+        if (app.name.empty()) {
+            app.name = readSmallFile(p / "comm");
+            while (!app.name.empty() && (app.name.back() == '\n' || app.name.back() == '\0')) app.name.pop_back();
+            fromComm = true;
+        }
+        if (app.name.empty()) continue;
+
+        if (!entries) entries = installedEntries(appDirs);
+        const std::string lower = lowercased(app.name);
+        for (const auto& entry : *entries) {
+            // comm holds at most 15 bytes of the program name.
+            const bool programMatches =
+                !entry.program.empty() &&
+                (entry.program == app.name || (fromComm && app.name.size() == 15 &&
+                                               entry.program.compare(0, 15, app.name) == 0));
+            if (programMatches || (!entry.wmClass.empty() && lowercased(entry.wmClass) == lower)) {
+                app.bundleID = entry.id;
+                if (!entry.name.empty()) app.title = entry.name;
+                break;
+            }
+        }
+        apps.push_back(std::move(app));
+    }
+    ::closedir(dir);
+    return apps;
+}
+
+std::set<std::string> runningNames(const std::vector<RunningApp>& apps) {
+    std::set<std::string> names;
+    for (const auto& app : apps) {
+        names.insert(app.name);
+        if (app.title) names.insert(*app.title);
+    }
+    return names;
+}
+
+std::set<std::string> runningBundleIDs(const std::vector<RunningApp>& apps) {
+    std::set<std::string> ids;
+    for (const auto& app : apps)
+        if (app.bundleID) ids.insert(*app.bundleID);
+    return ids;
+}
+
+std::optional<fs::path> urlForApplication(const std::string& bundleID, const std::vector<fs::path>& appDirs) {
+    if (bundleID.empty() || bundleID.find('/') != std::string::npos) return std::nullopt;
+    for (auto& entry : desktopFiles(appDirs)) {
+        if (entry.id != bundleID) continue;
+        readEntry(entry);
+        if (entry.hidden) return std::nullopt;
+        return entry.file;
+    }
+    return std::nullopt;
+}
+
+std::string displayName(const fs::path& item) {
+    const std::string name = item.filename().string();
+    if (name.size() > 8 && name.compare(name.size() - 8, 8, ".desktop") == 0) {
+        DesktopEntry entry;
+        entry.file = item;
+        readEntry(entry);
+        return entry.name.empty() ? name.substr(0, name.size() - 8) : entry.name;
+    }
+    return name;
+}
+}  // namespace Platform::Workspace
