@@ -100,11 +100,4 @@ TEST_F(InstallerFinderTest, MacOSInstallerAppsAreAlwaysSafe) {
     EXPECT_TRUE(InstallerFinder::macOSInstallers(guard(), h.tmp / "missing").empty());
 }
 
-TEST_F(InstallerFinderTest, LinksAreNotFollowed) {
-    h.file("elsewhere/big.dmg", 20);
-    h.file("elsewhere/dir/deep.dmg", 20);
-    h.link(h.home / "elsewhere/dir", "Downloads/linkdir");
-    h.link(h.home / "elsewhere", "Desktop");
-    EXPECT_TRUE(scan(roots()).empty());
-}
 }  // namespace

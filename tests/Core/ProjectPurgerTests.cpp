@@ -137,14 +137,6 @@ TEST_F(ProjectPurgerTest, OverlappingRootsWalkEachFolderOnce) {
     EXPECT_TRUE(scan({}).empty());
 }
 
-TEST_F(ProjectPurgerTest, LinksAreNeverFollowed) {
-    project(h, "real/app", {"package.json"}, {{"node_modules", 20}}, h.daysAgo(60));
-    h.link(h.home / "real", "code/linked");
-    h.link(h.home / "real/app/node_modules", "code/p/node_modules");
-    h.file("code/p/package.json", 0);
-    EXPECT_TRUE(scan({h.home / "code"}).empty());
-}
-
 TEST_F(ProjectPurgerTest, ProjectActivityIgnoresArtifactFolders) {
     h.file("p/README", 0, h.daysAgo(5));
     h.file("p/src/x", 0);

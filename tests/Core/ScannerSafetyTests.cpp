@@ -32,12 +32,18 @@ TEST(ScannerSafety, NothingProtectedPersonalOrSystemComesBack) {
     h.file("realcode/site/package.json", 0, old);
     h.file("realcode/site/node_modules/blob", 16);
     h.link(h.home / "realcode", "code/linked");
+    h.link(h.home / "realcode/site/node_modules", "code/ok2/node_modules");
+    h.file("code/ok2/package.json", 0, old);
 
     h.file("Downloads/ok.dmg", 1, old);
     h.file("Downloads/keep.dmg", 1, old);
     h.file("Pictures/photos.dmg", 1, old);
     h.file(".ssh/key.pkg", 1, old);
     h.file("Music/album.iso", 1, old);
+    h.file("elsewhere/big.dmg", 1, old);
+    h.file("elsewhere/dir/deep.dmg", 1, old);
+    h.link(h.home / "elsewhere/dir", "Downloads/linkdir");
+    h.link(h.home / "elsewhere", "Desktop");
 
     h.file(".lmstudio/models/ok/model/w", 4);
     h.file(".lmstudio/models/acme/model/w", 4);
@@ -53,15 +59,15 @@ TEST(ScannerSafety, NothingProtectedPersonalOrSystemComesBack) {
     take(ProjectPurger::scan({h.home, h.home / "code", h.home / "Pictures", h.home / ".ssh",
                               h.home / "Library/Developer/Xcode", h.home / "code/linked"},
                              30, guard));
-    take(InstallerFinder::scan({h.home / "Downloads", h.home, h.home / "Pictures", h.home / ".ssh"}, guard, 7,
+    take(InstallerFinder::scan({h.home / "Downloads", h.home / "Desktop", h.home, h.home / "Pictures", h.home / ".ssh"}, guard, 7,
                                h.tmp / "Applications"));
     take(SpecialScanners::ai(h.home, guard, 90));
 
     std::vector<std::string> found = paths(all, h.home);
     std::sort(found.begin(), found.end());
-    // The linked folder's project is found once, where it really lies.
+    // What links point at is found once, where it really lies.
     EXPECT_EQ(found, (std::vector<std::string>{".lmstudio/models/ok/model", "Downloads/ok.dmg", "code/ok/node_modules",
-                                               "realcode/site/node_modules"}));
+                                               "elsewhere/big.dmg", "realcode/site/node_modules"}));
     for (const auto& item : all) EXPECT_TRUE(guard.check(item.url).isAllowed()) << item.url;
 }
 }  // namespace
