@@ -96,6 +96,9 @@ CleanReport Cleaner::clean(const std::vector<CleanItem>& items, const std::strin
                     const auto status = Platform::FileOps::removeRecursively(item.url);
                     ok = status.ok;
                     error = status.error;
+                    // An entry deleted from the Trash must not leave its .trashinfo behind.
+                    if (ok && Platform::Trash::isHomeTrashEntry(item.url))
+                        Platform::Trash::removeTrashedEntry(item.url);
                 } else {
                     const auto result = Platform::Trash::moveToTrash(item.url);
                     ok = result.ok;

@@ -16,7 +16,17 @@ std::string expandTilde(const std::string& p, const std::string& home) {
 
 SafetyGuard::SafetyGuard(fs::path home, std::vector<std::string> protectedPaths,
                          std::vector<fs::path> extraRoots)
-    : home_(std::move(home)), protectedPaths_(std::move(protectedPaths)), extraRoots_(std::move(extraRoots)) {}
+    : home_(std::move(home)), protectedPaths_(std::move(protectedPaths)), extraRoots_(std::move(extraRoots)) {
+    const std::string homePath = standardized(home_.string());
+    const std::string envHome = standardized(Platform::Locations::home().string());
+    for (const auto& f : {Platform::Locations::trash(), Platform::Locations::trashFiles(),
+                          Platform::Locations::trashInfo()}) {
+        std::string t = standardized(f.string());
+        trashFolders_.push_back(t);
+        if (envHome != homePath && envHome != "/" && isInside(t, envHome))
+            trashFolders_.push_back(homePath + t.substr(envHome.size()));
+    }
+}
 
 const std::vector<std::string>& SafetyGuard::neverRemove() {
     static const std::vector<std::string> list = {
@@ -159,6 +169,8 @@ SafetyGuard::Verdict SafetyGuard::check(const fs::path& url) const {
         if (p != homePath) rel = p.substr(homePath.size() + (homePath.back() == '/' ? 0 : 1));
         for (const auto& e : neverRemove())
             if (rel == e) return Verdict::refuse("system folder");
+        for (const auto& t : trashFolders_)
+            if (p == t) return Verdict::refuse("system folder");
         for (const auto& e : neverInside())
             if (isInside(rel, e)) return Verdict::refuse("personal data");
     }

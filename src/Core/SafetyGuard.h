@@ -40,4 +40,6 @@ private:
     std::filesystem::path home_;
     std::vector<std::string> protectedPaths_;
     std::vector<std::filesystem::path> extraRoots_;
+    // The user's Trash and its two folders: what ".Trash" stands for on this platform.
+    std::vector<std::string> trashFolders_;
 };

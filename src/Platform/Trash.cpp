@@ -279,4 +279,14 @@ bool removeTrashedEntry(const fs::path& entryInFiles) {
     }
     return gone;
 }
+
+bool isHomeTrashEntry(const fs::path& item) {
+    const fs::path entry = withoutTrailingSlashes(item.native());
+    if (entry.filename().empty()) return false;
+    std::error_code ec;
+    const fs::path parent = fs::weakly_canonical(entry.parent_path(), ec);
+    if (ec) return false;
+    const fs::path files = fs::weakly_canonical(Locations::trashFiles(), ec);
+    return !ec && parent == files;
+}
 }  // namespace Platform::Trash

@@ -17,4 +17,8 @@ Result moveToTrash(const std::filesystem::path& item);
 
 // Deletes one entry of a Trash files/ folder together with its .trashinfo.
 bool removeTrashedEntry(const std::filesystem::path& entryInFiles);
+
+// Whether the item is an entry of the user's own Trash (its files/ folder),
+// whichever way the home folder is written.
+bool isHomeTrashEntry(const std::filesystem::path& item);
 }  // namespace Platform::Trash

@@ -338,3 +338,15 @@ TEST_F(CleanerTest, EmptyTrash) {
     EXPECT_EQ(info, pin.ok() ? std::vector<std::string>{"stuck.trashinfo"} : std::vector<std::string>{});
     EXPECT_FALSE(fs::exists(History::fileURL()));
 }
+
+TEST_F(CleanerTest, DeletingATrashEntryDropsItsInfoFile) {
+    writeFile(home / "old/report.pdf", std::string(20000, 'r'));
+    ASSERT_TRUE(Platform::Trash::moveToTrash(home / "old/report.pdf").ok);
+    const fs::path entry = Platform::Locations::trashFiles() / "report.pdf";
+    const CleanItem item{entry, FileSizer::size(entry), CleanCategory::trash, Risk::safe, "Already in the Trash",
+                         true, false, std::nullopt};
+    const auto report = clean({item});
+    ASSERT_EQ(report.removed.size(), 1u);
+    EXPECT_FALSE(Platform::FileOps::exists(entry));
+    EXPECT_FALSE(Platform::FileOps::exists(Platform::Locations::trashInfo() / "report.pdf.trashinfo"));
+}

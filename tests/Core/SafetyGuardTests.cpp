@@ -25,6 +25,7 @@ protected:
     fs::path home = tmp / "Users/u";
     fs::path systemRoot = tmp / "Library/Caches";
     ScopedEnv homeEnv{"HOME", home.string()};
+    ScopedEnv dataEnv{"XDG_DATA_HOME", std::nullopt};
 
     void SetUp() override {
         fs::create_directories(home / "real/b");
@@ -71,6 +72,11 @@ TEST_F(SafetyGuardTest, HomeFolderReasons) {
         {"~/.config", kSystem},
         {"~/.config/tool/cache", kAllowed},
         {"~/.Trash", kSystem},
+        // This platform's Trash stands where ".Trash" stands on a Mac; its entries may go.
+        {"~/.local/share/Trash", kSystem},
+        {"~/.local/share/Trash/files", kSystem},
+        {"~/.local/share/Trash/info", kSystem},
+        {"~/.local/share/Trash/files/old.pdf", kAllowed},
         {"~/Downloads/setup.dmg", kAllowed},
         {"@/Users/u2/x", kOutside},
         {"@/Users/other/x", kOutside},
