@@ -138,10 +138,15 @@ int main(int argc, char** argv) {
     char folder[] = "/tmp/quelto-osascript-XXXXXX";
     if (!::mkdtemp(folder)) return cancelled(script);
     const std::string marker = std::string(folder) + "/started";
-    const auto status = run({Platform::Programs::path(Platform::Program::pkexec), "/bin/sh", "-c",
-                             ": > \"$1\"; exec /bin/sh -c \"$2\"", "sh", marker, *text});
+    // mkdir never follows a link planted at the marker's name. pkexec's own terminal
+    // agent is off: the caller runs us in a background process group, where reading
+    // the terminal would stop us until the time-out.
+    const auto status = run({Platform::Programs::path(Platform::Program::pkexec), "--disable-internal-agent",
+                             "/bin/sh", "-c", "mkdir -- \"$1\" 2>/dev/null; exec /bin/sh -c \"$2\"", "sh",
+                             marker, *text});
     struct ::stat st {};
-    const bool started = ::lstat(marker.c_str(), &st) == 0;
+    const bool started = ::lstat(marker.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    ::rmdir(marker.c_str());
     ::unlink(marker.c_str());
     ::rmdir(folder);
 

@@ -149,13 +149,15 @@ TEST(Osascript, TellsARefusedPromptFromAFailedScript) {
         int status;
         bool cancelled, ran;
     };
+    // What a real pkexec does once the user authenticated; the terminal agent must be off.
+    const char* authorized = "[ \"$1\" = --disable-internal-agent ] || exit 99; shift; exec \"$@\"";
     const Case cases[] = {
         {"prompt dismissed", "exit 126", "touch ran", 1, true, false},
         {"not authorized", "echo 'Error executing command as another user: Not authorized' >&2; exit 127",
          "touch ran", 1, true, false},
-        {"authorized, script fine", "exec \"$@\"", "touch ran", 0, false, true},
-        {"authorized, script says 127", "exec \"$@\"", "touch ran; exit 127", 127, false, true},
-        {"authorized, script says 126", "exec \"$@\"", "touch ran; exit 126", 126, false, true},
+        {"authorized, script fine", authorized, "touch ran", 0, false, true},
+        {"authorized, script says 127", authorized, "touch ran; exit 127", 127, false, true},
+        {"authorized, script says 126", authorized, "touch ran; exit 126", 126, false, true},
         {"pkexec itself broken", "echo 'pkexec must be setuid root' >&2; exit 1", "touch ran", 1, false, false},
     };
     for (const auto& c : cases) {
