@@ -1,14 +1,58 @@
+#include <QAction>
 #include <QApplication>
-#include <QMainWindow>
+#include <QIcon>
+#include <QPixmap>
+
+#include "Models/AppState.h"
+#include "Models/LaunchAtLogin.h"
+#include "Models/Preferences.h"
+#include "Views/MainWindow.h"
+#include "Views/QueltoMark.h"
+#include "Views/Theme.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    app.setApplicationName("Quelto");
-    QMainWindow w;
-    w.setWindowTitle("Quelto");
-    w.resize(1000, 680);
-    w.setMinimumSize(860, 600);
-    w.setStyleSheet("background:#0b0d1a;");
-    w.show();
+    app.setApplicationName(QStringLiteral("Quelto"));
+    app.setApplicationDisplayName(QStringLiteral("Quelto"));
+    app.setDesktopFileName(QStringLiteral("quelto"));
+    // Closing the window never quits; the process ends only by an explicit quit.
+    app.setQuitOnLastWindowClosed(false);
+    Theme::applyApplicationLook(app);
+    QIcon icon;
+    for (int size : {16, 32, 64, 128, 256, 512}) icon.addPixmap(QPixmap::fromImage(QueltoMark::applicationIconImage(size)));
+    app.setWindowIcon(icon);
+
+    // A login launch starts quietly: no window.
+    const bool startsQuietly = LaunchAtLogin::launchedAsLoginItem(app.arguments());
+
+    AppState& state = AppState::shared();
+    Preferences& prefs = Preferences::shared();
+    MainWindow window(state, prefs);
+
+    auto* settings = new QAction(QObject::tr("Settings…"), &window);
+    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    settings->setShortcutContext(Qt::ApplicationShortcut);
+    QObject::connect(settings, &QAction::triggered, &window, [&state, &window] {
+        state.setShowSettings(true);
+        if (state.openMainWindow) state.openMainWindow();
+        window.raise();
+        window.activateWindow();
+    });
+    auto* quit = new QAction(QObject::tr("Quit Quelto"), &window);
+    quit->setShortcut(QKeySequence::Quit);
+    quit->setShortcutContext(Qt::ApplicationShortcut);
+    QObject::connect(quit, &QAction::triggered, &app, &QApplication::quit);
+    window.addAction(settings);
+    window.addAction(quit);
+
+    // Until the window has shown once, opening it means showing it.
+    state.openMainWindow = [&window] {
+        window.show();
+        window.raise();
+        window.activateWindow();
+    };
+
+    if (!startsQuietly) window.show();
+    LaunchAtLogin::enableOnFirstLaunch();
     return app.exec();
 }

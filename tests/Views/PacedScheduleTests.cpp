@@ -55,7 +55,7 @@ TEST_P(PacedScheduleGrid, YieldsTheGridPointsAfterTheStart) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, PacedScheduleGrid,
+    Starts, PacedScheduleGrid,
     ::testing::Values(
         GridCase{"plainTwelve", {12, false, false}, 100.0, {100 + 1.0 / 12, 100 + 2.0 / 12, 100 + 3.0 / 12}},
         GridCase{"startOnAGridPointIsSkipped", {12, false, false}, 100.5, {100.5 + 1.0 / 12}},

@@ -1,0 +1,196 @@
+#pragma once
+#include <QAbstractButton>
+#include <QPushButton>
+#include <QTimer>
+#include <QVariantAnimation>
+#include <QWidget>
+
+#include <functional>
+
+class QPainter;
+class QVBoxLayout;
+
+// The painted pieces every screen is built from.
+
+// Rounded dark card: faint white fill, one-point inner outline.
+namespace CardModifier {
+inline constexpr double cornerRadius = 14;
+void paint(QPainter& painter, const QRectF& rect);
+}  // namespace CardModifier
+
+// Content padded by `padding` on a card.
+class Card : public QWidget {
+public:
+    explicit Card(double padding, QWidget* parent = nullptr);
+    QVBoxLayout* contentLayout() const { return layout_; }
+    // Wraps `content` in a new card (the card takes ownership).
+    static Card* wrap(QWidget* content, double padding, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QVBoxLayout* layout_;
+};
+
+// A card's heading: symbol and upper-case title in one colour.
+class CardLabel : public QWidget {
+public:
+    CardLabel(const QString& symbol, const QString& title, const QColor& color, QWidget* parent = nullptr);
+    QString displayedTitle() const { return title_; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QString symbol_;
+    QString title_;
+    QColor color_;
+    QFont font_;
+};
+
+// A short fact on a faint rounded rectangle; grows with its text, never truncates.
+class Chip : public QWidget {
+public:
+    Chip(const QString& text, const QColor& color, QWidget* parent = nullptr);
+    void setText(const QString& text);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QString text_;
+    QColor color_;
+    QFont font_;
+};
+
+// The capsule look of action buttons.
+struct PillButtonStyle {
+    enum class Kind { primary, secondary };
+    Kind kind = Kind::primary;
+
+    static constexpr double horizontalPadding = 22;
+    static constexpr double verticalPadding = 10;
+    static QFont font();
+    // Opacity of the whole button: dimmed while pressed, faint while disabled.
+    static double opacity(bool enabled, bool pressed);
+    QColor textColor() const;
+    QColor fill() const;
+    QColor outline() const;  // transparent for primary
+    void paint(QPainter& painter, const QRectF& rect, const QString& text, bool enabled,
+               double pressedAmount) const;
+};
+
+class PillButton : public QPushButton {
+    Q_OBJECT
+public:
+    PillButton(const QString& text, PillButtonStyle::Kind kind, QWidget* parent = nullptr);
+    PillButtonStyle::Kind kind() const { return style_.kind; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    PillButtonStyle style_;
+    double pressedAmount_ = 0;
+    QVariantAnimation press_;
+};
+
+// A three-state check box; the caller's action decides the new state.
+class CheckBox : public QAbstractButton {
+    Q_OBJECT
+public:
+    enum class Mark { on, off, mixed };
+    static constexpr int side = 15;
+
+    CheckBox(Mark state, std::function<void()> action = {}, QWidget* parent = nullptr);
+    Mark state() const { return state_; }
+    void setState(Mark state);
+    QSize sizeHint() const override { return {side, side}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    Mark state_;
+};
+
+// The platform's on/off switch.
+class Switch : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit Switch(QWidget* parent = nullptr);
+    QSize sizeHint() const override { return {34, 20}; }
+    // Shows a value without the slide (for the first state of a row).
+    void setCheckedImmediately(bool on);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void checkStateSet() override;
+    void nextCheckState() override;
+
+private:
+    void slideTo(bool on);
+    double knob_ = 0;  // 0 off ... 1 on
+    QVariantAnimation slide_;
+};
+
+// The platform's small up/down stepper: emits +1 or -1, repeating while held.
+class Stepper : public QWidget {
+    Q_OBJECT
+public:
+    explicit Stepper(QWidget* parent = nullptr);
+    QSize sizeHint() const override { return {15, 24}; }
+    void setCanStep(bool up, bool down);
+
+signals:
+    void stepped(int delta);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+
+private:
+    int pressed_ = 0;  // +1 upper half, -1 lower half
+    bool canUp_ = true, canDown_ = true;
+    QTimer repeat_;
+};
+
+// The platform's ordinary push button, with an optional leading symbol.
+class BorderedButton : public QPushButton {
+public:
+    BorderedButton(const QString& text, const QString& symbol = {}, QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QString symbol_;
+};
+
+// A borderless symbol button (the header's History and Settings).
+class SymbolButton : public QAbstractButton {
+public:
+    SymbolButton(const QString& symbol, double fontSize, QWidget* parent = nullptr);
+    void setColor(const QColor& color);
+    QColor color() const { return color_; }
+    QString symbol() const { return symbol_; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QString symbol_;
+    double size_;
+    QColor color_;
+};

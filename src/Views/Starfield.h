@@ -1,0 +1,63 @@
+#pragma once
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+class QPainter;
+
+// The small seeded generator behind both star fields and the shooting star, so
+// the sky is the same on every launch.
+struct StarRandom {
+    uint64_t state;
+    explicit StarRandom(uint64_t seed) : state((seed * 0x9E3779B97F4A7C15ull) | 1ull) {}
+    uint64_t next() {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    }
+    // 0.0000 ... 0.9999 in steps of 0.0001.
+    double unit() { return static_cast<double>(next() % 10000) / 10000.0; }
+};
+
+// The drifting, twinkling field with a shooting star every 11 seconds.
+struct LiveStarfield {
+    struct Star {
+        double x, y;    // fractions of the width and height
+        double r;       // diameter before the depth factor
+        double alpha;   // base opacity
+        double speed;   // twinkle, radians per second
+        double phase;   // twinkle phase, radians
+        bool near;      // the near layer drifts faster and draws larger
+    };
+    static constexpr int count = 120;
+    static const std::array<Star, count>& stars();
+
+    // Where star s is drawn at time t (seconds since the reference date) and how bright.
+    struct Dot {
+        QRectF rect;
+        double opacity;
+    };
+    static Dot dot(const Star& s, double t, QSizeF size);
+
+    struct Streak {
+        QPointF tail, head;
+        double headOpacity;  // the tail end is fully clear
+    };
+    // The shooting star at t, if one is in flight.
+    static std::optional<Streak> shootingStar(double t, QSizeF size);
+    static constexpr double shootingStarDuration = 0.9;
+
+    static void drawShootingStar(QPainter& painter, QSizeF size, double t);
+    // One frame: every star, then the shooting star.
+    static void paint(QPainter& painter, QSizeF size, double t);
+};
+
+// A still field, drawn once per layout.
+struct Starfield {
+    static void paint(QPainter& painter, QSizeF size, int count, uint64_t seed);
+};

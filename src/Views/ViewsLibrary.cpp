@@ -1,1 +1,0 @@
-// The visual kit and screens of the application.
