@@ -33,7 +33,7 @@ double cpuSeconds() {
 
 void runFor(double seconds) {
     QEventLoop loop;
-    QTimer::singleShot(int(seconds * 1000), &loop, &QEventLoop::quit);
+    QTimer::singleShot(int(seconds * 1000), Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
 }
 

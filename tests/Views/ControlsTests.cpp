@@ -2,12 +2,17 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <cmath>
 
+#include "Models/MotionPause.h"
 #include "Models/SettingsLogic.h"
 #include "Views/Controls.h"
+#include "Views/PausesMotion.h"
 #include "Views/QueltoMark.h"
 #include "Views/Symbols.h"
 #include "Views/Theme.h"
@@ -134,4 +139,27 @@ TEST(Symbols, EveryNameTheScreensUseIsDrawn) {
         EXPECT_GT(ink, 15) << n.toStdString();
     }
     EXPECT_FALSE(Symbols::has("no.such.symbol"));
+}
+
+TEST(PausesMotion, ScrollingRestsTheAnimationsUntilItStops) {
+    QScrollArea area;
+    auto* content = new QWidget;
+    content->setMinimumSize(200, 2000);
+    area.setWidget(content);
+    area.resize(200, 200);
+    area.show();
+    pausesMotionWhileScrolling(&area);
+    auto& pause = MotionPause::shared();
+    ASSERT_FALSE(pause.scrolling());
+
+    QWheelEvent wheel(QPointF(50, 50), area.mapToGlobal(QPointF(50, 50)), {}, QPoint(0, -120), Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(area.viewport(), &wheel);
+    EXPECT_TRUE(pause.scrolling());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !pause.scrolling(); }, 1000));
+
+    emit area.verticalScrollBar()->sliderPressed();
+    EXPECT_TRUE(pause.scrolling());
+    emit area.verticalScrollBar()->sliderReleased();
+    EXPECT_FALSE(pause.scrolling());
 }

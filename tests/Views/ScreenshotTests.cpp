@@ -16,8 +16,10 @@
 
 namespace {
 
-// Inside a shooting star's flight, so the pictures show one.
+// The tabs inside a shooting star's flight, so their pictures show one; the
+// settings between two, so none crosses the controls.
 constexpr double pictureTime = 11.0 * 72000000 + 0.42;
+constexpr double settingsPictureTime = pictureTime + 4;
 
 void keep(const QImage& image, const QString& name) {
     const QByteArray dir = qgetenv("QUELTO_SCREENSHOT_DIR");
@@ -65,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(EveryTab, TabPicture, ::testing::ValuesIn(AppTabs::allC
 class SettingsPicture : public ::testing::TestWithParam<SettingsLogic::SettingsSection> {};
 
 TEST_P(SettingsPicture, ShowsTheSectionOnItsPanelWithoutAPill) {
-    ClockScope clock(pictureTime);
+    ClockScope clock(settingsPictureTime);
     Fixture f;
     f.prefs->setProtectedPaths({"~/Documents/Tax returns", "~/Pictures/Family", "/Volumes/Archive/Photos 2019"});
     f.prefs->setMenuBarMetrics({MenuBarMetric::cpu, MenuBarMetric::memory, MenuBarMetric::network});
