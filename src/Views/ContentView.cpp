@@ -75,11 +75,7 @@ ContentView::ContentView(AppState& state, Preferences& prefs, Platform::LoginIte
     connect(settings_, &QAbstractButton::clicked, this, &ContentView::toggleSettings);
     connect(history_, &QAbstractButton::clicked, this, [this] { state_.setShowHistory(true); });
     connect(subTabs_, &SubTabs::selectionRequested, this, [this](const QString& raw) {
-        if (auto mode = cleanModeFromRawValue(raw)) {
-            pendingAnimation_ = Spring::standard();
-            state_.setCleanMode(*mode);
-            pendingAnimation_.reset();
-        }
+        if (auto mode = cleanModeFromRawValue(raw)) state_.setCleanMode(*mode);
     });
     connect(&state_, &AppState::tabChanged, this, &ContentView::sync);
     connect(&state_, &AppState::cleanModeChanged, this, &ContentView::sync);

@@ -31,10 +31,8 @@ SpringAnimator::SpringAnimator(QObject* parent) : QObject(parent) {
     animation_.setStartValue(0.0);
     animation_.setEndValue(1.0);
     connect(&animation_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
-        const double elapsed = v.toDouble() * animation_.duration() / 1000.0;
-        progress_ = animation_.state() == QAbstractAnimation::Running || v.toDouble() < 1.0
-                        ? spring_.value(elapsed)
-                        : 1.0;
+        // The animation runs linearly over the settling time; the spring shapes it.
+        progress_ = spring_.value(v.toDouble() * animation_.duration() / 1000.0);
         emit progressChanged(progress_);
     });
     connect(&animation_, &QVariantAnimation::finished, this, [this] {
