@@ -6,7 +6,7 @@
 #include "Core/Cleaner.h"
 #include "Core/FileSizer.h"
 #include "Core/History.h"
-#include "Core/TestTree.h"
+#include "Support/TestTree.h"
 #include "Platform/FileOps.h"
 #include "Platform/Locations.h"
 #include "Platform/Programs.h"

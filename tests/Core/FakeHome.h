@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "Core/SafetyGuard.h"
-#include "Core/TestTree.h"
+#include "Support/TestTree.h"
 #include "Platform/Clock.h"
 
 namespace fakehome {

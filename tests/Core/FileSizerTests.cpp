@@ -3,7 +3,7 @@
 
 #include "Core/FileSizer.h"
 #include "Core/Shell.h"
-#include "Core/TestTree.h"
+#include "Support/TestTree.h"
 
 using namespace testtree;
 

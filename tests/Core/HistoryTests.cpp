@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "Core/History.h"
-#include "Core/TestTree.h"
+#include "Support/TestTree.h"
 
 using namespace testtree;
 using nlohmann::json;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Core/SafetyGuard.h"
-#include "Core/TestTree.h"
+#include "Support/TestTree.h"
 #include "Platform/Locations.h"
 
 using namespace testtree;

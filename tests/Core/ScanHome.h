@@ -12,7 +12,7 @@
 
 #include "Core/CleanTypes.h"
 #include "Core/SafetyGuard.h"
-#include "Core/TestTree.h"
+#include "Support/TestTree.h"
 #include "Platform/Clock.h"
 
 namespace scanhome {

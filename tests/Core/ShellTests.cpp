@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "Core/Shell.h"
-#include "Core/TestTree.h"
+#include "Support/TestTree.h"
 
 using namespace testtree;
 using Clock = std::chrono::steady_clock;

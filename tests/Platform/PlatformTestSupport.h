@@ -15,71 +15,16 @@
 #include <utility>
 #include <vector>
 
+#include "Support/TestTree.h"
+
 namespace platformtest {
 namespace fs = std::filesystem;
 
-// A fresh folder under /tmp, links resolved, removed at the end.
-class TempDir {
-public:
-    TempDir() {
-        std::string tmpl = "/tmp/quelto-platform-XXXXXX";
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = fs::canonical(tmpl);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const fs::path& rel) const { return path_ / rel; }
+using testtree::readFile;
+using testtree::ScopedEnv;
+using testtree::TempDir;
+using testtree::writeFile;
 
-private:
-    fs::path path_;
-};
-
-// Sets (or, with nullopt, unsets) a variable and restores the old value.
-class ScopedEnv {
-public:
-    ScopedEnv(std::string name, const std::optional<std::string>& value) : name_(std::move(name)) {
-        if (const char* old = std::getenv(name_.c_str())) old_ = old;
-        if (value) ::setenv(name_.c_str(), value->c_str(), 1);
-        else ::unsetenv(name_.c_str());
-    }
-    ~ScopedEnv() {
-        if (old_) ::setenv(name_.c_str(), old_->c_str(), 1);
-        else ::unsetenv(name_.c_str());
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_;
-    std::optional<std::string> old_;
-};
-
-inline void writeFile(const fs::path& p, const std::string& bytes) {
-    fs::create_directories(p.parent_path());
-    const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) throw std::runtime_error("cannot write " + p.string());
-    if (::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
-        ::close(fd);
-        throw std::runtime_error("short write " + p.string());
-    }
-    ::close(fd);
-}
-
-inline std::string readFile(const fs::path& p) {
-    std::string out;
-    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return out;
-    char buf[65536];
-    ssize_t n;
-    while ((n = ::read(fd, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
-    ::close(fd);
-    return out;
-}
 
 struct Run {
     int status = -1;     // exit status, -1 when it did not exit normally
