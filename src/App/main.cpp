@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QPixmap>
 
+#include "App/Reopen.h"
 #include "Models/AppState.h"
 #include "Models/LaunchAtLogin.h"
 #include "Models/Preferences.h"
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
     settings->setShortcutContext(Qt::ApplicationShortcut);
     QObject::connect(settings, &QAction::triggered, &window, [&state, &window] {
         state.setShowSettings(true);
-        if (state.openMainWindow) state.openMainWindow();
+        if (auto open = state.openMainWindow) open();
         window.raise();
         window.activateWindow();
     });
@@ -51,6 +52,21 @@ int main(int argc, char** argv) {
         window.raise();
         window.activateWindow();
     };
+
+    ReopenService reopen([&state] {
+        // Showing the window installs a new action while this one runs: call a copy.
+        if (auto open = state.openMainWindow) open();
+    });
+    switch (reopen.claim()) {
+        case ReopenService::Role::forwarded:
+            return 0;
+        case ReopenService::Role::alone:
+            // Nothing could bring a closed window back, so closing it ends the run.
+            app.setQuitOnLastWindowClosed(true);
+            break;
+        case ReopenService::Role::first:
+            break;
+    }
 
     if (!startsQuietly) window.show();
     LaunchAtLogin::enableOnFirstLaunch();
