@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <unordered_set>
 
 #include "Platform/Locations.h"
@@ -52,9 +53,25 @@ std::string execProgram(const std::string& exec) {
     return fileName(word);
 }
 
+// The start of a regular file; nothing for a FIFO or device, which could block or never end.
+std::string readDesktopFile(const fs::path& p) {
+    constexpr size_t limit = 256 * 1024;
+    std::string s;
+    const int fd = ::open(p.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return s;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        char buf[8192];
+        ssize_t n;
+        while (s.size() < limit && (n = ::read(fd, buf, sizeof buf)) > 0) s.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return s;
+}
+
 // Reads the keys we use from the [Desktop Entry] group; unlocalized values only.
 void readEntry(DesktopEntry& entry) {
-    std::ifstream in(entry.file);
+    std::istringstream in(readDesktopFile(entry.file));
     std::string line;
     bool inMainGroup = false;
     while (std::getline(in, line)) {
@@ -91,7 +108,7 @@ void collect(const fs::path& folder, const std::string& prefix, int depth, std::
         if (::stat(p.c_str(), &st) != 0) continue;
         if (S_ISDIR(st.st_mode)) {
             collect(p, prefix + n + "-", depth + 1, out);
-        } else if (n.size() > 8 && n.compare(n.size() - 8, 8, ".desktop") == 0) {
+        } else if (S_ISREG(st.st_mode) && n.size() > 8 && n.compare(n.size() - 8, 8, ".desktop") == 0) {
             DesktopEntry entry;
             entry.id = prefix + n.substr(0, n.size() - 8);
             entry.file = p;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <future>
 
 #include "Platform/PlatformTestSupport.h"
 #include "Platform/Workspace.h"
@@ -150,4 +153,29 @@ TEST(Workspace, ApplicationFoldersFollowTheXdgVariables) {
     EXPECT_EQ(Workspace::applicationDirectories(),
               (std::vector<fs::path>{tmp / ".local/share/applications", "/usr/local/share/applications",
                                      "/usr/share/applications"}));
+}
+
+// A FIFO named like a desktop file must not stall the lookups, which run
+// when a scan starts.
+TEST(Workspace, DesktopFilesThatAreNotRegularFilesAreIgnored) {
+    Fixture f;
+    f.desktop(f.systemApps / "org.example.Notes.desktop", "Name=Notes\nExec=notes\n");
+    fs::create_directories(f.userApps);
+    const fs::path fifo = f.userApps / "org.example.Notes.desktop";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    f.process(300, "notes", std::string("notes\0", 6));
+
+    auto lookups = std::async(std::launch::async, [&] {
+        return std::make_pair(Workspace::runningApplications(f.proc, f.dirs(), ::getuid()),
+                              Workspace::urlForApplication("org.example.Notes", f.dirs()));
+    });
+    if (lookups.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+        ADD_FAILURE() << "reading a FIFO blocked";
+        ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));  // lets the reader go
+    }
+    const auto [apps, url] = lookups.get();
+    ASSERT_EQ(apps.size(), 1u);
+    EXPECT_EQ(apps[0].bundleID, "org.example.Notes");
+    EXPECT_EQ(apps[0].title, "Notes");
+    EXPECT_EQ(url, f.systemApps / "org.example.Notes.desktop");
 }
