@@ -137,6 +137,10 @@ void Cleaner::cleanWithAdmin(const std::vector<CleanItem>& items, const SafetyGu
     const SafetyGuard gate(SafetyGuard::standardized(safety.home().string()), safety.protectedPaths(),
                            SpecialScanners::systemRoots());
 
+    // rm gets the path the gate judged: written with a trailing "/", a link to a
+    // folder would be followed and its target emptied, as root.
+    auto judgedPath = [](const CleanItem& item) { return SafetyGuard::standardized(item.url.string()); };
+
     std::vector<const CleanItem*> queue;
     std::vector<std::string> commands;
     for (const auto& item : items) {
@@ -147,7 +151,7 @@ void Cleaner::cleanWithAdmin(const std::vector<CleanItem>& items, const SafetyGu
                 report.skipped.push_back({item, verdict.reason});
                 continue;
             }
-            commands.push_back("/bin/rm -rf -- " + singleQuoted(item.url.string()));
+            commands.push_back("/bin/rm -rf -- " + singleQuoted(judgedPath(item)));
         }
         queue.push_back(&item);
     }
@@ -190,7 +194,7 @@ void Cleaner::cleanWithAdmin(const std::vector<CleanItem>& items, const SafetyGu
         if (reason.empty()) reason = localized("The administrator command failed");
     }
     for (const auto* item : queue) {
-        if (!item->adminCommand && !Platform::FileOps::exists(item->url)) {
+        if (!item->adminCommand && !Platform::FileOps::exists(judgedPath(*item))) {
             report.removed.push_back(*item);
             report.freed += item->size;
         } else {

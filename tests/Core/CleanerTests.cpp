@@ -238,6 +238,23 @@ TEST_F(CleanerTest, AdminBatchReachesARealShellIntact) {
     EXPECT_TRUE(fs::exists(odd));
 }
 
+// The batch's rm gets the path the gate judged: a quote survives the real shell, and a
+// link written with a trailing "/" is removed itself, its target's contents left alone.
+TEST_F(CleanerTest, AdminRemovalTakesThePathTheGateJudged) {
+    writeFile(tmp / "outside/keep.txt", "keep");
+    writeFile(home / "Library/Caches/it's here/data", "x");
+    fs::create_directory_symlink(tmp / "outside", home / "Library/Caches/linked");
+    const auto quoted = adminFinding(home / "Library/Caches/it's here", std::nullopt);
+    const auto link = adminFinding(home.string() + "/Library/Caches/linked/", std::nullopt);
+
+    const auto report = clean({quoted, link});
+    EXPECT_TRUE(report.skipped.empty()) << report.skipped[0].reason;
+    EXPECT_EQ(report.removed, (std::vector<CleanItem>{quoted, link}));
+    EXPECT_FALSE(Platform::FileOps::exists(quoted.url));
+    EXPECT_FALSE(Platform::FileOps::exists(home / "Library/Caches/linked"));
+    EXPECT_EQ(readFile(tmp / "outside/keep.txt"), "keep");
+}
+
 TEST_F(CleanerTest, CancelledPromptSkipsQueuedAdminFindingsOnly) {
     ScopedEnv cancel("QUELTO_OSASCRIPT_CANCEL", "1");
     const fs::path marker = tmp / "marker";
