@@ -126,37 +126,6 @@ QWidget* settingRow(const QString& title, QLabel*& detail, const QString& detail
     return row;
 }
 
-// The folder panel: folders (and files where allowed), several at a time.
-class PathPanel : public QFileDialog {
-public:
-    PathPanel(bool canChooseFiles, QWidget* parent) : QFileDialog(parent), canChooseFiles_(canChooseFiles) {
-        setOption(QFileDialog::DontUseNativeDialog);
-        setFileMode(QFileDialog::Directory);
-        setOption(QFileDialog::ShowDirsOnly, !canChooseFiles);
-        setDirectory(QDir::homePath());
-        for (auto* view : findChildren<QAbstractItemView*>())
-            view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    }
-    QStringList chosen;
-
-protected:
-    void accept() override {
-        QStringList picked;
-        for (const QString& path : selectedFiles()) {
-            const QFileInfo info(path);
-            if (!info.exists()) continue;
-            if (!canChooseFiles_ && !info.isDir()) continue;
-            picked.append(QDir::cleanPath(info.absoluteFilePath()));
-        }
-        if (picked.isEmpty()) return;
-        chosen = picked;
-        QDialog::accept();
-    }
-
-private:
-    bool canChooseFiles_;
-};
-
 QStringList runPicker(bool canChooseFiles, QWidget* parent) {
     if (pickerOverride()) return pickerOverride()(canChooseFiles, parent);
     PathPanel panel(canChooseFiles, parent);
@@ -231,6 +200,32 @@ protected:
 };
 
 }  // namespace
+
+// ---- PathPanel
+
+PathPanel::PathPanel(bool canChooseFiles, QWidget* parent) : QFileDialog(parent), canChooseFiles_(canChooseFiles) {
+    setOption(QFileDialog::DontUseNativeDialog);
+    // The folder mode refuses a selected file; the files mode takes folders too
+    // (accept() below keeps whatever is selected).
+    setFileMode(canChooseFiles ? QFileDialog::ExistingFiles : QFileDialog::Directory);
+    setOption(QFileDialog::ShowDirsOnly, !canChooseFiles);
+    setDirectory(QDir::homePath());
+    for (auto* view : findChildren<QAbstractItemView*>())
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+}
+
+void PathPanel::accept() {
+    QStringList picked;
+    for (const QString& path : selectedFiles()) {
+        const QFileInfo info(path);
+        if (!info.exists()) continue;
+        if (!canChooseFiles_ && !info.isDir()) continue;
+        picked.append(QDir::cleanPath(info.absoluteFilePath()));
+    }
+    if (picked.isEmpty()) return;
+    chosen = picked;
+    QDialog::accept();
+}
 
 // ---- SettingsView
 

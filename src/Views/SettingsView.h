@@ -1,4 +1,5 @@
 #pragma once
+#include <QFileDialog>
 #include <QWidget>
 
 #include <functional>
@@ -45,6 +46,20 @@ private:
     QWidget* panel_;
     QVBoxLayout* panelLayout_;
     QWidget* sectionView_ = nullptr;
+};
+
+// The panel of "Add folder…": folders, and files too where the list takes them,
+// several at a time.
+class PathPanel : public QFileDialog {
+public:
+    PathPanel(bool canChooseFiles, QWidget* parent = nullptr);
+    // Takes the selection; stays open while nothing usable is selected.
+    void accept() override;
+    // What the user confirmed, as absolute paths.
+    QStringList chosen;
+
+private:
+    bool canChooseFiles_;
 };
 
 // General: login item, preview mode, Trash rule, sound, age of old projects, Full Disk Access.

@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileSystemModel>
 #include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "Models/SettingsLogic.h"
@@ -209,3 +216,60 @@ TEST(PathListSettings, RemoveDropsEveryCopyOfTheSelection) {
     EXPECT_FALSE(list->selection().has_value());
     EXPECT_FALSE(list->removeButton()->isEnabled());
 }
+
+// The real panel, driven as a user would: select entries in its list, press its button.
+class PanelSelection : public ::testing::TestWithParam<bool> {};
+
+TEST_P(PanelSelection, ConfirmsWhatTheListAccepts) {
+    const bool canChooseFiles = GetParam();
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath("Photos");
+    QDir(dir.path()).mkpath("Taxes");
+    QFile note(dir.path() + "/notes.txt");
+    ASSERT_TRUE(note.open(QIODevice::WriteOnly));
+    note.close();
+
+    PathPanel panel(canChooseFiles);
+    panel.setDirectory(dir.path());
+    panel.show();
+    auto* view = panel.findChild<QListView*>("listView");
+    ASSERT_NE(view, nullptr);
+    auto* model = qobject_cast<QFileSystemModel*>(view->model());
+    ASSERT_NE(model, nullptr);
+    QElapsedTimer waited;
+    waited.start();
+    while (model->rowCount(model->index(dir.path())) < (canChooseFiles ? 3 : 2) && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+
+    auto choose = [&](QStringList names) {
+        view->selectionModel()->clearSelection();
+        for (const QString& n : names)
+            view->selectionModel()->select(model->index(dir.path() + "/" + n),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QCoreApplication::processEvents();
+        auto* buttons = panel.findChild<QDialogButtonBox*>();
+        QAbstractButton* confirm = buttons ? buttons->buttons().value(0) : nullptr;
+        for (QAbstractButton* b : buttons ? buttons->buttons() : QList<QAbstractButton*>())
+            if (buttons->buttonRole(b) == QDialogButtonBox::AcceptRole) confirm = b;
+        return confirm && confirm->isEnabled();
+    };
+
+    EXPECT_TRUE(choose({"Photos", "Taxes"}));
+    panel.accept();
+    EXPECT_EQ(panel.chosen, QStringList({dir.path() + "/Photos", dir.path() + "/Taxes"}));
+
+    // A file alone: the Protected list takes it, the Projects list never shows or takes it.
+    panel.chosen.clear();
+    const bool fileAccepted = choose({"notes.txt"});
+    if (canChooseFiles) {
+        EXPECT_TRUE(fileAccepted);
+        panel.accept();
+        EXPECT_EQ(panel.chosen, QStringList({dir.path() + "/notes.txt"}));
+    } else {
+        panel.accept();
+        EXPECT_FALSE(panel.chosen.contains(dir.path() + "/notes.txt"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ProtectedAndProjects, PanelSelection, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "FilesAndFolders" : "FoldersOnly"; });
