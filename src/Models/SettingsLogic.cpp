@@ -1,5 +1,6 @@
 #include "Models/SettingsLogic.h"
 
+#include "Models/LaunchAtLogin.h"
 #include "Models/Preferences.h"
 #include "Models/QtBridge.h"
 #include "Platform/Locations.h"
@@ -42,10 +43,7 @@ LoginSwitch readLoginSwitch(const Platform::LoginItemService& service) {
 
 LoginSwitch flipLoginSwitch(bool value, Platform::LoginItemService& service) {
     // The outcome is read back below; a refused registration springs back to off.
-    if (value)
-        (void)service.registerItem();
-    else
-        (void)service.unregisterItem();
+    (void)LaunchAtLogin::set(value, service);
     const LoginSwitch now = readLoginSwitch(service);
     if (now.loginNeedsApproval) service.openSystemSettingsLoginItems();
     return now;
