@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "Platform/FileOps.h"
+
 namespace ScanSupport {
 namespace {
 DIR* openFolder(int at, const char* name) {
@@ -14,10 +16,7 @@ DIR* openFolder(int at, const char* name) {
 }
 }  // namespace
 
-Clock::time_point modificationTime(const struct ::stat& st) {
-    const auto since = std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec);
-    return Clock::time_point(std::chrono::duration_cast<Clock::duration>(since));
-}
+Clock::time_point modificationTime(const struct ::stat& st) { return Platform::FileOps::modificationTime(st); }
 
 Clock::time_point before(Clock::time_point now, int64_t seconds) {
     using std::chrono::duration_cast;

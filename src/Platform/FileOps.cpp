@@ -161,9 +161,18 @@ bool exists(const fs::path& p) {
 std::optional<std::chrono::system_clock::time_point> modificationDate(const fs::path& p) {
     const auto st = attributes(p);
     if (!st) return std::nullopt;
+    return modificationTime(*st);
+}
+
+std::chrono::system_clock::time_point modificationTime(const struct ::stat& st) {
     using namespace std::chrono;
-    return system_clock::time_point(
-        duration_cast<system_clock::duration>(seconds(st->st_mtim.tv_sec) + nanoseconds(st->st_mtim.tv_nsec)));
+    using TimePoint = system_clock::time_point;
+    constexpr int64_t maxSeconds = duration_cast<seconds>(TimePoint::duration::max()).count() - 1;
+    constexpr int64_t minSeconds = duration_cast<seconds>(TimePoint::duration::min()).count() + 1;
+    const int64_t s = st.st_mtim.tv_sec;
+    if (s > maxSeconds) return TimePoint::max();
+    if (s < minSeconds) return TimePoint::min();
+    return TimePoint(duration_cast<TimePoint::duration>(seconds(s) + nanoseconds(st.st_mtim.tv_nsec)));
 }
 
 Status removeRecursively(const fs::path& p) {

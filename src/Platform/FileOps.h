@@ -18,6 +18,9 @@ std::optional<struct ::stat> attributes(const std::filesystem::path& p);
 bool exists(const std::filesystem::path& p);  // lstat succeeds (a dangling link exists)
 // Content modification date; nothing when it cannot be read.
 std::optional<std::chrono::system_clock::time_point> modificationDate(const std::filesystem::path& p);
+// The modification time of a status record. Times beyond what a time point can hold
+// (after 2262 or before 1677) saturate, so a far-future date never wraps into the past.
+std::chrono::system_clock::time_point modificationTime(const struct ::stat& st);
 
 // Deletes a file, link or whole folder tree, fd-relative with O_NOFOLLOW: a link
 // is removed itself, and a folder swapped for a link mid-walk cannot redirect it.

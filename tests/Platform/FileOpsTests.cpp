@@ -180,3 +180,26 @@ TEST(FileOps, AttributesNeverFollowLinks) {
     EXPECT_FALSE(FileOps::attributes(t / "missing"));
     EXPECT_FALSE(FileOps::modificationDate(t / "missing"));
 }
+
+TEST(FileOps, ModificationTimesOutsideTheClockRangeSaturate) {
+    using TimePoint = std::chrono::system_clock::time_point;
+    struct Case {
+        int64_t seconds;
+        long nanoseconds;
+        TimePoint expected;
+    } const cases[] = {
+        {1700000000, 5, TimePoint(std::chrono::seconds(1700000000) + std::chrono::nanoseconds(5))},
+        {-1, 0, TimePoint(std::chrono::seconds(-1))},
+        {15032385535, 0, TimePoint::max()},  // 2446, as far as ext4 goes
+        {9223372036, 999999999, TimePoint::max()},
+        {INT64_MAX, 0, TimePoint::max()},
+        {-15032385535, 0, TimePoint::min()},
+        {INT64_MIN, 0, TimePoint::min()},
+    };
+    for (const auto& c : cases) {
+        struct ::stat st {};
+        st.st_mtim.tv_sec = c.seconds;
+        st.st_mtim.tv_nsec = c.nanoseconds;
+        EXPECT_EQ(FileOps::modificationTime(st), c.expected) << c.seconds;
+    }
+}
