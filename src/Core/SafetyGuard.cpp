@@ -146,7 +146,8 @@ SafetyGuard::Verdict SafetyGuard::check(const fs::path& url) const {
     const std::string homePath = standardized(home_.string());
     std::string root;
     bool rootIsHome = false;
-    if (isInside(p, homePath)) {
+    // A home of "/" (a broken environment) would admit the whole disk: it is no root then.
+    if (homePath != "/" && homePath.front() == '/' && isInside(p, homePath)) {
         root = homePath;
         rootIsHome = true;
     } else {

@@ -20,7 +20,12 @@ fs::path fromEnv(const char* name) {
 
 fs::path home() {
     if (auto h = fromEnv("HOME"); !h.empty()) return h;
-    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
+    passwd pw{};
+    passwd* found = nullptr;
+    char buf[4096];
+    if (::getpwuid_r(::getuid(), &pw, buf, sizeof buf, &found) == 0 && found && found->pw_dir &&
+        found->pw_dir[0] == '/')
+        return found->pw_dir;
     return "/";
 }
 

@@ -98,6 +98,13 @@ TEST_F(SafetyGuardTest, HomeFolderReasons) {
     }
 }
 
+TEST_F(SafetyGuardTest, AHomeOfTheRootFolderAdmitsNothing) {
+    const SafetyGuard gate("/", {}, {systemRoot});
+    for (const std::string p : {"/etc/passwd", "/usr", "/"})
+        EXPECT_EQ(reasonOf(gate.check(p)), kOutside) << p;
+    EXPECT_EQ(reasonOf(gate.check(systemRoot / "x")), kAllowed);
+}
+
 TEST_F(SafetyGuardTest, ExtraRoots) {
     fs::create_directories(tmp / "Library/Logs");
     fs::create_symlink(tmp / "Library/Logs", systemRoot / "linked");
