@@ -48,22 +48,6 @@ void admit(std::vector<CleanItem>& out, const fs::path& url, const SafetyGuard& 
     out.push_back(finding(url, size, category, risk, std::move(note)));
 }
 
-// The English text with "%@" is the translation key; arguments fill the marks in order.
-std::string localizedFormat(const std::string& key, std::initializer_list<std::string_view> args) {
-    std::string text = localized(key);
-    std::string out;
-    auto arg = args.begin();
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == '@' && arg != args.end()) {
-            out += *arg++;
-            ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 // The last dash-separated piece of an encoded project path ("-Users-me-code-api" → "api").
 std::string projectName(const std::string& folder) {
     const auto end = folder.find_last_not_of('-');

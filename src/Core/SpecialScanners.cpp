@@ -37,14 +37,6 @@ bool endsWith(const std::string& s, const std::string& suffix) {
     return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// A localized text whose English key holds "%@" where the value goes.
-std::string localizedWith(const std::string& english, const std::string& value) {
-    std::string text = localized(english);
-    const auto at = text.find("%@");
-    if (at != std::string::npos) text.replace(at, 2, value);
-    return text;
-}
-
 // The part after the last dot of a name that does not start with it; case kept.
 std::string pathExtension(const std::string& name) {
     const auto dot = name.rfind('.');
@@ -214,7 +206,7 @@ std::vector<CleanItem> oldEditorExtensions(const fs::path& home, const SafetyGua
                 if (!safety.check(url).isAllowed()) continue;
                 const int64_t size = FileSizer::size(url);
                 items.push_back(finding(std::move(url), size, CleanCategory::editors, Risk::safe,
-                                        localizedWith("Superseded by %@", newest->name)));
+                                        localizedFormat("Superseded by %@", {newest->name})));
             }
         }
     }
@@ -277,7 +269,7 @@ std::vector<CleanItem> systemData(const SafetyGuard& safety, const SystemDataSou
             if (!isSnapshotDate(date)) continue;
             items.push_back(adminFinding(
                 "/.quelto-snapshot/" + date, 0, Risk::review,
-                localizedWith("Time Machine local snapshot %@; size known only to APFS", date),
+                localizedFormat("Time Machine local snapshot %@; size known only to APFS", {date}),
                 sources.tmutil + " deletelocalsnapshots " + date));
         }
     }
