@@ -122,11 +122,12 @@ void ContentView::sync() {
     tabBar_->setShowsSelection(!settings);
     settings_->setColor(settings ? Theme::text() : Theme::secondary());
     subTabs_->setSelection(rawValue(state_.cleanMode()));
+    // The leaving screen's picture is taken before the sub-tabs come or go and move it.
+    const QString identity = screenIdentity();
+    if (identity != screens_->identity()) screens_->setScreen(identity, makeScreen(), pendingAnimation_);
     subTabsSlot_->setVisible(tab == AppTab::clean && !settings);
     background_->setTab(tab);
     background_->setAnimated(tab != AppTab::status || settings);
-    const QString identity = screenIdentity();
-    if (identity != screens_->identity()) screens_->setScreen(identity, makeScreen(), pendingAnimation_);
 }
 
 void ContentView::resizeEvent(QResizeEvent*) { background_->setGeometry(rect()); }

@@ -21,7 +21,10 @@ QImage ScreenStack::snapshot(QWidget* w) const {
 void ScreenStack::setScreen(const QString& identity, QWidget* screen, std::optional<Spring> animation) {
     QWidget* old = screen_;
     const bool animate = animation && isVisible() && width() > 0 && height() > 0;
-    if (animate && old) outgoing_ = snapshot(old);
+    if (animate && old) {
+        outgoing_ = snapshot(old);
+        outgoingOrigin_ = mapTo(window(), QPoint(0, 0));
+    }
     identity_ = identity;
     screen_ = screen;
     screen_->setParent(this);
@@ -47,8 +50,13 @@ void ScreenStack::finish() {
     update();
 }
 
+QPoint ScreenStack::outgoingOffset() const { return outgoingOrigin_ - mapTo(window(), QPoint(0, 0)); }
+
 void ScreenStack::resizeEvent(QResizeEvent*) {
-    if (screen_) screen_->setGeometry(rect());
+    if (!screen_) return;
+    screen_->setGeometry(rect());
+    // The arriving screen's picture must match the size it will have once shown.
+    if (transition_.isRunning()) incoming_ = snapshot(screen_);
 }
 
 void ScreenStack::paintEvent(QPaintEvent*) {
@@ -56,17 +64,17 @@ void ScreenStack::paintEvent(QPaintEvent*) {
     const double f = transition_.progress();
     QPainter p(this);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QPointF c = QRectF(rect()).center();
-    auto draw = [&](const QImage& img, double scale, double opacity) {
+    auto draw = [&](const QImage& img, QPointF at, double scale, double opacity) {
         if (img.isNull() || opacity <= 0) return;
+        const QPointF c = QRectF(at, img.deviceIndependentSize()).center();
         p.save();
         p.setOpacity(std::clamp(opacity, 0.0, 1.0));
         p.translate(c);
         p.scale(scale, scale);
         p.translate(-c);
-        p.drawImage(QPointF(0, 0), img);
+        p.drawImage(at, img);
         p.restore();
     };
-    draw(outgoing_, 1.0 + (outgoingScale - 1.0) * f, 1.0 - f);
-    draw(incoming_, incomingScale + (1.0 - incomingScale) * f, f);
+    draw(outgoing_, outgoingOffset(), 1.0 + (outgoingScale - 1.0) * f, 1.0 - f);
+    draw(incoming_, QPointF(0, 0), incomingScale + (1.0 - incomingScale) * f, f);
 }

@@ -19,6 +19,11 @@ public:
     QString identity() const { return identity_; }
     QWidget* screen() const { return screen_; }
     bool isTransitioning() const { return transition_.isRunning(); }
+    // Where the leaving screen's picture is drawn, relative to this widget: it stays
+    // where it was in the window when the stack itself moves (a bar above it came
+    // or went with the same change).
+    QPoint outgoingOffset() const;
+    QSize incomingPictureSize() const { return incoming_.deviceIndependentSize().toSize(); }
 
     static constexpr double incomingScale = 0.94;
     static constexpr double outgoingScale = 1.04;
@@ -34,5 +39,6 @@ private:
     QString identity_;
     QWidget* screen_ = nullptr;
     QImage outgoing_, incoming_;
+    QPoint outgoingOrigin_;  // this widget's place in the window when outgoing_ was taken
     SpringAnimator transition_;
 };

@@ -97,6 +97,25 @@ TEST(ContentView, GearTogglesSettingsWithATransitionAndHistoryOpensTheSheet) {
     EXPECT_EQ(s.view.settingsButton()->toolTip(), "Settings");
 }
 
+TEST(ContentView, TransitionPicturesKeepTheirPlaceWhenTheSubTabsComeAndGo) {
+    // Clean to settings hides the sub-tabs (the screen area grows upwards); settings
+    // to Clean shows them again. Neither picture may jump.
+    for (bool fromSettings : {false, true}) {
+        SCOPED_TRACE(fromSettings ? "leaving settings" : "opening settings");
+        Shown s;
+        s.state->setShowSettings(fromSettings);
+        QCoreApplication::sendPostedEvents();
+        ScreenStack* stack = s.view.screens();
+        const QPoint before = stack->mapTo(&s.view, QPoint(0, 0));
+        s.view.toggleSettings();
+        QCoreApplication::sendPostedEvents();  // the layout settles
+        ASSERT_TRUE(stack->isTransitioning());
+        EXPECT_NE(stack->mapTo(&s.view, QPoint(0, 0)), before);
+        EXPECT_EQ(stack->mapTo(&s.view, stack->outgoingOffset()), before);
+        EXPECT_EQ(stack->incomingPictureSize(), stack->size());
+    }
+}
+
 TEST(ContentView, ACommandOpensSettingsWithoutAnimation) {
     Shown s;
     s.state->setShowSettings(true);
