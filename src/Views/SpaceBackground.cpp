@@ -30,14 +30,14 @@ QImage dithered(const QImage& deep) {
     return out;
 }
 
-QColor mix(const Rgba& a, const Rgba& b, double f) {
-    return QColor::fromRgbF(float(a.red + (b.red - a.red) * f), float(a.green + (b.green - a.green) * f),
-                            float(a.blue + (b.blue - a.blue) * f), float(a.alpha + (b.alpha - a.alpha) * f));
+Rgba mix(const Rgba& a, const Rgba& b, double f) {
+    return {a.red + (b.red - a.red) * f, a.green + (b.green - a.green) * f, a.blue + (b.blue - a.blue) * f,
+            a.alpha + (b.alpha - a.alpha) * f};
 }
 }  // namespace
 
 SpaceBackground::SpaceBackground(AppTab tab, bool animated, QWidget* parent)
-    : QWidget(parent), tab_(tab), fromTab_(tab), animated_(animated), timeline_(12, true) {
+    : QWidget(parent), tab_(tab), fromTint_(tint(tab)), fromGlow_(glow(tab)), animated_(animated), timeline_(12, true) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_OpaquePaintEvent);
     fade_.setDuration(500);
@@ -58,7 +58,9 @@ SpaceBackground::SpaceBackground(AppTab tab, bool animated, QWidget* parent)
 
 void SpaceBackground::setTab(AppTab tab) {
     if (tab == tab_) return;
-    fromTab_ = tab_;
+    // A fade still under way continues from the colours on show, not from its start.
+    fromTint_ = shownTint();
+    fromGlow_ = shownGlow();
     tab_ = tab;
     if (!isVisible()) {
         blend_ = 1.0;
@@ -69,6 +71,13 @@ void SpaceBackground::setTab(AppTab tab) {
     fade_.stop();
     fade_.start();
 }
+
+TabTint SpaceBackground::shownTint() const {
+    const TabTint to = tint(tab_);
+    return {mix(fromTint_.top, to.top, blend_), mix(fromTint_.bottom, to.bottom, blend_)};
+}
+
+Rgba SpaceBackground::shownGlow() const { return mix(fromGlow_, glow(tab_), blend_); }
 
 void SpaceBackground::setAnimated(bool animated) {
     if (animated == animated_) return;
@@ -110,14 +119,14 @@ void SpaceBackground::rebuildBackdrop() {
 void SpaceBackground::paintSky(QPainter& p) const {
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF r(rect());
-    const TabTint from = tint(fromTab_), to = tint(tab_);
+    const TabTint shown = shownTint();
     QLinearGradient g(r.topLeft(), r.bottomLeft());
-    g.setColorAt(0, mix(from.top, to.top, blend_));
-    g.setColorAt(1, mix(from.bottom, to.bottom, blend_));
+    g.setColorAt(0, Theme::color(shown.top));
+    g.setColorAt(1, Theme::color(shown.bottom));
     p.fillRect(r, g);
 
     // The glow keeps its full colour out to 10 points, then fades to clear at 520.
-    QColor glowColor = mix(glow(fromTab_), glow(tab_), blend_);
+    QColor glowColor = Theme::color(shownGlow());
     glowColor.setAlphaF(0.1f);
     QColor clear = glowColor;
     clear.setAlphaF(0);

@@ -19,6 +19,9 @@ public:
     AppTab tab() const { return tab_; }
     // A new tab's colours fade in over half a second; the stars stay put.
     void setTab(AppTab tab);
+    // The gradient and glow colours on show now, mid-fade included.
+    TabTint shownTint() const;
+    Rgba shownGlow() const;
     bool isAnimated() const { return animated_; }
     void setAnimated(bool animated);
 
@@ -46,9 +49,10 @@ private:
     QRegion dirtyRegion(double from, double to) const;
 
     AppTab tab_;
-    AppTab fromTab_;
+    TabTint fromTint_;  // the colours a fade starts from
+    Rgba fromGlow_;
     bool animated_;
-    double blend_ = 1.0;  // 0 = fromTab_'s colours, 1 = tab_'s
+    double blend_ = 1.0;  // 0 = the from colours, 1 = tab_'s
     QVariantAnimation fade_;
     QImage backdrop_;     // gradient, glow and (when still) the still stars
     PacedTimeline timeline_;

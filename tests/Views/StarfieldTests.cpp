@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QTest>
 
 #include <cmath>
 #include <numbers>
@@ -171,4 +172,25 @@ TEST(SpaceBackground, StillSkyShowsTheSeededStarsAndTheTabsGradient) {
         for (int x = 4; x < img.width(); ++x)
             if (qGray(img.pixel(x, y)) > qGray(img.pixel(x - 4, y)) + 12) ++bright;
     EXPECT_GT(bright, 20);
+}
+
+TEST(SpaceBackground, ANewTabMidFadeContinuesFromTheColoursOnShow) {
+    SpaceBackground sky(AppTab::clean, false);
+    sky.resize(200, 150);
+    sky.show();
+    sky.setTab(AppTab::apps);
+    QTest::qWait(120);  // part of the half-second fade
+    const TabTint midway = sky.shownTint();
+    const Rgba glowMidway = sky.shownGlow();
+    ASSERT_NE(midway, tint(AppTab::clean));
+    ASSERT_NE(midway, tint(AppTab::apps));
+
+    sky.setTab(AppTab::status);
+    auto near = [](const Rgba& a, const Rgba& b) {
+        return std::abs(a.red - b.red) < 1e-9 && std::abs(a.green - b.green) < 1e-9 && std::abs(a.blue - b.blue) < 1e-9;
+    };
+    EXPECT_TRUE(near(sky.shownTint().top, midway.top));
+    EXPECT_TRUE(near(sky.shownTint().bottom, midway.bottom));
+    EXPECT_TRUE(near(sky.shownGlow(), glowMidway));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sky.shownTint() == tint(AppTab::status); }, 2000));
 }
