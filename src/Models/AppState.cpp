@@ -1,6 +1,7 @@
 #include "Models/AppState.h"
 
 #include "Core/Permissions.h"
+#include "Models/AssignIfChanged.h"
 
 AppState& AppState::shared() {
     // Never released: models hold timers and watchers for the whole run.
@@ -11,39 +12,27 @@ AppState& AppState::shared() {
 AppState::AppState(QObject* parent) : QObject(parent), hasFullDiskAccess_(Permissions::hasFullDiskAccess()) {}
 
 void AppState::setTab(AppTab value) {
-    if (tab_ == value) return;
-    tab_ = value;
-    emit tabChanged(value);
+    if (assignIfChanged(tab_, value)) emit tabChanged(value);
 }
 
 void AppState::setCleanMode(CleanMode value) {
-    if (cleanMode_ == value) return;
-    cleanMode_ = value;
-    emit cleanModeChanged(value);
+    if (assignIfChanged(cleanMode_, value)) emit cleanModeChanged(value);
 }
 
 void AppState::setShowHistory(bool value) {
-    if (showHistory_ == value) return;
-    showHistory_ = value;
-    emit showHistoryChanged(value);
+    if (assignIfChanged(showHistory_, value)) emit showHistoryChanged(value);
 }
 
 void AppState::setShowSettings(bool value) {
-    if (showSettings_ == value) return;
-    showSettings_ = value;
-    emit showSettingsChanged(value);
+    if (assignIfChanged(showSettings_, value)) emit showSettingsChanged(value);
 }
 
 void AppState::setHasFullDiskAccess(bool value) {
-    if (hasFullDiskAccess_ == value) return;
-    hasFullDiskAccess_ = value;
-    emit hasFullDiskAccessChanged(value);
+    if (assignIfChanged(hasFullDiskAccess_, value)) emit hasFullDiskAccessChanged(value);
 }
 
 void AppState::setAppsMode(AppsMode value) {
-    if (appsMode_ == value) return;
-    appsMode_ = value;
-    emit appsModeChanged(value);
+    if (assignIfChanged(appsMode_, value)) emit appsModeChanged(value);
 }
 
 bool AppState::isBusy(AppTab tab) const {

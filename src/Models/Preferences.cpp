@@ -1,5 +1,6 @@
 #include "Models/Preferences.h"
 
+#include "Models/AssignIfChanged.h"
 #include "Models/QtBridge.h"
 #include "Platform/Locations.h"
 #include "Platform/UserDefaults.h"
@@ -92,62 +93,46 @@ QStringList Preferences::defaultProjectRoots() {
 QList<MenuBarMetric> Preferences::defaultMenuBarMetrics() { return {MenuBarMetric::cpu, MenuBarMetric::memory}; }
 
 void Preferences::setProtectedPaths(const QStringList& value) {
-    const bool changed = value != protectedPaths_;
-    protectedPaths_ = value;
     defaults_.setStringArray(kProtectedPaths, toStrings(value));
-    if (changed) emit protectedPathsChanged(value);
+    if (assignIfChanged(protectedPaths_, value)) emit protectedPathsChanged(value);
 }
 
 void Preferences::setProjectRoots(const QStringList& value) {
-    const bool changed = value != projectRoots_;
-    projectRoots_ = value;
     defaults_.setStringArray(kProjectRoots, toStrings(value));
-    if (changed) emit projectRootsChanged(value);
+    if (assignIfChanged(projectRoots_, value)) emit projectRootsChanged(value);
 }
 
 void Preferences::setStaleProjectDays(int value) {
-    const bool changed = value != staleProjectDays_;
-    staleProjectDays_ = value;
     defaults_.setInteger(kStaleProjectDays, value);
-    if (changed) emit staleProjectDaysChanged(value);
+    if (assignIfChanged(staleProjectDays_, value)) emit staleProjectDaysChanged(value);
 }
 
 void Preferences::setDryRun(bool value) {
-    const bool changed = value != dryRun_;
-    dryRun_ = value;
     defaults_.setBool(kDryRun, value);
-    if (changed) emit dryRunChanged(value);
+    if (assignIfChanged(dryRun_, value)) emit dryRunChanged(value);
 }
 
 void Preferences::setAlwaysTrash(bool value) {
-    const bool changed = value != alwaysTrash_;
-    alwaysTrash_ = value;
     defaults_.setBool(kAlwaysTrash, value);
-    if (changed) emit alwaysTrashChanged(value);
+    if (assignIfChanged(alwaysTrash_, value)) emit alwaysTrashChanged(value);
 }
 
 void Preferences::setMenuBarMetrics(const QList<MenuBarMetric>& value) {
-    const bool changed = value != menuBarMetrics_;
-    menuBarMetrics_ = value;
     std::vector<std::string> raws;
     raws.reserve(static_cast<size_t>(value.size()));
     for (MenuBarMetric m : value) raws.push_back(fromQString(rawValue(m)));
     defaults_.setStringArray(kMenuBarMetrics, raws);
-    if (changed) emit menuBarMetricsChanged(value);
+    if (assignIfChanged(menuBarMetrics_, value)) emit menuBarMetricsChanged(value);
 }
 
 void Preferences::setSounds(bool value) {
-    const bool changed = value != sounds_;
-    sounds_ = value;
     defaults_.setBool(kSounds, value);
-    if (changed) emit soundsChanged(value);
+    if (assignIfChanged(sounds_, value)) emit soundsChanged(value);
 }
 
 void Preferences::setPinnedProcesses(const QStringList& value) {
-    const bool changed = value != pinnedProcesses_;
-    pinnedProcesses_ = value;
     defaults_.setStringArray(kPinnedProcesses, toStrings(value));
-    if (changed) emit pinnedProcessesChanged(value);
+    if (assignIfChanged(pinnedProcesses_, value)) emit pinnedProcessesChanged(value);
 }
 
 std::vector<fs::path> Preferences::projectRootURLs() const {
