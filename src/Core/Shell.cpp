@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -33,12 +32,7 @@ std::string errorText(int err) {
 }
 
 std::string launchError(const std::string& program, int err) {
-    const std::string format = localized("Could not start %s: %s");
-    const std::string reason = errorText(err);
-    std::string out(format.size() + program.size() + reason.size() + 16, '\0');
-    const int n = std::snprintf(out.data(), out.size(), format.c_str(), program.c_str(), reason.c_str());
-    out.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return out;
+    return localizedFormat("Could not start %@: %@", {program, errorText(err)});
 }
 
 // Replaces every ill-formed sequence by U+FFFD, one per maximal ill-formed subpart.
