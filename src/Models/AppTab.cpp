@@ -1,5 +1,7 @@
 #include "Models/AppTab.h"
 
+#include "Models/RawValue.h"
+
 #include <QCoreApplication>
 
 namespace {
@@ -29,9 +31,7 @@ const TabLook& look(AppTab tab) { return looks[static_cast<int>(tab)]; }
 QString rawValue(AppTab tab) { return QString::fromLatin1(look(tab).raw); }
 
 std::optional<AppTab> appTabFromRawValue(const QString& raw) {
-    for (AppTab t : AppTabs::allCases)
-        if (raw == QLatin1String(look(t).raw)) return t;
-    return std::nullopt;
+    return caseWithRawValue(AppTabs::allCases, raw);
 }
 
 QString title(AppTab tab) { return QCoreApplication::translate("AppTab", look(tab).title); }

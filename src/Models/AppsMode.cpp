@@ -1,5 +1,7 @@
 #include "Models/AppsMode.h"
 
+#include "Models/RawValue.h"
+
 #include <QCoreApplication>
 
 namespace {
@@ -14,9 +16,7 @@ constexpr const char* titles[] = {
 QString rawValue(AppsMode mode) { return QString::fromLatin1(raws[static_cast<int>(mode)]); }
 
 std::optional<AppsMode> appsModeFromRawValue(const QString& raw) {
-    for (AppsMode m : AppsModes::allCases)
-        if (raw == QLatin1String(raws[static_cast<int>(m)])) return m;
-    return std::nullopt;
+    return caseWithRawValue(AppsModes::allCases, raw);
 }
 
 QString title(AppsMode mode) {

@@ -1,5 +1,7 @@
 #include "Models/MenuBarMetric.h"
 
+#include "Models/RawValue.h"
+
 #include <QCoreApplication>
 
 namespace {
@@ -18,9 +20,7 @@ constexpr const char* titles[] = {
 QString rawValue(MenuBarMetric metric) { return QString::fromLatin1(raws[static_cast<int>(metric)]); }
 
 std::optional<MenuBarMetric> menuBarMetricFromRawValue(const QString& raw) {
-    for (MenuBarMetric m : MenuBarMetrics::allCases)
-        if (raw == QLatin1String(raws[static_cast<int>(m)])) return m;
-    return std::nullopt;
+    return caseWithRawValue(MenuBarMetrics::allCases, raw);
 }
 
 QString title(MenuBarMetric metric) {

@@ -3,6 +3,7 @@
 #include "Models/LaunchAtLogin.h"
 #include "Models/Preferences.h"
 #include "Models/QtBridge.h"
+#include "Models/RawValue.h"
 #include "Platform/Locations.h"
 #include "Platform/LoginItemService.h"
 
@@ -28,9 +29,7 @@ QString rawValue(SettingsSection section) {
 }
 
 std::optional<SettingsSection> settingsSectionFromRawValue(const QString& raw) {
-    for (SettingsSection s : allSections)
-        if (raw == QLatin1String(sectionRaws[static_cast<int>(s)])) return s;
-    return std::nullopt;
+    return caseWithRawValue(allSections, raw);
 }
 
 QString title(SettingsSection section) { return tr(sectionTitles[static_cast<int>(section)]); }
