@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "Core/ScanHome.h"
+#include "Core/FakeHome.h"
+#include "Core/ScanExpectations.h"
 #include "Core/SpecialScanners.h"
 
-using namespace scanhome;
+using namespace fakehome;
+using namespace scanexpect;
 using C = CleanCategory;
 
 namespace {
@@ -11,8 +13,8 @@ constexpr int sessionDays = 90;
 
 class AiScannerTest : public ::testing::Test {
 protected:
-    ScanHome h;
-    std::vector<CleanItem> scan() { return SpecialScanners::ai(h.home, h.guard(), sessionDays); }
+    FakeHome h;
+    std::vector<CleanItem> scan() { return SpecialScanners::ai(h.home(), h.guard(), sessionDays); }
 };
 
 TEST_F(AiScannerTest, EmptyHomeGivesNothing) { EXPECT_TRUE(scan().empty()); }
@@ -51,31 +53,31 @@ TEST_F(AiScannerTest, EveryLocationWithItsCategoryRiskNoteAndLargestFirst) {
     h.file(".ollama/models/blobs/sha", 16);  // same size as debug logs: scan order kept
 
     const std::string older = " · older version; the newest stays";
-    const std::vector<Row> expected = {
-        {".claude/projects/-Users-me-code-api/a.jsonl", 21 * block, C::aiSessions, Risk::safe, "Claude Code · api"},
-        {".claude/projects/---/b.jsonl", 20 * block, C::aiSessions, Risk::safe, "Claude Code · ---"},
-        {".codex/sessions/2025/01", 19 * block, C::aiSessions, Risk::safe, "Codex · sessions from 2025-01"},
-        {".claude/worktrees/feature", 18 * block, C::aiSessions, Risk::review,
+    const std::vector<Finding> expected = {
+        {".claude/projects/-Users-me-code-api/a.jsonl", 21 * kBlock, C::aiSessions, Risk::safe, "Claude Code · api"},
+        {".claude/projects/---/b.jsonl", 20 * kBlock, C::aiSessions, Risk::safe, "Claude Code · ---"},
+        {".codex/sessions/2025/01", 19 * kBlock, C::aiSessions, Risk::safe, "Codex · sessions from 2025-01"},
+        {".claude/worktrees/feature", 18 * kBlock, C::aiSessions, Risk::review,
          "Agent worktree untouched for 30+ days; uncommitted work in it goes too"},
-        {".codex/worktrees/w1", 17 * block, C::aiSessions, Risk::review,
+        {".codex/worktrees/w1", 17 * kBlock, C::aiSessions, Risk::review,
          "Agent worktree untouched for 30+ days; uncommitted work in it goes too"},
-        {".claude/debug", 16 * block, C::aiCaches, Risk::safe, "Claude Code debug logs"},
-        {".ollama/models", 16 * block, C::aiModels, Risk::review,
+        {".claude/debug", 16 * kBlock, C::aiCaches, Risk::safe, "Claude Code debug logs"},
+        {".ollama/models", 16 * kBlock, C::aiModels, Risk::review,
          "Ollama · all models (remove single ones with `ollama rm`)"},
-        {".claude/shell-snapshots", 15 * block, C::aiCaches, Risk::safe, "Claude Code shell snapshots"},
-        {".codex/log", 14 * block, C::aiCaches, Risk::safe, "Codex logs"},
-        {".codex/.tmp", 13 * block, C::aiCaches, Risk::safe, "Codex temp files"},
-        {".cache/codex-runtimes", 12 * block, C::aiCaches, Risk::safe, "Codex runtimes; re-downloaded when needed"},
-        {".gemini/tmp", 11 * block, C::aiCaches, Risk::safe, "Gemini CLI temp files"},
-        {".lmstudio/models/acme/tiny-7b", 10 * block, C::aiModels, Risk::review, "LM Studio · acme"},
-        {".local/share/cursor-agent/versions/2025.01", 9 * block, C::aiCaches, Risk::safe, "Cursor Agent" + older},
-        {".cache/lm-studio/models/other/m", 8 * block, C::aiModels, Risk::review, "LM Studio · other"},
-        {".cache/huggingface/hub/models--org--bert", 7 * block, C::aiModels, Risk::review, "Hugging Face"},
-        {".cache/huggingface/hub/datasets--org--set", 6 * block, C::aiModels, Risk::review, "Hugging Face"},
-        {".local/share/claude/versions/1.9.9", 2 * block, C::aiCaches, Risk::safe, "Claude Code" + older},
+        {".claude/shell-snapshots", 15 * kBlock, C::aiCaches, Risk::safe, "Claude Code shell snapshots"},
+        {".codex/log", 14 * kBlock, C::aiCaches, Risk::safe, "Codex logs"},
+        {".codex/.tmp", 13 * kBlock, C::aiCaches, Risk::safe, "Codex temp files"},
+        {".cache/codex-runtimes", 12 * kBlock, C::aiCaches, Risk::safe, "Codex runtimes; re-downloaded when needed"},
+        {".gemini/tmp", 11 * kBlock, C::aiCaches, Risk::safe, "Gemini CLI temp files"},
+        {".lmstudio/models/acme/tiny-7b", 10 * kBlock, C::aiModels, Risk::review, "LM Studio · acme"},
+        {".local/share/cursor-agent/versions/2025.01", 9 * kBlock, C::aiCaches, Risk::safe, "Cursor Agent" + older},
+        {".cache/lm-studio/models/other/m", 8 * kBlock, C::aiModels, Risk::review, "LM Studio · other"},
+        {".cache/huggingface/hub/models--org--bert", 7 * kBlock, C::aiModels, Risk::review, "Hugging Face"},
+        {".cache/huggingface/hub/datasets--org--set", 6 * kBlock, C::aiModels, Risk::review, "Hugging Face"},
+        {".local/share/claude/versions/1.9.9", 2 * kBlock, C::aiCaches, Risk::safe, "Claude Code" + older},
     };
     const auto found = scan();
-    EXPECT_EQ(rows(found, h.home), expected);
+    EXPECT_EQ(rows(found, h.home()), expected);
     EXPECT_TRUE(plainFlags(found));
 }
 
@@ -99,19 +101,19 @@ TEST(AiScanner, TranscriptAgeAndMinimumSizeBoundaries) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ScanHome home;
+        FakeHome home;
         const fs::path rel = ".claude/projects/-p/s.jsonl";
-        home.file(rel, c.blocks, std::nullopt, c.shortBy);
+        home.bytes(rel, static_cast<size_t>(c.blocks * kBlock - c.shortBy));
         home.setDate(rel, home.now() - std::chrono::hours(24 * sessionDays) + c.offsetFromCutoff);
-        const auto found = SpecialScanners::ai(home.home, home.guard(), sessionDays);
+        const auto found = SpecialScanners::ai(home.home(), home.guard(), sessionDays);
         EXPECT_EQ(found.size(), c.found ? 1u : 0u);
     }
 }
 
 TEST_F(AiScannerTest, SessionAgeFollowsTheGivenDays) {
     h.file(".claude/projects/-p/s.jsonl", 4, h.daysAgo(10));
-    EXPECT_TRUE(SpecialScanners::ai(h.home, h.guard(), 11).empty());
-    EXPECT_EQ(SpecialScanners::ai(h.home, h.guard(), 9).size(), 1u);
+    EXPECT_TRUE(SpecialScanners::ai(h.home(), h.guard(), 11).empty());
+    EXPECT_EQ(SpecialScanners::ai(h.home(), h.guard(), 9).size(), 1u);
 }
 
 struct TreeCase {
@@ -133,11 +135,11 @@ TEST(AiScanner, WorktreeAgeLooksTwoLevelsDownAndPastHiddenEntries) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ScanHome home;
+        FakeHome home;
         for (const char* f : {"a", "d1/b", "d1/d2/c", ".git", ".cache/x"}) home.file(fs::path(".codex/worktrees/w") / f, 2);
         home.dateTree(".codex/worktrees/w", home.now() - std::chrono::seconds(2592000) - std::chrono::nanoseconds(1));
         if (c.changed) home.setDate(fs::path(".codex/worktrees/w") / c.changed, home.now() - std::chrono::hours(24 * 29));
-        const auto found = SpecialScanners::ai(home.home, home.guard(), sessionDays);
+        const auto found = SpecialScanners::ai(home.home(), home.guard(), sessionDays);
         EXPECT_EQ(found.size(), c.found ? 1u : 0u);
     }
 }
@@ -150,13 +152,13 @@ TEST(AiScanner, CodexSessionAgeLooksThreeLevelsDown) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ScanHome home;
+        FakeHome home;
         home.file(".codex/sessions/2024/12/15/x/r.jsonl", 4);
         home.file(".codex/sessions/2024/12/15/x/y/deep.jsonl", 4);
         home.dateTree(".codex/sessions/2024/12", home.daysAgo(100));
         if (c.changed) home.setDate(fs::path(".codex/sessions/2024/12") / c.changed, home.now());
-        const auto found = SpecialScanners::ai(home.home, home.guard(), sessionDays);
-        EXPECT_EQ(paths(found, home.home), c.found ? std::vector<std::string>{".codex/sessions/2024/12"}
+        const auto found = SpecialScanners::ai(home.home(), home.guard(), sessionDays);
+        EXPECT_EQ(paths(found, home.home()), c.found ? std::vector<std::string>{".codex/sessions/2024/12"}
                                                    : std::vector<std::string>{});
     }
 }
@@ -176,12 +178,12 @@ TEST(AiScanner, SupersededVersionsKeepTheNewest) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ScanHome home;
+        FakeHome home;
         int blocks = 1;  // tiny: superseded versions have no minimum size
         for (const auto& [name, days] : c.versions)
             home.file(fs::path(".local/share/claude/versions") / name, blocks++, home.daysAgo(days));
         home.file(".local/share/claude/versions/.lock", 1, home.daysAgo(400));
-        auto found = SpecialScanners::ai(home.home, home.guard(), sessionDays);
+        auto found = SpecialScanners::ai(home.home(), home.guard(), sessionDays);
         std::vector<std::string> offered;
         for (const auto& f : found) offered.push_back(f.url.filename().string());
         std::sort(offered.begin(), offered.end());
@@ -202,13 +204,13 @@ TEST(AiScanner, EqualDatesKeepTheHigherVersionNumerically) {
     bool lowerListedFirst = false;
     for (const auto& [lower, higher] : pairs) {
         SCOPED_TRACE(std::string(lower) + " vs " + higher);
-        ScanHome home;
+        FakeHome home;
         const auto when = home.daysAgo(2);
         home.file(fs::path(".local/share/cursor-agent/versions") / higher, 1, when);
         home.file(fs::path(".local/share/cursor-agent/versions") / lower, 1, when);
-        const auto first = fs::directory_iterator(home.home / ".local/share/cursor-agent/versions")->path();
+        const auto first = fs::directory_iterator(home.home() / ".local/share/cursor-agent/versions")->path();
         lowerListedFirst = lowerListedFirst || first.filename() == lower;
-        const auto found = SpecialScanners::ai(home.home, home.guard(), sessionDays);
+        const auto found = SpecialScanners::ai(home.home(), home.guard(), sessionDays);
         ASSERT_EQ(found.size(), 1u);
         EXPECT_EQ(found[0].url.filename().string(), lower);
         EXPECT_EQ(found[0].note, "Cursor Agent · older version; the newest stays");

@@ -1,10 +1,12 @@
 #pragma once
 // A Mac-style home folder in a temporary tree, with the environment pointed at it,
-// and files whose allocated size is known to the byte.
+// files whose allocated size is known to the byte, dates set to the nanosecond and
+// a stopped clock, so cut-offs can be hit exactly.
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@ using TimePoint = std::chrono::system_clock::time_point;
 // The file system allocates in blocks of this size; sizes below are made of them.
 inline constexpr int64_t kBlock = 4096;
 
+// Relative paths given to it are under the home folder; absolute ones are kept.
 class FakeHome {
 public:
     FakeHome()
@@ -26,6 +29,7 @@ public:
           envHome_("HOME", home_.string()),
           envData_("XDG_DATA_HOME", (home_ / ".local/share").string()),
           envConfig_("XDG_CONFIG_HOME", (home_ / ".config").string()),
+          envCache_("XDG_CACHE_HOME", (home_ / ".cache").string()),
           envDataDirs_("XDG_DATA_DIRS", (tmp_ / "share").string()),
           clock_(std::chrono::time_point_cast<std::chrono::seconds>(std::chrono::system_clock::now())) {
         fs::create_directories(home_);
@@ -45,9 +49,11 @@ public:
                            std::chrono::duration<double>(days * 86400));
     }
 
-    // A file of `blocks` full blocks of real data (never sparse); relative paths are under home.
-    fs::path file(const fs::path& where, int64_t blocks) const {
-        return bytes(where, static_cast<size_t>(blocks * kBlock));
+    // A file of `blocks` full blocks of real data (never sparse), dated `date` when given.
+    fs::path file(const fs::path& where, int64_t blocks, std::optional<TimePoint> date = std::nullopt) const {
+        const fs::path p = bytes(where, static_cast<size_t>(blocks * kBlock));
+        if (date) setDate(p, *date);
+        return p;
     }
     fs::path bytes(const fs::path& where, size_t count) const {
         const fs::path p = absolute(where);
@@ -55,7 +61,7 @@ public:
         return p;
     }
     // A folder holding one data file of `blocks` blocks; the folder measures blocks × 4096.
-    fs::path folder(const fs::path& where, int64_t blocks) const {
+    fs::path folder(const fs::path& where, int64_t blocks = 0) const {
         const fs::path p = absolute(where);
         fs::create_directories(p);
         if (blocks > 0) file(p / "data", blocks);
@@ -74,6 +80,15 @@ public:
                                        {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)}};
         ::utimensat(AT_FDCWD, absolute(where).c_str(), ts, AT_SYMLINK_NOFOLLOW);
     }
+    // Dates every item below `where` and `where` itself, deepest first.
+    void dateTree(const fs::path& where, TimePoint t) const {
+        const fs::path top = absolute(where);
+        std::vector<fs::path> all;
+        for (auto it = fs::recursive_directory_iterator(top); it != fs::recursive_directory_iterator(); ++it)
+            all.push_back(it->path());
+        for (auto i = all.rbegin(); i != all.rend(); ++i) setDate(*i, t);
+        setDate(top, t);
+    }
 
     SafetyGuard guard(std::vector<std::string> protectedPaths = {}, std::vector<fs::path> extraRoots = {}) const {
         return SafetyGuard(home_, std::move(protectedPaths), std::move(extraRoots));
@@ -84,7 +99,7 @@ public:
 private:
     testtree::TempDir tmp_;
     fs::path home_;
-    testtree::ScopedEnv envHome_, envData_, envConfig_, envDataDirs_;
+    testtree::ScopedEnv envHome_, envData_, envConfig_, envCache_, envDataDirs_;
     Platform::SteppedClock clock_;
 };
 }  // namespace fakehome

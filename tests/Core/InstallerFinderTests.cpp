@@ -3,9 +3,11 @@
 #include <algorithm>
 
 #include "Core/InstallerFinder.h"
-#include "Core/ScanHome.h"
+#include "Core/FakeHome.h"
+#include "Core/ScanExpectations.h"
 
-using namespace scanhome;
+using namespace fakehome;
+using namespace scanexpect;
 using C = CleanCategory;
 
 namespace {
@@ -14,9 +16,9 @@ const std::string oldNote = "Installer; the app it installed doesn't need it";
 
 class InstallerFinderTest : public ::testing::Test {
 protected:
-    ScanHome h;
-    fs::path apps = h.tmp / "Applications";
-    std::vector<fs::path> roots() const { return {h.home / "Downloads", h.home / "Desktop", h.home / "Documents"}; }
+    FakeHome h;
+    fs::path apps = h.root() / "Applications";
+    std::vector<fs::path> roots() const { return {h.home() / "Downloads", h.home() / "Desktop", h.home() / "Documents"}; }
     SafetyGuard guard(std::vector<std::string> protectedPaths = {}) const {
         return h.guard(std::move(protectedPaths), {apps});
     }
@@ -40,16 +42,16 @@ TEST_F(InstallerFinderTest, InstallersInTheRootsAndOneFolderDown) {
     h.file("Documents/empty.iso", 0, old);                // no minimum size
     h.file("Documents/notes.txt", 30, old);
 
-    const std::vector<Row> expected = {
-        {"Downloads/Tool.DMG", 9 * block, C::installers, Risk::safe, oldNote},
-        {"Downloads/sub/Setup.pkg", 8 * block, C::installers, Risk::safe, oldNote},
-        {"Downloads/Suite.mpkg", 7 * block, C::installers, Risk::safe, oldNote},
-        {"Desktop/Xcode.xip", 6 * block, C::installers, Risk::review, "Downloaded recently"},
+    const std::vector<Finding> expected = {
+        {"Downloads/Tool.DMG", 9 * kBlock, C::installers, Risk::safe, oldNote},
+        {"Downloads/sub/Setup.pkg", 8 * kBlock, C::installers, Risk::safe, oldNote},
+        {"Downloads/Suite.mpkg", 7 * kBlock, C::installers, Risk::safe, oldNote},
+        {"Desktop/Xcode.xip", 6 * kBlock, C::installers, Risk::review, "Downloaded recently"},
         {"Documents/empty.iso", 0, C::installers, Risk::safe, oldNote},
     };
     auto found = scan(roots());
     // Equal sizes have no defined order; these all differ.
-    EXPECT_EQ(rows(found, h.home), expected);
+    EXPECT_EQ(rows(found, h.home()), expected);
     EXPECT_TRUE(plainFlags(found));
 }
 
@@ -65,9 +67,9 @@ TEST(InstallerFinder, RecentMeansLaterThanTheCutoff) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ScanHome h;
+        FakeHome h;
         h.file("Downloads/a.dmg", 1, h.now() - std::chrono::hours(24 * recentDays) + c.offset);
-        const auto found = InstallerFinder::scan({h.home / "Downloads"}, h.guard(), recentDays, h.tmp / "none");
+        const auto found = InstallerFinder::scan({h.home() / "Downloads"}, h.guard(), recentDays, h.root() / "none");
         ASSERT_EQ(found.size(), 1u);
         EXPECT_EQ(found[0].risk, c.risk);
     }
@@ -76,8 +78,8 @@ TEST(InstallerFinder, RecentMeansLaterThanTheCutoff) {
 TEST_F(InstallerFinderTest, APathReachedThroughTwoRootsIsListedOnce) {
     h.file("Downloads/sub/a.pkg", 2);
     h.file("Downloads/b.dmg", 3);
-    const auto found = scan({h.home / "Downloads", h.home / "Downloads/sub", h.home / "Downloads/./"});
-    auto p = paths(found, h.home);
+    const auto found = scan({h.home() / "Downloads", h.home() / "Downloads/sub", h.home() / "Downloads/./"});
+    auto p = paths(found, h.home());
     EXPECT_EQ(p, (std::vector<std::string>{"Downloads/b.dmg", "Downloads/sub/a.pkg"}));
 }
 
@@ -92,12 +94,12 @@ TEST_F(InstallerFinderTest, MacOSInstallerAppsAreAlwaysSafe) {
     // Walking the folder adds nothing: apps are packages, and only installer apps are listed.
     const auto found = scan({apps});
     const std::string note = "macOS installer app; download it again from the App Store if ever needed";
-    EXPECT_EQ(rows(found, h.tmp.path()), (std::vector<Row>{
-                                      {"Applications/Install macOS Sonoma.app", 12 * block, C::installers,
+    EXPECT_EQ(rows(found, h.root()), (std::vector<Finding>{
+                                      {"Applications/Install macOS Sonoma.app", 12 * kBlock, C::installers,
                                        Risk::safe, note},
-                                      {"Applications/Install macOS.app", 2 * block, C::installers, Risk::safe, note},
+                                      {"Applications/Install macOS.app", 2 * kBlock, C::installers, Risk::safe, note},
                                   }));
-    EXPECT_TRUE(InstallerFinder::macOSInstallers(guard(), h.tmp / "missing").empty());
+    EXPECT_TRUE(InstallerFinder::macOSInstallers(guard(), h.root() / "missing").empty());
 }
 
 }  // namespace

@@ -3,17 +3,19 @@
 #include <set>
 
 #include "Core/ProjectPurger.h"
-#include "Core/ScanHome.h"
+#include "Core/FakeHome.h"
+#include "Core/ScanExpectations.h"
 
-using namespace scanhome;
+using namespace fakehome;
+using namespace scanexpect;
 using C = CleanCategory;
 
 namespace {
 constexpr int staleDays = 30;
 
 // A project folder whose own entries all date from `date`, with artifacts of given blocks.
-void project(ScanHome& h, const fs::path& rel, const std::vector<std::string>& markers,
-             const std::vector<std::pair<std::string, int>>& artifacts, Clock::time_point date) {
+void project(FakeHome& h, const fs::path& rel, const std::vector<std::string>& markers,
+             const std::vector<std::pair<std::string, int>>& artifacts, TimePoint date) {
     for (const auto& [name, blocks] : artifacts) h.file(rel / name / "blob", blocks);
     for (const auto& m : markers) h.file(rel / m, 0, date);
     h.file(rel / "src/main.c", 0);
@@ -22,7 +24,7 @@ void project(ScanHome& h, const fs::path& rel, const std::vector<std::string>& m
 
 class ProjectPurgerTest : public ::testing::Test {
 protected:
-    ScanHome h;
+    FakeHome h;
     std::vector<CleanItem> scan(const std::vector<fs::path>& roots) {
         return ProjectPurger::scan(roots, staleDays, h.guard());
     }
@@ -42,17 +44,17 @@ TEST_F(ProjectPurgerTest, StaleAndRecentProjectsWithTheirNotesRisksAndOrder) {
     h.file("code/tool/x.py", 0, h.daysAgo(400));
     h.dateTree("code/tool/small", h.daysAgo(400));
 
-    const std::vector<Row> expected = {
-        {"code/app/node_modules", 30 * block, C::projects, Risk::safe, "app · npm install restores it"},
-        {"code/app/dist", 25 * block, C::projects, Risk::review, "app · Build output"},
-        {"code/web/node_modules", 20 * block, C::projects, Risk::review, "web · used recently"},
-        {"code/tool/__pycache__", 18 * block, C::projects, Risk::safe, "tool · Python bytecode"},
-        {"code/lib/node_modules/pkg/node_modules", 17 * block, C::projects, Risk::safe,
+    const std::vector<Finding> expected = {
+        {"code/app/node_modules", 30 * kBlock, C::projects, Risk::safe, "app · npm install restores it"},
+        {"code/app/dist", 25 * kBlock, C::projects, Risk::review, "app · Build output"},
+        {"code/web/node_modules", 20 * kBlock, C::projects, Risk::review, "web · used recently"},
+        {"code/tool/__pycache__", 18 * kBlock, C::projects, Risk::safe, "tool · Python bytecode"},
+        {"code/lib/node_modules/pkg/node_modules", 17 * kBlock, C::projects, Risk::safe,
          "pkg · npm install restores it"},
-        {"code/web/dist", 16 * block, C::projects, Risk::review, "web · used recently"},
+        {"code/web/dist", 16 * kBlock, C::projects, Risk::review, "web · used recently"},
     };
-    const auto found = scan({h.home / "code"});
-    EXPECT_EQ(rows(found, h.home), expected);
+    const auto found = scan({h.home() / "code"});
+    EXPECT_EQ(rows(found, h.home()), expected);
     EXPECT_TRUE(plainFlags(found));
 }
 
@@ -77,11 +79,11 @@ TEST(ProjectPurger, ArtifactsNeedOneOfTheirMarkers) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.artifact) + " beside " + (c.marker ? c.marker : "nothing"));
-        ScanHome h;
+        FakeHome h;
         h.file(fs::path("code/p") / c.artifact / "blob", 16);
         if (c.marker) h.file(fs::path("code/p") / c.marker, 0);
-        const auto found = ProjectPurger::scan({h.home / "code"}, staleDays, h.guard());
-        EXPECT_EQ(paths(found, h.home),
+        const auto found = ProjectPurger::scan({h.home() / "code"}, staleDays, h.guard());
+        EXPECT_EQ(paths(found, h.home()),
                   c.found ? std::vector<std::string>{std::string("code/p/") + c.artifact} : std::vector<std::string>{});
     }
 }
@@ -95,14 +97,14 @@ TEST_F(ProjectPurgerTest, HiddenSkippedAndUnmarkedFolders) {
     // Named like an artifact but unmarked: entered like any folder.
     h.file("code/site/.next/cache/__pycache__/x", 17);
     h.file("code/site/.venv/lib/__pycache__/x", 18);
-    EXPECT_EQ(paths(scan({h.home / "code"}), h.home),
+    EXPECT_EQ(paths(scan({h.home() / "code"}), h.home()),
               (std::vector<std::string>{"code/site/.venv/lib/__pycache__", "code/site/.next/cache/__pycache__"}));
 }
 
 TEST_F(ProjectPurgerTest, ArtifactsAreFoundAtMostSevenLevelsBelowTheRoot) {
     h.file("code/1/2/3/4/5/6/__pycache__/x", 17);    // listed in a folder at depth 6
     h.file("code/1/2/3/4/5/6/7/__pycache__/x", 16);  // would need depth 7
-    EXPECT_EQ(paths(scan({h.home / "code"}), h.home), (std::vector<std::string>{"code/1/2/3/4/5/6/__pycache__"}));
+    EXPECT_EQ(paths(scan({h.home() / "code"}), h.home()), (std::vector<std::string>{"code/1/2/3/4/5/6/__pycache__"}));
 }
 
 TEST(ProjectPurger, StaleAtTheCutoff) {
@@ -117,10 +119,10 @@ TEST(ProjectPurger, StaleAtTheCutoff) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ScanHome h;
+        FakeHome h;
         project(h, "code/p", {"Cargo.toml"}, {{"target", 16}}, h.daysAgo(365));
         h.setDate("code/p/Cargo.toml", h.now() - std::chrono::hours(24 * staleDays) + c.offset);
-        const auto found = ProjectPurger::scan({h.home / "code"}, staleDays, h.guard());
+        const auto found = ProjectPurger::scan({h.home() / "code"}, staleDays, h.guard());
         ASSERT_EQ(found.size(), 1u);
         EXPECT_EQ(found[0].risk, c.risk);
         EXPECT_EQ(found[0].note, c.note);
@@ -131,9 +133,9 @@ TEST_F(ProjectPurgerTest, OverlappingRootsWalkEachFolderOnce) {
     project(h, "code/app", {"package.json"}, {{"node_modules", 20}}, h.daysAgo(60));
     h.file("code/app/node_modules/a/package.json", 0);
     h.file("code/app/node_modules/a/node_modules/b/x", 17);
-    const std::vector<fs::path> roots = {h.home / "code", h.home / "code/app", h.home / "code",
-                                         h.home / "code/app/node_modules"};
-    EXPECT_EQ(paths(scan(roots), h.home), (std::vector<std::string>{"code/app/node_modules"}));
+    const std::vector<fs::path> roots = {h.home() / "code", h.home() / "code/app", h.home() / "code",
+                                         h.home() / "code/app/node_modules"};
+    EXPECT_EQ(paths(scan(roots), h.home()), (std::vector<std::string>{"code/app/node_modules"}));
     EXPECT_TRUE(scan({}).empty());
 }
 
@@ -141,10 +143,10 @@ TEST_F(ProjectPurgerTest, ProjectActivityIgnoresArtifactFolders) {
     h.file("p/README", 0, h.daysAgo(5));
     h.file("p/src/x", 0);
     h.setDate("p/src", h.daysAgo(3));
-    h.folder("p/node_modules", h.now());
-    EXPECT_EQ(ProjectPurger::projectActivity(h.home / "p", {"README", "src", "node_modules", "gone"}), h.daysAgo(3));
-    EXPECT_EQ(ProjectPurger::projectActivity(h.home / "p", {"node_modules"}), std::nullopt);
-    EXPECT_EQ(ProjectPurger::projectActivity(h.home / "p", {}), std::nullopt);
+    h.setDate(h.folder("p/node_modules"), h.now());
+    EXPECT_EQ(ProjectPurger::projectActivity(h.home() / "p", {"README", "src", "node_modules", "gone"}), h.daysAgo(3));
+    EXPECT_EQ(ProjectPurger::projectActivity(h.home() / "p", {"node_modules"}), std::nullopt);
+    EXPECT_EQ(ProjectPurger::projectActivity(h.home() / "p", {}), std::nullopt);
 }
 
 TEST_F(ProjectPurgerTest, DiscoveredRootsHoldARepositoryWithinTwoLevels) {
@@ -157,15 +159,15 @@ TEST_F(ProjectPurgerTest, DiscoveredRootsHoldARepositoryWithinTwoLevels) {
     h.folder("Library/repo/.git");
     h.folder(".hidden/.git");
     h.folder("viahidden/.k/repo/.git");  // hidden sub-folders are not looked into
-    h.link(h.home / "direct", "linked");
+    h.link("linked", h.home() / "direct");
     h.file("plain.txt", 0);
-    const auto found = ProjectPurger::discoveredRoots(h.home);
+    const auto found = ProjectPurger::discoveredRoots(h.home());
     std::set<std::string> names;
     for (const auto& p : found) names.insert(p.filename().string());
     EXPECT_EQ(names, (std::set<std::string>{"direct", "worktree", "one", "two"}));
     // In the home folder's listing order.
     std::vector<fs::path> listed;
-    for (const auto& e : fs::directory_iterator(h.home))
+    for (const auto& e : fs::directory_iterator(h.home()))
         if (names.count(e.path().filename().string())) listed.push_back(e.path());
     EXPECT_EQ(found, listed);
 }
@@ -173,23 +175,23 @@ TEST_F(ProjectPurgerTest, DiscoveredRootsHoldARepositoryWithinTwoLevels) {
 TEST_F(ProjectPurgerTest, DiscoveryLooksIntoTheFirstSixtySubFoldersOnly) {
     for (int i = 0; i < 61; ++i) h.folder("many/k" + std::to_string(i));
     std::vector<std::string> order;  // the folder lists in this order, whatever it is
-    for (const auto& e : fs::directory_iterator(h.home / "many")) order.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(h.home() / "many")) order.push_back(e.path().filename().string());
     ASSERT_EQ(order.size(), 61u);
 
     h.folder("many/" + order[60] + "/repo/.git");
-    EXPECT_TRUE(ProjectPurger::discoveredRoots(h.home).empty());
+    EXPECT_TRUE(ProjectPurger::discoveredRoots(h.home()).empty());
     h.folder("many/" + order[59] + "/repo/.git");
-    EXPECT_EQ(ProjectPurger::discoveredRoots(h.home), std::vector<fs::path>{h.home / "many"});
+    EXPECT_EQ(ProjectPurger::discoveredRoots(h.home()), std::vector<fs::path>{h.home() / "many"});
 }
 
 TEST_F(ProjectPurgerTest, MergedRootsResolveDeduplicateUnnestAndSort) {
     h.folder("code/app");
     h.folder("src");
     h.folder("zeta");
-    h.link(h.home / "src", "alias");
-    const auto merged = ProjectPurger::mergedRoots({h.home / "zeta", h.home / "code/app", h.home / "alias",
-                                                    h.home / "code", h.home / "src/", h.home / "code/./app/..",
-                                                    h.home / "missing"});
-    EXPECT_EQ(merged, (std::vector<fs::path>{h.home / "code", h.home / "missing", h.home / "src", h.home / "zeta"}));
+    h.link("alias", h.home() / "src");
+    const auto merged = ProjectPurger::mergedRoots({h.home() / "zeta", h.home() / "code/app", h.home() / "alias",
+                                                    h.home() / "code", h.home() / "src/", h.home() / "code/./app/..",
+                                                    h.home() / "missing"});
+    EXPECT_EQ(merged, (std::vector<fs::path>{h.home() / "code", h.home() / "missing", h.home() / "src", h.home() / "zeta"}));
 }
 }  // namespace

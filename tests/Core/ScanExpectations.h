@@ -55,4 +55,25 @@ inline std::vector<std::string> paths(const std::vector<CleanItem>& items) {
     for (const auto& item : items) out.push_back(item.url.string());
     return out;
 }
+
+// Findings without their flags, paths relative to `base` with links and dots resolved.
+inline std::vector<Finding> rows(const std::vector<CleanItem>& items, const std::filesystem::path& base) {
+    std::vector<Finding> out;
+    for (const auto& i : items)
+        out.push_back({std::filesystem::relative(i.url, base).string(), i.size, i.category, i.risk, i.note});
+    return out;
+}
+
+inline std::vector<std::string> paths(const std::vector<CleanItem>& items, const std::filesystem::path& base) {
+    std::vector<std::string> out;
+    for (const auto& i : items) out.push_back(std::filesystem::relative(i.url, base).string());
+    return out;
+}
+
+// No scanner's finding is removed outright or needs administrator rights.
+inline bool plainFlags(const std::vector<CleanItem>& items) {
+    for (const auto& i : items)
+        if (i.permanent || i.requiresAdmin || i.adminCommand) return false;
+    return true;
+}
 }  // namespace scanexpect
