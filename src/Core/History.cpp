@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/random.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -17,6 +16,7 @@
 #include <random>
 #include <nlohmann/json.hpp>
 
+#include "Platform/FileOps.h"
 #include "Platform/Locations.h"
 
 namespace fs = std::filesystem;
@@ -181,29 +181,6 @@ std::optional<std::string> readFile(const fs::path& p) {
     return out;
 }
 
-// A complete new file replaces the old one, never a partial one.
-bool writeAtomically(const fs::path& target, const std::string& data) {
-    std::string tmpl = (target.parent_path() / ".history.json.XXXXXX").string();
-    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    size_t done = 0;
-    bool ok = true;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(tmpl.c_str(), target.c_str()) == 0) return true;
-    ::unlink(tmpl.c_str());
-    return false;
-}
-
 std::vector<Entry> readEntries() {
     const auto text = readFile(fileURL());
     if (!text) return {};
@@ -224,7 +201,7 @@ void record(const Entry& entry) {
         std::vector<Entry> list = readEntries();
         list.insert(list.begin(), entry);
         if (list.size() > limit) list.resize(limit);
-        writeAtomically(file, encode(list));
+        Platform::FileOps::replaceFile(file, encode(list), 0644);
     } catch (...) {
         // Recording is best effort; a failure leaves the old file in place.
     }

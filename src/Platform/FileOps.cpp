@@ -203,4 +203,30 @@ Status removeRecursively(const fs::path& p) {
     if (parentFd != AT_FDCWD) ::close(parentFd);
     return result;
 }
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+Status replaceFile(const fs::path& target, std::string_view bytes, mode_t mode) {
+    std::string tmpl = (target.parent_path() / ("." + target.filename().native() + ".XXXXXX")).native();
+    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
+    if (fd < 0) return failure(errno);
+    int err = 0;
+    if (!writeAll(fd, bytes) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err == 0 && ::rename(tmpl.c_str(), target.c_str()) != 0) err = errno;
+    if (err == 0) return {};
+    ::unlink(tmpl.c_str());
+    return failure(err);
+}
 }  // namespace Platform::FileOps

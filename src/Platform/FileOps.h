@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // Byte-exact file operations that never follow a symbolic link.
 namespace Platform::FileOps {
@@ -25,4 +26,12 @@ std::chrono::system_clock::time_point modificationTime(const struct ::stat& st);
 // Deletes a file, link or whole folder tree, fd-relative with O_NOFOLLOW: a link
 // is removed itself, and a folder swapped for a link mid-walk cannot redirect it.
 Status removeRecursively(const std::filesystem::path& p);
+
+// Writes all of `bytes`, going on after interrupted and short writes; false with
+// errno set when it fails.
+bool writeAll(int fd, std::string_view bytes);
+// Replaces `target` with a file of this mode holding `bytes`: written under a
+// temporary name beside it, flushed to disk, then renamed over it, so a reader
+// sees the old file or the whole new one, never a part.
+Status replaceFile(const std::filesystem::path& target, std::string_view bytes, mode_t mode);
 }  // namespace Platform::FileOps

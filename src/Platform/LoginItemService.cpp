@@ -1,9 +1,9 @@
 #include "Platform/LoginItemService.h"
 
+#include "Platform/FileOps.h"
 #include "Platform/Locations.h"
 #include "Platform/Programs.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -198,30 +198,8 @@ LoginItemService::Result LoginItemService::registerItem() {
     fs::create_directories(dir, ec);
     if (ec) return Result::failure("Cannot create " + dir.string() + ": " + ec.message());
 
-    const std::string text = entryText();
-    std::string tmpl = (dir / ("." + entryFile_.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd < 0) return Result::failure(errnoText(("Cannot write in " + dir.string()).c_str(), errno));
-    ::fchmod(fd, 0644);
-    const char* p = text.data();
-    size_t left = text.size();
-    int err = 0;
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            err = errno;
-            break;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && ::rename(tmpl.c_str(), entryFile_.c_str()) != 0) err = errno;
-    if (err != 0) {
-        ::unlink(tmpl.c_str());
-        return Result::failure(errnoText(("Cannot write " + entryFile_.string()).c_str(), err));
-    }
+    if (const auto written = FileOps::replaceFile(entryFile_, entryText(), 0644); !written.ok)
+        return Result::failure("Cannot write " + entryFile_.string() + ": " + written.error);
     return Result::success();
 }
 

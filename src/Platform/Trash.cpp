@@ -120,17 +120,6 @@ std::string candidateName(const std::string& name, int k) {
     return base + suffix;
 }
 
-bool writeAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Moves without ever replacing an entry another program put there meanwhile.
 int renameNoReplace(const char* from, const char* to) {
     if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
@@ -171,7 +160,7 @@ Result moveInto(const fs::path& trash, const std::string& source, const std::str
             if (errno == EEXIST) continue;
             return failedErrno(errno);
         }
-        const bool written = writeAll(fd, content);
+        const bool written = FileOps::writeAll(fd, content);
         const int writeErr = errno;
         if (::close(fd) != 0 || !written) {
             ::unlink(info.c_str());

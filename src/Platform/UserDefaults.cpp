@@ -1,15 +1,13 @@
 #include "Platform/UserDefaults.h"
 
+#include "Platform/FileOps.h"
 #include "Platform/Locations.h"
 
 #include <plist/plist.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -153,18 +151,6 @@ bool readWholeFile(const fs::path& file, std::string& out) {
     return !in.bad();
 }
 
-bool writeAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 }  // namespace
 
 Value Value::stringArray(const std::vector<std::string>& strings) {
@@ -245,15 +231,7 @@ bool UserDefaults::writeLocked() {
     if (!bytes) return false;
     std::unique_ptr<char, void (*)(char*)> bytesOwner(bytes, plist_to_bin_free);
 
-    std::string tmpl = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = writeAll(fd, bytes, length) && ::fsync(fd) == 0;
-    ::fchmod(fd, 0600);
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(tmpl.c_str(), target.c_str()) == 0;
-    if (!ok) ::unlink(tmpl.c_str());
-    return ok;
+    return FileOps::replaceFile(target, std::string_view(bytes, length), 0600).ok;
 }
 
 std::optional<Value> UserDefaults::object(const std::string& key) const {
