@@ -14,10 +14,7 @@ bool launchedAsLoginItem() {
 }
 
 bool launchedAsLoginItem(const QStringList& arguments) {
-    std::vector<std::string> args;
-    args.reserve(static_cast<size_t>(arguments.size()));
-    for (const auto& a : arguments) args.push_back(fromQString(a));
-    return Platform::launchedAsLoginItem(args);
+    return Platform::launchedAsLoginItem(fromQStringList(arguments));
 }
 
 bool set(bool enabled) { return set(enabled, Platform::LoginItemService::mainApp()); }

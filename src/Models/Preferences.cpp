@@ -26,17 +26,7 @@ constexpr int kDefaultStaleDays = 30;
 std::optional<QStringList> readStrings(const UserDefaults& d, const char* key) {
     auto strings = d.stringArray(key);
     if (!strings) return std::nullopt;
-    QStringList out;
-    out.reserve(static_cast<qsizetype>(strings->size()));
-    for (const auto& s : *strings) out.append(toQString(s));
-    return out;
-}
-
-std::vector<std::string> toStrings(const QStringList& list) {
-    std::vector<std::string> out;
-    out.reserve(static_cast<size_t>(list.size()));
-    for (const auto& s : list) out.push_back(fromQString(s));
-    return out;
+    return toQStringList(*strings);
 }
 
 // An integer, or a real with no fraction, that fits; anything else is unusable.
@@ -93,12 +83,12 @@ QStringList Preferences::defaultProjectRoots() {
 QList<MenuBarMetric> Preferences::defaultMenuBarMetrics() { return {MenuBarMetric::cpu, MenuBarMetric::memory}; }
 
 void Preferences::setProtectedPaths(const QStringList& value) {
-    defaults_.setStringArray(kProtectedPaths, toStrings(value));
+    defaults_.setStringArray(kProtectedPaths, fromQStringList(value));
     if (assignIfChanged(protectedPaths_, value)) emit protectedPathsChanged(value);
 }
 
 void Preferences::setProjectRoots(const QStringList& value) {
-    defaults_.setStringArray(kProjectRoots, toStrings(value));
+    defaults_.setStringArray(kProjectRoots, fromQStringList(value));
     if (assignIfChanged(projectRoots_, value)) emit projectRootsChanged(value);
 }
 
@@ -131,7 +121,7 @@ void Preferences::setSounds(bool value) {
 }
 
 void Preferences::setPinnedProcesses(const QStringList& value) {
-    defaults_.setStringArray(kPinnedProcesses, toStrings(value));
+    defaults_.setStringArray(kPinnedProcesses, fromQStringList(value));
     if (assignIfChanged(pinnedProcesses_, value)) emit pinnedProcessesChanged(value);
 }
 
@@ -150,5 +140,5 @@ std::vector<fs::path> Preferences::projectRootURLs() const {
 
 SafetyGuard Preferences::safetyGuard(const std::vector<fs::path>& extraRoots) const {
     const std::string home = SafetyGuard::standardized(Platform::Locations::resolvedHome().string());
-    return SafetyGuard(home, toStrings(protectedPaths_), extraRoots);
+    return SafetyGuard(home, fromQStringList(protectedPaths_), extraRoots);
 }
