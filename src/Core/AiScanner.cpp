@@ -1,5 +1,3 @@
-#include <string_view>
-
 #include "Core/FileSizer.h"
 #include "Core/Localized.h"
 #include "Core/ScanSupport.h"
@@ -151,7 +149,7 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
             Folder folder(root, p->d_name);
             while (const dirent* e = folder.next()) {
                 const std::string name = e->d_name;
-                if (name.size() <= 6 || name.compare(name.size() - 6, 6, ".jsonl") != 0) continue;
+                if (name.size() <= 6 || !ScanSupport::endsWith(name, ".jsonl")) continue;
                 const auto st = folder.status(e->d_name);
                 if (!st || ScanSupport::modificationTime(*st) >= cutoff) continue;
                 admit(out, projects / project / name, safety, CleanCategory::aiSessions, Risk::safe,
@@ -212,8 +210,7 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
         const fs::path hub = home / ".cache/huggingface/hub";
         Folder folder(hub);
         while (const dirent* e = folder.next()) {
-            const std::string_view name = e->d_name;
-            if (name.rfind("models--", 0) == 0 || name.rfind("datasets--", 0) == 0)
+            if (ScanSupport::startsWith(e->d_name, "models--") || ScanSupport::startsWith(e->d_name, "datasets--"))
                 admit(out, hub / e->d_name, safety, CleanCategory::aiModels, Risk::review, "Hugging Face");
         }
     }

@@ -90,7 +90,7 @@ std::vector<fs::path> macOSInstallers(const SafetyGuard& safety, const fs::path&
     Folder folder(applications);
     while (const dirent* e = folder.next()) {
         const std::string name = e->d_name;
-        if (name.rfind("Install macOS", 0) != 0 || name.compare(name.size() - 4, 4, ".app") != 0) continue;
+        if (!ScanSupport::startsWith(name, "Install macOS") || !ScanSupport::endsWith(name, ".app")) continue;
         const fs::path url = applications / name;
         if (safety.check(url).isAllowed()) out.push_back(url);
     }

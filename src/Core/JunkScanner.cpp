@@ -17,8 +17,6 @@ namespace {
 constexpr int64_t kMinimumSize = 65536;
 
 std::string lastComponent(const fs::path& p) { return p.filename().string(); }
-
-bool startsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
 }  // namespace
 
 fs::path JunkScanner::resolvedLocation(const CleanRule& rule, const fs::path& home) {
@@ -31,7 +29,7 @@ fs::path JunkScanner::resolvedLocation(const CleanRule& rule, const fs::path& ho
             return home / trash.substr(envHome.size() + 1);
         return trash;
     }
-    if (startsWith(rule.path, "~/")) return home / rule.path.substr(2);
+    if (ScanSupport::startsWith(rule.path, "~/")) return home / rule.path.substr(2);
     return rule.path;
 }
 
@@ -98,7 +96,7 @@ std::vector<CleanItem> JunkScanner::scan(const std::set<CleanCategory>& categori
 
             Risk risk = rule.risk;
             std::string note = rule.note;
-            if (rule.category == CleanCategory::userCaches && startsWith(name, "com.apple.")) {
+            if (rule.category == CleanCategory::userCaches && ScanSupport::startsWith(name, "com.apple.")) {
                 note = localized("macOS system cache; rebuilt automatically");
                 risk = Risk::review;
             }
@@ -143,10 +141,7 @@ std::vector<CleanItem> JunkScanner::scan(const std::set<CleanCategory>& categori
 
 std::vector<CleanItem> JunkScanner::retireOldDeviceSupport(std::vector<CleanItem> items) {
     const auto isDeviceSupport = [](const CleanItem& item) {
-        const std::string parent = lastComponent(item.url.parent_path());
-        const std::string suffix = "DeviceSupport";
-        return parent.size() >= suffix.size() &&
-               parent.compare(parent.size() - suffix.size(), suffix.size(), suffix) == 0;
+        return ScanSupport::endsWith(lastComponent(item.url.parent_path()), "DeviceSupport");
     };
     const auto groupKey = [](const CleanItem& item) {
         const std::string name = lastComponent(item.url);

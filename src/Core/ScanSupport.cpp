@@ -28,11 +28,15 @@ Clock::time_point before(Clock::time_point now, int64_t seconds) {
     return now - duration_cast<Clock::duration>(std::chrono::seconds(seconds));
 }
 
-std::string lowercasedExtension(const std::string& name) {
+std::string extension(const std::string& name) {
     const auto dot = name.rfind('.');
     // A leading dot names a hidden file, not an extension.
     if (dot == std::string::npos || dot == 0) return {};
-    std::string ext = name.substr(dot + 1);
+    return name.substr(dot + 1);
+}
+
+std::string lowercasedExtension(const std::string& name) {
+    std::string ext = extension(name);
     for (char& c : ext)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return ext;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // fd-relative helpers shared by the disk scanners: nothing here follows a
 // symbolic link or changes the working folder, so scans may run on any thread.
@@ -22,7 +23,13 @@ Clock::time_point before(Clock::time_point now, int64_t seconds);
 inline Clock::time_point daysBefore(Clock::time_point now, int64_t days) { return before(now, days * 86400); }
 
 inline bool isHidden(const char* name) { return name[0] == '.'; }
-// The name's extension without its dot, lower-cased ASCII; "" when it has none.
+inline bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+inline bool endsWith(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+// The name's extension without its dot, case kept; "" when it has none.
+std::string extension(const std::string& name);
+// The same, lower-cased ASCII.
 std::string lowercasedExtension(const std::string& name);
 
 // An open folder read entry by entry. Opening refuses a link at the last

@@ -32,17 +32,6 @@ std::optional<std::vector<std::string>> names(const fs::path& folder) {
     return out;
 }
 
-bool startsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
-bool endsWith(const std::string& s, const std::string& suffix) {
-    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-// The part after the last dot of a name that does not start with it; case kept.
-std::string pathExtension(const std::string& name) {
-    const auto dot = name.rfind('.');
-    return dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot + 1);
-}
-
 std::string trimmedSpacesAndTabs(const std::string& s) {
     const auto first = s.find_first_not_of(" \t");
     if (first == std::string::npos) return {};
@@ -127,7 +116,7 @@ std::vector<CleanItem> appWebCaches(const fs::path& home, const std::set<std::st
     if (!apps) return items;
     const auto& editors = Catalog::editorFolderNames();
     for (const std::string& app : *apps) {
-        if (startsWith(app, "com.apple.")) continue;
+        if (ScanSupport::startsWith(app, "com.apple.")) continue;
         if (std::find(editors.begin(), editors.end(), app) != editors.end()) continue;
         const bool running = runningNames.count(app) > 0;
         for (const std::string& cache : webCacheNames()) {
@@ -152,7 +141,7 @@ std::vector<CleanItem> containerCaches(const fs::path& home, const std::set<std:
     const auto ids = names(containers);
     if (!ids) return items;
     for (const std::string& id : *ids) {
-        if (startsWith(id, ".")) continue;
+        if (ScanSupport::isHidden(id.c_str())) continue;
         fs::path url = containers / id / "Data/Library/Caches";
         if (!Platform::FileOps::exists(url) || !safety.check(url).isAllowed()) continue;
         const int64_t size = FileSizer::size(url);
@@ -231,7 +220,7 @@ std::vector<CleanItem> systemData(const SafetyGuard& safety, const SystemDataSou
 
     if (const auto entries = names(sources.caches)) {
         for (const std::string& name : *entries) {
-            if (startsWith(name, "com.apple.")) continue;
+            if (ScanSupport::startsWith(name, "com.apple.")) continue;
             fs::path url = sources.caches / name;
             if (!safety.check(url).isAllowed()) continue;
             const int64_t size = FileSizer::size(url);
@@ -243,9 +232,9 @@ std::vector<CleanItem> systemData(const SafetyGuard& safety, const SystemDataSou
     for (const auto& [root, note] : sources.logs) {
         const auto entries = names(root);
         if (!entries) continue;
-        const bool crashReports = endsWith(root.string(), "DiagnosticReports");
+        const bool crashReports = ScanSupport::endsWith(root.string(), "DiagnosticReports");
         for (const std::string& name : *entries) {
-            const std::string ext = pathExtension(name);
+            const std::string ext = ScanSupport::extension(name);
             if (!crashReports && ext != "gz" && ext != "bz2" && ext != "xz") continue;
             fs::path url = root / name;
             const auto date = Platform::FileOps::modificationDate(url);
