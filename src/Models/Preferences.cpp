@@ -66,10 +66,12 @@ Preferences::Preferences(UserDefaults& defaults, QObject* parent) : QObject(pare
     dryRun_ = defaults_.boolean(kDryRun).value_or(false);
     alwaysTrash_ = defaults_.boolean(kAlwaysTrash).value_or(false);
 
-    const QStringList metricNames =
-        readStrings(defaults_, kMenuBarMetrics).value_or(QStringList{"cpu", "memory"});
-    for (const auto& name : metricNames)
-        if (auto m = menuBarMetricFromRawValue(name)) menuBarMetrics_.append(*m);
+    if (auto names = readStrings(defaults_, kMenuBarMetrics)) {
+        for (const auto& name : *names)
+            if (auto m = menuBarMetricFromRawValue(name)) menuBarMetrics_.append(*m);
+    } else {
+        menuBarMetrics_ = defaultMenuBarMetrics();
+    }
 
     pinnedProcesses_ = readStrings(defaults_, kPinnedProcesses).value_or(QStringList{});
     sounds_ = defaults_.boolean(kSounds).value_or(true);
