@@ -41,17 +41,19 @@ const QColor& accent() {
 
 // ---- Card
 
-void CardModifier::paint(QPainter& p, const QRectF& rect) {
+void paintOutlinedRoundedRect(QPainter& p, const QRectF& rect, double radius, const QColor& fill) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    p.setBrush(Theme::card());
-    p.drawRoundedRect(rect, cornerRadius, cornerRadius);
+    p.setBrush(fill);
+    p.drawRoundedRect(rect, radius, radius);
     p.setPen(QPen(Theme::stroke(), 1));
     p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(inset(rect, 1), cornerRadius - 0.5, cornerRadius - 0.5);
+    p.drawRoundedRect(inset(rect, 1), radius - 0.5, radius - 0.5);
     p.restore();
 }
+
+void CardModifier::paint(QPainter& p, const QRectF& rect) { paintOutlinedRoundedRect(p, rect, cornerRadius, Theme::card()); }
 
 Card::Card(double padding, QWidget* parent) : QWidget(parent), layout_(new QVBoxLayout(this)) {
     const int m = int(std::lround(padding));

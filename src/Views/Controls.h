@@ -12,6 +12,10 @@ class QVBoxLayout;
 
 // The painted pieces every screen is built from.
 
+// A rounded rectangle on `fill`, outlined inside its edge by a one-point line in
+// Theme::stroke(): cards, the settings panel and the tab bar.
+void paintOutlinedRoundedRect(QPainter& painter, const QRectF& rect, double radius, const QColor& fill);
+
 // Rounded dark card: faint white fill, one-point inner outline.
 namespace CardModifier {
 inline constexpr double cornerRadius = 14;

@@ -62,14 +62,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QRectF r(rect());
-        p.setPen(Qt::NoPen);
-        p.setBrush(Theme::black(0.22));
-        p.drawRoundedRect(r, 14, 14);
-        p.setPen(QPen(Theme::stroke(), 1));
-        p.setBrush(Qt::NoBrush);
-        p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), 13.5, 13.5);
+        paintOutlinedRoundedRect(p, QRectF(rect()), 14, Theme::black(0.22));
     }
 };
 

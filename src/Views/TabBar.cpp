@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "Models/MotionPause.h"
+#include "Views/Controls.h"
 #include "Views/QueltoMark.h"
 #include "Views/Theme.h"
 
@@ -162,14 +163,7 @@ void TabBar::mouseReleaseEvent(QMouseEvent* e) {
 void TabBar::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF bar(rect());
-    const double radius = bar.height() / 2;
-    p.setPen(Qt::NoPen);
-    p.setBrush(Theme::black(0.25));
-    p.drawRoundedRect(bar, radius, radius);
-    p.setPen(QPen(Theme::stroke(), 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(bar.adjusted(0.5, 0.5, -0.5, -0.5), radius - 0.5, radius - 0.5);
+    paintOutlinedRoundedRect(p, QRectF(rect()), height() / 2.0, Theme::black(0.25));
 
     QueltoMark{markPhase()}.paint(p, mark_);
 
