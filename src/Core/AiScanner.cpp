@@ -32,10 +32,6 @@ const Location modelRoots[] = {
     {".cache/lm-studio/models", "LM Studio"},
 };
 
-CleanItem finding(const fs::path& url, int64_t size, CleanCategory category, Risk risk, std::string note) {
-    return CleanItem{url, size, category, risk, std::move(note), false, false, std::nullopt};
-}
-
 // Existence, the gate, then the size: the walk of a whole tree comes last.
 void admit(std::vector<CleanItem>& out, const fs::path& url, const SafetyGuard& safety, CleanCategory category,
            Risk risk, std::string note) {
@@ -43,7 +39,7 @@ void admit(std::vector<CleanItem>& out, const fs::path& url, const SafetyGuard& 
     if (!safety.check(url).isAllowed()) return;
     const int64_t size = FileSizer::size(url);
     if (size < minimumSize) return;
-    out.push_back(finding(url, size, category, risk, std::move(note)));
+    out.push_back(ScanSupport::finding(url, size, category, risk, std::move(note)));
 }
 
 // The last dash-separated piece of an encoded project path ("-Users-me-code-api" → "api").
@@ -130,7 +126,7 @@ std::vector<CleanItem> olderVersions(const fs::path& folder, CleanCategory categ
         if (k == newest) continue;
         const fs::path url = folder / versions[k].name;
         if (!safety.check(url).isAllowed()) continue;
-        out.push_back(finding(url, FileSizer::size(url), category, Risk::safe, note));
+        out.push_back(ScanSupport::finding(url, FileSizer::size(url), category, Risk::safe, note));
     }
     return out;
 }

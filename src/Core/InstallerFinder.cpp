@@ -31,10 +31,6 @@ struct Findings {
         else items[it->second] = std::move(item);
     }
 };
-
-CleanItem installer(const fs::path& url, int64_t size, Risk risk, std::string note) {
-    return CleanItem{url, size, CleanCategory::installers, risk, std::move(note), false, false, std::nullopt};
-}
 }  // namespace
 
 const std::set<std::string>& extensions() {
@@ -50,11 +46,11 @@ std::vector<CleanItem> scan(const std::vector<fs::path>& roots, const SafetyGuar
         if (!safety.check(url).isAllowed()) return;
         const auto st = in.status(name);
         const auto date = st ? ScanSupport::modificationTime(*st) : ScanSupport::distantPast();
-        const int64_t size = FileSizer::size(url);
-        if (date > cutoff)
-            found.put(installer(url, size, Risk::review, localized("Downloaded recently")));
-        else
-            found.put(installer(url, size, Risk::safe, localized("Installer; the app it installed doesn't need it")));
+        const bool recent = date > cutoff;
+        found.put(ScanSupport::finding(url, FileSizer::size(url), CleanCategory::installers,
+                                       recent ? Risk::review : Risk::safe,
+                                       recent ? localized("Downloaded recently")
+                                              : localized("Installer; the app it installed doesn't need it")));
     };
 
     for (const auto& root : roots) {
@@ -78,7 +74,7 @@ std::vector<CleanItem> scan(const std::vector<fs::path>& roots, const SafetyGuar
     }
 
     for (const auto& app : macOSInstallers(safety, applications))
-        found.put(installer(app, FileSizer::size(app), Risk::safe,
+        found.put(ScanSupport::finding(app, FileSizer::size(app), CleanCategory::installers, Risk::safe,
                             localized("macOS installer app; download it again from the App Store if ever needed")));
 
     sortLargestFirst(found.items);

@@ -89,8 +89,8 @@ struct Walk {
                 const Artifact& art = *a->second;
                 const std::string note =
                     path.filename().string() + " · " + localized(*stale ? art.note : "used recently");
-                found.push_back(CleanItem{url, size, CleanCategory::projects, *stale ? art.risk : Risk::review, note,
-                                          false, false, std::nullopt});
+                found.push_back(
+                    ScanSupport::finding(url, size, CleanCategory::projects, *stale ? art.risk : Risk::review, note));
                 // Measured once; a later root that names this folder does not walk it again.
                 if (const auto st = f.status(e.name.c_str())) walked.emplace(st->st_dev, st->st_ino);
                 continue;

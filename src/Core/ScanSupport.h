@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "Core/CleanTypes.h"
+
 // fd-relative helpers shared by the disk scanners: nothing here follows a
 // symbolic link or changes the working folder, so scans may run on any thread.
 namespace ScanSupport {
@@ -27,6 +29,12 @@ inline bool startsWith(std::string_view s, std::string_view prefix) { return s.s
 inline bool endsWith(std::string_view s, std::string_view suffix) {
     return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
 }
+// A finding the user's Trash takes, with no administrator rights needed.
+inline CleanItem finding(std::filesystem::path url, int64_t size, CleanCategory category, Risk risk,
+                         std::string note) {
+    return CleanItem{std::move(url), size, category, risk, std::move(note), false, false, std::nullopt};
+}
+
 // The name's extension without its dot, case kept; "" when it has none.
 std::string extension(const std::string& name);
 // The same, lower-cased ASCII.

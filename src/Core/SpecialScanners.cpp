@@ -48,10 +48,6 @@ bool isSnapshotDate(const std::string& s) {
     return true;
 }
 
-CleanItem finding(fs::path url, int64_t size, CleanCategory category, Risk risk, std::string note) {
-    return CleanItem{std::move(url), size, category, risk, std::move(note), false, false, std::nullopt};
-}
-
 CleanItem adminFinding(fs::path url, int64_t size, Risk risk, std::string note,
                        std::optional<std::string> command = std::nullopt) {
     return CleanItem{std::move(url), size, CleanCategory::systemData, risk, std::move(note), true, true,
@@ -124,7 +120,7 @@ std::vector<CleanItem> appWebCaches(const fs::path& home, const std::set<std::st
             if (!Platform::FileOps::exists(url) || !safety.check(url).isAllowed()) continue;
             const int64_t size = FileSizer::size(url);
             if (size < kMinimumCacheSize) continue;
-            items.push_back(finding(std::move(url), size, CleanCategory::appData,
+            items.push_back(ScanSupport::finding(std::move(url), size, CleanCategory::appData,
                                     running ? Risk::review : Risk::safe,
                                     app + " \u00B7 " +
                                         localized(running ? "running; quit it first" : "rebuilt on next launch")));
@@ -153,7 +149,7 @@ std::vector<CleanItem> containerCaches(const fs::path& home, const std::set<std:
                 label.erase(at, 4);
         }
         const bool running = runningBundleIDs.count(id) > 0;
-        items.push_back(finding(std::move(url), size, CleanCategory::userCaches,
+        items.push_back(ScanSupport::finding(std::move(url), size, CleanCategory::userCaches,
                                 running ? Risk::review : Risk::safe,
                                 label + " \u00B7 " +
                                     localized(running ? "running; quit it first" : "rebuilt by the app on demand")));
@@ -194,7 +190,7 @@ std::vector<CleanItem> oldEditorExtensions(const fs::path& home, const SafetyGua
                 fs::path url = folder / v.name;
                 if (!safety.check(url).isAllowed()) continue;
                 const int64_t size = FileSizer::size(url);
-                items.push_back(finding(std::move(url), size, CleanCategory::editors, Risk::safe,
+                items.push_back(ScanSupport::finding(std::move(url), size, CleanCategory::editors, Risk::safe,
                                         localizedFormat("Superseded by %@", {newest->name})));
             }
         }
