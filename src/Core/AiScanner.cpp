@@ -1,4 +1,3 @@
-#include "Core/FileSizer.h"
 #include "Core/Localized.h"
 #include "Core/ScanSupport.h"
 #include "Core/SpecialScanners.h"
@@ -36,10 +35,8 @@ const Location modelRoots[] = {
 void admit(std::vector<CleanItem>& out, const fs::path& url, const SafetyGuard& safety, CleanCategory category,
            Risk risk, std::string note) {
     if (!Platform::FileOps::exists(url)) return;
-    if (!safety.check(url).isAllowed()) return;
-    const int64_t size = FileSizer::size(url);
-    if (size < minimumSize) return;
-    out.push_back(ScanSupport::finding(url, size, category, risk, std::move(note)));
+    if (const auto size = ScanSupport::admittedSize(url, safety, minimumSize))
+        out.push_back(ScanSupport::finding(url, *size, category, risk, std::move(note)));
 }
 
 // The last dash-separated piece of an encoded project path ("-Users-me-code-api" → "api").
@@ -125,8 +122,8 @@ std::vector<CleanItem> olderVersions(const fs::path& folder, CleanCategory categ
     for (size_t k = 0; k < versions.size(); ++k) {
         if (k == newest) continue;
         const fs::path url = folder / versions[k].name;
-        if (!safety.check(url).isAllowed()) continue;
-        out.push_back(ScanSupport::finding(url, FileSizer::size(url), category, Risk::safe, note));
+        if (const auto size = ScanSupport::admittedSize(url, safety))
+            out.push_back(ScanSupport::finding(url, *size, category, Risk::safe, note));
     }
     return out;
 }

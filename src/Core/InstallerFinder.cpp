@@ -43,11 +43,12 @@ std::vector<CleanItem> scan(const std::vector<fs::path>& roots, const SafetyGuar
     const Clock::time_point cutoff = ScanSupport::daysBefore(Platform::clock().now(), recentDays);
     Findings found;
     auto offer = [&](const Folder& in, const fs::path& url, const char* name) {
-        if (!safety.check(url).isAllowed()) return;
+        const auto size = ScanSupport::admittedSize(url, safety);
+        if (!size) return;
         const auto st = in.status(name);
         const auto date = st ? ScanSupport::modificationTime(*st) : ScanSupport::distantPast();
         const bool recent = date > cutoff;
-        found.put(ScanSupport::finding(url, FileSizer::size(url), CleanCategory::installers,
+        found.put(ScanSupport::finding(url, *size, CleanCategory::installers,
                                        recent ? Risk::review : Risk::safe,
                                        recent ? localized("Downloaded recently")
                                               : localized("Installer; the app it installed doesn't need it")));

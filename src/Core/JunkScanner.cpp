@@ -3,7 +3,6 @@
 #include <map>
 #include <unordered_set>
 
-#include "Core/FileSizer.h"
 #include "Core/Localized.h"
 #include "Core/ScanSupport.h"
 #include "Core/SpecialScanners.h"
@@ -86,13 +85,14 @@ std::vector<CleanItem> JunkScanner::scan(const std::set<CleanCategory>& categori
             }
             const std::string name = lastComponent(url);
             if (context.ownBundleID && *context.ownBundleID == name) continue;
-            if (!context.safety.check(url).isAllowed()) continue;
             if (rule.minAgeDays >= 1) {
                 const auto date = Platform::FileOps::modificationDate(url);
                 if (date && *date > ScanSupport::daysBefore(now, rule.minAgeDays)) continue;
             }
-            const int64_t size = FileSizer::size(url);
-            if (size < kMinimumSize && rule.category != CleanCategory::trash) continue;
+            // Whatever is in the Trash is offered, however small.
+            const auto size =
+                ScanSupport::admittedSize(url, context.safety, rule.category == CleanCategory::trash ? 0 : kMinimumSize);
+            if (!size) continue;
 
             Risk risk = rule.risk;
             std::string note = rule.note;
@@ -105,7 +105,7 @@ std::vector<CleanItem> JunkScanner::scan(const std::set<CleanCategory>& categori
                 risk = Risk::review;
             }
             seen.insert(p);
-            items.push_back(CleanItem{std::move(url), size, rule.category, risk, std::move(note), rule.permanent,
+            items.push_back(CleanItem{std::move(url), *size, rule.category, risk, std::move(note), rule.permanent,
                                       false, std::nullopt});
         }
     }

@@ -5,7 +5,6 @@
 #include <unordered_map>
 #include <utility>
 
-#include "Core/FileSizer.h"
 #include "Core/Localized.h"
 #include "Core/ScanSupport.h"
 #include "Platform/Clock.h"
@@ -82,15 +81,14 @@ struct Walk {
             const auto a = byName().find(e.name);
             if (a != byName().end() && artifactHere(*a->second, names)) {
                 const fs::path url = path / e.name;
-                if (!safety.check(url).isAllowed()) continue;
-                const int64_t size = FileSizer::size(url);
-                if (size < minimumSize) continue;
+                const auto size = ScanSupport::admittedSize(url, safety, minimumSize);
+                if (!size) continue;
                 if (!stale) stale = activityIn(f, names).value_or(ScanSupport::distantPast()) < cutoff;
                 const Artifact& art = *a->second;
                 const std::string note =
                     path.filename().string() + " · " + localized(*stale ? art.note : "used recently");
                 found.push_back(
-                    ScanSupport::finding(url, size, CleanCategory::projects, *stale ? art.risk : Risk::review, note));
+                    ScanSupport::finding(url, *size, CleanCategory::projects, *stale ? art.risk : Risk::review, note));
                 // Measured once; a later root that names this folder does not walk it again.
                 if (const auto st = f.status(e.name.c_str())) walked.emplace(st->st_dev, st->st_ino);
                 continue;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "Core/FileSizer.h"
 #include "Platform/FileOps.h"
 
 namespace ScanSupport {
@@ -26,6 +27,13 @@ Clock::time_point before(Clock::time_point now, int64_t seconds) {
     if (seconds >= nowS - minS - 1) return Clock::time_point::min();
     if (seconds <= 0) return now;
     return now - duration_cast<Clock::duration>(std::chrono::seconds(seconds));
+}
+
+std::optional<int64_t> admittedSize(const std::filesystem::path& url, const SafetyGuard& safety, int64_t minimum) {
+    if (!safety.check(url).isAllowed()) return std::nullopt;
+    const int64_t size = FileSizer::size(url);
+    if (size < minimum) return std::nullopt;
+    return size;
 }
 
 std::string extension(const std::string& name) {

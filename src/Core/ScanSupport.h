@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "Core/CleanTypes.h"
+#include "Core/SafetyGuard.h"
 
 // fd-relative helpers shared by the disk scanners: nothing here follows a
 // symbolic link or changes the working folder, so scans may run on any thread.
@@ -34,6 +35,10 @@ inline CleanItem finding(std::filesystem::path url, int64_t size, CleanCategory 
                          std::string note) {
     return CleanItem{std::move(url), size, category, risk, std::move(note), false, false, std::nullopt};
 }
+
+// The allocated size of `url` when the gate admits it and it holds at least
+// `minimum` bytes. The gate is asked first: measuring walks the whole tree.
+std::optional<int64_t> admittedSize(const std::filesystem::path& url, const SafetyGuard& safety, int64_t minimum = 0);
 
 // The name's extension without its dot, case kept; "" when it has none.
 std::string extension(const std::string& name);

@@ -7,7 +7,6 @@
 #include <unordered_map>
 
 #include "Core/Catalog.h"
-#include "Core/FileSizer.h"
 #include "Core/Localized.h"
 #include "Core/Permissions.h"
 #include "Core/ScanSupport.h"
@@ -117,10 +116,10 @@ std::vector<CleanItem> appWebCaches(const fs::path& home, const std::set<std::st
         const bool running = runningNames.count(app) > 0;
         for (const std::string& cache : webCacheNames()) {
             fs::path url = support / app / cache;
-            if (!Platform::FileOps::exists(url) || !safety.check(url).isAllowed()) continue;
-            const int64_t size = FileSizer::size(url);
-            if (size < kMinimumCacheSize) continue;
-            items.push_back(ScanSupport::finding(std::move(url), size, CleanCategory::appData,
+            if (!Platform::FileOps::exists(url)) continue;
+            const auto size = ScanSupport::admittedSize(url, safety, kMinimumCacheSize);
+            if (!size) continue;
+            items.push_back(ScanSupport::finding(std::move(url), *size, CleanCategory::appData,
                                     running ? Risk::review : Risk::safe,
                                     app + " \u00B7 " +
                                         localized(running ? "running; quit it first" : "rebuilt on next launch")));
@@ -139,9 +138,9 @@ std::vector<CleanItem> containerCaches(const fs::path& home, const std::set<std:
     for (const std::string& id : *ids) {
         if (ScanSupport::isHidden(id.c_str())) continue;
         fs::path url = containers / id / "Data/Library/Caches";
-        if (!Platform::FileOps::exists(url) || !safety.check(url).isAllowed()) continue;
-        const int64_t size = FileSizer::size(url);
-        if (size < kMinimumCacheSize) continue;
+        if (!Platform::FileOps::exists(url)) continue;
+        const auto size = ScanSupport::admittedSize(url, safety, kMinimumCacheSize);
+        if (!size) continue;
         std::string label = id;
         if (const auto app = Platform::Workspace::urlForApplication(id)) {
             label = Platform::Workspace::displayName(*app);
@@ -149,7 +148,7 @@ std::vector<CleanItem> containerCaches(const fs::path& home, const std::set<std:
                 label.erase(at, 4);
         }
         const bool running = runningBundleIDs.count(id) > 0;
-        items.push_back(ScanSupport::finding(std::move(url), size, CleanCategory::userCaches,
+        items.push_back(ScanSupport::finding(std::move(url), *size, CleanCategory::userCaches,
                                 running ? Risk::review : Risk::safe,
                                 label + " \u00B7 " +
                                     localized(running ? "running; quit it first" : "rebuilt by the app on demand")));
@@ -188,9 +187,9 @@ std::vector<CleanItem> oldEditorExtensions(const fs::path& home, const SafetyGua
             for (const auto& v : list) {
                 if (v.name == newest->name) continue;
                 fs::path url = folder / v.name;
-                if (!safety.check(url).isAllowed()) continue;
-                const int64_t size = FileSizer::size(url);
-                items.push_back(ScanSupport::finding(std::move(url), size, CleanCategory::editors, Risk::safe,
+                const auto size = ScanSupport::admittedSize(url, safety);
+                if (!size) continue;
+                items.push_back(ScanSupport::finding(std::move(url), *size, CleanCategory::editors, Risk::safe,
                                         localizedFormat("Superseded by %@", {newest->name})));
             }
         }
@@ -218,10 +217,9 @@ std::vector<CleanItem> systemData(const SafetyGuard& safety, const SystemDataSou
         for (const std::string& name : *entries) {
             if (ScanSupport::startsWith(name, "com.apple.")) continue;
             fs::path url = sources.caches / name;
-            if (!safety.check(url).isAllowed()) continue;
-            const int64_t size = FileSizer::size(url);
-            if (size < kMinimumCacheSize) continue;
-            items.push_back(adminFinding(std::move(url), size, Risk::safe, localized("System-wide cache")));
+            const auto size = ScanSupport::admittedSize(url, safety, kMinimumCacheSize);
+            if (!size) continue;
+            items.push_back(adminFinding(std::move(url), *size, Risk::safe, localized("System-wide cache")));
         }
     }
 
@@ -235,10 +233,9 @@ std::vector<CleanItem> systemData(const SafetyGuard& safety, const SystemDataSou
             fs::path url = root / name;
             const auto date = Platform::FileOps::modificationDate(url);
             if (!date || !(*date < cutoff)) continue;
-            if (!safety.check(url).isAllowed()) continue;
-            const int64_t size = FileSizer::size(url);
-            if (size <= 0) continue;
-            items.push_back(adminFinding(std::move(url), size, Risk::safe, localized(note)));
+            const auto size = ScanSupport::admittedSize(url, safety, 1);
+            if (!size) continue;
+            items.push_back(adminFinding(std::move(url), *size, Risk::safe, localized(note)));
         }
     }
 
