@@ -69,32 +69,6 @@ Clock::time_point newestModification(const fs::path& folder, int depth) {
     return newest;
 }
 
-// Numeric-aware order of version names: "1.10.0" comes after "1.9.9".
-int compareVersions(const std::string& a, const std::string& b) {
-    size_t i = 0, j = 0;
-    auto digit = [](char c) { return c >= '0' && c <= '9'; };
-    while (i < a.size() && j < b.size()) {
-        if (digit(a[i]) && digit(b[j])) {
-            while (i < a.size() && a[i] == '0') ++i;
-            while (j < b.size() && b[j] == '0') ++j;
-            size_t ei = i, ej = j;
-            while (ei < a.size() && digit(a[ei])) ++ei;
-            while (ej < b.size() && digit(b[ej])) ++ej;
-            if (ei - i != ej - j) return ei - i < ej - j ? -1 : 1;
-            if (const int c = a.compare(i, ei - i, b, j, ej - j)) return c < 0 ? -1 : 1;
-            i = ei;
-            j = ej;
-        } else {
-            if (a[i] != b[j]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]) ? -1 : 1;
-            ++i;
-            ++j;
-        }
-    }
-    if (i < a.size()) return 1;
-    if (j < b.size()) return -1;
-    return 0;
-}
-
 std::vector<CleanItem> olderVersions(const fs::path& folder, CleanCategory category, const std::string& label,
                                      const SafetyGuard& safety) {
     struct Version {
@@ -115,7 +89,7 @@ std::vector<CleanItem> olderVersions(const fs::path& folder, CleanCategory categ
     for (size_t k = 1; k < versions.size(); ++k) {
         const auto& v = versions[k];
         const auto& n = versions[newest];
-        if (v.date > n.date || (v.date == n.date && compareVersions(v.name, n.name) > 0)) newest = k;
+        if (v.date > n.date || (v.date == n.date && ScanSupport::compareVersions(v.name, n.name) > 0)) newest = k;
     }
     std::vector<CleanItem> out;
     const std::string note = label + " · " + localized("older version; the newest stays");

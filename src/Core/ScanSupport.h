@@ -40,6 +40,9 @@ inline CleanItem finding(std::filesystem::path url, int64_t size, CleanCategory 
 // `minimum` bytes. The gate is asked first: measuring walks the whole tree.
 std::optional<int64_t> admittedSize(const std::filesystem::path& url, const SafetyGuard& safety, int64_t minimum = 0);
 
+// Numeric-aware order of version names, <0, 0 or >0: "1.10.0" comes after "1.9.9".
+int compareVersions(const std::string& a, const std::string& b);
+
 // The name's extension without its dot, case kept; "" when it has none.
 std::string extension(const std::string& name);
 // The same, lower-cased ASCII.

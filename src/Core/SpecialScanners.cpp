@@ -1,7 +1,6 @@
 #include "Core/SpecialScanners.h"
 
 #include <algorithm>
-#include <climits>
 #include <optional>
 #include <regex>
 #include <unordered_map>
@@ -55,37 +54,8 @@ CleanItem adminFinding(fs::path url, int64_t size, Risk risk, std::string note,
 
 struct Version {
     std::string name;
-    std::vector<int64_t> numbers;
+    std::string number;  // dotted digits only
 };
-
-// Element-wise; when one is a prefix of the other the longer one is greater.
-bool isGreater(const std::vector<int64_t>& a, const std::vector<int64_t>& b) {
-    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
-        if (a[i] != b[i]) return a[i] > b[i];
-    return a.size() > b.size();
-}
-
-std::vector<int64_t> versionNumbers(const std::string& text) {
-    std::vector<int64_t> out;
-    size_t i = 0;
-    while (i <= text.size()) {
-        size_t j = text.find('.', i);
-        if (j == std::string::npos) j = text.size();
-        const std::string piece = text.substr(i, j - i);
-        bool numeric = !piece.empty();
-        int64_t value = 0;
-        for (char c : piece) {
-            if (c < '0' || c > '9' || value > (INT64_MAX - (c - '0')) / 10) {
-                numeric = false;
-                break;
-            }
-            value = value * 10 + (c - '0');
-        }
-        if (numeric) out.push_back(value);
-        i = j + 1;
-    }
-    return out;
-}
 }  // namespace
 
 namespace SpecialScanners {
@@ -176,14 +146,14 @@ std::vector<CleanItem> oldEditorExtensions(const fs::path& home, const SafetyGua
             text = text.substr(0, text.find('-'));
             auto [it, added] = versions.try_emplace(identifier);
             if (added) order.push_back(identifier);
-            it->second.push_back({name, versionNumbers(text)});
+            it->second.push_back({name, std::move(text)});
         }
         for (const std::string& identifier : order) {
             const auto& list = versions[identifier];
             if (list.size() < 2) continue;
             const Version* newest = &list.front();
             for (const auto& v : list)
-                if (isGreater(v.numbers, newest->numbers)) newest = &v;
+                if (ScanSupport::compareVersions(v.number, newest->number) > 0) newest = &v;
             for (const auto& v : list) {
                 if (v.name == newest->name) continue;
                 fs::path url = folder / v.name;
