@@ -30,14 +30,19 @@ int main(int argc, char** argv) {
     Preferences& prefs = Preferences::shared();
     MainWindow window(state, prefs);
 
+    // Until the window has shown once, opening it means showing it.
+    state.openMainWindow = [&window] { bringToFront(&window); };
+    // Showing the window installs a new opener while the old one runs: call a copy.
+    const auto openMainWindow = [&state] {
+        if (auto open = state.openMainWindow) open();
+    };
+
     auto* settings = new QAction(QObject::tr("Settings…"), &window);
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     settings->setShortcutContext(Qt::ApplicationShortcut);
-    QObject::connect(settings, &QAction::triggered, &window, [&state, &window] {
+    QObject::connect(settings, &QAction::triggered, &window, [&state, openMainWindow] {
         state.setShowSettings(true);
-        if (auto open = state.openMainWindow) open();
-        window.raise();
-        window.activateWindow();
+        openMainWindow();  // which also raises and focuses the window
     });
     auto* quit = new QAction(QObject::tr("Quit Quelto"), &window);
     quit->setShortcut(QKeySequence::Quit);
@@ -46,17 +51,7 @@ int main(int argc, char** argv) {
     window.addAction(settings);
     window.addAction(quit);
 
-    // Until the window has shown once, opening it means showing it.
-    state.openMainWindow = [&window] {
-        window.show();
-        window.raise();
-        window.activateWindow();
-    };
-
-    ReopenService reopen([&state] {
-        // Showing the window installs a new action while this one runs: call a copy.
-        if (auto open = state.openMainWindow) open();
-    });
+    ReopenService reopen(openMainWindow);
     switch (reopen.claim()) {
         case ReopenService::Role::forwarded:
             return 0;

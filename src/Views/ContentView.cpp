@@ -10,6 +10,7 @@
 #include "Models/Preferences.h"
 #include "Platform/LoginItemService.h"
 #include "Views/Controls.h"
+#include "Views/MainWindow.h"
 #include "Views/ScreenStack.h"
 #include "Views/SettingsView.h"
 #include "Views/SpaceBackground.h"
@@ -137,11 +138,6 @@ void ContentView::showEvent(QShowEvent*) {
     state_.openMainWindow = [window = QPointer<QWidget>(window())] {
         // Showing the window installs a new opener, replacing this one mid-call:
         // work from a copy.
-        QWidget* w = window.data();
-        if (!w) return;
-        w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
-        w->show();
-        w->raise();
-        w->activateWindow();
+        if (QWidget* w = window.data()) bringToFront(w);
     };
 }

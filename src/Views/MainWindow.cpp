@@ -19,6 +19,13 @@ MainWindow::MainWindow(AppState& state, Preferences& prefs, QWidget* parent) : Q
     v->addWidget(content_);
 }
 
+void bringToFront(QWidget* window) {
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 bool MainWindow::isOnScreen() const {
     const QWindow* w = windowHandle();
     return isVisible() && !isMinimized() && w && w->isExposed();

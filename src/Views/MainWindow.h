@@ -25,3 +25,6 @@ private:
     ContentView* content_;
     bool checkPending_ = false;
 };
+
+// Brings `window` to the user: restored if minimised, shown, raised and focused.
+void bringToFront(QWidget* window);
