@@ -1,5 +1,6 @@
 #include "Core/JunkScanner.h"
 
+#include <algorithm>
 #include <map>
 #include <unordered_set>
 
@@ -73,16 +74,10 @@ std::vector<CleanItem> JunkScanner::scan(const std::set<CleanCategory>& categori
         for (fs::path& url : candidates(rule, context.home)) {
             const std::string p = SafetyGuard::standardized(url.string());
             if (seen.count(p)) continue;
-            if (children) {
-                bool holdsRoot = false;
-                for (const auto& root : roots)
-                    if (root == p || (root.size() > p.size() && root.compare(0, p.size(), p) == 0 &&
-                                      root[p.size()] == '/')) {
-                        holdsRoot = true;
-                        break;
-                    }
-                if (holdsRoot) continue;
-            }
+            // An entry that is, or holds, a location of its own is left to that location's rule.
+            if (children && std::any_of(roots.begin(), roots.end(),
+                                        [&](const std::string& root) { return SafetyGuard::isInside(root, p); }))
+                continue;
             const std::string name = lastComponent(url);
             if (context.ownBundleID && *context.ownBundleID == name) continue;
             if (rule.minAgeDays >= 1) {
