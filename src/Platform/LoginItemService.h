@@ -45,12 +45,6 @@ public:
     // The text registerItem() writes.
     std::string entryText() const;
 
-    // One argument of an Exec line, quoted as the desktop-entry format wants it
-    // (double quotes, \ " ` $ escaped, % doubled, then the string-value escapes).
-    static std::string quotedExecArgument(const std::string& argument);
-    // Splits an Exec value back into its arguments; inverse of quotedExecArgument.
-    static std::vector<std::string> execArguments(const std::string& execValue);
-
 private:
     std::filesystem::path entryFile_;
     std::filesystem::path executable_;

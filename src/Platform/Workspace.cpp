@@ -1,22 +1,21 @@
 #include "Platform/Workspace.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <climits>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <unordered_set>
 
+#include "Platform/DesktopEntry.h"
 #include "Platform/Locations.h"
 
 namespace fs = std::filesystem;
 
 namespace Platform::Workspace {
 namespace {
-struct DesktopEntry {
+struct DesktopFile {
     std::string id;
     fs::path file;
     std::string name;      // Name=
@@ -36,67 +35,24 @@ std::string lowercased(std::string s) {
     return s;
 }
 
-// The first word of an Exec line, with the quoting the desktop entry format allows.
-std::string execProgram(const std::string& exec) {
-    size_t i = exec.find_first_not_of(" \t");
-    if (i == std::string::npos) return {};
-    std::string word;
-    if (exec[i] == '"') {
-        for (++i; i < exec.size() && exec[i] != '"'; ++i) {
-            if (exec[i] == '\\' && i + 1 < exec.size()) ++i;
-            word += exec[i];
-        }
-    } else {
-        const auto end = exec.find_first_of(" \t", i);
-        word = exec.substr(i, end == std::string::npos ? std::string::npos : end - i);
-    }
-    return fileName(word);
-}
-
-// The start of a regular file; nothing for a FIFO or device, which could block or never end.
-std::string readDesktopFile(const fs::path& p) {
-    constexpr size_t limit = 256 * 1024;
-    std::string s;
-    const int fd = ::open(p.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return s;
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        char buf[8192];
-        ssize_t n;
-        while (s.size() < limit && (n = ::read(fd, buf, sizeof buf)) > 0) s.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return s;
-}
-
 // Reads the keys we use from the [Desktop Entry] group; unlocalized values only.
-void readEntry(DesktopEntry& entry) {
-    std::istringstream in(readDesktopFile(entry.file));
-    std::string line;
-    bool inMainGroup = false;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == '#') continue;
-        if (line[0] == '[') {
-            inMainGroup = line == "[Desktop Entry]";
-            continue;
+void readEntry(DesktopFile& entry) {
+    for (const auto& [key, value] : DesktopEntry::mainGroup(entry.file)) {
+        if (key == "Name" && entry.name.empty()) {
+            entry.name = value;
+        } else if (key == "Exec" && entry.program.empty()) {
+            const auto args = DesktopEntry::execArguments(value);
+            if (!args.empty()) entry.program = fileName(args.front());
+        } else if (key == "StartupWMClass") {
+            entry.wmClass = value;
+        } else if (key == "Hidden") {
+            entry.hidden = value == "true";
         }
-        if (!inMainGroup) continue;
-        const auto eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        std::string key = line.substr(0, eq);
-        while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.pop_back();
-        std::string value = line.substr(eq + 1);
-        value.erase(0, value.find_first_not_of(" \t"));
-        if (key == "Name" && entry.name.empty()) entry.name = value;
-        else if (key == "Exec" && entry.program.empty()) entry.program = execProgram(value);
-        else if (key == "StartupWMClass") entry.wmClass = value;
-        else if (key == "Hidden") entry.hidden = value == "true";
     }
 }
 
 // Every desktop file below one applications folder, sub-folders included, with its id.
-void collect(const fs::path& folder, const std::string& prefix, int depth, std::vector<DesktopEntry>& out) {
+void collect(const fs::path& folder, const std::string& prefix, int depth, std::vector<DesktopFile>& out) {
     if (depth > 8) return;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return;
@@ -109,7 +65,7 @@ void collect(const fs::path& folder, const std::string& prefix, int depth, std::
         if (S_ISDIR(st.st_mode)) {
             collect(p, prefix + n + "-", depth + 1, out);
         } else if (S_ISREG(st.st_mode) && n.size() > 8 && n.compare(n.size() - 8, 8, ".desktop") == 0) {
-            DesktopEntry entry;
+            DesktopFile entry;
             entry.id = prefix + n.substr(0, n.size() - 8);
             entry.file = p;
             out.push_back(std::move(entry));
@@ -120,11 +76,11 @@ void collect(const fs::path& folder, const std::string& prefix, int depth, std::
 
 // Desktop files in precedence order, unread: an id found in an earlier folder
 // hides the same id further down (even when that earlier one is Hidden).
-std::vector<DesktopEntry> desktopFiles(const std::vector<fs::path>& appDirs) {
-    std::vector<DesktopEntry> all;
+std::vector<DesktopFile> desktopFiles(const std::vector<fs::path>& appDirs) {
+    std::vector<DesktopFile> all;
     std::unordered_set<std::string> seen;
     for (const auto& dir : appDirs) {
-        std::vector<DesktopEntry> here;
+        std::vector<DesktopFile> here;
         collect(dir, "", 0, here);
         for (auto& entry : here)
             if (seen.insert(entry.id).second) all.push_back(std::move(entry));
@@ -132,8 +88,8 @@ std::vector<DesktopEntry> desktopFiles(const std::vector<fs::path>& appDirs) {
     return all;
 }
 
-std::vector<DesktopEntry> installedEntries(const std::vector<fs::path>& appDirs) {
-    std::vector<DesktopEntry> all;
+std::vector<DesktopFile> installedEntries(const std::vector<fs::path>& appDirs) {
+    std::vector<DesktopFile> all;
     for (auto& entry : desktopFiles(appDirs)) {
         readEntry(entry);
         if (!entry.hidden) all.push_back(std::move(entry));
@@ -180,7 +136,7 @@ std::vector<RunningApp> runningApplications(const fs::path& procRoot, const std:
     std::vector<RunningApp> apps;
     DIR* dir = ::opendir(procRoot.c_str());
     if (!dir) return apps;
-    std::optional<std::vector<DesktopEntry>> entries;  // read only when a process needs it
+    std::optional<std::vector<DesktopFile>> entries;  // read only when a process needs it
     while (const dirent* e = ::readdir(dir)) {
         if (!isNumber(e->d_name)) continue;
         const fs::path p = procRoot / e->d_name;
@@ -259,7 +215,7 @@ std::optional<fs::path> urlForApplication(const std::string& bundleID, const std
 std::string displayName(const fs::path& item) {
     const std::string name = item.filename().string();
     if (name.size() > 8 && name.compare(name.size() - 8, 8, ".desktop") == 0) {
-        DesktopEntry entry;
+        DesktopFile entry;
         entry.file = item;
         readEntry(entry);
         return entry.name.empty() ? name.substr(0, name.size() - 8) : entry.name;

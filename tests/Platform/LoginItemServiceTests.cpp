@@ -1,11 +1,17 @@
+#include "Platform/DesktopEntry.h"
 #include "Platform/LoginItemService.h"
 #include "Platform/PlatformTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <fstream>
+#include <future>
+
+namespace DesktopEntry = Platform::DesktopEntry;
 using Platform::LoginItemService;
 using Status = LoginItemService::Status;
 using platformtest::ScopedEnv;
@@ -74,17 +80,17 @@ TEST(LoginItemService, ExecArgumentsAreQuotedSoAnyPathComesBackWhole) {
     };
     for (const auto& p : paths) {
         SCOPED_TRACE(p);
-        const std::string exec = LoginItemService::quotedExecArgument(p) + " --login-item";
+        const std::string exec = DesktopEntry::quotedExecArgument(p) + " --login-item";
         EXPECT_EQ(exec.find('\n'), std::string::npos);
-        EXPECT_EQ(LoginItemService::execArguments(exec), (std::vector<std::string>{p, "--login-item"}));
+        EXPECT_EQ(DesktopEntry::execArguments(exec), (std::vector<std::string>{p, "--login-item"}));
     }
-    EXPECT_EQ(LoginItemService::quotedExecArgument("/a b/$x%"), "\"/a b/\\\\$x%%\"");
+    EXPECT_EQ(DesktopEntry::quotedExecArgument("/a b/$x%"), "\"/a b/\\\\$x%%\"");
 }
 
 TEST(LoginItemService, StatusFollowsTheEntryOnDisk) {
     struct Case { const char* name; std::string entry; Status expected; };
     AutostartTree s;
-    const std::string exec = "Exec=" + LoginItemService::quotedExecArgument(s.program.string()) + " --login-item\n";
+    const std::string exec = "Exec=" + DesktopEntry::quotedExecArgument(s.program.string()) + " --login-item\n";
     const Case cases[] = {
         {"ours", "[Desktop Entry]\n" + exec, Status::enabled},
         {"unquoted path", "[Desktop Entry]\nExec=" + s.program.string() + " --login-item\n", Status::enabled},
@@ -100,6 +106,19 @@ TEST(LoginItemService, StatusFollowsTheEntryOnDisk) {
         writeFile(s.entry, c.entry);
         EXPECT_EQ(s.service.status(), c.expected);
     }
+}
+
+// A FIFO at the entry's place must not stall the settings screen that asks.
+TEST(LoginItemService, AnEntryThatIsNotARegularFileIsNotRegistered) {
+    AutostartTree s;
+    fs::create_directories(s.entry.parent_path());
+    ASSERT_EQ(::mkfifo(s.entry.c_str(), 0600), 0);
+    auto status = std::async(std::launch::async, [&] { return s.service.status(); });
+    if (status.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+        ADD_FAILURE() << "reading a FIFO blocked";
+        ::close(::open(s.entry.c_str(), O_WRONLY | O_NONBLOCK));  // lets the reader go
+    }
+    EXPECT_EQ(status.get(), Status::notRegistered);
 }
 
 TEST(LoginItemService, RegisteringOverASwitchedOffEntryEnablesIt) {

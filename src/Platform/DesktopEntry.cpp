@@ -1,0 +1,138 @@
+#include "Platform/DesktopEntry.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace Platform::DesktopEntry {
+namespace {
+std::string readStart(const fs::path& p) {
+    constexpr size_t limit = 256 * 1024;
+    std::string s;
+    const int fd = ::open(p.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return s;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        char buf[8192];
+        ssize_t n;
+        while (s.size() < limit && (n = ::read(fd, buf, sizeof buf)) > 0) s.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return s;
+}
+
+std::string trimmed(const std::string& s) {
+    const auto b = s.find_first_not_of(" \t");
+    if (b == std::string::npos) return {};
+    const auto e = s.find_last_not_of(" \t\r");
+    return s.substr(b, e - b + 1);
+}
+
+// The escapes of a desktop-entry string value.
+std::string escapeStringValue(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\t': out += "\\t"; break;
+        case '\r': out += "\\r"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string unescapeStringValue(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '\\' || i + 1 == s.size()) {
+            out += s[i];
+            continue;
+        }
+        switch (s[++i]) {
+        case 's': out += ' '; break;
+        case 'n': out += '\n'; break;
+        case 't': out += '\t'; break;
+        case 'r': out += '\r'; break;
+        case '\\': out += '\\'; break;
+        default: out += '\\'; out += s[i];
+        }
+    }
+    return out;
+}
+}  // namespace
+
+std::vector<Key> mainGroup(const fs::path& file) {
+    std::vector<Key> keys;
+    std::istringstream in(readStart(file));
+    std::string line;
+    bool inMain = false;
+    while (std::getline(in, line)) {
+        const std::string t = trimmed(line);
+        if (t.empty() || t[0] == '#') continue;
+        if (t[0] == '[') {
+            inMain = t == "[Desktop Entry]";
+            continue;
+        }
+        if (!inMain) continue;
+        const auto eq = t.find('=');
+        if (eq == std::string::npos) continue;
+        keys.emplace_back(trimmed(t.substr(0, eq)), trimmed(t.substr(eq + 1)));
+    }
+    return keys;
+}
+
+std::string quotedExecArgument(const std::string& argument) {
+    std::string quoted = "\"";
+    for (char c : argument) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+        if (c == '%') quoted += '%';
+        quoted += c;
+    }
+    quoted += '"';
+    return escapeStringValue(quoted);
+}
+
+std::vector<std::string> execArguments(const std::string& execValue) {
+    const std::string line = unescapeStringValue(execValue);
+    std::vector<std::string> args;
+    std::string current;
+    bool inArg = false, quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c == '\\' && i + 1 < line.size()) {
+                current += line[++i];
+            } else if (c == '"') {
+                quoted = false;
+            } else if (c == '%' && i + 1 < line.size() && line[i + 1] == '%') {
+                current += '%';
+                ++i;
+            } else {
+                current += c;
+            }
+            continue;
+        }
+        if (c == ' ' || c == '\t') {
+            if (inArg) args.push_back(current), current.clear(), inArg = false;
+            continue;
+        }
+        inArg = true;
+        if (c == '"') {
+            quoted = true;
+        } else if (c == '%' && i + 1 < line.size() && line[i + 1] == '%') {
+            current += '%';
+            ++i;
+        } else {
+            current += c;
+        }
+    }
+    if (inArg) args.push_back(current);
+    return args;
+}
+}  // namespace Platform::DesktopEntry

@@ -1,0 +1,21 @@
+#pragma once
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Reading and writing freedesktop desktop files (.desktop and autostart entries).
+namespace Platform::DesktopEntry {
+using Key = std::pair<std::string, std::string>;
+
+// The key/value lines of the file's [Desktop Entry] group, in file order, spaces
+// around the key and the value dropped. Only a regular file is read, and only its
+// start: a FIFO or device named like a desktop file could block or never end.
+std::vector<Key> mainGroup(const std::filesystem::path& file);
+
+// One argument of an Exec line, quoted as the desktop-entry format wants it
+// (double quotes, \ " ` $ escaped, % doubled, then the string-value escapes).
+std::string quotedExecArgument(const std::string& argument);
+// Splits an Exec value back into its arguments; inverse of quotedExecArgument.
+std::vector<std::string> execArguments(const std::string& execValue);
+}  // namespace Platform::DesktopEntry
