@@ -27,15 +27,6 @@ const std::unordered_map<std::string, const Artifact*>& byName() {
     return map;
 }
 
-const std::unordered_set<std::string>& byNameSet() {
-    static const auto set = [] {
-        std::unordered_set<std::string> s;
-        for (const auto& a : artifacts()) s.insert(a.folder);
-        return s;
-    }();
-    return set;
-}
-
 const std::unordered_set<std::string>& skipped() {
     static const std::unordered_set<std::string> s = {".git", ".hg", ".svn", "Library", ".Trash"};
     return s;
@@ -44,7 +35,7 @@ const std::unordered_set<std::string>& skipped() {
 std::optional<Clock::time_point> activityIn(const Folder& project, const std::unordered_set<std::string>& names) {
     std::optional<Clock::time_point> latest;
     for (const auto& n : names) {
-        if (byNameSet().count(n)) continue;
+        if (byName().count(n)) continue;
         const auto st = project.status(n.c_str());
         if (!st) continue;
         const auto t = ScanSupport::modificationTime(*st);
