@@ -35,15 +35,7 @@ void AppState::setAppsMode(AppsMode value) {
     if (assignIfChanged(appsMode_, value)) emit appsModeChanged(value);
 }
 
-bool AppState::isBusy(AppTab tab) const {
+bool AppState::isBusy(AppTab) const {
     // No feature model runs work yet on any tab.
-    switch (tab) {
-    case AppTab::clean:
-    case AppTab::apps:
-    case AppTab::optimize:
-    case AppTab::analyze:
-    case AppTab::status:
-        return false;
-    }
     return false;
 }
