@@ -105,32 +105,15 @@ std::vector<std::string> execArguments(const std::string& execValue) {
     bool inArg = false, quoted = false;
     for (size_t i = 0; i < line.size(); ++i) {
         const char c = line[i];
-        if (quoted) {
-            if (c == '\\' && i + 1 < line.size()) {
-                current += line[++i];
-            } else if (c == '"') {
-                quoted = false;
-            } else if (c == '%' && i + 1 < line.size() && line[i + 1] == '%') {
-                current += '%';
-                ++i;
-            } else {
-                current += c;
-            }
-            continue;
-        }
-        if (c == ' ' || c == '\t') {
+        if (!quoted && (c == ' ' || c == '\t')) {
             if (inArg) args.push_back(current), current.clear(), inArg = false;
             continue;
         }
         inArg = true;
-        if (c == '"') {
-            quoted = true;
-        } else if (c == '%' && i + 1 < line.size() && line[i + 1] == '%') {
-            current += '%';
-            ++i;
-        } else {
-            current += c;
-        }
+        if (c == '"') quoted = !quoted;
+        else if (quoted && c == '\\' && i + 1 < line.size()) current += line[++i];
+        else if (c == '%' && i + 1 < line.size() && line[i + 1] == '%') current += line[++i];
+        else current += c;
     }
     if (inArg) args.push_back(current);
     return args;
