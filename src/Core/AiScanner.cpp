@@ -26,6 +26,10 @@ const Location cacheLocations[] = {
     {".cache/codex-runtimes", "Codex runtimes; re-downloaded when needed"},
     {".gemini/tmp", "Gemini CLI temp files"},
 };
+const Location versionFolders[] = {
+    {".local/share/claude/versions", "Claude Code"},
+    {".local/share/cursor-agent/versions", "Cursor Agent"},
+};
 const Location modelRoots[] = {
     {".lmstudio/models", "LM Studio"},
     {".cache/lm-studio/models", "LM Studio"},
@@ -69,8 +73,9 @@ Clock::time_point newestModification(const fs::path& folder, int depth) {
     return newest;
 }
 
-std::vector<CleanItem> olderVersions(const fs::path& folder, CleanCategory category, const std::string& label,
-                                     const SafetyGuard& safety) {
+// Every version in `folder` but the newest, as caches of the tool named `label`.
+void olderVersions(std::vector<CleanItem>& out, const fs::path& folder, const std::string& label,
+                   const SafetyGuard& safety) {
     struct Version {
         std::string name;
         Clock::time_point date;
@@ -82,7 +87,7 @@ std::vector<CleanItem> olderVersions(const fs::path& folder, CleanCategory categ
         const auto st = f.status(e->d_name);
         versions.push_back({e->d_name, st ? ScanSupport::modificationTime(*st) : ScanSupport::distantPast()});
     }
-    if (versions.size() < 2) return {};
+    if (versions.size() < 2) return;
     // Equal dates (a restore, a copy) go to the higher version rather than to
     // whichever name the folder happens to list first.
     size_t newest = 0;
@@ -91,15 +96,13 @@ std::vector<CleanItem> olderVersions(const fs::path& folder, CleanCategory categ
         const auto& n = versions[newest];
         if (v.date > n.date || (v.date == n.date && ScanSupport::compareVersions(v.name, n.name) > 0)) newest = k;
     }
-    std::vector<CleanItem> out;
     const std::string note = label + " · " + localized("older version; the newest stays");
     for (size_t k = 0; k < versions.size(); ++k) {
         if (k == newest) continue;
         const fs::path url = folder / versions[k].name;
         if (const auto size = ScanSupport::admittedSize(url, safety))
-            out.push_back(ScanSupport::finding(url, *size, category, Risk::safe, note));
+            out.push_back(ScanSupport::finding(url, *size, CleanCategory::aiCaches, Risk::safe, note));
     }
-    return out;
 }
 }  // namespace
 
@@ -155,11 +158,7 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
     for (const auto& c : cacheLocations)
         admit(out, home / c.path, safety, CleanCategory::aiCaches, Risk::safe, c.note);
 
-    for (auto& v : olderVersions(home / ".local/share/claude/versions", CleanCategory::aiCaches, "Claude Code", safety))
-        out.push_back(std::move(v));
-    for (auto& v :
-         olderVersions(home / ".local/share/cursor-agent/versions", CleanCategory::aiCaches, "Cursor Agent", safety))
-        out.push_back(std::move(v));
+    for (const auto& v : versionFolders) olderVersions(out, home / v.path, v.note, safety);
 
     for (const auto& m : modelRoots) {
         const fs::path root = home / m.path;
