@@ -65,6 +65,17 @@ void newestBelow(Folder& folder, int level, int depth, Clock::time_point& newest
     }
 }
 
+// `visit(outer, folder, entry)` for every entry of every entry of `root`.
+template <class Visit>
+void eachSecondLevel(const fs::path& root, Visit visit) {
+    Folder top(root);
+    while (const dirent* o = top.next()) {
+        const std::string outer = o->d_name;
+        Folder folder(top, o->d_name);
+        while (const dirent* e = folder.next()) visit(outer, folder, e);
+    }
+}
+
 // Latest date of the folder and of its non-hidden entries down to `depth` levels.
 Clock::time_point newestModification(const fs::path& folder, int depth) {
     Clock::time_point newest = Platform::FileOps::modificationDate(folder).value_or(ScanSupport::distantPast());
@@ -111,37 +122,23 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
     const Clock::time_point now = Platform::clock().now();
     const Clock::time_point cutoff = ScanSupport::daysBefore(now, sessionAgeDays);
 
-    {
-        const fs::path projects = home / ".claude/projects";
-        Folder root(projects);
-        while (const dirent* p = root.next()) {
-            const std::string project = p->d_name;
-            Folder folder(root, p->d_name);
-            while (const dirent* e = folder.next()) {
-                const std::string name = e->d_name;
-                if (name.size() <= 6 || !ScanSupport::endsWith(name, ".jsonl")) continue;
-                const auto st = folder.status(e->d_name);
-                if (!st || ScanSupport::modificationTime(*st) >= cutoff) continue;
-                admit(out, projects / project / name, safety, CleanCategory::aiSessions, Risk::safe,
-                      "Claude Code · " + projectName(project));
-            }
-        }
-    }
+    const fs::path projects = home / ".claude/projects";
+    eachSecondLevel(projects, [&](const std::string& project, const Folder& folder, const dirent* e) {
+        const std::string name = e->d_name;
+        if (name.size() <= 6 || !ScanSupport::endsWith(name, ".jsonl")) return;
+        const auto st = folder.status(e->d_name);
+        if (!st || ScanSupport::modificationTime(*st) >= cutoff) return;
+        admit(out, projects / project / name, safety, CleanCategory::aiSessions, Risk::safe,
+              "Claude Code · " + projectName(project));
+    });
 
-    {
-        const fs::path sessions = home / ".codex/sessions";
-        Folder root(sessions);
-        while (const dirent* o = root.next()) {
-            const std::string outer = o->d_name;
-            Folder folder(root, o->d_name);
-            while (const dirent* i = folder.next()) {
-                const fs::path url = sessions / outer / i->d_name;
-                if (newestModification(url, 3) >= cutoff) continue;
-                admit(out, url, safety, CleanCategory::aiSessions, Risk::safe,
-                      "Codex · " + localizedFormat("sessions from %@-%@", {outer, i->d_name}));
-            }
-        }
-    }
+    const fs::path sessions = home / ".codex/sessions";
+    eachSecondLevel(sessions, [&](const std::string& outer, const Folder&, const dirent* e) {
+        const fs::path url = sessions / outer / e->d_name;
+        if (newestModification(url, 3) >= cutoff) return;
+        admit(out, url, safety, CleanCategory::aiSessions, Risk::safe,
+              "Codex · " + localizedFormat("sessions from %@-%@", {outer, e->d_name}));
+    });
 
     const Clock::time_point worktreeCutoff = ScanSupport::before(now, worktreeAgeSeconds);
     for (const char* rel : worktreeRoots) {
@@ -162,14 +159,10 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
 
     for (const auto& m : modelRoots) {
         const fs::path root = home / m.path;
-        Folder folder(root);
-        while (const dirent* p = folder.next()) {
-            const std::string publisher = p->d_name;
-            Folder inner(folder, p->d_name);
-            while (const dirent* e = inner.next())
-                admit(out, root / publisher / e->d_name, safety, CleanCategory::aiModels, Risk::review,
-                      std::string(m.note) + " · " + publisher);
-        }
+        eachSecondLevel(root, [&](const std::string& publisher, const Folder&, const dirent* e) {
+            admit(out, root / publisher / e->d_name, safety, CleanCategory::aiModels, Risk::review,
+                  std::string(m.note) + " · " + publisher);
+        });
     }
 
     {
