@@ -8,36 +8,25 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <future>
 
 namespace DesktopEntry = Platform::DesktopEntry;
 using Platform::LoginItemService;
 using Status = LoginItemService::Status;
+using platformtest::readFile;
 using platformtest::ScopedEnv;
 using platformtest::TempDir;
+using platformtest::writeFile;
+using platformtest::writeScript;
 namespace fs = std::filesystem;
 
 namespace {
-void writeFile(const fs::path& p, const std::string& text, fs::perms perms = fs::perms::owner_read | fs::perms::owner_write) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p) << text;
-    fs::permissions(p, perms);
-}
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-constexpr auto exe = fs::perms::owner_all;
-
 struct AutostartTree {
     TempDir tmp;
     fs::path program = tmp / "bin/Quelto";
     fs::path entry = tmp / "config/autostart/quelto.desktop";
     LoginItemService service{entry, program};
-    AutostartTree() { writeFile(program, "#!/bin/sh\n", exe); }
+    AutostartTree() { writeScript(program, ""); }
 };
 }  // namespace
 

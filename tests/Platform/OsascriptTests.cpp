@@ -9,6 +9,7 @@
 
 namespace fs = std::filesystem;
 using platformtest::readFile;
+using platformtest::shellQuoted;
 using platformtest::TempDir;
 using platformtest::writeFile;
 
@@ -17,13 +18,8 @@ const std::string kTool = QUELTO_BIN_DIR "/osascript";
 using Env = std::vector<std::pair<std::string, std::string>>;
 const Env kNoEscalation = {{"QUELTO_OSASCRIPT_NO_ESCALATION", "1"}};
 
-// The remover's two steps: single-quote the path for the shell, then escape the
-// script for an AppleScript string.
-std::string shellQuoted(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
+// The remover's two steps: single-quote the path for the shell (shellQuoted), then
+// escape the script for an AppleScript string.
 std::string appleScriptEscaped(const std::string& s) {
     std::string out;
     for (char c : s) {

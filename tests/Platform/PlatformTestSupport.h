@@ -22,9 +22,10 @@ namespace fs = std::filesystem;
 
 using testtree::readFile;
 using testtree::ScopedEnv;
+using testtree::shellQuoted;
 using testtree::TempDir;
 using testtree::writeFile;
-
+using testtree::writeScript;
 
 struct Run {
     int status = -1;     // exit status, -1 when it did not exit normally

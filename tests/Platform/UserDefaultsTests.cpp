@@ -3,20 +3,16 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <thread>
 
 using Platform::UserDefaults;
+using platformtest::readFile;
 using platformtest::TempDir;
+using platformtest::writeFile;
 namespace fs = std::filesystem;
 using namespace std::chrono;
 
 namespace {
-void writeFile(const fs::path& p, const std::string& text) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << text;
-}
-
 std::string plistXml(const std::string& body) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
@@ -127,8 +123,7 @@ TEST(UserDefaults, UnusableFilesReadAsEmptyAndAreKeptAsideOnTheNextWrite) {
         EXPECT_FALSE(d.boolean("a"));
         ASSERT_TRUE(d.setBool("sounds", false));
         EXPECT_EQ(entries(tmp.path()), (std::vector<std::string>{"d.plist", "d.plist.unreadable"}));
-        std::ifstream aside(tmp / "d.plist.unreadable", std::ios::binary);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}), c.content);
+        EXPECT_EQ(readFile(tmp / "d.plist.unreadable"), c.content);
         EXPECT_EQ(UserDefaults(file).boolean("sounds"), false);
     }
 }
