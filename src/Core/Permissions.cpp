@@ -1,8 +1,6 @@
 #include "Core/Permissions.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Platform/Locations.h"
@@ -10,19 +8,12 @@
 namespace {
 bool probe(const std::string& path) {
     if (::access(path.c_str(), R_OK) != 0) return false;
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0) return false;
-    // Non-blocking, so a FIFO planted at a probe path cannot hang the caller.
+    // Opening reads folders as well as files. Non-blocking, so a FIFO planted at a
+    // probe path cannot hang the caller.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-        ::close(fd);
-        return true;
-    }
-    if (DIR* d = ::opendir(path.c_str())) {
-        ::closedir(d);
-        return true;
-    }
-    return false;
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
 }
 }  // namespace
 
