@@ -1,6 +1,6 @@
 #include "Models/AppState.h"
 #include "Models/MenuBarMetric.h"
-#include "Models/ModelsTestSupport.h"
+#include "Support/QtTestSupport.h"
 
 #include <QSignalSpy>
 
@@ -8,7 +8,7 @@
 
 #include <functional>
 
-using modelstest::TempHome;
+using qttest::TempHome;
 
 TEST(AppState, StartsOnTheCleanTabWithNothingOpen) {
     TempHome home;

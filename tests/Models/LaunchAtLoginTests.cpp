@@ -1,12 +1,12 @@
 #include "Models/LaunchAtLogin.h"
-#include "Models/ModelsTestSupport.h"
+#include "Support/QtTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-using modelstest::FakeLoginItem;
-using modelstest::TempHome;
+using qttest::FakeLoginItem;
+using qttest::TempHome;
 
 TEST(LaunchAtLogin, FirstLaunchRegistersOnceAndStoresTheFlagFirst) {
     TempHome home;

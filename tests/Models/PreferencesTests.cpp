@@ -1,5 +1,5 @@
 #include "Models/Preferences.h"
-#include "Models/ModelsTestSupport.h"
+#include "Support/QtTestSupport.h"
 
 #include <QSignalSpy>
 
@@ -10,7 +10,7 @@
 
 using Platform::UserDefaults;
 using Value = UserDefaults::Value;
-using modelstest::TempHome;
+using qttest::TempHome;
 namespace fs = std::filesystem;
 
 namespace {

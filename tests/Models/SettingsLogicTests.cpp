@@ -1,4 +1,4 @@
-#include "Models/ModelsTestSupport.h"
+#include "Support/QtTestSupport.h"
 #include "Models/Preferences.h"
 #include "Models/SettingsLogic.h"
 
@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 using namespace SettingsLogic;
-using modelstest::FakeLoginItem;
-using modelstest::TempHome;
+using qttest::FakeLoginItem;
+using qttest::TempHome;
 using Status = Platform::LoginItemService::Status;
 using M = MenuBarMetric;
 
@@ -103,7 +103,7 @@ TEST(SettingsLogic, AddingStoresEachChosenPathOnceWithOneAssignmentPerAppend) {
     auto d = home.freshDefaults();
     Preferences prefs(*d);
     QSignalSpy spy(&prefs, SIGNAL(protectedPathsChanged(QStringList)));
-    const QString h = QString::fromStdString(home.path().string());
+    const QString h = pathToQString(home.path());
 
     addChosenPaths(prefs, PathList::protectedPaths, {h + "/Documents", h + "/notes.txt", "/opt/data"});
     addChosenPaths(prefs, PathList::protectedPaths, {h + "/Documents", h, h + "ice/x"});

@@ -125,20 +125,20 @@ TEST(GeneralSettings, LoginSwitchShowsWhatTheSystemReports) {
         Screen s;
         auto* general = s.section<GeneralSettings>();
         s.click(general->loginSwitch());
-        EXPECT_EQ(s.login->registrations, 1);
+        EXPECT_EQ(s.login->registers, 1);
         EXPECT_TRUE(general->loginSwitch()->isChecked());
         s.click(general->loginSwitch());
-        EXPECT_EQ(s.login->unregistrations, 1);
+        EXPECT_EQ(s.login->unregisters, 1);
         EXPECT_FALSE(general->loginSwitch()->isChecked());
     }
     {
         Screen s;
-        s.login->needsApprovalOnRegister = true;
+        s.login->afterRegister = Platform::LoginItemService::Status::requiresApproval;
         auto* general = s.section<GeneralSettings>();
         s.click(general->loginSwitch());
         EXPECT_FALSE(general->loginSwitch()->isChecked());
         EXPECT_EQ(general->loginDetail()->text(), "Waiting for approval in System Settings › General › Login Items.");
-        EXPECT_EQ(s.login->approvalsOpened, 1);
+        EXPECT_EQ(s.login->settingsOpened, 1);
     }
     {
         Fixture f;

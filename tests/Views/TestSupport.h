@@ -6,31 +6,14 @@
 
 #include "Models/AppState.h"
 #include "Models/Preferences.h"
+#include "Models/QtBridge.h"
 #include "Platform/Clock.h"
-#include "Platform/LoginItemService.h"
 #include "Platform/UserDefaults.h"
+#include "Support/QtTestSupport.h"
+
+using qttest::FakeLoginItem;
 
 // Fresh settings over their own file, and a login item that answers as told.
-struct FakeLoginItem : Platform::LoginItemService {
-    explicit FakeLoginItem(const QString& dir)
-        : LoginItemService((dir + "/autostart/quelto.desktop").toStdString(), "/bin/true") {}
-    Status current = Status::notRegistered;
-    bool needsApprovalOnRegister = false;
-    int registrations = 0, unregistrations = 0, approvalsOpened = 0;
-    Status status() const override { return current; }
-    Result registerItem() override {
-        ++registrations;
-        current = needsApprovalOnRegister ? Status::requiresApproval : Status::enabled;
-        return Result::success();
-    }
-    Result unregisterItem() override {
-        ++unregistrations;
-        current = Status::notRegistered;
-        return Result::success();
-    }
-    void openSystemSettingsLoginItems() override { ++approvalsOpened; }
-};
-
 struct Fixture {
     QTemporaryDir dir;
     std::unique_ptr<Platform::UserDefaults> defaults;
@@ -38,10 +21,10 @@ struct Fixture {
     std::unique_ptr<AppState> state;
     std::unique_ptr<FakeLoginItem> login;
     Fixture() {
-        defaults = std::make_unique<Platform::UserDefaults>((dir.path() + "/Quelto.plist").toStdString());
+        defaults = std::make_unique<Platform::UserDefaults>(pathFromQString(dir.path() + "/Quelto.plist"));
         prefs = std::make_unique<Preferences>(*defaults);
         state = std::make_unique<AppState>();
-        login = std::make_unique<FakeLoginItem>(dir.path());
+        login = std::make_unique<FakeLoginItem>();
     }
     // A second Preferences over the same file: what the next launch reads.
     std::unique_ptr<Preferences> reread() {
