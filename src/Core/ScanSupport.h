@@ -18,7 +18,6 @@ namespace ScanSupport {
 using Clock = std::chrono::system_clock;
 
 inline Clock::time_point distantPast() { return Clock::time_point::min(); }
-inline Clock::time_point distantFuture() { return Clock::time_point::max(); }
 
 Clock::time_point modificationTime(const struct ::stat& st);
 // now minus the given seconds, saturating instead of overflowing for absurd settings.
