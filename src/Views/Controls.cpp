@@ -31,12 +31,6 @@ void strokeCapsule(QPainter& p, const QRectF& r, const QColor& c, double width) 
     p.setBrush(Qt::NoBrush);
     p.drawRoundedRect(in, radius, radius);
 }
-
-// The platform's accent for switched-on controls (dark appearance).
-const QColor& accent() {
-    static const QColor c = QColor::fromRgbF(0.04f, 0.52f, 1.0f);
-    return c;
-}
 }  // namespace
 
 // ---- Card
@@ -272,9 +266,9 @@ void Switch::paintEvent(QPaintEvent*) {
     const QRectF track(0.5, 0.5, width() - 1.0, height() - 1.0);
     const QColor off = Theme::white(0.16);
     QColor fill;
-    fill.setRgbF(off.redF() + (accent().redF() - off.redF()) * float(knob_),
-                 off.greenF() + (accent().greenF() - off.greenF()) * float(knob_),
-                 off.blueF() + (accent().blueF() - off.blueF()) * float(knob_),
+    fill.setRgbF(off.redF() + (Theme::accent().redF() - off.redF()) * float(knob_),
+                 off.greenF() + (Theme::accent().greenF() - off.greenF()) * float(knob_),
+                 off.blueF() + (Theme::accent().blueF() - off.blueF()) * float(knob_),
                  off.alphaF() + (1.0f - off.alphaF()) * float(knob_));
     fillCapsule(p, track, fill);
     strokeCapsule(p, track, Theme::white(0.06 * (1 - knob_)), 1);

@@ -22,6 +22,7 @@ const QColor& ink() { static const QColor c = srgb(0.09, 0.12, 0.20); return c; 
 const QColor& review() { static const QColor c = srgb(0.98, 0.72, 0.35); return c; }
 const QColor& good() { static const QColor c = srgb(0.45, 0.85, 0.62); return c; }
 const QColor& danger() { static const QColor c = srgb(1.0, 0.45, 0.42); return c; }
+const QColor& accent() { static const QColor c = srgb(0.04, 0.52, 1.0); return c; }
 
 QColor white(double opacity) { return QColor::fromRgbF(1, 1, 1, float(opacity)); }
 QColor black(double opacity) { return QColor::fromRgbF(0, 0, 0, float(opacity)); }
@@ -61,7 +62,7 @@ void applyApplicationLook(QApplication& app) {
     p.setColor(QPalette::Button, srgb(0.14, 0.16, 0.23));
     p.setColor(QPalette::ButtonText, text());
     p.setColor(QPalette::BrightText, Qt::white);
-    p.setColor(QPalette::Highlight, srgb(0.04, 0.52, 1.0));
+    p.setColor(QPalette::Highlight, accent());
     p.setColor(QPalette::HighlightedText, Qt::white);
     p.setColor(QPalette::ToolTipBase, srgb(0.13, 0.15, 0.22));
     p.setColor(QPalette::ToolTipText, text());

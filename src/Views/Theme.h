@@ -18,6 +18,7 @@ const QColor& ink();        // dark text on light fills
 const QColor& review();
 const QColor& good();
 const QColor& danger();
+const QColor& accent();     // the platform's accent: switched-on controls, selections
 
 QColor white(double opacity);
 QColor black(double opacity);
