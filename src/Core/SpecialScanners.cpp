@@ -89,10 +89,9 @@ std::vector<CleanItem> appWebCaches(const fs::path& home, const std::set<std::st
             if (!Platform::FileOps::exists(url)) continue;
             const auto size = ScanSupport::admittedSize(url, safety, kMinimumCacheSize);
             if (!size) continue;
-            items.push_back(ScanSupport::finding(std::move(url), *size, CleanCategory::appData,
-                                    running ? Risk::review : Risk::safe,
-                                    app + " \u00B7 " +
-                                        localized(running ? "running; quit it first" : "rebuilt on next launch")));
+            items.push_back(ScanSupport::finding(
+                std::move(url), *size, CleanCategory::appData, running ? Risk::review : Risk::safe,
+                app + " \u00B7 " + localized(running ? "running; quit it first" : "rebuilt on next launch")));
         }
     }
     return items;
@@ -118,10 +117,9 @@ std::vector<CleanItem> containerCaches(const fs::path& home, const std::set<std:
                 label.erase(at, 4);
         }
         const bool running = runningBundleIDs.count(id) > 0;
-        items.push_back(ScanSupport::finding(std::move(url), *size, CleanCategory::userCaches,
-                                running ? Risk::review : Risk::safe,
-                                label + " \u00B7 " +
-                                    localized(running ? "running; quit it first" : "rebuilt by the app on demand")));
+        items.push_back(ScanSupport::finding(
+            std::move(url), *size, CleanCategory::userCaches, running ? Risk::review : Risk::safe,
+            label + " \u00B7 " + localized(running ? "running; quit it first" : "rebuilt by the app on demand")));
     }
     return items;
 }
@@ -142,11 +140,9 @@ std::vector<CleanItem> oldEditorExtensions(const fs::path& home, const SafetyGua
             std::smatch m;
             if (!std::regex_search(name, m, pattern)) continue;
             const std::string identifier = name.substr(0, static_cast<size_t>(m.position(0)));
-            std::string text = m.str(0).substr(1);
-            text = text.substr(0, text.find('-'));
             auto [it, added] = versions.try_emplace(identifier);
             if (added) order.push_back(identifier);
-            it->second.push_back({name, std::move(text)});
+            it->second.push_back({name, m.str(1)});
         }
         for (const std::string& identifier : order) {
             const auto& list = versions[identifier];
@@ -160,7 +156,7 @@ std::vector<CleanItem> oldEditorExtensions(const fs::path& home, const SafetyGua
                 const auto size = ScanSupport::admittedSize(url, safety);
                 if (!size) continue;
                 items.push_back(ScanSupport::finding(std::move(url), *size, CleanCategory::editors, Risk::safe,
-                                        localizedFormat("Superseded by %@", {newest->name})));
+                                                     localizedFormat("Superseded by %@", {newest->name})));
             }
         }
     }
