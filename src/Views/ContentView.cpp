@@ -26,6 +26,9 @@ const char* cleanTitles[] = {
     QT_TRANSLATE_NOOP("ContentView", "Installers"),
 };
 const QString settingsIdentity = QStringLiteral("settings");
+
+// The sky stands still on the Status tab (unless the settings screen covers it).
+bool skyIsLive(AppTab tab, bool settings) { return tab != AppTab::status || settings; }
 }  // namespace
 
 ContentView::ContentView(AppState& state, Preferences& prefs, QWidget* parent)
@@ -33,7 +36,7 @@ ContentView::ContentView(AppState& state, Preferences& prefs, QWidget* parent)
 
 ContentView::ContentView(AppState& state, Preferences& prefs, Platform::LoginItemService& loginItem, QWidget* parent)
     : QWidget(parent), state_(state), prefs_(prefs), loginItem_(&loginItem) {
-    background_ = new SpaceBackground(state_.tab(), state_.tab() != AppTab::status || state_.showSettings(), this);
+    background_ = new SpaceBackground(state_.tab(), skyIsLive(state_.tab(), state_.showSettings()), this);
     background_->lower();
 
     auto* column = new QVBoxLayout(this);
@@ -128,7 +131,7 @@ void ContentView::sync() {
     if (identity != screens_->identity()) screens_->setScreen(identity, makeScreen(), pendingAnimation_);
     subTabsSlot_->setVisible(tab == AppTab::clean && !settings);
     background_->setTab(tab);
-    background_->setAnimated(tab != AppTab::status || settings);
+    background_->setAnimated(skyIsLive(tab, settings));
 }
 
 void ContentView::resizeEvent(QResizeEvent*) { background_->setGeometry(rect()); }
