@@ -241,7 +241,6 @@ SettingsView::SettingsView(Preferences& prefs, Platform::LoginItemService& login
     QList<SubTabs::Item> items;
     for (SettingsSection s : allSections) items.append({rawValue(s), title(s)});
     tabs_ = new SubTabs(items);
-    tabs_->setSelection(rawValue(section_));
     connect(tabs_, &SubTabs::selectionRequested, this, [this](const QString& raw) {
         if (auto s = settingsSectionFromRawValue(raw)) setSection(*s);
     });
@@ -252,8 +251,7 @@ SettingsView::SettingsView(Preferences& prefs, Platform::LoginItemService& login
     panelLayout_->setContentsMargins(0, 0, 0, 0);
     v->addWidget(panel_, 1);
 
-    sectionView_ = new GeneralSettings(prefs_, loginItem_);
-    panelLayout_->addWidget(sectionView_);
+    setSection(section_);
 }
 
 void SettingsView::setSection(SettingsSection section) {
