@@ -43,44 +43,46 @@ QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidg
     return l;
 }
 
-class Divider : public QWidget {
+// A container that draws nothing but its background.
+class Backdrop : public QWidget {
 public:
-    explicit Divider(QWidget* parent = nullptr) : QWidget(parent) { setFixedHeight(1); }
+    using Paint = void (*)(QPainter&, const QRectF&);
+    explicit Backdrop(Paint paint, QWidget* parent = nullptr) : QWidget(parent), paint_(paint) {}
 
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        p.fillRect(rect(), Theme::stroke());
+        paint_(p, QRectF(rect()));
     }
+
+private:
+    Paint paint_;
 };
+
+QWidget* divider(QWidget* parent = nullptr) {
+    auto* line = new Backdrop([](QPainter& p, const QRectF& r) { p.fillRect(r, Theme::stroke()); }, parent);
+    line->setFixedHeight(1);
+    return line;
+}
 
 // The rounded, darkened area a section sits on.
-class SectionPanel : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        paintOutlinedRoundedRect(p, QRectF(rect()), 14, Theme::black(0.22));
-    }
-};
+void paintSectionPanel(QPainter& p, const QRectF& r) { paintOutlinedRoundedRect(p, r, 14, Theme::black(0.22)); }
 
 // A group of rows on a faint rounded background, as the platform's grouped forms draw it.
-class FormGroup : public QWidget {
-public:
-    using QWidget::QWidget;
+void paintFormGroup(QPainter& p, const QRectF& r) {
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Theme::stroke(), 1));
+    p.setBrush(Theme::white(0.04));
+    p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), 9, 9);
+}
 
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-        p.setPen(QPen(Theme::stroke(), 1));
-        p.setBrush(Theme::white(0.04));
-        p.drawRoundedRect(r, 9, 9);
-    }
-};
+// The background of a list of paths.
+void paintListArea(QPainter& p, const QRectF& r) {
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Theme::card());
+    p.drawRoundedRect(r, 10, 10);
+}
 
 QScrollArea* transparentScrollArea(QWidget* content, bool showIndicators) {
     auto* scroll = new QScrollArea;
@@ -178,20 +180,6 @@ private:
     QWidget* clipTo_;
 };
 
-class ListArea : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Theme::card());
-        p.drawRoundedRect(QRectF(rect()), 10, 10);
-    }
-};
-
 }  // namespace
 
 // ---- PathPanel
@@ -246,7 +234,7 @@ SettingsView::SettingsView(Preferences& prefs, Platform::LoginItemService& login
     });
     v->addWidget(tabs_, 0, Qt::AlignLeft);
 
-    panel_ = new SectionPanel;
+    panel_ = new Backdrop(paintSectionPanel);
     panelLayout_ = new QVBoxLayout(panel_);
     panelLayout_->setContentsMargins(0, 0, 0, 0);
     v->addWidget(panel_, 1);
@@ -283,7 +271,7 @@ GeneralSettings::GeneralSettings(Preferences& prefs, Platform::LoginItemService&
     column->addWidget(settingRow(tr("Open at login"), loginDetail_, SettingsLogic::loginDetail(initial.loginNeedsApproval), login_));
     showLogin(initial);
     connect(login_, &QAbstractButton::clicked, this, [this](bool on) { showLogin(flipLoginSwitch(on, loginItem_)); });
-    column->addWidget(new Divider);
+    column->addWidget(divider());
 
     QLabel* unused = nullptr;
     dryRun_ = new Switch;
@@ -292,20 +280,20 @@ GeneralSettings::GeneralSettings(Preferences& prefs, Platform::LoginItemService&
                                  tr("Scans run as usual, but nothing is deleted. Useful to see what Quelto would free."),
                                  dryRun_));
     connect(dryRun_, &QAbstractButton::clicked, this, [this](bool on) { prefs_.setDryRun(on); });
-    column->addWidget(new Divider);
+    column->addWidget(divider());
 
     alwaysTrash_ = new Switch;
     alwaysTrash_->setCheckedImmediately(prefs_.alwaysTrash());
     column->addWidget(settingRow(tr("Always use the Trash"), alwaysTrashDetail_,
                                  SettingsLogic::alwaysTrashDetail(prefs_.alwaysTrash()), alwaysTrash_));
     connect(alwaysTrash_, &QAbstractButton::clicked, this, [this](bool on) { prefs_.setAlwaysTrash(on); });
-    column->addWidget(new Divider);
+    column->addWidget(divider());
 
     sounds_ = new Switch;
     sounds_->setCheckedImmediately(prefs_.sounds());
     column->addWidget(settingRow(tr("Sound"), unused, tr("A soft, spacey sound when a clean is done."), sounds_));
     connect(sounds_, &QAbstractButton::clicked, this, [this](bool on) { prefs_.setSounds(on); });
-    column->addWidget(new Divider);
+    column->addWidget(divider());
 
     auto* daysControl = new QWidget;
     auto* dh = new QHBoxLayout(daysControl);
@@ -320,7 +308,7 @@ GeneralSettings::GeneralSettings(Preferences& prefs, Platform::LoginItemService&
                                  daysControl));
     connect(stepper_, &Stepper::stepped, this, &GeneralSettings::step);
     showDays(prefs_.staleProjectDays());
-    column->addWidget(new Divider);
+    column->addWidget(divider());
 
     fdaButton_ = new PillButton(tr("Open Settings"), PillButtonStyle::Kind::secondary);
     column->addWidget(settingRow(tr("Full Disk Access"), fdaDetail_,
@@ -381,13 +369,13 @@ MenuBarSettings::MenuBarSettings(Preferences& prefs, QWidget* parent) : QWidget(
     header->setContentsMargins(4, 0, 0, 2);
     v->addWidget(header);
 
-    auto* group = new FormGroup;
+    auto* group = new Backdrop(paintFormGroup);
     auto* g = new QVBoxLayout(group);
     g->setContentsMargins(12, 2, 12, 2);
     g->setSpacing(0);
     bool first = true;
     for (MenuBarMetric metric : MenuBarMetrics::allCases) {
-        if (!first) g->addWidget(new Divider);
+        if (!first) g->addWidget(divider());
         first = false;
         auto* row = new QWidget;
         auto* h = new QHBoxLayout(row);
@@ -436,7 +424,7 @@ PathListSettings::PathListSettings(Preferences& prefs, PathList list, QWidget* p
     explain->setWordWrap(true);
     v->addWidget(explain);
 
-    listArea_ = new ListArea;
+    listArea_ = new Backdrop(paintListArea);
     auto* areaLayout = new QVBoxLayout(listArea_);
     areaLayout->setContentsMargins(0, 0, 0, 0);
     rows_ = new QWidget;
@@ -501,7 +489,7 @@ void PathListSettings::rebuild() {
         auto* row = new PathRow(entry, selection_ && *selection_ == entry, listArea_, rows_);
         connect(row, &QAbstractButton::clicked, this, [this, entry] { select(entry); });
         rowsLayout_->addWidget(row);
-        rowsLayout_->addWidget(new Divider(rows_));
+        rowsLayout_->addWidget(divider(rows_));
     }
     rowsLayout_->addStretch(1);
     scroll_->setVisible(!entries.isEmpty());
