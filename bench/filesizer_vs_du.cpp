@@ -5,17 +5,12 @@
 
 #include "BenchSupport.h"
 #include "Core/FileSizer.h"
-#include "Core/Shell.h"
 
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
     constexpr int kFolders = 2000, kFilesPerFolder = 100;
 
-    bench::ScratchDir scratch;
-    if (!scratch.ok()) {
-        std::fprintf(stderr, "cannot make a scratch folder\n");
-        return 1;
-    }
+    testtree::TempDir scratch;
     const auto tree = scratch.path() / "tree";
     std::printf("building %d files in %d folders under %s\n", kFolders * kFilesPerFolder, kFolders,
                 tree.c_str());
@@ -25,31 +20,21 @@ int main(int argc, char** argv) {
     }
 
     int64_t ours = 0;
-    std::string duOutput;
-    int duStatus = 0;
+    Shell::Result du;
     auto runOurs = [&] { ours = FileSizer::size(tree); };
-    auto runDu = [&] {
-        const auto r = Shell::run("/usr/bin/du", {"-s", "-B1", tree.string()}, 600);
-        duStatus = r.status;
-        duOutput = r.output;
-    };
+    auto runDu = [&] { du = bench::du(tree); };
     // Warm the caches once for both.
     runOurs();
     runDu();
-    if (duStatus != 0) {
-        std::fprintf(stderr, "du failed: %s\n", duOutput.c_str());
+    if (du.status != 0) {
+        std::fprintf(stderr, "du failed: %s\n", du.output.c_str());
         return 1;
     }
 
-    std::vector<double> oursTimes, duTimes;
-    for (int i = 0; i < rounds; ++i) {
-        oursTimes.push_back(bench::secondsOf(runOurs));
-        duTimes.push_back(bench::secondsOf(runDu));
-    }
-    const double a = bench::median(oursTimes), b = bench::median(duTimes);
+    const auto [a, b] = bench::alternately(rounds, runOurs, runDu);
     std::printf("FileSizer: %.1f ms (%lld bytes in files)\n", a * 1000, static_cast<long long>(ours));
     std::printf("du -s -B1: %.1f ms (%lld bytes, folders included)\n", b * 1000,
-                std::stoll(duOutput));
+                std::stoll(du.output));
     std::printf("FileSizer/du = %.2f\n", b > 0 ? a / b : 0.0);
     return 0;
 }

@@ -1,8 +1,5 @@
 // The junk, AI-tool and project scans over a synthetic home against du over the
 // same home, warm cache, alternating runs, median of several.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -11,7 +8,6 @@
 #include "BenchSupport.h"
 #include "Core/JunkScanner.h"
 #include "Core/ProjectPurger.h"
-#include "Core/Shell.h"
 #include "Core/SpecialScanners.h"
 
 namespace fs = std::filesystem;
@@ -29,12 +25,11 @@ void files(const fs::path& folder, int count, size_t bytes = 16) {
 
 void one(const fs::path& p, size_t bytes) {
     if (!ok) return;
-    std::error_code ec;
-    fs::create_directories(p.parent_path(), ec);
-    const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const std::string body(bytes, 'q');
-    ok = fd >= 0 && ::write(fd, body.data(), body.size()) == ssize_t(body.size());
-    if (fd >= 0) ::close(fd);
+    try {
+        testtree::writeFile(p, std::string(bytes, 'q'));
+    } catch (const std::exception&) {
+        ok = false;
+    }
     ++written;
 }
 
@@ -53,8 +48,8 @@ void age(const fs::path& folder, int depth, Clock::time_point when) {
         if (it.depth() >= depth) it.disable_recursion_pending();
         items.push_back(it->path());
     }
-    for (auto i = items.rbegin(); i != items.rend(); ++i) bench::setDate(*i, when);
-    bench::setDate(folder, when);
+    for (auto i = items.rbegin(); i != items.rend(); ++i) testtree::setDate(*i, when);
+    testtree::setDate(folder, when);
 }
 
 // Package-manager and tool caches at the catalog's cross-platform locations.
@@ -89,7 +84,7 @@ void aiTools(const fs::path& h, Clock::time_point old) {
         for (int s = 0; s < 50; ++s) {
             const fs::path f = project / ("s" + std::to_string(s) + ".jsonl");
             one(f, 20000);
-            if (s % 2 == 0) bench::setDate(f, old);  // half are past the session age
+            if (s % 2 == 0) testtree::setDate(f, old);  // half are past the session age
         }
     }
     for (int m = 1; m <= 12; ++m)
@@ -148,7 +143,7 @@ void projects(const fs::path& h, Clock::time_point old) {
             for (const auto& e : fs::directory_iterator(root))
                 if (e.path().filename() != "node_modules" && e.path().filename() != "target" &&
                     e.path().filename() != "build")
-                    bench::setDate(e.path(), old);
+                    testtree::setDate(e.path(), old);
         }
     }
 }
@@ -157,11 +152,7 @@ void projects(const fs::path& h, Clock::time_point old) {
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
 
-    bench::ScratchDir scratch;
-    if (!scratch.ok()) {
-        std::fprintf(stderr, "cannot make a scratch folder\n");
-        return 1;
-    }
+    testtree::TempDir scratch;
     const fs::path home = scratch.path() / "home";
     // The scans read the user's folders from the environment; point it at the fake home.
     ::setenv("HOME", home.c_str(), 1);
@@ -201,35 +192,20 @@ int main(int argc, char** argv) {
         for (const auto* list : {&junk, &ai, &proj})
             for (const auto& item : *list) foundBytes += item.size;
     };
-    std::string duOutput;
-    int duStatus = 0;
-    auto runDu = [&] {
-        const auto r = Shell::run("/usr/bin/du", {"-s", "-B1", home.string()}, 600);
-        duStatus = r.status;
-        duOutput = r.output;
-    };
+    Shell::Result du;
+    auto runDu = [&] { du = bench::du(home); };
     // Warm the caches once for both.
     runScans();
     runDu();
-    if (duStatus != 0) {
-        std::fprintf(stderr, "du failed: %s\n", duOutput.c_str());
+    if (du.status != 0) {
+        std::fprintf(stderr, "du failed: %s\n", du.output.c_str());
         return 1;
     }
 
-    std::vector<double> scanTimes, duTimes;
-    for (int i = 0; i < rounds; ++i) {
-        if (i % 2 == 0) {
-            scanTimes.push_back(bench::secondsOf(runScans));
-            duTimes.push_back(bench::secondsOf(runDu));
-        } else {
-            duTimes.push_back(bench::secondsOf(runDu));
-            scanTimes.push_back(bench::secondsOf(runScans));
-        }
-    }
-    const double a = bench::median(scanTimes), b = bench::median(duTimes);
+    const auto [a, b] = bench::alternately(rounds, runScans, runDu);
     std::printf("scans: %.1f ms (%zu junk, %zu AI, %zu project findings; %lld bytes)\n", a * 1000, junkCount,
                 aiCount, projectCount, static_cast<long long>(foundBytes));
-    std::printf("du -s -B1: %.1f ms (%lld bytes, folders included)\n", b * 1000, std::stoll(duOutput));
+    std::printf("du -s -B1: %.1f ms (%lld bytes, folders included)\n", b * 1000, std::stoll(du.output));
     std::printf("scans/du = %.2f\n", b > 0 ? a / b : 0.0);
     return 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
-// Shared pieces of the benchmarks: scratch trees, timing, medians.
+// Shared pieces of the benchmarks: scratch trees, timing against du, medians.
+// Temporary folders and dates come from the tests' tree helpers.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,30 +14,11 @@
 #include <system_error>
 #include <vector>
 
+#include "Core/Shell.h"
+#include "Support/TestTree.h"
+
 namespace bench {
 namespace fs = std::filesystem;
-
-// A scratch folder under $TMPDIR (or /tmp), removed when it goes out of scope.
-class ScratchDir {
-public:
-    ScratchDir() {
-        const char* base = std::getenv("TMPDIR");
-        std::string tmpl = std::string(base && *base ? base : "/tmp") + "/quelto-bench-XXXXXX";
-        if (::mkdtemp(tmpl.data())) path_ = tmpl;
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        if (!path_.empty()) fs::remove_all(path_, ec);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
-    bool ok() const { return !path_.empty(); }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 // Writes `folders` folders (grouped `perGroup` to a parent) of `filesPerFolder` tiny files.
 inline bool buildTree(const fs::path& root, int folders, int filesPerFolder, int perGroup = 100) {
@@ -82,13 +64,6 @@ inline bool writeFiles(const fs::path& folder, int count, size_t bytes = 16) {
     return ok;
 }
 
-// Sets the modification date of the item itself (a link is not followed).
-inline void setDate(const fs::path& p, std::chrono::system_clock::time_point t) {
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
-    const struct timespec ts[2] = {{ns / 1000000000, ns % 1000000000}, {ns / 1000000000, ns % 1000000000}};
-    ::utimensat(AT_FDCWD, p.c_str(), ts, AT_SYMLINK_NOFOLLOW);
-}
-
 inline double secondsOf(const std::function<void()>& work) {
     const auto start = std::chrono::steady_clock::now();
     work();
@@ -101,4 +76,27 @@ inline double median(std::vector<double> v) {
     const size_t n = v.size();
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
+
+struct Medians {
+    double ours = 0, peer = 0;  // seconds
+};
+
+// Times both over `rounds` rounds, taking turns at going first, so neither always
+// runs on caches the other just warmed.
+inline Medians alternately(int rounds, const std::function<void()>& ours, const std::function<void()>& peer) {
+    std::vector<double> oursTimes, peerTimes;
+    for (int i = 0; i < rounds; ++i) {
+        if (i % 2 == 0) {
+            oursTimes.push_back(secondsOf(ours));
+            peerTimes.push_back(secondsOf(peer));
+        } else {
+            peerTimes.push_back(secondsOf(peer));
+            oursTimes.push_back(secondsOf(ours));
+        }
+    }
+    return {median(oursTimes), median(peerTimes)};
+}
+
+// du -s -B1 over a tree: the peer the benches measure against.
+inline Shell::Result du(const fs::path& root) { return Shell::run("/usr/bin/du", {"-s", "-B1", root.string()}, 600); }
 }  // namespace bench

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -85,6 +86,14 @@ inline fs::path writeScript(const fs::path& p, const std::string& body) {
     writeFile(p, "#!/bin/sh\n" + body);
     ::chmod(p.c_str(), 0755);
     return p;
+}
+
+// Sets the modification date of the item itself (a link is not followed).
+inline void setDate(const fs::path& p, std::chrono::system_clock::time_point t) {
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+    const struct timespec ts[2] = {{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)},
+                                   {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)}};
+    ::utimensat(AT_FDCWD, p.c_str(), ts, AT_SYMLINK_NOFOLLOW);
 }
 
 inline int64_t allocated(const fs::path& p) {
