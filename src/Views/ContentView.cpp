@@ -108,8 +108,6 @@ void ContentView::toggleSettings() {
     pendingAnimation_.reset();
 }
 
-void ContentView::refreshBusy() { tabBar_->refreshBusy(); }
-
 QWidget* ContentView::makeScreen() {
     if (state_.showSettings()) return new SettingsView(prefs_, *loginItem_);
     // The tabs' own screens come later; until then each shows the backdrop alone.

@@ -39,9 +39,6 @@ public:
     // The gear's action.
     void toggleSettings();
 
-    // Re-asks which tabs are busy.
-    void refreshBusy();
-
 protected:
     void resizeEvent(QResizeEvent*) override;
     void showEvent(QShowEvent*) override;
