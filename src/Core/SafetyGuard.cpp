@@ -16,16 +16,26 @@ std::string expandTilde(const std::string& p, const std::string& home) {
 
 SafetyGuard::SafetyGuard(fs::path home, std::vector<std::string> protectedPaths,
                          std::vector<fs::path> extraRoots)
-    : home_(std::move(home)), protectedPaths_(std::move(protectedPaths)), extraRoots_(std::move(extraRoots)) {
-    const std::string homePath = standardized(home_.string());
+    : home_(std::move(home)), protectedPaths_(std::move(protectedPaths)), extraRoots_(std::move(extraRoots)),
+      homePath_(standardized(home_.string())) {
+    // A path written through the unresolved home ($HOME) names the same place below the gate's home.
     const std::string envHome = standardized(Platform::Locations::home().string());
+    auto rebased = [&](const std::string& p) {
+        if (envHome != homePath_ && envHome != "/" && isInside(p, envHome))
+            return homePath_ + p.substr(envHome.size());
+        return p;
+    };
     for (const auto& f : {Platform::Locations::trash(), Platform::Locations::trashFiles(),
                           Platform::Locations::trashInfo()}) {
-        std::string t = standardized(f.string());
+        const std::string t = standardized(f.string());
         trashFolders_.push_back(t);
-        if (envHome != homePath && envHome != "/" && isInside(t, envHome))
-            trashFolders_.push_back(homePath + t.substr(envHome.size()));
+        if (std::string r = rebased(t); r != t) trashFolders_.push_back(std::move(r));
     }
+    for (const auto& r : extraRoots_) roots_.push_back(standardized(r.string()));
+    // "~" means the gate's own (resolved) home, so that a home reached through a
+    // link still protects what the user protected.
+    for (const auto& entry : protectedPaths_)
+        if (!entry.empty()) protected_.push_back(rebased(standardized(expandTilde(entry, homePath_))));
 }
 
 const std::vector<std::string>& SafetyGuard::neverRemove() {
@@ -143,16 +153,14 @@ SafetyGuard::Verdict SafetyGuard::check(const fs::path& url) const {
         return Verdict::refuse("not an absolute file path");
     const std::string p = standardized(raw);
 
-    const std::string homePath = standardized(home_.string());
     std::string root;
     bool rootIsHome = false;
     // A home of "/" (a broken environment) would admit the whole disk: it is no root then.
-    if (homePath != "/" && homePath.front() == '/' && isInside(p, homePath)) {
-        root = homePath;
+    if (homePath_.size() > 1 && homePath_.front() == '/' && isInside(p, homePath_)) {
+        root = homePath_;
         rootIsHome = true;
     } else {
-        for (const auto& r : extraRoots_) {
-            const std::string rp = standardized(r.string());
+        for (const auto& rp : roots_) {
             if (isInside(p, rp)) {
                 root = rp;
                 break;
@@ -167,7 +175,7 @@ SafetyGuard::Verdict SafetyGuard::check(const fs::path& url) const {
         if (p == root) return Verdict::refuse("system folder");
     } else {
         std::string rel;
-        if (p != homePath) rel = p.substr(homePath.size() + (homePath.back() == '/' ? 0 : 1));
+        if (p != homePath_) rel = p.substr(homePath_.size() + (homePath_.back() == '/' ? 0 : 1));
         for (const auto& e : neverRemove())
             if (rel == e) return Verdict::refuse("system folder");
         for (const auto& t : trashFolders_)
@@ -176,16 +184,7 @@ SafetyGuard::Verdict SafetyGuard::check(const fs::path& url) const {
             if (isInside(rel, e)) return Verdict::refuse("personal data");
     }
 
-    // "~" means the gate's own (resolved) home, so that a home reached through a
-    // link still protects what the user protected; both sides compared standardized.
-    const std::string envHome = standardized(Platform::Locations::home().string());
-    for (const auto& entry : protectedPaths_) {
-        if (entry.empty()) continue;
-        std::string e = standardized(expandTilde(entry, homePath));
-        // An absolute path written through the unresolved home names the same place.
-        if (envHome != homePath && envHome != "/" && isInside(e, envHome))
-            e = homePath + e.substr(envHome.size());
+    for (const auto& e : protected_)
         if (isInside(p, e) || isInside(e, p)) return Verdict::refuse("protected in Settings");
-    }
     return Verdict::allow();
 }

@@ -40,6 +40,10 @@ private:
     std::filesystem::path home_;
     std::vector<std::string> protectedPaths_;
     std::vector<std::filesystem::path> extraRoots_;
+    // Standardized once: the home, the extra roots and the protected entries.
+    std::string homePath_;
+    std::vector<std::string> roots_;
+    std::vector<std::string> protected_;
     // The user's Trash and its two folders: what ".Trash" stands for on this platform.
     std::vector<std::string> trashFolders_;
 };
