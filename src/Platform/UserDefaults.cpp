@@ -1,5 +1,6 @@
 #include "Platform/UserDefaults.h"
 
+#include "Platform/Clock.h"
 #include "Platform/FileOps.h"
 #include "Platform/Locations.h"
 
@@ -23,8 +24,8 @@ using Array = UserDefaults::Array;
 using Dictionary = UserDefaults::Dictionary;
 using Date = UserDefaults::Date;
 
-// Property-list dates count from 2001-01-01 00:00:00 UTC.
-constexpr int64_t kReferenceDateOffset = 978307200;
+// Property-list dates count seconds from the reference date (1 January 2001, UTC).
+constexpr int64_t kReferenceDateOffset = static_cast<int64_t>(referenceDateUnixSeconds);
 
 struct PlistFree {
     void operator()(plist_t p) const { plist_free(p); }
