@@ -161,28 +161,8 @@ std::string encode(const std::vector<Entry>& list) {
     return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
-std::optional<std::string> readFile(const fs::path& p) {
-    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string out;
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n > 0) {
-            out.append(buf, static_cast<size_t>(n));
-        } else if (n == 0) {
-            break;
-        } else if (errno != EINTR) {
-            ::close(fd);
-            return std::nullopt;
-        }
-    }
-    ::close(fd);
-    return out;
-}
-
 std::vector<Entry> readEntries() {
-    const auto text = readFile(fileURL());
+    const auto text = Platform::FileOps::readFile(fileURL());
     if (!text) return {};
     auto list = decode(*text);
     return list ? std::move(*list) : std::vector<Entry>{};

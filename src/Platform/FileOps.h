@@ -27,6 +27,8 @@ std::chrono::system_clock::time_point modificationTime(const struct ::stat& st);
 // is removed itself, and a folder swapped for a link mid-walk cannot redirect it.
 Status removeRecursively(const std::filesystem::path& p);
 
+// The whole content of a file; nothing when it cannot be opened or read.
+std::optional<std::string> readFile(const std::filesystem::path& p);
 // Writes all of `bytes`, going on after interrupted and short writes; false with
 // errno set when it fails.
 bool writeAll(int fd, std::string_view bytes);

@@ -9,8 +9,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <memory>
 #include <system_error>
@@ -144,14 +142,6 @@ plist_t toPlist(const Value& value) {
     };
     return std::visit(Visitor{}, value.v);
 }
-
-bool readWholeFile(const fs::path& file, std::string& out) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
 }  // namespace
 
 Value Value::stringArray(const std::vector<std::string>& strings) {
@@ -180,14 +170,14 @@ void UserDefaults::loadLocked() const {
 
     std::error_code ec;
     if (!fs::exists(file_, ec)) return;
-    std::string bytes;
-    if (!readWholeFile(file_, bytes) || bytes.size() > std::numeric_limits<uint32_t>::max()) {
+    const auto bytes = FileOps::readFile(file_);
+    if (!bytes || bytes->size() > std::numeric_limits<uint32_t>::max()) {
         unreadable_ = true;
         return;
     }
-    if (bytes.empty()) return;
+    if (bytes->empty()) return;
     plist_t root = nullptr;
-    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+    plist_from_memory(bytes->data(), static_cast<uint32_t>(bytes->size()), &root);
     PlistPtr owner(root);
     if (!root || plist_get_node_type(root) != PLIST_DICT) {
         unreadable_ = true;
