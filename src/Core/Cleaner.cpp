@@ -157,11 +157,12 @@ void Cleaner::cleanWithAdmin(const std::vector<CleanItem>& items, const SafetyGu
     }
     if (queue.empty()) return;
 
+    auto removed = [&](const CleanItem& item) {
+        report.removed.push_back(item);
+        report.freed += item.size;
+    };
     if (dryRun) {
-        for (const auto* item : queue) {
-            report.removed.push_back(*item);
-            report.freed += item->size;
-        }
+        for (const auto* item : queue) removed(*item);
         return;
     }
 
@@ -178,10 +179,7 @@ void Cleaner::cleanWithAdmin(const std::vector<CleanItem>& items, const SafetyGu
         kAdminTimeout);
 
     if (result.status == 0) {
-        for (const auto* item : queue) {
-            report.removed.push_back(*item);
-            report.freed += item->size;
-        }
+        for (const auto* item : queue) removed(*item);
         return;
     }
 
@@ -194,12 +192,8 @@ void Cleaner::cleanWithAdmin(const std::vector<CleanItem>& items, const SafetyGu
         if (reason.empty()) reason = localized("The administrator command failed");
     }
     for (const auto* item : queue) {
-        if (!item->adminCommand && !Platform::FileOps::exists(judgedPath(*item))) {
-            report.removed.push_back(*item);
-            report.freed += item->size;
-        } else {
-            report.skipped.push_back({*item, reason});
-        }
+        if (!item->adminCommand && !Platform::FileOps::exists(judgedPath(*item))) removed(*item);
+        else report.skipped.push_back({*item, reason});
     }
 }
 
