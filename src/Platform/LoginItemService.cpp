@@ -17,8 +17,6 @@ namespace fs = std::filesystem;
 namespace Platform {
 namespace {
 
-std::string errnoText(const char* what, int err) { return std::string(what) + ": " + std::strerror(err); }
-
 bool isExecutableFile(const fs::path& p) {
     struct stat st{};
     return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(p.c_str(), X_OK) == 0;
@@ -53,7 +51,7 @@ std::string LoginItemService::entryText() const {
 }
 
 LoginItemService::Status LoginItemService::status() const {
-    if (executable_.empty() || !isExecutableFile(executable_)) return Status::notFound;
+    if (!isExecutableFile(executable_)) return Status::notFound;
     // Later duplicates of a key win, as the desktops read it.
     std::string exec;
     bool hidden = false, autostartDisabled = false;
@@ -70,7 +68,7 @@ LoginItemService::Status LoginItemService::status() const {
 }
 
 LoginItemService::Result LoginItemService::registerItem() {
-    if (executable_.empty() || !isExecutableFile(executable_))
+    if (!isExecutableFile(executable_))
         return Result::failure("The Quelto program was not found at \"" + executable_.string() + "\".");
     const fs::path dir = entryFile_.parent_path();
     std::error_code ec;
@@ -84,7 +82,7 @@ LoginItemService::Result LoginItemService::registerItem() {
 
 LoginItemService::Result LoginItemService::unregisterItem() {
     if (::unlink(entryFile_.c_str()) != 0 && errno != ENOENT)
-        return Result::failure(errnoText(("Cannot remove " + entryFile_.string()).c_str(), errno));
+        return Result::failure("Cannot remove " + entryFile_.string() + ": " + std::strerror(errno));
     return Result::success();
 }
 
