@@ -134,8 +134,7 @@ CleanReport Cleaner::clean(const std::vector<CleanItem>& items, const std::strin
 
 void Cleaner::cleanWithAdmin(const std::vector<CleanItem>& items, const SafetyGuard& safety,
                              bool dryRun, CleanReport& report) {
-    const SafetyGuard gate(SafetyGuard::standardized(safety.home().string()), safety.protectedPaths(),
-                           SpecialScanners::systemRoots());
+    const SafetyGuard gate = SpecialScanners::systemGate(safety.home(), safety.protectedPaths());
 
     // rm gets the path the gate judged: written with a trailing "/", a link to a
     // folder would be followed and its target emptied, as root.

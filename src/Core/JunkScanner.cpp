@@ -118,9 +118,8 @@ std::vector<CleanItem> JunkScanner::scan(const std::set<CleanCategory>& categori
         append(SpecialScanners::oldEditorExtensions(context.home, context.safety));
     if (categories.count(CleanCategory::systemData)) {
         report(CleanCategory::systemData);
-        const SafetyGuard systemGate(SafetyGuard::standardized(context.home.string()),
-                                     context.safety.protectedPaths(), SpecialScanners::systemRoots());
-        append(SpecialScanners::systemData(systemGate));
+        append(SpecialScanners::systemData(
+            SpecialScanners::systemGate(context.home, context.safety.protectedPaths())));
     }
 
     std::unordered_set<std::string> paths;

@@ -65,6 +65,10 @@ const std::vector<fs::path>& systemRoots() {
     return roots;
 }
 
+SafetyGuard systemGate(const fs::path& home, const std::vector<std::string>& protectedPaths) {
+    return SafetyGuard(SafetyGuard::standardized(home.string()), protectedPaths, systemRoots());
+}
+
 const std::vector<std::string>& webCacheNames() {
     static const std::vector<std::string> list = {
         "Cache",         "Code Cache",   "GPUCache",      "DawnCache",

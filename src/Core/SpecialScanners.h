@@ -13,6 +13,9 @@
 namespace SpecialScanners {
 // Folders outside the home folder where system data may be found.
 const std::vector<std::filesystem::path>& systemRoots();
+// The gate for administrator findings: the home and protected paths given, the
+// system roots in place of any other extra roots.
+SafetyGuard systemGate(const std::filesystem::path& home, const std::vector<std::string>& protectedPaths);
 
 // Cache sub-folders a browser engine writes inside an app's folder (two are two levels deep).
 const std::vector<std::string>& webCacheNames();
