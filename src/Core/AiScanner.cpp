@@ -57,7 +57,7 @@ void newestBelow(Folder& folder, int level, int depth, Clock::time_point& newest
         if (ScanSupport::isHidden(e->d_name)) continue;
         const auto st = folder.status(e->d_name);
         if (!st) continue;
-        newest = std::max(newest, ScanSupport::modificationTime(*st));
+        newest = std::max(newest, Platform::FileOps::modificationTime(*st));
         if (level < depth && S_ISDIR(st->st_mode)) {
             Folder child(folder, e->d_name);
             newestBelow(child, level + 1, depth, newest);
@@ -96,7 +96,7 @@ void olderVersions(std::vector<CleanItem>& out, const fs::path& folder, const st
     while (const dirent* e = f.next()) {
         if (ScanSupport::isHidden(e->d_name)) continue;
         const auto st = f.status(e->d_name);
-        versions.push_back({e->d_name, st ? ScanSupport::modificationTime(*st) : ScanSupport::distantPast()});
+        versions.push_back({e->d_name, st ? Platform::FileOps::modificationTime(*st) : ScanSupport::distantPast()});
     }
     if (versions.size() < 2) return;
     // Equal dates (a restore, a copy) go to the higher version rather than to
@@ -127,7 +127,7 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
         const std::string name = e->d_name;
         if (name.size() <= 6 || !ScanSupport::endsWith(name, ".jsonl")) return;
         const auto st = folder.status(e->d_name);
-        if (!st || ScanSupport::modificationTime(*st) >= cutoff) return;
+        if (!st || Platform::FileOps::modificationTime(*st) >= cutoff) return;
         admit(out, projects / project / name, safety, CleanCategory::aiSessions, Risk::safe,
               "Claude Code · " + projectName(project));
     });

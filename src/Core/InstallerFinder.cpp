@@ -5,6 +5,7 @@
 #include "Core/FileSizer.h"
 #include "Core/Localized.h"
 #include "Core/ScanSupport.h"
+#include "Platform/FileOps.h"
 #include "Platform/Clock.h"
 
 namespace fs = std::filesystem;
@@ -46,7 +47,7 @@ std::vector<CleanItem> scan(const std::vector<fs::path>& roots, const SafetyGuar
         const auto size = ScanSupport::admittedSize(url, safety);
         if (!size) return;
         const auto st = in.status(name);
-        const auto date = st ? ScanSupport::modificationTime(*st) : ScanSupport::distantPast();
+        const auto date = st ? Platform::FileOps::modificationTime(*st) : ScanSupport::distantPast();
         const bool recent = date > cutoff;
         found.put(ScanSupport::finding(url, *size, CleanCategory::installers,
                                        recent ? Risk::review : Risk::safe,

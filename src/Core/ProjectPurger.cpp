@@ -7,6 +7,7 @@
 
 #include "Core/Localized.h"
 #include "Core/ScanSupport.h"
+#include "Platform/FileOps.h"
 #include "Platform/Clock.h"
 
 namespace fs = std::filesystem;
@@ -38,7 +39,7 @@ std::optional<Clock::time_point> activityIn(const Folder& project, const std::un
         if (byName().count(n)) continue;
         const auto st = project.status(n.c_str());
         if (!st) continue;
-        const auto t = ScanSupport::modificationTime(*st);
+        const auto t = Platform::FileOps::modificationTime(*st);
         if (!latest || t > *latest) latest = t;
     }
     return latest;

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include "Core/FileSizer.h"
-#include "Platform/FileOps.h"
 
 namespace ScanSupport {
 namespace {
@@ -17,7 +16,6 @@ DIR* openFolder(int at, const char* name) {
 }
 }  // namespace
 
-Clock::time_point modificationTime(const struct ::stat& st) { return Platform::FileOps::modificationTime(st); }
 
 Clock::time_point before(Clock::time_point now, int64_t seconds) {
     using std::chrono::duration_cast;

@@ -19,7 +19,6 @@ using Clock = std::chrono::system_clock;
 
 inline Clock::time_point distantPast() { return Clock::time_point::min(); }
 
-Clock::time_point modificationTime(const struct ::stat& st);
 // now minus the given seconds, saturating instead of overflowing for absurd settings.
 Clock::time_point before(Clock::time_point now, int64_t seconds);
 inline Clock::time_point daysBefore(Clock::time_point now, int64_t days) { return before(now, days * 86400); }

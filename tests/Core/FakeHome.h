@@ -74,12 +74,7 @@ public:
         return p;
     }
     // Sets the content modification date of the item itself (a link is not followed).
-    void setDate(const fs::path& where, TimePoint t) const {
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
-        const struct timespec ts[2] = {{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)},
-                                       {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)}};
-        ::utimensat(AT_FDCWD, absolute(where).c_str(), ts, AT_SYMLINK_NOFOLLOW);
-    }
+    void setDate(const fs::path& where, TimePoint t) const { testtree::setDate(absolute(where), t); }
     // Dates every item below `where` and `where` itself, deepest first.
     void dateTree(const fs::path& where, TimePoint t) const {
         const fs::path top = absolute(where);
