@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "Core/FileSizer.h"
+#include "Core/Clean/FileSizer.h"
 
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;

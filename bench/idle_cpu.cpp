@@ -16,12 +16,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Models/AppState.h"
-#include "Models/MotionPause.h"
-#include "Models/PacedSchedule.h"
-#include "Models/Preferences.h"
-#include "Views/MainWindow.h"
-#include "Views/Theme.h"
+#include "Models/Window/AppState.h"
+#include "Models/Kit/MotionPause.h"
+#include "Models/Kit/PacedSchedule.h"
+#include "Models/Settings/Preferences.h"
+#include "Views/Window/MainWindow.h"
+#include "Views/Kit/Theme.h"
 
 namespace {
 

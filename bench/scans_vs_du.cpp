@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "Core/JunkScanner.h"
-#include "Core/ProjectPurger.h"
-#include "Core/SpecialScanners.h"
+#include "Core/Clean/JunkScanner.h"
+#include "Core/Clean/ProjectPurger.h"
+#include "Core/Clean/SpecialScanners.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::system_clock;

@@ -14,7 +14,7 @@
 #include <system_error>
 #include <vector>
 
-#include "Core/Shell.h"
+#include "Core/Clean/Shell.h"
 #include "Support/TestTree.h"
 
 namespace bench {

@@ -4,12 +4,12 @@
 #include <QPixmap>
 
 #include "App/Reopen.h"
-#include "Models/AppState.h"
-#include "Models/LaunchAtLogin.h"
-#include "Models/Preferences.h"
-#include "Views/MainWindow.h"
-#include "Views/QueltoMark.h"
-#include "Views/Theme.h"
+#include "Models/Window/AppState.h"
+#include "Models/Settings/LaunchAtLogin.h"
+#include "Models/Settings/Preferences.h"
+#include "Views/Window/MainWindow.h"
+#include "Views/Kit/QueltoMark.h"
+#include "Views/Kit/Theme.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

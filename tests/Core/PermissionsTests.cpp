@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "Core/FakeHome.h"
+#include "Core/Clean/FakeHome.h"
 #include "Core/Permissions.h"
 
 using fakehome::FakeHome;

@@ -1,7 +1,7 @@
 #pragma once
 // Shared by the Qt test binaries: a temporary home folder with a user-defaults
 // store inside it, and a scripted login item.
-#include "Models/QtBridge.h"
+#include "Models/Kit/QtBridge.h"
 #include "Platform/LoginItemService.h"
 #include "Platform/UserDefaults.h"
 

@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "Models/AppState.h"
-#include "Models/Preferences.h"
-#include "Models/QtBridge.h"
+#include "Models/Window/AppState.h"
+#include "Models/Settings/Preferences.h"
+#include "Models/Kit/QtBridge.h"
 #include "Platform/Clock.h"
 #include "Platform/UserDefaults.h"
 #include "Support/QtTestSupport.h"

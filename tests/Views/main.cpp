@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "Support/QtTestSupport.h"
-#include "Views/Theme.h"
+#include "Views/Kit/Theme.h"
 
 int main(int argc, char** argv) {
     // Never the real home: every setting and the login item live in a temporary tree.

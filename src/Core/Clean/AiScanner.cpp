@@ -1,0 +1,182 @@
+#include "Core/Localized.h"
+#include "Core/Clean/ScanSupport.h"
+#include "Core/Clean/SpecialScanners.h"
+#include "Platform/Clock.h"
+#include "Platform/FileOps.h"
+
+namespace fs = std::filesystem;
+using ScanSupport::Clock;
+using ScanSupport::Folder;
+
+namespace {
+constexpr int64_t minimumSize = 16384;
+constexpr int64_t worktreeAgeSeconds = 2592000;
+
+const char* const worktreeRoots[] = {".claude/worktrees", ".codex/worktrees"};
+
+struct Location {
+    const char* path;
+    const char* note;
+};
+const Location cacheLocations[] = {
+    {".claude/debug", "Claude Code debug logs"},
+    {".claude/shell-snapshots", "Claude Code shell snapshots"},
+    {".codex/log", "Codex logs"},
+    {".codex/.tmp", "Codex temp files"},
+    {".cache/codex-runtimes", "Codex runtimes; re-downloaded when needed"},
+    {".gemini/tmp", "Gemini CLI temp files"},
+};
+const Location versionFolders[] = {
+    {".local/share/claude/versions", "Claude Code"},
+    {".local/share/cursor-agent/versions", "Cursor Agent"},
+};
+const Location modelRoots[] = {
+    {".lmstudio/models", "LM Studio"},
+    {".cache/lm-studio/models", "LM Studio"},
+};
+
+// Existence, the gate, then the size: the walk of a whole tree comes last.
+void admit(std::vector<CleanItem>& out, const fs::path& url, const SafetyGuard& safety, CleanCategory category,
+           Risk risk, std::string note) {
+    if (!Platform::FileOps::exists(url)) return;
+    if (const auto size = ScanSupport::admittedSize(url, safety, minimumSize))
+        out.push_back(ScanSupport::finding(url, *size, category, risk, std::move(note)));
+}
+
+// The last dash-separated piece of an encoded project path ("-Users-me-code-api" → "api").
+std::string projectName(const std::string& folder) {
+    const auto end = folder.find_last_not_of('-');
+    if (end == std::string::npos) return folder;
+    const auto dash = folder.rfind('-', end);
+    const size_t start = dash == std::string::npos ? 0 : dash + 1;
+    return folder.substr(start, end + 1 - start);
+}
+
+void newestBelow(Folder& folder, int level, int depth, Clock::time_point& newest) {
+    while (const dirent* e = folder.next()) {
+        if (ScanSupport::isHidden(e->d_name)) continue;
+        const auto st = folder.status(e->d_name);
+        if (!st) continue;
+        newest = std::max(newest, Platform::FileOps::modificationTime(*st));
+        if (level < depth && S_ISDIR(st->st_mode)) {
+            Folder child(folder, e->d_name);
+            newestBelow(child, level + 1, depth, newest);
+        }
+    }
+}
+
+// `visit(outer, folder, entry)` for every entry of every entry of `root`.
+template <class Visit>
+void eachSecondLevel(const fs::path& root, Visit visit) {
+    Folder top(root);
+    while (const dirent* o = top.next()) {
+        const std::string outer = o->d_name;
+        Folder folder(top, o->d_name);
+        while (const dirent* e = folder.next()) visit(outer, folder, e);
+    }
+}
+
+// Latest date of the folder and of its non-hidden entries down to `depth` levels.
+Clock::time_point newestModification(const fs::path& folder, int depth) {
+    Clock::time_point newest = Platform::FileOps::modificationDate(folder).value_or(ScanSupport::distantPast());
+    Folder f(folder);
+    if (depth >= 1) newestBelow(f, 1, depth, newest);
+    return newest;
+}
+
+// Every version in `folder` but the newest, as caches of the tool named `label`.
+void olderVersions(std::vector<CleanItem>& out, const fs::path& folder, const std::string& label,
+                   const SafetyGuard& safety) {
+    struct Version {
+        std::string name;
+        Clock::time_point date;
+    };
+    std::vector<Version> versions;
+    Folder f(folder);
+    while (const dirent* e = f.next()) {
+        if (ScanSupport::isHidden(e->d_name)) continue;
+        const auto st = f.status(e->d_name);
+        versions.push_back({e->d_name, st ? Platform::FileOps::modificationTime(*st) : ScanSupport::distantPast()});
+    }
+    if (versions.size() < 2) return;
+    // Equal dates (a restore, a copy) go to the higher version rather than to
+    // whichever name the folder happens to list first.
+    size_t newest = 0;
+    for (size_t k = 1; k < versions.size(); ++k) {
+        const auto& v = versions[k];
+        const auto& n = versions[newest];
+        if (v.date > n.date || (v.date == n.date && ScanSupport::compareVersions(v.name, n.name) > 0)) newest = k;
+    }
+    const std::string note = label + " · " + localized("older version; the newest stays");
+    for (size_t k = 0; k < versions.size(); ++k) {
+        if (k == newest) continue;
+        const fs::path url = folder / versions[k].name;
+        if (const auto size = ScanSupport::admittedSize(url, safety))
+            out.push_back(ScanSupport::finding(url, *size, CleanCategory::aiCaches, Risk::safe, note));
+    }
+}
+}  // namespace
+
+std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGuard& safety, int sessionAgeDays) {
+    std::vector<CleanItem> out;
+    const Clock::time_point now = Platform::clock().now();
+    const Clock::time_point cutoff = ScanSupport::daysBefore(now, sessionAgeDays);
+
+    const fs::path projects = home / ".claude/projects";
+    eachSecondLevel(projects, [&](const std::string& project, const Folder& folder, const dirent* e) {
+        const std::string name = e->d_name;
+        if (name.size() <= 6 || !ScanSupport::endsWith(name, ".jsonl")) return;
+        const auto st = folder.status(e->d_name);
+        if (!st || Platform::FileOps::modificationTime(*st) >= cutoff) return;
+        admit(out, projects / project / name, safety, CleanCategory::aiSessions, Risk::safe,
+              "Claude Code · " + projectName(project));
+    });
+
+    const fs::path sessions = home / ".codex/sessions";
+    eachSecondLevel(sessions, [&](const std::string& outer, const Folder&, const dirent* e) {
+        const fs::path url = sessions / outer / e->d_name;
+        if (newestModification(url, 3) >= cutoff) return;
+        admit(out, url, safety, CleanCategory::aiSessions, Risk::safe,
+              "Codex · " + localizedFormat("sessions from %@-%@", {outer, e->d_name}));
+    });
+
+    const Clock::time_point worktreeCutoff = ScanSupport::before(now, worktreeAgeSeconds);
+    for (const char* rel : worktreeRoots) {
+        const fs::path root = home / rel;
+        Folder folder(root);
+        while (const dirent* e = folder.next()) {
+            const fs::path url = root / e->d_name;
+            if (newestModification(url, 2) >= worktreeCutoff) continue;
+            admit(out, url, safety, CleanCategory::aiSessions, Risk::review,
+                  localized("Agent worktree untouched for 30+ days; uncommitted work in it goes too"));
+        }
+    }
+
+    for (const auto& c : cacheLocations)
+        admit(out, home / c.path, safety, CleanCategory::aiCaches, Risk::safe, c.note);
+
+    for (const auto& v : versionFolders) olderVersions(out, home / v.path, v.note, safety);
+
+    for (const auto& m : modelRoots) {
+        const fs::path root = home / m.path;
+        eachSecondLevel(root, [&](const std::string& publisher, const Folder&, const dirent* e) {
+            admit(out, root / publisher / e->d_name, safety, CleanCategory::aiModels, Risk::review,
+                  std::string(m.note) + " · " + publisher);
+        });
+    }
+
+    {
+        const fs::path hub = home / ".cache/huggingface/hub";
+        Folder folder(hub);
+        while (const dirent* e = folder.next()) {
+            if (ScanSupport::startsWith(e->d_name, "models--") || ScanSupport::startsWith(e->d_name, "datasets--"))
+                admit(out, hub / e->d_name, safety, CleanCategory::aiModels, Risk::review, "Hugging Face");
+        }
+    }
+
+    admit(out, home / ".ollama/models", safety, CleanCategory::aiModels, Risk::review,
+          localized("Ollama · all models (remove single ones with `ollama rm`)"));
+
+    sortLargestFirst(out);
+    return out;
+}

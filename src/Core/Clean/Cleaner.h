@@ -1,0 +1,29 @@
+#pragma once
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Core/Clean/CleanTypes.h"
+#include "Core/Clean/SafetyGuard.h"
+
+// The remover: made new for each run and used by one worker.
+class Cleaner {
+public:
+    // Called from the worker, in item order; the caller hands it to the main thread.
+    using Progress = std::function<void(double)>;
+
+    CleanReport clean(const std::vector<CleanItem>& items, const std::string& action,
+                      const SafetyGuard& safety, bool dryRun, bool alwaysTrash,
+                      const Progress& progress);
+
+    // Deletes everything in the user's Trash; returns the bytes freed.
+    static int64_t emptyTrash();
+
+    // Categories deleted outright rather than trashed.
+    static const std::set<CleanCategory>& direct();
+
+private:
+    void cleanWithAdmin(const std::vector<CleanItem>& items, const SafetyGuard& safety, bool dryRun,
+                        CleanReport& report);
+};

@@ -1,0 +1,177 @@
+#include "Core/Clean/JunkScanner.h"
+
+#include <algorithm>
+#include <map>
+#include <unordered_set>
+
+#include "Core/Localized.h"
+#include "Core/Clean/ScanSupport.h"
+#include "Core/Clean/SpecialScanners.h"
+#include "Platform/Clock.h"
+#include "Platform/FileOps.h"
+#include "Platform/Locations.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr int64_t kMinimumSize = 65536;
+
+std::string lastComponent(const fs::path& p) { return p.filename().string(); }
+}  // namespace
+
+fs::path JunkScanner::resolvedLocation(const CleanRule& rule, const fs::path& home) {
+    // The user's Trash is the freedesktop one; it lies under the environment's home,
+    // which the scan's home (links resolved) may spell differently.
+    if (rule.category == CleanCategory::trash && rule.path == "~/.Trash") {
+        const std::string trash = SafetyGuard::standardized(Platform::Locations::trashFiles().string());
+        const std::string envHome = SafetyGuard::standardized(Platform::Locations::home().string());
+        if (envHome != "/" && trash != envHome && SafetyGuard::isInside(trash, envHome))
+            return home / trash.substr(envHome.size() + 1);
+        return trash;
+    }
+    if (ScanSupport::startsWith(rule.path, "~/")) return home / rule.path.substr(2);
+    return rule.path;
+}
+
+std::vector<fs::path> JunkScanner::candidates(const CleanRule& rule, const fs::path& home) {
+    const fs::path location = resolvedLocation(rule, home);
+    std::vector<fs::path> out;
+    using Kind = CleanRule::Mode::Kind;
+    if (rule.mode.kind == Kind::whole) {
+        if (Platform::FileOps::exists(location)) out.push_back(location);
+        return out;
+    }
+    ScanSupport::Folder folder(location);
+    while (const dirent* e = folder.next()) {
+        if (rule.mode.kind == Kind::files) {
+            if (ScanSupport::isHidden(e->d_name)) continue;
+            if (!rule.mode.extensions.count(ScanSupport::lowercasedExtension(e->d_name))) continue;
+        }
+        out.push_back(location / e->d_name);
+    }
+    return out;
+}
+
+std::vector<CleanItem> JunkScanner::scan(const std::set<CleanCategory>& categories, const Context& context,
+                                         const Progress& progress) {
+    const auto report = [&](CleanCategory c) {
+        if (progress) progress(c);
+    };
+    const auto& rules = Catalog::rules();
+    std::vector<std::string> roots;
+    roots.reserve(rules.size());
+    for (const auto& rule : rules)
+        roots.push_back(SafetyGuard::standardized(resolvedLocation(rule, context.home).string()));
+
+    const auto now = Platform::clock().now();
+    std::vector<CleanItem> items;
+    std::unordered_set<std::string> seen;
+
+    for (const auto& rule : rules) {
+        if (!categories.count(rule.category)) continue;
+        report(rule.category);
+        const bool children = rule.mode.kind == CleanRule::Mode::Kind::children;
+        for (fs::path& url : candidates(rule, context.home)) {
+            const std::string p = SafetyGuard::standardized(url.string());
+            if (seen.count(p)) continue;
+            // An entry that is, or holds, a location of its own is left to that location's rule.
+            if (children && std::any_of(roots.begin(), roots.end(),
+                                        [&](const std::string& root) { return SafetyGuard::isInside(root, p); }))
+                continue;
+            const std::string name = lastComponent(url);
+            if (context.ownBundleID && *context.ownBundleID == name) continue;
+            if (rule.minAgeDays >= 1) {
+                const auto date = Platform::FileOps::modificationDate(url);
+                if (date && *date > ScanSupport::daysBefore(now, rule.minAgeDays)) continue;
+            }
+            // Whatever is in the Trash is offered, however small.
+            const auto size =
+                ScanSupport::admittedSize(url, context.safety, rule.category == CleanCategory::trash ? 0 : kMinimumSize);
+            if (!size) continue;
+
+            Risk risk = rule.risk;
+            std::string note = rule.note;
+            if (rule.category == CleanCategory::userCaches && ScanSupport::startsWith(name, "com.apple.")) {
+                note = localized("macOS system cache; rebuilt automatically");
+                risk = Risk::review;
+            }
+            if (context.runningBundleIDs.count(name)) {
+                note = localized("App is running; quit it first for a clean result");
+                risk = Risk::review;
+            }
+            seen.insert(p);
+            items.push_back(CleanItem{std::move(url), *size, rule.category, risk, std::move(note), rule.permanent,
+                                      false, std::nullopt});
+        }
+    }
+
+    const auto append = [&](std::vector<CleanItem> more) {
+        items.insert(items.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+    };
+    if (categories.count(CleanCategory::appData)) {
+        report(CleanCategory::appData);
+        append(SpecialScanners::appWebCaches(context.home, context.runningNames, context.safety));
+    }
+    if (categories.count(CleanCategory::userCaches))
+        append(SpecialScanners::containerCaches(context.home, context.runningBundleIDs, context.safety));
+    if (categories.count(CleanCategory::editors))
+        append(SpecialScanners::oldEditorExtensions(context.home, context.safety));
+    if (categories.count(CleanCategory::systemData)) {
+        report(CleanCategory::systemData);
+        append(SpecialScanners::systemData(
+            SpecialScanners::systemGate(context.home, context.safety.protectedPaths())));
+    }
+
+    std::unordered_set<std::string> paths;
+    std::vector<CleanItem> unique;
+    unique.reserve(items.size());
+    for (auto& item : items)
+        if (paths.insert(item.url.string()).second) unique.push_back(std::move(item));
+
+    unique = retireOldDeviceSupport(std::move(unique));
+    sortLargestFirst(unique);
+    return unique;
+}
+
+std::vector<CleanItem> JunkScanner::retireOldDeviceSupport(std::vector<CleanItem> items) {
+    const auto isDeviceSupport = [](const CleanItem& item) {
+        return ScanSupport::endsWith(lastComponent(item.url.parent_path()), "DeviceSupport");
+    };
+    const auto groupKey = [](const CleanItem& item) {
+        const std::string name = lastComponent(item.url);
+        const auto start = name.find_first_not_of(' ');
+        std::string word = name;
+        if (start != std::string::npos) word = name.substr(start, name.find(' ', start) - start);
+        return lastComponent(item.url.parent_path()) + "/" + word;
+    };
+
+    using TimePoint = std::chrono::system_clock::time_point;
+    struct Newest {
+        size_t index;
+        TimePoint date;
+    };
+    std::map<std::string, Newest> newest;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (!isDeviceSupport(items[i])) continue;
+        const TimePoint date =
+            Platform::FileOps::modificationDate(items[i].url).value_or(ScanSupport::distantPast());
+        auto [it, added] = newest.try_emplace(groupKey(items[i]), Newest{i, date});
+        if (!added && date > it->second.date) it->second = {i, date};
+    }
+    for (size_t i = 0; i < items.size(); ++i) {
+        CleanItem& item = items[i];
+        if (!isDeviceSupport(item)) continue;
+        const bool isNewest = newest.at(groupKey(item)).index == i;
+        item.permanent = false;
+        item.requiresAdmin = false;
+        item.adminCommand.reset();
+        if (isNewest) {
+            item.note = localized("Newest \u2014 keep it if your device runs this version");
+            item.risk = Risk::review;
+        } else {
+            item.note = localized("Older iOS version; Xcode re-copies it if ever needed");
+            item.risk = Risk::safe;
+        }
+    }
+    return items;
+}

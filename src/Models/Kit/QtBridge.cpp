@@ -1,0 +1,1 @@
+#include "Models/Kit/QtBridge.h"

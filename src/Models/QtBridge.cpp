@@ -1,1 +1,0 @@
-#include "Models/QtBridge.h"

@@ -1,0 +1,63 @@
+#pragma once
+#include "Models/Window/AppTab.h"
+#include "Models/Window/AppsMode.h"
+#include "Models/Window/CleanMode.h"
+
+#include <QObject>
+
+#include <functional>
+
+// The one application-wide state: what the main window shows and whether the
+// application has Full Disk Access. Main thread only; setters notify only on change.
+class AppState : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(AppTab tab READ tab WRITE setTab NOTIFY tabChanged)
+    Q_PROPERTY(CleanMode cleanMode READ cleanMode WRITE setCleanMode NOTIFY cleanModeChanged)
+    Q_PROPERTY(bool showHistory READ showHistory WRITE setShowHistory NOTIFY showHistoryChanged)
+    Q_PROPERTY(bool showSettings READ showSettings WRITE setShowSettings NOTIFY showSettingsChanged)
+    Q_PROPERTY(bool hasFullDiskAccess READ hasFullDiskAccess WRITE setHasFullDiskAccess NOTIFY hasFullDiskAccessChanged)
+    Q_PROPERTY(AppsMode appsMode READ appsMode WRITE setAppsMode NOTIFY appsModeChanged)
+
+public:
+    // The one instance, created on first use and kept for the process.
+    static AppState& shared();
+
+    // Probes Full Disk Access once, now.
+    explicit AppState(QObject* parent = nullptr);
+
+    AppTab tab() const { return tab_; }
+    CleanMode cleanMode() const { return cleanMode_; }
+    bool showHistory() const { return showHistory_; }
+    bool showSettings() const { return showSettings_; }
+    bool hasFullDiskAccess() const { return hasFullDiskAccess_; }
+    AppsMode appsMode() const { return appsMode_; }
+
+    void setTab(AppTab value);
+    void setCleanMode(CleanMode value);
+    void setShowHistory(bool value);
+    void setShowSettings(bool value);
+    void setHasFullDiskAccess(bool value);
+    void setAppsMode(AppsMode value);
+
+    // Whether work runs on that tab.
+    bool isBusy(AppTab tab) const;
+
+    // Brings up the main window; the application sets it. Not observed.
+    std::function<void()> openMainWindow;
+
+signals:
+    void tabChanged(AppTab value);
+    void cleanModeChanged(CleanMode value);
+    void showHistoryChanged(bool value);
+    void showSettingsChanged(bool value);
+    void hasFullDiskAccessChanged(bool value);
+    void appsModeChanged(AppsMode value);
+
+private:
+    AppTab tab_ = AppTab::clean;
+    CleanMode cleanMode_ = CleanMode::system;
+    bool showHistory_ = false;
+    bool showSettings_ = false;
+    bool hasFullDiskAccess_ = false;
+    AppsMode appsMode_ = AppsMode::uninstall;
+};

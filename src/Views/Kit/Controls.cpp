@@ -1,0 +1,407 @@
+#include "Views/Kit/Controls.h"
+
+#include <QFontMetricsF>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+#include "Views/Kit/Symbols.h"
+#include "Views/Kit/Theme.h"
+
+namespace {
+// A shape stroked inside its border: the pen's centre line runs half a width in.
+QRectF inset(const QRectF& r, double lineWidth) {
+    return r.adjusted(lineWidth / 2, lineWidth / 2, -lineWidth / 2, -lineWidth / 2);
+}
+
+void fillCapsule(QPainter& p, const QRectF& r, const QColor& c) {
+    const double radius = r.height() / 2;
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    p.drawRoundedRect(r, radius, radius);
+}
+
+void strokeCapsule(QPainter& p, const QRectF& r, const QColor& c, double width) {
+    const QRectF in = inset(r, width);
+    const double radius = in.height() / 2;
+    p.setPen(QPen(c, width));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(in, radius, radius);
+}
+}  // namespace
+
+// ---- Card
+
+void paintOutlinedRoundedRect(QPainter& p, const QRectF& rect, double radius, const QColor& fill) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(fill);
+    p.drawRoundedRect(rect, radius, radius);
+    p.setPen(QPen(Theme::stroke(), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(inset(rect, 1), radius - 0.5, radius - 0.5);
+    p.restore();
+}
+
+void CardModifier::paint(QPainter& p, const QRectF& rect) { paintOutlinedRoundedRect(p, rect, cornerRadius, Theme::card()); }
+
+Card::Card(double padding, QWidget* parent) : QWidget(parent), layout_(new QVBoxLayout(this)) {
+    const int m = int(std::lround(padding));
+    layout_->setContentsMargins(m, m, m, m);
+    layout_->setSpacing(0);
+}
+
+Card* Card::wrap(QWidget* content, double padding, QWidget* parent) {
+    auto* card = new Card(padding, parent);
+    card->contentLayout()->addWidget(content);
+    return card;
+}
+
+void Card::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    CardModifier::paint(p, QRectF(rect()));
+}
+
+// ---- CardLabel
+
+CardLabel::CardLabel(const QString& symbol, const QString& title, const QColor& color, QWidget* parent)
+    : QWidget(parent), symbol_(symbol), title_(title.toUpper()), color_(color),
+      font_(Theme::font(11, QFont::Bold)) {
+    font_.setLetterSpacing(QFont::AbsoluteSpacing, 1.2);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+QSize CardLabel::sizeHint() const {
+    QFontMetricsF fm(font_);
+    const double icon = Symbols::sizeForFont(11);
+    return QSize(int(std::ceil(icon + 5 + fm.horizontalAdvance(title_))), int(std::ceil(std::max(icon, fm.height()))));
+}
+
+void CardLabel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const double icon = Symbols::sizeForFont(11);
+    Symbols::paint(p, symbol_, QRectF(0, (height() - icon) / 2, icon, icon), color_, 1.3);
+    p.setFont(font_);
+    p.setPen(color_);
+    p.drawText(QRectF(icon + 5, 0, width() - icon - 5, height()), Qt::AlignVCenter | Qt::AlignLeft, title_);
+}
+
+// ---- Chip
+
+Chip::Chip(const QString& text, const QColor& color, QWidget* parent)
+    : QWidget(parent), text_(text), color_(color), font_(Theme::font(11, QFont::Medium)) {
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void Chip::setText(const QString& text) {
+    text_ = text;
+    updateGeometry();
+    update();
+}
+
+QSize Chip::sizeHint() const {
+    QFontMetricsF fm(font_);
+    return QSize(int(std::ceil(fm.horizontalAdvance(text_) + 14)), int(std::ceil(fm.height() + 6)));
+}
+
+void Chip::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Theme::white(0.07));
+    p.drawRoundedRect(QRectF(rect()), 6, 6);
+    p.setFont(font_);
+    p.setPen(color_);
+    p.drawText(QRectF(rect()).adjusted(7, 3, -7, -3), Qt::AlignCenter | Qt::TextSingleLine, text_);
+}
+
+// ---- PillButtonStyle
+
+QFont PillButtonStyle::font() { return Theme::font(13, QFont::DemiBold); }
+
+double PillButtonStyle::opacity(bool enabled, bool pressed) {
+    if (!enabled) return 0.35;
+    return pressed ? 0.75 : 1.0;
+}
+
+QColor PillButtonStyle::textColor() const { return kind == Kind::primary ? Theme::ink() : Theme::text(); }
+QColor PillButtonStyle::fill() const { return Theme::white(kind == Kind::primary ? 0.92 : 0.1); }
+QColor PillButtonStyle::outline() const { return kind == Kind::primary ? QColor(Qt::transparent) : Theme::stroke(); }
+
+void PillButtonStyle::paint(QPainter& p, const QRectF& rect, const QString& text, bool enabled,
+                            double pressed) const {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setOpacity(enabled ? 1.0 - 0.25 * pressed : opacity(false, false));
+    const double scale = 1.0 - 0.03 * pressed;
+    p.translate(rect.center());
+    p.scale(scale, scale);
+    p.translate(-rect.center());
+    fillCapsule(p, rect, fill());
+    if (kind == Kind::secondary) strokeCapsule(p, rect, outline(), 1);
+    p.setFont(font());
+    p.setPen(textColor());
+    p.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, text);
+    p.restore();
+}
+
+PillButton::PillButton(const QString& text, PillButtonStyle::Kind kind, QWidget* parent)
+    : QPushButton(text, parent), style_{kind} {
+    setFont(PillButtonStyle::font());
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::NoFocus);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    press_.setDuration(120);
+    press_.setEasingCurve(QEasingCurve::OutCubic);
+    connect(&press_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
+        pressedAmount_ = v.toDouble();
+        update();
+    });
+    auto animateTo = [this](double target) {
+        press_.stop();
+        press_.setStartValue(pressedAmount_);
+        press_.setEndValue(target);
+        press_.start();
+    };
+    connect(this, &QPushButton::pressed, this, [animateTo] { animateTo(1.0); });
+    connect(this, &QPushButton::released, this, [animateTo] { animateTo(0.0); });
+}
+
+QSize PillButton::sizeHint() const {
+    QFontMetricsF fm(PillButtonStyle::font());
+    return QSize(int(std::ceil(fm.horizontalAdvance(text()) + 2 * PillButtonStyle::horizontalPadding)),
+                 int(std::ceil(fm.height() + 2 * PillButtonStyle::verticalPadding)));
+}
+
+void PillButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    style_.paint(p, QRectF(rect()), text(), isEnabled(), isEnabled() ? pressedAmount_ : 0.0);
+}
+
+// ---- CheckBox
+
+CheckBox::CheckBox(Mark state, std::function<void()> action, QWidget* parent)
+    : QAbstractButton(parent), state_(state) {
+    setFixedSize(side, side);
+    setFocusPolicy(Qt::NoFocus);
+    if (action) connect(this, &QAbstractButton::clicked, this, [action = std::move(action)] { action(); });
+}
+
+void CheckBox::setState(Mark state) {
+    if (state == state_) return;
+    state_ = state;
+    update();
+}
+
+void CheckBox::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF box(0, 0, side, side);
+    if (state_ == Mark::off) {
+        p.setPen(QPen(Theme::tertiary(), 1.2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(inset(box, 1.2), 3.4, 3.4);
+        return;
+    }
+    p.setPen(Qt::NoPen);
+    p.setBrush(Theme::white(0.85));
+    p.drawRoundedRect(box, 4, 4);
+    const double glyph = 11;
+    Symbols::paint(p, state_ == Mark::on ? QStringLiteral("checkmark") : QStringLiteral("minus"),
+                   QRectF((side - glyph) / 2, (side - glyph) / 2, glyph, glyph), Theme::ink(), 1.9);
+}
+
+// ---- Switch
+
+Switch::Switch(QWidget* parent) : QAbstractButton(parent) {
+    setCheckable(true);
+    setFixedSize(sizeHint());
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::NoFocus);
+    slide_.setDuration(160);
+    slide_.setEasingCurve(QEasingCurve::OutCubic);
+    connect(&slide_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
+        knob_ = v.toDouble();
+        update();
+    });
+}
+
+void Switch::setCheckedImmediately(bool on) {
+    setChecked(on);
+    slide_.stop();
+    knob_ = on ? 1 : 0;
+    update();
+}
+
+void Switch::checkStateSet() { slideTo(isChecked()); }
+
+void Switch::nextCheckState() {
+    QAbstractButton::nextCheckState();
+    slideTo(isChecked());
+}
+
+void Switch::slideTo(bool on) {
+    const double target = on ? 1 : 0;
+    if (std::abs(knob_ - target) < 1e-9) return;
+    if (!isVisible()) {
+        knob_ = target;
+        update();
+        return;
+    }
+    slide_.stop();
+    slide_.setStartValue(knob_);
+    slide_.setEndValue(target);
+    slide_.start();
+}
+
+void Switch::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (!isEnabled()) p.setOpacity(0.4);
+    const QRectF track(0.5, 0.5, width() - 1.0, height() - 1.0);
+    const QColor off = Theme::white(0.16);
+    QColor fill;
+    fill.setRgbF(off.redF() + (Theme::accent().redF() - off.redF()) * float(knob_),
+                 off.greenF() + (Theme::accent().greenF() - off.greenF()) * float(knob_),
+                 off.blueF() + (Theme::accent().blueF() - off.blueF()) * float(knob_),
+                 off.alphaF() + (1.0f - off.alphaF()) * float(knob_));
+    fillCapsule(p, track, fill);
+    strokeCapsule(p, track, Theme::white(0.06 * (1 - knob_)), 1);
+    const double d = track.height() - 3;
+    const double x = track.left() + 1.5 + (track.width() - 3 - d) * knob_;
+    const QRectF knob(x, track.top() + 1.5, d, d);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Theme::black(0.25));
+    p.drawEllipse(knob.translated(0, 0.6));
+    p.setBrush(QColor(isDown() ? QColor(225, 225, 230) : QColor(Qt::white)));
+    p.drawEllipse(knob);
+}
+
+// ---- Stepper
+
+Stepper::Stepper(QWidget* parent) : QWidget(parent) {
+    setFixedSize(sizeHint());
+    setCursor(Qt::PointingHandCursor);
+    repeat_.setInterval(70);
+    connect(&repeat_, &QTimer::timeout, this, [this] {
+        repeat_.setInterval(70);
+        if ((pressed_ > 0 && canUp_) || (pressed_ < 0 && canDown_)) emit stepped(pressed_);
+    });
+}
+
+void Stepper::setCanStep(bool up, bool down) {
+    canUp_ = up;
+    canDown_ = down;
+    update();
+}
+
+void Stepper::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) return;
+    pressed_ = e->position().y() < height() / 2.0 ? 1 : -1;
+    update();
+    if ((pressed_ > 0 && canUp_) || (pressed_ < 0 && canDown_)) emit stepped(pressed_);
+    repeat_.start(400);
+}
+
+void Stepper::mouseReleaseEvent(QMouseEvent*) {
+    repeat_.stop();
+    pressed_ = 0;
+    update();
+}
+
+void Stepper::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r(0.5, 0.5, width() - 1.0, height() - 1.0);
+    p.setPen(QPen(Theme::white(0.1), 1));
+    p.setBrush(Theme::white(0.1));
+    p.drawRoundedRect(r, 4.5, 4.5);
+    if (pressed_ != 0) {
+        p.save();
+        p.setClipRect(pressed_ > 0 ? QRectF(0, 0, width(), height() / 2.0)
+                                   : QRectF(0, height() / 2.0, width(), height() / 2.0));
+        p.setPen(Qt::NoPen);
+        p.setBrush(Theme::white(0.14));
+        p.drawRoundedRect(r, 4.5, 4.5);
+        p.restore();
+    }
+    p.setPen(QPen(Theme::stroke(), 1));
+    p.drawLine(QPointF(3, height() / 2.0), QPointF(width() - 3, height() / 2.0));
+    auto chevron = [&](double cy, double dir, bool on) {
+        p.setPen(QPen(on ? Theme::text() : Theme::tertiary(), 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        const double cx = width() / 2.0;
+        const QPointF pts[] = {{cx - 3, cy + 1.6 * dir}, {cx, cy - 1.6 * dir}, {cx + 3, cy + 1.6 * dir}};
+        p.drawPolyline(pts, 3);
+    };
+    chevron(height() * 0.27, 1, canUp_);
+    chevron(height() * 0.73, -1, canDown_);
+}
+
+// ---- BorderedButton
+
+BorderedButton::BorderedButton(const QString& text, const QString& symbol, QWidget* parent)
+    : QPushButton(text, parent), symbol_(symbol) {
+    setFont(Theme::font(13));
+    setFocusPolicy(Qt::NoFocus);
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+QSize BorderedButton::sizeHint() const {
+    QFontMetricsF fm(font());
+    const double icon = symbol_.isEmpty() ? 0 : Symbols::sizeForFont(11) + 5;
+    return QSize(int(std::ceil(fm.horizontalAdvance(text()) + icon + 24)), 26);
+}
+
+void BorderedButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (!isEnabled()) p.setOpacity(0.4);
+    const QRectF r = inset(QRectF(rect()), 1);
+    p.setPen(QPen(Theme::white(0.1), 1));
+    p.setBrush(Theme::white(isDown() ? 0.2 : underMouse() && isEnabled() ? 0.15 : 0.11));
+    p.drawRoundedRect(r, 6, 6);
+    QFontMetricsF fm(font());
+    const double icon = symbol_.isEmpty() ? 0 : Symbols::sizeForFont(11);
+    const double content = fm.horizontalAdvance(text()) + (icon > 0 ? icon + 5 : 0);
+    double x = (width() - content) / 2;
+    if (icon > 0) {
+        Symbols::paint(p, symbol_, QRectF(x, (height() - icon) / 2, icon, icon), Theme::text(), 1.2);
+        x += icon + 5;
+    }
+    p.setPen(Theme::text());
+    p.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
+}
+
+// ---- SymbolButton
+
+SymbolButton::SymbolButton(const QString& symbol, double fontSize, QWidget* parent)
+    : QAbstractButton(parent), symbol_(symbol), size_(Symbols::sizeForFont(fontSize)), color_(Theme::secondary()) {
+    setFocusPolicy(Qt::NoFocus);
+    setCursor(Qt::PointingHandCursor);
+    setFixedSize(sizeHint());
+}
+
+void SymbolButton::setColor(const QColor& color) {
+    if (color == color_) return;
+    color_ = color;
+    update();
+}
+
+QSize SymbolButton::sizeHint() const {
+    const int s = int(std::ceil(size_ + 10));
+    return {s, s};
+}
+
+void SymbolButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (isDown()) p.setOpacity(0.6);
+    const QRectF box((width() - size_) / 2, (height() - size_) / 2, size_, size_);
+    Symbols::paint(p, symbol_, box, color_, 1.0);
+}

@@ -1,0 +1,60 @@
+#pragma once
+#include <QImage>
+#include <QRegion>
+#include <QVariantAnimation>
+#include <QWidget>
+
+class QPainter;
+
+#include "Models/Window/AppTab.h"
+#include "Models/Kit/PacedSchedule.h"
+
+// The night sky behind the main window: the tab's gradient, a faint glow at the
+// upper right, and either the live star field or a still one.
+class SpaceBackground : public QWidget {
+    Q_OBJECT
+public:
+    SpaceBackground(AppTab tab, bool animated, QWidget* parent = nullptr);
+
+    AppTab tab() const { return tab_; }
+    // A new tab's colours fade in over half a second; the stars stay put.
+    void setTab(AppTab tab);
+    // The gradient and glow colours on show now, mid-fade included.
+    TabTint shownTint() const;
+    Rgba shownGlow() const;
+    bool isAnimated() const { return animated_; }
+    void setAnimated(bool animated);
+
+    // The live field's timeline (12 frames a second, 30 while a shooting star flies).
+    const PacedTimeline& timeline() const { return timeline_; }
+    PacedTimeline& timeline() { return timeline_; }
+    // The time of the frame on display, seconds since the reference date.
+    double frameTime() const { return timeline_.currentTime(); }
+
+    static constexpr int stillStarCount = 90;
+    static constexpr uint64_t stillStarSeed = 7;
+    static constexpr double stillStarOpacity = 0.5;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    void showEvent(QShowEvent*) override;
+    void hideEvent(QHideEvent*) override;
+
+private:
+    void updatePause();
+    void rebuildBackdrop();
+    void paintSky(QPainter& p) const;
+    void frame(double t);
+    QRegion dirtyRegion(double from, double to) const;
+
+    AppTab tab_;
+    TabTint fromTint_;  // the colours a fade starts from
+    Rgba fromGlow_;
+    bool animated_;
+    double blend_ = 1.0;  // 0 = the from colours, 1 = tab_'s
+    QVariantAnimation fade_;
+    QImage backdrop_;     // gradient, glow and (when still) the still stars
+    PacedTimeline timeline_;
+    double shownTime_ = 0;  // the frame time last painted
+};

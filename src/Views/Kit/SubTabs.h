@@ -1,0 +1,50 @@
+#pragma once
+#include <QList>
+#include <QString>
+#include <QWidget>
+
+#include "Views/Kit/Spring.h"
+
+// A small capsule bar of modes. Items are identified by a text value (the raw
+// value of the caller's selection type); a selection that matches no item
+// highlights nothing.
+class SubTabs : public QWidget {
+    Q_OBJECT
+public:
+    struct Item {
+        QString value;
+        QString title;
+    };
+
+    explicit SubTabs(QList<Item> items, QWidget* parent = nullptr);
+
+    QString selection() const { return selection_; }
+    void setSelection(const QString& value);
+    QList<Item> items() const { return items_; }
+    QRectF itemRect(int index) const;
+    int highlightedIndex() const;  // -1 when no item matches the selection
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+signals:
+    // The user chose an item; the owner stores it and calls setSelection.
+    void selectionRequested(const QString& value);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+
+private:
+    int indexAt(QPointF pos) const;
+    void layoutItems();
+
+    QList<Item> items_;
+    QList<QRectF> rects_;
+    QString selection_;
+    QString previous_;
+    int pressed_ = -1;
+    QFont font_;
+    SpringAnimator fade_;
+};

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "Core/Clean/FileSizer.h"
+#include "Core/Clean/Shell.h"
+#include "Support/TestTree.h"
+
+using namespace testtree;
+
+namespace {
+// Folders add nothing themselves; du counts their blocks too.
+int64_t folderBlocks(const fs::path& root) {
+    int64_t total = allocated(root);
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it)
+        if (it->is_directory() && !it->is_symlink()) total += allocated(it->path());
+    return total;
+}
+
+int64_t filesAllocated(std::initializer_list<fs::path> files) {
+    int64_t total = 0;
+    for (const auto& f : files) total += allocated(f);
+    return total;
+}
+}  // namespace
+
+TEST(FileSizer, ItemsThatMeasureNothing) {
+    TempDir tmp;
+    writeFile(tmp / "big/a.bin", std::string(300000, 'a'));
+    fs::create_symlink(tmp / "big", tmp / "link-to-big");
+    fs::create_directories(tmp / "empty");
+    writeFile(tmp / "empty-file", "");
+    fs::create_symlink(tmp / "nowhere", tmp / "dangling");
+    ASSERT_GT(FileSizer::size(tmp / "big"), 0);
+    for (const char* name : {"link-to-big", "missing", "empty", "empty-file", "dangling"})
+        EXPECT_EQ(FileSizer::size(tmp / name), 0) << name;
+    EXPECT_EQ(FileSizer::size(""), 0);
+}
+
+TEST(FileSizer, CountsAllocatedBytesOfFilesOnly) {
+    TempDir tmp;
+    const fs::path root = tmp / "tree";
+    writeFile(root / "a.txt", "hello");
+    writeFile(root / "sub/b.bin", std::string(200000, 'b'));
+    writeFile(root / ".hidden/c", std::string(5000, 'c'));
+    writeFile(tmp / "outside.bin", std::string(400000, 'o'));
+    // Links inside the tree count neither themselves nor their targets.
+    fs::create_symlink(tmp / "outside.bin", root / "file-link");
+    fs::create_symlink(tmp.path(), root / "sub/folder-link");
+    // A name that is not valid UTF-8 is measured like any other.
+    writeFile(root / "sub/caf\xE9\xFF.bin", std::string(70000, 'x'));
+
+    const int64_t expected = filesAllocated({root / "a.txt", root / "sub/b.bin", root / ".hidden/c",
+                                             root / "sub/caf\xE9\xFF.bin"});
+    EXPECT_EQ(FileSizer::size(root), expected);
+    EXPECT_EQ(FileSizer::size(root / "sub/b.bin"), allocated(root / "sub/b.bin"));
+    EXPECT_EQ(FileSizer::size(root / "sub/caf\xE9\xFF.bin"), allocated(root / "sub/caf\xE9\xFF.bin"));
+}
+
+TEST(FileSizer, SparseFileMeasuresItsAllocationNotItsLength) {
+    TempDir tmp;
+    writeFile(tmp / "sparse", "x");
+    fs::resize_file(tmp / "sparse", 64 << 20);
+    EXPECT_EQ(FileSizer::size(tmp / "sparse"), allocated(tmp / "sparse"));
+    EXPECT_LT(FileSizer::size(tmp / "sparse"), 1 << 20);
+}
+
+TEST(FileSizer, UnreadableSubfolderIsPassedOver) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+    TempDir tmp;
+    writeFile(tmp / "t/ok.bin", std::string(50000, 'k'));
+    writeFile(tmp / "t/locked/x.bin", std::string(50000, 'l'));
+    ::chmod((tmp / "t/locked").c_str(), 0);
+    EXPECT_EQ(FileSizer::size(tmp / "t"), allocated(tmp / "t/ok.bin"));
+    ::chmod((tmp / "t/locked").c_str(), 0755);
+}
+
+// du -s -B1 counts every folder's own blocks as well; on a tree without hard links
+// or symbolic links, FileSizer plus those blocks is exactly what du reports.
+TEST(FileSizer, AgreesWithDuOnATreeWithoutLinks) {
+    TempDir tmp;
+    const fs::path root = tmp / "tree";
+    for (int d = 0; d < 12; ++d) {
+        const fs::path folder = root / ("d" + std::to_string(d)) / (d % 3 ? "deeper" : "");
+        for (int f = 0; f < 15; ++f)
+            writeFile(folder / ("f" + std::to_string(f)), std::string(size_t(f * 977 + d * 4099), 'z'));
+    }
+    writeFile(root / "top.bin", std::string(1 << 20, 't'));
+
+    const auto du = Shell::run("/usr/bin/du", {"-s", "-B1", root.string()}, 60);
+    ASSERT_EQ(du.status, 0) << du.output;
+    const int64_t duBytes = std::stoll(du.output);
+    EXPECT_EQ(FileSizer::size(root) + folderBlocks(root), duBytes);
+}

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
+#include <thread>
+
+#include "Core/Clean/History.h"
+#include "Support/TestTree.h"
+
+using namespace testtree;
+using nlohmann::json;
+using std::chrono::system_clock;
+
+namespace {
+class HistoryTest : public ::testing::Test {
+protected:
+    TempDir tmp;
+    ScopedEnv home{"HOME", tmp.path().string()};
+    ScopedEnv data{"XDG_DATA_HOME", (tmp / "data").string()};
+
+    static History::Entry entry(const std::string& action, int64_t count = 1) {
+        return {History::newIdentifier(), system_clock::now(), action, count, count * 100,
+                {"/h/" + action}};
+    }
+    static json stored(int i) {
+        char id[40];
+        std::snprintf(id, sizeof id, "00000000-0000-4000-8000-%012d", i);
+        return {{"id", id}, {"date", "2025-01-02T03:04:05Z"}, {"action", "clean"},
+                {"count", i}, {"bytes", 10 * i}, {"paths", {"/h/" + std::to_string(i)}}};
+    }
+};
+}  // namespace
+
+TEST_F(HistoryTest, FirstRecordCreatesFolderAndFile) {
+    EXPECT_EQ(History::fileURL(), tmp / "data/Quelto/history.json");
+    const auto e = entry("clean");
+    History::record(e);
+    const std::string text = readFile(History::fileURL());
+    const json doc = json::parse(text);
+    ASSERT_TRUE(doc.is_array());
+    ASSERT_EQ(doc.size(), 1u);
+    EXPECT_EQ(doc[0]["action"], "clean");
+    EXPECT_EQ(doc[0]["id"], e.id);
+    EXPECT_EQ(doc[0]["paths"], json::array({"/h/clean"}));
+    EXPECT_TRUE(std::regex_match(doc[0]["date"].get<std::string>(),
+                                 std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)")));
+    EXPECT_NE(text.find("\n    \"action\""), std::string::npos) << "pretty-printed";
+    // No temporary file is left beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp / "data/Quelto"), fs::directory_iterator{}), 1);
+}
+
+TEST_F(HistoryTest, KeepsNewestFirstAndAtMostTheLimit) {
+    json doc = json::array();
+    for (int i = 0; i < 500; ++i) doc.push_back(stored(i));
+    writeFile(History::fileURL(), doc.dump(2));
+    ASSERT_EQ(History::entries().size(), 500u);
+
+    const auto e = entry("optimize");
+    History::record(e);
+    const auto list = History::entries();
+    ASSERT_EQ(list.size(), 500u);
+    EXPECT_EQ(list.front().id, e.id);
+    EXPECT_EQ(list[1].count, 0);
+    EXPECT_EQ(list.back().count, 498);  // the oldest, 499, is gone
+}
+
+TEST_F(HistoryTest, AnUnreadableFileIsReplaced) {
+    json missingBytes = json::array({stored(1), stored(2)});
+    missingBytes[1].erase("bytes");
+    json wrongType = json::array({stored(1)});
+    wrongType[0]["count"] = "1";
+    json badId = json::array({stored(1)});
+    badId[0]["id"] = "not-a-uuid";
+    json fraction = json::array({stored(1)});
+    fraction[0]["date"] = "2025-01-02T03:04:05.5Z";
+    json nonStringPath = json::array({stored(1)});
+    nonStringPath[0]["paths"] = json::array({"/a", 2});
+    const std::string cases[] = {
+        "not json {",
+        "{\"id\": 1}",
+        missingBytes.dump(),
+        wrongType.dump(),
+        badId.dump(),
+        fraction.dump(),
+        nonStringPath.dump(),
+    };
+    for (const auto& content : cases) {
+        writeFile(History::fileURL(), content);
+        EXPECT_TRUE(History::entries().empty()) << content;
+        const auto e = entry("purge");
+        History::record(e);
+        const auto list = History::entries();
+        ASSERT_EQ(list.size(), 1u) << content;
+        EXPECT_EQ(list[0].id, e.id);
+    }
+}
+
+TEST_F(HistoryTest, ReadsOffsetDatesAndUnsignedCounts) {
+    json doc = json::array({stored(1)});
+    doc[0]["date"] = "2025-01-02T05:04:05+02:00";
+    writeFile(History::fileURL(), doc.dump());
+    const auto list = History::entries();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].date, system_clock::from_time_t(1735787045));  // 2025-01-02T03:04:05Z
+    EXPECT_EQ(list[0].bytes, 10);
+}
+
+TEST_F(HistoryTest, ClearRemovesTheFileAndToleratesNone) {
+    History::clear();
+    EXPECT_FALSE(fs::exists(History::fileURL()));
+    History::record(entry("clean"));
+    ASSERT_TRUE(fs::exists(History::fileURL()));
+    History::clear();
+    EXPECT_FALSE(fs::exists(History::fileURL()));
+    EXPECT_TRUE(History::entries().empty());
+}
+
+TEST_F(HistoryTest, DatesKeepWholeSecondsOnly) {
+    auto e = entry("clean");
+    e.date = system_clock::from_time_t(1700000000) + std::chrono::milliseconds(750);
+    History::record(e);
+    const auto list = History::entries();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].date, system_clock::from_time_t(1700000000));
+    EXPECT_NE(readFile(History::fileURL()).find("\"2023-11-14T22:13:20Z\""), std::string::npos);
+}
+
+TEST_F(HistoryTest, NonUtf8PathsDoNotLoseTheRecord) {
+    auto e = entry("clean");
+    e.paths = {"/h/caf\xE9", "/h/ok"};
+    History::record(e);
+    const auto list = History::entries();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].paths[0], "/h/caf\xEF\xBF\xBD");
+    EXPECT_EQ(list[0].paths[1], "/h/ok");
+}
+
+TEST_F(HistoryTest, ConcurrentRecordsLoseNothing) {
+    constexpr int kThreads = 8, kEach = 20;
+    std::vector<std::thread> threads;
+    std::vector<std::vector<std::string>> ids(kThreads);
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([t, &ids] {
+            for (int k = 0; k < kEach; ++k) {
+                const auto e = entry("clean");
+                ids[t].push_back(e.id);
+                History::record(e);
+            }
+        });
+    for (auto& th : threads) th.join();
+    std::set<std::string> stored;
+    for (const auto& e : History::entries()) stored.insert(e.id);
+    EXPECT_EQ(stored.size(), size_t(kThreads * kEach));
+    for (const auto& list : ids)
+        for (const auto& id : list) EXPECT_TRUE(stored.count(id)) << id;
+}
+
+TEST(HistoryIdentifier, IsRandomVersion4) {
+    const std::regex form("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}");
+    std::set<std::string> seen;
+    for (int i = 0; i < 1000; ++i) {
+        const auto id = History::newIdentifier();
+        EXPECT_TRUE(std::regex_match(id, form)) << id;
+        seen.insert(id);
+    }
+    EXPECT_EQ(seen.size(), 1000u);
+}

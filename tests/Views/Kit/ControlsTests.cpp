@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <cmath>
+
+#include "Models/Kit/MotionPause.h"
+#include "Models/Settings/SettingsLogic.h"
+#include "Views/Kit/Controls.h"
+#include "Views/Kit/PausesMotion.h"
+#include "Views/Kit/QueltoMark.h"
+#include "Views/Kit/Symbols.h"
+#include "Views/Kit/Theme.h"
+
+TEST(Theme, StrokeAndCardHoverAreEqualButSeparate) {
+    EXPECT_EQ(Theme::stroke(), Theme::cardHover());
+    EXPECT_NE(&Theme::stroke(), &Theme::cardHover());
+    EXPECT_NEAR(Theme::text().alphaF(), 0.92, 1e-4);
+    EXPECT_EQ(Theme::ink(), QColor::fromRgbF(0.09f, 0.12f, 0.20f));
+}
+
+TEST(PillButtonStyle, DimsWhenPressedAndFadesWhenDisabled) {
+    EXPECT_DOUBLE_EQ(PillButtonStyle::opacity(true, false), 1.0);
+    EXPECT_DOUBLE_EQ(PillButtonStyle::opacity(true, true), 0.75);
+    EXPECT_DOUBLE_EQ(PillButtonStyle::opacity(false, false), 0.35);
+    EXPECT_DOUBLE_EQ(PillButtonStyle::opacity(false, true), 0.35);
+    const PillButtonStyle primary{PillButtonStyle::Kind::primary}, secondary{PillButtonStyle::Kind::secondary};
+    EXPECT_EQ(primary.textColor(), Theme::ink());
+    EXPECT_NEAR(primary.fill().alphaF(), 0.92, 1e-4);
+    EXPECT_EQ(primary.outline().alpha(), 0);
+    EXPECT_EQ(secondary.textColor(), Theme::text());
+    EXPECT_NEAR(secondary.fill().alphaF(), 0.1, 1e-4);
+    EXPECT_EQ(secondary.outline(), Theme::stroke());
+}
+
+TEST(PillButton, DisabledButtonDrawsFaint) {
+    PillButton on("Clean", PillButtonStyle::Kind::primary), off("Clean", PillButtonStyle::Kind::primary);
+    off.setEnabled(false);
+    on.resize(on.sizeHint());
+    off.resize(off.sizeHint());
+    auto centreAlpha = [](QWidget& w) {
+        QImage img(w.size(), QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        w.render(&img, {}, {}, QWidget::DrawChildren);
+        return qAlpha(img.pixel(4 + int(w.height() / 2), 3));  // on the fill, clear of the text
+    };
+    EXPECT_NEAR(centreAlpha(on), 0.92 * 255, 3);
+    EXPECT_NEAR(centreAlpha(off), 0.92 * 0.35 * 255, 3);
+}
+
+TEST(CheckBox, EveryPointOfTheSquareCallsTheActionOnceAndLeavesTheState) {
+    int calls = 0;
+    CheckBox box(CheckBox::Mark::mixed, [&] { ++calls; });
+    box.show();
+    EXPECT_EQ(box.size(), QSize(15, 15));
+    for (QPoint at : {QPoint(0, 0), QPoint(14, 14), QPoint(7, 7)}) QTest::mouseClick(&box, Qt::LeftButton, {}, at);
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(box.state(), CheckBox::Mark::mixed);
+}
+
+TEST(CheckBox, OffIsAnOutlineOnIsALightSquare) {
+    auto centre = [](CheckBox::Mark m) {
+        CheckBox box(m);
+        QImage img(15, 15, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        box.render(&img, {}, {}, QWidget::DrawChildren);
+        return std::pair{img.pixel(2, 7), img.pixel(1, 1)};
+    };
+    EXPECT_EQ(qAlpha(centre(CheckBox::Mark::off).first), 0);      // empty inside
+    EXPECT_GT(qAlpha(centre(CheckBox::Mark::off).second), 40);    // faint outline
+    EXPECT_GT(qAlpha(centre(CheckBox::Mark::on).first), 200);     // light fill
+    EXPECT_GT(qAlpha(centre(CheckBox::Mark::mixed).first), 200);
+}
+
+TEST(Chip, GrowsWithItsText) {
+    Chip shortChip("3 items", Theme::good()), longChip("3 items in 14 folders across two volumes", Theme::good());
+    EXPECT_GT(longChip.sizeHint().width(), shortChip.sizeHint().width() * 3);
+    EXPECT_EQ(longChip.minimumSizeHint(), longChip.sizeHint());
+    EXPECT_EQ(longChip.sizeHint().height(), shortChip.sizeHint().height());
+}
+
+TEST(CardLabel, ShowsItsTitleInCapitals) {
+    CardLabel label("internaldrive", "Disk usage", Theme::secondary());
+    EXPECT_EQ(label.displayedTitle(), "DISK USAGE");
+}
+
+TEST(Card, ZeroPaddingPutsTheOutlineAroundTheContent) {
+    auto* content = new QWidget;
+    content->setFixedSize(40, 20);
+    Card* card = Card::wrap(content, 0);
+    card->adjustSize();
+    EXPECT_EQ(card->size(), QSize(40, 20));
+    delete card;
+}
+
+namespace {
+QImage mark(double phase) {
+    QImage img(104, 104, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::black);
+    QPainter p(&img);
+    QueltoMark{phase}.paint(p, QRectF(2, 2, 100, 100));
+    return img;
+}
+// Brightest pixel on the ring at the given clockwise angle from 3 o'clock.
+int ringBrightness(const QImage& img, double degrees) {
+    const double a = degrees * M_PI / 180;
+    int best = 0;
+    for (double r = 48.5; r <= 51; r += 0.5)
+        best = std::max(best, qGray(img.pixel(int(52 + r * std::cos(a)), int(52 + r * std::sin(a)))));
+    return best;
+}
+}  // namespace
+
+TEST(QueltoMark, RingShowsForAnyPhaseButZero) {
+    const QImage still = mark(0), tiny = mark(0.0001), quarter = mark(0.25);
+    EXPECT_NE(still, tiny);
+    // Phase 0.25: the arc runs clockwise from 6 o'clock (90 degrees) for 108 degrees
+    // and is brightest at its leading end.
+    EXPECT_GT(ringBrightness(quarter, 190), ringBrightness(still, 190) + 60);
+    EXPECT_GT(ringBrightness(quarter, 190), ringBrightness(quarter, 100));
+    EXPECT_NEAR(ringBrightness(quarter, 300), ringBrightness(still, 300), 3);
+    EXPECT_NEAR(ringBrightness(quarter, 20), ringBrightness(still, 20), 3);
+}
+
+TEST(Symbols, EveryNameTheScreensUseIsDrawn) {
+    QStringList names = {"clock.arrow.circlepath", "gearshape", "checkmark", "minus", "plus", "folder"};
+    for (MenuBarMetric m : MenuBarMetrics::allCases) names << SettingsLogic::metricSymbol(m);
+    for (const QString& n : names) {
+        EXPECT_TRUE(Symbols::has(n)) << n.toStdString();
+        const QImage img = Symbols::pixmap(n, 24, Qt::white).toImage();
+        int ink = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) ink += qAlpha(img.pixel(x, y)) > 128;
+        EXPECT_GT(ink, 15) << n.toStdString();
+    }
+    EXPECT_FALSE(Symbols::has("no.such.symbol"));
+}
+
+TEST(PausesMotion, ScrollingRestsTheAnimationsUntilItStops) {
+    QScrollArea area;
+    auto* content = new QWidget;
+    content->setMinimumSize(200, 2000);
+    area.setWidget(content);
+    area.resize(200, 200);
+    area.show();
+    pausesMotionWhileScrolling(&area);
+    auto& pause = MotionPause::shared();
+    ASSERT_FALSE(pause.scrolling());
+
+    QWheelEvent wheel(QPointF(50, 50), area.mapToGlobal(QPointF(50, 50)), {}, QPoint(0, -120), Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(area.viewport(), &wheel);
+    EXPECT_TRUE(pause.scrolling());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !pause.scrolling(); }, 1000));
+
+    emit area.verticalScrollBar()->sliderPressed();
+    EXPECT_TRUE(pause.scrolling());
+    emit area.verticalScrollBar()->sliderReleased();
+    EXPECT_FALSE(pause.scrolling());
+}
