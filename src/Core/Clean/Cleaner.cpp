@@ -5,14 +5,13 @@
 #include <chrono>
 #include <memory>
 
+#include "Core/AdminScript.h"
 #include "Core/Clean/FileSizer.h"
 #include "Core/Clean/History.h"
 #include "Core/Localized.h"
-#include "Core/Clean/Shell.h"
 #include "Core/Clean/SpecialScanners.h"
 #include "Platform/FileOps.h"
 #include "Platform/Locations.h"
-#include "Platform/Programs.h"
 #include "Platform/Trash.h"
 
 namespace fs = std::filesystem;
@@ -22,35 +21,6 @@ constexpr double kAdminTimeout = 600;
 
 enum class Way { remove, trash };
 
-std::string singleQuoted(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) {
-        if (c == '\'') out += "'\\''";
-        else out += c;
-    }
-    out += '\'';
-    return out;
-}
-
-// The text of an AppleScript string literal.
-std::string appleScriptEscaped(const std::string& s) {
-    std::string out;
-    out.reserve(s.size() + 8);
-    for (char c : s) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '"') out += "\\\"";
-        else out += c;
-    }
-    return out;
-}
-
-std::string trimmed(const std::string& s) {
-    const char* space = " \t\n\r\f\v";
-    const auto first = s.find_first_not_of(space);
-    if (first == std::string::npos) return {};
-    const auto last = s.find_last_not_of(space);
-    return s.substr(first, last - first + 1);
-}
 }  // namespace
 
 const std::set<CleanCategory>& Cleaner::direct() {
@@ -61,6 +31,12 @@ const std::set<CleanCategory>& Cleaner::direct() {
         CleanCategory::downloads,  CleanCategory::projects,  CleanCategory::aiCaches,
     };
     return categories;
+}
+
+bool Cleaner::goesToTrash(const CleanItem& item, bool alwaysTrash) {
+    if (item.requiresAdmin || item.permanent) return false;
+    if (alwaysTrash || item.risk == Risk::review) return true;
+    return direct().count(item.category) == 0;
 }
 
 CleanReport Cleaner::clean(const std::vector<CleanItem>& items, const std::string& action,
@@ -83,11 +59,7 @@ CleanReport Cleaner::clean(const std::vector<CleanItem>& items, const std::strin
             // Gone before its turn: nothing to report.
             if (!Platform::FileOps::attributes(item.url)) return;
 
-            Way way;
-            if (item.permanent) way = Way::remove;
-            else if (alwaysTrash || item.risk == Risk::review) way = Way::trash;
-            else if (direct().count(item.category)) way = Way::remove;
-            else way = Way::trash;
+            const Way way = goesToTrash(item, alwaysTrash) ? Way::trash : Way::remove;
 
             if (!dryRun) {
                 std::string error;
@@ -150,7 +122,7 @@ void Cleaner::cleanWithAdmin(const std::vector<CleanItem>& items, const SafetyGu
                 report.skipped.push_back({item, verdict.reason});
                 continue;
             }
-            commands.push_back("/bin/rm -rf -- " + singleQuoted(judgedPath(item)));
+            commands.push_back("/bin/rm -rf -- " + AdminScript::singleQuoted(judgedPath(item)));
         }
         queue.push_back(&item);
     }
@@ -172,24 +144,14 @@ void Cleaner::cleanWithAdmin(const std::vector<CleanItem>& items, const SafetyGu
     }
     script += "; exit $status";
 
-    const auto result = Shell::run(
-        Platform::Programs::path(Platform::Program::osascript),
-        {"-e", "do shell script \"" + appleScriptEscaped(script) + "\" with administrator privileges"},
-        kAdminTimeout);
-
-    if (result.status == 0) {
+    const auto result = AdminScript::run(script, kAdminTimeout);
+    if (result.ok()) {
         for (const auto* item : queue) removed(*item);
         return;
     }
 
-    std::string reason;
-    if (result.output.find("-128") != std::string::npos) {
-        reason = localized("Password prompt cancelled");
-    } else {
-        reason = trimmed(result.output);
-        // A failing script that printed nothing still needs a reason the user can read.
-        if (reason.empty()) reason = localized("The administrator command failed");
-    }
+    // A failing script that printed nothing still needs a reason the user can read.
+    const std::string reason = result.failureReason(localized("The administrator command failed"));
     for (const auto* item : queue) {
         if (!item->adminCommand && !Platform::FileOps::exists(judgedPath(*item))) removed(*item);
         else report.skipped.push_back({*item, reason});

@@ -20,6 +20,11 @@ public:
     // Deletes everything in the user's Trash; returns the bytes freed.
     static int64_t emptyTrash();
 
+    // Whether a real run moves this finding to the Trash rather than deleting it
+    // (administrator findings are always deleted). Screens that talk about the
+    // Trash ask this too.
+    static bool goesToTrash(const CleanItem& item, bool alwaysTrash);
+
     // Categories deleted outright rather than trashed.
     static const std::set<CleanCategory>& direct();
 

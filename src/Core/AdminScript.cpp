@@ -1,0 +1,62 @@
+#include "Core/AdminScript.h"
+
+#include "Core/Clean/Shell.h"
+#include "Core/Localized.h"
+#include "Platform/Programs.h"
+
+namespace AdminScript {
+
+namespace {
+std::string trimmed(const std::string& s) {
+    const char* space = " \t\n\r\f\v";
+    const auto first = s.find_first_not_of(space);
+    if (first == std::string::npos) return {};
+    const auto last = s.find_last_not_of(space);
+    return s.substr(first, last - first + 1);
+}
+}  // namespace
+
+std::string escaped(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char c : text) {
+        if (c == '\\') out += "\\\\";
+        else if (c == '"') out += "\\\"";
+        else out += c;
+    }
+    return out;
+}
+
+std::string singleQuoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'') out += "'\\''";
+        else out += c;
+    }
+    out += '\'';
+    return out;
+}
+
+std::string line(const std::string& script) {
+    return "do shell script \"" + escaped(script) + "\" with administrator privileges";
+}
+
+bool isCancelled(const std::string& output) { return output.find("-128") != std::string::npos; }
+
+std::string Result::failureReason(const std::string& fallback) const {
+    if (cancelled) return localized("Password prompt cancelled");
+    auto text = trimmed(output);
+    return text.empty() ? fallback : text;
+}
+
+Result run(const std::string& script, double timeoutSeconds) {
+    const auto shell = Shell::run(Platform::Programs::path(Platform::Program::osascript),
+                                  {"-e", line(script)}, timeoutSeconds);
+    Result result;
+    result.status = shell.status;
+    result.output = shell.output;
+    result.cancelled = shell.status != 0 && isCancelled(shell.output);
+    return result;
+}
+
+}  // namespace AdminScript
