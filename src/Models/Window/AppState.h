@@ -39,7 +39,7 @@ public:
     void setHasFullDiskAccess(bool value);
     void setAppsMode(AppsMode value);
 
-    // Whether work runs on that tab.
+    // Whether work runs on that tab. `busyChanged` tells when an answer may have changed.
     bool isBusy(AppTab tab) const;
 
     // Brings up the main window; the application sets it. Not observed.
@@ -52,6 +52,8 @@ signals:
     void showSettingsChanged(bool value);
     void hasFullDiskAccessChanged(bool value);
     void appsModeChanged(AppsMode value);
+    // A feature model started or ended work; ask isBusy again.
+    void busyChanged();
 
 private:
     AppTab tab_ = AppTab::clean;

@@ -75,6 +75,7 @@ ContentView::ContentView(AppState& state, Preferences& prefs, Platform::LoginIte
     column->addWidget(screens_, 1);
 
     tabBar_->setBusyTest([this](AppTab t) { return state_.isBusy(t); });
+    connect(&state_, &AppState::busyChanged, tabBar_, &TabBar::refreshBusy);
     connect(tabBar_, &TabBar::tabClicked, this, &ContentView::chooseTab);
     connect(settings_, &QAbstractButton::clicked, this, &ContentView::toggleSettings);
     connect(history_, &QAbstractButton::clicked, this, [this] { state_.setShowHistory(true); });
