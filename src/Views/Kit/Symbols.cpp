@@ -3,6 +3,9 @@
 #include <QHash>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPainterPathStroker>
+#include <QTransform>
+#include <QtDebug>
 
 #include <cmath>
 #include <functional>
@@ -29,24 +32,6 @@ QPainterPath rounded(double x, double y, double w, double h, double r) {
 QPointF polar(QPointF c, double r, double degrees) {
     const double a = degrees * std::numbers::pi / 180.0;
     return {c.x() + r * std::cos(a), c.y() + r * std::sin(a)};
-}
-
-Drawing gear() {
-    Drawing d;
-    const QPointF c(12, 12);
-    const int teeth = 8;
-    QPainterPath outline;
-    for (int i = 0; i < teeth; ++i) {
-        const double mid = i * 360.0 / teeth - 90;
-        const QPointF pts[] = {polar(c, 7.2, mid - 14), polar(c, 9.6, mid - 8), polar(c, 9.6, mid + 8),
-                               polar(c, 7.2, mid + 14)};
-        if (i == 0) outline.moveTo(pts[0]); else outline.lineTo(pts[0]);
-        for (int k = 1; k < 4; ++k) outline.lineTo(pts[k]);
-    }
-    outline.closeSubpath();
-    d.stroked.addPath(outline);
-    d.stroked.addEllipse(c, 3.1, 3.1);
-    return d;
 }
 
 Drawing historyClock() {
@@ -154,6 +139,388 @@ Drawing folder() {
     return d;
 }
 
+// A gear of `teeth` teeth between `inner` and `outer`, with a hole.
+QPainterPath gearShape(QPointF c, double inner, double outer, double hole, int teeth) {
+    QPainterPath outline;
+    const double half = 180.0 / teeth;
+    for (int i = 0; i < teeth; ++i) {
+        const double mid = i * 360.0 / teeth - 90;
+        const QPointF pts[] = {polar(c, inner, mid - half * 0.62), polar(c, outer, mid - half * 0.36),
+                               polar(c, outer, mid + half * 0.36), polar(c, inner, mid + half * 0.62)};
+        if (i == 0) outline.moveTo(pts[0]); else outline.lineTo(pts[0]);
+        for (int k = 1; k < 4; ++k) outline.lineTo(pts[k]);
+    }
+    outline.closeSubpath();
+    outline.addEllipse(c, hole, hole);
+    return outline;
+}
+
+// The outline a line of the given width covers: for cutting marks out of filled shapes.
+QPainterPath strokeOutline(const QPainterPath& line, double width) {
+    QPainterPathStroker stroker;
+    stroker.setWidth(width);
+    stroker.setCapStyle(Qt::RoundCap);
+    stroker.setJoinStyle(Qt::RoundJoin);
+    return stroker.createStroke(line);
+}
+
+// A four-pointed star whose sides curve inwards.
+QPainterPath star(QPointF c, double r) {
+    const double k = r * 0.14;
+    QPainterPath p;
+    p.moveTo(c.x(), c.y() - r);
+    p.quadTo(c.x() + k, c.y() - k, c.x() + r, c.y());
+    p.quadTo(c.x() + k, c.y() + k, c.x(), c.y() + r);
+    p.quadTo(c.x() - k, c.y() + k, c.x() - r, c.y());
+    p.quadTo(c.x() - k, c.y() - k, c.x(), c.y() - r);
+    p.closeSubpath();
+    return p;
+}
+
+QPainterPath line(QPointF a, QPointF b) {
+    QPainterPath p;
+    p.moveTo(a);
+    p.lineTo(b);
+    return p;
+}
+
+QPainterPath polyline(std::initializer_list<QPointF> points) {
+    QPainterPath p;
+    bool first = true;
+    for (QPointF pt : points) {
+        if (first) p.moveTo(pt); else p.lineTo(pt);
+        first = false;
+    }
+    return p;
+}
+
+// A page whose top-right corner is cut off where it folds.
+QPainterPath page(double left, double top, double right, double bottom, double fold) {
+    QPainterPath p;
+    p.moveTo(right - fold, top);
+    p.lineTo(left + 2, top);
+    p.quadTo(left, top, left, top + 2);
+    p.lineTo(left, bottom - 2);
+    p.quadTo(left, bottom, left + 2, bottom);
+    p.lineTo(right - 2, bottom);
+    p.quadTo(right, bottom, right, bottom - 2);
+    p.lineTo(right, top + fold);
+    p.closeSubpath();
+    return p;
+}
+
+Drawing gear() {
+    Drawing d;
+    d.stroked = gearShape(QPointF(12, 12), 7.2, 9.6, 3.1, 8);
+    return d;
+}
+
+Drawing lockShield() {
+    Drawing d;
+    QPainterPath& s = d.stroked;
+    s.moveTo(12, 2.6);
+    s.quadTo(15.8, 4.9, 19.6, 5.3);
+    s.lineTo(19.6, 11);
+    s.cubicTo(19.6, 16, 16.4, 19.4, 12, 21.4);
+    s.cubicTo(7.6, 19.4, 4.4, 16, 4.4, 11);
+    s.lineTo(4.4, 5.3);
+    s.quadTo(8.2, 4.9, 12, 2.6);
+    s.closeSubpath();
+    s.moveTo(10, 11.6);
+    s.lineTo(10, 10.2);
+    s.cubicTo(10, 7.6, 14, 7.6, 14, 10.2);
+    s.lineTo(14, 11.6);
+    d.filled.addPath(rounded(8.6, 11.3, 6.8, 5.4, 1.2));
+    return d;
+}
+
+Drawing docMagnifier() {
+    Drawing d;
+    QPainterPath& s = d.stroked;
+    s.moveTo(10.5, 21);
+    s.lineTo(6.5, 21);
+    s.quadTo(4.5, 21, 4.5, 19);
+    s.lineTo(4.5, 5);
+    s.quadTo(4.5, 3, 6.5, 3);
+    s.lineTo(13, 3);
+    s.lineTo(18, 8);
+    s.lineTo(18, 10.2);
+    s.addPath(polyline({{13, 3}, {13, 8}, {18, 8}}));
+    s.addPath(line({7.6, 10.5}, {11.6, 10.5}));
+    s.addPath(line({7.6, 13.6}, {10.2, 13.6}));
+    s.addEllipse(QPointF(15.6, 15.8), 3.3, 3.3);
+    s.addPath(line({18, 18.2}, {20.6, 20.8}));
+    return d;
+}
+
+Drawing hammer() {
+    Drawing d;
+    QPainterPath shape;
+    shape.moveTo(5, 7.5);
+    shape.lineTo(5, 5.6);
+    shape.quadTo(9.5, 3.2, 15, 3.6);
+    shape.lineTo(19, 3.6);
+    shape.lineTo(19, 8.4);
+    shape.lineTo(5, 8.4);
+    shape.closeSubpath();
+    shape.addPath(rounded(10.6, 8.4, 2.8, 13, 1.2));
+    d.stroked = QTransform().translate(12, 12).rotate(-30).translate(-12, -12).map(shape);
+    return d;
+}
+
+Drawing shippingBox() {
+    Drawing d;
+    QPainterPath& s = d.stroked;
+    s.addPath(polyline({{12, 2.8}, {20.5, 7.1}, {12, 11.4}, {3.5, 7.1}, {12, 2.8}}));
+    s.addPath(polyline({{3.5, 7.1}, {3.5, 16.9}, {12, 21.2}, {20.5, 16.9}, {20.5, 7.1}}));
+    s.addPath(line({12, 11.4}, {12, 21.2}));
+    s.addPath(polyline({{7.75, 4.95}, {16.25, 9.25}, {16.25, 13}}));
+    return d;
+}
+
+Drawing terminal() {
+    Drawing d;
+    d.stroked.addPath(rounded(2.5, 4.5, 19, 15, 2.8));
+    d.stroked.addPath(polyline({{6.6, 9.2}, {9.4, 12}, {6.6, 14.8}}));
+    d.stroked.addPath(line({11.4, 15.2}, {16.4, 15.2}));
+    return d;
+}
+
+Drawing codeBrackets() {
+    Drawing d;
+    d.stroked.addPath(polyline({{7.6, 7}, {2.8, 12}, {7.6, 17}}));
+    d.stroked.addPath(polyline({{16.4, 7}, {21.2, 12}, {16.4, 17}}));
+    d.stroked.addPath(line({13.7, 5.2}, {10.3, 18.8}));
+    return d;
+}
+
+Drawing appBadge() {
+    Drawing d;
+    QPainterPath& s = d.stroked;
+    // Open at the corner the badge sits on.
+    s.moveTo(12.8, 7);
+    s.lineTo(6.6, 7);
+    s.quadTo(3, 7, 3, 10.6);
+    s.lineTo(3, 17.4);
+    s.quadTo(3, 21, 6.6, 21);
+    s.lineTo(13.4, 21);
+    s.quadTo(17, 21, 17, 17.4);
+    s.lineTo(17, 11.2);
+    d.filled.addEllipse(QPointF(18, 6), 3.4, 3.4);
+    return d;
+}
+
+Drawing globe() {
+    Drawing d;
+    QPainterPath& s = d.stroked;
+    s.addEllipse(QPointF(12, 12), 9, 9);
+    s.addEllipse(QPointF(12, 12), 3.9, 9);
+    s.addPath(line({3, 12}, {21, 12}));
+    s.moveTo(4.4, 7.4);
+    s.quadTo(12, 9.6, 19.6, 7.4);
+    s.moveTo(4.4, 16.6);
+    s.quadTo(12, 14.4, 19.6, 16.6);
+    return d;
+}
+
+Drawing envelope() {
+    Drawing d;
+    d.stroked.addPath(rounded(2.5, 5, 19, 14, 2.4));
+    d.stroked.addPath(polyline({{3.2, 6.2}, {12, 13}, {20.8, 6.2}}));
+    return d;
+}
+
+Drawing arrowDownCircle() {
+    Drawing d;
+    d.stroked.addEllipse(QPointF(12, 12), 9, 9);
+    d.stroked.addPath(line({12, 6.8}, {12, 16.6}));
+    d.stroked.addPath(polyline({{8, 12.8}, {12, 16.8}, {16, 12.8}}));
+    return d;
+}
+
+Drawing phone() {
+    Drawing d;
+    d.stroked.addPath(rounded(6.5, 2.5, 11, 19, 2.8));
+    d.stroked.addPath(line({10.6, 5.2}, {13.4, 5.2}));
+    d.stroked.addPath(line({10.2, 18.6}, {13.8, 18.6}));
+    return d;
+}
+
+Drawing trash() {
+    Drawing d;
+    QPainterPath& s = d.stroked;
+    s.addPath(line({3.8, 6.4}, {20.2, 6.4}));
+    s.moveTo(9.4, 6.4);
+    s.lineTo(9.4, 4.6);
+    s.quadTo(9.4, 3.4, 10.6, 3.4);
+    s.lineTo(13.4, 3.4);
+    s.quadTo(14.6, 3.4, 14.6, 4.6);
+    s.lineTo(14.6, 6.4);
+    s.moveTo(6, 6.4);
+    s.lineTo(7, 19);
+    s.quadTo(7.2, 21, 9.2, 21);
+    s.lineTo(14.8, 21);
+    s.quadTo(16.8, 21, 17, 19);
+    s.lineTo(18, 6.4);
+    s.addPath(line({10.2, 10}, {10.4, 17.4}));
+    s.addPath(line({13.8, 10}, {13.6, 17.4}));
+    return d;
+}
+
+Drawing folderGear() {
+    Drawing d;
+    QPainterPath& s = d.stroked;
+    // The folder stays open where the gear sits.
+    s.moveTo(11.6, 19);
+    s.lineTo(5.5, 19);
+    s.quadTo(3, 19, 3, 16.5);
+    s.lineTo(3, 8);
+    s.quadTo(3, 5.5, 5.5, 5.5);
+    s.lineTo(9.2, 5.5);
+    s.lineTo(11.2, 7.8);
+    s.lineTo(18.5, 7.8);
+    s.quadTo(21, 7.8, 21, 10.3);
+    s.lineTo(21, 11.4);
+    s.addPath(line({3, 10.6}, {21, 10.6}));
+    s.addPath(gearShape(QPointF(17.6, 17.4), 3.3, 4.8, 1.3, 7));
+    return d;
+}
+
+Drawing discDrive() {
+    Drawing d;
+    QPainterPath& s = d.stroked;
+    s.addPath(rounded(2.5, 11, 19, 9, 2.2));
+    s.addPath(line({5.6, 14.4}, {12.6, 14.4}));
+    d.filled.addEllipse(QPointF(17.6, 15.6), 1.1, 1.1);
+    // A disc half out of its slot.
+    const QRectF disc(7.2, 1.8, 9.6, 9.6);
+    s.arcMoveTo(disc, -40);
+    s.arcTo(disc, -40, 260);
+    s.addEllipse(disc.center(), 1.3, 1.3);
+    return d;
+}
+
+Drawing puzzlePiece() {
+    Drawing d;
+    QPainterPath& s = d.stroked;
+    s.moveTo(3.2, 8.6);
+    s.lineTo(8.2, 8.6);
+    s.cubicTo(7, 3.8, 13.8, 3.8, 12.6, 8.6);
+    s.lineTo(17.8, 8.6);
+    s.lineTo(17.8, 12.6);
+    s.cubicTo(22.6, 11.4, 22.6, 18.2, 17.8, 17);
+    s.lineTo(17.8, 21);
+    s.lineTo(3.2, 21);
+    s.closeSubpath();
+    return d;
+}
+
+Drawing twoBubbles() {
+    Drawing d;
+    QPainterPath back = rounded(2, 2.6, 12.6, 9, 3);
+    back = back.united(polyline({{4.6, 10.6}, {3.8, 14.2}, {8.6, 11}, {4.6, 10.6}}));
+    QPainterPath front = rounded(9.4, 11.4, 12.6, 9, 3);
+    front = front.united(polyline({{19.4, 19.4}, {20.2, 23}, {15.4, 19.8}, {19.4, 19.4}}));
+    d.stroked.addPath(back.subtracted(front));
+    d.stroked.addPath(front);
+    d.stroked.addPath(line({12.8, 14.8}, {18.6, 14.8}));
+    d.stroked.addPath(line({12.8, 17.4}, {16.4, 17.4}));
+    return d;
+}
+
+Drawing sparkles() {
+    Drawing d;
+    d.filled.addPath(star(QPointF(9.6, 13.4), 7.6));
+    d.filled.addPath(star(QPointF(18.4, 5.6), 3.4));
+    d.filled.addPath(star(QPointF(18.8, 17.8), 2.4));
+    return d;
+}
+
+Drawing eye() {
+    Drawing d;
+    d.stroked.moveTo(2.2, 12);
+    d.stroked.quadTo(12, 0.8, 21.8, 12);
+    d.stroked.quadTo(12, 23.2, 2.2, 12);
+    d.stroked.closeSubpath();
+    d.filled.addEllipse(QPointF(12, 12), 3.3, 3.3);
+    return d;
+}
+
+Drawing checkmarkCircleFill() {
+    Drawing d;
+    QPainterPath disc;
+    disc.addEllipse(QPointF(12, 12), 10, 10);
+    d.filled = disc.subtracted(strokeOutline(polyline({{7.4, 12.3}, {10.6, 15.5}, {16.6, 8.6}}), 2.6));
+    return d;
+}
+
+Drawing docFill() {
+    Drawing d;
+    const QPainterPath fold = polyline({{13.6, 2.5}, {13.6, 8.4}, {19.5, 8.4}});
+    d.filled = page(4.5, 2.5, 19.5, 21.5, 5.9).subtracted(strokeOutline(fold, 1.4));
+    return d;
+}
+
+Drawing folderFill() {
+    Drawing d;
+    QPainterPath tab = rounded(2.5, 4.5, 8.6, 6, 2);
+    tab = tab.united(polyline({{9, 4.5}, {12, 7.5}, {9, 7.5}, {9, 4.5}}));
+    QPainterPath body = rounded(2.5, 7.5, 19, 12.5, 2.5);
+    d.filled = tab.united(body);
+    return d;
+}
+
+Drawing photoFill() {
+    Drawing d;
+    QPainterPath frame = rounded(2.5, 4.5, 19, 15, 2.6);
+    QPainterPath cut;
+    cut.addEllipse(QPointF(8.2, 9.6), 1.9, 1.9);
+    QPainterPath hills = polyline({{4.6, 17.6}, {10, 11.8}, {13.6, 15.4}, {15.6, 13.4}, {19.4, 17.6}});
+    hills.closeSubpath();
+    cut.addPath(hills);
+    d.filled = frame.subtracted(cut);
+    return d;
+}
+
+Drawing docZipper() {
+    Drawing d;
+    d.stroked.addPath(page(4.5, 2.5, 19.5, 21.5, 5));
+    for (int i = 0; i < 5; ++i) {
+        const double y = 3.6 + i * 1.9;
+        d.filled.addPath(rounded(i % 2 ? 11.6 : 9.8, y, 2.6, 1.1, 0.4));
+    }
+    d.filled.addPath(rounded(9.6, 13.4, 4.8, 5.4, 1.2));
+    return d;
+}
+
+Drawing filmFill() {
+    Drawing d;
+    QPainterPath strip = rounded(3, 3, 18, 18, 2.4);
+    QPainterPath holes;
+    for (int i = 0; i < 5; ++i) {
+        const double y = 4.9 + i * 3.0;
+        holes.addPath(rounded(4.7, y, 1.9, 1.6, 0.4));
+        holes.addPath(rounded(17.4, y, 1.9, 1.6, 0.4));
+    }
+    holes.addPath(rounded(8.3, 4.6, 7.4, 6.6, 0.8));
+    holes.addPath(rounded(8.3, 12.8, 7.4, 6.6, 0.8));
+    d.filled = strip.subtracted(holes);
+    return d;
+}
+
+Drawing musicNote() {
+    Drawing d;
+    d.filled = QTransform().translate(8.4, 17.6).rotate(-22).map([] {
+        QPainterPath head;
+        head.addEllipse(QPointF(0, 0), 3.7, 2.8);
+        return head;
+    }());
+    d.stroked.moveTo(11.6, 17);
+    d.stroked.lineTo(11.6, 3.4);
+    d.stroked.cubicTo(12.4, 6.6, 17.4, 6.4, 17.4, 10.4);
+    return d;
+}
+
 const QHash<QString, Maker>& table() {
     static const QHash<QString, Maker> t = {
         {"gearshape", gear},
@@ -169,6 +536,36 @@ const QHash<QString, Maker>& table() {
         {"internaldrive", drive},
         {"arrow.up.arrow.down", upDownArrows},
         {"battery.75percent", [] { return battery(0.75); }},
+        // The cleaning categories.
+        {"lock.shield", lockShield},
+        {"doc.text.magnifyingglass", docMagnifier},
+        {"hammer", hammer},
+        {"shippingbox", shippingBox},
+        {"terminal", terminal},
+        {"chevron.left.forwardslash.chevron.right", codeBrackets},
+        {"app.badge", appBadge},
+        {"globe", globe},
+        {"envelope", envelope},
+        {"arrow.down.circle", arrowDownCircle},
+        {"iphone", phone},
+        {"trash", trash},
+        {"folder.badge.gearshape", folderGear},
+        {"opticaldiscdrive", discDrive},
+        {"puzzlepiece.extension", puzzlePiece},
+        {"bubble.left.and.text.bubble.right", twoBubbles},
+        {"sparkles", sparkles},
+        // The review sheet.
+        {"xmark", [] { Drawing d; d.stroked.addPath(line({6, 6}, {18, 18})); d.stroked.addPath(line({18, 6}, {6, 18})); return d; }},
+        {"chevron.down", [] { Drawing d; d.stroked = polyline({{5, 9}, {12, 16}, {19, 9}}); return d; }},
+        {"eye", eye},
+        {"checkmark.circle.fill", checkmarkCircleFill},
+        // Kinds of files.
+        {"doc.fill", docFill},
+        {"folder.fill", folderFill},
+        {"photo.fill", photoFill},
+        {"doc.zipper", docZipper},
+        {"film.fill", filmFill},
+        {"music.note", musicNote},
     };
     return t;
 }
@@ -184,8 +581,13 @@ void paint(QPainter& painter, const QString& name, const QRectF& box, const QCol
         const auto& t = table();
         auto maker = t.find(name);
         Drawing d;
-        if (maker != t.end()) d = (*maker)();
-        else d.stroked.addEllipse(QPointF(12, 12), 6, 6);
+        if (maker != t.end()) {
+            d = (*maker)();
+        } else {
+            // Visible but wrong on purpose; the log names the missing drawing.
+            qWarning("No symbol drawing named \"%s\"", qPrintable(name));
+            d.stroked.addEllipse(QPointF(12, 12), 6, 6);
+        }
         it = cache.insert(name, d);
     }
     const double side = std::min(box.width(), box.height());

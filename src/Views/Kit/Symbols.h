@@ -12,7 +12,7 @@ namespace Symbols {
 bool has(const QString& name);
 // Draws `name` centred in `box` (the larger side is ignored). `weight` scales the
 // line width: 1 is regular, about 1.4 bold, 1.8 heavy. An unknown name draws a
-// small ring.
+// small ring and logs a warning.
 void paint(QPainter& painter, const QString& name, const QRectF& box, const QColor& color,
            double weight = 1.0);
 QPixmap pixmap(const QString& name, double size, const QColor& color, double weight = 1.0,

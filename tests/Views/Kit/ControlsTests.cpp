@@ -9,6 +9,7 @@
 
 #include <cmath>
 
+#include "Core/Clean/CleanTypes.h"
 #include "Models/Kit/MotionPause.h"
 #include "Models/Settings/SettingsLogic.h"
 #include "Views/Kit/Controls.h"
@@ -128,15 +129,23 @@ TEST(QueltoMark, RingShowsForAnyPhaseButZero) {
 }
 
 TEST(Symbols, EveryNameTheScreensUseIsDrawn) {
-    QStringList names = {"clock.arrow.circlepath", "gearshape", "checkmark", "minus", "plus", "folder"};
+    QStringList names = {"clock.arrow.circlepath", "gearshape", "checkmark", "minus", "plus", "folder",
+                         // the review sheet and the Empty Trash button
+                         "xmark", "chevron.down", "eye", "checkmark.circle.fill", "trash",
+                         // kinds of files
+                         "doc.fill", "folder.fill", "photo.fill", "doc.zipper", "film.fill", "music.note"};
     for (MenuBarMetric m : MenuBarMetrics::allCases) names << SettingsLogic::metricSymbol(m);
+    for (CleanCategory c : CleanCategories::allCases) names << QString::fromStdString(symbol(c));
+    auto draw = [](const QString& n) { return Symbols::pixmap(n, 24, Qt::white).toImage(); };
+    const QImage ring = draw("no.such.symbol");
     for (const QString& n : names) {
         EXPECT_TRUE(Symbols::has(n)) << n.toStdString();
-        const QImage img = Symbols::pixmap(n, 24, Qt::white).toImage();
+        const QImage img = draw(n);
         int ink = 0;
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x) ink += qAlpha(img.pixel(x, y)) > 128;
         EXPECT_GT(ink, 15) << n.toStdString();
+        EXPECT_NE(img, ring) << n.toStdString();
     }
     EXPECT_FALSE(Symbols::has("no.such.symbol"));
 }
