@@ -345,11 +345,16 @@ void Stepper::paintEvent(QPaintEvent*) {
 // ---- BorderedButton
 
 BorderedButton::BorderedButton(const QString& text, const QString& symbol, QWidget* parent)
-    : QPushButton(text, parent), symbol_(symbol) {
+    : QPushButton(text, parent), symbol_(symbol), textColor_(Theme::text()) {
     setFont(Theme::font(13));
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void BorderedButton::setTextColor(const QColor& color) {
+    textColor_ = color;
+    update();
 }
 
 QSize BorderedButton::sizeHint() const {
@@ -364,17 +369,19 @@ void BorderedButton::paintEvent(QPaintEvent*) {
     if (!isEnabled()) p.setOpacity(0.4);
     const QRectF r = inset(QRectF(rect()), 1);
     p.setPen(QPen(Theme::white(0.1), 1));
-    p.setBrush(Theme::white(isDown() ? 0.2 : underMouse() && isEnabled() ? 0.15 : 0.11));
+    if (isDefault()) p.setBrush(isDown() ? Theme::accent().darker(120) : Theme::accent());
+    else p.setBrush(Theme::white(isDown() ? 0.2 : underMouse() && isEnabled() ? 0.15 : 0.11));
     p.drawRoundedRect(r, 6, 6);
+    const QColor ink = isDefault() ? QColor(Qt::white) : textColor_;
     QFontMetricsF fm(font());
     const double icon = symbol_.isEmpty() ? 0 : Symbols::sizeForFont(11);
     const double content = fm.horizontalAdvance(text()) + (icon > 0 ? icon + 5 : 0);
     double x = (width() - content) / 2;
     if (icon > 0) {
-        Symbols::paint(p, symbol_, QRectF(x, (height() - icon) / 2, icon, icon), Theme::text(), 1.2);
+        Symbols::paint(p, symbol_, QRectF(x, (height() - icon) / 2, icon, icon), ink, 1.2);
         x += icon + 5;
     }
-    p.setPen(Theme::text());
+    p.setPen(ink);
     p.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
 }
 

@@ -167,10 +167,13 @@ private:
     QTimer repeat_;
 };
 
-// The platform's ordinary push button, with an optional leading symbol.
+// The platform's ordinary push button, with an optional leading symbol. A
+// dialog's default button is filled with the accent colour.
 class BorderedButton : public QPushButton {
 public:
     BorderedButton(const QString& text, const QString& symbol = {}, QWidget* parent = nullptr);
+    // A destructive action reads in Theme::danger().
+    void setTextColor(const QColor& color);
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -179,6 +182,7 @@ protected:
 
 private:
     QString symbol_;
+    QColor textColor_;
 };
 
 // A borderless symbol button (the header's History and Settings).

@@ -6,6 +6,7 @@
 #include <QWindow>
 
 #include "Models/Kit/MotionPause.h"
+#include "Views/Kit/WindowActions.h"
 #include "Views/Window/ContentView.h"
 
 MainWindow::MainWindow(AppState& state, Preferences& prefs, QWidget* parent) : QWidget(parent) {
@@ -17,6 +18,7 @@ MainWindow::MainWindow(AppState& state, Preferences& prefs, QWidget* parent) : Q
     v->setContentsMargins(0, 0, 0, 0);
     content_ = new ContentView(state, prefs);
     v->addWidget(content_);
+    WindowActions::install(this);
 }
 
 void bringToFront(QWidget* window) {
