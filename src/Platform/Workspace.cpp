@@ -201,6 +201,12 @@ std::set<std::string> runningBundleIDs(const std::vector<RunningApp>& apps) {
     return ids;
 }
 
+std::vector<InstalledApp> installedApplications(const std::vector<fs::path>& appDirs) {
+    std::vector<InstalledApp> apps;
+    for (auto& entry : installedEntries(appDirs)) apps.push_back({entry.id, entry.file, entry.name});
+    return apps;
+}
+
 std::optional<fs::path> urlForApplication(const std::string& bundleID, const std::vector<fs::path>& appDirs) {
     if (bundleID.empty() || bundleID.find('/') != std::string::npos) return std::nullopt;
     for (auto& entry : desktopFiles(appDirs)) {

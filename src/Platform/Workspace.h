@@ -36,6 +36,16 @@ std::vector<RunningApp> runningApplications(const std::filesystem::path& procRoo
 std::set<std::string> runningNames(const std::vector<RunningApp>& apps);
 std::set<std::string> runningBundleIDs(const std::vector<RunningApp>& apps);
 
+struct InstalledApp {
+    std::string id;               // desktop file id
+    std::filesystem::path file;   // the desktop file
+    std::string name;             // its Name=
+};
+// Every installed application that is not hidden, in precedence order (an id
+// found in an earlier folder hides the same id further down).
+std::vector<InstalledApp> installedApplications(const std::vector<std::filesystem::path>& appDirs =
+                                                    applicationDirectories());
+
 // The desktop file of the installed application with this identifier; the first
 // applications folder that has it wins.
 std::optional<std::filesystem::path> urlForApplication(const std::string& bundleID,
