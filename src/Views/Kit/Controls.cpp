@@ -91,6 +91,50 @@ void CardLabel::paintEvent(QPaintEvent*) {
     p.drawText(QRectF(icon + 5, 0, width() - icon - 5, height()), Qt::AlignVCenter | Qt::AlignLeft, title_);
 }
 
+// ---- SymbolLabel
+
+SymbolLabel::SymbolLabel(const QString& symbol, const QString& text, const QFont& font, const QColor& color,
+                         QWidget* parent)
+    : QWidget(parent), symbol_(symbol), text_(text), font_(font), color_(color) {
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void SymbolLabel::set(const QString& symbol, const QString& text, const QColor& color) {
+    if (symbol == symbol_ && text == text_ && color == color_) return;
+    symbol_ = symbol;
+    text_ = text;
+    color_ = color;
+    updateGeometry();
+    update();
+}
+
+namespace {
+// The symbol that matches a font's text, whatever unit the font was sized in.
+double symbolSide(const QFontMetricsF& fm) { return fm.height(); }
+}  // namespace
+
+QSize SymbolLabel::sizeHint() const {
+    QFontMetricsF fm(font_);
+    const double icon = symbol_.isEmpty() ? 0 : symbolSide(fm) + 5;
+    return QSize(int(std::ceil(icon + fm.horizontalAdvance(text_))), int(std::ceil(fm.height())));
+}
+
+void SymbolLabel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    QFontMetricsF fm(font_);
+    double x = 0;
+    if (!symbol_.isEmpty()) {
+        const double icon = symbolSide(fm);
+        const double weight = font_.weight() >= QFont::DemiBold ? 1.4 : 1.0;
+        Symbols::paint(p, symbol_, QRectF(0, (height() - icon) / 2, icon, icon), color_, weight);
+        x = icon + 5;
+    }
+    p.setFont(font_);
+    p.setPen(color_);
+    p.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, text_);
+}
+
 // ---- Chip
 
 Chip::Chip(const QString& text, const QColor& color, QWidget* parent)
@@ -133,8 +177,16 @@ QColor PillButtonStyle::textColor() const { return kind == Kind::primary ? Theme
 QColor PillButtonStyle::fill() const { return Theme::white(kind == Kind::primary ? 0.92 : 0.1); }
 QColor PillButtonStyle::outline() const { return kind == Kind::primary ? QColor(Qt::transparent) : Theme::stroke(); }
 
+double PillButtonStyle::labelWidth(const QString& text, bool symbol, bool spinner) {
+    QFontMetricsF fm(font());
+    double w = fm.horizontalAdvance(text);
+    if (symbol) w += Symbols::sizeForFont(13) + 5;
+    if (spinner) w += Spinner::side + 6;
+    return w;
+}
+
 void PillButtonStyle::paint(QPainter& p, const QRectF& rect, const QString& text, bool enabled,
-                            double pressed) const {
+                            double pressed, const QString& symbol, int spinnerStep) const {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.setOpacity(enabled ? 1.0 - 0.25 * pressed : opacity(false, false));
@@ -146,7 +198,40 @@ void PillButtonStyle::paint(QPainter& p, const QRectF& rect, const QString& text
     if (kind == Kind::secondary) strokeCapsule(p, rect, outline(), 1);
     p.setFont(font());
     p.setPen(textColor());
-    p.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, text);
+    if (symbol.isEmpty() && spinnerStep < 0) {
+        p.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, text);
+        p.restore();
+        return;
+    }
+    double x = rect.center().x() - labelWidth(text, !symbol.isEmpty(), spinnerStep >= 0) / 2;
+    const double cy = rect.center().y();
+    if (spinnerStep >= 0) {
+        Spinner::paint(p, QRectF(x, cy - Spinner::side / 2, Spinner::side, Spinner::side), textColor(), spinnerStep);
+        x += Spinner::side + 6;
+    }
+    if (!symbol.isEmpty()) {
+        const double icon = Symbols::sizeForFont(13);
+        Symbols::paint(p, symbol, QRectF(x, cy - icon / 2, icon, icon), textColor(), 1.3);
+        x += icon + 5;
+    }
+    p.drawText(QRectF(x, rect.top(), rect.right() - x, rect.height()), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
+               text);
+    p.restore();
+}
+
+void Spinner::paint(QPainter& p, const QRectF& box, const QColor& color, int step) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    const double r = std::min(box.width(), box.height()) / 2;
+    p.translate(box.center());
+    for (int i = 0; i < steps; ++i) {
+        // The spoke at `step` is brightest; the ones behind it fade.
+        const int behind = ((step - i) % steps + steps) % steps;
+        QPen pen(Theme::withOpacity(color, 1.0 - 0.75 * behind / (steps - 1)), r * 0.2, Qt::SolidLine, Qt::RoundCap);
+        p.setPen(pen);
+        p.drawLine(QPointF(0, -r * 0.48), QPointF(0, -r * 0.9));
+        p.rotate(360.0 / steps);
+    }
     p.restore();
 }
 
@@ -170,17 +255,55 @@ PillButton::PillButton(const QString& text, PillButtonStyle::Kind kind, QWidget*
     };
     connect(this, &QPushButton::pressed, this, [animateTo] { animateTo(1.0); });
     connect(this, &QPushButton::released, this, [animateTo] { animateTo(0.0); });
+    spin_.setInterval(1000 / Spinner::steps);
+    connect(&spin_, &QTimer::timeout, this, [this] {
+        spinnerStep_ = (spinnerStep_ + 1) % Spinner::steps;
+        update();
+    });
+}
+
+void PillButton::setSymbol(const QString& symbol) {
+    if (symbol == symbol_) return;
+    symbol_ = symbol;
+    updateGeometry();
+    update();
+}
+
+void PillButton::setBusy(bool busy) {
+    if (busy == busy_) return;
+    busy_ = busy;
+    syncSpinner();
+    updateGeometry();
+    update();
+}
+
+// The spinner turns only while it can be seen.
+void PillButton::syncSpinner() {
+    if (busy_ && isVisible()) spin_.start();
+    else spin_.stop();
+}
+
+void PillButton::showEvent(QShowEvent* e) {
+    QPushButton::showEvent(e);
+    syncSpinner();
+}
+
+void PillButton::hideEvent(QHideEvent* e) {
+    QPushButton::hideEvent(e);
+    syncSpinner();
 }
 
 QSize PillButton::sizeHint() const {
     QFontMetricsF fm(PillButtonStyle::font());
-    return QSize(int(std::ceil(fm.horizontalAdvance(text()) + 2 * PillButtonStyle::horizontalPadding)),
+    return QSize(int(std::ceil(PillButtonStyle::labelWidth(text(), !symbol_.isEmpty(), busy_) +
+                               2 * PillButtonStyle::horizontalPadding)),
                  int(std::ceil(fm.height() + 2 * PillButtonStyle::verticalPadding)));
 }
 
 void PillButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    style_.paint(p, QRectF(rect()), text(), isEnabled(), isEnabled() ? pressedAmount_ : 0.0);
+    style_.paint(p, QRectF(rect()), text(), isEnabled(), isEnabled() ? pressedAmount_ : 0.0, symbol_,
+                 busy_ ? spinnerStep_ : -1);
 }
 
 // ---- CheckBox

@@ -55,6 +55,28 @@ private:
     QFont font_;
 };
 
+// A symbol (optional) and one line of text in one colour, drawn as plain text.
+class SymbolLabel : public QWidget {
+public:
+    SymbolLabel(const QString& symbol, const QString& text, const QFont& font, const QColor& color,
+                QWidget* parent = nullptr);
+    void set(const QString& symbol, const QString& text, const QColor& color);
+    QString symbol() const { return symbol_; }
+    QString text() const { return text_; }
+    QColor color() const { return color_; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QString symbol_;
+    QString text_;
+    QFont font_;
+    QColor color_;
+};
+
 // A short fact on a faint rounded rectangle; grows with its text, never truncates.
 class Chip : public QWidget {
 public:
@@ -85,25 +107,49 @@ struct PillButtonStyle {
     QColor textColor() const;
     QColor fill() const;
     QColor outline() const;  // transparent for primary
+    // The label is a row of the spinner (at `spinnerStep`, none when negative),
+    // the symbol (none when empty) and the text.
     void paint(QPainter& painter, const QRectF& rect, const QString& text, bool enabled,
-               double pressedAmount) const;
+               double pressedAmount, const QString& symbol = {}, int spinnerStep = -1) const;
+    static double labelWidth(const QString& text, bool symbol, bool spinner);
 };
+
+// The platform's small indeterminate spinner: twelve spokes, the brightest at
+// `step` (0...11), turning once a second at twelve steps a second.
+namespace Spinner {
+inline constexpr int steps = 12;
+inline constexpr double side = 12;
+void paint(QPainter& painter, const QRectF& box, const QColor& color, int step);
+}  // namespace Spinner
 
 class PillButton : public QPushButton {
     Q_OBJECT
 public:
     PillButton(const QString& text, PillButtonStyle::Kind kind, QWidget* parent = nullptr);
     PillButtonStyle::Kind kind() const { return style_.kind; }
+    // A symbol before the text.
+    void setSymbol(const QString& symbol);
+    QString symbol() const { return symbol_; }
+    // Shows the spinner before the label, turning while the button is shown.
+    void setBusy(bool busy);
+    bool isBusy() const { return busy_; }
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
     void paintEvent(QPaintEvent*) override;
+    void showEvent(QShowEvent*) override;
+    void hideEvent(QHideEvent*) override;
 
 private:
+    void syncSpinner();
     PillButtonStyle style_;
     double pressedAmount_ = 0;
     QVariantAnimation press_;
+    QString symbol_;
+    bool busy_ = false;
+    int spinnerStep_ = 0;
+    QTimer spin_;
 };
 
 // A three-state check box; the caller's action decides the new state.
