@@ -4,11 +4,14 @@
 #include <QPixmap>
 
 #include "App/Reopen.h"
+#include "Platform/Gui/AudioPlayer.h"
+#include "Platform/Gui/Icons.h"
 #include "Models/Window/AppState.h"
 #include "Models/Settings/LaunchAtLogin.h"
 #include "Models/Settings/Preferences.h"
 #include "Views/Window/MainWindow.h"
 #include "Views/Kit/QueltoMark.h"
+#include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
 
 int main(int argc, char** argv) {
@@ -22,6 +25,13 @@ int main(int argc, char** argv) {
     QIcon icon;
     for (int size : {16, 32, 64, 128, 256, 512}) icon.addPixmap(QPixmap::fromImage(QueltoMark::applicationIconImage(size)));
     app.setWindowIcon(icon);
+
+    // Sounds and icons go through our platform layer; the symbol drawings are what
+    // an icon falls back to when the themes have nothing.
+    Platform::AudioPlayer audio;
+    Platform::setAudioOutput(&audio);
+    Platform::Icons::setSymbolPainter(
+        [](QPainter& p, const QString& name, const QRectF& box) { Symbols::paint(p, name, box, Theme::text()); });
 
     // A login launch starts quietly: no window.
     const bool startsQuietly = LaunchAtLogin::launchedAsLoginItem(app.arguments());
@@ -65,5 +75,7 @@ int main(int argc, char** argv) {
 
     if (!startsQuietly) window.show();
     LaunchAtLogin::enableOnFirstLaunch();
-    return app.exec();
+    const int status = app.exec();
+    Platform::setAudioOutput(nullptr);
+    return status;
 }

@@ -1,0 +1,200 @@
+#include "Platform/Gui/Icons.h"
+
+#include <sys/stat.h>
+
+#include <QCache>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QImageReader>
+#include <QMimeDatabase>
+#include <QPainter>
+
+#include <cstdlib>
+
+#include "Platform/DesktopEntry.h"
+#include "Platform/Locations.h"
+
+namespace Platform::Icons {
+namespace {
+QString fromBytes(const std::string& s) { return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size())); }
+
+// Qt looks for themes only where its platform plugin says; offscreen and minimal
+// desktops say nothing, so name the freedesktop folders ourselves, and pick a real
+// theme when none is set (hicolor alone has no type icons).
+void prepareThemes() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    QStringList paths = QIcon::themeSearchPaths();
+    QStringList dataDirs{fromBytes(Locations::dataHome().string())};
+    const char* env = std::getenv("XDG_DATA_DIRS");
+    dataDirs += QString::fromLocal8Bit(env && *env ? env : "/usr/local/share:/usr/share").split(':', Qt::SkipEmptyParts);
+    for (const QString& dir : dataDirs) {
+        const QString icons = dir + QStringLiteral("/icons");
+        if (!paths.contains(icons) && QFileInfo(icons).isDir()) paths << icons;
+    }
+    QIcon::setThemeSearchPaths(paths);
+    QStringList fallback = QIcon::fallbackSearchPaths();
+    for (const QString& dir : dataDirs)
+        if (QFileInfo(dir + QStringLiteral("/pixmaps")).isDir()) fallback << dir + QStringLiteral("/pixmaps");
+    QIcon::setFallbackSearchPaths(fallback);
+    QIcon::setFallbackThemeName(QStringLiteral("hicolor"));
+    const QString current = QIcon::themeName();
+    if (current.isEmpty() || current == QStringLiteral("hicolor")) {
+        for (const QString& path : paths)
+            if (QFileInfo::exists(path + QStringLiteral("/Adwaita/index.theme"))) {
+                QIcon::setThemeName(QStringLiteral("Adwaita"));
+                break;
+            }
+    }
+}
+
+QStringList mimeNames(const QMimeType& mime) {
+    QStringList names;
+    if (!mime.isValid()) return names;
+    names << mime.iconName();
+    if (!mime.genericIconName().isEmpty()) names << mime.genericIconName();
+    return names;
+}
+
+QStringList typeNames(const std::string& type) {
+    if (type == "folder") return {QStringLiteral("folder")};
+    static QMimeDatabase db;
+    const auto matches = db.mimeTypesForFileName(QStringLiteral("x.") + fromBytes(type));
+    // A type the database does not know is plain data.
+    return mimeNames(matches.isEmpty() ? db.mimeTypeForName(QStringLiteral("application/octet-stream"))
+                                       : matches.first());
+}
+
+std::string extensionOf(const std::filesystem::path& p) {
+    std::string e = p.extension().native();
+    if (!e.empty()) e.erase(0, 1);
+    for (char& c : e)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return e;
+}
+
+QStringList fileNames(const std::filesystem::path& p) {
+    static QMimeDatabase db;
+    // The kind of entry, never its content: reading could block on a FIFO or device.
+    struct ::stat st;
+    if (::lstat(p.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return {extensionOf(p) == "app" ? QStringLiteral("application-x-executable") : QStringLiteral("folder")};
+        const char* inode = S_ISFIFO(st.st_mode)   ? "inode/fifo"
+                            : S_ISSOCK(st.st_mode) ? "inode/socket"
+                            : S_ISCHR(st.st_mode)  ? "inode/chardevice"
+                            : S_ISBLK(st.st_mode)  ? "inode/blockdevice"
+                                                   : nullptr;
+        if (inode) return mimeNames(db.mimeTypeForName(QString::fromLatin1(inode)));
+    }
+    const std::string ext = extensionOf(p);
+    return typeNames(ext.empty() ? std::string("folder") : ext);
+}
+
+QStringList applicationNames(const std::filesystem::path& p) {
+    QStringList names;
+    if (extensionOf(p) == "desktop")
+        for (const auto& [key, value] : DesktopEntry::mainGroup(p))
+            if (key == "Icon" && !value.empty()) names << fromBytes(value);
+    names << QStringLiteral("application-x-executable");
+    return names;
+}
+
+struct Cache {
+    // By reference, bounded: file references are one per removed item.
+    QCache<QString, QIcon> byRef{2000};
+    // By what a reference resolves to, so that every reference of one type shares one image.
+    QHash<QString, QIcon> byResolution;
+    SymbolPainter painter;
+};
+
+Cache& cache() {
+    static Cache c;
+    return c;
+}
+
+QIcon symbolIcon(const QString& name) {
+    QIcon icon;
+    for (int size : {16, 32, 64, 128, 256}) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF box(size * 0.1, size * 0.1, size * 0.8, size * 0.8);
+        if (cache().painter) {
+            cache().painter(p, name, box);
+        } else {
+            p.setPen(QPen(QColor(235, 235, 240), std::max(1.0, size / 24.0)));
+            p.drawRoundedRect(box, size * 0.15, size * 0.15);
+        }
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
+}
+
+QIcon resolve(const IconRef& ref) {
+    prepareThemes();
+    const QStringList names = themeNames(ref);
+    for (const QString& name : names) {
+        if (QDir::isAbsolutePath(name)) {
+            if (QImageReader(name).canRead()) return QIcon(name);
+        } else if (QIcon::hasThemeIcon(name)) {
+            return QIcon::fromTheme(name);
+        }
+    }
+    return symbolIcon(fallbackSymbol(ref));
+}
+}  // namespace
+
+QStringList themeNames(const IconRef& ref) {
+    switch (ref.kind) {
+        case IconRef::Kind::application: return applicationNames(ref.path);
+        case IconRef::Kind::file: return fileNames(ref.path);
+        case IconRef::Kind::type: return typeNames(ref.name);
+        case IconRef::Kind::symbol: return {};
+    }
+    return {};
+}
+
+QString fallbackSymbol(const IconRef& ref) {
+    switch (ref.kind) {
+        case IconRef::Kind::application: return QStringLiteral("app.badge");
+        case IconRef::Kind::symbol: return fromBytes(ref.name);
+        case IconRef::Kind::file:
+        case IconRef::Kind::type:
+            return themeNames(ref).value(0) == QStringLiteral("folder") ? QStringLiteral("folder.fill")
+                                                                        : QStringLiteral("doc.fill");
+    }
+    return QStringLiteral("doc.fill");
+}
+
+QIcon icon(const IconRef& ref) {
+    auto& c = cache();
+    const QString refKey = fromBytes(ref.key());
+    if (const QIcon* hit = c.byRef.object(refKey)) return *hit;
+    const QString resolution = (ref.kind == IconRef::Kind::symbol ? QStringLiteral("symbol:") + fromBytes(ref.name)
+                                                                  : themeNames(ref).join('\n'));
+    auto it = c.byResolution.find(resolution);
+    if (it == c.byResolution.end()) it = c.byResolution.insert(resolution, resolve(ref));
+    c.byRef.insert(refKey, new QIcon(*it));
+    return *it;
+}
+
+QPixmap pixmap(const IconRef& ref, int size, qreal devicePixelRatio) {
+    return icon(ref).pixmap(QSize(size, size), devicePixelRatio);
+}
+
+void setSymbolPainter(SymbolPainter painter) {
+    cache().painter = std::move(painter);
+    cache().byRef.clear();
+    cache().byResolution.clear();
+}
+
+void resetForTesting() {
+    cache().byRef.clear();
+    cache().byResolution.clear();
+}
+}  // namespace Platform::Icons

@@ -1,0 +1,100 @@
+#include "Platform/Gui/Icons.h"
+
+#include <sys/stat.h>
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include "Support/TestTree.h"
+
+using Platform::IconRef;
+namespace Icons = Platform::Icons;
+namespace fs = std::filesystem;
+
+namespace {
+QImage image(const IconRef& ref) { return Icons::pixmap(ref, 32).toImage(); }
+int drawnPixels(const QImage& img) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) n += img.pixelColor(x, y).alpha() > 0;
+    return n;
+}
+}  // namespace
+
+TEST(Icons, ResolveThroughTheThemesAndTheDesktopEntries) {
+    testtree::TempDir dir;
+    const auto r = dir.path();
+    fs::create_directories(r / "Folder.d");
+    fs::create_directories(r / "Tool.app");
+    ::mkfifo((r / "pipe").c_str(), 0600);
+    QImage square(16, 16, QImage::Format_ARGB32);
+    square.fill(Qt::red);
+    square.save(QString::fromStdString((r / "own.png").string()));
+    testtree::writeFile(r / "own.desktop", "[Desktop Entry]\nIcon=" + (r / "own.png").string() + "\n");
+    testtree::writeFile(r / "themed.desktop", "[Desktop Entry]\nIcon=folder-music\n");
+    testtree::writeFile(r / "bare.desktop", "[Desktop Entry]\nName=Bare\n");
+    Icons::resetForTesting();
+
+    struct Case {
+        const char* name;
+        IconRef ref;
+        QString firstName;  // what the themes are asked for first
+        QString drawn;      // the theme icon that draws it; empty: not a theme icon
+    } cases[] = {
+        {"a removed folder", IconRef::ofType("folder"), "folder", "folder"},
+        {"a removed log by its MIME type", IconRef::ofType("log"), "text-x-log", "text-x-generic"},
+        {"an unknown extension is plain data", IconRef::ofType("zq9"), "application-octet-stream", ""},
+        {"an existing folder", IconRef::file(r / "Folder.d"), "folder", "folder"},
+        {"an existing app bundle", IconRef::file(r / "Tool.app"), "application-x-executable",
+         "application-x-executable"},
+        {"a FIFO by its kind, never read", IconRef::file(r / "pipe"), "inode-fifo", ""},
+        {"a removed file without an extension", IconRef::file(r / "gone"), "folder", "folder"},
+        {"an app whose entry names an image file", IconRef::application(r / "own.desktop"),
+         QString::fromStdString((r / "own.png").string()), ""},
+        {"an app whose entry names a theme icon", IconRef::application(r / "themed.desktop"), "folder-music",
+         "folder-music"},
+        {"an app whose entry names no icon", IconRef::application(r / "bare.desktop"), "application-x-executable",
+         "application-x-executable"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(Icons::themeNames(c.ref).value(0), c.firstName);
+        const QIcon icon = Icons::icon(c.ref);
+        EXPECT_LT(timer.elapsed(), 500);
+        ASSERT_FALSE(icon.isNull());
+        if (!c.drawn.isEmpty()) EXPECT_EQ(icon.name(), c.drawn);
+        EXPECT_FALSE(Icons::pixmap(c.ref, 32).isNull());
+    }
+    const QImage own = image(IconRef::application(r / "own.desktop"));
+    EXPECT_EQ(own.pixelColor(own.width() / 2, own.height() / 2), QColor(Qt::red));
+}
+
+TEST(Icons, SharedImagesAndOurSymbolsLast) {
+    testtree::TempDir dir;
+    testtree::writeFile(dir / "a.txt", "a");
+    testtree::writeFile(dir / "b.txt", "b");
+    ::mkfifo((dir / "pipe").c_str(), 0600);
+    QStringList drawn;
+    Icons::setSymbolPainter([&](QPainter& p, const QString& name, const QRectF& box) {
+        drawn << name;
+        p.fillRect(box, Qt::green);
+    });
+
+    const auto key = [](const IconRef& ref) { return Icons::icon(ref).cacheKey(); };
+    EXPECT_EQ(key(IconRef::file(dir / "a.txt")), key(IconRef::file(dir / "b.txt")));
+    EXPECT_EQ(key(IconRef::file(dir / "a.txt")), key(IconRef::ofType("txt")));
+    EXPECT_NE(key(IconRef::ofType("txt")), key(IconRef::ofType("folder")));
+
+    // Nothing in the themes: one of our drawings, never an empty image.
+    EXPECT_EQ(image(IconRef::symbol("trash")).pixelColor(16, 16), QColor(Qt::green));
+    EXPECT_EQ(image(IconRef::file(dir / "pipe")).pixelColor(16, 16), QColor(Qt::green));
+    EXPECT_TRUE(drawn.contains("trash"));
+    EXPECT_TRUE(drawn.contains("doc.fill"));
+    Icons::setSymbolPainter(nullptr);
+    EXPECT_GT(drawnPixels(image(IconRef::symbol("trash"))), 20);
+}
