@@ -1,0 +1,30 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The busiest processes, from one run of the platform's `top`, and a plain-language
+// line about well-known process names.
+namespace Processes {
+
+struct Info {
+    int32_t pid = 0;     // also the row's identity
+    std::string name;    // as `top` prints it, blanks kept
+    double cpu = 0;      // percent; 100 is one full core
+    int64_t memory = 0;  // bytes
+    double power = 0;    // `top`'s energy figure
+    int32_t id() const { return pid; }
+    bool operator==(const Info&) const = default;
+};
+
+// At most 60 rows, busiest first; empty on any failure. Blocks for about a second
+// while `top` samples: call it off the main thread.
+std::vector<Info> snapshot();
+// The rows of the last sample in `top` output.
+std::vector<Info> parse(std::string_view output);
+// The localized explanation, or nothing for a name it does not know.
+std::optional<std::string> explanation(const std::string& name);
+
+}  // namespace Processes
