@@ -9,7 +9,8 @@ AppState& AppState::shared() {
     return *instance;
 }
 
-AppState::AppState(QObject* parent) : QObject(parent), hasFullDiskAccess_(Permissions::hasFullDiskAccess()) {}
+AppState::AppState(QObject* parent)
+    : QObject(parent), hasFullDiskAccess_(Permissions::hasFullDiskAccess()), monitor_(new Monitor({}, this)) {}
 
 void AppState::setTab(AppTab value) {
     if (assignIfChanged(tab_, value)) emit tabChanged(value);

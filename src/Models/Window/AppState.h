@@ -2,6 +2,7 @@
 #include "Models/Window/AppTab.h"
 #include "Models/Window/AppsMode.h"
 #include "Models/Window/CleanMode.h"
+#include "Models/Status/Monitor.h"
 
 #include <QObject>
 
@@ -39,6 +40,9 @@ public:
     void setHasFullDiskAccess(bool value);
     void setAppsMode(AppsMode value);
 
+    // The live monitor of the machine, sampling from construction for the whole run.
+    Monitor& monitor() const { return *monitor_; }
+
     // Whether work runs on that tab. `busyChanged` tells when an answer may have changed.
     bool isBusy(AppTab tab) const;
 
@@ -62,4 +66,5 @@ private:
     bool showSettings_ = false;
     bool hasFullDiskAccess_ = false;
     AppsMode appsMode_ = AppsMode::uninstall;
+    Monitor* monitor_;
 };
