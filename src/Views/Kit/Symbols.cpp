@@ -521,6 +521,37 @@ Drawing musicNote() {
     return d;
 }
 
+Drawing keyboard() {
+    Drawing d;
+    d.stroked.addPath(rounded(2, 6, 20, 12, 2.2));
+    for (double y : {9.4, 12.2})
+        for (double x = 5.2; x < 19.5; x += 2.7) d.filled.addPath(rounded(x - 0.8, y - 0.7, 1.6, 1.4, 0.4));
+    d.stroked.moveTo(7.6, 15.2);
+    d.stroked.lineTo(16.4, 15.2);
+    return d;
+}
+
+Drawing radioWaves() {
+    Drawing d;
+    d.filled.addEllipse(QPointF(12, 12), 1.9, 1.9);
+    for (double r : {4.6, 8.4}) {
+        const QRectF arc(12 - r, 12 - r, 2 * r, 2 * r);
+        d.stroked.arcMoveTo(arc, -40);
+        d.stroked.arcTo(arc, -40, 80);
+        d.stroked.arcMoveTo(arc, 140);
+        d.stroked.arcTo(arc, 140, 80);
+    }
+    return d;
+}
+
+Drawing magicMouse() {
+    Drawing d;
+    d.stroked.addPath(rounded(7, 2.5, 10, 19, 5));
+    d.stroked.moveTo(12, 5.4);
+    d.stroked.lineTo(12, 8.6);
+    return d;
+}
+
 const QHash<QString, Maker>& table() {
     static const QHash<QString, Maker> t = {
         {"gearshape", gear},
@@ -566,6 +597,10 @@ const QHash<QString, Maker>& table() {
         {"doc.zipper", docZipper},
         {"film.fill", filmFill},
         {"music.note", musicNote},
+        // Accessories.
+        {"keyboard", keyboard},
+        {"magicmouse", magicMouse},
+        {"dot.radiowaves.left.and.right", radioWaves},
     };
     return t;
 }

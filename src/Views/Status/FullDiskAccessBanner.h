@@ -1,0 +1,18 @@
+#pragma once
+#include "Views/Kit/Controls.h"
+
+class AppState;
+
+// Asks for Full Disk Access: opens the system's settings for it, and checks afresh
+// whether it was granted. Shown by its caller only while access is off.
+class FullDiskAccessBanner : public Card {
+    Q_OBJECT
+public:
+    explicit FullDiskAccessBanner(AppState& state, QWidget* parent = nullptr);
+    PillButton* openSettingsButton() const { return open_; }
+    PillButton* checkButton() const { return check_; }
+
+private:
+    PillButton* open_;
+    PillButton* check_;
+};
