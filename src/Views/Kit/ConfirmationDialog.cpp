@@ -8,19 +8,6 @@
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/Theme.h"
 
-namespace {
-QLabel* plainLabel(const QString& text, const QFont& font, const QColor& color) {
-    auto* l = new QLabel(text);
-    l->setTextFormat(Qt::PlainText);
-    l->setWordWrap(true);
-    l->setFont(font);
-    QPalette pal = l->palette();
-    pal.setColor(QPalette::WindowText, color);
-    l->setPalette(pal);
-    return l;
-}
-}  // namespace
-
 ConfirmationDialog::ConfirmationDialog(const QString& title, const QString& message,
                                        const QString& destructiveTitle, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
@@ -31,6 +18,8 @@ ConfirmationDialog::ConfirmationDialog(const QString& title, const QString& mess
     column->setSpacing(8);
     title_ = plainLabel(title, Theme::font(14, QFont::Bold), Theme::text());
     message_ = plainLabel(message, Theme::font(12), Theme::secondary());
+    title_->setWordWrap(true);
+    message_->setWordWrap(true);
     column->addWidget(title_);
     column->addWidget(message_);
     column->addSpacing(10);

@@ -1,6 +1,7 @@
 #include "Views/Kit/Controls.h"
 
 #include <QFontMetricsF>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -91,6 +92,18 @@ void CardLabel::paintEvent(QPaintEvent*) {
     p.drawText(QRectF(icon + 5, 0, width() - icon - 5, height()), Qt::AlignVCenter | Qt::AlignLeft, title_);
 }
 
+// ---- Labels
+
+QLabel* plainLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    l->setTextFormat(Qt::PlainText);
+    l->setFont(font);
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, color);
+    l->setPalette(pal);
+    return l;
+}
+
 // ---- SymbolLabel
 
 SymbolLabel::SymbolLabel(const QString& symbol, const QString& text, const QFont& font, const QColor& color,
@@ -138,7 +151,7 @@ void SymbolLabel::paintEvent(QPaintEvent*) {
 // ---- Chip
 
 Chip::Chip(const QString& text, const QColor& color, QWidget* parent)
-    : QWidget(parent), text_(text), color_(color), font_(Theme::font(11, QFont::Medium)) {
+    : QWidget(parent), text_(text), color_(color) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
@@ -148,20 +161,32 @@ void Chip::setText(const QString& text) {
     update();
 }
 
+QSizeF Chip::size(const QString& text) {
+    QFontMetricsF fm(Theme::font(11, QFont::Medium));
+    return {fm.horizontalAdvance(text) + 14, fm.height() + 6};
+}
+
+void Chip::paint(QPainter& p, const QPointF& topLeft, const QString& text, const QColor& color) {
+    const QRectF r(topLeft, size(text));
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Theme::white(0.07));
+    p.drawRoundedRect(r, 6, 6);
+    p.setFont(Theme::font(11, QFont::Medium));
+    p.setPen(color);
+    p.drawText(r.adjusted(7, 3, -7, -3), Qt::AlignCenter | Qt::TextSingleLine, text);
+    p.restore();
+}
+
 QSize Chip::sizeHint() const {
-    QFontMetricsF fm(font_);
-    return QSize(int(std::ceil(fm.horizontalAdvance(text_) + 14)), int(std::ceil(fm.height() + 6)));
+    const QSizeF s = size(text_);
+    return QSize(int(std::ceil(s.width())), int(std::ceil(s.height())));
 }
 
 void Chip::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(Theme::white(0.07));
-    p.drawRoundedRect(QRectF(rect()), 6, 6);
-    p.setFont(font_);
-    p.setPen(color_);
-    p.drawText(QRectF(rect()).adjusted(7, 3, -7, -3), Qt::AlignCenter | Qt::TextSingleLine, text_);
+    paint(p, QPointF(0, 0), text_, color_);
 }
 
 // ---- PillButtonStyle
@@ -321,22 +346,29 @@ void CheckBox::setState(Mark state) {
     update();
 }
 
-void CheckBox::paintEvent(QPaintEvent*) {
-    QPainter p(this);
+void CheckBox::paint(QPainter& p, const QPointF& topLeft, Mark state) {
+    p.save();
     p.setRenderHint(QPainter::Antialiasing);
+    p.translate(topLeft);
     const QRectF box(0, 0, side, side);
-    if (state_ == Mark::off) {
+    if (state == Mark::off) {
         p.setPen(QPen(Theme::tertiary(), 1.2));
         p.setBrush(Qt::NoBrush);
         p.drawRoundedRect(inset(box, 1.2), 3.4, 3.4);
-        return;
+    } else {
+        p.setPen(Qt::NoPen);
+        p.setBrush(Theme::white(0.85));
+        p.drawRoundedRect(box, 4, 4);
+        const double glyph = 11;
+        Symbols::paint(p, state == Mark::on ? QStringLiteral("checkmark") : QStringLiteral("minus"),
+                       QRectF((side - glyph) / 2, (side - glyph) / 2, glyph, glyph), Theme::ink(), 1.9);
     }
-    p.setPen(Qt::NoPen);
-    p.setBrush(Theme::white(0.85));
-    p.drawRoundedRect(box, 4, 4);
-    const double glyph = 11;
-    Symbols::paint(p, state_ == Mark::on ? QStringLiteral("checkmark") : QStringLiteral("minus"),
-                   QRectF((side - glyph) / 2, (side - glyph) / 2, glyph, glyph), Theme::ink(), 1.9);
+    p.restore();
+}
+
+void CheckBox::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    paint(p, QPointF(0, 0), state_);
 }
 
 // ---- Switch

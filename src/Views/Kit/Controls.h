@@ -55,6 +55,10 @@ private:
     QFont font_;
 };
 
+// A label that shows its text literally (never as markup), in one font and colour.
+class QLabel;
+QLabel* plainLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent = nullptr);
+
 // A symbol (optional) and one line of text in one colour, drawn as plain text.
 class SymbolLabel : public QWidget {
 public:
@@ -82,6 +86,9 @@ class Chip : public QWidget {
 public:
     Chip(const QString& text, const QColor& color, QWidget* parent = nullptr);
     void setText(const QString& text);
+    // For views that draw rows themselves: the chip's size and look at `topLeft`.
+    static QSizeF size(const QString& text);
+    static void paint(QPainter& painter, const QPointF& topLeft, const QString& text, const QColor& color);
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -91,7 +98,6 @@ protected:
 private:
     QString text_;
     QColor color_;
-    QFont font_;
 };
 
 // The capsule look of action buttons.
@@ -160,6 +166,8 @@ public:
     static constexpr int side = 15;
 
     CheckBox(Mark state, std::function<void()> action = {}, QWidget* parent = nullptr);
+    // For views that draw rows themselves: the box in the side-by-side square at `topLeft`.
+    static void paint(QPainter& painter, const QPointF& topLeft, Mark state);
     Mark state() const { return state_; }
     void setState(Mark state);
     QSize sizeHint() const override { return {side, side}; }

@@ -9,18 +9,6 @@
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
 
-namespace {
-QLabel* plainLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
-}  // namespace
-
 FullDiskAccessBanner::FullDiskAccessBanner(AppState& state, QWidget* parent) : Card(14, parent) {
     auto* row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);
