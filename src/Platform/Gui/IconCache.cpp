@@ -1,0 +1,20 @@
+#include "Platform/Gui/IconCache.h"
+
+#include <QCache>
+#include <QGuiApplication>
+
+#include "Platform/Gui/Icons.h"
+
+namespace IconCache {
+
+QPixmap icon(const std::filesystem::path& url) {
+    static QCache<QByteArray, QPixmap> cache(2000);
+    const QByteArray key(url.c_str(), qsizetype(url.native().size()));
+    if (const QPixmap* hit = cache.object(key)) return *hit;
+    const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    QPixmap image = Platform::Icons::pixmap(Platform::IconRef::file(url), 32, ratio);
+    cache.insert(key, new QPixmap(image));
+    return image;
+}
+
+}  // namespace IconCache
