@@ -10,7 +10,8 @@
 namespace steppedtime {
 class Clocks : public Platform::Clock {
 public:
-    Clocks() {
+    // The wall clock starts at `wallStart` (a fixed date unless given).
+    explicit Clocks(TimePoint wallStart = Platform::dateFromReferenceSeconds(700'000'000)) : wallStart_(wallStart) {
         Platform::setMonotonicClock(&mono_);
         Platform::setClock(this);
     }
@@ -43,7 +44,7 @@ public:
 private:
     Platform::SteppedMonotonicClock mono_;
     Platform::MonotonicClock::TimePoint monoStart_ = mono_.now();
-    TimePoint wallStart_ = Platform::dateFromReferenceSeconds(700'000'000);
+    TimePoint wallStart_;
     TimePoint::duration wallOffset_{};
 };
 }  // namespace steppedtime

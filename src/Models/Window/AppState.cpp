@@ -1,6 +1,8 @@
 #include "Models/Window/AppState.h"
 
 #include "Core/Permissions.h"
+#include "Models/Clean/CleanFinders.h"
+#include "Models/Clean/CleanListModel.h"
 #include "Models/Kit/AssignIfChanged.h"
 
 AppState& AppState::shared() {
@@ -10,7 +12,17 @@ AppState& AppState::shared() {
 }
 
 AppState::AppState(QObject* parent)
-    : QObject(parent), hasFullDiskAccess_(Permissions::hasFullDiskAccess()), monitor_(new Monitor({}, this)) {}
+    : QObject(parent), hasFullDiskAccess_(Permissions::hasFullDiskAccess()), monitor_(new Monitor({}, this)) {
+    const auto list = [this](const char* action, CleanListModel::Finder finder) {
+        auto* l = new CleanListModel(action, std::move(finder), this);
+        connect(l, &CleanListModel::phaseChanged, this, &AppState::busyChanged);
+        return l;
+    };
+    junk_ = list("clean", CleanFinders::junk);
+    ai_ = list("ai", CleanFinders::ai);
+    projects_ = list("purge", CleanFinders::projects);
+    installers_ = list("installers", CleanFinders::installers);
+}
 
 void AppState::setTab(AppTab value) {
     if (assignIfChanged(tab_, value)) emit tabChanged(value);
@@ -36,7 +48,12 @@ void AppState::setAppsMode(AppsMode value) {
     if (assignIfChanged(appsMode_, value)) emit appsModeChanged(value);
 }
 
-bool AppState::isBusy(AppTab) const {
-    // No feature model runs work yet on any tab.
-    return false;
+bool AppState::isBusy(AppTab tab) const {
+    switch (tab) {
+        case AppTab::clean:
+            return junk_->isBusy() || ai_->isBusy() || projects_->isBusy() || installers_->isBusy();
+        default:
+            // No other tab's models run work yet.
+            return false;
+    }
 }

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+class CleanListModel;
+
 // The one application-wide state: what the main window shows and whether the
 // application has Full Disk Access. Main thread only; setters notify only on change.
 class AppState : public QObject {
@@ -42,6 +44,11 @@ public:
 
     // The live monitor of the machine, sampling from construction for the whole run.
     Monitor& monitor() const { return *monitor_; }
+    // The Clean tab's four cleaning lists, made with the state and kept for the run.
+    CleanListModel& junk() const { return *junk_; }
+    CleanListModel& ai() const { return *ai_; }
+    CleanListModel& projects() const { return *projects_; }
+    CleanListModel& installers() const { return *installers_; }
 
     // Whether work runs on that tab. `busyChanged` tells when an answer may have changed.
     bool isBusy(AppTab tab) const;
@@ -67,4 +74,8 @@ private:
     bool hasFullDiskAccess_ = false;
     AppsMode appsMode_ = AppsMode::uninstall;
     Monitor* monitor_;
+    CleanListModel* junk_;
+    CleanListModel* ai_;
+    CleanListModel* projects_;
+    CleanListModel* installers_;
 };

@@ -7,27 +7,12 @@
 #include "Core/Clean/CompletionSound.h"
 #include "Models/Clean/Shockwave.h"
 #include "Models/Settings/Preferences.h"
-#include "Platform/AudioOutput.h"
-#include "Support/SteppedTime.h"
+#include "Models/Clean/CleanTestSupport.h"
 
 namespace {
-struct FakeOutput : Platform::AudioOutput {
-    int asked = 0;
-    std::vector<std::vector<float>> played;
-    int sampleRate() override {
-        ++asked;
-        return 48000;
-    }
-    void play(std::vector<float> samples) override { played.push_back(std::move(samples)); }
-};
-
 struct Installed {
-    FakeOutput output;
-    Installed() { Platform::setAudioOutput(&output); }
-    ~Installed() {
-        Platform::setAudioOutput(nullptr);
-        Preferences::shared().setSounds(true);
-    }
+    cleantest::FakeAudio output;
+    ~Installed() { Preferences::shared().setSounds(true); }
 };
 }  // namespace
 

@@ -1,6 +1,9 @@
 #include "Models/Window/AppState.h"
 #include "Models/Settings/MenuBarMetric.h"
 #include "Support/QtTestSupport.h"
+#include "Models/Clean/CleanListModel.h"
+#include "Models/Clean/CleanTestSupport.h"
+#include "Support/TestTree.h"
 
 #include <QSignalSpy>
 
@@ -9,6 +12,7 @@
 #include <functional>
 
 using qttest::TempHome;
+namespace fs = std::filesystem;
 
 TEST(AppState, StartsOnTheCleanTabWithNothingOpen) {
     TempHome home;
@@ -93,4 +97,42 @@ TEST(Enumerations, RawValuesAreExactAndInDeclarationOrder) {
     EXPECT_FALSE(cleanModeFromRawValue("System"));
     EXPECT_FALSE(appsModeFromRawValue("Uninstall"));
     EXPECT_FALSE(menuBarMetricFromRawValue("CPU usage"));
+}
+
+TEST(AppState, CleanListsWithTheirActionWordsAndTheirBusyAnswer) {
+    TempHome home;
+    steppedtime::Clocks clocks;
+    AppState state;
+    const std::pair<CleanListModel*, const char*> lists[] = {
+        {&state.junk(), "clean"}, {&state.ai(), "ai"}, {&state.projects(), "purge"}, {&state.installers(), "installers"}};
+    for (const auto& [list, action] : lists) {
+        SCOPED_TRACE(action);
+        EXPECT_EQ(list->action(), action);
+        EXPECT_TRUE(list->extraRoots().empty());
+        EXPECT_EQ(list->phase().kind, CleanListModel::Phase::Kind::idle);
+
+        QSignalSpy busy(&state, &AppState::busyChanged);
+        std::vector<bool> seen;
+        QObject::connect(&state, &AppState::busyChanged, [&] { seen.push_back(state.isBusy(AppTab::clean)); });
+        ASSERT_TRUE(cleantest::drive(clocks, list->scan()));
+        EXPECT_EQ(list->phase().kind, CleanListModel::Phase::Kind::ready);
+        ASSERT_GE(seen.size(), 2u);
+        EXPECT_TRUE(seen.front());
+        EXPECT_FALSE(seen.back());
+        for (AppTab t : AppTabs::allCases) EXPECT_FALSE(state.isBusy(t));
+    }
+}
+
+TEST(AppState, InstallersAreFoundThroughALinkedHome) {
+    testtree::TempDir dir;
+    fs::create_directories(dir / "real/Downloads");
+    testtree::writeFile(dir / "real/Downloads/setup.dmg", std::string(5000, 'x'));
+    fs::create_directory_symlink(dir / "real", dir / "link");
+    testtree::ScopedEnv linked("HOME", (dir / "link").string());
+    steppedtime::Clocks clocks(std::chrono::system_clock::now() + std::chrono::hours(24 * 30));
+    AppState state;
+    ASSERT_TRUE(cleantest::drive(clocks, state.installers().scan()));
+    ASSERT_EQ(state.installers().items().size(), 1u);
+    EXPECT_EQ(state.installers().items()[0].url, dir / "real/Downloads/setup.dmg");
+    EXPECT_EQ(state.installers().selection().size(), 1u);
 }
