@@ -13,6 +13,13 @@
 namespace fs = std::filesystem;
 
 namespace Platform::FileOps {
+const char* const kChangedWhileRemoving = "the folder changed while it was being removed";
+
+void Descriptor::reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+}
+
 namespace {
 Status failure(int err) { return {false, std::strerror(err)}; }
 
@@ -52,14 +59,16 @@ Status removeFolder(int parentFd, const char* name, dev_t parentDevice) {
         if (result.ok) result = {false, text};
     };
     auto note = [&](int err) {
-        if (err != ENOENT) noteText(std::strerror(err));
+        if (err == ENOTEMPTY || err == EEXIST) noteText(kChangedWhileRemoving);
+        else if (err != ENOENT) noteText(std::strerror(err));
     };
 
     std::vector<Frame> stack;
     size_t parked = 0;  // stack[0..parked) have no open folder
     auto fdOf = [&](size_t level) { return ::dirfd(stack[level].dir); };
 
-    // Returns false when `child` could not be entered (the failure is noted).
+    // Returns false when `child` could not be entered (the failure is noted). One that
+    // vanished is no failure; should it come back, removing its folder fails and says so.
     auto enter = [&](int fd, const char* child, dev_t outerDevice) {
         struct ::stat st {};
         DIR* d = openFolder(fd, child, &st);
@@ -67,6 +76,7 @@ Status removeFolder(int parentFd, const char* name, dev_t parentDevice) {
             const int e = errno;
             // Replaced by a link or a file since it was examined: remove that instead.
             if ((e == ELOOP || e == ENOTDIR) && ::unlinkat(fd, child, 0) == 0) return true;
+            if (e == ENOENT) return true;
             note(e == ELOOP || e == ENOTDIR ? errno : e);
             return false;
         }
@@ -125,7 +135,7 @@ Status removeFolder(int parentFd, const char* name, dev_t parentDevice) {
                 if (!d || st.st_dev != up.device || st.st_ino != up.inode) {
                     if (d) ::closedir(d);
                     for (size_t i = parked; i < stack.size(); ++i) ::closedir(stack[i].dir);
-                    result = {false, "a folder was moved while it was being removed"};
+                    result = {false, kChangedWhileRemoving};
                     return result;
                 }
                 up.dir = d;
@@ -134,13 +144,14 @@ Status removeFolder(int parentFd, const char* name, dev_t parentDevice) {
             outer = fdOf(level - 1);
         }
         const std::string done = std::move(stack[level].name);
-        const bool clean = stack[level].failed.empty();
         ::closedir(stack[level].dir);
         stack.pop_back();
         if (::unlinkat(outer, done.c_str(), AT_REMOVEDIR) != 0) {
-            // A folder whose contents could not all go is already reported.
-            if (clean) note(errno);
-            if (!stack.empty() && errno != ENOENT) stack.back().failed.insert(done);
+            // Noted even after a failure inside it: the first failure noted is the one
+            // reported, and a folder that stays must never leave the result a success.
+            const int e = errno;
+            note(e);
+            if (!stack.empty() && e != ENOENT) stack.back().failed.insert(done);
         }
     }
     return result;
@@ -175,33 +186,60 @@ std::chrono::system_clock::time_point modificationTime(const struct ::stat& st) 
     return TimePoint(duration_cast<TimePoint::duration>(seconds(s) + nanoseconds(st.st_mtim.tv_nsec)));
 }
 
+Reached openBelow(const fs::path& root, std::string_view relative) {
+    Reached r;
+    r.folder.reset(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!r.folder) {
+        r.how = errno == ENOENT || errno == ENOTDIR ? Reach::missing : Reach::failed;
+        r.error = errno;
+        return r;
+    }
+    while (!relative.empty()) {
+        const size_t slash = relative.find('/');
+        const std::string name(relative.substr(0, slash));
+        relative = slash == std::string_view::npos ? std::string_view() : relative.substr(slash + 1);
+        if (name.empty() || name == ".") continue;
+        const int next = ::openat(r.folder.get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0) {
+            const int e = errno;
+            struct ::stat st {};
+            const bool link = ::fstatat(r.folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                              S_ISLNK(st.st_mode);
+            r.folder.reset();
+            r.how = link || e == ELOOP ? Reach::throughLink
+                    : e == ENOENT || e == ENOTDIR ? Reach::missing
+                                                  : Reach::failed;
+            r.error = e;
+            return r;
+        }
+        r.folder.reset(next);
+    }
+    r.how = Reach::reached;
+    return r;
+}
+
+Status removeAt(int parentFd, const std::string& name) {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return failure(EINVAL);
+    struct ::stat parentSt {}, st {};
+    if (::fstat(parentFd, &parentSt) != 0) return failure(errno);
+    if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return failure(errno);
+    if (!S_ISDIR(st.st_mode)) {
+        if (::unlinkat(parentFd, name.c_str(), 0) != 0) return failure(errno);
+        return {};
+    }
+    return removeFolder(parentFd, name.c_str(), parentSt.st_dev);
+}
+
 Status removeRecursively(const fs::path& p) {
     std::string text = p.native();
     while (text.size() > 1 && text.back() == '/') text.pop_back();
     const auto slash = text.find_last_of('/');
     const std::string name = slash == std::string::npos ? text : text.substr(slash + 1);
     if (name.empty() || name == "." || name == ".." || text == "/") return failure(EINVAL);
-
-    int parentFd = AT_FDCWD;
-    if (slash != std::string::npos) {
-        const std::string parent = slash == 0 ? std::string("/") : text.substr(0, slash);
-        parentFd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (parentFd < 0) return failure(errno);
-    }
-    Status result;
-    struct ::stat parentSt {}, st {};
-    const int parentStatus = parentFd == AT_FDCWD ? ::stat(".", &parentSt) : ::fstat(parentFd, &parentSt);
-    if (parentStatus != 0) {
-        result = failure(errno);
-    } else if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        result = failure(errno);
-    } else if (!S_ISDIR(st.st_mode)) {
-        if (::unlinkat(parentFd, name.c_str(), 0) != 0) result = failure(errno);
-    } else {
-        result = removeFolder(parentFd, name.c_str(), parentSt.st_dev);
-    }
-    if (parentFd != AT_FDCWD) ::close(parentFd);
-    return result;
+    const std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : text.substr(0, slash);
+    const Descriptor folder(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder) return failure(errno);
+    return removeAt(folder.get(), name);
 }
 
 std::optional<std::string> readFile(const fs::path& p) {

@@ -23,9 +23,58 @@ std::optional<std::chrono::system_clock::time_point> modificationDate(const std:
 // (after 2262 or before 1677) saturate, so a far-future date never wraps into the past.
 std::chrono::system_clock::time_point modificationTime(const struct ::stat& st);
 
-// Deletes a file, link or whole folder tree, fd-relative with O_NOFOLLOW: a link
-// is removed itself, and a folder swapped for a link mid-walk cannot redirect it.
+// An open descriptor, closed when it goes.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(Descriptor&& other) noexcept : fd_(other.release()) {}
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void reset(int fd = -1);
+
+private:
+    int fd_;
+};
+
+// How far openBelow got.
+enum class Reach {
+    reached,      // the folder is open
+    throughLink,  // a component is a symbolic link
+    missing,      // a component is gone, or is not a folder
+    failed,       // any other error (in `error`)
+};
+struct Reached {
+    Descriptor folder;  // open for use as the folder of *at calls when reached
+    Reach how = Reach::failed;
+    int error = 0;
+};
+// Opens `root` by its path (links in it are followed: a root is trusted as given), then
+// each "/"-separated component of `relative` below it without following a link, so
+// nothing swapped in along the way can redirect what is done in the folder reached.
+Reached openBelow(const std::filesystem::path& root, std::string_view relative);
+
+// Deletes the entry `name` of the folder `parentFd`: a file or link itself, a folder
+// with its whole tree, fd-relative with O_NOFOLLOW, so a folder swapped for a link
+// mid-walk cannot redirect it. It never walks into another mounted volume.
+Status removeAt(int parentFd, const std::string& name);
+// The same for a path, whose folder is opened by its path.
 Status removeRecursively(const std::filesystem::path& p);
+// The text a removal reports when the tree changed under it (something came back or
+// moved in while it was being emptied).
+extern const char* const kChangedWhileRemoving;
 
 // The whole content of a file; nothing when it cannot be opened or read.
 std::optional<std::string> readFile(const std::filesystem::path& p);

@@ -121,10 +121,20 @@ std::string candidateName(const std::string& name, int k) {
 }
 
 // Moves without ever replacing an entry another program put there meanwhile.
-int renameNoReplace(const char* from, const char* to) {
-    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+int renameNoReplace(int fromFolder, const char* from, int toFolder, const char* to) {
+    if (::renameat2(fromFolder, from, toFolder, to, RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS) return -1;
-    return ::rename(from, to);
+    struct ::stat st {};
+    if (::fstatat(toFolder, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::renameat(fromFolder, from, toFolder, to);
+}
+
+// A folder of the Trash, opened without following a link in its last step.
+FileOps::Descriptor openTrashFolder(int trashFd, const char* name) {
+    return FileOps::Descriptor(::openat(trashFd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 // Every byte but the unreserved ones and "/" as %XX: names need not be UTF-8.
@@ -146,16 +156,21 @@ std::string percentEncoded(const std::string& bytes) {
     return out;
 }
 
-// Writes the .trashinfo first (claiming a unique name), then moves the item.
-Result moveInto(const fs::path& trash, const std::string& source, const std::string& name,
-                const std::string& pathValue) {
+// Writes the .trashinfo first (claiming a unique name), then moves the entry `name` of
+// `folderFd` into files/, all relative to folders already open.
+Result moveInto(const fs::path& trash, int folderFd, const std::string& name, const std::string& pathValue) {
+    const FileOps::Descriptor trashFd(::open(trash.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!trashFd) return failedErrno(errno);
+    const FileOps::Descriptor files = openTrashFolder(trashFd.get(), "files");
+    const FileOps::Descriptor info = openTrashFolder(trashFd.get(), "info");
+    if (!files || !info) return failedErrno(errno);
     const std::string content =
         "[Trash Info]\nPath=" + percentEncoded(pathValue) + "\nDeletionDate=" + deletionDate() + "\n";
     for (int k = 1; k <= 100000; ++k) {
         const std::string candidate = candidateName(name, k);
-        const fs::path info = trash / "info" / (candidate + ".trashinfo");
-        const fs::path target = trash / "files" / candidate;
-        const int fd = ::open(info.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const std::string infoName = candidate + ".trashinfo";
+        const int fd = ::openat(info.get(), infoName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                0600);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return failedErrno(errno);
@@ -163,21 +178,17 @@ Result moveInto(const fs::path& trash, const std::string& source, const std::str
         const bool written = FileOps::writeAll(fd, content);
         const int writeErr = errno;
         if (::close(fd) != 0 || !written) {
-            ::unlink(info.c_str());
+            ::unlinkat(info.get(), infoName.c_str(), 0);
             return failedErrno(written ? EIO : writeErr);
         }
-        if (FileOps::exists(target)) {  // a file left without its info
-            ::unlink(info.c_str());
-            continue;
-        }
-        if (renameNoReplace(source.c_str(), target.c_str()) != 0) {
+        if (renameNoReplace(folderFd, name.c_str(), files.get(), candidate.c_str()) != 0) {
             const int err = errno;
-            ::unlink(info.c_str());
-            if (err == EEXIST) continue;
+            ::unlinkat(info.get(), infoName.c_str(), 0);
+            if (err == EEXIST) continue;  // a file left without its info
             if (err == EXDEV) return failed(kNoVolumeTrash);
             return failedErrno(err);
         }
-        return {true, {}, target};
+        return {true, {}, trash / "files" / candidate};
     }
     return failedErrno(EEXIST);
 }
@@ -230,43 +241,63 @@ Result moveToTrash(const fs::path& item) {
     char buf[PATH_MAX];
     if (!::realpath(slash == 0 ? "/" : text.substr(0, slash).c_str(), buf)) return failedErrno(errno);
     const std::string folder = buf;
-    const std::string source = folder == "/" ? "/" + name : folder + "/" + name;
-    if (!FileOps::exists(source)) return failedErrno(errno);
+    const FileOps::Descriptor folderFd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!folderFd) return failedErrno(errno);
+    return moveToTrash(folderFd.get(), name, folder == "/" ? "/" + name : folder + "/" + name);
+}
+
+Result moveToTrash(int folderFd, const std::string& name, const fs::path& itemPath) {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+        return failedErrno(EINVAL);
+    struct ::stat folderSt {}, st {};
+    if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return failedErrno(errno);
+    if (::fstat(folderFd, &folderSt) != 0) return failedErrno(errno);
+    const std::string source = withoutTrailingSlashes(itemPath.native());
+    const std::string folder = fs::path(source).parent_path().native();
 
     const fs::path homeTrash = Locations::trash();
     const std::string homeTrashResolved = resolvedAsFarAsItExists(homeTrash);
     if (auto refused = refusedForTrash(source, homeTrashResolved)) return *refused;
 
-    const auto folderDevice = deviceOf(folder);
-    if (!folderDevice) return failedErrno(errno);
+    const dev_t folderDevice = folderSt.st_dev;
     // Where the home Trash is (or will be created): its nearest existing folder.
     fs::path existing = homeTrashResolved;
     while (!FileOps::exists(existing) && existing.has_relative_path()) existing = existing.parent_path();
     const auto homeDevice = deviceOf(existing.native());
 
-    if (homeDevice && *homeDevice == *folderDevice) {
+    if (homeDevice && *homeDevice == folderDevice) {
         if (!makeFolders(homeTrash) || !prepareTrash(homeTrash, false)) return failedErrno(errno);
-        return moveInto(homeTrash, source, name, source);
+        return moveInto(homeTrash, folderFd, name, source);
     }
 
-    const std::string top = topFolder(folder, *folderDevice);
+    const std::string top = topFolder(folder, folderDevice);
     const auto trash = volumeTrash(top);
     if (!trash) return failed(kNoVolumeTrash);
     if (auto refused = refusedForTrash(source, trash->native())) return *refused;
     const std::string relative = top == "/" ? source.substr(1) : source.substr(top.size() + 1);
-    return moveInto(*trash, source, name, relative);
+    return moveInto(*trash, folderFd, name, relative);
 }
 
 bool removeTrashedEntry(const fs::path& entryInFiles) {
     const fs::path entry = withoutTrailingSlashes(entryInFiles.native());
     const fs::path files = entry.parent_path();
     if (entry.filename().empty() || files.filename() != "files") return false;
-    const bool gone = FileOps::removeRecursively(entry).ok || !FileOps::exists(entry);
+    const FileOps::Descriptor filesFd(::open(files.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    return filesFd && removeTrashedEntry(filesFd.get(), entry.filename().native()).ok;
+}
+
+FileOps::Status removeTrashedEntry(int filesFd, const std::string& name) {
+    FileOps::Status status = FileOps::removeAt(filesFd, name);
+    struct ::stat st {};
+    const bool gone = ::fstatat(filesFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT;
+    // The info goes only with its entry: an entry still there keeps it.
     if (gone) {
-        const fs::path info = files.parent_path() / "info" / (entry.filename().native() + ".trashinfo");
-        ::unlink(info.c_str());
+        const FileOps::Descriptor info(::openat(filesFd, "../info", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (info) ::unlinkat(info.get(), (name + ".trashinfo").c_str(), 0);
+        return {};
     }
-    return gone;
+    if (status.ok) status = {false, FileOps::kChangedWhileRemoving};
+    return status;
 }
 
 bool isHomeTrashEntry(const fs::path& item) {

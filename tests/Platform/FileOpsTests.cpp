@@ -4,6 +4,7 @@
 
 #include "Platform/FileOps.h"
 #include "PlatformTestSupport.h"
+#include "Support/Unprivileged.h"
 
 namespace fs = std::filesystem;
 namespace FileOps = Platform::FileOps;
@@ -132,7 +133,7 @@ TEST(FileOps, ReadOnlyFolderIsRemovedWithAdministratorRights) {
 }
 
 TEST(FileOps, PermissionDenialIsReportedAndTheRestStillGoes) {
-    if (::getuid() == 0) GTEST_SKIP() << "root is never denied";
+    if (!unprivileged::rerunAsNobody()) return;
     TempDir t;
     writeFile(t / "tree" / "locked" / "inner.txt", "x");
     writeFile(t / "tree" / "free" / "other.txt", "y");
@@ -202,4 +203,36 @@ TEST(FileOps, ModificationTimesOutsideTheClockRangeSaturate) {
         st.st_mtim.tv_nsec = c.nanoseconds;
         EXPECT_EQ(FileOps::modificationTime(st), c.expected) << c.seconds;
     }
+}
+
+TEST(FileOps, OpenBelowNeverFollowsALinkUnderTheRoot) {
+    TempDir t;
+    writeFile(t / "root/a/b/file", "x");
+    fs::create_directory_symlink(t / "root/a", t / "root/link");
+    fs::create_directory_symlink(t / "root", t / "root-link");
+    struct Case {
+        const char* name;
+        fs::path root;
+        const char* below;
+        FileOps::Reach how;
+    } const cases[] = {
+        {"plain", t / "root", "a/b", FileOps::Reach::reached},
+        {"the root itself", t / "root", "", FileOps::Reach::reached},
+        {"a root reached through a link", t / "root-link", "a", FileOps::Reach::reached},
+        {"a link on the way", t / "root", "link/b", FileOps::Reach::throughLink},
+        {"a link at the end", t / "root", "link", FileOps::Reach::throughLink},
+        {"a missing folder", t / "root", "a/gone/b", FileOps::Reach::missing},
+        {"a file where a folder should be", t / "root", "a/b/file/x", FileOps::Reach::missing},
+        {"a missing root", t / "nowhere", "a", FileOps::Reach::missing},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto reached = FileOps::openBelow(c.root, c.below);
+        EXPECT_EQ(reached.how, c.how);
+        EXPECT_EQ(static_cast<bool>(reached.folder), c.how == FileOps::Reach::reached);
+    }
+    // What is reached is the folder itself: its entries are there relative to it.
+    const auto b = FileOps::openBelow(t / "root", "a/b");
+    struct ::stat st {};
+    EXPECT_EQ(::fstatat(b.folder.get(), "file", &st, AT_SYMLINK_NOFOLLOW), 0);
 }

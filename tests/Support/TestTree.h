@@ -1,6 +1,7 @@
 #pragma once
 // Real temporary trees, environment overrides and fake executables for the engine tests.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,19 +12,27 @@
 #include <stdexcept>
 #include <string>
 
+#include "Platform/FileOps.h"
+
 namespace testtree {
 namespace fs = std::filesystem;
 
 // A fresh folder under $TMPDIR (or /tmp), symbolic links resolved, removed at the end.
+// In memory, it lies on /dev/shm where there is one: for trees of many folders.
 class TempDir {
 public:
-    TempDir() {
+    enum Place { onDisk, inMemory };
+    explicit TempDir(Place place = onDisk) {
         const char* base = std::getenv("TMPDIR");
-        std::string tmpl = std::string(base && *base ? base : "/tmp") + "/quelto-test-XXXXXX";
+        std::string folder = base && *base ? base : "/tmp";
+        if (place == inMemory && ::access("/dev/shm", W_OK | X_OK) == 0) folder = "/dev/shm";
+        std::string tmpl = folder + "/quelto-test-XXXXXX";
         if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
         path_ = fs::canonical(tmpl);
     }
     ~TempDir() {
+        // Our own removal goes to any depth; the library's stops at the open-file limit.
+        if (Platform::FileOps::removeRecursively(path_).ok) return;
         std::error_code ec;
         fs::remove_all(path_, ec);
     }
@@ -100,6 +109,60 @@ inline int64_t allocated(const fs::path& p) {
     struct stat st;
     return ::lstat(p.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_blocks) * 512 : -1;
 }
+
+// A chain of folders `depth` deep under `root`, built fd-relative (its paths outgrow
+// PATH_MAX). Every level holds the next level "d" and an empty leaf folder "e", so a
+// walk keeps siblings of every level waiting behind the deepest one; every 64th level
+// holds a small file too.
+struct DeepTree {
+    int64_t fileBytes = 0;    // allocated bytes of the files
+    int64_t folderBytes = 0;  // allocated bytes of the folders themselves, root included
+};
+inline DeepTree buildDeepTree(const fs::path& root, int depth) {
+    DeepTree tree;
+    fs::create_directories(root);
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) throw std::runtime_error("cannot open " + root.string());
+    struct stat st;
+    auto add = [&](int at, const char* name, int64_t& into) {
+        if (::fstatat(at, name, &st, AT_SYMLINK_NOFOLLOW) != 0) throw std::runtime_error("stat failed");
+        into += static_cast<int64_t>(st.st_blocks) * 512;
+    };
+    add(fd, ".", tree.folderBytes);
+    for (int level = 0; level < depth; ++level) {
+        if (level % 64 == 0) {
+            const int file = ::openat(fd, "f", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+            if (file < 0 || ::write(file, "x", 1) != 1) throw std::runtime_error("cannot write");
+            ::close(file);
+            add(fd, "f", tree.fileBytes);
+        }
+        if (::mkdirat(fd, "e", 0755) != 0 || ::mkdirat(fd, "d", 0755) != 0) throw std::runtime_error("mkdir");
+        add(fd, "e", tree.folderBytes);
+        add(fd, "d", tree.folderBytes);
+        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        if ((fd = next) < 0) throw std::runtime_error("cannot open a level");
+    }
+    ::close(fd);
+    return tree;
+}
+
+// Lowers the soft limit of open files for a scope, as many desktops set it.
+class OpenFileLimit {
+public:
+    explicit OpenFileLimit(rlim_t soft) {
+        ::getrlimit(RLIMIT_NOFILE, &old_);
+        rlimit lowered = old_;
+        lowered.rlim_cur = soft;
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~OpenFileLimit() { ::setrlimit(RLIMIT_NOFILE, &old_); }
+    OpenFileLimit(const OpenFileLimit&) = delete;
+    OpenFileLimit& operator=(const OpenFileLimit&) = delete;
+
+private:
+    rlimit old_ {};
+};
 
 // The same quoting the remover uses, for commands built in tests.
 inline std::string shellQuoted(const std::string& s) {

@@ -1,9 +1,12 @@
 #include "Core/Clean/Cleaner.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 #include "Core/AdminScript.h"
 #include "Core/Clean/FileSizer.h"
@@ -18,9 +21,50 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr double kAdminTimeout = 600;
+constexpr const char* kThroughLink = "reached through a symbolic link";
 
 enum class Way { remove, trash };
 
+// A finding as the remover acts on it: the judged path, split at its last "/", with
+// the folder part relative to the gate's root that admitted it.
+struct Place {
+    std::string path, folder, name, root, below;
+};
+
+Place placeOf(const std::string& judged, const std::string& root) {
+    Place place{judged, {}, {}, root, {}};
+    const size_t slash = judged.find_last_of('/');
+    place.folder = slash == 0 ? "/" : judged.substr(0, slash);
+    place.name = judged.substr(slash + 1);
+    if (place.folder.size() > root.size()) place.below = place.folder.substr(root.size() + (root == "/" ? 0 : 1));
+    return place;
+}
+
+bool present(int folderFd, const std::string& name) {
+    struct ::stat st {};
+    return ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// Whether nothing stands at the place any more, looked at without following a link;
+// nothing when that cannot be told (the way there is now a link, or not readable).
+std::optional<bool> gone(const Place& place) {
+    const auto reached = Platform::FileOps::openBelow(place.root, place.below);
+    if (reached.how == Platform::FileOps::Reach::missing) return true;
+    if (reached.how != Platform::FileOps::Reach::reached) return std::nullopt;
+    return !present(reached.folder.get(), place.name);
+}
+
+// The batch's removal of a finding. The shell enters the finding's folder and checks
+// that it stands at the judged place with no link on the way there (pwd -P names the
+// folder it is in, not the way it came); rm then acts on the name inside that folder,
+// so swapping a folder above it afterwards cannot send rm anywhere else. A folder that
+// is gone leaves nothing to remove.
+std::string removalCommand(const Place& place) {
+    const std::string folder = AdminScript::singleQuoted(place.folder);
+    return "(cd -P -- " + folder + " 2>/dev/null || exit 0; [ \"$(pwd -P)\" = " + folder + " ] || { echo " +
+           AdminScript::singleQuoted(place.path + ": " + kThroughLink) + "; exit 1; }; exec /bin/rm -rf " +
+           "--one-file-system -- " + AdminScript::singleQuoted(place.name) + ")";
+}
 }  // namespace
 
 const std::set<CleanCategory>& Cleaner::direct() {
@@ -56,28 +100,37 @@ CleanReport Cleaner::clean(const std::vector<CleanItem>& items, const std::strin
                 report.skipped.push_back({item, verdict.reason});
                 return;
             }
-            // Gone before its turn: nothing to report.
-            if (!Platform::FileOps::attributes(item.url)) return;
+            // Acted on only through the folder reached from the gate's root without
+            // following a link, so what is removed is what the gate judged.
+            const std::string judged = SafetyGuard::standardized(item.url.string());
+            const Place place = placeOf(judged, safety.rootOf(judged).value_or("/"));
+            const auto reached = Platform::FileOps::openBelow(place.root, place.below);
+            if (reached.how == Platform::FileOps::Reach::throughLink) {
+                report.skipped.push_back({item, kThroughLink});
+                return;
+            }
+            const int folder = reached.folder.get();
+            // Gone (or unreadable) before its turn: nothing to report.
+            if (reached.how != Platform::FileOps::Reach::reached || !present(folder, place.name)) return;
 
             const Way way = goesToTrash(item, alwaysTrash) ? Way::trash : Way::remove;
 
             if (!dryRun) {
-                std::string error;
-                bool ok;
-                if (way == Way::remove) {
-                    const auto status = Platform::FileOps::removeRecursively(item.url);
-                    ok = status.ok;
-                    error = status.error;
+                Platform::FileOps::Status status;
+                if (way == Way::trash) {
+                    const auto result = Platform::Trash::moveToTrash(folder, place.name, judged);
+                    status = {result.ok, result.error};
+                } else if (Platform::Trash::isHomeTrashEntry(judged)) {
                     // An entry deleted from the Trash must not leave its .trashinfo behind.
-                    if (ok && Platform::Trash::isHomeTrashEntry(item.url))
-                        Platform::Trash::removeTrashedEntry(item.url);
+                    status = Platform::Trash::removeTrashedEntry(folder, place.name);
                 } else {
-                    const auto result = Platform::Trash::moveToTrash(item.url);
-                    ok = result.ok;
-                    error = result.error;
+                    status = Platform::FileOps::removeAt(folder, place.name);
                 }
-                if (!ok) {
-                    report.skipped.push_back({item, error});
+                // Removed only when nothing stands there afterwards.
+                if (status.ok && present(folder, place.name))
+                    status = {false, Platform::FileOps::kChangedWhileRemoving};
+                if (!status.ok) {
+                    report.skipped.push_back({item, status.error});
                     return;
                 }
             }
@@ -108,13 +161,12 @@ void Cleaner::cleanWithAdmin(const std::vector<CleanItem>& items, const SafetyGu
                              bool dryRun, CleanReport& report) {
     const SafetyGuard gate = SpecialScanners::systemGate(safety.home(), safety.protectedPaths());
 
-    // rm gets the path the gate judged: written with a trailing "/", a link to a
-    // folder would be followed and its target emptied, as root.
-    auto judgedPath = [](const CleanItem& item) { return SafetyGuard::standardized(item.url.string()); };
-
-    std::vector<const CleanItem*> queue;
+    // The path the gate judged, never the text as given: written with a trailing "/",
+    // a link to a folder would be followed and its target emptied, as root.
+    std::vector<std::pair<const CleanItem*, std::optional<Place>>> queue;
     std::vector<std::string> commands;
     for (const auto& item : items) {
+        std::optional<Place> place;
         if (item.adminCommand) {
             commands.push_back(*item.adminCommand);
         } else {
@@ -122,9 +174,11 @@ void Cleaner::cleanWithAdmin(const std::vector<CleanItem>& items, const SafetyGu
                 report.skipped.push_back({item, verdict.reason});
                 continue;
             }
-            commands.push_back("/bin/rm -rf -- " + AdminScript::singleQuoted(judgedPath(item)));
+            const std::string judged = SafetyGuard::standardized(item.url.string());
+            place = placeOf(judged, gate.rootOf(judged).value_or("/"));
+            commands.push_back(removalCommand(*place));
         }
-        queue.push_back(&item);
+        queue.emplace_back(&item, std::move(place));
     }
     if (queue.empty()) return;
 
@@ -133,7 +187,7 @@ void Cleaner::cleanWithAdmin(const std::vector<CleanItem>& items, const SafetyGu
         report.freed += item.size;
     };
     if (dryRun) {
-        for (const auto* item : queue) removed(*item);
+        for (const auto& [item, place] : queue) removed(*item);
         return;
     }
 
@@ -145,15 +199,15 @@ void Cleaner::cleanWithAdmin(const std::vector<CleanItem>& items, const SafetyGu
     script += "; exit $status";
 
     const auto result = AdminScript::run(script, kAdminTimeout);
-    if (result.ok()) {
-        for (const auto* item : queue) removed(*item);
-        return;
-    }
-
     // A failing script that printed nothing still needs a reason the user can read.
-    const std::string reason = result.failureReason(localized("The administrator command failed"));
-    for (const auto* item : queue) {
-        if (!item->adminCommand && !Platform::FileOps::exists(judgedPath(*item))) removed(*item);
+    const std::string reason =
+        result.ok() ? Platform::FileOps::kChangedWhileRemoving
+                    : result.failureReason(localized("The administrator command failed"));
+    for (const auto& [item, place] : queue) {
+        // A removal counts where nothing is left at the path, whatever the script's
+        // status; the status decides only where that cannot be seen.
+        const bool done = place ? gone(*place).value_or(result.ok()) : result.ok();
+        if (done) removed(*item);
         else report.skipped.push_back({*item, reason});
     }
 }

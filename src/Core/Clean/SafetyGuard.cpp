@@ -145,6 +145,14 @@ bool SafetyGuard::hasSymlinkedAncestor(const std::string& item, const std::strin
     return false;
 }
 
+std::optional<std::string> SafetyGuard::rootOf(const std::string& p) const {
+    // A home of "/" (a broken environment) would admit the whole disk: it is no root then.
+    if (homePath_.size() > 1 && homePath_.front() == '/' && isInside(p, homePath_)) return homePath_;
+    for (const auto& rp : roots_)
+        if (isInside(p, rp)) return rp;
+    return std::nullopt;
+}
+
 SafetyGuard::Verdict SafetyGuard::check(const fs::path& url) const {
     const std::string raw = url.string();
     // A lexical ".." would be gone after standardising, so judge the text as given.
@@ -153,21 +161,10 @@ SafetyGuard::Verdict SafetyGuard::check(const fs::path& url) const {
         return Verdict::refuse("not an absolute file path");
     const std::string p = standardized(raw);
 
-    std::string root;
-    bool rootIsHome = false;
-    // A home of "/" (a broken environment) would admit the whole disk: it is no root then.
-    if (homePath_.size() > 1 && homePath_.front() == '/' && isInside(p, homePath_)) {
-        root = homePath_;
-        rootIsHome = true;
-    } else {
-        for (const auto& rp : roots_) {
-            if (isInside(p, rp)) {
-                root = rp;
-                break;
-            }
-        }
-    }
-    if (root.empty()) return Verdict::refuse("outside the folders Quelto cleans");
+    const auto matched = rootOf(p);
+    if (!matched) return Verdict::refuse("outside the folders Quelto cleans");
+    const std::string& root = *matched;
+    const bool rootIsHome = homePath_.size() > 1 && root == homePath_;
 
     if (hasSymlinkedAncestor(p, root)) return Verdict::refuse("reached through a symbolic link");
 

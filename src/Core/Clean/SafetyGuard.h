@@ -1,5 +1,6 @@
 #pragma once
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ public:
                 std::vector<std::filesystem::path> extraRoots);
 
     Verdict check(const std::filesystem::path& url) const;
+    // The root a path lies in (the home first, then the extra roots), standardized;
+    // nothing when the path is in none. What acts on an allowed path reaches it from here.
+    std::optional<std::string> rootOf(const std::string& standardizedPath) const;
 
     const std::filesystem::path& home() const { return home_; }
     const std::vector<std::string>& protectedPaths() const { return protectedPaths_; }

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "Core/Localized.h"
+#include "Platform/FileOps.h"
 
 extern char** environ;
 
@@ -127,17 +128,7 @@ private:
     posix_spawnattr_t attr_;
 };
 
-struct Fd {
-    int fd = -1;
-    explicit Fd(int f = -1) : fd(f) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    void reset(int f = -1) {
-        if (fd >= 0) ::close(fd);
-        fd = f;
-    }
-};
+using Platform::FileOps::Descriptor;
 
 int pollTimeout(Clock::time_point now, Clock::time_point until) {
     if (until <= now) return 0;
@@ -150,10 +141,10 @@ Shell::Result Shell::run(const std::string& program, const std::vector<std::stri
                          double timeout) {
     int p[2];
     if (::pipe2(p, O_CLOEXEC) != 0) return {-1, launchError(program, errno)};
-    Fd readEnd(p[0]), writeEnd(p[1]);
+    Descriptor readEnd(p[0]), writeEnd(p[1]);
     // dup2 onto itself would leave O_CLOEXEC set, so keep the write end above 2.
-    if (writeEnd.fd <= STDERR_FILENO) {
-        const int moved = ::fcntl(writeEnd.fd, F_DUPFD_CLOEXEC, 3);
+    if (writeEnd.get() <= STDERR_FILENO) {
+        const int moved = ::fcntl(writeEnd.get(), F_DUPFD_CLOEXEC, 3);
         if (moved < 0) return {-1, launchError(program, errno)};
         writeEnd.reset(moved);
     }
@@ -167,14 +158,14 @@ Shell::Result Shell::run(const std::string& program, const std::vector<std::stri
     pid_t pid = -1;
     {
         Spawn spawn;
-        if (const int rc = spawn.start(pid, program, argv.data(), writeEnd.fd); rc != 0)
+        if (const int rc = spawn.start(pid, program, argv.data(), writeEnd.get()); rc != 0)
             return {-1, launchError(program, rc)};
     }
     writeEnd.reset();
 
     // Readable once the child has exited; without it, fall back to short polls.
     // (glibc 2.36's pidfd header lacks C linkage, so call it directly.)
-    Fd pidFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+    Descriptor pidFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
 
     const auto started = Clock::now();
     const double limit = timeout > 0 ? timeout : 0;
@@ -234,26 +225,26 @@ Shell::Result Shell::run(const std::string& program, const std::vector<std::stri
         int pipeIndex = -1, pidIndex = -1;
         if (!eof) {
             pipeIndex = static_cast<int>(count);
-            fds[count++] = {readEnd.fd, POLLIN, 0};
+            fds[count++] = {readEnd.get(), POLLIN, 0};
         }
-        if (!reaped && pidFd.fd >= 0) {
+        if (!reaped && pidFd.get() >= 0) {
             pidIndex = static_cast<int>(count);
-            fds[count++] = {pidFd.fd, POLLIN, 0};
+            fds[count++] = {pidFd.get(), POLLIN, 0};
         }
         int wait = pollTimeout(now, nextStep);
-        if (!reaped && pidFd.fd < 0 && wait > 20) wait = 20;
+        if (!reaped && pidFd.get() < 0 && wait > 20) wait = 20;
         const int ready = ::poll(fds, count, wait);
         if (ready < 0) {
             if (errno == EINTR) continue;
             break;
         }
         if (pipeIndex >= 0 && fds[pipeIndex].revents) {
-            const ssize_t r = ::read(readEnd.fd, buf, sizeof buf);
+            const ssize_t r = ::read(readEnd.get(), buf, sizeof buf);
             if (r > 0) bytes.append(buf, static_cast<size_t>(r));
             else if (r == 0 || (errno != EINTR && errno != EAGAIN)) eof = true;
         }
         if (pidIndex >= 0 && fds[pidIndex].revents) tryReap();
-        if (pidFd.fd < 0) tryReap();
+        if (pidFd.get() < 0) tryReap();
     }
     if (!reaped) {
         int st = 0;

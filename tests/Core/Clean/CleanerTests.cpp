@@ -216,17 +216,26 @@ TEST_F(CleanerTest, ProgressAndHistoryOfAMixedRun) {
 }
 
 TEST_F(CleanerTest, AdminScriptQuotesPathsAndEscapesForAppleScript) {
-    const auto args = fakeOsascript();
+    const auto argsFile = fakeOsascript();
     const auto report = clean({adminFinding("/Library/Caches/a", std::nullopt),
                                adminFinding("/Library/Caches/it's", std::nullopt),
                                adminFinding("/Library/Caches", "echo \"done\" \\ ok")});
     EXPECT_EQ(report.removed.size(), 3u);
-    EXPECT_EQ(readFile(args),
+    const std::string removeA =
+        R"((cd -P -- '/Library/Caches' 2>/dev/null || exit 0; [ \"$(pwd -P)\" = '/Library/Caches' ] || )"
+        R"({ echo '/Library/Caches/a: reached through a symbolic link'; exit 1; }; )"
+        R"(exec /bin/rm -rf --one-file-system -- 'a'))";
+    const std::string args = readFile(argsFile);
+    EXPECT_EQ(args.substr(0, args.find("/Library/Caches/it")),
               "2\n-e\n"
-              R"(do shell script "status=0; /bin/rm -rf -- '/Library/Caches/a' || status=1; )"
-              R"(/bin/rm -rf -- '/Library/Caches/it'\\''s' || status=1; )"
-              R"(echo \"done\" \\ ok || status=1; exit $status" with administrator privileges)"
-              "\n");
+              R"(do shell script "status=0; )" + removeA + R"( || status=1; )"
+              R"((cd -P -- '/Library/Caches' 2>/dev/null || exit 0; [ \"$(pwd -P)\" = '/Library/Caches' ] || )"
+              R"({ echo ')");
+    EXPECT_NE(args.find(R"(exec /bin/rm -rf --one-file-system -- 'it'\\''s') || status=1; )"
+                        R"(echo \"done\" \\ ok || status=1; exit $status" with administrator privileges)"
+                        "\n"),
+              std::string::npos)
+        << args;
 }
 
 TEST_F(CleanerTest, AdminBatchReachesARealShellIntact) {
@@ -253,6 +262,39 @@ TEST_F(CleanerTest, AdminRemovalTakesThePathTheGateJudged) {
     EXPECT_FALSE(Platform::FileOps::exists(quoted.url));
     EXPECT_FALSE(Platform::FileOps::exists(home / "Library/Caches/linked"));
     EXPECT_EQ(readFile(tmp / "outside/keep.txt"), "keep");
+}
+
+// Between the gate and the batch (the password prompt can stay up for long), a folder
+// above a finding becomes a link: the command refuses to follow it.
+TEST_F(CleanerTest, AdminRemovalNeverFollowsAFolderSwappedForALink) {
+    writeFile(tmp / "victim/cache/keep.txt", "keep");
+    writeFile(home / "Library/Caches/app/cache/mine", "mine");
+    const fs::path app = home / "Library/Caches/app";
+    const auto swap = adminFinding(tmp / "swap", "mv " + shellQuoted(app.string()) + " " +
+                                                     shellQuoted(app.string() + ".real") + " && ln -s " +
+                                                     shellQuoted((tmp / "victim").string()) + " " +
+                                                     shellQuoted(app.string()));
+    const auto finding = adminFinding(app / "cache", std::nullopt);
+
+    const auto report = clean({swap, finding});
+    EXPECT_EQ(readFile(tmp / "victim/cache/keep.txt"), "keep");
+    EXPECT_EQ(readFile(home / "Library/Caches/app.real/cache/mine"), "mine");
+    ASSERT_EQ(report.skipped.size(), 2u);
+    EXPECT_EQ(report.skipped[1].item, finding);
+    EXPECT_NE(report.skipped[1].reason.find("reached through a symbolic link"), std::string::npos)
+        << report.skipped[1].reason;
+}
+
+// A batch that says it succeeded while a finding's file is still there does not count it.
+TEST_F(CleanerTest, AdminFindingStillThereAfterTheBatchIsNotRemoved) {
+    fakeOsascript();
+    writeFile(home / "Library/Caches/stays/data", "x");
+    const auto stays = adminFinding(home / "Library/Caches/stays", std::nullopt);
+    const auto report = clean({stays});
+    EXPECT_TRUE(report.removed.empty());
+    ASSERT_EQ(report.skipped.size(), 1u);
+    EXPECT_EQ(report.skipped[0].reason, Platform::FileOps::kChangedWhileRemoving);
+    EXPECT_FALSE(fs::exists(History::fileURL()));
 }
 
 TEST_F(CleanerTest, CancelledPromptSkipsQueuedAdminFindingsOnly) {
@@ -312,7 +354,8 @@ TEST_F(CleanerTest, AdminGateUsesSystemRootsAndProtectedPaths) {
     EXPECT_EQ(report.skipped[1].reason, "protected in Settings");
     EXPECT_EQ(report.skipped[2].reason, "outside the folders Quelto cleans");
     EXPECT_EQ(report.removed.size(), 1u);
-    EXPECT_NE(readFile(args).find(shellQuoted((home / "Library/Caches/mine").string())), std::string::npos);
+    EXPECT_NE(readFile(args).find(shellQuoted((home / "Library/Caches").string())), std::string::npos);
+    EXPECT_NE(readFile(args).find("-- 'mine')"), std::string::npos);
 }
 
 TEST_F(CleanerTest, NamesThatAreNotUtf8AreRemovedLikeAnyOther) {
