@@ -4,6 +4,7 @@
 #include "Core/Clean/FileSizer.h"
 #include "Core/Clean/Shell.h"
 #include "Support/TestTree.h"
+#include "Support/Unprivileged.h"
 
 using namespace testtree;
 
@@ -65,13 +66,19 @@ TEST(FileSizer, SparseFileMeasuresItsAllocationNotItsLength) {
 }
 
 TEST(FileSizer, UnreadableSubfolderIsPassedOver) {
-    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+    if (!unprivileged::rerunAsNobody()) return;
     TempDir tmp;
     writeFile(tmp / "t/ok.bin", std::string(50000, 'k'));
     writeFile(tmp / "t/locked/x.bin", std::string(50000, 'l'));
     ::chmod((tmp / "t/locked").c_str(), 0);
     EXPECT_EQ(FileSizer::size(tmp / "t"), allocated(tmp / "t/ok.bin"));
     ::chmod((tmp / "t/locked").c_str(), 0755);
+}
+
+static int64_t duBytes(const fs::path& root) {
+    const auto du = Shell::run("/usr/bin/du", {"-s", "-B1", root.string()}, 120);
+    EXPECT_EQ(du.status, 0) << du.output;
+    return du.status == 0 ? std::stoll(du.output) : -1;
 }
 
 // du -s -B1 counts every folder's own blocks as well; on a tree without hard links
@@ -86,8 +93,22 @@ TEST(FileSizer, AgreesWithDuOnATreeWithoutLinks) {
     }
     writeFile(root / "top.bin", std::string(1 << 20, 't'));
 
-    const auto du = Shell::run("/usr/bin/du", {"-s", "-B1", root.string()}, 60);
-    ASSERT_EQ(du.status, 0) << du.output;
-    const int64_t duBytes = std::stoll(du.output);
-    EXPECT_EQ(FileSizer::size(root) + folderBlocks(root), duBytes);
+    EXPECT_EQ(FileSizer::size(root) + folderBlocks(root), duBytes(root));
+}
+
+// Depth costs neither stack nor descriptors: the whole tree is measured under the
+// common limit of 1,024 open files.
+TEST(FileSizer, TreesOfAnyDepthAreMeasuredWhole) {
+    for (const int depth : {3000, 100000}) {
+        SCOPED_TRACE(depth);
+        TempDir tmp(TempDir::inMemory);
+        const auto tree = buildDeepTree(tmp / "deep", depth);
+        int64_t measured = 0;
+        {
+            OpenFileLimit limit(1024);
+            measured = FileSizer::size(tmp / "deep");
+        }
+        EXPECT_EQ(measured, tree.fileBytes);
+        EXPECT_EQ(measured + tree.folderBytes, duBytes(tmp / "deep"));
+    }
 }

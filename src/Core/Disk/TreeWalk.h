@@ -1,0 +1,80 @@
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+// The one walk of a folder tree, behind both the cleaning engine's size measure and
+// the analyzer's. It is fd-relative and never follows a symbolic link. Its queue holds
+// (parent folder, name) pairs, and the parent folders it keeps open are bounded, so
+// depth costs neither stack nor descriptors. It reads status records only and
+// allocates nothing per entry beyond a queued folder's name. A walk runs on the calling
+// thread, or spread folder by folder over a Pool's threads.
+namespace TreeWalk {
+
+struct Totals {
+    int64_t size = 0;   // allocated bytes
+    int64_t files = 0;  // non-folder entries
+    bool operator==(const Totals&) const = default;
+};
+
+struct Options {
+    bool folderBlocks = false;   // a folder adds its own blocks, as du counts them
+    bool linksAsFiles = false;   // a symbolic link adds its own blocks and counts as a file
+    bool hardLinksOnce = false;  // a regular file of several names counts once per (device, inode)
+    // Never enters a folder of another volume (it adds its own blocks only), and measures
+    // a root on a pseudo or network file system by its own blocks alone.
+    bool oneDevice = false;
+    int recordDepth = 0;  // totals kept for every folder at depth 1 … recordDepth (at most 2)
+    int64_t largeMinimum = -1;                 // from 0: collects regular files at least this large
+    std::vector<std::string> skippedSuffixes;  // folders whose names end so are not entered
+    const std::atomic<bool>* stop = nullptr;   // when it turns true the walk ends early
+};
+
+struct Result {
+    Totals root;
+    std::vector<std::pair<std::string, Totals>> recorded;  // sorted by path
+    std::vector<std::pair<std::string, int64_t>> large;    // largest first, then by path
+    bool complete = true;  // false when stopped before the end
+};
+
+// Walks on the calling thread.
+Result run(const std::string& path, const Options& options);
+
+class Walk;
+struct Job;
+
+// A fixed set of threads shared by every walk started on it. Each walk has its own
+// stack of folders; the threads serve the newest walk that has work first.
+class Pool {
+public:
+    explicit Pool(int threads);
+    ~Pool();  // lets the walks under way end first
+    Pool(const Pool&) = delete;
+    Pool& operator=(const Pool&) = delete;
+
+    // Starts a walk; `prelude` runs on a pool thread just before it, and `done` on the
+    // pool thread that ends it.
+    void start(const std::string& path, const Options& options, std::function<void(Result)> done,
+               std::function<void()> prelude = {});
+    int threads() const { return static_cast<int>(threads_.size()); }
+
+private:
+    struct Active;
+    friend class PoolSink;
+    void work(int index);
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<std::unique_ptr<Active>> walks_;  // newest last
+    int idle_ = 0;
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;
+};
+}  // namespace TreeWalk
