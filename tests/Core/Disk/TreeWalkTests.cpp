@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <future>
+
+#include "Core/Disk/TreeWalk.h"
+#include "Support/TestTree.h"
+
+using namespace testtree;
+
+namespace {
+// A tree with a folder of many names (its listing spans several reads), hard links
+// inside one folder and across folders, and links that must not be followed.
+fs::path buildMixedTree(const TempDir& tmp) {
+    const fs::path root = tmp / "tree";
+    for (int d = 0; d < 6; ++d)
+        for (int f = 0; f < 20; ++f)
+            writeFile(root / ("d" + std::to_string(d)) / ("s" + std::to_string(f % 3)) / ("f" + std::to_string(f)),
+                      std::string(size_t(f * 1000 + d), 'x'));
+    for (int i = 0; i < 5000; ++i) writeFile(root / "flat" / ("entry-with-a-long-name-" + std::to_string(i)), "y");
+    writeFile(root / "d0/s0/big", std::string(300000, 'b'));
+    ::link((root / "d0/s0/big").c_str(), (root / "d0/s0/big-again").c_str());
+    ::link((root / "d0/s0/big").c_str(), (root / "d5/s1/big-elsewhere").c_str());
+    fs::create_directory_symlink(tmp.path(), root / "d1/up");
+    return root;
+}
+}  // namespace
+
+// Spread over threads, a walk gives exactly what it gives on one thread.
+TEST(TreeWalk, APoolGivesWhatOneThreadGives) {
+    TempDir tmp(TempDir::inMemory);
+    const fs::path root = buildMixedTree(tmp);
+    TreeWalk::Options options;
+    options.folderBlocks = options.linksAsFiles = options.hardLinksOnce = options.oneDevice = true;
+    options.recordDepth = 2;
+    options.largeMinimum = 10000;
+    const auto serial = TreeWalk::run(root, options);
+
+    TreeWalk::Pool pool(8);
+    for (int round = 0; round < 5; ++round) {
+        std::promise<TreeWalk::Result> promise;
+        pool.start(root, options, [&](TreeWalk::Result r) { promise.set_value(std::move(r)); });
+        const auto pooled = promise.get_future().get();
+        EXPECT_EQ(pooled.root, serial.root);
+        EXPECT_EQ(pooled.recorded, serial.recorded);
+        EXPECT_EQ(pooled.large, serial.large);
+        EXPECT_TRUE(pooled.complete);
+    }
+    EXPECT_GT(serial.root.files, 5000);
+}
