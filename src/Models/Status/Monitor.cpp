@@ -32,7 +32,9 @@ Monitor::Monitor(const Sensors::Roots& roots, QObject* parent)
       roots_(roots),
       cores_(Sensors::processorCount()),
       gpuCores_(Sensors::gpuCores(roots)),
-      chip_(toQString(Sensors::chipName(roots))) {
+      chip_(toQString(Sensors::chipName(roots))),
+      temperatures_(roots),
+      fanReader_(SmcConnection::open(roots)) {
     lastTicks_ = Sensors::cpuTicks(roots_);
     lastNet_ = Sensors::networkBytes(roots_);
     lastSample_ = Platform::monotonicClock().now();
@@ -124,6 +126,18 @@ void Monitor::sample() {
     }
     lastNet_ = net;
 
+    if (watched || shows(MenuBarMetric::temperature)) {
+        const auto t = temperatures_.read();
+        if (t.cpu != cpuTemp_) {
+            cpuTemp_ = t.cpu;
+            emit cpuTempChanged();
+        }
+        if (t.gpu != gpuTemp_) {
+            gpuTemp_ = t.gpu;
+            emit gpuTempChanged();
+        }
+    }
+
     if (watched) {
         if (const double l = Sensors::loadAverage(roots_); l != load_) {
             load_ = l;
@@ -148,6 +162,16 @@ void Monitor::sample() {
             if (list != accessories_) {
                 accessories_ = std::move(list);
                 emit accessoriesChanged();
+            }
+            if (auto f = fanReader_.read(); f != fans_) {
+                fans_ = std::move(f);
+                emit fansChanged();
+            }
+            // Only asked when there are fans: the question costs controller calls.
+            const bool controllable = !fans_.empty() && fanReader_.isControllable();
+            if (controllable != fanControlAvailable_) {
+                fanControlAvailable_ = controllable;
+                emit fanControlAvailableChanged();
             }
             std::optional<QString> kind;
             if (const auto c = Sensors::connectionKind(roots_)) kind = toQString(*c);

@@ -11,9 +11,11 @@
 #include "Core/Status/Processes.h"
 #include "Models/Settings/MenuBarMetric.h"
 #include "Platform/MonotonicClock.h"
+#include "Sensors/Fans/FanReader.h"
 #include "Sensors/HostSensors.h"
 #include "Sensors/PowerSensors.h"
 #include "Sensors/SystemInfo.h"
+#include "Sensors/Temperatures/TemperatureReader.h"
 
 // The one live model of the machine's condition. Samples every two seconds on the
 // monotonic clock; the expensive readings (graphics, disks, temperatures, fans,
@@ -56,6 +58,8 @@ public:
     const std::optional<QString>& connection() const { return connection_; }
     const std::optional<Sensors::Battery>& battery() const { return battery_; }
     const std::vector<Sensors::Level>& accessories() const { return accessories_; }
+    // One (rpm, max) per fan with a speed reading.
+    const std::vector<FanReader::Fan>& fans() const { return fans_; }
     bool fanControlAvailable() const { return fanControlAvailable_; }
     double load() const { return load_; }
     const std::vector<Processes::Info>& processes() const { return processes_; }
@@ -103,6 +107,7 @@ signals:
     void connectionChanged();
     void batteryChanged();
     void accessoriesChanged();
+    void fansChanged();
     void fanControlAvailableChanged();
     void loadChanged();
     void processesChanged();
@@ -132,6 +137,7 @@ private:
     std::optional<QString> connection_;
     std::optional<Sensors::Battery> battery_;
     std::vector<Sensors::Level> accessories_;
+    std::vector<FanReader::Fan> fans_;
     bool fanControlAvailable_ = false;
     double load_ = 0;
     std::vector<Processes::Info> processes_;
@@ -152,6 +158,8 @@ private:
     int cores_;
     std::optional<int> gpuCores_;
     QString chip_;
+    TemperatureReader temperatures_;
+    FanReader fanReader_;  // read only: the fan tool alone drives the fans
 };
 
 // A bytes-per-second value as text: "1.2 MB/s"; "0 bytes/s" for anything not a

@@ -32,6 +32,13 @@ struct Machine {
         tree.put("sys/class/drm/card0/device/gpu_busy_percent", "35\n");
         tree.attributes("sys/class/power_supply/BAT0", {{"type", "Battery"}, {"status", "Discharging"}, {"capacity", "64"}});
         tree.attributes("sys/class/power_supply/hid-1", {{"scope", "Device"}, {"model_name", "Headset"}, {"capacity", "70"}});
+        tree.attributes("sys/class/hwmon/hwmon0", {{"name", "coretemp"}, {"temp1_input", "47000"}, {"temp1_label", "Package id 0"}});
+        // An Apple controller with one fan, as the applesmc driver lays it out.
+        tree.attributes("sys/devices/platform/applesmc.768", {{"name", "applesmc"}, {"fan1_input", "1800"}, {"fan1_min", "1200"},
+                                                              {"fan1_max", "6000"}, {"fan1_output", "1200"}, {"fan1_manual", "0"}});
+        tree.folder("sys/class/hwmon/hwmon1");
+        std::filesystem::create_directory_symlink(tree.path() / "sys/devices/platform/applesmc.768",
+                                                  tree.path() / "sys/class/hwmon/hwmon1/device");
         Platform::Programs::setPathForTesting(
             Program::top, testtree::writeScript(tools / "top", "echo run >> '" + (tools / "top.log").string() + "'\n"
                                                                "printf 'PID COMMAND %%CPU MEM POWER\\n7 busy 50.0 1M 0.0\\n'\n"));
@@ -92,6 +99,8 @@ TEST(Monitor, UnwatchedReadsOnlyCpuMemoryAndTheMenuBar) {
     EXPECT_EQ(m.diskRead(), 0);
     EXPECT_EQ(m.load(), 0);
     EXPECT_EQ(m.battery(), std::nullopt);
+    EXPECT_EQ(m.cpuTemp(), std::nullopt);
+    EXPECT_TRUE(m.fans().empty());
     EXPECT_EQ(m.connection(), std::nullopt);
     EXPECT_TRUE(m.accessories().empty());
     machine.tick(10);
@@ -101,7 +110,7 @@ TEST(Monitor, UnwatchedReadsOnlyCpuMemoryAndTheMenuBar) {
     EXPECT_EQ(machine.runs("bt.log"), 0);
 
     // The status item shows graphics, network and battery: those follow too.
-    m.setMenuBarMetrics({MenuBarMetric::gpu, MenuBarMetric::network, MenuBarMetric::battery});
+    m.setMenuBarMetrics({MenuBarMetric::gpu, MenuBarMetric::network, MenuBarMetric::battery, MenuBarMetric::temperature});
     machine.tick(3);
     machine.set(50, 150, 104000);
     machine.tick();  // the 15th: a slow tick
@@ -109,7 +118,9 @@ TEST(Monitor, UnwatchedReadsOnlyCpuMemoryAndTheMenuBar) {
     EXPECT_DOUBLE_EQ(m.download(), 4000.0 / 2);
     ASSERT_TRUE(m.battery());
     EXPECT_EQ(m.battery()->percent, 64);
+    EXPECT_EQ(m.cpuTemp(), 47.0);
     EXPECT_EQ(m.load(), 0);
+    EXPECT_TRUE(m.fans().empty());
 }
 
 TEST(Monitor, WatchingSamplesAtOnceWithTheSlowReadings) {
@@ -123,6 +134,9 @@ TEST(Monitor, WatchingSamplesAtOnceWithTheSlowReadings) {
     EXPECT_EQ(m.load(), 1.25);
     EXPECT_EQ(m.connection(), QString("Wi-Fi"));
     EXPECT_EQ(m.accessories(), (std::vector<Sensors::Level>{{"Headset", 70}}));
+    EXPECT_EQ(m.cpuTemp(), 47.0);
+    EXPECT_EQ(m.fans(), (std::vector<FanReader::Fan>{{1800, 6000}}));
+    EXPECT_TRUE(m.fanControlAvailable());
     settle(m);
     EXPECT_EQ(machine.runs("bt.log"), 1);
     EXPECT_EQ(m.processes(), (std::vector<Processes::Info>{{7, "busy", 50.0, 1048576, 0.0}}));
