@@ -1,5 +1,6 @@
 #include "Core/Status/Processes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -66,6 +67,15 @@ std::vector<Info> parse(std::string_view output) {
         rows.push_back(std::move(row));
     }
     return rows;
+}
+
+void sortLargestFirst(std::vector<Info>& rows, SortKey key) {
+    const auto value = [key](const Info& r) {
+        const double v = key == SortKey::cpu ? r.cpu : key == SortKey::memory ? double(r.memory) : r.power;
+        // A strict order needs comparable keys: not-a-number goes below everything.
+        return std::isnan(v) ? -INFINITY : v;
+    };
+    std::stable_sort(rows.begin(), rows.end(), [&](const Info& a, const Info& b) { return value(a) > value(b); });
 }
 
 std::vector<Info> snapshot() {

@@ -19,6 +19,12 @@ struct Info {
     bool operator==(const Info&) const = default;
 };
 
+// What a list of processes is ordered by, largest first.
+enum class SortKey { cpu, memory, energy };
+// Orders the rows by the key, largest first; rows with equal keys keep their order
+// (a snapshot's is by CPU). A figure that is not a number sorts last.
+void sortLargestFirst(std::vector<Info>& rows, SortKey key);
+
 // At most 60 rows, busiest first; empty on any failure. Blocks for about a second
 // while `top` samples: call it off the main thread.
 std::vector<Info> snapshot();

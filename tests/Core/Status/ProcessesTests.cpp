@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "Core/Status/Processes.h"
 #include "Platform/Programs.h"
@@ -58,6 +59,35 @@ TEST(ProcessesParse, ColumnTexts) {
             EXPECT_EQ(rows[0], *c.row) << c.name;
         }
     }
+}
+
+TEST(ProcessesSort, StableLargestFirstEvenWithNonNumbers) {
+    const double nan = std::nan("");
+    std::vector<Info> rows;
+    for (int i = 0; i < 40; ++i)  // enough rows for the library to use its unguarded sorts
+        rows.push_back({i, "p" + std::to_string(i), i % 3 == 0 ? nan : double(i % 4), int64_t(i % 2), i % 5 == 0 ? INFINITY : 1.0});
+    auto byCpu = rows;
+    Processes::sortLargestFirst(byCpu, Processes::SortKey::cpu);
+    std::vector<int32_t> order;
+    for (const auto& r : byCpu) order.push_back(r.pid);
+    // 3s, 2s, 1s, 0s in snapshot order, then the rows without a figure.
+    EXPECT_EQ(std::vector<int32_t>(order.begin(), order.begin() + 5), (std::vector<int32_t>{7, 11, 19, 23, 31}));
+    // Equal figures (two missing ones included) keep the snapshot's order; missing ones come last.
+    const auto key = [](double v) { return std::isnan(v) ? -INFINITY : v; };
+    for (size_t i = 1; i < byCpu.size(); ++i) {
+        EXPECT_GE(key(byCpu[i - 1].cpu), key(byCpu[i].cpu));
+        if (key(byCpu[i - 1].cpu) == key(byCpu[i].cpu)) {
+            EXPECT_LT(byCpu[i - 1].pid, byCpu[i].pid);
+        }
+    }
+    auto byMemory = rows;
+    Processes::sortLargestFirst(byMemory, Processes::SortKey::memory);
+    EXPECT_EQ(byMemory[0].pid, 1);
+    EXPECT_EQ(byMemory[20].pid, 0);
+    auto byEnergy = rows;
+    Processes::sortLargestFirst(byEnergy, Processes::SortKey::energy);
+    EXPECT_EQ(byEnergy[0].pid, 0);
+    EXPECT_EQ(byEnergy[8].pid, 1);
 }
 
 TEST(ProcessesExplanation, KnownNamesAndHelpers) {

@@ -1,0 +1,178 @@
+// The live monitor's CPU cost against the terminal monitors people run instead,
+// measured in one run over the same seconds: htop and btop refreshing every 2 s
+// (each on a pseudo-terminal of its own), and the monitor over this machine's real
+// /proc and /sys, first with nobody watching, then watched (process list included).
+//
+//   monitor_vs_htop [--seconds N]     (default 60 per phase)
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Models/Status/Monitor.h"
+
+namespace {
+
+double seconds(const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; }
+
+// This process and the children it has waited for (the process-list runs).
+double ownCpu() {
+    rusage self{}, children{};
+    getrusage(RUSAGE_SELF, &self);
+    getrusage(RUSAGE_CHILDREN, &children);
+    return seconds(self.ru_utime) + seconds(self.ru_stime) + seconds(children.ru_utime) + seconds(children.ru_stime);
+}
+
+// Another process's CPU seconds so far, from its stat line.
+double cpuOf(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(in, line);
+    const size_t close = line.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::vector<std::string> f;
+    size_t at = close + 2;
+    while (at < line.size()) {
+        const size_t space = line.find(' ', at);
+        f.push_back(line.substr(at, space - at));
+        if (space == std::string::npos) break;
+        at = space + 1;
+    }
+    if (f.size() < 13) return 0;
+    return double(std::stoull(f[11]) + std::stoull(f[12])) / double(sysconf(_SC_CLK_TCK));
+}
+
+// Starts a peer on a terminal of its own, 120 × 40, and a drain for what it draws.
+struct Peer {
+    std::string name;
+    pid_t pid = -1;
+    pid_t drain = -1;
+};
+
+Peer startPeer(const std::string& name, std::vector<std::string> argv) {
+    Peer peer{name};
+    winsize size{40, 120, 0, 0};
+    int master = -1;
+    peer.pid = forkpty(&master, nullptr, nullptr, &size);
+    if (peer.pid == 0) {
+        setenv("TERM", "xterm-256color", 1);
+        std::vector<char*> args;
+        for (auto& a : argv) args.push_back(a.data());
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    // The drain is a process of its own, so reading the screens costs this one nothing.
+    peer.drain = fork();
+    if (peer.drain == 0) {
+        char buf[65536];
+        for (;;) {
+            const ssize_t n = read(master, buf, sizeof buf);
+            if (n <= 0 && errno != EINTR) _exit(0);
+        }
+    }
+    close(master);
+    return peer;
+}
+
+void stop(const Peer& peer) {
+    for (pid_t p : {peer.pid, peer.drain}) {
+        kill(p, SIGKILL);
+        waitpid(p, nullptr, 0);
+    }
+}
+
+void runFor(double s) {
+    QEventLoop loop;
+    QTimer::singleShot(int(s * 1000), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+struct Phase {
+    double wall = 0, monitor = 0, htop = 0, btop = 0;
+    int ticks = 0;
+    double share(double cpu) const { return wall > 0 ? 100.0 * cpu / wall : 0; }
+};
+
+Phase measure(Monitor& monitor, const Peer& htop, const Peer& btop, double s) {
+    int ticks = 0;
+    const auto counter = QObject::connect(&monitor, &Monitor::cpuHistoryChanged, [&] { ++ticks; });
+    const double own0 = ownCpu(), htop0 = cpuOf(htop.pid), btop0 = cpuOf(btop.pid);
+    QElapsedTimer wall;
+    wall.start();
+    runFor(s);
+    Phase p;
+    p.wall = wall.nsecsElapsed() / 1e9;
+    p.monitor = ownCpu() - own0;
+    p.htop = cpuOf(htop.pid) - htop0;
+    p.btop = cpuOf(btop.pid) - btop0;
+    p.ticks = ticks;
+    QObject::disconnect(counter);
+    return p;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    double phaseSeconds = 60;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--seconds") == 0) phaseSeconds = std::atof(argv[i + 1]);
+
+    // A scratch home: the peers' settings and the monitor's disk are never the user's.
+    QTemporaryDir home;
+    const std::string root = home.path().toStdString();
+    setenv("HOME", root.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (root + "/.config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (root + "/.local/share").c_str(), 1);
+    std::system(("mkdir -p '" + root + "/.config/btop'").c_str());
+    std::ofstream(root + "/.config/btop/btop.conf") << "update_ms = 2000\n";
+
+    const Peer htop = startPeer("htop", {"htop", "-d", "20"});
+    const Peer btop = startPeer("btop", {"btop", "--utf-force"});
+
+    QCoreApplication app(argc, argv);
+    Monitor monitor;
+    runFor(4.0);  // the peers draw their first screens; the monitor's first disk measurement ends
+
+    const Phase unwatched = measure(monitor, htop, btop, phaseSeconds);
+    monitor.setProcessWatchers(1);
+    const Phase watched = measure(monitor, htop, btop, phaseSeconds);
+    monitor.setProcessWatchers(0);
+    const bool peersRan = cpuOf(htop.pid) > 0 && cpuOf(btop.pid) > 0;
+    stop(htop);
+    stop(btop);
+
+    const auto perTick = [](double cpu, int ticks) { return ticks ? 1e6 * cpu / ticks : 0.0; };
+    std::printf("monitor_vs_htop: %.0f s per phase on %ld processors; peers htop -d 20 and btop (update_ms 2000)\n",
+                phaseSeconds, sysconf(_SC_NPROCESSORS_ONLN));
+    std::printf("monitor_vs_htop: unwatched: monitor %.4f%% of one core (%.0f us per tick, %d ticks; target below 0.05%%); "
+                "htop %.3f%%, btop %.3f%%; ratio monitor/htop %.3f\n",
+                unwatched.share(unwatched.monitor), perTick(unwatched.monitor, unwatched.ticks), unwatched.ticks,
+                unwatched.share(unwatched.htop), unwatched.share(unwatched.btop),
+                unwatched.htop > 0 ? unwatched.monitor / unwatched.htop : 0.0);
+    std::printf("monitor_vs_htop: watched (process list every 8 s): monitor %.3f%% of one core (%.0f us per tick, %d ticks); "
+                "htop %.3f%% (%.0f us per 2 s); btop %.3f%%; ratio monitor/htop %.2f (target at most 1), monitor/btop %.2f\n",
+                watched.share(watched.monitor), perTick(watched.monitor, watched.ticks), watched.ticks,
+                watched.share(watched.htop), perTick(watched.htop, watched.ticks), watched.share(watched.btop),
+                watched.htop > 0 ? watched.monitor / watched.htop : 0.0,
+                watched.btop > 0 ? watched.monitor / watched.btop : 0.0);
+    const bool ok = peersRan && unwatched.share(unwatched.monitor) < 0.05 && watched.monitor <= watched.htop;
+    std::printf("monitor_vs_htop: %s%s\n", ok ? "PASS" : "FAIL", peersRan ? "" : " (a peer did not run)");
+    return ok ? 0 : 1;
+}
