@@ -9,6 +9,7 @@
 
 #include "Core/Clean/CleanTypes.h"
 #include "Core/Status/BluetoothBatteries.h"
+#include "Models/Kit/AssignIfChanged.h"
 #include "Models/Kit/QtBridge.h"
 #include "Models/Kit/Sleep.h"
 #include "Platform/Locations.h"
@@ -56,6 +57,18 @@ QCoro::Task<> Monitor::run() {
     }
 }
 
+template <class Work, class Done>
+QCoro::Task<> Monitor::offMainThread(bool Monitor::*flag, Work work, Done done) {
+    QPointer<Monitor> self(this);
+    this->*flag = true;
+    // The future is a named local: a temporary inside co_await is destroyed twice by g++ 12.
+    auto future = QtConcurrent::run(std::move(work));
+    auto result = co_await future;
+    if (!self) co_return;
+    this->*flag = false;
+    done(std::move(result));
+}
+
 void Monitor::sample() {
     // Time between samples from the monotonic clock, so a changed system time
     // cannot distort a rate; two samples close together count as half a second.
@@ -65,26 +78,17 @@ void Monitor::sample() {
     const bool watched = processWatchers_ >= 1;
 
     auto ticks = Sensors::cpuTicks(roots_);
-    if (const auto usage = Sensors::cpuUsage(lastTicks_, ticks); usage && *usage != cpu_) {
-        cpu_ = *usage;
-        emit cpuChanged();
-    }
+    if (const auto usage = Sensors::cpuUsage(lastTicks_, ticks); usage && assignIfChanged(cpu_, *usage)) emit cpuChanged();
     lastTicks_ = std::move(ticks);
     push(cpuHistory_, cpu_);
     emit cpuHistoryChanged();
 
-    if (const auto m = Sensors::memory(roots_); m != memory_) {
-        memory_ = m;
-        emit memoryChanged();
-    }
+    if (assignIfChanged(memory_, Sensors::memory(roots_))) emit memoryChanged();
     push(memoryHistory_, double(memory_.used) / double(std::max<int64_t>(memory_.total, 1)));
     emit memoryHistoryChanged();
 
     if (watched || shows(MenuBarMetric::gpu)) {
-        if (const auto g = Sensors::gpuUsage(roots_); g != gpu_) {
-            gpu_ = g;
-            emit gpuChanged();
-        }
+        if (assignIfChanged(gpu_, Sensors::gpuUsage(roots_))) emit gpuChanged();
         if (gpu_) {
             push(gpuHistory_, *gpu_);
             emit gpuHistoryChanged();
@@ -97,30 +101,16 @@ void Monitor::sample() {
     } else {
         const auto io = Sensors::diskIO(roots_);
         if (lastIO_) {
-            const double read = rate(lastIO_->read, io.read, dt), write = rate(lastIO_->write, io.write, dt);
-            if (read != diskRead_) {
-                diskRead_ = read;
-                emit diskReadChanged();
-            }
-            if (write != diskWrite_) {
-                diskWrite_ = write;
-                emit diskWriteChanged();
-            }
+            if (assignIfChanged(diskRead_, rate(lastIO_->read, io.read, dt))) emit diskReadChanged();
+            if (assignIfChanged(diskWrite_, rate(lastIO_->write, io.write, dt))) emit diskWriteChanged();
         }
         lastIO_ = io;
     }
 
     const auto net = Sensors::networkBytes(roots_);
     if (watched || shows(MenuBarMetric::network)) {
-        const double down = rate(lastNet_.received, net.received, dt), up = rate(lastNet_.sent, net.sent, dt);
-        if (down != download_) {
-            download_ = down;
-            emit downloadChanged();
-        }
-        if (up != upload_) {
-            upload_ = up;
-            emit uploadChanged();
-        }
+        if (assignIfChanged(download_, rate(lastNet_.received, net.received, dt))) emit downloadChanged();
+        if (assignIfChanged(upload_, rate(lastNet_.sent, net.sent, dt))) emit uploadChanged();
         push(networkHistory_, download_);
         emit networkHistoryChanged();
     }
@@ -128,105 +118,50 @@ void Monitor::sample() {
 
     if (watched || shows(MenuBarMetric::temperature)) {
         const auto t = temperatures_.read();
-        if (t.cpu != cpuTemp_) {
-            cpuTemp_ = t.cpu;
-            emit cpuTempChanged();
-        }
-        if (t.gpu != gpuTemp_) {
-            gpuTemp_ = t.gpu;
-            emit gpuTempChanged();
-        }
+        if (assignIfChanged(cpuTemp_, t.cpu)) emit cpuTempChanged();
+        if (assignIfChanged(gpuTemp_, t.gpu)) emit gpuTempChanged();
     }
 
-    if (watched) {
-        if (const double l = Sensors::loadAverage(roots_); l != load_) {
-            load_ = l;
-            emit loadChanged();
-        }
-    }
+    if (watched && assignIfChanged(load_, Sensors::loadAverage(roots_))) emit loadChanged();
 
     if (slowTick_ % 5 == 0) {
         // Unwatched the disk is measured every 30 s, watched every 10 s, one at a time.
-        if (!measuringDisk_ && (watched || slowTick_ % 15 == 0)) measureDisk();
-        if (watched || shows(MenuBarMetric::battery)) {
-            if (auto b = Sensors::battery(roots_); b != battery_) {
-                battery_ = std::move(b);
-                emit batteryChanged();
-            }
+        if (!measuringDisk_ && (watched || slowTick_ % 15 == 0)) {
+            offMainThread(&Monitor::measuringDisk_, [home = Platform::Locations::home()] { return Sensors::diskSpace(home); },
+                          [this](Sensors::DiskSpace space) {
+                              if (assignIfChanged(disk_, space)) emit diskChanged();
+                          });
         }
+        if ((watched || shows(MenuBarMetric::battery)) && assignIfChanged(battery_, Sensors::battery(roots_)))
+            emit batteryChanged();
         if (watched) {
             auto list = Sensors::accessories(roots_);
             for (const auto& device : bluetoothAudio_)
                 if (std::none_of(list.begin(), list.end(), [&](const Sensors::Level& l) { return l.name == device.name; }))
                     list.push_back(device);
-            if (list != accessories_) {
-                accessories_ = std::move(list);
-                emit accessoriesChanged();
-            }
-            if (auto f = fanReader_.read(); f != fans_) {
-                fans_ = std::move(f);
-                emit fansChanged();
-            }
+            if (assignIfChanged(accessories_, list)) emit accessoriesChanged();
+            if (assignIfChanged(fans_, fanReader_.read())) emit fansChanged();
             // Only asked when there are fans: the question costs controller calls.
-            const bool controllable = !fans_.empty() && fanReader_.isControllable();
-            if (controllable != fanControlAvailable_) {
-                fanControlAvailable_ = controllable;
+            if (assignIfChanged(fanControlAvailable_, !fans_.empty() && fanReader_.isControllable()))
                 emit fanControlAvailableChanged();
-            }
             std::optional<QString> kind;
             if (const auto c = Sensors::connectionKind(roots_)) kind = toQString(*c);
-            if (kind != connection_) {
-                connection_ = std::move(kind);
-                emit connectionChanged();
-            }
+            if (assignIfChanged(connection_, kind)) emit connectionChanged();
         }
     }
     ++slowTick_;
 
     // A query takes seconds; a watcher opened again soon after must not start a second one.
-    if (watched && slowTick_ % 30 == 1 && !samplingBluetooth_) queryBluetooth();
+    if (watched && slowTick_ % 30 == 1 && !samplingBluetooth_) {
+        offMainThread(&Monitor::samplingBluetooth_, &Sensors::bluetoothBatteries,
+                      [this](std::vector<Sensors::Level> levels) { bluetoothAudio_ = std::move(levels); });
+    }
     if (watched && !samplingProcesses_ && (!lastProcessSample_ || secondsBetween(*lastProcessSample_, now) >= 8.0)) {
         lastProcessSample_ = now;
-        sampleProcesses();
+        offMainThread(&Monitor::samplingProcesses_, &Processes::snapshot, [this](std::vector<Processes::Info> list) {
+            if (assignIfChanged(processes_, list)) emit processesChanged();
+        });
     }
-}
-
-QCoro::Task<> Monitor::measureDisk() {
-    QPointer<Monitor> self(this);
-    measuringDisk_ = true;
-    const std::filesystem::path home = Platform::Locations::home();
-    // The future is a named local: a temporary inside co_await is destroyed twice by g++ 12.
-    auto measuring = QtConcurrent::run([home] { return Sensors::diskSpace(home); });
-    const auto space = co_await measuring;
-    if (!self) co_return;
-    measuringDisk_ = false;
-    if (space != disk_) {
-        disk_ = space;
-        emit diskChanged();
-    }
-}
-
-QCoro::Task<> Monitor::sampleProcesses() {
-    QPointer<Monitor> self(this);
-    samplingProcesses_ = true;
-    auto snapshot = QtConcurrent::run(&Processes::snapshot);
-    auto list = co_await snapshot;
-    if (!self) co_return;
-    samplingProcesses_ = false;
-    if (list != processes_) {
-        processes_ = std::move(list);
-        emit processesChanged();
-    }
-}
-
-QCoro::Task<> Monitor::queryBluetooth() {
-    QPointer<Monitor> self(this);
-    samplingBluetooth_ = true;
-    auto query = QtConcurrent::run(&Sensors::bluetoothBatteries);
-    auto levels = co_await query;
-    if (!self) co_return;
-    samplingBluetooth_ = false;
-    bluetoothAudio_ = std::move(levels);
 }
 
 void Monitor::setProcessWatchers(int value) {
@@ -242,9 +177,7 @@ void Monitor::setProcessWatchers(int value) {
 }
 
 void Monitor::setMenuBarMetrics(const QSet<MenuBarMetric>& value) {
-    if (value == menuBarMetrics_) return;
-    menuBarMetrics_ = value;
-    emit menuBarMetricsChanged();
+    if (assignIfChanged(menuBarMetrics_, value)) emit menuBarMetricsChanged();
 }
 
 int Monitor::healthScore() const { return healthScore(disk_, memory_, cpu_, Sensors::thermalState(roots_)); }

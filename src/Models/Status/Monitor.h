@@ -117,9 +117,10 @@ signals:
 private:
     void sample();
     QCoro::Task<> run();
-    QCoro::Task<> measureDisk();
-    QCoro::Task<> sampleProcesses();
-    QCoro::Task<> queryBluetooth();
+    // Runs `work` on a pool thread with `flag` raised, then hands its result to `done`
+    // here on the main thread, unless the monitor is gone by then.
+    template <class Work, class Done>
+    QCoro::Task<> offMainThread(bool Monitor::*flag, Work work, Done done);
     bool shows(MenuBarMetric metric) const { return menuBarMetrics_.contains(metric); }
 
     Sensors::Roots roots_;

@@ -21,9 +21,11 @@ FullDiskAccessBanner::FullDiskAccessBanner(AppState& state, QWidget* parent) : C
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
-    texts->addWidget(plainLabel(tr("Full Disk Access is off"), Theme::font(13, QFont::DemiBold), Theme::text(), this));
-    texts->addWidget(plainLabel(tr("macOS hides Mail, Safari and the Trash from Quelto until you allow it."),
-                                Theme::font(12), Theme::secondary(), this));
+    title_ = new SymbolLabel({}, tr("Full Disk Access is off"), Theme::font(13, QFont::DemiBold), Theme::text(), this);
+    message_ = new SymbolLabel({}, tr("macOS hides Mail, Safari and the Trash from Quelto until you allow it."),
+                               Theme::font(12), Theme::secondary(), this);
+    texts->addWidget(title_);
+    texts->addWidget(message_);
     row->addLayout(texts);
     row->addStretch(1);
 

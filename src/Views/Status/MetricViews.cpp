@@ -64,14 +64,14 @@ void Meter::paintEvent(QPaintEvent*) {
     fillCapsule(p, QRectF(track.left(), track.top(), w, barHeight), gradient);
 }
 
-// ---- Sparkline
+// ---- Sparkline and Bars
 
-Sparkline::Sparkline(const QList<double>& values, const QColor& color, QWidget* parent)
+HistoryGraph::HistoryGraph(const QList<double>& values, const QColor& color, QWidget* parent)
     : QWidget(parent), values_(values), color_(color) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
-void Sparkline::setValues(const QList<double>& values) {
+void HistoryGraph::setValues(const QList<double>& values) {
     if (values == values_) return;
     values_ = values;
     update();
@@ -104,19 +104,6 @@ void Sparkline::paintEvent(QPaintEvent*) {
     p.setPen(QPen(color_, 1.5, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     p.setBrush(Qt::NoBrush);
     p.drawPath(line);
-}
-
-// ---- Bars
-
-Bars::Bars(const QList<double>& values, const QColor& color, QWidget* parent)
-    : QWidget(parent), values_(values), color_(color) {
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-}
-
-void Bars::setValues(const QList<double>& values) {
-    if (values == values_) return;
-    values_ = values;
-    update();
 }
 
 QList<QRectF> Bars::rects(const QList<double>& values, QSizeF size) {

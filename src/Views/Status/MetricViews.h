@@ -43,41 +43,41 @@ private:
     SpringAnimator spring_;
 };
 
-// A line graph of a history, filled below with a fading wash.
-class Sparkline : public QWidget {
+// A graph of a history of fractions in one colour.
+class HistoryGraph : public QWidget {
 public:
-    Sparkline(const QList<double>& values, const QColor& color, QWidget* parent = nullptr);
+    HistoryGraph(const QList<double>& values, const QColor& color, QWidget* parent);
     void setValues(const QList<double>& values);
     const QList<double>& values() const { return values_; }
-    // Where each value is drawn in a frame of this size.
-    static QList<QPointF> points(const QList<double>& values, QSizeF size);
     QSize sizeHint() const override { return {120, 34}; }
     QSize minimumSizeHint() const override { return {0, 0}; }
 
 protected:
-    void paintEvent(QPaintEvent*) override;
-
-private:
     QList<double> values_;
     QColor color_;
 };
 
-// One rounded bar per value, bottom-aligned, sharing the width; never lower than 2 points.
-class Bars : public QWidget {
+// A line graph of a history, filled below with a fading wash.
+class Sparkline : public HistoryGraph {
 public:
-    Bars(const QList<double>& values, const QColor& color, QWidget* parent = nullptr);
-    void setValues(const QList<double>& values);
-    const QList<double>& values() const { return values_; }
-    static QList<QRectF> rects(const QList<double>& values, QSizeF size);
-    QSize sizeHint() const override { return {120, 34}; }
-    QSize minimumSizeHint() const override { return {0, 0}; }
+    Sparkline(const QList<double>& values, const QColor& color, QWidget* parent = nullptr)
+        : HistoryGraph(values, color, parent) {}
+    // Where each value is drawn in a frame of this size.
+    static QList<QPointF> points(const QList<double>& values, QSizeF size);
 
 protected:
     void paintEvent(QPaintEvent*) override;
+};
 
-private:
-    QList<double> values_;
-    QColor color_;
+// One rounded bar per value, bottom-aligned, sharing the width; never lower than 2 points.
+class Bars : public HistoryGraph {
+public:
+    Bars(const QList<double>& values, const QColor& color, QWidget* parent = nullptr)
+        : HistoryGraph(values, color, parent) {}
+    static QList<QRectF> rects(const QList<double>& values, QSizeF size);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
 };
 
 // A 32-point ring filled clockwise from the top by the fraction (above 1 a full
