@@ -1,6 +1,13 @@
 #pragma once
 // Simulated controllers and fixture /sys trees for the fan and temperature tests.
+#include <dirent.h>
+#include <poll.h>
+#include <sys/types.h>
+
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "Sensors/Fans/SimulatedSmc.h"
@@ -43,4 +50,65 @@ inline double number(const fs::path& file, const std::string& name) {
     return Smc::decode(k->type, k->bytes.data(), static_cast<uint32_t>(k->bytes.size())).value_or(-1);
 }
 
+// A folder for the test build of the fan tool (QUELTO_FAN_TEST_ROOT): the simulated
+// controller "smc", the fixture "sys" and "run", where the tool makes its token folder.
+class SimRoot {
+public:
+    explicit SimRoot(const SimulatedSmc::Table& table) {
+        fs::create_directories(dir_ / "run");
+        fs::create_directories(dir_ / "sys");
+        SimulatedSmc::store(smc(), table);
+    }
+    const fs::path& path() const { return dir_.path(); }
+    fs::path smc() const { return dir_ / "smc"; }
+    fs::path tokenFolder() const { return dir_ / "run/quelto"; }
+    fs::path token(pid_t pid) const { return tokenFolder() / ("quelto-fan-" + std::to_string(pid) + ".token"); }
+    std::string environment() const { return "QUELTO_FAN_TEST_ROOT=" + dir_.path().string(); }
+    double number(const std::string& key) const { return fanfixture::number(smc(), key); }
+    // Every fan's mode key, in fan order.
+    std::vector<double> modes(int count = 2) const {
+        std::vector<double> out;
+        for (int i = 0; i < count; ++i) out.push_back(number("F" + std::to_string(i) + "md"));
+        return out;
+    }
+
+private:
+    testtree::TempDir dir_;
+};
+
+// Polls `done` every 10 ms until it holds or `limit` has passed; whether it held.
+inline bool eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        ::poll(nullptr, 0, 10);
+    }
+    return true;
+}
+
+// The running fan watcher holding `token`, found through /proc.
+inline std::optional<pid_t> watcherOf(const std::string& token) {
+    DIR* d = ::opendir("/proc");
+    if (!d) return std::nullopt;
+    std::optional<pid_t> found;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const std::string cmdline = testtree::readFile("/proc/" + name + "/cmdline");
+        const std::string stat = testtree::readFile("/proc/" + name + "/stat");
+        const auto close = stat.rfind(')');
+        if (close == std::string::npos || stat.compare(close + 2, 1, "Z") == 0) continue;
+        if (cmdline.find(std::string("\0watch\0", 7)) != std::string::npos &&
+            cmdline.find(std::string(1, '\0') + token) != std::string::npos)
+            found = static_cast<pid_t>(std::stol(name));
+    }
+    ::closedir(d);
+    return found;
+}
+
+inline bool running(pid_t pid) {
+    const std::string stat = testtree::readFile("/proc/" + std::to_string(pid) + "/stat");
+    const auto close = stat.rfind(')');
+    return close != std::string::npos && stat.compare(close + 2, 1, "Z") != 0;
+}
 }  // namespace fanfixture

@@ -1,0 +1,367 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+
+#include "Platform/PlatformTestSupport.h"
+#include "Support/FanFixtures.h"
+
+using namespace fanfixture;
+using testtree::readFile;
+
+namespace {
+using Ms = std::chrono::milliseconds;
+const std::string kSim = QUELTO_BIN_DIR "/QueltoFanHelperSim";
+const std::string kProduction = QUELTO_BIN_DIR "/QueltoFanHelper";
+const std::string kInvalid = "Invalid fan command or administrator access denied.\n";
+constexpr Ms kPeriod{200};  // the test build's watcher period
+
+std::vector<std::string> asNobody(std::vector<std::string> argv) {
+    argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+    return argv;
+}
+
+platformtest::Run tool(const SimRoot& sim, std::vector<std::string> args, bool nobody = false) {
+    args.insert(args.begin(), kSim);
+    return platformtest::run(nobody ? asNobody(args) : args, {{"QUELTO_FAN_TEST_ROOT", sim.path().string()}});
+}
+
+// Starts the tool without waiting for it, telling it it was started as `argv0`.
+pid_t startTool(const SimRoot& sim, const std::vector<std::string>& args, const std::string& argv0 = kSim) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setenv("QUELTO_FAN_TEST_ROOT", sim.path().c_str(), 1);
+        std::vector<char*> argv{const_cast<char*>(argv0.c_str())};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(kSim.c_str(), argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+int exitStatus(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The application whose life the watcher follows: a child that waits to be killed.
+struct FakeApp {
+    pid_t pid = ::fork();
+    FakeApp() {
+        if (pid == 0) {
+            for (;;) ::pause();
+        }
+    }
+    ~FakeApp() { quit(); }
+    FakeApp(const FakeApp&) = delete;
+    FakeApp& operator=(const FakeApp&) = delete;
+    void quit() {
+        if (pid <= 0) return;
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        pid = 0;
+    }
+    std::string text() const { return std::to_string(pid); }
+};
+
+// Writes since `from` in the simulated controller's log made by `pid`.
+std::vector<std::string> logLines(const SimRoot& sim, pid_t pid, size_t from = 0) {
+    std::vector<std::string> out;
+    const std::string log = readFile(SimulatedSmc::logOf(sim.smc())).substr(from);
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind(std::to_string(pid) + " ", 0) == 0) out.push_back(line);
+    return out;
+}
+
+// Forces the fans with `mode` and returns the watcher that keeps them there.
+pid_t force(const SimRoot& sim, const FakeApp& app, const std::string& mode = "max") {
+    const auto r = tool(sim, {mode, app.text()});
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output, "");
+    const std::string token = readFile(sim.token(app.pid));
+    EXPECT_EQ(token.size(), 36u);
+    std::optional<pid_t> watcher;
+    EXPECT_TRUE(eventually([&] { return (watcher = watcherOf(token)).has_value(); }));
+    return watcher.value_or(-1);
+}
+
+// Holds the watcher inside its next apply, after its checks passed, until the
+// returned file is removed.
+fs::path holdNextApply(const SimRoot& sim, pid_t watcher) {
+    const fs::path hold = sim.path() / "hold";
+    testtree::writeFile(hold, "");
+    auto table = *SimulatedSmc::load(sim.smc());
+    table.stalls.push_back({"F0Tg", "write", hold});
+    SimulatedSmc::store(sim.smc(), table);
+    const std::string stalled = std::to_string(watcher) + " stall F0Tg";
+    EXPECT_TRUE(eventually([&] { return readFile(SimulatedSmc::logOf(sim.smc())).find(stalled) != std::string::npos; }));
+    return hold;
+}
+
+class FanTool : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(::geteuid(), 0u) << "the fan tool's tests run as root"; }
+    SimRoot sim{fans(2)};
+};
+
+TEST_F(FanTool, BadCommandsChangeNothing) {
+    const std::string before = readFile(sim.smc());
+    const std::vector<std::vector<std::string>> rejected = {
+        {},
+        {"cool"},
+        {"cool", "1"},
+        {"cool", "-5"},
+        {"cool", "0x10"},
+        {"cool", "++5"},
+        {"cool", " 5"},
+        {"cool", ""},
+        {"cool", "2147483648"},
+        {"fast", "501"},
+        {"Cool", "501"},
+        {"watch", "cool", "501"},
+        {"cool", "501", "x"},
+        {"cool", "501", "x", "y"},
+        {"watch", "cool", "501", "TOKEN", "extra"},
+    };
+    for (bool nobody : {false, true}) {
+        auto cases = rejected;
+        if (nobody) {
+            // As an ordinary user even the good forms are refused, before any access.
+            cases.push_back({"cool", "501"});
+            cases.push_back({"auto", "501"});
+            cases.push_back({"watch", "max", "501", "TOKEN"});
+        }
+        for (const auto& args : cases) {
+            std::string name = nobody ? "nobody:" : "root:";
+            for (const auto& a : args) name += " '" + a + "'";
+            SCOPED_TRACE(name);
+            const auto r = tool(sim, args, nobody);
+            EXPECT_EQ(r.status, 2);
+            EXPECT_EQ(r.output, kInvalid);
+        }
+    }
+    EXPECT_EQ(readFile(sim.smc()), before);
+    EXPECT_FALSE(fs::exists(SimulatedSmc::logOf(sim.smc())));
+    EXPECT_FALSE(fs::exists(sim.tokenFolder()));
+}
+
+TEST_F(FanTool, TokenNamedByTheParsedProcessId) {
+    for (const auto& [given, pid] : {std::pair{"+77", 77}, {"0042", 42}}) {
+        const auto r = tool(sim, {"auto", given});
+        EXPECT_EQ(r.status, 0) << r.output;
+        const std::string token = readFile(sim.token(pid));
+        EXPECT_EQ(token.size(), 36u);
+        EXPECT_EQ(token.find_first_not_of("0123456789ABCDEF-"), std::string::npos) << token;
+    }
+    const auto mode = fs::status(sim.tokenFolder()).permissions();
+    EXPECT_EQ(mode, fs::perms::owner_all);
+}
+
+TEST_F(FanTool, UncontrollableFansGiveThreeAndNoToken) {
+    auto table = fans(2);
+    table.keys.erase(table.keys.begin() + 4);  // F0Tg
+    SimRoot bare(table);
+    for (const char* mode : {"auto", "cool", "max"}) {
+        const auto r = tool(bare, {mode, "501"});
+        EXPECT_EQ(r.status, 3) << mode;
+        EXPECT_EQ(r.output, "This Mac does not expose writable fan controls.\n");
+    }
+    EXPECT_FALSE(fs::exists(bare.tokenFolder()));
+}
+
+TEST_F(FanTool, RefusedWriteRestoresAndReportsTheKey) {
+    auto table = fans(2);
+    table.failures.push_back({"F1Tg", "write", {}});
+    SimRoot refusing(table);
+    const auto r = tool(refusing, {"cool", "501"});
+    EXPECT_EQ(r.status, 5);
+    EXPECT_EQ(r.output, "Fan command failed: macOS rejected the fan command for F1Tg.\n");
+    EXPECT_EQ(refusing.modes(), (std::vector<double>{0, 0}));
+}
+
+TEST_F(FanTool, AutoTakesOverFromARunningWatcher) {
+    FakeApp app;
+    const pid_t watcher = force(sim, app);
+    EXPECT_EQ(sim.modes(), (std::vector<double>{1, 1}));
+    EXPECT_EQ(sim.number("F0Tg"), 5000);
+
+    const size_t handOver = readFile(SimulatedSmc::logOf(sim.smc())).size();
+    const auto r = tool(sim, {"auto", app.text()});
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(sim.modes(), (std::vector<double>{0, 0}));
+    EXPECT_TRUE(eventually([&] { return !running(watcher); }));
+    EXPECT_EQ(logLines(sim, watcher, handOver), std::vector<std::string>{}) << "the old watcher wrote after auto";
+    EXPECT_EQ(sim.modes(), (std::vector<double>{0, 0}));
+    EXPECT_EQ(readFile(sim.token(app.pid)).size(), 36u) << "the newer command's token stays";
+}
+
+TEST_F(FanTool, AutoWaitsForAWatcherThatIsApplying) {
+    FakeApp app;
+    const pid_t watcher = force(sim, app);
+    const fs::path hold = holdNextApply(sim, watcher);
+
+    const pid_t autoRun = startTool(sim, {"auto", app.text()});
+    // Either auto finished at once (nothing kept it out) or it waits for the lock.
+    eventually([&] {
+        return !running(autoRun) ||
+               readFile("/proc/locks").find("-> FLOCK  ADVISORY  WRITE " + std::to_string(autoRun) + " ") !=
+                   std::string::npos;
+    });
+    fs::remove(hold);
+    EXPECT_EQ(exitStatus(autoRun), 0);
+    EXPECT_TRUE(eventually([&] { return !running(watcher); }));
+    EXPECT_EQ(sim.modes(), (std::vector<double>{0, 0})) << "auto was overtaken by the watcher's late apply";
+}
+
+TEST_F(FanTool, WatcherHandsBackWhenTheApplicationEnds) {
+    FakeApp app;
+    const pid_t watcher = force(sim, app, "cool");
+    const auto quit = std::chrono::steady_clock::now();
+    app.quit();
+    ASSERT_TRUE(eventually([&] { return sim.modes() == std::vector<double>{0, 0}; }));
+    const auto took = std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - quit);
+    EXPECT_LT(took, 2 * kPeriod + Ms(300)) << "more than two periods";
+    EXPECT_TRUE(eventually([&] { return !running(watcher); }));
+    EXPECT_FALSE(fs::exists(sim.token(app.pid)));
+}
+
+TEST_F(FanTool, WatcherTellsAReusedProcessIdFromTheApplication) {
+    FakeApp app;
+    const pid_t pid = app.pid;
+    const pid_t watcher = force(sim, app);
+    // While the watcher is held in an apply, the application ends and a new process gets its pid.
+    const fs::path hold = holdNextApply(sim, watcher);
+    app.quit();
+    std::optional<FakeApp> successor;
+    for (int attempt = 0; attempt < 50 && (!successor || successor->pid != pid); ++attempt) {
+        successor.reset();
+        std::ofstream("/proc/sys/kernel/ns_last_pid") << pid - 1;
+        successor.emplace();
+    }
+    ASSERT_EQ(successor->pid, pid) << "could not start a process under the application's pid";
+    fs::remove(hold);
+    EXPECT_TRUE(eventually([&] { return !running(watcher); }));
+    EXPECT_EQ(sim.modes(), (std::vector<double>{0, 0}));
+}
+
+TEST_F(FanTool, WatcherHandsBackWhenEndedOrItsTokenIsGone) {
+    const std::pair<const char*, std::function<void(const SimRoot&, pid_t, pid_t)>> endings[] = {
+        {"SIGTERM", [](const SimRoot&, pid_t, pid_t w) { ::kill(w, SIGTERM); }},
+        {"SIGHUP", [](const SimRoot&, pid_t, pid_t w) { ::kill(w, SIGHUP); }},
+        {"SIGINT", [](const SimRoot&, pid_t, pid_t w) { ::kill(w, SIGINT); }},
+        {"token deleted", [](const SimRoot& s, pid_t app, pid_t) { fs::remove(s.token(app)); }},
+        {"token made a link", [](const SimRoot& s, pid_t app, pid_t) {
+             const fs::path real = s.path() / "real-token";
+             fs::rename(s.token(app), real);
+             fs::create_symlink(real, s.token(app));
+         }},
+    };
+    for (const auto& [name, end] : endings) {
+        SCOPED_TRACE(name);
+        FakeApp app;
+        const pid_t watcher = force(sim, app);
+        end(sim, app.pid, watcher);
+        EXPECT_TRUE(eventually([&] { return !running(watcher); }));
+        EXPECT_EQ(sim.modes(), (std::vector<double>{0, 0}));
+        fs::remove(sim.path() / "real-token");
+    }
+}
+
+TEST_F(FanTool, WatcherThatCannotStartHandsBack) {
+    FakeApp app;
+    const pid_t watcher = force(sim, app);
+    const std::string token = readFile(sim.token(app.pid));
+    ::kill(watcher, SIGKILL);
+    ASSERT_TRUE(eventually([&] { return !running(watcher); }));
+    ASSERT_EQ(sim.modes(), (std::vector<double>{1, 1}));
+    auto table = *SimulatedSmc::load(sim.smc());
+    table.failures.push_back({"F1Tg", "read", {}});  // no longer controllable
+    SimulatedSmc::store(sim.smc(), table);
+    const auto r = tool(sim, {"watch", "max", app.text(), token});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(sim.modes(), (std::vector<double>{0, 0}));
+    EXPECT_FALSE(fs::exists(sim.token(app.pid)));
+}
+
+TEST_F(FanTool, WatcherHoldsNothingButTheNullDevice) {
+    FakeApp app;
+    const pid_t watcher = force(sim, app, "cool");
+    const fs::path fds = "/proc/" + std::to_string(watcher) + "/fd";
+    for (const auto& fd : fs::directory_iterator(fds)) {
+        const auto target = fs::read_symlink(fd.path()).string();
+        const int n = std::stoi(fd.path().filename().string());
+        if (n <= 2) EXPECT_EQ(target, "/dev/null") << n;
+        else EXPECT_EQ(target.rfind(sim.path().string(), 0), 0u) << n << " " << target;
+    }
+    EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(watcher) + "/cwd"), "/");
+    EXPECT_EQ(::getsid(watcher), watcher);
+}
+
+TEST_F(FanTool, WatcherStartsFromTheRunningImageNotFromItsName) {
+    // What the command line names may have been swapped since the tool started.
+    const fs::path swapped = testtree::writeScript(sim.path() / "swapped", "touch \"$0.ran\"\n");
+    FakeApp app;
+    ASSERT_EQ(exitStatus(startTool(sim, {"max", app.text()}, swapped)), 0);
+    std::optional<pid_t> watcher;
+    ASSERT_TRUE(eventually([&] { return (watcher = watcherOf(readFile(sim.token(app.pid)))).has_value(); }));
+    EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(*watcher) + "/exe"), fs::canonical(kSim));
+    EXPECT_FALSE(fs::exists(swapped.string() + ".ran"));
+}
+
+TEST_F(FanTool, PlantedLinksAreReplacedNeverFollowed) {
+    FakeApp app;
+    const fs::path victim = sim.path() / "victim";
+    testtree::writeFile(victim, "precious");
+    fs::create_directories(sim.tokenFolder());
+    fs::permissions(sim.tokenFolder(), fs::perms::owner_all);
+    fs::create_symlink(victim, sim.token(app.pid));
+    const auto r = tool(sim, {"auto", app.text()});
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(readFile(victim), "precious");
+    EXPECT_FALSE(fs::is_symlink(sim.token(app.pid)));
+    EXPECT_EQ(readFile(sim.token(app.pid)).size(), 36u);
+}
+
+TEST_F(FanTool, UnsafeTokenFolderFailsWithFansAutomatic) {
+    const std::pair<const char*, std::function<void(const SimRoot&)>> folders[] = {
+        {"readable by others", [](const SimRoot& s) {
+             fs::create_directories(s.tokenFolder());
+             fs::permissions(s.tokenFolder(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+         }},
+        {"owned by nobody", [](const SimRoot& s) {
+             fs::create_directories(s.tokenFolder());
+             fs::permissions(s.tokenFolder(), fs::perms::owner_all);
+             ASSERT_EQ(::chown(s.tokenFolder().c_str(), 65534, 65534), 0);
+         }},
+        {"a link", [](const SimRoot& s) {
+             fs::create_directories(s.path() / "elsewhere");
+             fs::permissions(s.path() / "elsewhere", fs::perms::owner_all);
+             fs::create_directory_symlink(s.path() / "elsewhere", s.tokenFolder());
+         }},
+    };
+    for (const auto& [name, make] : folders) {
+        SCOPED_TRACE(name);
+        SimRoot root(fans(2));
+        make(root);
+        FakeApp app;
+        const auto r = tool(root, {"max", app.text()});
+        EXPECT_EQ(r.status, 5);
+        EXPECT_EQ(r.output.rfind("Fan command failed: ", 0), 0u) << r.output;
+        EXPECT_EQ(root.modes(), (std::vector<double>{0, 0}));
+        EXPECT_FALSE(fs::exists(root.path() / "elsewhere/fan.lock"));
+    }
+}
+
+TEST_F(FanTool, ProductionBuildIgnoresTheTestEnvironment) {
+    const std::string before = readFile(sim.smc());
+    platformtest::run({kProduction, "auto", "501"}, {{"QUELTO_FAN_TEST_ROOT", sim.path().string()}});
+    EXPECT_EQ(readFile(sim.smc()), before);
+    EXPECT_FALSE(fs::exists(sim.tokenFolder()));
+}
+}  // namespace
