@@ -7,10 +7,16 @@
 // and the exit status through, and prints osascript's "User canceled. (-128)" when
 // the prompt is dismissed or cannot be shown. Anything else is a syntax error.
 //
+// The privileged side dies with this program: a caller's time-out can end us but
+// cannot signal root's processes (nor can the kernel's parent-death signal cross
+// that line), so root's shell watches a pipe that only we hold open and ends the
+// command's whole process group itself when the pipe closes.
+//
 // For tests:
 //   QUELTO_OSASCRIPT_NO_ESCALATION=1  runs `/bin/sh -c <text>` directly, as the caller.
 //   QUELTO_OSASCRIPT_CANCEL=1         behaves as if the prompt was dismissed: runs nothing.
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -84,19 +90,45 @@ std::optional<std::string> shellText(const std::string& script, const char** why
     return text;
 }
 
-// Runs the program with this process's output; its wait status, or nothing when it could not start.
-std::optional<int> run(const std::vector<std::string>& args) {
+// Runs the program with this process's output, and `input` as its standard input
+// when given; its wait status, or nothing when it could not start.
+std::optional<int> run(const std::vector<std::string>& args, int input = -1) {
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    if (input >= 0) ::posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
     pid_t pid = 0;
-    if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return std::nullopt;
+    const int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return std::nullopt;
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return std::nullopt;
     }
     return status;
 }
+
+// Run as root with the marker and the text, its standard input the pipe we hold.
+// The command runs in a process group of its own with nothing on its input; when
+// the pipe ends before the command does, the group is terminated, then killed a
+// second later.
+constexpr const char* kPrivilegedSide =
+    "mkdir -- \"$1\" 2>/dev/null\n"
+    "c=\n"
+    "end() { [ -n \"$c\" ] && kill -TERM \"-$c\" 2>/dev/null; sleep 1;"
+    " [ -n \"$c\" ] && kill -KILL \"-$c\" 2>/dev/null; exit 143; }\n"
+    "trap end TERM\n"
+    "exec 3<&0\n"  // an asynchronous command's own standard input is the null device
+    "/usr/bin/setsid /bin/sh -c \"$2\" </dev/null 3<&- &\n"
+    "c=$!\n"
+    "/usr/bin/setsid /bin/sh -c 'cat >/dev/null; kill -TERM \"$1\"' sh $$ <&3 3<&- &\n"
+    "w=$!\n"
+    "wait \"$c\"\n"
+    "s=$?\n"
+    "kill -TERM \"-$w\" 2>/dev/null\n"
+    "exit $s\n";
 
 int exitCode(int status) {
     if (WIFEXITED(status)) return WEXITSTATUS(status);
@@ -141,9 +173,13 @@ int main(int argc, char** argv) {
     // mkdir never follows a link planted at the marker's name. pkexec's own terminal
     // agent is off: the caller runs us in a background process group, where reading
     // the terminal would stop us until the time-out.
+    int lifeline[2];
+    if (::pipe2(lifeline, O_CLOEXEC) != 0) return cancelled(script);
     const auto status = run({Platform::Programs::path(Platform::Program::pkexec), "--disable-internal-agent",
-                             "/bin/sh", "-c", "mkdir -- \"$1\" 2>/dev/null; exec /bin/sh -c \"$2\"", "sh",
-                             marker, *text});
+                             "/bin/sh", "-c", kPrivilegedSide, "sh", marker, *text},
+                            lifeline[0]);
+    ::close(lifeline[0]);
+    ::close(lifeline[1]);
     struct ::stat st {};
     const bool started = ::lstat(marker.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     ::rmdir(marker.c_str());

@@ -171,3 +171,38 @@ TEST(Osascript, TellsARefusedPromptFromAFailedScript) {
         fs::remove(t / "ran");
     }
 }
+
+TEST(Osascript, ATimeOutThatEndsItEndsThePrivilegedCommandToo) {
+    // A real privilege boundary: the caller is nobody, the "escalated" side root, so
+    // the caller's time-out cannot signal the command itself. The fake pkexec becomes
+    // root through a set-user-id copy of setpriv.
+    const std::string pkexec = Platform::Programs::path(Platform::Program::pkexec);
+    if (::access(pkexec.c_str(), F_OK) != 0 || !platformtest::privateMountNamespace())
+        GTEST_SKIP() << "needs root and " << pkexec;
+    TempDir t;
+    ::chmod(t.path().c_str(), 0755);
+    const fs::path becomeRoot = t / "become-root";
+    fs::copy_file("/usr/bin/setpriv", becomeRoot);
+    ASSERT_EQ(::chmod(becomeRoot.c_str(), 04755), 0);
+    const fs::path fake = platformtest::writeScript(
+        t / "pkexec", "[ \"$1\" = --disable-internal-agent ] || exit 99; shift\nexec " + becomeRoot.string() +
+                          " --reuid=0 --regid=0 --clear-groups -- \"$@\"\n");
+    ASSERT_EQ(::mount(fake.c_str(), pkexec.c_str(), nullptr, MS_BIND, nullptr), 0);
+
+    const fs::path pidFile = t / "pid";
+    const std::string script = "echo $$ > " + shellQuoted(pidFile) + "; exec sleep 60 >/dev/null 2>&1";
+    const auto r = platformtest::run({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                      "/usr/bin/timeout", "0.5", kTool, "-e", adminLine(appleScriptEscaped(script))});
+    ::umount2(pkexec.c_str(), MNT_DETACH);
+    EXPECT_NE(r.status, 0) << r.output;
+    const pid_t command = std::atoi(readFile(pidFile).c_str());
+    ASSERT_GT(command, 0) << "the command never ran: " << r.output;
+    const auto alive = [command] {
+        const auto stat = readFile("/proc/" + std::to_string(command) + "/stat");
+        return !stat.empty() && stat.find(") Z") == std::string::npos;
+    };
+    for (int i = 0; i < 300 && alive(); ++i) ::usleep(10000);
+    const bool survived = alive();
+    if (survived) ::kill(command, SIGKILL);
+    EXPECT_FALSE(survived) << "root's command outlived the stand-in";
+}
