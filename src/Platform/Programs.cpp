@@ -9,7 +9,7 @@
 
 namespace Platform::Programs {
 namespace {
-constexpr size_t kCount = static_cast<size_t>(Program::pkexec) + 1;
+constexpr size_t kCount = static_cast<size_t>(Program::fanHelper) + 1;
 
 std::mutex& lock() {
     static std::mutex m;
@@ -56,6 +56,7 @@ std::string path(Program p) {
         case Program::top: return besideExecutable("top", "/usr/bin/top");
         case Program::xdgOpen: return "/usr/bin/xdg-open";
         case Program::pkexec: return "/usr/bin/pkexec";
+        case Program::fanHelper: return besideExecutable("QueltoFanHelper", "");
     }
     return {};
 }

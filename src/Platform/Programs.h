@@ -15,6 +15,7 @@ enum class Program {
     top,             // our stand-in, beside the executable
     xdgOpen,
     pkexec,
+    fanHelper,       // QueltoFanHelper beside the executable; empty when it is not there
 };
 
 namespace Programs {

@@ -12,7 +12,8 @@ AppState& AppState::shared() {
 }
 
 AppState::AppState(QObject* parent)
-    : QObject(parent), hasFullDiskAccess_(Permissions::hasFullDiskAccess()), monitor_(new Monitor({}, this)) {
+    : QObject(parent), hasFullDiskAccess_(Permissions::hasFullDiskAccess()), monitor_(new Monitor({}, this)),
+      fanControl_(new FanControl(this)) {
     const auto list = [this](const char* action, CleanListModel::Finder finder) {
         auto* l = new CleanListModel(action, std::move(finder), this);
         connect(l, &CleanListModel::phaseChanged, this, &AppState::busyChanged);

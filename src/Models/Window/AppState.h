@@ -2,6 +2,7 @@
 #include "Models/Window/AppTab.h"
 #include "Models/Window/AppsMode.h"
 #include "Models/Window/CleanMode.h"
+#include "Models/Status/FanControl.h"
 #include "Models/Status/Monitor.h"
 
 #include <QObject>
@@ -44,6 +45,8 @@ public:
 
     // The live monitor of the machine, sampling from construction for the whole run.
     Monitor& monitor() const { return *monitor_; }
+    // Switches the fan mode through the fan tool; starts at automatic on every launch.
+    FanControl& fanControl() const { return *fanControl_; }
     // The Clean tab's four cleaning lists, made with the state and kept for the run.
     CleanListModel& junk() const { return *junk_; }
     CleanListModel& ai() const { return *ai_; }
@@ -74,6 +77,7 @@ private:
     bool hasFullDiskAccess_ = false;
     AppsMode appsMode_ = AppsMode::uninstall;
     Monitor* monitor_;
+    FanControl* fanControl_;
     CleanListModel* junk_;
     CleanListModel* ai_;
     CleanListModel* projects_;
