@@ -212,10 +212,10 @@ void Cleaner::cleanWithAdmin(const std::vector<CleanItem>& items, const SafetyGu
     }
 }
 
-int64_t Cleaner::emptyTrash() {
+Cleaner::TrashEmptied Cleaner::emptyTrash() {
     const fs::path folder = Platform::Locations::trashFiles();
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir) return 0;
+    if (!dir) return {};
     std::vector<fs::path> entries;
     while (const dirent* e = ::readdir(dir.get())) {
         const char* n = e->d_name;
@@ -224,10 +224,11 @@ int64_t Cleaner::emptyTrash() {
     }
     dir.reset();
 
-    int64_t total = 0;
+    TrashEmptied result;
     for (const auto& entry : entries) {
         const int64_t size = FileSizer::size(entry);
-        if (Platform::Trash::removeTrashedEntry(entry)) total += size;
+        if (Platform::Trash::removeTrashedEntry(entry)) result.freed += size;
+        else ++result.left;
     }
-    return total;
+    return result;
 }

@@ -17,8 +17,13 @@ public:
                       const SafetyGuard& safety, bool dryRun, bool alwaysTrash,
                       const Progress& progress);
 
-    // Deletes everything in the user's Trash; returns the bytes freed.
-    static int64_t emptyTrash();
+    struct TrashEmptied {
+        int64_t freed = 0;  // bytes of the entries deleted
+        int64_t left = 0;   // entries that could not be deleted and stay in the Trash
+        bool operator==(const TrashEmptied&) const = default;
+    };
+    // Deletes everything in the user's Trash.
+    static TrashEmptied emptyTrash();
 
     // Whether a real run moves this finding to the Trash rather than deleting it
     // (administrator findings are always deleted). Screens that talk about the
