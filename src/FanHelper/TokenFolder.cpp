@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,18 +15,6 @@ std::string systemError(int err) {
     return ::strerror_r(err, buf, sizeof buf);
 }
 
-std::string randomHex(size_t bytes) {
-    unsigned char raw[16] = {};
-    if (bytes > sizeof raw) bytes = sizeof raw;
-    if (::getrandom(raw, bytes, 0) != static_cast<ssize_t>(bytes)) return {};
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (size_t i = 0; i < bytes; ++i) {
-        out += digits[raw[i] >> 4];
-        out += digits[raw[i] & 15];
-    }
-    return out;
-}
 }  // namespace
 
 std::optional<TokenFolder> TokenFolder::open(const std::filesystem::path& path, std::string& error) {
@@ -74,22 +61,24 @@ void TokenFolder::unlock() {
 }
 
 bool TokenFolder::write(const std::string& name, const std::string& token, std::string& error) {
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const std::string temporary = "." + name + "." + randomHex(8);
-        const int fd = ::openat(fd_, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;  // something sits at that name: never reuse it
-            error = "Could not write the fan token: " + systemError(errno) + ".";
-            return false;
-        }
-        const bool written = ::write(fd, token.data(), token.size()) == static_cast<ssize_t>(token.size());
-        const int writeError = errno;
-        if (::close(fd) == 0 && written && ::renameat(fd_, temporary.c_str(), fd_, name.c_str()) == 0) return true;
-        error = "Could not write the fan token: " + systemError(written ? errno : writeError) + ".";
-        ::unlinkat(fd_, temporary.c_str(), 0);
+    // One writer at a time holds the lock, so one temporary name will do. Whatever
+    // sits there (a planted link, a crashed run's leftover) is removed, never opened.
+    const std::string temporary = "." + name + ".new";
+    int fd = -1;
+    for (int attempt = 0; attempt < 2 && fd < 0; ++attempt) {
+        fd = ::openat(fd_, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EEXIST) ::unlinkat(fd_, temporary.c_str(), 0);
+        else if (fd < 0) break;
+    }
+    if (fd < 0) {
+        error = "Could not write the fan token: " + systemError(errno) + ".";
         return false;
     }
-    error = "Could not write the fan token: no free temporary name.";
+    const bool written = ::write(fd, token.data(), token.size()) == static_cast<ssize_t>(token.size());
+    const int writeError = errno;
+    if (::close(fd) == 0 && written && ::renameat(fd_, temporary.c_str(), fd_, name.c_str()) == 0) return true;
+    error = "Could not write the fan token: " + systemError(written ? errno : writeError) + ".";
+    ::unlinkat(fd_, temporary.c_str(), 0);
     return false;
 }
 

@@ -21,8 +21,9 @@ public:
     bool lock();
     void unlock();
 
-    // Replaces the file with one holding exactly `token`: written under a fresh
+    // Replaces the file with one holding exactly `token`: written under a temporary
     // name, then renamed over it, so a reader sees the old token or the new one.
+    // Call with the lock held.
     bool write(const std::string& name, const std::string& token, std::string& error);
     // The file's text; nothing when it is missing, not a plain file or unreadable.
     std::optional<std::string> read(const std::string& name) const;

@@ -321,11 +321,14 @@ TEST_F(FanTool, PlantedLinksAreReplacedNeverFollowed) {
     fs::create_directories(sim.tokenFolder());
     fs::permissions(sim.tokenFolder(), fs::perms::owner_all);
     fs::create_symlink(victim, sim.token(app.pid));
+    const fs::path temporary = sim.tokenFolder() / (".quelto-fan-" + app.text() + ".token.new");
+    fs::create_symlink(victim, temporary);
     const auto r = tool(sim, {"auto", app.text()});
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(readFile(victim), "precious");
     EXPECT_FALSE(fs::is_symlink(sim.token(app.pid)));
     EXPECT_EQ(readFile(sim.token(app.pid)).size(), 36u);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(temporary)));
 }
 
 TEST_F(FanTool, UnsafeTokenFolderFailsWithFansAutomatic) {

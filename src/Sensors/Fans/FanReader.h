@@ -35,7 +35,6 @@ public:
     explicit FanReader(std::unique_ptr<SmcConnection> connection,
                        std::function<Sensors::ThermalState()> thermalState = {});
 
-    bool isConnected() const { return connection_ != nullptr; }
     bool isControllable() const;
     // One (rpm, max) per fan with a speed reading, in fan order; max 0 when unknown.
     std::vector<Fan> read() const;

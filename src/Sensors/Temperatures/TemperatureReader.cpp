@@ -76,12 +76,6 @@ std::optional<TemperatureReader::Side> TemperatureReader::classify(const std::st
     return std::nullopt;
 }
 
-std::vector<std::string> TemperatureReader::products() const {
-    std::vector<std::string> out;
-    for (const auto& s : sensors_) out.push_back(s.product);
-    return out;
-}
-
 TemperatureReader::Reading TemperatureReader::read() const {
     double sum[2] = {0, 0};
     int count[2] = {0, 0};

@@ -28,8 +28,6 @@ public:
 
     // Which side a sensor's product name counts for (first match wins), if any.
     static std::optional<Side> classify(const std::string& product);
-    // The product names of the sensors found, in the order they are read.
-    std::vector<std::string> products() const;
 
 private:
     struct Sensor {
