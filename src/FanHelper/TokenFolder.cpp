@@ -9,6 +9,8 @@
 #include <cstring>
 #include <utility>
 
+#include "Platform/FileOps.h"
+
 namespace {
 std::string systemError(int err) {
     char buf[256];
@@ -74,7 +76,7 @@ bool TokenFolder::write(const std::string& name, const std::string& token, std::
         error = "Could not write the fan token: " + systemError(errno) + ".";
         return false;
     }
-    const bool written = ::write(fd, token.data(), token.size()) == static_cast<ssize_t>(token.size());
+    const bool written = Platform::FileOps::writeAll(fd, token);
     const int writeError = errno;
     if (::close(fd) == 0 && written && ::renameat(fd_, temporary.c_str(), fd_, name.c_str()) == 0) return true;
     error = "Could not write the fan token: " + systemError(written ? errno : writeError) + ".";

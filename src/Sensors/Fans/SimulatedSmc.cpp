@@ -9,6 +9,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "Platform/FileOps.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -31,14 +33,9 @@ std::string readAll(int fd) {
     return out;
 }
 
-bool writeAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return ::ftruncate(fd, static_cast<off_t>(text.size())) == 0;
+bool rewrite(int fd, const std::string& text) {
+    return ::lseek(fd, 0, SEEK_SET) == 0 && Platform::FileOps::writeAll(fd, text) &&
+           ::ftruncate(fd, static_cast<off_t>(text.size())) == 0;
 }
 
 std::string hex(const std::vector<uint8_t>& bytes) {
@@ -146,7 +143,7 @@ std::optional<SimulatedSmc::Table> SimulatedSmc::load(const fs::path& file) {
 
 bool SimulatedSmc::store(const fs::path& file, const Table& table) {
     Fd f{::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)};
-    return f.fd >= 0 && ::flock(f.fd, LOCK_EX) == 0 && writeAll(f.fd, format(table));
+    return f.fd >= 0 && ::flock(f.fd, LOCK_EX) == 0 && rewrite(f.fd, format(table));
 }
 
 bool SimulatedSmc::call(const SmcRecord& input, SmcRecord& output) {
@@ -195,7 +192,7 @@ bool SimulatedSmc::call(const SmcRecord& input, SmcRecord& output) {
             case SmcRecord::kWriteBytes:
                 if (input.dataSize != size || size > sizeof input.bytes) break;
                 key->bytes.assign(input.bytes, input.bytes + size);
-                if (!writeAll(f.fd, format(*table))) return false;
+                if (!rewrite(f.fd, format(*table))) return false;
                 appendLog(file_, std::to_string(::getpid()) + " write " + name + " " + hex(key->bytes) + "\n");
                 output.result = 0;
                 break;
