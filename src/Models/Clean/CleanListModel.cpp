@@ -4,8 +4,10 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
+#include <memory>
+#include <string_view>
+#include <unordered_set>
 
 #include "Core/Clean/Cleaner.h"
 #include "Models/Clean/Sounds.h"
@@ -16,26 +18,30 @@
 namespace {
 constexpr double kCleanMinimum = 3.6;
 
-// The remover reports after every finding; the feed only looks at it a few times
-// a second, so the worker hands over at most one report per interval (the last
-// one always) and the main thread is never flooded.
+// The remover reports after every finding; the feed needs far fewer reports,
+// so the worker hands over only steps of half a percent (and the end), and a
+// clean of any size reaches the main thread at most about 200 times.
 Cleaner::Progress throttled(std::function<void(double)> post) {
-    using Clock = std::chrono::steady_clock;
-    return [post = std::move(post), last = Clock::time_point{}](double fraction) mutable {
-        const auto now = Clock::now();
-        if (fraction < 1 && now - last < std::chrono::milliseconds(15)) return;
-        last = now;
+    return [post = std::move(post), last = -1.0](double fraction) mutable {
+        if (fraction < 1 && fraction - last < 0.005) return;
+        last = fraction;
         post(fraction);
     };
 }
+
+// The selection key of a finding: its id, without copying it.
+const std::string& key(const CleanItem& item) { return item.url.native(); }
 }  // namespace
 
 CleanListModel::CleanListModel(std::string action, Finder finder, QObject* parent)
-    : QObject(parent), action_(std::move(action)), finder_(std::move(finder)) {}
+    : QObject(parent),
+      items_(std::make_shared<const std::vector<CleanItem>>()),
+      action_(std::move(action)),
+      finder_(std::move(finder)) {}
 
 void CleanListModel::setItems(std::vector<CleanItem> value) {
-    if (items_ == value) return;
-    items_ = std::move(value);
+    if (*items_ == value) return;
+    items_ = std::make_shared<const std::vector<CleanItem>>(std::move(value));
     emit itemsChanged();
 }
 
@@ -81,8 +87,8 @@ void CleanListModel::toggle(const std::vector<std::string>& paths) {
 std::vector<CleanItem> CleanListModel::selectedItems() const {
     std::vector<CleanItem> out;
     if (selection_.empty()) return out;
-    for (const auto& item : items_)
-        if (selection_.count(item.id())) out.push_back(item);
+    for (const auto& item : *items_)
+        if (selection_.count(key(item))) out.push_back(item);
     return out;
 }
 
@@ -90,7 +96,7 @@ std::vector<CleanListModel::Group> CleanListModel::grouped() const {
     std::vector<Group> groups;
     for (CleanCategory category : CleanCategories::allCases) {
         Group g{category, {}};
-        for (const auto& item : items_)
+        for (const auto& item : *items_)
             if (item.category == category) g.items.push_back(item);
         if (!g.items.empty()) groups.push_back(std::move(g));
     }
@@ -113,7 +119,7 @@ QCoro::Task<> CleanListModel::scan() {
     if (!self) co_return;
     Selection safe;
     for (const auto& item : findings)
-        if (item.risk == Risk::safe) safe.insert(item.id());
+        if (item.risk == Risk::safe) safe.insert(key(item));
     setItems(std::move(findings));
     setSelection(std::move(safe));
     setPhase(Phase::ready());
@@ -121,7 +127,12 @@ QCoro::Task<> CleanListModel::scan() {
 }
 
 QCoro::Task<> CleanListModel::clean() {
-    std::vector<CleanItem> chosen = selectedItems();
+    // The findings stay where they are: a list can hold tens of thousands, and
+    // copying them here would hold up the window. The worker copies what it needs.
+    const auto listed = items_;
+    std::vector<const CleanItem*> chosen;
+    for (const auto& item : *listed)
+        if (selection_.count(key(item))) chosen.push_back(&item);
     if (chosen.empty() || isBusy()) co_return;
     const Preferences& prefs = Preferences::shared();
     const SafetyGuard safety = prefs.safetyGuard(extraRoots_);
@@ -130,13 +141,8 @@ QCoro::Task<> CleanListModel::clean() {
     // The remover does the plain findings one by one and then the administrator
     // ones in one script: the feed flies them in that order, so its progress
     // fraction falls on the right findings.
-    std::vector<CleanItem> ordered;
-    ordered.reserve(chosen.size());
-    for (bool admin : {false, true})
-        for (const auto& item : chosen)
-            if (item.requiresAdmin == admin) ordered.push_back(item);
-    auto* feed = new SwallowFeed(ordered, action_ == "uninstall", this);
-    ordered.clear();
+    std::stable_partition(chosen.begin(), chosen.end(), [](const CleanItem* item) { return !item->requiresAdmin; });
+    auto* feed = new SwallowFeed(chosen, action_ == "uninstall", this);
     setFeed(feed);
     setPhase(Phase::cleaning(0));
 
@@ -147,13 +153,20 @@ QCoro::Task<> CleanListModel::clean() {
         if (feedRef) feedRef->reached(fraction);
     });
     const bool dryRun = prefs.dryRun(), alwaysTrash = prefs.alwaysTrash();
+    // The remover gets the selection in list order; it partitions it itself.
+    std::sort(chosen.begin(), chosen.end());
     // Started in a statement of its own: a temporary lambda inside a co_await
-    // expression is destroyed twice by this compiler.
-    QFuture<CleanReport> removal = QtConcurrent::run(
-        [chosen, action = action_, safety, dryRun, alwaysTrash, progress = throttled(hop.poster())] {
-            return Cleaner().clean(chosen, action, safety, dryRun, alwaysTrash, progress);
+    // expression is destroyed twice by this compiler. The report comes back by
+    // pointer, since a future hands out copies.
+    QFuture<std::shared_ptr<CleanReport>> removal = QtConcurrent::run(
+        [listed, chosen, action = action_, safety, dryRun, alwaysTrash, progress = throttled(hop.poster())] {
+            std::vector<CleanItem> items;
+            items.reserve(chosen.size());
+            for (const CleanItem* item : chosen) items.push_back(*item);
+            return std::make_shared<CleanReport>(
+                Cleaner().clean(items, action, safety, dryRun, alwaysTrash, progress));
         });
-    const CleanReport report = co_await removal;
+    const std::shared_ptr<CleanReport> report = co_await removal;
     if (!self) co_return;
     if (feedRef) {
         feedRef->setFinished(true);
@@ -162,26 +175,25 @@ QCoro::Task<> CleanListModel::clean() {
     co_await flight;
     if (!self) co_return;
 
-    if (!report.dryRun) {
+    if (!report->dryRun) {
         // Everything handed in that was not skipped is gone: removed, or gone
         // before the remover reached it (which it does not report).
-        Selection kept;
-        for (const auto& skip : report.skipped) kept.insert(skip.item.id());
-        Selection gone;
-        for (const auto& item : chosen)
-            if (!kept.count(item.id())) gone.insert(item.id());
-        for (const auto& item : report.removed) gone.insert(item.id());
+        std::unordered_set<std::string_view> gone;
+        gone.reserve(chosen.size());
+        for (const CleanItem* item : chosen) gone.insert(key(*item));
+        for (const auto& skip : report->skipped) gone.erase(key(skip.item));
         std::vector<CleanItem> left;
-        left.reserve(items_.size());
-        for (const auto& item : items_)
-            if (!gone.count(item.id())) left.push_back(item);
+        for (const auto& item : *items_)
+            if (!gone.count(key(item))) left.push_back(item);
         Selection selection;
-        std::set_difference(selection_.begin(), selection_.end(), gone.begin(), gone.end(),
-                            std::inserter(selection, selection.end()));
+        for (const auto& id : selection_)
+            if (!gone.count(id)) selection.insert(selection.end(), id);
         setItems(std::move(left));
         setSelection(std::move(selection));
     }
-    setPhase(Phase::done(report));
+    const bool removedAny = !report->removed.empty();
+    const int64_t freed = report->freed;
+    setPhase(Phase::done(std::move(*report)));
     setReviewing(false);
-    if (!report.removed.empty()) Sounds::whoomp(whoompStrength(report.freed));
+    if (removedAny) Sounds::whoomp(whoompStrength(freed));
 }

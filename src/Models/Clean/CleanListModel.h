@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -53,7 +54,7 @@ public:
     CleanListModel(std::string action, Finder finder, QObject* parent = nullptr);
 
     // In the finder's order; removed findings are dropped after a real clean.
-    const std::vector<CleanItem>& items() const { return items_; }
+    const std::vector<CleanItem>& items() const { return *items_; }
     const Selection& selection() const { return selection_; }
     void setSelection(Selection value);
     const Phase& phase() const { return phase_; }
@@ -97,7 +98,8 @@ private:
     void setPhase(Phase value);
     void setFeed(SwallowFeed* value);
 
-    std::vector<CleanItem> items_;
+    // Shared with a running clean's worker, never changed in place.
+    std::shared_ptr<const std::vector<CleanItem>> items_;
     Selection selection_;
     Phase phase_;
     bool reviewing_ = false;

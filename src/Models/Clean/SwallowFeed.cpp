@@ -28,14 +28,27 @@ double SwallowFeed::flightTime(int64_t bytes) {
     return t < 0 ? 2.0 : 2.0 + 2.5 * std::min(t, 1.0);
 }
 
-SwallowFeed::SwallowFeed(const std::vector<CleanItem>& items, bool ownIcons, QObject* parent) : QObject(parent) {
+namespace {
+std::vector<const CleanItem*> pointers(const std::vector<CleanItem>& items) {
+    std::vector<const CleanItem*> out;
+    out.reserve(items.size());
+    for (const auto& item : items) out.push_back(&item);
+    return out;
+}
+}  // namespace
+
+SwallowFeed::SwallowFeed(const std::vector<CleanItem>& items, bool ownIcons, QObject* parent)
+    : SwallowFeed(pointers(items), ownIcons, parent) {}
+
+SwallowFeed::SwallowFeed(const std::vector<const CleanItem*>& items, bool ownIcons, QObject* parent)
+    : QObject(parent) {
     std::vector<fs::path> urls;
     urls.reserve(items.size());
     sizes_.reserve(items.size());
-    for (const auto& item : items) {
-        urls.push_back(item.url);
-        sizes_.push_back(item.size);
-        remaining_ += item.size;
+    for (const CleanItem* item : items) {
+        urls.push_back(item->url);
+        sizes_.push_back(item->size);
+        remaining_ += item->size;
     }
 
     std::vector<IconRef> icons;

@@ -47,6 +47,8 @@ public:
     // A feed over findings: each owning application shows its icon once, on its
     // first finding, unless `ownIcons`, where every finding shows its own icon.
     SwallowFeed(const std::vector<CleanItem>& items, bool ownIcons, QObject* parent = nullptr);
+    // The same over findings held elsewhere, which need not outlive the call.
+    SwallowFeed(const std::vector<const CleanItem*>& items, bool ownIcons, QObject* parent = nullptr);
     // A feed over plain icons, each standing for one item of 50,000,000 bytes;
     // `remaining` starts at 0.
     explicit SwallowFeed(const std::vector<Platform::IconRef>& icons, QObject* parent = nullptr);
