@@ -38,7 +38,6 @@ public:
     }
     // Wall seconds since the test began.
     double wall(TimePoint p) const { return std::chrono::duration<double>(p - wallStart_).count(); }
-    const TimePoint& wallStart() const { return wallStart_; }
     size_t pendingWaits() const { return mono_.pending(); }
 
 private:

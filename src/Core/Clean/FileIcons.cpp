@@ -5,6 +5,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "Core/Clean/ScanSupport.h"
 #include "Platform/FileOps.h"
 #include "Platform/Locations.h"
 #include "Platform/Workspace.h"
@@ -38,6 +39,7 @@ constexpr Known known[] = {
     {"/Library/Caches/Homebrew", "com.apple.Terminal"},
 };
 
+// Desktop ids are matched ignoring ASCII case.
 std::string lowercased(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -172,10 +174,9 @@ Owner owner(const fs::path& url) {
             if (auto app = applicationWithBundleID(k.bundleID)) return application(*app);
 
     const auto attributes = Platform::FileOps::attributes(url);
-    std::string extension = url.extension().native();
-    if (!extension.empty()) extension.erase(0, 1);
+    const std::string extension = ScanSupport::lowercasedExtension(url.filename().native());
     const bool folder = (attributes && S_ISDIR(attributes->st_mode)) || extension.empty();
-    const std::string type = folder ? "folder" : lowercased(extension);
+    const std::string type = folder ? "folder" : extension;
     return {"type:" + type, attributes ? IconRef::file(url) : IconRef::ofType(type)};
 }
 

@@ -55,13 +55,6 @@ std::map<std::string, std::pair<off_t, long>> tree(const fs::path& root) {
     return out;
 }
 
-struct SettingsScope {
-    ~SettingsScope() {
-        Preferences::shared().setDryRun(false);
-        Preferences::shared().setSounds(true);
-    }
-};
-
 struct AdminOutcome {
     const char* name;
     std::string output;
@@ -181,7 +174,6 @@ TEST(CleanListModel, PreviewTouchesNothingButStillSounds) {
     FakeHome h;
     Clocks clocks(h.now());
     FakeAudio audio;
-    SettingsScope restore;
     const CleanItem a = finding(h, "Library/Caches/a"), b = finding(h, "Library/Caches/b/c");
     const auto before = tree(h / "Library");
     Preferences::shared().setDryRun(true);
@@ -196,6 +188,7 @@ TEST(CleanListModel, PreviewTouchesNothingButStillSounds) {
     EXPECT_EQ(list.phase().report.removed.size(), 2u);
     EXPECT_EQ(audio.played.size(), 1u);
     EXPECT_TRUE(History::entries().empty());
+    Preferences::shared().setDryRun(false);
 }
 
 TEST(CleanListModel, SelectionIsByTheExactBytesOfEachPath) {

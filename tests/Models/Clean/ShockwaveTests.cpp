@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QSignalSpy>
-
 using namespace std::chrono_literals;
 
 TEST(Shockwave, LiveOnlyFromItsStartForStrengthPlusOnePointNineSeconds) {
@@ -21,18 +19,4 @@ TEST(Shockwave, LiveOnlyFromItsStartForStrengthPlusOnePointNineSeconds) {
         EXPECT_EQ(l.has_value(), c.live) << c.age.count();
         if (l) EXPECT_EQ(l->start, t0);
     }
-}
-
-TEST(Shockwave, FieldsNotifyOnlyWhenTheyChange) {
-    Shockwave wave;
-    QSignalSpy starts(&wave, &Shockwave::startChanged), strengths(&wave, &Shockwave::strengthChanged);
-    const auto t0 = Platform::dateFromReferenceSeconds(800'000'000);
-    wave.setStrength(0.6);
-    wave.setStart(std::nullopt);
-    EXPECT_EQ(starts.count() + strengths.count(), 0);
-    wave.setStart(t0);
-    wave.setStart(t0);
-    wave.setStrength(0.9);
-    EXPECT_EQ(starts.count(), 1);
-    EXPECT_EQ(strengths.count(), 1);
 }

@@ -173,14 +173,6 @@ TEST(SwallowFeed, EdgeCases) {
              EXPECT_TRUE(feed.events().empty());
              EXPECT_EQ(feed.remaining(), 0);
          }},
-        {"items of no size grow swallowed by half",
-         [](Clocks& clocks) {
-             SwallowFeed feed(items(std::vector<int64_t>(6, 0)), false);
-             Recorder r(clocks, feed, 1.0);
-             r.finishAt(0.01);
-             clocks.advanceTo(10);
-             EXPECT_DOUBLE_EQ(feed.swallowed(), 0.5);
-         }},
         {"a feed over icons starts at 0 and grows a third per landed icon",
          [](Clocks& clocks) {
              const std::vector<IconRef> icons{IconRef::symbol("a"), IconRef::symbol("b"), IconRef::symbol("c")};
