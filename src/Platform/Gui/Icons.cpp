@@ -103,8 +103,8 @@ QStringList applicationNames(const std::filesystem::path& p) {
 }
 
 struct Cache {
-    // By reference, bounded: file references are one per removed item.
-    QCache<QString, QIcon> byRef{2000};
+    // By reference (its exact bytes), bounded: file references are one per removed item.
+    QCache<QByteArray, QIcon> byRef{2000};
     // By what a reference resolves to, so that every reference of one type shares one image.
     QHash<QString, QIcon> byResolution;
     SymbolPainter painter;
@@ -135,6 +135,19 @@ QIcon symbolIcon(const QString& name) {
     return icon;
 }
 
+// The drawing that stands in when no theme has any of the reference's names.
+QString fallbackSymbol(const IconRef& ref) {
+    switch (ref.kind) {
+        case IconRef::Kind::application: return QStringLiteral("app.badge");
+        case IconRef::Kind::symbol: return fromBytes(ref.name);
+        case IconRef::Kind::file:
+        case IconRef::Kind::type:
+            return themeNames(ref).value(0) == QStringLiteral("folder") ? QStringLiteral("folder.fill")
+                                                                        : QStringLiteral("doc.fill");
+    }
+    return QStringLiteral("doc.fill");
+}
+
 QIcon resolve(const IconRef& ref) {
     prepareThemes();
     const QStringList names = themeNames(ref);
@@ -159,21 +172,9 @@ QStringList themeNames(const IconRef& ref) {
     return {};
 }
 
-QString fallbackSymbol(const IconRef& ref) {
-    switch (ref.kind) {
-        case IconRef::Kind::application: return QStringLiteral("app.badge");
-        case IconRef::Kind::symbol: return fromBytes(ref.name);
-        case IconRef::Kind::file:
-        case IconRef::Kind::type:
-            return themeNames(ref).value(0) == QStringLiteral("folder") ? QStringLiteral("folder.fill")
-                                                                        : QStringLiteral("doc.fill");
-    }
-    return QStringLiteral("doc.fill");
-}
-
 QIcon icon(const IconRef& ref) {
     auto& c = cache();
-    const QString refKey = fromBytes(ref.key());
+    const QByteArray refKey = QByteArray::fromStdString(ref.key());
     if (const QIcon* hit = c.byRef.object(refKey)) return *hit;
     const QString resolution = (ref.kind == IconRef::Kind::symbol ? QStringLiteral("symbol:") + fromBytes(ref.name)
                                                                   : themeNames(ref).join('\n'));

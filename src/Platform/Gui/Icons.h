@@ -22,8 +22,6 @@ QPixmap pixmap(const IconRef& ref, int size, qreal devicePixelRatio = 1.0);
 
 // The theme names (or absolute image files) tried for a reference, in order.
 QStringList themeNames(const IconRef& ref);
-// The symbol drawn when no theme has any of them.
-QString fallbackSymbol(const IconRef& ref);
 
 // Draws one of our symbol drawings filling the box; the views install it. Until
 // then a plain rounded tile stands in.
