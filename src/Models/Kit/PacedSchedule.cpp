@@ -59,6 +59,12 @@ void PacedTimeline::setPaused(bool paused) {
     restart();
 }
 
+void PacedTimeline::setFps(double fps) {
+    if (fps == schedule_.fps || !(fps > 0)) return;
+    schedule_.fps = fps;
+    if (!paused_) restart();
+}
+
 void PacedTimeline::restart() {
     timer_.stop();
     pending_.reset();

@@ -61,6 +61,9 @@ public:
     // next grid point.
     void setPaused(bool paused);
     bool isPaused() const { return paused_; }
+    // A new rate takes over from now: the next frame is the next point of its grid.
+    void setFps(double fps);
+    double fps() const { return schedule_.fps; }
 
     // The date of the frame on display, in seconds since the reference date.
     double currentTime() const { return current_; }

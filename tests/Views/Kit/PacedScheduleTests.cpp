@@ -146,6 +146,24 @@ TEST(PacedTimeline, ResumesOnTheNextGridPoint) {
     EXPECT_NEAR(*timeline.pendingTime(), std::floor(12 * 203.03 + 1) / 12, 1e-6);
 }
 
+TEST(PacedTimeline, ANewRateTakesOverFromNow) {
+    ClockScope scope(300.0);
+    PacedTimeline timeline(12, false);
+    timeline.setPaused(false);
+    scope.advance(0.01);
+    timeline.setFps(60);
+    EXPECT_NEAR(*timeline.pendingTime(), 300 + 1.0 / 60, 1e-9);
+    const long long armed = timeline.scheduledFrames();
+    timeline.setFps(60);  // the same rate changes nothing
+    EXPECT_EQ(timeline.scheduledFrames(), armed);
+    // Paused, the rate is kept for when it runs again.
+    timeline.setPaused(true);
+    timeline.setFps(12);
+    EXPECT_FALSE(timeline.isScheduled());
+    timeline.setPaused(false);
+    EXPECT_NEAR(*timeline.pendingTime(), 300 + 1.0 / 12, 1e-9);
+}
+
 TEST(PacedTimeline, RunsOnTheEventLoop) {
     // The wall clock: two frames of a 30-per-second timeline arrive within a fraction of a second.
     PacedTimeline timeline(30, false);
