@@ -1,0 +1,7 @@
+#pragma once
+#include <QImage>
+#include <QString>
+
+// Our own images that ship inside the program, by name ("BlackHoleArt").
+// A name with no image gives a null image.
+QImage bundleImage(const QString& name);
