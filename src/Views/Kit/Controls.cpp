@@ -5,10 +5,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 #include <QVBoxLayout>
 
 #include <cmath>
 
+#include "Views/Kit/StillLabel.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
 
@@ -37,15 +39,42 @@ void strokeCapsule(QPainter& p, const QRectF& r, const QColor& c, double width) 
 // ---- Card
 
 void paintOutlinedRoundedRect(QPainter& p, const QRectF& rect, double radius, const QColor& fill) {
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(fill);
-    p.drawRoundedRect(rect, radius, radius);
-    p.setPen(QPen(Theme::stroke(), 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(inset(rect, 1), radius - 0.5, radius - 0.5);
-    p.restore();
+    auto draw = [&](QPainter& on, const QRectF& r) {
+        on.save();
+        on.setRenderHint(QPainter::Antialiasing);
+        on.setPen(Qt::NoPen);
+        on.setBrush(fill);
+        on.drawRoundedRect(r, radius, radius);
+        on.setPen(QPen(Theme::stroke(), 1));
+        on.setBrush(Qt::NoBrush);
+        on.drawRoundedRect(inset(r, 1), radius - 0.5, radius - 0.5);
+        on.restore();
+    };
+    // Panels sit over the animated sky and repaint whenever a star passes behind
+    // them: a whole-pixel panel is drawn once and copied from then on.
+    const QRectF device = p.transform().mapRect(rect);
+    const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    if (!p.transform().isAffine() || p.transform().isRotating() || device.toRect() != device || p.opacity() != 1.0) {
+        draw(p, rect);
+        return;
+    }
+    const QString key = QStringLiteral("quelto.panel:%1x%2:%3:%4:%5")
+                            .arg(rect.width())
+                            .arg(rect.height())
+                            .arg(radius)
+                            .arg(fill.rgba(), 0, 16)
+                            .arg(ratio);
+    QPixmap picture;
+    if (!QPixmapCache::find(key, &picture)) {
+        picture = QPixmap((rect.size() * ratio).toSize());
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(Qt::transparent);
+        QPainter on(&picture);
+        draw(on, QRectF(QPointF(0, 0), rect.size()));
+        on.end();
+        QPixmapCache::insert(key, picture);
+    }
+    p.drawPixmap(rect.topLeft(), picture);
 }
 
 void CardModifier::paint(QPainter& p, const QRectF& rect) { paintOutlinedRoundedRect(p, rect, cornerRadius, Theme::card()); }
@@ -95,8 +124,7 @@ void CardLabel::paintEvent(QPaintEvent*) {
 // ---- Labels
 
 QLabel* plainLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setTextFormat(Qt::PlainText);
+    auto* l = new StillLabel(text, parent);
     l->setFont(font);
     QPalette pal = l->palette();
     pal.setColor(QPalette::WindowText, color);
@@ -327,8 +355,28 @@ QSize PillButton::sizeHint() const {
 
 void PillButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    style_.paint(p, QRectF(rect()), text(), isEnabled(), isEnabled() ? pressedAmount_ : 0.0, symbol_,
-                 busy_ ? spinnerStep_ : -1);
+    const double pressed = isEnabled() ? pressedAmount_ : 0.0;
+    if (pressed > 0 || busy_) {
+        style_.paint(p, QRectF(rect()), text(), isEnabled(), pressed, symbol_, busy_ ? spinnerStep_ : -1);
+        return;
+    }
+    // At rest the button looks the same on every repaint (stars pass behind it).
+    const qreal ratio = devicePixelRatioF();
+    const QString key = QStringLiteral("%1x%2:%3:%4:%5:%6")
+                            .arg(width())
+                            .arg(height())
+                            .arg(ratio)
+                            .arg(isEnabled())
+                            .arg(symbol_, text());
+    if (key != restingKey_) {
+        resting_ = QPixmap((QSizeF(size()) * ratio).toSize());
+        resting_.setDevicePixelRatio(ratio);
+        resting_.fill(Qt::transparent);
+        QPainter on(&resting_);
+        style_.paint(on, QRectF(rect()), text(), isEnabled(), 0.0, symbol_, -1);
+        restingKey_ = key;
+    }
+    p.drawPixmap(0, 0, resting_);
 }
 
 // ---- CheckBox

@@ -1,5 +1,6 @@
 #pragma once
 #include <QAbstractButton>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
 #include <QVariantAnimation>
@@ -156,6 +157,8 @@ private:
     bool busy_ = false;
     int spinnerStep_ = 0;
     QTimer spin_;
+    QPixmap resting_;  // the button at rest, drawn once for its size, text and state
+    QString restingKey_;
 };
 
 // A three-state check box; the caller's action decides the new state.

@@ -24,11 +24,16 @@ SubTabs::SubTabs(QList<Item> items, QWidget* parent)
 void SubTabs::layoutItems() {
     QFontMetricsF fm(font_);
     rects_.clear();
+    titles_.clear();
     double x = barPadding;
     const double h = std::ceil(fm.height()) + 2 * itemPaddingY;
     for (const Item& item : items_) {
         const double w = std::ceil(fm.horizontalAdvance(item.title)) + 2 * itemPaddingX;
         rects_.append(QRectF(x, barPadding, w, h));
+        QStaticText title(item.title);
+        title.setTextFormat(Qt::PlainText);
+        title.prepare(QTransform(), font_);
+        titles_.append(title);
         x += w + spacing;
     }
 }
@@ -94,6 +99,7 @@ void SubTabs::paintEvent(QPaintEvent*) {
         const QColor& b = Theme::text();
         QColor c = QColor::fromRgbF(1, 1, 1, float(a.alphaF() + (b.alphaF() - a.alphaF()) * weight));
         p.setPen(c);
-        p.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, items_[i].title);
+        const QSizeF s = titles_[i].size();
+        p.drawStaticText(QPointF(r.center().x() - s.width() / 2, r.center().y() - s.height() / 2), titles_[i]);
     }
 }

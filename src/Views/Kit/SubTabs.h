@@ -1,6 +1,7 @@
 #pragma once
 #include <QList>
 #include <QString>
+#include <QStaticText>
 #include <QWidget>
 
 #include "Views/Kit/Spring.h"
@@ -42,6 +43,7 @@ private:
 
     QList<Item> items_;
     QList<QRectF> rects_;
+    QList<QStaticText> titles_;  // laid out once: the bar repaints as stars pass behind it
     QString selection_;
     QString previous_;
     int pressed_ = -1;

@@ -20,6 +20,7 @@
 #include "Platform/Locations.h"
 #include "Platform/LoginItemService.h"
 #include "Views/Kit/Controls.h"
+#include "Views/Kit/StillLabel.h"
 #include "Views/Kit/SubTabs.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
@@ -34,7 +35,7 @@ SettingsView::PathPicker& pickerOverride() {
 }
 
 QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent = nullptr) {
-    auto* l = new QLabel(text, parent);
+    auto* l = new StillLabel(text, parent);
     l->setFont(font);
     QPalette pal = l->palette();
     pal.setColor(QPalette::WindowText, color);
