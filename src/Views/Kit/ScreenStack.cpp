@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include "Views/Kit/OverflowOverlay.h"
+
 #include <algorithm>
 
 ScreenStack::ScreenStack(QWidget* parent) : QWidget(parent) {
@@ -14,6 +16,10 @@ QImage ScreenStack::snapshot(QWidget* w) const {
     QImage img(size() * dpr, QImage::Format_ARGB32_Premultiplied);
     img.setDevicePixelRatio(dpr);
     img.fill(Qt::transparent);
+    {
+        QPainter p(&img);
+        OverflowOverlay::paintBehind(p, w);
+    }
     w->render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
     return img;
 }

@@ -9,7 +9,9 @@
 #include "Models/Window/CleanMode.h"
 #include "Models/Settings/Preferences.h"
 #include "Platform/LoginItemService.h"
+#include "Views/Clean/CleanScreen.h"
 #include "Views/Kit/Controls.h"
+#include "Views/Kit/OverflowOverlay.h"
 #include "Views/Window/MainWindow.h"
 #include "Views/Kit/ScreenStack.h"
 #include "Views/Settings/SettingsView.h"
@@ -27,6 +29,24 @@ const char* cleanTitles[] = {
 };
 const QString settingsIdentity = QStringLiteral("settings");
 
+// The Clean screen's idle texts for each sub-mode, in the order of CleanMode.
+struct CleanTexts {
+    const char* idleTitle;
+    const char* idleSubtitle;
+};
+const CleanTexts cleanTexts[] = {
+    {QT_TRANSLATE_NOOP("ContentView", "Ready to clean"),
+     QT_TRANSLATE_NOOP("ContentView", "Caches, logs, Xcode, package managers, browsers and the Trash")},
+    {QT_TRANSLATE_NOOP("ContentView", "AI leftovers"),
+     QT_TRANSLATE_NOOP("ContentView", "Old Claude Code and Codex sessions, agent worktrees, CLI versions and local models")},
+    {QT_TRANSLATE_NOOP("ContentView", "Project artifacts"),
+     QT_TRANSLATE_NOOP("ContentView", "node_modules, target, .venv and friends in projects you're not touching")},
+    {QT_TRANSLATE_NOOP("ContentView", "Leftover installers"),
+     QT_TRANSLATE_NOOP("ContentView", ".dmg, .pkg and .xip files in Downloads, Desktop and Documents")},
+};
+// Every sub-mode's hero glows in the same blue.
+const QColor cleanGlow = QColor::fromRgbF(0.4f, 0.62f, 1.0f, 1.0f);
+
 // The sky stands still on the Status tab (unless the settings screen covers it).
 bool skyIsLive(AppTab tab, bool settings) { return tab != AppTab::status || settings; }
 }  // namespace
@@ -38,6 +58,8 @@ ContentView::ContentView(AppState& state, Preferences& prefs, Platform::LoginIte
     : QWidget(parent), state_(state), prefs_(prefs), loginItem_(&loginItem) {
     background_ = new SpaceBackground(state_.tab(), skyIsLive(state_.tab(), state_.showSettings()), this);
     background_->lower();
+    // Heroes draw past their screens (over the sub-tabs and the header), just above the sky.
+    OverflowOverlay::markHost(this, background_);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -111,7 +133,13 @@ void ContentView::toggleSettings() {
 
 QWidget* ContentView::makeScreen() {
     if (state_.showSettings()) return new SettingsView(prefs_, *loginItem_);
-    // The tabs' own screens come later; until then each shows the backdrop alone.
+    if (state_.tab() == AppTab::clean) {
+        const CleanTexts& texts = cleanTexts[static_cast<int>(state_.cleanMode())];
+        auto* screen = new CleanScreen(cleanGlow, tr(texts.idleTitle), tr(texts.idleSubtitle));
+        screen->setObjectName(QStringLiteral("screen-clean"));
+        return screen;
+    }
+    // The other tabs' own screens come later; until then each shows the backdrop alone.
     auto* empty = new QWidget;
     empty->setObjectName(QStringLiteral("screen-") + rawValue(state_.tab()));
     return empty;
@@ -127,7 +155,14 @@ void ContentView::sync() {
     subTabs_->setSelection(rawValue(state_.cleanMode()));
     // The leaving screen's picture is taken before the sub-tabs come or go and move it.
     const QString identity = screenIdentity();
-    if (identity != screens_->identity()) screens_->setScreen(identity, makeScreen(), pendingAnimation_);
+    if (identity != screens_->identity()) {
+        screens_->setScreen(identity, makeScreen(), pendingAnimation_);
+        shownCleanMode_ = state_.cleanMode();
+    } else if (tab == AppTab::clean && !settings && state_.cleanMode() != shownCleanMode_) {
+        // Each sub-mode gets a fresh screen of its own, swapped in place.
+        screens_->setScreen(identity, makeScreen(), std::nullopt);
+        shownCleanMode_ = state_.cleanMode();
+    }
     subTabsSlot_->setVisible(tab == AppTab::clean && !settings);
     background_->setTab(tab);
     background_->setAnimated(skyIsLive(tab, settings));

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "Models/Window/AppTab.h"
+#include "Models/Window/CleanMode.h"
 #include "Views/Kit/Spring.h"
 
 class AppState;
@@ -59,5 +60,6 @@ private:
     ScreenStack* screens_;
     // The animation the change being applied happens in, if any.
     std::optional<Spring> pendingAnimation_;
+    CleanMode shownCleanMode_ = CleanMode::system;
     bool batching_ = false;
 };

@@ -1,0 +1,273 @@
+#include "Views/Clean/BlackHole.h"
+
+#include <QPainter>
+#include <QPainterPathStroker>
+#include <QRadialGradient>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "Models/Kit/MotionPause.h"
+#include "Views/Clean/Sparkle.h"
+#include "Views/Kit/Bands.h"
+#include "Views/Kit/Bloom.h"
+#include "Views/Kit/OverflowOverlay.h"
+#include "Views/Kit/Theme.h"
+
+namespace {
+constexpr double pi = std::numbers::pi;
+constexpr double slowRate = 12, fastRate = 60;
+constexpr double maxGrowthScale = 1.35;
+
+QRectF around(double halfWidth, double halfHeight) {
+    return QRectF(-halfWidth, -halfHeight, 2 * halfWidth, 2 * halfHeight);
+}
+
+QRectF scaled(const QRectF& r, double k) { return QRectF(r.topLeft() * k, r.size() * k); }
+}  // namespace
+
+// ---- MotionClock
+
+void MotionClock::advance(double now, double paceTarget, double energyTarget, double growthTarget) {
+    double dt = last ? now - *last : 0;
+    dt = std::clamp(dt, 0.0, 0.1);
+    last = now;
+    const double k = 1 - std::exp(-2.5 * dt);
+    pace += (paceTarget - pace) * k;
+    energy += (energyTarget - energy) * k;
+    phase = std::fmod(phase + dt * pace * 0.3, 1000);
+    growth += (1 - std::exp(-0.9 * dt)) * (growthTarget - growth);
+}
+
+// ---- BlackHole
+
+const QColor& BlackHole::peach() {
+    static const QColor c = QColor::fromRgbF(1.0f, 0.78f, 0.62f, 1.0f);
+    return c;
+}
+
+BlackHole::BlackHole(double size, QWidget* parent)
+    : QWidget(parent), glow_(QColor::fromRgbF(0.4f, 0.62f, 1.0f)), size_(size), timeline_(slowRate, false) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFixedSize(int(std::lround(size_)), int(std::lround(size_)));
+    overlay_ = new OverflowOverlay(this, 3 * size_ * maxGrowthScale + 4,
+                                   [this](QPainter& p, QPointF centre) { paintLayers(p, centre); });
+    connect(&timeline_, &PacedTimeline::frame, this, &BlackHole::onFrame);
+    connect(&MotionPause::shared(), &MotionPause::hiddenChanged, this, &BlackHole::updateSchedule);
+    onFrame(timeline_.currentTime());
+}
+
+BlackHole::~BlackHole() { delete overlay_; }
+
+void BlackHole::setGlow(const QColor& glow) {
+    if (glow == glow_) return;
+    glow_ = glow;
+    refresh();
+}
+
+void BlackHole::setSpinning(bool spinning) {
+    if (spinning == spinning_) return;
+    spinning_ = spinning;
+    refresh();
+}
+
+void BlackHole::setOpen(double open) {
+    if (open == open_) return;
+    open_ = open;
+    refresh();
+}
+
+void BlackHole::setHeroSize(double size) {
+    if (size == size_ || !(size > 0)) return;
+    size_ = size;
+    setFixedSize(int(std::lround(size_)), int(std::lround(size_)));
+    if (overlay_) overlay_->setReach(3 * size_ * maxGrowthScale + 4);
+    refresh();
+}
+
+void BlackHole::setSuction(bool suction) {
+    if (suction == suction_) return;
+    suction_ = suction;
+    refresh();
+}
+
+void BlackHole::setGrowth(double growth) {
+    if (growth == growth_) return;
+    growth_ = growth;
+    refresh();
+}
+
+void BlackHole::setAnimated(bool animated) {
+    if (animated == animated_) return;
+    animated_ = animated;
+    refresh();
+}
+
+void BlackHole::setReduceMotion(bool reduce) {
+    if (reduce == reduceMotion_) return;
+    reduceMotion_ = reduce;
+    refresh();
+}
+
+void BlackHole::showEvent(QShowEvent*) { updateSchedule(); }
+
+void BlackHole::hideEvent(QHideEvent*) { updateSchedule(); }
+
+void BlackHole::updateSchedule() {
+    const bool fast = spinning_ || suction_;
+    timeline_.setFps(fast ? fastRate : slowRate);
+    timeline_.setPaused(!animated_ || reduceMotion_ || MotionPause::shared().hidden() || !isVisible());
+}
+
+void BlackHole::refresh() {
+    onFrame(frame_.t);
+    update();
+}
+
+void BlackHole::onFrame(double t) {
+    double paceTarget = spinning_ ? 1.0 : 0.22, energyTarget = open_;
+    if (suction_) {
+        paceTarget = 2.4;
+        energyTarget = 1.0;
+    }
+    clock_.advance(t, paceTarget, energyTarget, growth_);
+    const Frame before = frame_;
+    frame_.t = t;
+    frame_.phase = clock_.phase;
+    frame_.pace = clock_.pace;
+    frame_.intensity = std::min(clock_.energy, 1.6);
+    frame_.scale = (1 + 0.35 * clock_.growth) * (1 + 0.05 * frame_.intensity);
+
+    QRectF dirty = layerBounds(before).united(layerBounds(frame_));
+    // The glow is the widest layer; it changes only with the brightness and the size.
+    if (before.intensity != frame_.intensity || before.scale != frame_.scale || !painted_.isValid())
+        dirty = dirty.united(scaled(around(0.8 * size_, 0.8 * size_), std::max(before.scale, frame_.scale)));
+    painted_ = dirty;
+    if (overlay_) overlay_->updateAround(dirty);
+    updateSchedule();
+}
+
+QRectF BlackHole::layerBounds(const Frame& frame) const {
+    const double s = size_;
+    QRectF r = art_.bounds(frame.t, s);
+    if (spinning_ && !suction_) {
+        r = r.united(around(0.8 * s, 0.5 * s));
+        const QPointF at = probe(frame.t, s).offset;
+        r = r.united(around(0.06 * s + 20, 0.07 * s + 20).translated(at));
+    }
+    if (suction_) r = r.united(around(1.1 * s, 0.75 * s));
+    return scaled(r, frame.scale);
+}
+
+BlackHole::Probe BlackHole::probe(double t, double size) {
+    const double theta = 1.6 * t;
+    const double a = 0.675 * size * std::cos(theta), b = 0.31 * size * std::sin(theta);
+    const double c = std::cos(20 * pi / 180), s = std::sin(20 * pi / 180);
+    return {{a * c - b * s, a * s + b * c}, std::sin(theta) < 0};
+}
+
+double BlackHole::pixelScale(const QPainter& painter, double scale) const {
+    const QPaintDevice* device = painter.device();
+    return (device ? device->devicePixelRatioF() : 1.0) * scale;
+}
+
+void BlackHole::paintGlow(QPainter& painter, QPointF centre, double intensity, double pixelScale) {
+    GlowCache& c = glowCache_;
+    const int level = int(std::lround(intensity * 64));
+    const double ps = std::max(0.125, std::ceil(pixelScale * 8 - 1e-9) / 8);
+    const double radius = 0.8 * size_;
+    if (c.image.isNull() || c.size != size_ || c.pixelScale != ps || c.level != level || c.glow != glow_.rgba()) {
+        const int n = int(std::ceil(2 * radius * ps));
+        c.image = QImage(n, n, QImage::Format_ARGB32_Premultiplied);
+        c.image.fill(Qt::transparent);
+        QPainter p(&c.image);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QPointF mid(n / 2.0, n / 2.0);
+        // Solid out to 0.12 × size, then through the tint to clear at 0.8 × size.
+        QRadialGradient g(mid, radius * ps);
+        const double start = 0.12 / 0.8;
+        g.setColorAt(0, Theme::withOpacity(peach(), 0.28 + 0.15 * level / 64.0));
+        g.setColorAt(start, Theme::withOpacity(peach(), 0.28 + 0.15 * level / 64.0));
+        g.setColorAt(start + (1 - start) / 2, Theme::withOpacity(glow_, 0.08));
+        g.setColorAt(1, Qt::transparent);
+        p.setPen(Qt::NoPen);
+        p.setBrush(g);
+        p.drawEllipse(mid, radius * ps, radius * ps);
+        c.size = size_;
+        c.pixelScale = ps;
+        c.level = level;
+        c.glow = glow_.rgba();
+    }
+    const QRectF target(centre - QPointF(radius, radius), QSizeF(2 * radius, 2 * radius));
+    paintInBands(painter, target, [&] { painter.drawImage(target, c.image); });
+}
+
+void BlackHole::paintOrbit(QPainter& painter, QPointF centre) {
+    if (orbitSize_ != size_) {
+        QPainterPath ellipse;
+        ellipse.addEllipse(QPointF(0, 0), 0.675 * size_, 0.31 * size_);
+        QPainterPathStroker stroker;
+        stroker.setWidth(1);
+        stroker.setDashPattern(QList<qreal>{3, 5});
+        stroker.setMiterLimit(10);
+        orbit_ = QTransform().rotate(20).map(stroker.createStroke(ellipse));
+        orbitSize_ = size_;
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(centre);
+    painter.fillPath(orbit_, Theme::white(0.1));
+    painter.restore();
+    ScanRipples::paint(painter, centre, frame_.t, size_);
+}
+
+void BlackHole::paintProbe(QPainter& painter, QPointF centre, double t, double opacity) {
+    const qreal dpr = pixelScale(painter, 1);
+    const double w = 0.06 * size_, h = 0.07 * size_, pad = 18;
+    const QSizeF frame(w + 2 * pad, h + 2 * pad);
+    if (probeKey_ != size_ * 1000 + dpr) {
+        QImage star((frame * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+        star.setDevicePixelRatio(dpr);
+        star.fill(Qt::transparent);
+        const QPainterPath shape = Sparkle::path(QRectF(pad, pad, w, h));
+        {
+            QPainter p(&star);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.fillPath(shape, peach());
+        }
+        probeSprite_ = Bloom::blurred(star, 6 * dpr);
+        probeSprite_.setDevicePixelRatio(dpr);
+        QPainter p(&probeSprite_);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.fillPath(shape, Qt::white);
+        probeKey_ = size_ * 1000 + dpr;
+    }
+    const QPointF at = centre + probe(t, size_).offset;
+    painter.save();
+    painter.setOpacity(painter.opacity() * opacity);
+    painter.drawImage(QRectF(at - QPointF(frame.width() / 2, frame.height() / 2), frame), probeSprite_);
+    painter.restore();
+}
+
+void BlackHole::paintLayers(QPainter& painter, QPointF centre) {
+    const Frame& f = frame_;
+    const bool scanning = spinning_ && !suction_;
+    const Probe star = probe(f.t, size_);
+    painter.save();
+    painter.translate(centre);
+    painter.scale(f.scale, f.scale);
+    const QPointF c(0, 0);
+    const double ps = pixelScale(painter, f.scale);
+    // Behind the hole the star passes under every other layer, dimmed.
+    if (scanning && star.behind) paintProbe(painter, c, f.t, 0.35);
+    paintGlow(painter, c, f.intensity, ps);
+    if (scanning) paintOrbit(painter, c);
+    art_.paint(painter, c, f.t, f.phase, f.pace, size_, f.intensity, ps);
+    if (suction_) {
+        Quelto::paint(painter, c, f.t, size_, peach(), particleSprites_);
+        SwallowFlashes::paint(painter, c, f.t, size_);
+    }
+    if (scanning && !star.behind) paintProbe(painter, c, f.t, 1.0);
+    painter.restore();
+}

@@ -1,0 +1,138 @@
+#pragma once
+#include <QColor>
+#include <QImage>
+#include <QPainterPath>
+#include <QPointer>
+#include <QWidget>
+
+#include <optional>
+
+#include "Models/Kit/PacedSchedule.h"
+#include "Views/Clean/BlackHoleArt.h"
+#include "Views/Clean/BlackHoleLayers.h"
+
+class OverflowOverlay;
+
+// The eased motion of a hero, carried from frame to frame.
+struct MotionClock {
+    std::optional<double> last;  // the previous frame's time
+    double phase = 0;            // turns, kept below 1000
+    double pace = 0.22;          // spin rate
+    double energy = 0;           // brightness
+    double growth = 0;           // the smoothed growth
+
+    // Moves the state to the frame at `now`, easing towards the targets. A frame
+    // after a long pause moves at most 0.1 s worth; one dated before the last
+    // moves nothing.
+    void advance(double now, double paceTarget, double energyTarget, double growthTarget);
+};
+
+// The animated black hole at the top of the Clean screen and the other hero
+// screens. The caller describes the mood (scanning, how open, swallowing, how much
+// has been swallowed); the hero eases its own motion towards it frame by frame,
+// on a paced timeline of 12 frames a second, 60 while something moves fast, and
+// none at all while no main window is on screen.
+//
+// The widget itself is only the square box the hero takes in the layout; its
+// layers (glow, art, the icons flying in, the shockwave) reach far beyond it and
+// are drawn by an overlay that follows it.
+class BlackHole : public QWidget {
+    Q_OBJECT
+public:
+    explicit BlackHole(double size = 240, QWidget* parent = nullptr);
+    ~BlackHole() override;
+
+    // The warm light of the hero, its layers and the orbit chart.
+    static const QColor& peach();
+
+    QColor glow() const { return glow_; }
+    bool spinning() const { return spinning_; }
+    double open() const { return open_; }
+    double heroSize() const { return size_; }
+    bool suction() const { return suction_; }
+    double growth() const { return growth_; }
+    bool animated() const { return animated_; }
+    bool reduceMotion() const { return reduceMotion_; }
+
+    void setGlow(const QColor& glow);
+    // The scanning look: orbit ring, ripples and probe star, faster spin.
+    void setSpinning(bool spinning);
+    // How open the hole looks, 0 to 1.
+    void setOpen(double open);
+    void setHeroSize(double size);
+    // The swallowing look: fastest spin, full energy.
+    void setSuction(bool suction);
+    // Swallowed progress, 0 to 1: the hero grows with it.
+    void setGrowth(double growth);
+    // False freezes the hero.
+    void setAnimated(bool animated);
+    void setReduceMotion(bool reduce);
+
+    // What the frame on show was drawn from.
+    struct Frame {
+        double t = 0;          // seconds since the reference date
+        double phase = 0, pace = 0.22;
+        double intensity = 0;  // brightness with the pull of flying icons and the shockwave
+        double scale = 1;      // the whole stack grows with the swallowed progress and the intensity
+    };
+    const Frame& shownFrame() const { return frame_; }
+    const MotionClock& motion() const { return clock_; }
+    const PacedTimeline& timeline() const { return timeline_; }
+    PacedTimeline& timeline() { return timeline_; }
+
+    // Draws every layer of the frame on show around `centre` (the box's centre).
+    void paintLayers(QPainter& painter, QPointF centre);
+    // What the layers of `frame` cover around the box's centre.
+    QRectF layerBounds(const Frame& frame) const;
+
+    // Where the probe star runs on the orbit at time t, from the centre, and
+    // whether it passes behind the hole.
+    struct Probe {
+        QPointF offset;
+        bool behind;
+    };
+    static Probe probe(double t, double size);
+
+protected:
+    void showEvent(QShowEvent*) override;
+    void hideEvent(QHideEvent*) override;
+
+private:
+    void onFrame(double t);
+    // Re-runs the frame on show with the new fields (no time passes).
+    void refresh();
+    void updateSchedule();
+    double pixelScale(const QPainter& painter, double scale) const;
+    void paintGlow(QPainter& painter, QPointF centre, double intensity, double pixelScale);
+    void paintOrbit(QPainter& painter, QPointF centre);
+    void paintProbe(QPainter& painter, QPointF centre, double t, double opacity);
+
+    QColor glow_;
+    bool spinning_ = false;
+    double open_ = 0;
+    double size_;
+    bool suction_ = false;
+    double growth_ = 0;
+    bool animated_ = true;
+    bool reduceMotion_ = false;
+
+    MotionClock clock_;
+    Frame frame_;
+    QRectF painted_;  // what the last update covered, around the centre
+    PacedTimeline timeline_;
+    QPointer<OverflowOverlay> overlay_;
+
+    // What stays the same from frame to frame.
+    BlackHoleArt art_;
+    Quelto::Sprites particleSprites_;
+    struct GlowCache {
+        QImage image;
+        double size = 0, pixelScale = 0;
+        int level = -1;
+        QRgb glow = 0;
+    } glowCache_;
+    QPainterPath orbit_;  // the dashed ring, outlined once per size
+    double orbitSize_ = 0;
+    QImage probeSprite_;
+    double probeKey_ = 0;
+};

@@ -1,0 +1,258 @@
+#include "Views/Clean/BlackHoleLayers.h"
+
+#include <QHash>
+#include <QPainter>
+#include <QRadialGradient>
+
+#include <cmath>
+#include <numbers>
+
+#include "Views/Clean/BlackHole.h"
+#include "Views/Kit/Bloom.h"
+#include "Views/Kit/Starfield.h"
+#include "Views/Kit/Symbols.h"
+#include "Views/Kit/Theme.h"
+
+namespace {
+constexpr double pi = std::numbers::pi;
+
+double fraction(double x) { return x - std::floor(x); }
+
+// Device pixels a painter draws with, for images made to match it.
+qreal pixelRatio(const QPainter& painter) {
+    const QPaintDevice* device = painter.device();
+    return device ? device->devicePixelRatioF() : 1.0;
+}
+}  // namespace
+
+// ---- DiskKnots
+
+std::array<DiskKnots::Knot, 7> DiskKnots::knots(double phase, double width) {
+    std::array<Knot, 7> out;
+    for (int i = 0; i < 7; ++i) {
+        const double a = 2 * pi * (i / 7.0 + phase * (1 + 0.17 * (i % 3)));
+        out[size_t(i)] = {{0.34 * width * std::cos(a), 0.05 * width * std::sin(a)}, width * (0.035 + 0.012 * (i % 2))};
+    }
+    return out;
+}
+
+// ---- ScanRipples
+
+std::array<ScanRipples::Ripple, 3> ScanRipples::ripples(double t, double size) {
+    std::array<Ripple, 3> out;
+    for (int i = 0; i < 3; ++i) {
+        const double p = fraction(0.45 * t + i / 3.0);
+        out[size_t(i)] = {QSizeF(size * (1.5 - 1.1 * p), size * (0.62 - 0.45 * p)), 0.35 * std::sin(pi * p)};
+    }
+    return out;
+}
+
+void ScanRipples::paint(QPainter& painter, QPointF centre, double t, double size) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(centre);
+    painter.rotate(rotation);
+    painter.setBrush(Qt::NoBrush);
+    for (const Ripple& r : ripples(t, size)) {
+        if (r.opacity <= 0) continue;
+        QPen pen(Theme::withOpacity(BlackHole::peach(), r.opacity), 1.2);
+        pen.setMiterLimit(10);
+        painter.setPen(pen);
+        painter.drawEllipse(QPointF(0, 0), r.frame.width() / 2, r.frame.height() / 2);
+    }
+    painter.restore();
+}
+
+// ---- SwallowFlashes
+
+std::array<SwallowFlashes::Flash, 4> SwallowFlashes::flashes(double t, double size) {
+    std::array<Flash, 4> out;
+    for (int i = 0; i < 4; ++i) {
+        const double c = 0.9 * t + 0.27 * i;
+        const double f = fraction(c);
+        const double g = 1.9 * i + 2.4 * std::floor(c);
+        out[size_t(i)] = {{0.2 * size * std::cos(g), 0.2 * size * std::sin(g) - 0.02 * size},
+                          f < 0.25 ? std::sin(4 * pi * f) : 0.0};
+    }
+    return out;
+}
+
+void SwallowFlashes::paint(QPainter& painter, QPointF centre, double t, double size) {
+    const double radius = 0.05 * size;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setCompositionMode(QPainter::CompositionMode_Plus);
+    painter.setPen(Qt::NoPen);
+    const double base = painter.opacity();
+    for (const Flash& f : flashes(t, size)) {
+        if (f.opacity <= 0) continue;
+        const QPointF at = centre + f.offset;
+        QRadialGradient g(at, radius);
+        g.setColorAt(0, Qt::white);
+        g.setColorAt(0.5, Theme::withOpacity(BlackHole::peach(), 0.6));
+        g.setColorAt(1, Qt::transparent);
+        painter.setOpacity(base * f.opacity);
+        painter.setBrush(g);
+        painter.drawEllipse(at, radius, radius);
+    }
+    painter.restore();
+}
+
+// ---- The particle field
+
+const std::array<Quelto::Particle, Quelto::count>& Quelto::particles() {
+    static const std::array<Particle, count> list = [] {
+        static const char* symbols[9] = {"doc.fill",   "folder.fill", "photo.fill", "doc.zipper", "film.fill",
+                                         "music.note", nullptr,       nullptr,      nullptr};
+        std::array<Particle, count> out;
+        StarRandom random(0);
+        random.state = 0x56E27EB562EDDF5Dull;
+        for (int i = 0; i < count; ++i) {
+            Particle& p = out[size_t(i)];
+            p.angle = 2 * pi * random.unit();
+            p.radius = 0.6 + 0.3 * random.unit();
+            p.speed = 0.32 + 0.3 * random.unit();
+            p.phase = random.unit();
+            p.scale = 0.6 + 0.7 * random.unit();
+            if (const char* s = symbols[i % 9]) p.symbol = QString::fromLatin1(s);
+        }
+        return out;
+    }();
+    return list;
+}
+
+Quelto::Placement Quelto::place(const Particle& particle, double t, double size) {
+    const double v = fraction(t * particle.speed + particle.phase);
+    const double q = v * v;
+    const double r = size * (0.18 + (particle.radius - 0.18) * (1 - q));
+    const double a = particle.angle + 2.6 * q;
+    const double x = r * std::cos(a), y = 0.55 * r * std::sin(a);
+    return {{x, y},
+            (1 + 2.6 * q) * particle.scale,
+            (1 - 0.75 * q) * particle.scale,
+            std::atan2(y, x),
+            std::min(6 * v, 1.0) * (1 - std::max((q - 0.72) / 0.28, 0.0))};
+}
+
+const Quelto::Sprites::Sprite& Quelto::Sprites::get(const std::optional<QString>& symbol, double size,
+                                                      const QColor& glow, qreal dpr) {
+    if (size_ != size || ratio_ != dpr || glow_ != glow.rgba()) {
+        sprites_.clear();
+        size_ = size;
+        ratio_ = dpr;
+        glow_ = glow.rgba();
+    }
+    const QString key = symbol.value_or(QString());
+    auto it = sprites_.find(key);
+    if (it != sprites_.end()) return *it;
+    const double side = symbol ? Symbols::sizeForFont(0.065 * size) : 0.028 * size;
+    const double pad = 12;  // room for the glow
+    const QSizeF frame(side + 2 * pad, side + 2 * pad);
+    QImage content((frame * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+    content.setDevicePixelRatio(dpr);
+    content.fill(Qt::transparent);
+    const QRectF box(pad, pad, side, side);
+    {
+        QPainter p(&content);
+        p.setRenderHint(QPainter::Antialiasing);
+        if (symbol) {
+            Symbols::paint(p, *symbol, box, QColor::fromRgbF(0.95f, 0.95f, 0.95f));
+        } else {
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor::fromRgbF(0.8f, 0.8f, 0.8f));
+            p.drawEllipse(box);
+        }
+    }
+    QImage shadow = content;
+    {
+        QPainter p(&shadow);
+        p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        p.fillRect(QRectF(QPointF(), frame), Theme::withOpacity(glow, 0.8));
+    }
+    QImage out = Bloom::blurred(shadow, 4 * dpr);
+    out.setDevicePixelRatio(dpr);
+    {
+        QPainter p(&out);
+        p.drawImage(QPointF(), content);
+    }
+    return *sprites_.insert(key, {out, frame});
+}
+
+void Quelto::paint(QPainter& painter, QPointF centre, double t, double size, const QColor& glow, Sprites& sprites) {
+    const qreal dpr = pixelRatio(painter);
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const double base = painter.opacity();
+    for (const Particle& particle : particles()) {
+        const Placement at = place(particle, t, size);
+        if (at.opacity <= 0) continue;
+        const Sprites::Sprite& s = sprites.get(particle.symbol, size, glow, dpr);
+        painter.save();
+        painter.translate(centre + at.offset);
+        painter.rotate(at.rotation * 180 / pi);
+        painter.scale(at.scaleX, at.scaleY);
+        painter.setOpacity(base * at.opacity);
+        painter.drawImage(QRectF(QPointF(-s.frame.width() / 2, -s.frame.height() / 2), s.frame), s.image);
+        painter.restore();
+    }
+    painter.restore();
+}
+
+// ---- ShockwaveRing
+
+std::optional<ShockwaveRing::Ring> ShockwaveRing::ring(int which, double age, double strength, double size) {
+    static constexpr double delays[2] = {0, 0.16}, alphas[2] = {1.0, 0.45};
+    const double delay = delays[which], total = duration(strength);
+    const double p = (age - delay) / (total - delay);
+    if (!(p > 0 && p < 1)) return std::nullopt;
+    const double start = 0.22 * size, end = size * (1.1 + 1.2 * strength);
+    return Ring{start + (1 - std::pow(1 - p, 1.7)) * (end - start), alphas[which] * std::pow(1 - p, 1.1),
+                size * (0.006 + 0.05 * (1 - p))};
+}
+
+QRectF ShockwaveRing::bounds(double age, double strength, double size) {
+    QRectF out;
+    for (int which = 0; which < 2; ++which) {
+        if (auto r = ring(which, age, strength, size)) {
+            // The blurred stroke reaches furthest: half of 3 w plus three standard deviations of 0.9 w.
+            const double reach = r->radius + 1.5 * r->width + 2.7 * r->width + 1;
+            out = out.united(QRectF(-reach, -reach, 2 * reach, 2 * reach).translated(0, -0.02 * size));
+        }
+    }
+    return out;
+}
+
+void ShockwaveRing::paint(QPainter& painter, QPointF canvasCentre, double age, double strength, double size) {
+    const QPointF c = centre(canvasCentre, size);
+    const QColor& peach = BlackHole::peach();
+    for (int which = 0; which < 2; ++which) {
+        const auto r = ring(which, age, strength, size);
+        if (!r) continue;
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setCompositionMode(QPainter::CompositionMode_Plus);
+        painter.setPen(Qt::NoPen);
+        // A faint fill that brightens towards the rim; clear inside half the radius.
+        QRadialGradient fill(c, r->radius);
+        fill.setColorAt(0, Qt::transparent);
+        fill.setColorAt(0.5, Qt::transparent);
+        fill.setColorAt(1, Theme::withOpacity(peach, 0.35 * 0.5 * r->fade));
+        QPainterPath annulus;
+        annulus.setFillRule(Qt::OddEvenFill);
+        annulus.addEllipse(c, r->radius, r->radius);
+        annulus.addEllipse(c, r->radius / 2, r->radius / 2);
+        painter.setBrush(fill);
+        painter.drawPath(annulus);
+        painter.restore();
+
+        Bloom::addSoftRing(painter, c, r->radius, 3 * r->width, 0.9 * r->width, peach, r->fade);
+
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setCompositionMode(QPainter::CompositionMode_Plus);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(Theme::white(0.9 * r->fade), std::max(0.5 * r->width, 0.8)));
+        painter.drawEllipse(c, r->radius, r->radius);
+        painter.restore();
+    }
+}

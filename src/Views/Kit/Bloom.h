@@ -1,0 +1,26 @@
+#pragma once
+#include <QColor>
+#include <QImage>
+#include <QPointF>
+#include <QRectF>
+
+class QPainter;
+
+// Soft light: a layer blurred and added onto what lies beneath it (the additive,
+// plus-lighter blend), so it brightens the picture instead of covering it.
+namespace Bloom {
+
+// A Gaussian-like blur of `radius` pixels of the image (three box passes). Large
+// radii are blurred at a reduced resolution, which looks the same and costs far
+// less. The result keeps the image's size.
+QImage blurred(const QImage& image, double radius);
+
+// Draws `layer` blurred by `radius` points into `target`, added at `opacity`.
+void add(QPainter& painter, const QRectF& target, const QImage& layer, double radius, double opacity = 1.0);
+
+// A circle's outline of `width` around `radius`, blurred by `blur` and added. The
+// blur of a circle is a radial profile, so only the ring's own band is painted.
+void addSoftRing(QPainter& painter, QPointF centre, double radius, double width, double blur, const QColor& color,
+                 double opacity = 1.0);
+
+}  // namespace Bloom

@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <QPainter>
+
+#include <cmath>
+
+#include "Models/Kit/MotionPause.h"
+#include "Views/Clean/BlackHole.h"
+#include "Views/TestSupport.h"
+
+namespace {
+// Delivers the timeline's next frame on the stepped clock.
+double step(ClockScope& clock, BlackHole& hero) {
+    const auto due = hero.timeline().pendingTime();
+    if (!due) return hero.shownFrame().t;
+    clock.advance(*due - Platform::secondsSinceReferenceDate(Platform::clock().now()));
+    hero.timeline().deliverDueFrame();
+    return hero.shownFrame().t;
+}
+}  // namespace
+
+TEST(MotionClock, FirstFrameAndPausesMoveAtMostATenthOfASecond) {
+    struct Case {
+        const char* name;
+        double gap;       // seconds between the two frames
+        double advanced;  // seconds of motion the second frame adds
+    } cases[] = {{"steady", 1.0 / 60, 1.0 / 60}, {"longPause", 10, 0.1}, {"clockSteppedBack", -5, 0}};
+    for (const auto& c : cases) {
+        MotionClock clock;
+        clock.advance(1000, 1.0, 0, 0);
+        // The first frame eases nothing: there is no earlier one.
+        EXPECT_DOUBLE_EQ(clock.pace, 0.22) << c.name;
+        EXPECT_DOUBLE_EQ(clock.phase, 0) << c.name;
+        clock.advance(1000 + c.gap, 1.0, 0, 0);
+        const double k = 1 - std::exp(-2.5 * c.advanced);
+        EXPECT_NEAR(clock.pace, 0.22 + (1.0 - 0.22) * k, 1e-12) << c.name;
+        EXPECT_NEAR(clock.phase, c.advanced * clock.pace * 0.3, 1e-12) << c.name;
+    }
+}
+
+TEST(MotionClock, EasesTowardsEachMood) {
+    MotionClock clock;
+    for (double t = 0; t < 20; t += 1.0 / 60) clock.advance(t, 2.4, 1.0, 1.0);
+    EXPECT_NEAR(clock.pace, 2.4, 1e-6);
+    EXPECT_NEAR(clock.energy, 1.0, 1e-6);
+    EXPECT_NEAR(clock.growth, 1.0, 1e-6);
+    EXPECT_LT(clock.phase, 1000);
+}
+
+struct RateCase {
+    const char* name;
+    bool spinning, suction, animated, reduceMotion, hidden;
+    double fps;   // 0: paused
+};
+
+class BlackHoleRate : public ::testing::TestWithParam<RateCase> {};
+
+TEST_P(BlackHoleRate, RunsFastOnlyWhileSomethingMovesFastAndRestsWhenItMust) {
+    const auto& c = GetParam();
+    ClockScope clock(5000);
+    BlackHole hero(240);
+    hero.show();
+    hero.setSpinning(c.spinning);
+    hero.setSuction(c.suction);
+    hero.setAnimated(c.animated);
+    hero.setReduceMotion(c.reduceMotion);
+    MotionPause::shared().setHidden(c.hidden);
+    if (c.fps == 0) {
+        EXPECT_FALSE(hero.timeline().isScheduled());
+    } else {
+        ASSERT_TRUE(hero.timeline().isScheduled());
+        const double a = step(clock, hero), b = step(clock, hero);
+        EXPECT_NEAR(b - a, 1.0 / c.fps, 1e-6);
+    }
+    MotionPause::shared().setHidden(false);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Moods, BlackHoleRate,
+    ::testing::Values(RateCase{"idle", false, false, true, false, false, 12},
+                      RateCase{"scanning", true, false, true, false, false, 60},
+                      RateCase{"swallowing", false, true, true, false, false, 60},
+                      RateCase{"notAnimated", true, false, false, false, false, 0},
+                      RateCase{"reducedMotion", false, false, true, true, false, 0},
+                      RateCase{"noWindowOnScreen", true, false, true, false, true, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BlackHole, StaysPausedWhileHiddenAndResumesGently) {
+    ClockScope clock(7000);
+    BlackHole hero(240);
+    hero.show();
+    step(clock, hero);
+    hero.hide();
+    EXPECT_FALSE(hero.timeline().isScheduled());
+    const double phase = hero.motion().phase;
+    clock.advance(30.0);
+    hero.show();
+    step(clock, hero);
+    // Half a minute away moves the spin by at most a tenth of a second's worth.
+    EXPECT_LE(hero.motion().phase - phase, 0.1 * 0.22 * 0.3 + 1e-12);
+}
+
+TEST(BlackHole, IntensityAndScaleStayWithinTheirBounds) {
+    ClockScope clock(9000);
+    BlackHole hero(240);
+    hero.show();
+    hero.setSuction(true);
+    hero.setOpen(1);
+    hero.setGrowth(1);
+    for (int i = 0; i < 60 * 20; ++i) step(clock, hero);
+    EXPECT_LE(hero.shownFrame().intensity, 1.6);
+    EXPECT_NEAR(hero.shownFrame().scale, 1.35 * (1 + 0.05 * hero.shownFrame().intensity), 1e-3);
+    EXPECT_LE(hero.shownFrame().scale, 1.35 * (1 + 0.08 + 0.045));
+}
+
+TEST(BlackHole, ProbeRunsAlongTheOrbitAndPassesBehindTheHole) {
+    for (double theta : {0.3, 1.6, 3.5, 5.0}) {
+        const auto p = BlackHole::probe(theta / 1.6, 240);
+        // Undo the 20-degree tilt: the star lies on the 0.675 × 0.31 ellipse.
+        const double c = std::cos(20 * std::numbers::pi / 180), s = std::sin(20 * std::numbers::pi / 180);
+        const double x = p.offset.x() * c + p.offset.y() * s, y = -p.offset.x() * s + p.offset.y() * c;
+        EXPECT_NEAR(std::pow(x / (0.675 * 240), 2) + std::pow(y / (0.31 * 240), 2), 1.0, 1e-9);
+        EXPECT_EQ(p.behind, std::sin(theta) < 0);
+    }
+}
