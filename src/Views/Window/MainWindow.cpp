@@ -8,6 +8,7 @@
 #include "Models/Kit/MotionPause.h"
 #include "Views/Kit/WindowActions.h"
 #include "Views/Window/ContentView.h"
+#include "Views/Window/WindowOcclusion.h"
 
 MainWindow::MainWindow(AppState& state, Preferences& prefs, QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("main"));
@@ -19,6 +20,10 @@ MainWindow::MainWindow(AppState& state, Preferences& prefs, QWidget* parent) : Q
     content_ = new ContentView(state, prefs);
     v->addWidget(content_);
     WindowActions::install(this);
+    occlusion_ = new WindowOcclusion(this);
+    connect(occlusion_, &WindowOcclusion::changed, this, &MainWindow::scheduleVisibilityCheck);
+    // A window that never shows (a quiet start) must rest the animations as well.
+    scheduleVisibilityCheck();
 }
 
 void bringToFront(QWidget* window) {
@@ -30,7 +35,7 @@ void bringToFront(QWidget* window) {
 
 bool MainWindow::isOnScreen() const {
     const QWindow* w = windowHandle();
-    return isVisible() && !isMinimized() && w && w->isExposed();
+    return isVisible() && !isMinimized() && w && w->isExposed() && !occlusion_->isCovered();
 }
 
 void MainWindow::scheduleVisibilityCheck() {
@@ -47,6 +52,7 @@ bool MainWindow::event(QEvent* e) {
     switch (e->type()) {
     case QEvent::Show:
         if (QWindow* w = windowHandle()) w->installEventFilter(this);
+        occlusion_->watch();
         scheduleVisibilityCheck();
         break;
     case QEvent::Hide:

@@ -4,6 +4,7 @@
 class AppState;
 class ContentView;
 class Preferences;
+class WindowOcclusion;
 
 // The one main window, "main": the content view, and the motion switch kept in
 // step with whether the window is on screen.
@@ -15,6 +16,7 @@ public:
 
     // Visible, not minimised, and not fully covered.
     bool isOnScreen() const;
+    WindowOcclusion* occlusion() const { return occlusion_; }
 
 protected:
     bool event(QEvent* e) override;
@@ -23,6 +25,7 @@ protected:
 private:
     void scheduleVisibilityCheck();
     ContentView* content_;
+    WindowOcclusion* occlusion_;
     bool checkPending_ = false;
 };
 

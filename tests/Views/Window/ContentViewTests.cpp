@@ -2,11 +2,14 @@
 
 #include <QTest>
 
+#include <xcb/xcb.h>
+
 #include "Models/Kit/MotionPause.h"
 #include "Views/TestSupport.h"
 #include "Views/Window/ContentView.h"
 #include "Views/Kit/Controls.h"
 #include "Views/Window/MainWindow.h"
+#include "Views/Window/WindowOcclusion.h"
 #include "Views/Kit/ScreenStack.h"
 #include "Views/Settings/SettingsView.h"
 #include "Views/Kit/SpaceBackground.h"
@@ -185,6 +188,46 @@ TEST(MainWindow, IsTheMainWindowAndPausesMotionWhenHidden) {
     ASSERT_TRUE(QTest::qWaitFor([] { return MotionPause::shared().hidden(); }, 1000));
     w.showNormal();
     ASSERT_TRUE(QTest::qWaitFor([] { return !MotionPause::shared().hidden(); }, 1000));
+    w.close();
+    ASSERT_TRUE(QTest::qWaitFor([] { return MotionPause::shared().hidden(); }, 1000));
+    MotionPause::shared().setHidden(false);
+}
+
+TEST(MainWindow, AQuietStartRestsTheAnimations) {
+    MotionPause::shared().setHidden(false);
+    Fixture f;
+    MainWindow w(*f.state, *f.prefs);  // never shown
+    ASSERT_TRUE(QTest::qWaitFor([] { return MotionPause::shared().hidden(); }, 1000));
+    MotionPause::shared().setHidden(false);
+}
+
+TEST(MainWindow, ACoveredWindowRestsTheAnimations) {
+    Fixture f;
+    MainWindow w(*f.state, *f.prefs);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !MotionPause::shared().hidden(); }, 1000));
+    // What the X server reports when another window covers this one, and uncovers it.
+    auto report = [&](uint8_t state) {
+        xcb_visibility_notify_event_t e{};
+        e.response_type = XCB_VISIBILITY_NOTIFY;
+        e.window = uint32_t(w.winId());
+        e.state = state;
+        w.occlusion()->nativeEventFilter("xcb_generic_event_t", &e, nullptr);
+    };
+    report(XCB_VISIBILITY_FULLY_OBSCURED);
+    ASSERT_TRUE(QTest::qWaitFor([] { return MotionPause::shared().hidden(); }, 1000));
+    EXPECT_FALSE(w.content()->background()->timeline().isScheduled());
+    report(XCB_VISIBILITY_PARTIALLY_OBSCURED);
+    ASSERT_TRUE(QTest::qWaitFor([] { return !MotionPause::shared().hidden(); }, 1000));
+    EXPECT_TRUE(w.content()->background()->timeline().isScheduled());
+    // Another window's report changes nothing.
+    xcb_visibility_notify_event_t other{};
+    other.response_type = XCB_VISIBILITY_NOTIFY;
+    other.window = uint32_t(w.winId()) + 1;
+    other.state = XCB_VISIBILITY_FULLY_OBSCURED;
+    w.occlusion()->nativeEventFilter("xcb_generic_event_t", &other, nullptr);
+    EXPECT_FALSE(w.occlusion()->isCovered());
     w.close();
     ASSERT_TRUE(QTest::qWaitFor([] { return MotionPause::shared().hidden(); }, 1000));
     MotionPause::shared().setHidden(false);
