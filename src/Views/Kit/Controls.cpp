@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPaintEngine>
 #include <QPainterPath>
 #include <QPixmapCache>
 #include <QVBoxLayout>
@@ -74,7 +75,20 @@ void paintOutlinedRoundedRect(QPainter& p, const QRectF& rect, double radius, co
         on.end();
         QPixmapCache::insert(key, picture);
     }
-    p.drawPixmap(rect.topLeft(), picture);
+    // Copied one painted rectangle at a time: under the many small rectangles
+    // the stars leave, one clipped copy of a large panel goes to the raster
+    // engine's thread pool, which costs more than the copy.
+    const QRegion painted = p.paintEngine() ? p.paintEngine()->systemClip() : QRegion();
+    const QTransform toLogical = p.deviceTransform().inverted();
+    if (painted.isEmpty() || toLogical.isRotating() || painted.rectCount() > 64) {
+        p.drawPixmap(rect.topLeft(), picture);
+        return;
+    }
+    for (const QRect& r : painted) {
+        const QRectF part = toLogical.mapRect(QRectF(r)) & rect;
+        if (part.isEmpty()) continue;
+        p.drawPixmap(part, picture, QRectF((part.topLeft() - rect.topLeft()) * ratio, part.size() * ratio));
+    }
 }
 
 void CardModifier::paint(QPainter& p, const QRectF& rect) { paintOutlinedRoundedRect(p, rect, cornerRadius, Theme::card()); }
