@@ -1,7 +1,6 @@
 #include "Views/Clean/BlackHole.h"
 
 #include <QPainter>
-#include <QPainterPathStroker>
 #include <QRadialGradient>
 
 #include <algorithm>
@@ -203,23 +202,28 @@ void BlackHole::paintGlow(QPainter& painter, QPointF centre, double intensity, d
     paintInBands(painter, target, [&] { painter.drawImage(target, c.image); });
 }
 
-void BlackHole::paintOrbit(QPainter& painter, QPointF centre) {
-    if (orbitSize_ != size_) {
-        QPainterPath ellipse;
-        ellipse.addEllipse(QPointF(0, 0), 0.675 * size_, 0.31 * size_);
-        QPainterPathStroker stroker;
-        stroker.setWidth(1);
-        stroker.setDashPattern(QList<qreal>{3, 5});
-        stroker.setMiterLimit(10);
-        orbit_ = QTransform().rotate(20).map(stroker.createStroke(ellipse));
-        orbitSize_ = size_;
+void BlackHole::paintOrbit(QPainter& painter, QPointF centre, double pixelScale) {
+    const double half = 0.7 * size_;  // the tilted ring fits in this square
+    if (orbitKey_ != size_ * 1000 + pixelScale) {
+        const int n = int(std::ceil(2 * half * pixelScale));
+        orbit_ = QImage(n, n, QImage::Format_ARGB32_Premultiplied);
+        orbit_.fill(Qt::transparent);
+        QPainter p(&orbit_);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.translate(n / 2.0, n / 2.0);
+        p.scale(pixelScale, pixelScale);
+        p.rotate(20);
+        QPen pen(Theme::white(0.1), 1);
+        pen.setDashPattern(QList<qreal>{3, 5});
+        pen.setMiterLimit(10);
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPointF(0, 0), 0.675 * size_, 0.31 * size_);
+        orbitKey_ = size_ * 1000 + pixelScale;
     }
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.translate(centre);
-    painter.fillPath(orbit_, Theme::white(0.1));
-    painter.restore();
-    ScanRipples::paint(painter, centre, frame_.t, size_);
+    const QRectF target(centre - QPointF(half, half), QSizeF(2 * half, 2 * half));
+    paintInBands(painter, target, [&] { painter.drawImage(target, orbit_); });
+    ScanRipples::paint(painter, centre, frame_.t, size_, ripples_);
 }
 
 void BlackHole::paintProbe(QPainter& painter, QPointF centre, double t, double opacity) {
@@ -262,7 +266,7 @@ void BlackHole::paintLayers(QPainter& painter, QPointF centre) {
     // Behind the hole the star passes under every other layer, dimmed.
     if (scanning && star.behind) paintProbe(painter, c, f.t, 0.35);
     paintGlow(painter, c, f.intensity, ps);
-    if (scanning) paintOrbit(painter, c);
+    if (scanning) paintOrbit(painter, c, std::max(0.125, std::ceil(ps * 8 - 1e-9) / 8));
     art_.paint(painter, c, f.t, f.phase, f.pace, size_, f.intensity, ps);
     if (suction_) {
         Quelto::paint(painter, c, f.t, size_, peach(), particleSprites_);

@@ -104,7 +104,7 @@ private:
     void updateSchedule();
     double pixelScale(const QPainter& painter, double scale) const;
     void paintGlow(QPainter& painter, QPointF centre, double intensity, double pixelScale);
-    void paintOrbit(QPainter& painter, QPointF centre);
+    void paintOrbit(QPainter& painter, QPointF centre, double pixelScale);
     void paintProbe(QPainter& painter, QPointF centre, double t, double opacity);
 
     QColor glow_;
@@ -131,8 +131,9 @@ private:
         int level = -1;
         QRgb glow = 0;
     } glowCache_;
-    QPainterPath orbit_;  // the dashed ring, outlined once per size
-    double orbitSize_ = 0;
+    QImage orbit_;  // the dashed ring, drawn once per size and resolution
+    double orbitKey_ = 0;
+    ScanRipples::Outlines ripples_;
     QImage probeSprite_;
     double probeKey_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QPainter>
+#include <QPainterPathStroker>
 #include <QRadialGradient>
 
 #include <cmath>
@@ -47,19 +48,28 @@ std::array<ScanRipples::Ripple, 3> ScanRipples::ripples(double t, double size) {
     return out;
 }
 
-void ScanRipples::paint(QPainter& painter, QPointF centre, double t, double size) {
+void ScanRipples::paint(QPainter& painter, QPointF centre, double t, double size, Outlines& outlines) {
+    if (outlines.t != t || outlines.size != size) {
+        QPainterPathStroker stroker;
+        stroker.setWidth(1.2);
+        stroker.setMiterLimit(10);
+        const QTransform turn = QTransform().rotate(rotation);
+        const auto all = ripples(t, size);
+        for (size_t i = 0; i < all.size(); ++i) {
+            QPainterPath ellipse;
+            ellipse.addEllipse(QPointF(0, 0), all[i].frame.width() / 2, all[i].frame.height() / 2);
+            outlines.paths[i] = turn.map(stroker.createStroke(ellipse));
+            outlines.opacity[i] = all[i].opacity;
+        }
+        outlines.t = t;
+        outlines.size = size;
+    }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.translate(centre);
-    painter.rotate(rotation);
-    painter.setBrush(Qt::NoBrush);
-    for (const Ripple& r : ripples(t, size)) {
-        if (r.opacity <= 0) continue;
-        QPen pen(Theme::withOpacity(BlackHole::peach(), r.opacity), 1.2);
-        pen.setMiterLimit(10);
-        painter.setPen(pen);
-        painter.drawEllipse(QPointF(0, 0), r.frame.width() / 2, r.frame.height() / 2);
-    }
+    for (size_t i = 0; i < outlines.paths.size(); ++i)
+        if (outlines.opacity[i] > 0)
+            painter.fillPath(outlines.paths[i], Theme::withOpacity(BlackHole::peach(), outlines.opacity[i]));
     painter.restore();
 }
 

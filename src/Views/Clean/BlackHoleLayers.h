@@ -2,6 +2,7 @@
 #include <QColor>
 #include <QHash>
 #include <QImage>
+#include <QPainterPath>
 #include <QPointF>
 #include <QRectF>
 #include <QSizeF>
@@ -35,7 +36,15 @@ struct ScanRipples {
     };
     static std::array<Ripple, 3> ripples(double t, double size);
     static constexpr double rotation = -9;  // degrees
-    static void paint(QPainter& painter, QPointF centre, double t, double size);
+
+    // The three outlines of one frame, about the centre, made once and filled as
+    // often as the frame is painted.
+    struct Outlines {
+        double t = -1, size = 0;
+        std::array<QPainterPath, 3> paths;
+        std::array<double, 3> opacity{};
+    };
+    static void paint(QPainter& painter, QPointF centre, double t, double size, Outlines& outlines);
 };
 
 // Four brief flashes near the hole while it swallows.

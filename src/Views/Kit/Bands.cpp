@@ -5,7 +5,7 @@
 #include <cmath>
 
 void paintInBands(QPainter& painter, const QRectF& area, const std::function<void()>& draw) {
-    constexpr double band = 48;
+    constexpr double band = 32;
     const QTransform toDevice = painter.transform();
     const QRectF onDevice = toDevice.mapRect(area);
     const QTransform back = toDevice.inverted();
