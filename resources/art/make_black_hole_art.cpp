@@ -82,7 +82,7 @@ Sample sample(double x, double y) {
     const double beaming = 1 + 0.55 * (-u / std::max(rho, 1e-9));  // the side coming towards us is brighter
     const double diskBase = diskProfile(rho);
     const double heat = std::clamp(1.15 - (rho - diskInner) / (diskOuter - diskInner) * 1.3, 0.0, 1.0);
-    const Rgb diskLight = heatColour(heat) * (diskBase * beaming * streaks(rho, phi) * 1.7);
+    const Rgb diskLight = heatColour(heat) * (diskBase * beaming * streaks(rho, phi) * 2.1);
     const double diskCover = std::min(1.0, diskBase * 2.2);
 
     // Around the hole: the photon ring and the far side of the disk, bent over the top and under the bottom.
@@ -95,9 +95,9 @@ Sample sample(double x, double y) {
     const double archRadial = smoothstep(shadow, shadow + 0.012, r) * std::exp(-std::pow((r - shadow - 0.02) / 0.032, 2));
     const double archBase = archRadial * archWeight;
     const double archStreaks = 0.85 + 0.15 * std::sin(9 * psi + 60 * r) * std::sin(4 * psi - 1.1);
-    const Rgb archLight = heatColour(0.62) * (archBase * archBeam * archStreaks * 1.05);
-    const double ringBase = std::exp(-std::pow((r - photonRing) / 0.0032, 2));
-    const Rgb ringLight = heatColour(0.95) * (ringBase * (0.7 + 0.5 * archBeam) * 1.2);
+    const Rgb archLight = heatColour(0.62) * (archBase * archBeam * archStreaks * 1.25);
+    const double ringBase = std::exp(-std::pow((r - photonRing) / 0.0045, 2));
+    const Rgb ringLight = heatColour(0.85) * (ringBase * (0.6 + 0.5 * archBeam) * 0.85);
 
     const double core = 1 - smoothstep(shadow - 0.003, shadow + 0.002, r);
 
