@@ -552,6 +552,49 @@ Drawing magicMouse() {
     return d;
 }
 
+// The analyzer's places, header and chart centre.
+Drawing doc() {
+    Drawing d;
+    d.stroked = page(5, 2.5, 19, 21.5, 5.2);
+    d.stroked.addPath(polyline({{13.8, 2.5}, {13.8, 7.7}, {19, 7.7}}));
+    return d;
+}
+
+Drawing house() {
+    Drawing d;
+    d.stroked.addPath(polyline({{2.5, 11.5}, {12, 3.2}, {21.5, 11.5}}));
+    d.stroked.addPath(polyline({{5.5, 9.2}, {5.5, 20.5}, {18.5, 20.5}, {18.5, 9.2}}));
+    d.stroked.addPath(polyline({{10, 20.5}, {10, 14.5}, {14, 14.5}, {14, 20.5}}));
+    return d;
+}
+
+Drawing columns() {
+    Drawing d;
+    d.stroked.addPath(polyline({{2.5, 8.5}, {12, 3}, {21.5, 8.5}, {2.5, 8.5}}));
+    for (double x : {5.5, 10.0, 14.0, 18.5}) d.stroked.addPath(line({x, 11}, {x, 17.5}));
+    d.stroked.addPath(line({2.5, 20.5}, {21.5, 20.5}));
+    return d;
+}
+
+Drawing grid(int n) {
+    Drawing d;
+    const double gap = n == 2 ? 3 : 2.2, side = (18 - gap * (n - 1)) / n;
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c)
+            d.stroked.addPath(rounded(3 + c * (side + gap), 3 + r * (side + gap), side, side, n == 2 ? 2 : 1.2));
+    return d;
+}
+
+Drawing arrowClockwise() {
+    Drawing d;
+    const QRectF circle(4, 4, 16, 16);
+    // From the upper right all the way round to the top, where the head points on.
+    d.stroked.arcMoveTo(circle, 60);
+    d.stroked.arcTo(circle, 60, -330);
+    d.stroked.addPath(polyline({{9.3, 0.9}, {12.5, 4}, {9.3, 7.1}}));
+    return d;
+}
+
 const QHash<QString, Maker>& table() {
     static const QHash<QString, Maker> t = {
         {"gearshape", gear},
@@ -601,6 +644,15 @@ const QHash<QString, Maker>& table() {
         {"keyboard", keyboard},
         {"magicmouse", magicMouse},
         {"dot.radiowaves.left.and.right", radioWaves},
+        // The analyzer.
+        {"chevron.left", [] { Drawing d; d.stroked = polyline({{15, 5}, {8, 12}, {15, 19}}); return d; }},
+        {"chevron.right", [] { Drawing d; d.stroked = polyline({{9, 5}, {16, 12}, {9, 19}}); return d; }},
+        {"arrow.clockwise", arrowClockwise},
+        {"house", house},
+        {"building.columns", columns},
+        {"doc", doc},
+        {"square.grid.2x2", [] { return grid(2); }},
+        {"square.grid.3x3", [] { return grid(3); }},
     };
     return t;
 }
