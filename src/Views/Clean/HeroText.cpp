@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Views/Kit/TextRoll.h"
 #include "Views/Kit/Theme.h"
 
 namespace {
@@ -63,15 +64,8 @@ void HeroText::showRollAt(double progress) {
 }
 
 HeroText::Layout HeroText::layout() const {
-    const QFontMetricsF fm(titleFont_);
-    Layout l;
-    l.left = (width() - fm.horizontalAdvance(title_)) / 2;
-    const int shorter = int(std::min(from_.size(), title_.size()));
-    while (l.prefix < shorter && from_[l.prefix] == title_[l.prefix]) ++l.prefix;
-    while (l.suffix < shorter - l.prefix &&
-           from_[from_.size() - 1 - l.suffix] == title_[title_.size() - 1 - l.suffix])
-        ++l.suffix;
-    return l;
+    const TextRoll::Split s = TextRoll::split(from_, title_);
+    return {(width() - QFontMetricsF(titleFont_).horizontalAdvance(title_)) / 2, s.prefix, s.suffix};
 }
 
 QRectF HeroText::titleRect() const { return QRectF(0, 0, width(), QFontMetricsF(titleFont_).height()); }
@@ -92,7 +86,7 @@ QRectF HeroText::rollingArea() const {
     const double newWidth = fm.horizontalAdvance(title_.mid(l.prefix, title_.size() - l.prefix - l.suffix));
     const double oldWidth = fm.horizontalAdvance(from_.mid(l.prefix, from_.size() - l.prefix - l.suffix));
     const QRectF line = titleRect();
-    const double rise = 0.6 * fm.ascent();
+    const double rise = TextRoll::rise(fm);
     return QRectF(start - 1, line.top() - rise, std::max(newWidth, oldWidth) + 2, line.height() + 2 * rise);
 }
 
@@ -118,30 +112,7 @@ void HeroText::paintEvent(QPaintEvent*) {
     const double baseline = line.top() + fm.ascent();
     p.setFont(titleFont_);
     p.setPen(Theme::text());
-    if (rollProgress() >= 1 || from_ == title_) {
-        p.drawText(QPointF((width() - fm.horizontalAdvance(title_)) / 2, baseline), title_);
-    } else {
-        const Layout l = layout();
-        const double f = rollProgress();
-        const double rise = 0.6 * fm.ascent();
-        const double middle = l.left + fm.horizontalAdvance(title_.left(l.prefix));
-        p.drawText(QPointF(l.left, baseline), title_.left(l.prefix));
-        p.drawText(QPointF(l.left + fm.horizontalAdvance(title_.left(title_.size() - l.suffix)), baseline),
-                   title_.right(l.suffix));
-        // Each changed character in its own cell, so a digit rolls in its own column.
-        auto roll = [&](const QString& text, double offset, double opacity) {
-            if (opacity <= 0) return;
-            p.setOpacity(std::min(opacity, 1.0));
-            const int first = l.prefix, last = int(text.size()) - l.suffix;
-            for (int i = first; i < last; ++i) {
-                const double x = middle + fm.horizontalAdvance(text.mid(first, i - first));
-                p.drawText(QPointF(x, baseline + offset), QString(text[i]));
-            }
-        };
-        roll(from_, -rise * f, 1 - f);
-        roll(title_, rise * (1 - f), f);
-        p.setOpacity(1);
-    }
+    TextRoll::paint(p, fm, from_, title_, rollProgress(), (width() - fm.horizontalAdvance(title_)) / 2, baseline);
     if (!subtitle_.isEmpty()) {
         p.setFont(subtitleFont_);
         p.setPen(Theme::secondary());

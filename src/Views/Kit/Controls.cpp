@@ -629,3 +629,57 @@ void SymbolButton::paintEvent(QPaintEvent*) {
     const QRectF box((width() - size_) / 2, (height() - size_) / 2, size_, size_);
     Symbols::paint(p, symbol_, box, color_, 1.0);
 }
+
+SpinnerView::SpinnerView(const QColor& color, QWidget* parent) : QWidget(parent), color_(color) {
+    setFixedSize(sizeHint());
+    spin_.setInterval(1000 / Spinner::steps);
+    connect(&spin_, &QTimer::timeout, this, [this] {
+        step_ = (step_ + 1) % Spinner::steps;
+        update();
+    });
+}
+
+void SpinnerView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    Spinner::paint(p, QRectF(rect()), color_, step_);
+}
+
+void SpinnerView::showEvent(QShowEvent*) { spin_.start(); }
+
+void SpinnerView::hideEvent(QHideEvent*) { spin_.stop(); }
+
+PlainButton::PlainButton(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
+    : QAbstractButton(parent), font_(font), color_(color) {
+    setText(text);
+    setFocusPolicy(Qt::NoFocus);
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void PlainButton::setSymbol(const QString& symbol) {
+    symbol_ = symbol;
+    updateGeometry();
+    update();
+}
+
+QSize PlainButton::sizeHint() const {
+    const QFontMetricsF fm(font_);
+    const double icon = symbol_.isEmpty() ? 0 : symbolSide(fm) + (text().isEmpty() ? 0 : 5);
+    return QSize(int(std::ceil(icon + fm.horizontalAdvance(text()))), int(std::ceil(fm.height())));
+}
+
+void PlainButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setOpacity(!isEnabled() ? 0.35 : isDown() ? 0.6 : 1.0);
+    double x = 0;
+    if (!symbol_.isEmpty()) {
+        const double icon = symbolSide(QFontMetricsF(font_));
+        Symbols::paint(p, symbol_, QRectF(0, (height() - icon) / 2, icon, icon), color_,
+                       font_.weight() >= QFont::DemiBold ? 1.4 : 1.0);
+        x = icon + 5;
+    }
+    p.setFont(font_);
+    p.setPen(color_);
+    p.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
+}

@@ -129,6 +129,24 @@ inline constexpr double side = 12;
 void paint(QPainter& painter, const QRectF& box, const QColor& color, int step);
 }  // namespace Spinner
 
+// The small spinner on its own, turning only while it can be seen.
+class SpinnerView : public QWidget {
+public:
+    explicit SpinnerView(const QColor& color, QWidget* parent = nullptr);
+    int step() const { return step_; }
+    QSize sizeHint() const override { return {int(Spinner::side), int(Spinner::side)}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void showEvent(QShowEvent*) override;
+    void hideEvent(QHideEvent*) override;
+
+private:
+    QColor color_;
+    int step_ = 0;
+    QTimer spin_;
+};
+
 class PillButton : public QPushButton {
     Q_OBJECT
 public:
@@ -240,6 +258,25 @@ protected:
 private:
     QString symbol_;
     QColor textColor_;
+};
+
+// A borderless text button, with an optional leading symbol.
+class PlainButton : public QAbstractButton {
+public:
+    PlainButton(const QString& text, const QFont& font, const QColor& color, QWidget* parent = nullptr);
+    void setSymbol(const QString& symbol);
+    QString symbol() const { return symbol_; }
+    QColor color() const { return color_; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QFont font_;
+    QColor color_;
+    QString symbol_;
 };
 
 // A borderless symbol button (the header's History and Settings).
