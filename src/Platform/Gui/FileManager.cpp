@@ -19,13 +19,15 @@ QString& testBus() {
 QDBusConnection bus() { return testBus().isEmpty() ? QDBusConnection::sessionBus() : QDBusConnection(testBus()); }
 
 void openParent(const std::filesystem::path& item, const std::function<void(RevealRoute)>& done) {
-    const std::filesystem::path parent = item.has_relative_path() ? item.parent_path() : item;
-    // A URI keeps the folder's bytes exact; xdg-open hands it to the file manager.
-    const bool started =
-        QProcess::startDetached(QString::fromStdString(Programs::path(Program::xdgOpen)), {fileUri(parent)});
+    const bool started = open(item.has_relative_path() ? item.parent_path() : item);
     if (done) done(started ? RevealRoute::parentFolder : RevealRoute::failed);
 }
 }  // namespace
+
+bool open(const std::filesystem::path& folder) {
+    // A URI keeps the folder's bytes exact; xdg-open hands it to the file manager.
+    return QProcess::startDetached(QString::fromStdString(Programs::path(Program::xdgOpen)), {fileUri(folder)});
+}
 
 QString fileUri(const std::filesystem::path& path) {
     const QByteArray bytes(path.c_str(), qsizetype(path.native().size()));

@@ -18,6 +18,10 @@ enum class RevealRoute { fileManager, parentFolder, failed };
 // xdg-open on the parent folder. Returns at once; `done` says which way it went.
 void reveal(const std::filesystem::path& item, std::function<void(RevealRoute)> done = {});
 
+// Opens a folder in the file manager through xdg-open; false when it could not
+// be started.
+bool open(const std::filesystem::path& folder);
+
 // Tests: the named bus connection reveal() talks to; empty for the session bus.
 void setBusForTesting(const QString& connectionName);
 

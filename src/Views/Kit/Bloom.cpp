@@ -77,7 +77,11 @@ QImage blurred(const QImage& image, double radius) {
 
 void add(QPainter& painter, const QRectF& target, const QImage& layer, double radius, double opacity) {
     if (opacity <= 0 || layer.isNull()) return;
-    const QImage soft = blurred(layer, radius * layer.devicePixelRatio());
+    addBlurred(painter, target, blurred(layer, radius * layer.devicePixelRatio()), opacity);
+}
+
+void addBlurred(QPainter& painter, const QRectF& target, const QImage& soft, double opacity) {
+    if (opacity <= 0 || soft.isNull()) return;
     painter.save();
     painter.setCompositionMode(QPainter::CompositionMode_Plus);
     painter.setOpacity(painter.opacity() * std::min(opacity, 1.0));

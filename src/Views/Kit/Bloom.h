@@ -17,6 +17,8 @@ QImage blurred(const QImage& image, double radius);
 
 // Draws `layer` blurred by `radius` points into `target`, added at `opacity`.
 void add(QPainter& painter, const QRectF& target, const QImage& layer, double radius, double opacity = 1.0);
+// The same for a layer blurred beforehand (one kept while it does not change).
+void addBlurred(QPainter& painter, const QRectF& target, const QImage& blurredLayer, double opacity = 1.0);
 
 // A circle's outline of `width` around `radius`, blurred by `blur` and added. The
 // blur of a circle is a radial profile, so only the ring's own band is painted.
