@@ -13,22 +13,18 @@
 
 #include "Views/Kit/Bloom.h"
 #include "Core/Clean/CleanTypes.h"
+#include "Views/Clean/BlackHole.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
 
 namespace {
 
 constexpr double pi = std::numbers::pi;
-QColor TEMP_peach() { return QColor::fromRgbF(1.0, 0.78, 0.62); }
 
 // The toolkit measures angles counter-clockwise from three o'clock; ours run
 // clockwise on screen.
 double qtDegrees(double clockwiseRadians) { return -clockwiseRadians * 180 / pi; }
 
-QColor withAlpha(QColor c, double alpha) {
-    c.setAlphaF(float(std::clamp(alpha, 0.0, 1.0)));
-    return c;
-}
 
 // A conic gradient around the origin that starts at `degrees` clockwise from three
 // o'clock and runs clockwise, for a painter whose y axis points up.
@@ -75,7 +71,7 @@ QImage RingBloom::rings(const OrbitLayout::Layout& layout, double reveal, const 
     const QRectF local = square.translated(-area.topLeft());
     const auto fill = [&](const std::vector<OrbitLayout::Segment>& ring, const RingBand& band) {
         for (const auto& s : ring) {
-            p.setBrush(withAlpha(Theme::color(s.color), band.opacity));
+            p.setBrush(Theme::withOpacity(Theme::color(s.color), band.opacity));
             p.drawPath(RingArc{s.start * reveal, s.end * reveal, band.r0, band.r1}.path(local));
         }
     };
@@ -96,8 +92,8 @@ void HorizonShadow::paint(QPainter& p, const QRectF& frame, double radius) {
     QRadialGradient g(c, 0.62 * S);
     g.setColorAt(0, Qt::black);
     g.setColorAt(1.0 / 3, Qt::black);
-    g.setColorAt(2.0 / 3, withAlpha(Qt::black, 0.85));
-    g.setColorAt(1, withAlpha(Qt::black, 0));
+    g.setColorAt(2.0 / 3, Theme::withOpacity(Qt::black, 0.85));
+    g.setColorAt(1, Theme::withOpacity(Qt::black, 0));
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
@@ -131,7 +127,7 @@ const std::array<ChartMotion::Streak, ChartMotion::streakCount>& ChartMotion::st
 void ChartMotion::paint(QPainter& p, const QRectF& canvas, double t, double inner, double outer, double horizon) {
     const QPointF c = canvas.center();
     const double R = std::min(canvas.width(), canvas.height()) / 2;
-    const QColor peach = TEMP_peach();
+    const QColor& peach = BlackHole::peach();
     QPainterPath band;
     band.setFillRule(Qt::OddEvenFill);
     band.addEllipse(c, outer * R, outer * R);
@@ -154,20 +150,20 @@ void ChartMotion::paint(QPainter& p, const QRectF& canvas, double t, double inne
         l.scale(1, -1);
         l.setOpacity(0.32);
         const QColor white = Qt::white;
-        l.setBrush(clockwiseConic(14 * t, {{0, withAlpha(white, 0)},
-                                           {0.06, withAlpha(white, 0.9)},
-                                           {0.2, withAlpha(white, 0)},
-                                           {0.5, withAlpha(peach, 0)},
-                                           {0.56, withAlpha(peach, 0.8)},
-                                           {0.7, withAlpha(peach, 0)},
-                                           {1.0, withAlpha(white, 0)}}));
+        l.setBrush(clockwiseConic(14 * t, {{0, Theme::withOpacity(white, 0)},
+                                           {0.06, Theme::withOpacity(white, 0.9)},
+                                           {0.2, Theme::withOpacity(white, 0)},
+                                           {0.5, Theme::withOpacity(peach, 0)},
+                                           {0.56, Theme::withOpacity(peach, 0.8)},
+                                           {0.7, Theme::withOpacity(peach, 0)},
+                                           {1.0, Theme::withOpacity(white, 0)}}));
         l.drawEllipse(QPointF(0, 0), outer * R, outer * R);
         l.restore();
         // A faint sheen from the left.
         QLinearGradient sheen(QPointF(c.x() - R, c.y()), QPointF(c.x() + R, c.y()));
-        sheen.setColorAt(0, withAlpha(white, 0.9));
-        sheen.setColorAt(0.5, withAlpha(white, 0));
-        sheen.setColorAt(1, withAlpha(white, 0));
+        sheen.setColorAt(0, Theme::withOpacity(white, 0.9));
+        sheen.setColorAt(0.5, Theme::withOpacity(white, 0));
+        sheen.setColorAt(1, Theme::withOpacity(white, 0));
         l.setOpacity(0.1 + 0.03 * std::sin(1.7 * t));
         l.setBrush(sheen);
         l.drawPath(band);
@@ -176,7 +172,7 @@ void ChartMotion::paint(QPainter& p, const QRectF& canvas, double t, double inne
         for (const Streak& s : streaks()) {
             const double r = R * (inner + (outer - inner) * s.radius);
             const double from = 2 * pi * std::fmod(s.start + t * s.speed, 1.0);
-            l.setPen(QPen(withAlpha(white, s.alpha), 0.8, Qt::SolidLine, Qt::FlatCap));
+            l.setPen(QPen(Theme::withOpacity(white, s.alpha), 0.8, Qt::SolidLine, Qt::FlatCap));
             l.drawArc(QRectF(c.x() - r, c.y() - r, 2 * r, 2 * r), int(std::lround(qtDegrees(from) * 16)),
                       int(std::lround(qtDegrees(2 * pi * s.length) * 16)));
         }
@@ -192,14 +188,14 @@ void ChartMotion::paint(QPainter& p, const QRectF& canvas, double t, double inne
     p.setBrush(Qt::NoBrush);
     const double k = 1 + 0.25 * std::sin(1.3 * t), r = horizon * R;
     for (const auto& [alpha, width] : {std::pair{0.06, 9.0}, {0.12, 5.0}, {0.25, 2.6}}) {
-        p.setPen(QPen(withAlpha(peach, alpha), width * k));
+        p.setPen(QPen(Theme::withOpacity(peach, alpha), width * k));
         p.drawEllipse(c, r, r);
     }
     p.setOpacity(0.85 + 0.1 * std::sin(0.9 * t));
     p.translate(c);
     p.scale(1, -1);
     const QConicalGradient ring = clockwiseConic(
-        20 * t, {{0, Qt::white}, {0.25, peach}, {0.5, withAlpha(Qt::white, 0.7)}, {0.75, peach}, {1, Qt::white}});
+        20 * t, {{0, Qt::white}, {0.25, peach}, {0.5, Theme::withOpacity(Qt::white, 0.7)}, {0.75, peach}, {1, Qt::white}});
     p.setPen(QPen(QBrush(ring), 1.6));
     p.drawEllipse(QPointF(0, 0), r, r);
     p.restore();

@@ -14,6 +14,7 @@
 #include "Models/Analyze/FileCount.h"
 #include "Models/Analyze/OrbitLayout.h"
 #include "Models/Kit/QtBridge.h"
+#include "Views/Analyze/PathText.h"
 
 class QPainter;
 
@@ -93,10 +94,6 @@ struct Detail {
 
 inline QString tr(const char* text) { return QCoreApplication::translate("CenterReadout", text); }
 inline QString percent(double part, double total) { return QString::asprintf("%.1f%%", part / total * 100); }
-inline QString folderName(const std::filesystem::path& folder) {
-    if (folder == "/") return tr("Whole disk");
-    return pathToQString(folder.filename());
-}
 
 // Entries have `url`, `size`, `files` and `isFolder`; sub-slices `url`, `size` and
 // `files`; `total` and `totalFiles` are the listed entries' sums.
@@ -131,7 +128,7 @@ Detail detail(const Entries& entries, const SubSlices& subSlices, const std::fil
             }
         return {tr("%1 small items").arg(count), sum, percent(double(sum), t), QStringLiteral("square.grid.3x3")};
     }
-    return {folderName(shown), total,
+    return {PathText::folderName(shown), total,
             tr("%1 items · %2 files").arg(qlonglong(entries.size())).arg(FileCount::format(totalFiles)),
             QStringLiteral("internaldrive")};
 }

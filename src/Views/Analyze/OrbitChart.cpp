@@ -8,6 +8,7 @@
 #include <numbers>
 
 #include "Models/Kit/MotionPause.h"
+#include "Views/Clean/BlackHole.h"
 #include "Views/Kit/Bloom.h"
 #include "Views/Kit/Theme.h"
 
@@ -16,12 +17,6 @@ constexpr Spring sweepSpring{1.0, 0.88};
 constexpr Spring litSpring{0.35, 1.0};
 constexpr double shadowRadius = 12, shadowOpacity = 0.8;
 
-QColor withAlpha(QColor c, double alpha) {
-    c.setAlphaF(float(std::clamp(alpha, 0.0, 1.0)));
-    return c;
-}
-
-QColor peach() { return QColor::fromRgbF(1.0, 0.78, 0.62); }
 }  // namespace
 
 OrbitChart::OrbitChart(QWidget* parent) : QWidget(parent), sweep_(this), lookSpring_(this), timeline_(12, false) {
@@ -214,17 +209,17 @@ void OrbitChart::paintArc(QPainter& p, const Segment& s, const RingBand& band, c
             QPainter sp(&shadow);
             sp.setRenderHint(QPainter::Antialiasing);
             sp.translate(-area.topLeft());
-            sp.fillPath(sector, withAlpha(color, shadowOpacity * look.lit));
+            sp.fillPath(sector, Theme::withOpacity(color, shadowOpacity * look.lit));
         }
         p.drawImage(area.topLeft(), Bloom::blurred(shadow, radius / 2 * dpr));
     }
-    p.fillPath(sector, withAlpha(color, band.opacity * (1 - 0.6 * look.dim)));
+    p.fillPath(sector, Theme::withOpacity(color, band.opacity * (1 - 0.6 * look.dim)));
     // A highlight along the inner edge of the band.
     QRadialGradient highlight(sq.center(), band.highlightEnd * R);
-    highlight.setColorAt(band.r0 / band.highlightEnd, withAlpha(Qt::white, 0.45 - 0.33 * look.dim));
-    highlight.setColorAt(1, withAlpha(Qt::white, 0));
+    highlight.setColorAt(band.r0 / band.highlightEnd, Theme::withOpacity(Qt::white, 0.45 - 0.33 * look.dim));
+    highlight.setColorAt(1, Theme::withOpacity(Qt::white, 0));
     p.fillPath(sector, highlight);
-    if (look.lit > 0) p.strokePath(sector, QPen(withAlpha(Qt::white, 0.7 * look.lit), 1));
+    if (look.lit > 0) p.strokePath(sector, QPen(Theme::withOpacity(Qt::white, 0.7 * look.lit), 1));
 }
 
 void OrbitChart::renderArcs(double dpr) {
@@ -250,11 +245,11 @@ void OrbitChart::paintEvent(QPaintEvent*) {
 
     // A warm disc behind everything.
     QRadialGradient disc(sq.center(), 0.5 * d);
-    const QColor warm = peach();
-    disc.setColorAt(0, withAlpha(warm, 0.22));
-    disc.setColorAt(0.36, withAlpha(warm, 0.22));
-    disc.setColorAt(0.68, withAlpha(warm, 0.06));
-    disc.setColorAt(1, withAlpha(warm, 0));
+    const QColor& warm = BlackHole::peach();
+    disc.setColorAt(0, Theme::withOpacity(warm, 0.22));
+    disc.setColorAt(0.36, Theme::withOpacity(warm, 0.22));
+    disc.setColorAt(0.68, Theme::withOpacity(warm, 0.06));
+    disc.setColorAt(1, Theme::withOpacity(warm, 0));
     p.setPen(Qt::NoPen);
     p.setBrush(disc);
     p.drawEllipse(sq.center(), 0.5 * d, 0.5 * d);
@@ -264,11 +259,7 @@ void OrbitChart::paintEvent(QPaintEvent*) {
         bloomDirty_ = false;
         ++bloomRenders_;
     }
-    p.save();
-    p.setCompositionMode(QPainter::CompositionMode_Plus);
-    p.setOpacity(RingBloom::opacity);
-    p.drawImage(RingBloom::bounds(sq).topLeft(), bloom_);
-    p.restore();
+    Bloom::addBlurred(p, RingBloom::bounds(sq), bloom_, RingBloom::opacity);
 
     if (arcsDirty_) renderArcs(dpr);
     p.drawImage(QPointF(0, 0), arcs_);
