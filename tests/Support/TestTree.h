@@ -79,6 +79,29 @@ inline void writeFile(const fs::path& p, const std::string& bytes) {
     ::close(fd);
 }
 
+// Writes `count` files of `bytes` bytes named f0, f1 … into `folder` (created as needed).
+inline bool writeFiles(const fs::path& folder, int count, size_t bytes = 16) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) return false;
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return false;
+    const std::string body(bytes, 'q');
+    bool ok = true;
+    for (int i = 0; i < count && ok; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        const int fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            ok = false;
+            break;
+        }
+        ok = ::write(fd, body.data(), body.size()) == ssize_t(body.size());
+        ::close(fd);
+    }
+    ::close(dir);
+    return ok;
+}
+
 inline std::string readFile(const fs::path& p) {
     std::string out;
     const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <string_view>
 #include <unordered_map>
 
 #include "Platform/FileSystems.h"
@@ -121,6 +122,7 @@ private:
     };
 
     bool stopped() const { return options_.stop && options_.stop->load(std::memory_order_relaxed); }
+    bool skips(std::string_view name) const;
     Bucket* bucketFor(Node* parent, const char* name, int depth);
     void read(Node* node, int thread, Sink& sink, bool pooled);
     void visit(Node* node, int fd, const LinuxDirent* entry, Local& local, Sink& sink);
@@ -368,6 +370,7 @@ void Walk::begin(Sink& sink) {
             result_.large.emplace_back(path_, allocated(st));
         return;
     }
+    if (skips(path_)) return;
     const int fd = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return;
     if (::fstat(fd, &st) != 0) {
@@ -375,8 +378,8 @@ void Walk::begin(Sink& sink) {
         return;
     }
     device_ = st.st_dev;
+    if (options_.folderBlocks) bucket->size = allocated(st);
     if (options_.oneDevice && Platform::FileSystems::isPseudoOrRemote(fd)) {
-        if (options_.folderBlocks) bucket->size = allocated(st);
         ::close(fd);
         return;
     }
@@ -516,11 +519,14 @@ void Walk::visitListing(Node* node, int fd, const char* listing, size_t length, 
     }
 }
 
+bool Walk::skips(std::string_view name) const {
+    for (const auto& suffix : options_.skippedSuffixes)
+        if (name.size() >= suffix.size() && name.substr(name.size() - suffix.size()) == suffix) return true;
+    return false;
+}
+
 void Walk::enqueue(Node* folder, const char* name, Sink& sink) {
-    for (const auto& suffix : options_.skippedSuffixes) {
-        const size_t n = std::strlen(name);
-        if (n >= suffix.size() && suffix.compare(0, suffix.size(), name + n - suffix.size()) == 0) return;
-    }
+    if (skips(name)) return;
     Job job;
     job.folder = folder;
     job.name = name;

@@ -1,0 +1,47 @@
+#include "Core/Disk/DiskIndex.h"
+
+namespace DiskIndex {
+TreeWalk::Options measureOptions(int recordDepth) {
+    TreeWalk::Options options;
+    options.folderBlocks = true;
+    options.linksAsFiles = true;
+    options.hardLinksOnce = true;
+    options.oneDevice = true;
+    options.recordDepth = recordDepth;
+    return options;
+}
+
+TreeWalk::Options largeFileOptions(int64_t minimum) {
+    TreeWalk::Options options;
+    options.oneDevice = true;
+    options.largeMinimum = minimum;
+    options.skippedSuffixes = {".photoslibrary", ".musiclibrary", ".tvlibrary"};
+    return options;
+}
+
+Measurement measurement(TreeWalk::Result&& result) {
+    Measurement m;
+    m.root = {result.root.size, result.root.files};
+    for (auto& [path, totals] : result.recorded) m.recorded.emplace(std::move(path), Info{totals.size, totals.files});
+    m.complete = result.complete;
+    return m;
+}
+
+LargeFiles largest(TreeWalk::Result&& result, size_t limit) {
+    LargeFiles files = std::move(result.large);
+    if (files.size() > limit) files.resize(limit);
+    return files;
+}
+
+Measurement measure(const std::string& path, int recordDepth, const std::atomic<bool>* stop) {
+    auto options = measureOptions(recordDepth);
+    options.stop = stop;
+    return measurement(TreeWalk::run(path, options));
+}
+
+LargeFiles largeFiles(const std::string& under, int64_t minimum, size_t limit, const std::atomic<bool>* stop) {
+    auto options = largeFileOptions(minimum);
+    options.stop = stop;
+    return largest(TreeWalk::run(under, options), limit);
+}
+}  // namespace DiskIndex

@@ -1,0 +1,48 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Core/Disk/TreeWalk.h"
+
+// The analyzer's two walks of a folder tree. Synchronous, any thread; each call walks on
+// the calling thread (the size service runs the same walks spread over its pool).
+namespace DiskIndex {
+// The totals of one folder.
+struct Info {
+    int64_t size = 0;   // allocated bytes, folders' own blocks included
+    int64_t files = 0;  // non-folder entries at any depth below it
+    bool operator==(const Info&) const = default;
+};
+
+struct Measurement {
+    Info root;
+    // Every folder at depth 1 … the record depth, keyed by the walked path, "/" and the
+    // names below it.
+    std::map<std::string, Info> recorded;
+    bool complete = true;  // false when stopped early: then it is no measurement to keep
+};
+
+// Allocated bytes and files of the folder at `path`: a regular file of several names
+// counts once, a symbolic link counts its own blocks and is never followed, the walk
+// never leaves the volume of `path` (a folder where another volume is mounted counts
+// its own blocks), and an unreadable folder adds nothing. A root on a pseudo or network
+// file system counts its own blocks alone.
+Measurement measure(const std::string& path, int recordDepth, const std::atomic<bool>* stop = nullptr);
+
+using LargeFiles = std::vector<std::pair<std::string, int64_t>>;
+// The regular files of at least `minimum` allocated bytes under `under` (every name
+// of a hard link), largest first, ties by path, at most `limit`. Photo, music and TV
+// libraries are not entered.
+LargeFiles largeFiles(const std::string& under, int64_t minimum, size_t limit,
+                      const std::atomic<bool>* stop = nullptr);
+
+// The same walks, taken apart for running them elsewhere.
+TreeWalk::Options measureOptions(int recordDepth);
+TreeWalk::Options largeFileOptions(int64_t minimum);
+Measurement measurement(TreeWalk::Result&& result);
+LargeFiles largest(TreeWalk::Result&& result, size_t limit);
+}  // namespace DiskIndex

@@ -1,0 +1,208 @@
+#include "Core/Disk/SizeService.h"
+
+#include <algorithm>
+
+#include "Sensors/SystemInfo.h"
+
+namespace {
+constexpr int kRecordDepth = 2;
+
+std::string parentOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return {};
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Whether `inner` is `outer` or lies below it; "/" holds every path.
+bool within(const std::string& inner, const std::string& outer) {
+    if (inner == outer || outer == "/") return true;
+    return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 && inner[outer.size()] == '/';
+}
+}  // namespace
+
+struct SizeService::Request {
+    bool search = false;
+    std::string path;
+    int64_t minimum = 0;
+    size_t limit = 0;
+    bool started = false;
+    bool stale = false;  // what it measures changed since it started: keep nothing of it
+    std::vector<std::function<void(Info)>> measured;
+    std::vector<std::function<void(LargeFiles)>> found;
+};
+
+SizeService::Settings SizeService::defaults() {
+    Settings settings;
+    settings.maxParallel = std::max(4, Sensors::processorCount() - 2);
+    return settings;
+}
+
+SizeService& SizeService::shared() {
+    // Never destroyed: walks may be under way when the process ends.
+    static SizeService* service = new SizeService;
+    return *service;
+}
+
+SizeService::SizeService(Settings settings) : settings_(std::move(settings)), pool_(settings_.threads) {}
+
+SizeService::~SizeService() = default;
+
+void SizeService::info(const std::string& path, std::function<void(Info)> done) {
+    std::unique_lock lock(mutex_);
+    if (const auto it = cache_.find(path); it != cache_.end()) {
+        const Info info = it->second;
+        lock.unlock();
+        done(info);
+        return;
+    }
+    auto& request = measuring_[path];
+    if (!request) {
+        request = std::make_shared<Request>();
+        request->path = path;
+        request->measured.push_back(std::move(done));
+        admit(request);
+        return;
+    }
+    request->measured.push_back(std::move(done));
+}
+
+void SizeService::largeFiles(const std::string& under, int64_t minimum, size_t limit,
+                             std::function<void(LargeFiles)> done) {
+    std::lock_guard lock(mutex_);
+    auto& request = searching_[{under, minimum, limit}];
+    if (!request) {
+        request = std::make_shared<Request>();
+        request->search = true;
+        request->path = under;
+        request->minimum = minimum;
+        request->limit = limit;
+        request->found.push_back(std::move(done));
+        admit(request);
+        return;
+    }
+    request->found.push_back(std::move(done));
+}
+
+void SizeService::admit(const std::shared_ptr<Request>& request) {
+    if (running_ < settings_.maxParallel) {
+        ++running_;
+        start(request);
+    } else {
+        waiting_.push_back(request);
+    }
+}
+
+void SizeService::start(const std::shared_ptr<Request>& request) {
+    request->started = true;
+    auto options = request->search ? DiskIndex::largeFileOptions(request->minimum)
+                                   : DiskIndex::measureOptions(kRecordDepth);
+    std::function<void()> prelude;
+    if (settings_.walkStarting) prelude = [hook = settings_.walkStarting, path = request->path] { hook(path); };
+    pool_.start(
+        request->path, options, [this, request](TreeWalk::Result result) { finish(request, std::move(result)); },
+        std::move(prelude));
+}
+
+void SizeService::finish(const std::shared_ptr<Request>& request, TreeWalk::Result&& result) {
+    std::vector<std::function<void(Info)>> measured;
+    std::vector<std::function<void(LargeFiles)>> found;
+    Info info;
+    LargeFiles files;
+    {
+        std::lock_guard lock(mutex_);
+        if (request->search) {
+            files = DiskIndex::largest(std::move(result), request->limit);
+            const auto key = std::make_tuple(request->path, request->minimum, request->limit);
+            if (const auto it = searching_.find(key); it != searching_.end() && it->second == request)
+                searching_.erase(it);
+            found = std::move(request->found);
+        } else {
+            auto measurement = DiskIndex::measurement(std::move(result));
+            info = measurement.root;
+            if (!request->stale && measurement.complete) {
+                cache_[request->path] = measurement.root;
+                for (auto& [path, recorded] : measurement.recorded) {
+                    cache_.try_emplace(path, recorded);
+                    childIndex_[parentOf(path)].insert(path);
+                }
+            }
+            if (const auto it = measuring_.find(request->path); it != measuring_.end() && it->second == request)
+                measuring_.erase(it);
+            measured = std::move(request->measured);
+        }
+        // The slot goes to the request that parked last.
+        if (!waiting_.empty()) {
+            auto next = std::move(waiting_.back());
+            waiting_.pop_back();
+            start(next);
+        } else {
+            --running_;
+        }
+    }
+    for (auto& done : measured) done(info);
+    for (auto& done : found) done(files);
+}
+
+std::optional<SizeService::Info> SizeService::cached(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    const auto it = cache_.find(path);
+    if (it == cache_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::vector<std::optional<SizeService::Info>> SizeService::cached(const std::vector<std::string>& paths) const {
+    std::vector<std::optional<Info>> infos;
+    infos.reserve(paths.size());
+    std::lock_guard lock(mutex_);
+    for (const auto& path : paths) {
+        const auto it = cache_.find(path);
+        infos.push_back(it == cache_.end() ? std::nullopt : std::optional<Info>(it->second));
+    }
+    return infos;
+}
+
+std::vector<std::pair<std::string, SizeService::Info>> SizeService::children(const std::string& path) const {
+    std::vector<std::pair<std::string, Info>> known;
+    {
+        std::lock_guard lock(mutex_);
+        const auto members = childIndex_.find(path);
+        if (members == childIndex_.end()) return known;
+        for (const auto& member : members->second)
+            if (const auto it = cache_.find(member); it != cache_.end()) known.emplace_back(member, it->second);
+    }
+    // The set gives path order: ties stay in it, so the chart is the same on every run.
+    std::stable_sort(known.begin(), known.end(),
+                     [](const auto& a, const auto& b) { return a.second.size > b.second.size; });
+    return known;
+}
+
+void SizeService::forgetWalks(const std::function<bool(const std::string&)>& touches) {
+    // A walk that has started measured (part of) what is forgotten now: it keeps nothing,
+    // and the next request starts a walk of its own. A parked one will walk afresh.
+    for (auto it = measuring_.begin(); it != measuring_.end();) {
+        if (it->second->started && touches(it->first)) {
+            it->second->stale = true;
+            it = measuring_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void SizeService::invalidate(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    auto touches = [&](const std::string& key) { return within(key, path) || within(path, key); };
+    for (auto it = cache_.begin(); it != cache_.end();) {
+        if (touches(it->first)) it = cache_.erase(it);
+        else ++it;
+    }
+    if (const auto it = childIndex_.find(parentOf(path)); it != childIndex_.end()) it->second.erase(path);
+    forgetWalks(touches);
+}
+
+void SizeService::reset() {
+    std::lock_guard lock(mutex_);
+    cache_.clear();
+    childIndex_.clear();
+    forgetWalks([](const std::string&) { return true; });
+}

@@ -1,0 +1,228 @@
+// Sharing, slots and the cache of the size service, driven by a hook that holds each
+// walk at its start until the test lets it go: no test waits on time.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <algorithm>
+#include <map>
+#include <set>
+#include <mutex>
+
+#include "Core/Disk/SizeService.h"
+#include "Support/TestTree.h"
+
+using namespace testtree;
+using Info = DiskIndex::Info;
+
+namespace {
+// Holds walks at their start; counts them and keeps their order.
+class Latch {
+public:
+    void arrive(const std::string& path) {
+        std::unique_lock lock(mutex_);
+        started_.push_back(path);
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return released_.count(path) > 0; });
+    }
+    void release(const std::string& path) {
+        std::lock_guard lock(mutex_);
+        released_.insert(path);
+        changed_.notify_all();
+    }
+    // Waits until `count` walks have started; returns their paths in starting order.
+    std::vector<std::string> started(size_t count) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return started_.size() >= count; });
+        return started_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> started_;
+    std::multiset<std::string> released_;
+};
+
+// Collects what the service answers, by path.
+class Answers {
+public:
+    std::function<void(Info)> to(const std::string& path) {
+        return [this, path](Info info) {
+            std::lock_guard lock(mutex_);
+            got_.emplace(path, info);
+            changed_.notify_all();
+        };
+    }
+    std::vector<Info> wait(const std::string& path, size_t count) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return got_.count(path) >= count; });
+        std::vector<Info> out;
+        for (auto [it, end] = got_.equal_range(path); it != end; ++it) out.push_back(it->second);
+        return out;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::multimap<std::string, Info> got_;
+};
+
+class SizeServiceTest : public ::testing::Test {
+protected:
+    TempDir tmp{TempDir::inMemory};
+    Latch latch;
+    Answers answers;
+    SizeService service{{4, 16, [this](const std::string& path) { latch.arrive(path); }}};
+
+    std::string folder(const std::string& rel, int blocks = 1) {
+        const fs::path p = tmp / rel;
+        writeFile(p / "data", std::string(size_t(blocks) * 4096, 'x'));
+        return p.string();
+    }
+    Info measure(const std::string& path) {
+        latch.release(path);
+        service.info(path, answers.to(path));
+        return answers.wait(path, 1).back();
+    }
+    std::vector<std::string> cachedKeys(const std::vector<std::string>& paths) {
+        std::vector<std::string> out;
+        const auto infos = service.cached(paths);
+        for (size_t i = 0; i < paths.size(); ++i)
+            if (infos[i]) out.push_back(paths[i]);
+        return out;
+    }
+};
+}  // namespace
+
+TEST_F(SizeServiceTest, RequestsForOneFolderShareOneWalk) {
+    const auto a = folder("a", 3);
+    for (int i = 0; i < 10; ++i) service.info(a, answers.to(a));
+    EXPECT_EQ(latch.started(1), std::vector<std::string>{a});
+    latch.release(a);
+    const auto got = answers.wait(a, 10);
+    for (const auto& info : got) EXPECT_EQ(info, got.front());
+    EXPECT_EQ(latch.started(1).size(), 1u);
+    // Known now: answered at once, without a walk.
+    service.info(a, answers.to(a));
+    EXPECT_EQ(answers.wait(a, 11).size(), 11u);
+    EXPECT_EQ(latch.started(1).size(), 1u);
+}
+
+TEST_F(SizeServiceTest, FourWalksAtOnceAndTheLastParkedGoesFirst) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < 6; ++i) paths.push_back(folder("f" + std::to_string(i)));
+    for (const auto& p : paths) service.info(p, answers.to(p));
+    auto first = latch.started(4);
+    std::sort(first.begin(), first.end());
+    EXPECT_EQ(first, (std::vector<std::string>{paths[0], paths[1], paths[2], paths[3]}));
+
+    latch.release(paths[1]);
+    answers.wait(paths[1], 1);
+    EXPECT_EQ(latch.started(5).back(), paths[5]);
+    latch.release(paths[5]);
+    answers.wait(paths[5], 1);
+    EXPECT_EQ(latch.started(6).back(), paths[4]);
+    for (const auto& p : paths) latch.release(p);
+    for (const auto& p : paths) answers.wait(p, 1);
+
+    // A large-file search takes a slot like a measurement.
+    std::vector<std::string> held;
+    for (int i = 0; i < 4; ++i) held.push_back(folder("held" + std::to_string(i)));
+    for (const auto& p : held) service.info(p, answers.to(p));
+    latch.started(10);
+    const auto searched = folder("searched");
+    latch.release(searched);
+    service.largeFiles(searched, 0, 10, [](auto) {});
+    latch.release(held[2]);
+    answers.wait(held[2], 1);
+    EXPECT_EQ(latch.started(11).back(), searched);
+    for (const auto& p : held) latch.release(p);
+}
+
+// Two levels are recorded with a walk; a later walk overwrites its root, never a
+// recorded folder already known.
+TEST_F(SizeServiceTest, RecordedFoldersAndTheirOrder) {
+    const auto a = (tmp / "a").string();
+    folder("a/big", 4);
+    folder("a/big/inner", 2);
+    folder("a/big/inner/deeper", 1);
+    folder("a/twin1", 1);
+    folder("a/twin2", 1);
+    const Info big = measure(a + "/big");
+    writeFile(tmp / "a/big/more", std::string(8192, 'm'));
+    measure(a);
+    EXPECT_EQ(service.cached(a + "/big"), big);
+    EXPECT_TRUE(service.cached(a + "/big/inner"));
+
+    std::vector<std::string> order;
+    for (const auto& [path, info] : service.children(a)) order.push_back(path);
+    EXPECT_EQ(order, (std::vector<std::string>{a + "/big", a + "/twin1", a + "/twin2"}));
+    EXPECT_TRUE(service.children(a + "/twin1").empty());
+    EXPECT_TRUE(service.children(tmp / "never").empty());
+}
+
+TEST_F(SizeServiceTest, InvalidateForgetsThePathWhatIsBelowAndWhatIsAbove) {
+    const auto a = (tmp / "a").string(), x = folder("x");
+    folder("a/b/c/d");
+    folder("a/bc");
+    measure(a);
+    measure(x);
+    const std::vector<std::string> all = {a, a + "/b", a + "/b/c", a + "/bc", x};
+    ASSERT_EQ(cachedKeys(all), all);
+    EXPECT_FALSE(service.cached(a + "/b/c/d"));  // three levels down: not recorded
+    service.invalidate(a + "/b");
+    EXPECT_EQ(cachedKeys(all), (std::vector<std::string>{a + "/bc", x}));
+    ASSERT_EQ(service.children(a).size(), 1u);
+    EXPECT_EQ(service.children(a)[0].first, a + "/bc");
+    service.reset();
+    EXPECT_TRUE(cachedKeys(all).empty());
+}
+
+// A walk that ends after its sizes were forgotten answers, but puts nothing back: a
+// removed folder must not come back with its old size.
+TEST_F(SizeServiceTest, AWalkOvertakenByInvalidateOrResetKeepsNothing) {
+    const auto a = (tmp / "a").string();
+    folder("a/b");
+    folder("a/other");
+    service.info(a, answers.to(a));
+    latch.started(1);
+    service.invalidate(a + "/b");
+    latch.release(a);
+    answers.wait(a, 1);
+    EXPECT_TRUE(cachedKeys({a, a + "/b", a + "/other"}).empty());
+    EXPECT_TRUE(service.children(a).empty());
+
+    // After a reset a request does not join the walk from before it.
+    const auto r = folder("r");
+    service.info(r, answers.to(r));
+    latch.started(2);
+    service.reset();
+    service.info(r, answers.to(r));
+    EXPECT_EQ(latch.started(3), (std::vector<std::string>{a, r, r}));
+    latch.release(r);
+    latch.release(r);
+    answers.wait(r, 2);
+    EXPECT_TRUE(service.cached(r));  // the second walk started after the reset
+}
+
+TEST_F(SizeServiceTest, IdenticalSearchesShareOneWalk) {
+    const auto a = folder("a", 3);
+    std::mutex m;
+    std::condition_variable cv;
+    std::vector<DiskIndex::LargeFiles> results;
+    for (int i = 0; i < 2; ++i)
+        service.largeFiles(a, 4096, 5, [&](DiskIndex::LargeFiles files) {
+            std::lock_guard lock(m);
+            results.push_back(std::move(files));
+            cv.notify_all();
+        });
+    service.largeFiles(a, 4096, 6, [](auto) {});  // another limit: a walk of its own
+    latch.started(2);
+    latch.release(a);
+    latch.release(a);
+    std::unique_lock lock(m);
+    cv.wait(lock, [&] { return results.size() == 2; });
+    EXPECT_EQ(results[0], results[1]);
+    EXPECT_EQ(results[0], (DiskIndex::LargeFiles{{a + "/data", 3 * 4096}}));
+    EXPECT_EQ(latch.started(2).size(), 2u);
+}
