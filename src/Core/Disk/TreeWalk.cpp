@@ -99,8 +99,11 @@ public:
     Result end();
 
 private:
+    // What one thread found in a listing: added to the folder's totals and queued at
+    // once when it is done, under one lock.
     struct Local {
         int64_t size = 0, files = 0;
+        std::vector<Job> folders;
     };
     struct HardLink {
         int64_t size;
@@ -124,10 +127,14 @@ private:
     bool stopped() const { return options_.stop && options_.stop->load(std::memory_order_relaxed); }
     bool skips(std::string_view name) const;
     Bucket* bucketFor(Node* parent, const char* name, int depth);
-    void read(Node* node, int thread, Sink& sink, bool pooled);
-    void visit(Node* node, int fd, const LinuxDirent* entry, Local& local, Sink& sink);
-    void visitListing(Node* node, int fd, const char* listing, size_t length, Local& local, Sink& sink);
-    void enqueue(Node* folder, const char* name, Sink& sink);
+    // Reads the pinned folder; returns with the lock held, for the caller's last steps.
+    std::unique_lock<std::mutex> read(Node* node, Sink& sink, bool pooled);
+    void visit(Node* node, int fd, const LinuxDirent* entry, Local& local);
+    void visitListing(Node* node, int fd, const char* listing, size_t length, Local& local);
+    void enqueue(Node* folder, const char* name, Local& local);
+    // Adds what was found to the folder; with the lock held, claims it for the folders
+    // found and hands them to the sink as the lock is let go.
+    std::unique_lock<std::mutex> hand(Node* node, Local& local, Sink& sink);
     std::string pathOf(const Node* node) const;
 
     // Descriptors; every function below expects nodesMutex_ held.
@@ -402,17 +409,14 @@ void Walk::process(Job& job, int thread, Sink& sink, bool pooled) {
             fd = pin(folder, thread);
         }
         Local local;
-        if (fd >= 0 && !stopped()) visitListing(folder, fd, job.listing.get(), job.length, local, sink);
-        folder->bucket->size.fetch_add(local.size, std::memory_order_relaxed);
-        folder->bucket->files.fetch_add(local.files, std::memory_order_relaxed);
-        std::lock_guard lock(nodesMutex_);
+        if (fd >= 0 && !stopped()) visitListing(folder, fd, job.listing.get(), job.length, local);
+        auto lock = hand(folder, local, sink);
         if (fd >= 0) unpin(folder);
         release(folder);
         return;
     }
     if (job.name.empty()) {  // the root
-        read(folder, thread, sink, pooled);
-        std::lock_guard lock(nodesMutex_);
+        auto lock = read(folder, sink, pooled);
         release(folder);
         return;
     }
@@ -423,99 +427,91 @@ void Walk::process(Job& job, int thread, Sink& sink, bool pooled) {
         parentFd = pin(folder, thread);
     }
     int fd = -1;
-    if (parentFd >= 0 && !stopped())
-        fd = ::openat(parentFd, job.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    {
-        std::lock_guard lock(nodesMutex_);
-        if (parentFd >= 0) unpin(folder);
-        --folder->users;  // the job's claim on the descriptor; its ownership passes on below
-        if (folder->users == 0 && folder->fd >= 0) close(folder);
-    }
-    // Unreadable, gone or swapped for something else since it was listed: it adds nothing.
     struct ::stat st {};
-    if (fd >= 0 && ::fstat(fd, &st) != 0) {
+    if (parentFd >= 0 && !stopped()) {
+        fd = ::openat(parentFd, job.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        // Unreadable, gone or swapped for something else since it was listed: it adds nothing.
+        if (fd >= 0 && ::fstat(fd, &st) != 0) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    const int depth = folder->depth + 1;
+    Bucket* bucket = fd >= 0 ? bucketFor(folder, job.name.c_str(), depth) : nullptr;
+    if (fd >= 0 && options_.folderBlocks) bucket->size.fetch_add(allocated(st), std::memory_order_relaxed);
+    if (fd >= 0 && options_.oneDevice && st.st_dev != device_) {
+        // Another volume mounted here: its root's own blocks and nothing inside.
         ::close(fd);
         fd = -1;
     }
-    if (fd < 0) {
-        std::lock_guard lock(nodesMutex_);
-        unref(folder);
-        return;
-    }
-    const int depth = folder->depth + 1;
-    Bucket* bucket = bucketFor(folder, job.name.c_str(), depth);
-    if (options_.oneDevice && st.st_dev != device_) {
-        // Another volume mounted here: its root's own blocks and nothing inside.
-        ::close(fd);
-        if (options_.folderBlocks) bucket->size.fetch_add(allocated(st), std::memory_order_relaxed);
-        std::lock_guard lock(nodesMutex_);
-        unref(folder);
-        return;
-    }
-    if (options_.folderBlocks) bucket->size.fetch_add(allocated(st), std::memory_order_relaxed);
-    Node* node;
+    Node* node = nullptr;
     {
         std::lock_guard lock(nodesMutex_);
-        node = adopt(folder, std::move(job.name), fd, st, bucket);
+        if (parentFd >= 0) unpin(folder);
+        // The job's claim on the descriptor ends; its ownership passes to the new node.
+        if (--folder->users == 0 && folder->fd >= 0) close(folder);
+        if (fd >= 0) node = adopt(folder, std::move(job.name), fd, st, bucket);
         unref(folder);
     }
-    read(node, thread, sink, pooled);
-    std::lock_guard lock(nodesMutex_);
+    if (!node) return;
+    auto lock = read(node, sink, pooled);
     setCursor(thread, node);
     unpin(node);
     unref(node);
 }
 
-void Walk::read(Node* node, int thread, Sink& sink, bool pooled) {
-    thread_local std::unique_ptr<char[]> buffer(new char[kListingBytes]);
+std::unique_lock<std::mutex> Walk::read(Node* node, Sink& sink, bool pooled) {
+    thread_local std::unique_ptr<char[]> first(new char[kListingBytes]), next(new char[kListingBytes]);
     const int fd = node->fd;  // pinned by the caller
     Local local;
-    bool first = true;
-    std::unique_ptr<char[]> kept;
-    size_t keptLength = 0;
-    for (;;) {
+    auto listing = [&](char* buffer) {
         if (stopped()) {
             incomplete_ = true;
-            break;
+            return 0L;
         }
-        const long n = ::syscall(SYS_getdents64, fd, buffer.get(), kListingBytes);
-        if (n <= 0) break;
-        const size_t length = static_cast<size_t>(n);
-        if (!pooled) {
-            visitListing(node, fd, buffer.get(), length, local, sink);
-            continue;
+        return ::syscall(SYS_getdents64, fd, buffer, kListingBytes);
+    };
+    const long length = listing(first.get());
+    if (length > 0 && pooled) {
+        // Every further listing of the folder goes to other threads, while this one
+        // looks at the first.
+        for (long n; (n = listing(next.get())) > 0;) {
+            Job job;
+            job.folder = node;
+            job.listing.reset(new char[size_t(n)]);
+            std::memcpy(job.listing.get(), next.get(), size_t(n));
+            job.length = size_t(n);
+            {
+                std::lock_guard lock(nodesMutex_);
+                ++node->refs;
+                ++node->users;
+            }
+            sink.emit(std::move(job));
         }
-        // In a pool, the first listing is looked at here once the rest is handed out.
-        std::unique_ptr<char[]> copy(new char[length]);
-        std::memcpy(copy.get(), buffer.get(), length);
-        if (first) {
-            kept = std::move(copy);
-            keptLength = length;
-            first = false;
-            continue;
-        }
-        Job job;
-        job.folder = node;
-        job.listing = std::move(copy);
-        job.length = length;
-        {
-            std::lock_guard lock(nodesMutex_);
-            ++node->refs;
-            ++node->users;
-        }
-        sink.emit(std::move(job));
     }
-    if (kept) visitListing(node, fd, kept.get(), keptLength, local, sink);
-    node->bucket->size.fetch_add(local.size, std::memory_order_relaxed);
-    node->bucket->files.fetch_add(local.files, std::memory_order_relaxed);
-    (void)thread;
+    if (length > 0) visitListing(node, fd, first.get(), size_t(length), local);
+    if (length > 0 && !pooled)
+        for (long n; (n = listing(first.get())) > 0;) visitListing(node, fd, first.get(), size_t(n), local);
+    return hand(node, local, sink);
 }
 
-void Walk::visitListing(Node* node, int fd, const char* listing, size_t length, Local& local, Sink& sink) {
+std::unique_lock<std::mutex> Walk::hand(Node* node, Local& local, Sink& sink) {
+    node->bucket->size.fetch_add(local.size, std::memory_order_relaxed);
+    node->bucket->files.fetch_add(local.files, std::memory_order_relaxed);
+    std::unique_lock lock(nodesMutex_);
+    const int found = static_cast<int>(local.folders.size());
+    node->refs += found;
+    node->users += found;
+    // Other threads may take these once they are handed over: never before the claims.
+    for (auto& job : local.folders) sink.emit(std::move(job));
+    return lock;
+}
+
+void Walk::visitListing(Node* node, int fd, const char* listing, size_t length, Local& local) {
     for (size_t at = 0; at < length;) {
         const auto* entry = reinterpret_cast<const LinuxDirent*>(listing + at);
         at += entry->d_reclen;
-        visit(node, fd, entry, local, sink);
+        visit(node, fd, entry, local);
     }
 }
 
@@ -525,28 +521,22 @@ bool Walk::skips(std::string_view name) const {
     return false;
 }
 
-void Walk::enqueue(Node* folder, const char* name, Sink& sink) {
+void Walk::enqueue(Node* folder, const char* name, Local& local) {
     if (skips(name)) return;
-    Job job;
+    Job& job = local.folders.emplace_back();
     job.folder = folder;
     job.name = name;
-    {
-        std::lock_guard lock(nodesMutex_);
-        ++folder->refs;
-        ++folder->users;
-    }
-    sink.emit(std::move(job));
 }
 
-void Walk::visit(Node* node, int fd, const LinuxDirent* entry, Local& local, Sink& sink) {
+void Walk::visit(Node* node, int fd, const LinuxDirent* entry, Local& local) {
     const char* name = entry->d_name;
     if (isDots(name)) return;
     const unsigned char type = entry->d_type;
-    if (type == DT_DIR) return enqueue(node, name, sink);
+    if (type == DT_DIR) return enqueue(node, name, local);
     if (type == DT_LNK && !options_.linksAsFiles) return;
     struct ::stat st;
     if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return;
-    if (S_ISDIR(st.st_mode)) return enqueue(node, name, sink);
+    if (S_ISDIR(st.st_mode)) return enqueue(node, name, local);
     if (S_ISLNK(st.st_mode) && !options_.linksAsFiles) return;
     const int64_t bytes = allocated(st);
     if (options_.largeMinimum >= 0 && S_ISREG(st.st_mode) && bytes >= options_.largeMinimum) {
@@ -629,38 +619,49 @@ Result run(const std::string& path, const Options& options) {
 
 struct Pool::Active {
     std::unique_ptr<Walk> walk;
-    std::vector<Job> jobs;
-    int running = 0;
+    std::vector<Job> shared;  // jobs any thread may take
+    std::atomic<int64_t> outstanding{1};  // jobs made and not yet done; the beginning is one
     bool begun = false;
     std::function<void()> prelude;
     std::function<void(Result)> done;
 };
 
-// Hands a pool thread's new jobs to its walk a few at a time.
+// A thread keeps the jobs it makes on a stack of its own and works through them without
+// locking; it shares them, oldest first, only while other threads are idle.
 class PoolSink : public Sink {
 public:
     PoolSink(Pool& pool, Pool::Active& active) : pool_(pool), active_(active) {}
-    ~PoolSink() override { flush(); }
     void emit(Job&& job) override {
+        active_.outstanding.fetch_add(1, std::memory_order_relaxed);
         const bool listing = static_cast<bool>(job.listing);
-        pending_.push_back(std::move(job));
-        if (listing || pending_.size() >= 8) flush();
+        stack_.push_back(std::move(job));
+        // A listing of a large folder is for others at once. The walk may hold its own
+        // lock for a folder job, so those wait for share().
+        if (listing) share(stack_.size());
     }
-    void flush() {
-        if (pending_.empty()) return;
+    size_t size() const { return stack_.size(); }
+    bool pop(Job& job) {
+        if (stack_.empty()) return false;
+        job = std::move(stack_.back());
+        stack_.pop_back();
+        return true;
+    }
+    // Hands over up to `count` of the oldest jobs if some thread is idle.
+    void share(size_t count) {
+        if (pool_.idle_.load(std::memory_order_relaxed) == 0 || stack_.empty()) return;
         std::lock_guard lock(pool_.mutex_);
-        for (auto& job : pending_) active_.jobs.push_back(std::move(job));
-        if (pool_.idle_ > 0) {
-            if (pending_.size() > 1) pool_.wake_.notify_all();
-            else pool_.wake_.notify_one();
-        }
-        pending_.clear();
+        const size_t n = std::min({count, stack_.size(), size_t(pool_.idle_.load())});
+        for (size_t i = 0; i < n; ++i) active_.shared.push_back(std::move(stack_[i]));
+        stack_.erase(stack_.begin(), stack_.begin() + static_cast<std::ptrdiff_t>(n));
+        pool_.shared_.fetch_add(static_cast<int>(n), std::memory_order_release);
+        for (size_t i = 0, sleeping = size_t(pool_.sleeping_); i < std::min(n, sleeping); ++i)
+            pool_.wake_.notify_one();
     }
 
 private:
     Pool& pool_;
     Pool::Active& active_;
-    std::vector<Job> pending_;
+    std::vector<Job> stack_;
 };
 
 Pool::Pool(int threads) {
@@ -682,10 +683,11 @@ void Pool::start(const std::string& path, const Options& options, std::function<
     active->walk = std::make_unique<Walk>(path, options, threads());
     active->prelude = std::move(prelude);
     active->done = std::move(done);
-    active->jobs.emplace_back();  // the beginning
+    active->shared.emplace_back();  // the beginning
     {
         std::lock_guard lock(mutex_);
         walks_.push_back(std::move(active));
+        shared_.fetch_add(1, std::memory_order_release);
     }
     wake_.notify_one();
 }
@@ -695,48 +697,74 @@ void Pool::work(int index) {
     for (;;) {
         Active* active = nullptr;
         for (auto it = walks_.rbegin(); it != walks_.rend(); ++it)
-            if (!(*it)->jobs.empty()) {
+            if (!(*it)->shared.empty()) {
                 active = it->get();
                 break;
             }
         if (!active) {
             if (stopping_ && walks_.empty()) return;
+            // Work comes back within microseconds while a walk runs: look for it a
+            // little while before sleeping, which costs far more.
             ++idle_;
-            wake_.wait(lock);
+            lock.unlock();
+            for (int spin = 0; spin < 4000 && shared_.load(std::memory_order_acquire) == 0; ++spin)
+                __builtin_ia32_pause();
+            lock.lock();
+            if (shared_.load() == 0 && !(stopping_ && walks_.empty())) {
+                ++sleeping_;
+                wake_.wait(lock);
+                --sleeping_;
+            }
             --idle_;
             continue;
         }
-        Job job = std::move(active->jobs.back());
-        active->jobs.pop_back();
-        ++active->running;
+        Job job = std::move(active->shared.back());
+        active->shared.pop_back();
+        shared_.fetch_sub(1, std::memory_order_relaxed);
         const bool beginning = !active->begun;
         active->begun = true;
         lock.unlock();
+
+        bool finished = false;
         {
             PoolSink sink(*this, *active);
+            bool more = true;
             if (beginning) {
                 if (active->prelude) active->prelude();
                 active->walk->begin(sink);
-            } else {
+                finished = active->outstanding.fetch_sub(1) == 1;
+                more = !finished && sink.pop(job);
+            }
+            while (more) {
                 active->walk->process(job, index, sink, true);
+                // Counted when made, so the count reaches 0 only once every job is done.
+                if (active->outstanding.fetch_sub(1) == 1) {
+                    finished = true;
+                    break;
+                }
+                // Keep the newest for this thread; the others go to threads that are idle.
+                if (sink.size() > 1) sink.share(sink.size() - 1);
+                more = sink.pop(job);
             }
         }
-        lock.lock();
-        if (--active->running == 0 && active->jobs.empty()) {
-            std::unique_ptr<Active> finished;
+        if (finished) {
+            lock.lock();
+            std::unique_ptr<Active> ended;
             for (auto it = walks_.begin(); it != walks_.end(); ++it)
                 if (it->get() == active) {
-                    finished = std::move(*it);
+                    ended = std::move(*it);
                     walks_.erase(it);
                     break;
                 }
             lock.unlock();
-            Result result = finished->walk->end();
-            finished->done(std::move(result));
-            finished.reset();
+            Result result = ended->walk->end();
+            ended->done(std::move(result));
+            ended.reset();
             lock.lock();
             if (stopping_ && walks_.empty()) wake_.notify_all();
+            continue;
         }
+        lock.lock();
     }
 }
 }  // namespace TreeWalk

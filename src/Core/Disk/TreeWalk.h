@@ -73,7 +73,9 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::vector<std::unique_ptr<Active>> walks_;  // newest last
-    int idle_ = 0;
+    std::atomic<int> idle_{0};    // threads without a job, changed with mutex_ held
+    int sleeping_ = 0;            // of those, the ones waiting on wake_
+    std::atomic<int> shared_{0};  // jobs in the walks' shared stacks, changed with mutex_ held
     bool stopping_ = false;
     std::vector<std::thread> threads_;
 };
