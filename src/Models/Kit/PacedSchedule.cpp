@@ -1,5 +1,6 @@
 #include "Models/Kit/PacedSchedule.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -69,7 +70,10 @@ void PacedTimeline::restart() {
     timer_.stop();
     pending_.reset();
     schedule_.isPaused = paused_;
-    entries_ = schedule_.entries(Platform::clock().now());
+    // Never before the frame on display: a new rate set while that frame is
+    // delivered must not deliver it again.
+    const double now = Platform::secondsSinceReferenceDate(Platform::clock().now());
+    entries_ = schedule_.entriesFromSeconds(std::max(now, current_));
     pending_ = entries_->nextSeconds();
     if (pending_) arm();
 }

@@ -162,6 +162,12 @@ TEST(PacedTimeline, ANewRateTakesOverFromNow) {
     EXPECT_FALSE(timeline.isScheduled());
     timeline.setPaused(false);
     EXPECT_NEAR(*timeline.pendingTime(), 300 + 1.0 / 12, 1e-9);
+    // A rate changed while a frame is delivered, with the clock a hair short of
+    // that frame's date, moves on instead of delivering it again.
+    scope.advance(1.0 / 12 - 0.01 - 1e-9);
+    timeline.deliverDueFrame();
+    timeline.setFps(60);
+    EXPECT_GT(*timeline.pendingTime(), timeline.currentTime());
 }
 
 TEST(PacedTimeline, RunsOnTheEventLoop) {
