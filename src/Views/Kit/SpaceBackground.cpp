@@ -179,11 +179,16 @@ void SpaceBackground::frame(double t) {
 void SpaceBackground::paintEvent(QPaintEvent* e) {
     QPainter p(this);
     if (backdrop_.size() != size() * devicePixelRatioF()) rebuildBackdrop();
-    // Small blits, one per dirty rectangle: one clipped blit of the whole image is
-    // split across threads by the raster engine, which costs more than it saves here.
+    // Small blits, one per dirty rectangle and tall rectangles in strips: one
+    // clipped blit of the whole image is split across threads by the raster
+    // engine, which costs more than it saves here.
     const qreal dpr = devicePixelRatioF();
-    for (const QRect& r : e->region())
-        p.drawImage(r.topLeft(), backdrop_, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr).toAlignedRect());
+    for (const QRect& rect : e->region()) {
+        for (int top = rect.top(); top <= rect.bottom(); top += 32) {
+            const QRect r(rect.left(), top, rect.width(), std::min(32, rect.bottom() - top + 1));
+            p.drawImage(r.topLeft(), backdrop_, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr).toAlignedRect());
+        }
+    }
     if (animated_) LiveStarfield::paint(p, QSizeF(size()), frameTime());
     shownTime_ = frameTime();
 }
