@@ -7,6 +7,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "Models/Clean/Shockwave.h"
 #include "Models/Kit/MotionPause.h"
 #include "Views/Clean/Sparkle.h"
 #include "Views/Kit/Bands.h"
@@ -54,6 +55,9 @@ BlackHole::BlackHole(double size, QWidget* parent)
                                    [this](QPainter& p, QPointF centre) { paintLayers(p, centre); });
     connect(&timeline_, &PacedTimeline::frame, this, &BlackHole::onFrame);
     connect(&MotionPause::shared(), &MotionPause::hiddenChanged, this, &BlackHole::updateSchedule);
+    // A new shockwave runs at once, on the fast frames.
+    connect(&Shockwave::shared(), &Shockwave::startChanged, this, &BlackHole::refresh);
+    connect(&Shockwave::shared(), &Shockwave::strengthChanged, this, &BlackHole::refresh);
     onFrame(timeline_.currentTime());
 }
 
@@ -91,6 +95,12 @@ void BlackHole::setSuction(bool suction) {
     refresh();
 }
 
+void BlackHole::setFeed(std::optional<Events> feed) {
+    if (feed == feed_) return;
+    feed_ = std::move(feed);
+    refresh();
+}
+
 void BlackHole::setGrowth(double growth) {
     if (growth == growth_) return;
     growth_ = growth;
@@ -113,8 +123,26 @@ void BlackHole::showEvent(QShowEvent*) { updateSchedule(); }
 
 void BlackHole::hideEvent(QHideEvent*) { updateSchedule(); }
 
+std::optional<double> BlackHole::shockAge(double now) const {
+    if (!animated_ || size_ < 120) return std::nullopt;
+    const auto live = Shockwave::shared().live(Platform::dateFromReferenceSeconds(now));
+    if (!live) return std::nullopt;
+    return now - Platform::secondsSinceReferenceDate(live->start);
+}
+
+double BlackHole::pull(const Events& events, double now) {
+    double pull = 0;
+    for (const auto& e : events) {
+        const double toLanding = Platform::secondsSinceReferenceDate(e.start) + SwallowFeed::flightTime(e.bytes) - now;
+        if (toLanding >= 0) pull += (SwallowStream::sizeClass(e.bytes) + 0.35) * std::exp(-4 * toLanding);
+    }
+    return pull;
+}
+
 void BlackHole::updateSchedule() {
-    const bool fast = spinning_ || suction_;
+    // Fast while a shockwave runs; the first frame after it ends falls back to 12.
+    const double now = Platform::secondsSinceReferenceDate(Platform::clock().now());
+    const bool fast = spinning_ || suction_ || shockAge(now).has_value();
     timeline_.setFps(fast ? fastRate : slowRate);
     timeline_.setPaused(!animated_ || reduceMotion_ || MotionPause::shared().hidden() || !isVisible());
 }
@@ -135,9 +163,20 @@ void BlackHole::onFrame(double t) {
     frame_.t = t;
     frame_.phase = clock_.phase;
     frame_.pace = clock_.pace;
-    frame_.intensity = std::min(clock_.energy, 1.6);
-    frame_.scale = (1 + 0.35 * clock_.growth) * (1 + 0.05 * frame_.intensity);
+    frame_.pull = feed_ ? pull(*feed_, t) : 0;
+    frame_.shockAge = shockAge(t);
+    frame_.shockStrength = Shockwave::shared().strength();
+    frame_.ringSize = size_ * (1 + 0.35 * clock_.growth);
+    const double shock = frame_.shockAge ? std::exp(-5 * *frame_.shockAge) * (frame_.shockStrength + 0.5) : 0;
+    frame_.intensity = std::min(clock_.energy + 0.45 * frame_.pull + shock, 1.6);
+    frame_.scale = (1 + 0.35 * clock_.growth) * (1 + 0.05 * frame_.intensity + 0.03 * std::min(frame_.pull, 1.5));
 
+    if (overlay_ && (frame_.shockAge || before.shockAge)) {
+        // The rings change only in a band around them.
+        const double ageBefore = before.shockAge.value_or(frame_.shockAge.value_or(0));
+        overlay_->updateAround(ShockwaveRing::changed(ageBefore, frame_.shockAge.value_or(ageBefore),
+                                                      frame_.shockStrength, frame_.ringSize));
+    }
     QRectF dirty = layerBounds(before).united(layerBounds(frame_));
     // The glow is the widest layer; it changes only with the brightness and the size.
     if (before.intensity != frame_.intensity || before.scale != frame_.scale || !painted_.isValid())
@@ -155,7 +194,8 @@ QRectF BlackHole::layerBounds(const Frame& frame) const {
         const QPointF at = probe(frame.t, s).offset;
         r = r.united(around(0.06 * s + 20, 0.07 * s + 20).translated(at));
     }
-    if (suction_) r = r.united(around(1.1 * s, 0.75 * s));
+    if (suction_ && !feed_) r = r.united(around(1.1 * s, 0.75 * s));
+    if (feed_ && !feed_->empty()) r = r.united(SwallowStream::bounds(*feed_, frame.t, s));
     return scaled(r, frame.scale);
 }
 
@@ -173,7 +213,10 @@ double BlackHole::pixelScale(const QPainter& painter, double scale) const {
 
 void BlackHole::paintGlow(QPainter& painter, QPointF centre, double intensity, double pixelScale) {
     GlowCache& c = glowCache_;
-    const int level = int(std::lround(intensity * 64));
+    // Twenty steps of brightness a unit: finer steps look no different, and a
+    // fading shockwave would remake the picture every frame.
+    constexpr double levels = 20;
+    const int level = int(std::lround(intensity * levels));
     const double ps = std::max(0.125, std::ceil(pixelScale * 8 - 1e-9) / 8);
     const double radius = 0.8 * size_;
     if (c.image.isNull() || c.size != size_ || c.pixelScale != ps || c.level != level || c.glow != glow_.rgba()) {
@@ -186,13 +229,13 @@ void BlackHole::paintGlow(QPainter& painter, QPointF centre, double intensity, d
         // Solid out to 0.12 × size, then through the tint to clear at 0.8 × size.
         QRadialGradient g(mid, radius * ps);
         const double start = 0.12 / 0.8;
-        g.setColorAt(0, Theme::withOpacity(peach(), 0.28 + 0.15 * level / 64.0));
-        g.setColorAt(start, Theme::withOpacity(peach(), 0.28 + 0.15 * level / 64.0));
+        g.setColorAt(0, Theme::withOpacity(peach(), 0.28 + 0.15 * level / levels));
+        g.setColorAt(start, Theme::withOpacity(peach(), 0.28 + 0.15 * level / levels));
         g.setColorAt(start + (1 - start) / 2, Theme::withOpacity(glow_, 0.08));
         g.setColorAt(1, Qt::transparent);
         p.setPen(Qt::NoPen);
         p.setBrush(g);
-        p.drawEllipse(mid, radius * ps, radius * ps);
+        paintInBands(p, QRectF(0, 0, n, n), [&] { p.drawEllipse(mid, radius * ps, radius * ps); });
         c.size = size_;
         c.pixelScale = ps;
         c.level = level;
@@ -268,10 +311,12 @@ void BlackHole::paintLayers(QPainter& painter, QPointF centre) {
     paintGlow(painter, c, f.intensity, ps);
     if (scanning) paintOrbit(painter, c, std::max(0.125, std::ceil(ps * 8 - 1e-9) / 8));
     art_.paint(painter, c, f.t, f.phase, f.pace, size_, f.intensity, ps);
-    if (suction_) {
+    if (suction_ && !feed_) {
         Quelto::paint(painter, c, f.t, size_, peach(), particleSprites_);
         SwallowFlashes::paint(painter, c, f.t, size_);
     }
+    if (feed_ && !feed_->empty()) stream_.paint(painter, c, *feed_, f.t, size_, ps);
     if (scanning && !star.behind) paintProbe(painter, c, f.t, 1.0);
     painter.restore();
+    if (f.shockAge) ShockwaveRing::paint(painter, centre, *f.shockAge, f.shockStrength, f.ringSize);
 }

@@ -7,9 +7,11 @@
 
 #include <optional>
 
+#include "Models/Clean/SwallowFeed.h"
 #include "Models/Kit/PacedSchedule.h"
 #include "Views/Clean/BlackHoleArt.h"
 #include "Views/Clean/BlackHoleLayers.h"
+#include "Views/Clean/SwallowStream.h"
 
 class OverflowOverlay;
 
@@ -39,6 +41,8 @@ struct MotionClock {
 class BlackHole : public QWidget {
     Q_OBJECT
 public:
+    using Events = std::vector<SwallowFeed::Event>;
+
     explicit BlackHole(double size = 240, QWidget* parent = nullptr);
     ~BlackHole() override;
 
@@ -53,6 +57,7 @@ public:
     double growth() const { return growth_; }
     bool animated() const { return animated_; }
     bool reduceMotion() const { return reduceMotion_; }
+    const std::optional<Events>& feed() const { return feed_; }
 
     void setGlow(const QColor& glow);
     // The scanning look: orbit ring, ripples and probe star, faster spin.
@@ -62,6 +67,9 @@ public:
     void setHeroSize(double size);
     // The swallowing look: fastest spin, full energy.
     void setSuction(bool suction);
+    // The flying icons of a run, or none. Absent and empty differ: swallowing
+    // without a feed shows the particle field, with an empty one nothing flies.
+    void setFeed(std::optional<Events> feed);
     // Swallowed progress, 0 to 1: the hero grows with it.
     void setGrowth(double growth);
     // False freezes the hero.
@@ -74,6 +82,10 @@ public:
         double phase = 0, pace = 0.22;
         double intensity = 0;  // brightness with the pull of flying icons and the shockwave
         double scale = 1;      // the whole stack grows with the swallowed progress and the intensity
+        double pull = 0;       // of the icons about to land
+        std::optional<double> shockAge;  // seconds into a live shockwave
+        double shockStrength = 0;
+        double ringSize = 0;   // the shockwave's size: the hero's, grown with the swallowed progress
     };
     const Frame& shownFrame() const { return frame_; }
     const MotionClock& motion() const { return clock_; }
@@ -84,6 +96,12 @@ public:
     void paintLayers(QPainter& painter, QPointF centre);
     // What the layers of `frame` cover around the box's centre.
     QRectF layerBounds(const Frame& frame) const;
+
+    // How hard the icons about to land pull at `now`: the nearer its landing and the
+    // larger its batch, the more an icon adds.
+    static double pull(const Events& events, double now);
+    // A shockwave the hero draws at `now`: only while animated and at least 120 points large.
+    std::optional<double> shockAge(double now) const;
 
     // Where the probe star runs on the orbit at time t, from the centre, and
     // whether it passes behind the hole.
@@ -115,6 +133,7 @@ private:
     double growth_ = 0;
     bool animated_ = true;
     bool reduceMotion_ = false;
+    std::optional<Events> feed_;
 
     MotionClock clock_;
     Frame frame_;
@@ -125,6 +144,7 @@ private:
     // What stays the same from frame to frame.
     BlackHoleArt art_;
     Quelto::Sprites particleSprites_;
+    SwallowStream stream_;
     struct GlowCache {
         QImage image;
         double size = 0, pixelScale = 0;

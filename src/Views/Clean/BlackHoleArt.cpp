@@ -97,9 +97,10 @@ QRectF BlackHoleArt::bounds(double t, double size) const {
 }
 
 void BlackHoleArt::prepare(double size, double pixelScale) {
-    // Eighth steps: a slowly growing hero re-prepares a few times, not every frame.
+    // Eighth steps, and only for a real change: a hero brightening for a moment
+    // (a few per cent larger) is drawn from the picture it has.
+    if (size == size_ && pixelScale <= scale_ * 1.15 && pixelScale >= scale_ * 0.75) return;
     const double scale = std::max(0.125, std::ceil(pixelScale * 8 - 1e-9) / 8);
-    if (size == size_ && scale == scale_) return;
     size_ = size;
     scale_ = scale;
     const double d = side(size);

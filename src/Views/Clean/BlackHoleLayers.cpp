@@ -8,6 +8,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "Models/Clean/Shockwave.h"
 #include "Views/Clean/BlackHole.h"
 #include "Views/Kit/Bloom.h"
 #include "Views/Kit/Starfield.h"
@@ -212,7 +213,7 @@ void Quelto::paint(QPainter& painter, QPointF centre, double t, double size, con
 
 std::optional<ShockwaveRing::Ring> ShockwaveRing::ring(int which, double age, double strength, double size) {
     static constexpr double delays[2] = {0, 0.16}, alphas[2] = {1.0, 0.45};
-    const double delay = delays[which], total = duration(strength);
+    const double delay = delays[which], total = Shockwave::duration(strength);
     const double p = (age - delay) / (total - delay);
     if (!(p > 0 && p < 1)) return std::nullopt;
     const double start = 0.22 * size, end = size * (1.1 + 1.2 * strength);
@@ -220,49 +221,140 @@ std::optional<ShockwaveRing::Ring> ShockwaveRing::ring(int which, double age, do
                 size * (0.006 + 0.05 * (1 - p))};
 }
 
+namespace {
+// The blurred stroke reaches furthest: half of 3 w plus three standard deviations of 0.9 w.
+double outerReach(const ShockwaveRing::Ring& r) { return r.radius + 1.5 * r.width + 2.7 * r.width + 1; }
+}  // namespace
+
 QRectF ShockwaveRing::bounds(double age, double strength, double size) {
     QRectF out;
     for (int which = 0; which < 2; ++which) {
         if (auto r = ring(which, age, strength, size)) {
-            // The blurred stroke reaches furthest: half of 3 w plus three standard deviations of 0.9 w.
-            const double reach = r->radius + 1.5 * r->width + 2.7 * r->width + 1;
+            const double reach = outerReach(*r);
             out = out.united(QRectF(-reach, -reach, 2 * reach, 2 * reach).translated(0, -0.02 * size));
         }
     }
     return out;
 }
 
-void ShockwaveRing::paint(QPainter& painter, QPointF canvasCentre, double age, double strength, double size) {
-    const QPointF c = centre(canvasCentre, size);
-    const QColor& peach = BlackHole::peach();
-    for (int which = 0; which < 2; ++which) {
-        const auto r = ring(which, age, strength, size);
-        if (!r) continue;
-        painter.save();
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setCompositionMode(QPainter::CompositionMode_Plus);
-        painter.setPen(Qt::NoPen);
-        // A faint fill that brightens towards the rim; clear inside half the radius.
-        QRadialGradient fill(c, r->radius);
-        fill.setColorAt(0, Qt::transparent);
-        fill.setColorAt(0.5, Qt::transparent);
-        fill.setColorAt(1, Theme::withOpacity(peach, 0.35 * 0.5 * r->fade));
-        QPainterPath annulus;
-        annulus.setFillRule(Qt::OddEvenFill);
-        annulus.addEllipse(c, r->radius, r->radius);
-        annulus.addEllipse(c, r->radius / 2, r->radius / 2);
-        painter.setBrush(fill);
-        painter.drawPath(annulus);
-        painter.restore();
-
-        Bloom::addSoftRing(painter, c, r->radius, 3 * r->width, 0.9 * r->width, peach, r->fade);
-
-        painter.save();
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setCompositionMode(QPainter::CompositionMode_Plus);
-        painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(Theme::white(0.9 * r->fade), std::max(0.5 * r->width, 0.8)));
-        painter.drawEllipse(c, r->radius, r->radius);
-        painter.restore();
+QRegion ShockwaveRing::changed(double before, double age, double strength, double size) {
+    // Inside half of the smallest radius the fill is clear in both frames.
+    double inner = 1e9, outer = 0;
+    for (double a : {before, age}) {
+        for (int which = 0; which < 2; ++which) {
+            if (auto r = ring(which, a, strength, size)) {
+                inner = std::min(inner, r->radius / 2 - 2);
+                outer = std::max(outer, outerReach(*r));
+            }
+        }
     }
+    if (outer <= 0) return {};
+    inner = std::max(inner, 0.0);
+    // The annulus as horizontal bands, each without the part the inner circle fills.
+    constexpr int bands = 32;
+    const double dy = 0.02 * size;
+    QRegion out;
+    const double h = 2 * outer / bands;
+    for (int i = 0; i < bands; ++i) {
+        const double y0 = -outer + i * h, y1 = y0 + h;
+        const double nearest = (y0 < 0 && y1 > 0) ? 0 : std::min(std::abs(y0), std::abs(y1));
+        const double farthest = std::max(std::abs(y0), std::abs(y1));
+        const double xo = std::sqrt(std::max(outer * outer - nearest * nearest, 0.0));
+        const double xi = farthest < inner ? std::sqrt(inner * inner - farthest * farthest) : 0;
+        auto add = [&](double left, double right) {
+            out += QRectF(left, y0 - dy, right - left, h).toAlignedRect();
+        };
+        if (xi > 1) {
+            add(-xo, -xi);
+            add(xi, xo);
+        } else {
+            add(-xo, xo);
+        }
+    }
+    return out;
+}
+
+void ShockwaveRing::paint(QPainter& painter, QPointF canvasCentre, double age, double strength, double size) {
+    const std::optional<Ring> rings[2] = {ring(0, age, strength, size), ring(1, age, strength, size)};
+    double inner = 1e9, outer = 0;
+    for (const auto& r : rings) {
+        if (!r) continue;
+        inner = std::min(inner, r->radius / 2);
+        outer = std::max(outer, outerReach(*r));
+    }
+    if (outer <= 0) return;
+    const QPointF c = centre(canvasCentre, size);
+    const qreal dpr = pixelRatio(painter);
+    const QColor& peach = BlackHole::peach();
+
+    // Every layer of both rings depends on the distance from the centre alone:
+    // one profile, a quarter of a device pixel a step, added up as the additive
+    // blend adds them.
+    const double step = 0.25 / dpr;
+    const size_t steps = size_t((outer - inner) / step) + 2;
+    std::vector<QRgb> profile(steps);
+    for (size_t i = 0; i < steps; ++i) {
+        const double d = inner + double(i) * step;
+        double a = 0, red = 0, green = 0, blue = 0;
+        auto add = [&](const QColor& colour, double alpha) {
+            a += alpha;
+            red += colour.redF() * alpha;
+            green += colour.greenF() * alpha;
+            blue += colour.blueF() * alpha;
+        };
+        for (const auto& r : rings) {
+            if (!r) continue;
+            // A faint fill that brightens towards the rim; clear inside half the radius.
+            if (d >= r->radius / 2 && d <= r->radius) add(peach, 0.5 * r->fade * 0.35 * (d / r->radius - 0.5) / 0.5);
+            // The wide stroke, blurred.
+            add(peach, r->fade * Bloom::blurredBand(d, r->radius, 3 * r->width, 0.9 * r->width));
+            // The thin white line, antialiased over a device pixel.
+            const double line = std::max(0.5 * r->width, 0.8);
+            add(Qt::white, 0.9 * r->fade * std::clamp((line / 2 - std::abs(d - r->radius)) * dpr + 0.5, 0.0, 1.0));
+        }
+        auto byte = [](double v) { return int(std::lround(std::clamp(v, 0.0, 1.0) * 255)); };
+        profile[i] = qRgba(byte(red), byte(green), byte(blue), byte(a));
+    }
+
+    // Only where the painter may paint (what changed), only within the band, and in
+    // short strips the raster engine copies on the main thread.
+    const QRectF square(c - QPointF(outer, outer), QSizeF(2 * outer, 2 * outer));
+    const QRegion area = (painter.hasClipping() ? painter.clipRegion() : QRegion(square.toAlignedRect())) &
+                         square.toAlignedRect();
+    painter.save();
+    painter.setCompositionMode(QPainter::CompositionMode_Plus);
+    for (const QRect& rect : area) {
+        for (int top = rect.top(); top <= rect.bottom(); top += 32) {
+            const QRect strip(rect.left(), top, rect.width(), std::min(32, rect.bottom() - top + 1));
+            const QSize pixels = (QSizeF(strip.size()) * dpr).toSize();
+            QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            bool any = false;
+            for (int y = 0; y < pixels.height(); ++y) {
+                const double dy = strip.top() + (y + 0.5) / dpr - c.y();
+                if (std::abs(dy) > outer) continue;
+                auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+                const double xo = std::sqrt(outer * outer - dy * dy);
+                const double xi = std::abs(dy) < inner ? std::sqrt(inner * inner - dy * dy) : 0.0;
+                const float dy2 = float(dy * dy), perStep = float(1 / step), from0 = float(inner);
+                const float left = float(strip.left() - c.x()), pixel = float(1 / dpr);
+                const int last = int(steps) - 1;
+                for (double from : {-xo, xi}) {
+                    const double to = from < 0 ? -xi : xo;
+                    const int x0 = std::max(0, int(std::floor((c.x() + from - strip.left()) * dpr)));
+                    const int x1 = std::min(pixels.width(), int(std::ceil((c.x() + to - strip.left()) * dpr)));
+                    for (int x = x0; x < x1; ++x) {
+                        const float dx = left + (float(x) + 0.5f) * pixel;
+                        const int i = int((std::sqrt(dx * dx + dy2) - from0) * perStep);
+                        line[x] = profile[size_t(std::clamp(i, 0, last))];
+                    }
+                    any |= x1 > x0;
+                }
+            }
+            if (!any) continue;
+            image.setDevicePixelRatio(dpr);
+            painter.drawImage(strip.topLeft(), image);
+        }
+    }
+    painter.restore();
 }

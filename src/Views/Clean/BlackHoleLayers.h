@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPainterPath>
 #include <QPointF>
+#include <QRegion>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -98,13 +99,14 @@ struct ShockwaveRing {
     struct Ring {
         double radius, fade, width;
     };
-    // Ring 0 or 1 at `age` seconds, while it runs.
+    // Ring 0 or 1 at `age` seconds, while it runs (as long as the shockwave lasts).
     static std::optional<Ring> ring(int which, double age, double strength, double size);
-    // How long the rings run.
-    static double duration(double strength) { return strength + 1.9; }
     // The canvas is 6 × size square; the rings centre a little above its middle.
     static QPointF centre(QPointF canvasCentre, double size) { return canvasCentre - QPointF(0, 0.02 * size); }
     // What the rings cover at `age`, relative to the canvas centre (empty when nothing shows).
     static QRectF bounds(double age, double strength, double size);
+    // Where a frame at `age` differs from one at `before`, relative to the canvas
+    // centre: a band around the rings, never the still middle inside them.
+    static QRegion changed(double before, double age, double strength, double size);
     static void paint(QPainter& painter, QPointF canvasCentre, double age, double strength, double size);
 };

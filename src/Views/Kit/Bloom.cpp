@@ -1,8 +1,6 @@
 #include "Views/Kit/Bloom.h"
 
 #include <QPainter>
-#include <QPainterPath>
-#include <QRadialGradient>
 
 #include <algorithm>
 #include <cmath>
@@ -90,40 +88,9 @@ void addBlurred(QPainter& painter, const QRectF& target, const QImage& soft, dou
     painter.restore();
 }
 
-void addSoftRing(QPainter& painter, QPointF centre, double radius, double width, double blur, const QColor& color,
-                 double opacity) {
-    if (opacity <= 0 || width <= 0 || radius <= 0) return;
-    const double sigma = std::max(blur, 0.3);
-    const double reach = width / 2 + 3 * sigma;
-    const double inner = std::max(0.0, radius - reach), outer = radius + reach;
-    // The band's coverage at distance d: a uniform stroke convolved with the Gaussian.
-    auto coverage = [&](double d) {
-        const double s = sigma * std::sqrt(2.0);
-        return 0.5 * (std::erf((d - radius + width / 2) / s) - std::erf((d - radius - width / 2) / s));
-    };
-    QRadialGradient g(centre, outer);
-    QColor c = color;
-    constexpr int stops = 14;
-    for (int i = 0; i <= stops; ++i) {
-        const double d = inner + (outer - inner) * i / stops;
-        c.setAlphaF(float(std::clamp(color.alphaF() * opacity * coverage(d), 0.0, 1.0)));
-        g.setColorAt(d / outer, c);
-    }
-    if (inner > 0) {
-        c.setAlphaF(0);
-        g.setColorAt(0, c);
-    }
-    QPainterPath band;
-    band.setFillRule(Qt::OddEvenFill);
-    band.addEllipse(centre, outer, outer);
-    if (inner > 0) band.addEllipse(centre, inner, inner);
-    painter.save();
-    painter.setCompositionMode(QPainter::CompositionMode_Plus);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(g);
-    painter.drawPath(band);
-    painter.restore();
+double blurredBand(double at, double middle, double width, double blur) {
+    const double s = std::max(blur, 0.3) * std::sqrt(2.0);
+    return 0.5 * (std::erf((at - middle + width / 2) / s) - std::erf((at - middle - width / 2) / s));
 }
 
 }  // namespace Bloom

@@ -20,9 +20,9 @@ void add(QPainter& painter, const QRectF& target, const QImage& layer, double ra
 // The same for a layer blurred beforehand (one kept while it does not change).
 void addBlurred(QPainter& painter, const QRectF& target, const QImage& blurredLayer, double opacity = 1.0);
 
-// A circle's outline of `width` around `radius`, blurred by `blur` and added. The
-// blur of a circle is a radial profile, so only the ring's own band is painted.
-void addSoftRing(QPainter& painter, QPointF centre, double radius, double width, double blur, const QColor& color,
-                 double opacity = 1.0);
+// How much of a band `width` wide around `middle` (a circle's outline seen across
+// it), blurred by `blur`, covers the point at `at`: the blur of a band in closed
+// form, for outlines too large to blur as pictures.
+double blurredBand(double at, double middle, double width, double blur);
 
 }  // namespace Bloom

@@ -1,5 +1,7 @@
 #include "Views/Kit/BundleImage.h"
 
+#include <QHash>
+
 // The resources are compiled into this static library; nothing else references
 // them, so the linker would drop them without this call.
 static void registerResources() { Q_INIT_RESOURCE(quelto); }
@@ -7,5 +9,9 @@ static void registerResources() { Q_INIT_RESOURCE(quelto); }
 QImage bundleImage(const QString& name) {
     static const bool registered = (registerResources(), true);
     (void)registered;
-    return QImage(QStringLiteral(":/images/") + name + QStringLiteral(".png"));
+    // Decoded once: images are shared, so every caller gets the same pixels cheaply.
+    static QHash<QString, QImage> decoded;
+    auto it = decoded.find(name);
+    if (it == decoded.end()) it = decoded.insert(name, QImage(QStringLiteral(":/images/") + name + QStringLiteral(".png")));
+    return *it;
 }

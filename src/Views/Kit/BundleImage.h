@@ -3,5 +3,5 @@
 #include <QString>
 
 // Our own images that ship inside the program, by name ("BlackHoleArt").
-// A name with no image gives a null image.
+// A name with no image gives a null image. Main thread only.
 QImage bundleImage(const QString& name);

@@ -1,8 +1,11 @@
 #include "Views/Kit/OverflowOverlay.h"
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QVariant>
+
+#include <cmath>
 
 namespace {
 const char* hostProperty = "quelto.overflowHost";
@@ -96,6 +99,12 @@ void OverflowOverlay::updateAround(const QRectF& area) {
     update(area.translated(anchorCentre()).toAlignedRect().adjusted(-1, -1, 1, 1));
 }
 
+void OverflowOverlay::updateAround(const QRegion& area) {
+    if (!isVisible() || area.isEmpty()) return;
+    const QPointF c = anchorCentre();
+    update(area.translated(int(std::lround(c.x())), int(std::lround(c.y()))));
+}
+
 void OverflowOverlay::paintBehind(QPainter& painter, QWidget* screen) {
     for (OverflowOverlay* o : overlays()) {
         QWidget* anchor = o->anchor_;
@@ -106,9 +115,11 @@ void OverflowOverlay::paintBehind(QPainter& painter, QWidget* screen) {
     }
 }
 
-void OverflowOverlay::paintEvent(QPaintEvent*) {
+void OverflowOverlay::paintEvent(QPaintEvent* event) {
     if (!anchor_) return;
     QPainter p(this);
+    // Layers that compute their own pixels read what needs painting from the clip.
+    p.setClipRegion(event->region());
     paint_(p, anchorCentre());
 }
 

@@ -30,6 +30,7 @@ public:
     QPointF anchorCentre() const;
     // Repaints `area`, given relative to the anchor's centre.
     void updateAround(const QRectF& area);
+    void updateAround(const QRegion& area);
 
     // Paints every overlay whose anchor lies inside `screen`, as they would show
     // behind it, onto `painter` in `screen`'s coordinates: a picture of the screen

@@ -8,6 +8,7 @@
 #include "Views/Clean/BlackHoleArt.h"
 #include "Views/Clean/BlackHoleLayers.h"
 #include "Views/Clean/Sparkle.h"
+#include "Views/Kit/Bloom.h"
 #include "Views/Kit/BundleImage.h"
 
 namespace {
@@ -119,4 +120,29 @@ TEST(BlackHoleArt, ShipsItsImagesAndBrightensTheDiskWithEnergy) {
     const QRgb core = lit.pixel(lit.width() / 2, int(lit.height() * (0.5 - 0.0175 - 0.03)));
     EXPECT_LT(qRed(core) + qGreen(core) + qBlue(core), 30);
     EXPECT_EQ(qAlpha(core), 255);
+}
+
+TEST(Bloom, SpreadsALayerAndAddsItOntoWhatLiesBeneath) {
+    QImage dot(41, 41, QImage::Format_ARGB32_Premultiplied);
+    dot.fill(Qt::transparent);
+    dot.setPixel(20, 20, qRgba(255, 255, 255, 255));
+    for (double radius : {2.0, 9.0}) {  // the second is blurred at a reduced size
+        const QImage soft = Bloom::blurred(dot, radius);
+        EXPECT_LT(qAlpha(soft.pixel(20, 20)), 255);
+        EXPECT_GT(qAlpha(soft.pixel(20 + int(radius), 20)), 0) << radius;
+        EXPECT_EQ(qAlpha(soft.pixel(0, 0)), 0) << radius;
+    }
+    // Added, it only brightens: a grey background stays at least as bright everywhere.
+    QImage under(41, 41, QImage::Format_ARGB32_Premultiplied);
+    under.fill(QColor(40, 40, 40));
+    {
+        QPainter p(&under);
+        Bloom::add(p, QRectF(0, 0, 41, 41), dot, 2.0, 1.0);
+    }
+    EXPECT_GT(qGray(under.pixel(20, 20)), 40);
+    EXPECT_EQ(qGray(under.pixel(0, 0)), 40);
+    // The closed form of a blurred band peaks on its middle and fades off both sides.
+    EXPECT_NEAR(Bloom::blurredBand(100, 100, 30, 0.3), 1.0, 1e-6);
+    EXPECT_NEAR(Bloom::blurredBand(115, 100, 30, 9), 0.5, 1e-3);
+    EXPECT_LT(Bloom::blurredBand(160, 100, 30, 9), 0.001);
 }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "Models/Clean/Shockwave.h"
 #include "Models/Kit/MotionPause.h"
 #include "Views/Clean/BlackHole.h"
 #include "Views/TestSupport.h"
@@ -122,4 +123,88 @@ TEST(BlackHole, ProbeRunsAlongTheOrbitAndPassesBehindTheHole) {
         EXPECT_NEAR(std::pow(x / (0.675 * 240), 2) + std::pow(y / (0.31 * 240), 2), 1.0, 1e-9);
         EXPECT_EQ(p.behind, std::sin(theta) < 0);
     }
+}
+
+TEST(BlackHole, IconsAboutToLandPullTheHole) {
+    auto event = [](int64_t bytes, double start) {
+        SwallowFeed::Event e;
+        e.bytes = bytes;
+        e.start = Platform::dateFromReferenceSeconds(start);
+        return e;
+    };
+    const double now = 1000;
+    const BlackHole::Events events = {
+        event(10'000'000'000, now - 4.0),  // lands in 0.5 s, the largest size class
+        event(500, now - 2.0),             // lands now, the smallest
+        event(500, now - 3.0),             // landed a second ago: adds nothing
+    };
+    EXPECT_NEAR(BlackHole::pull(events, now), 1.35 * std::exp(-2.0) + 0.35, 1e-9);
+    EXPECT_EQ(BlackHole::pull({}, now), 0);
+}
+
+TEST(BlackHole, SwallowingWithoutAFeedShowsTheParticlesButAnEmptyFeedShowsNothing) {
+    ClockScope clock(11000);
+    BlackHole hero(240);
+    hero.setSuction(true);
+    const double wide = 2 * 1.1 * 240;
+    EXPECT_GE(hero.layerBounds(hero.shownFrame()).width(), wide);
+    hero.setFeed(BlackHole::Events{});
+    EXPECT_LT(hero.layerBounds(hero.shownFrame()).width(), wide);
+}
+
+struct ShockCase {
+    const char* name;
+    double size;
+    bool animated;
+    double startsIn;  // seconds from now; a start ahead is a clock stepped back
+    bool drawn;
+};
+
+class BlackHoleShock : public ::testing::TestWithParam<ShockCase> {};
+
+TEST_P(BlackHoleShock, RunsFastWhileTheShockwaveLivesThenSettles) {
+    const auto& c = GetParam();
+    ClockScope clock(13000);
+    BlackHole hero(c.size);
+    hero.setAnimated(c.animated);
+    hero.show();
+    auto& shock = Shockwave::shared();
+    shock.setStrength(1.0);
+    shock.setStart(Platform::dateFromReferenceSeconds(13000 + c.startsIn));
+    if (!c.animated) {
+        EXPECT_FALSE(hero.timeline().isScheduled());
+    } else {
+        const double a = step(clock, hero), b = step(clock, hero);
+        EXPECT_NEAR(b - a, c.drawn ? 1.0 / 60 : 1.0 / 12, 1e-6) << c.name;
+        EXPECT_EQ(hero.shownFrame().shockAge.has_value(), c.drawn) << c.name;
+        if (c.drawn) {
+            EXPECT_NEAR(hero.shownFrame().intensity, 1.5 * std::exp(-5 * *hero.shownFrame().shockAge), 1e-9);
+            // Live for strength + 1.9 seconds; the first frame after that is a slow one again.
+            while (step(clock, hero) < 13000 + 2.9) ASSERT_TRUE(hero.shownFrame().shockAge.has_value());
+            EXPECT_FALSE(hero.shownFrame().shockAge.has_value());
+            const double x = step(clock, hero), y = step(clock, hero);
+            EXPECT_NEAR(y - x, 1.0 / 12, 1e-6);
+        }
+    }
+    shock.setStart(std::nullopt);
+}
+
+INSTANTIATE_TEST_SUITE_P(Heroes, BlackHoleShock,
+                         ::testing::Values(ShockCase{"cleanScreen", 240, true, 0, true},
+                                           ShockCase{"small", 100, true, 0, false},
+                                           ShockCase{"notAnimated", 240, false, 0, false},
+                                           ShockCase{"clockSteppedBack", 240, true, 30, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ShockwaveRing, RepaintsOnlyTheBandAroundTheRings) {
+    const QRegion early = ShockwaveRing::changed(0.2, 0.22, 1, 240);
+    EXPECT_TRUE(early.contains(QPoint(0, int(ShockwaveRing::ring(0, 0.22, 1, 240)->radius))));
+    const QRegion late = ShockwaveRing::changed(1.5, 1.52, 1, 240);
+    const double r = ShockwaveRing::ring(0, 1.52, 1, 240)->radius;
+    EXPECT_TRUE(late.contains(QPoint(int(r), 0)));
+    EXPECT_TRUE(late.contains(QPoint(0, -int(r))));
+    // Not the hero in the middle, which the rings have long left.
+    EXPECT_FALSE(late.contains(QPoint(0, 0)));
+    EXPECT_FALSE(late.contains(QPoint(int(0.6 * 240), 0)));
+    EXPECT_TRUE(ShockwaveRing::changed(3, 3.1, 1, 240).isEmpty());
 }

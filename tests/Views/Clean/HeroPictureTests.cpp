@@ -6,9 +6,11 @@
 #include <QDir>
 #include <QImage>
 
+#include "Models/Clean/Shockwave.h"
 #include "Views/Clean/BlackHole.h"
 #include "Views/Clean/CleanScreen.h"
 #include "Views/Clean/HeroText.h"
+#include "Views/Clean/SwallowStream.h"
 #include "Views/Kit/ScreenStack.h"
 #include "Views/TestSupport.h"
 #include "Views/Window/ContentView.h"
@@ -98,4 +100,111 @@ TEST(HeroPicture, Scanning) {
     EXPECT_GT(luminance(img.pixel(star)), probe.behind ? 0.25 : 0.8);
     // The motion has sped up to the scanning pace.
     EXPECT_GT(s.hero()->motion().pace, 0.9);
+}
+
+namespace {
+// A run in full flight: icons at every stage, from just released to breaking up by the hole.
+BlackHole::Events flyingIcons(double now) {
+    struct Flying {
+        const char* type;
+        int64_t bytes;
+        double progress;
+    } icons[] = {{"pdf", 4'000'000, 0.08},        {"folder", 900'000'000, 0.22}, {"zip", 60'000'000, 0.38},
+                 {"png", 2'000'000, 0.5},         {"mp4", 3'000'000'000, 0.62},  {"txt", 20'000, 0.74},
+                 {"folder", 400'000'000, 0.86}, {"zip", 8'000'000, 0.94}};
+    BlackHole::Events events;
+    int released = 0;
+    for (const auto& f : icons) {
+        SwallowFeed::Event e;
+        e.id = 3 + 5 * released;
+        e.icon = Platform::IconRef::ofType(f.type);
+        e.bytes = f.bytes;
+        e.start = Platform::dateFromReferenceSeconds(now - f.progress * SwallowFeed::flightTime(f.bytes));
+        e.angle = released * 2.399963 + 0.6;
+        ++released;
+        events.push_back(e);
+    }
+    return events;
+}
+
+int differingPixels(const QImage& a, const QImage& b, const QRect& area) {
+    int n = 0;
+    const QRect r = area & a.rect();
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y))) > 12) ++n;
+    return n;
+}
+}  // namespace
+
+TEST(HeroPicture, SwallowingWithTilesBreakingLoose) {
+    HeroScene s;
+    s.hero()->setSuction(true);
+    s.hero()->setOpen(1);
+    s.hero()->setGrowth(0.35);
+    s.screen()->heroText()->setTitle("1.2 GB to go");
+    s.screen()->heroText()->setSubtitle("Crossing the event horizon");
+    s.screen()->heroText()->showRollAt(1);
+    s.hero()->setFeed(BlackHole::Events{});
+    s.run(2.5);
+    const QImage without = s.picture();
+    const double now = s.hero()->shownFrame().t;
+    const auto events = flyingIcons(now);
+    s.hero()->setFeed(events);
+    const QImage img = s.picture();
+    keep(img, "clean-swallowing");
+
+    const double scale = s.hero()->shownFrame().scale;
+    int breaking = 0;
+    for (const auto& e : events) {
+        const auto f = SwallowStream::flight(e, now, 240);
+        ASSERT_TRUE(f);
+        const QPointF at = QPointF(s.centre()) + f->centre * scale;
+        const double side = f->side * scale;
+        const QRect icon = QRectF(at - QPointF(side / 2, side / 2), QSizeF(side, side)).toAlignedRect();
+        // Every icon in flight shows where it is.
+        EXPECT_GT(differingPixels(img, without, icon), int(side * side / 8)) << "event " << e.id;
+        if (f->dissolve > 0.2) {
+            // Its loose tiles have left the icon's square, on the way to the hole.
+            const QPointF towards = QPointF(s.centre()) + (f->centre + 0.35 * (f->hole - f->centre)) * scale;
+            const QRect trail = QRectF(towards - QPointF(side / 2, side / 2), QSizeF(side, side)).toAlignedRect();
+            if (!trail.intersects(icon)) {
+                EXPECT_GT(differingPixels(img, without, trail), 3) << "event " << e.id;
+            }
+            ++breaking;
+        }
+    }
+    EXPECT_GE(breaking, 2);
+}
+
+TEST(HeroPicture, ShockwaveAtItsWidest) {
+    HeroScene s;
+    auto& shock = Shockwave::shared();
+    shock.setStrength(1.0);
+    shock.setStart(Platform::clock().now() - std::chrono::milliseconds(1550));
+    s.run(0.05);
+    ASSERT_TRUE(s.hero()->shownFrame().shockAge);
+    const QImage img = s.picture();
+    keep(img, "clean-shockwave");
+    const auto& f = s.hero()->shownFrame();
+    const auto ring = ShockwaveRing::ring(0, *f.shockAge, 1.0, f.ringSize);
+    ASSERT_TRUE(ring);
+    const QPoint c = s.centre() - QPoint(0, int(0.02 * f.ringSize));
+    // The ring shows far outside the hero's box on both sides, brighter than the sky inside it.
+    const double inside = luminance(img.pixel(c.x() + int(0.75 * ring->radius), c.y()));
+    for (int side : {-1, 1}) {
+        double best = 0;
+        for (int dx = -4; dx <= 4; ++dx)
+            best = std::max(best, luminance(img.pixel(c.x() + side * int(std::lround(ring->radius)) + dx, c.y())));
+        EXPECT_GT(best, inside + 0.15) << "side " << side;
+    }
+    EXPECT_GT(ring->radius, 1.6 * 240);
+    // The title stays on top of it.
+    HeroText* text = s.screen()->heroText();
+    const QRect title(text->mapTo(&s.view, QPoint(0, 0)), QSize(text->width(), 40));
+    double brightestTitle = 0;
+    for (int y = title.top(); y < title.bottom(); y += 2)
+        brightestTitle = std::max(brightestTitle, s.brightest(img, QPoint(title.center().x() - 100, y), 200));
+    EXPECT_GT(brightestTitle, 0.85);
+    shock.setStart(std::nullopt);
 }
