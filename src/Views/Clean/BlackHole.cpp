@@ -9,7 +9,7 @@
 
 #include "Models/Clean/Shockwave.h"
 #include "Models/Kit/MotionPause.h"
-#include "Views/Clean/Sparkle.h"
+#include "Views/Kit/Sparkle.h"
 #include "Views/Kit/Bands.h"
 #include "Views/Kit/Bloom.h"
 #include "Views/Kit/OverflowOverlay.h"

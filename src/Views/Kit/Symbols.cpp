@@ -11,6 +11,8 @@
 #include <functional>
 #include <numbers>
 
+#include "Views/Kit/Sparkle.h"
+
 namespace Symbols {
 
 namespace {
@@ -165,17 +167,7 @@ QPainterPath strokeOutline(const QPainterPath& line, double width) {
 }
 
 // A four-pointed star whose sides curve inwards.
-QPainterPath star(QPointF c, double r) {
-    const double k = r * 0.14;
-    QPainterPath p;
-    p.moveTo(c.x(), c.y() - r);
-    p.quadTo(c.x() + k, c.y() - k, c.x() + r, c.y());
-    p.quadTo(c.x() + k, c.y() + k, c.x(), c.y() + r);
-    p.quadTo(c.x() - k, c.y() + k, c.x() - r, c.y());
-    p.quadTo(c.x() - k, c.y() - k, c.x(), c.y() - r);
-    p.closeSubpath();
-    return p;
-}
+QPainterPath star(QPointF c, double r) { return Sparkle::path(QRectF(c - QPointF(r, r), QSizeF(2 * r, 2 * r))); }
 
 QPainterPath line(QPointF a, QPointF b) {
     QPainterPath p;

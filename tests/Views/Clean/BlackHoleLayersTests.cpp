@@ -7,7 +7,7 @@
 
 #include "Views/Clean/BlackHoleArt.h"
 #include "Views/Clean/BlackHoleLayers.h"
-#include "Views/Clean/Sparkle.h"
+#include "Views/Kit/Sparkle.h"
 #include "Views/Kit/Bloom.h"
 #include "Views/Kit/BundleImage.h"
 

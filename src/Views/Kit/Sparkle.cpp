@@ -1,4 +1,4 @@
-#include "Views/Clean/Sparkle.h"
+#include "Views/Kit/Sparkle.h"
 
 QPainterPath Sparkle::path(const QRectF& rect) {
     const QPointF c = rect.center();
