@@ -11,6 +11,7 @@
 #include "Platform/Clock.h"
 #include "Platform/UserDefaults.h"
 #include "Support/QtTestSupport.h"
+#include "Views/Window/ContentView.h"
 
 using qttest::FakeLoginItem;
 
@@ -31,6 +32,15 @@ struct Fixture {
     std::unique_ptr<Preferences> reread() {
         defaults->reload();
         return std::make_unique<Preferences>(*defaults);
+    }
+};
+
+// The main window's content over fresh settings, shown at the window's size.
+struct ShownContent : Fixture {
+    ContentView view;
+    ShownContent() : view(*state, *prefs, *login) {
+        view.resize(1000, 680);
+        view.show();
     }
 };
 

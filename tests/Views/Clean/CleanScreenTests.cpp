@@ -12,13 +12,8 @@
 #include "Views/Window/ContentView.h"
 
 namespace {
-struct Shown : Fixture {
-    ContentView view;
-    Shown() : view(*state, *prefs, *login) {
-        view.resize(1000, 680);
-        view.show();
-        QCoreApplication::sendPostedEvents();
-    }
+struct Shown : ShownContent {
+    Shown() { QCoreApplication::sendPostedEvents(); }
     CleanScreen* screen() const { return qobject_cast<CleanScreen*>(view.screens()->screen()); }
 };
 }  // namespace

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QImage>
 
 #include "Models/Clean/Shockwave.h"
@@ -19,23 +18,15 @@ namespace {
 // Between two shooting stars, so no streak crosses the hero.
 constexpr double pictureTime = 11.0 * 72000000 + 4.5;
 
-void keep(const QImage& image, const QString& name) {
-    const QByteArray dir = qgetenv("QUELTO_SCREENSHOT_DIR");
-    if (dir.isEmpty()) return;
-    QDir().mkpath(QString::fromLocal8Bit(dir));
-    ASSERT_TRUE(image.save(QString::fromLocal8Bit(dir) + "/" + name + ".png"));
-}
-
 double luminance(QRgb c) { return (0.2126 * qRed(c) + 0.7152 * qGreen(c) + 0.0722 * qBlue(c)) / 255.0; }
 
-struct HeroScene : Fixture {
+// The clock comes first, so the hero starts on it.
+struct PictureClock {
     ClockScope clock{pictureTime};
-    ContentView view{*state, *prefs, *login};
-    HeroScene() {
-        view.resize(1000, 680);
-        view.show();
-        QCoreApplication::sendPostedEvents();
-    }
+};
+
+struct HeroScene : PictureClock, ShownContent {
+    HeroScene() { QCoreApplication::sendPostedEvents(); }
     CleanScreen* screen() const { return qobject_cast<CleanScreen*>(view.screens()->screen()); }
     BlackHole* hero() const { return screen()->hero(); }
     QPoint centre() const { return hero()->mapTo(&view, hero()->rect().center()) + QPoint(1, 1); }
@@ -62,7 +53,7 @@ TEST(HeroPicture, IdleOnTheCleanTab) {
     HeroScene s;
     s.run(3);
     const QImage img = s.picture();
-    keep(img, "clean-idle");
+    ASSERT_TRUE(keepScreenshot(img, "clean-idle"));
     const QPoint c = s.centre();
     // A dark core, a lit disk on both sides reaching well past the 240-point box.
     EXPECT_LT(luminance(img.pixel(c)), 0.08);
@@ -93,7 +84,7 @@ TEST(HeroPicture, Scanning) {
     s.screen()->heroText()->showRollAt(1);
     s.run(2.4);
     const QImage img = s.picture();
-    keep(img, "clean-scanning");
+    ASSERT_TRUE(keepScreenshot(img, "clean-scanning"));
     // The probe star, bright where it runs on the orbit (in front of the hole at this moment or dimmed behind it).
     const auto probe = BlackHole::probe(s.hero()->shownFrame().t, 240);
     const QPoint star = s.centre() + probe.offset.toPoint();
@@ -152,7 +143,7 @@ TEST(HeroPicture, SwallowingWithTilesBreakingLoose) {
     const auto events = flyingIcons(now);
     s.hero()->setFeed(events);
     const QImage img = s.picture();
-    keep(img, "clean-swallowing");
+    ASSERT_TRUE(keepScreenshot(img, "clean-swallowing"));
 
     const double scale = s.hero()->shownFrame().scale;
     int breaking = 0;
@@ -185,7 +176,7 @@ TEST(HeroPicture, ShockwaveAtItsWidest) {
     s.run(0.05);
     ASSERT_TRUE(s.hero()->shownFrame().shockAge);
     const QImage img = s.picture();
-    keep(img, "clean-shockwave");
+    ASSERT_TRUE(keepScreenshot(img, "clean-shockwave"));
     const auto& f = s.hero()->shownFrame();
     const auto ring = ShockwaveRing::ring(0, *f.shockAge, 1.0, f.ringSize);
     ASSERT_TRUE(ring);

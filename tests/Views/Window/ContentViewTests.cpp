@@ -18,12 +18,7 @@
 #include "Views/Kit/Theme.h"
 
 namespace {
-struct Shown : Fixture {
-    ContentView view;
-    Shown() : view(*state, *prefs, *login) {
-        view.resize(1000, 680);
-        view.show();
-    }
+struct Shown : ShownContent {
     void clickTab(AppTab t) {
         QTest::mouseClick(view.tabBar(), Qt::LeftButton, {}, view.tabBar()->tabRect(t).center().toPoint());
     }
