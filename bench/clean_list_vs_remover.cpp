@@ -94,9 +94,7 @@ int main(int argc, char** argv) {
     testtree::TempDir scratch;
     const auto home = scratch.path() / "home";
     bench::fs::create_directories(home / "Library/Caches");
-    ::setenv("HOME", home.c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
+    bench::useHome(home);
     QCoreApplication app(argc, argv);
     Preferences::shared().setSounds(false);
 

@@ -15,7 +15,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPainter>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -36,6 +35,7 @@
 #include "Views/Kit/Bands.h"
 #include "Views/Kit/Theme.h"
 #include "Views/Window/MainWindow.h"
+#include "BenchSupport.h"
 
 namespace {
 
@@ -143,11 +143,8 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Settings are read from a scratch home, never the user's.
-    QTemporaryDir home;
-    const QByteArray root = home.path().toLocal8Bit();
-    setenv("HOME", root.constData(), 1);
-    setenv("XDG_CONFIG_HOME", (root + "/.config").constData(), 1);
-    setenv("XDG_DATA_HOME", (root + "/.local/share").constData(), 1);
+    testtree::TempDir home;
+    bench::useHome(home.path());
 
     QApplication app(argc, argv);
     Theme::applyApplicationLook(app);

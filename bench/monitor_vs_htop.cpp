@@ -15,7 +15,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -26,6 +25,7 @@
 #include <vector>
 
 #include "Models/Status/Monitor.h"
+#include "BenchSupport.h"
 
 namespace {
 
@@ -135,11 +135,9 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--seconds") == 0) phaseSeconds = std::atof(argv[i + 1]);
 
     // A scratch home: the peers' settings and the monitor's disk are never the user's.
-    QTemporaryDir home;
-    const std::string root = home.path().toStdString();
-    setenv("HOME", root.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (root + "/.config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (root + "/.local/share").c_str(), 1);
+    testtree::TempDir home;
+    bench::useHome(home.path());
+    const std::string root = home.path().string();
     std::system(("mkdir -p '" + root + "/.config/btop'").c_str());
     std::ofstream(root + "/.config/btop/btop.conf") << "update_ms = 2000\n";
 

@@ -5,7 +5,6 @@
 //   review_open [--rounds N]     (default 30)
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,6 +17,7 @@
 #include "Views/Clean/ReviewList.h"
 #include "Views/Clean/ReviewPanel.h"
 #include "Views/Kit/Theme.h"
+#include "BenchSupport.h"
 
 namespace {
 std::vector<CleanItem> findings(int count) {
@@ -78,11 +78,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--rounds") == 0) rounds = std::max(1, std::atoi(argv[i + 1]));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
-    const QByteArray root = home.path().toLocal8Bit();
-    setenv("HOME", root.constData(), 1);
-    setenv("XDG_CONFIG_HOME", (root + "/.config").constData(), 1);
-    setenv("XDG_DATA_HOME", (root + "/.local/share").constData(), 1);
+    testtree::TempDir home;
+    bench::useHome(home.path());
     QApplication app(argc, argv);
     Theme::applyApplicationLook(app);
 

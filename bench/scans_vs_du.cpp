@@ -155,10 +155,7 @@ int main(int argc, char** argv) {
     testtree::TempDir scratch;
     const fs::path home = scratch.path() / "home";
     // The scans read the user's folders from the environment; point it at the fake home.
-    ::setenv("HOME", home.c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
-    ::setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
+    bench::useHome(home);
 
     const auto old = Clock::now() - std::chrono::hours(24 * 400);
     std::printf("building a synthetic home under %s\n", home.c_str());

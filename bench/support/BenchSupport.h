@@ -43,6 +43,15 @@ inline bool buildTree(const fs::path& root, int folders, int filesPerFolder, int
 
 using testtree::writeFiles;
 
+// Points the user's folders at `home` (settings, data and caches), so a bench never
+// reads or writes the real ones.
+inline void useHome(const fs::path& home) {
+    ::setenv("HOME", home.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
+}
+
 inline double secondsOf(const std::function<void()>& work) {
     const auto start = std::chrono::steady_clock::now();
     work();
