@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <set>
@@ -240,6 +241,37 @@ Status removeRecursively(const fs::path& p) {
     const Descriptor folder(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder) return failure(errno);
     return removeAt(folder.get(), name);
+}
+
+std::vector<Child> list(const fs::path& folder) {
+    std::vector<Child> children;
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return children;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return children;
+    }
+    while (const dirent* e = ::readdir(dir)) {
+        if (isDots(e->d_name)) continue;
+        Child child{e->d_name, {}};
+        if (::fstatat(fd, e->d_name, &child.status, AT_SYMLINK_NOFOLLOW) == 0) children.push_back(std::move(child));
+    }
+    ::closedir(dir);
+    return children;
+}
+
+bool isPackage(std::string_view folderName) {
+    static const char* const kinds[] = {"app",           "appex",         "bundle",     "framework",
+                                        "plugin",        "kext",          "photoslibrary", "musiclibrary",
+                                        "tvlibrary",     "xcodeproj",     "xcworkspace",   "rtfd"};
+    const size_t dot = folderName.find_last_of('.');
+    if (dot == std::string_view::npos || dot == 0) return false;
+    std::string extension(folderName.substr(dot + 1));
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* kind : kinds)
+        if (extension == kind) return true;
+    return false;
 }
 
 std::optional<std::string> readFile(const fs::path& p) {

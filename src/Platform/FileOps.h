@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Byte-exact file operations that never follow a symbolic link.
 namespace Platform::FileOps {
@@ -75,6 +76,20 @@ Status removeRecursively(const std::filesystem::path& p);
 // The text a removal reports when the tree changed under it (something came back or
 // moved in while it was being emptied).
 extern const char* const kChangedWhileRemoving;
+
+// One entry of a folder with its status record (of the entry itself, never a link's target).
+struct Child {
+    std::string name;
+    struct ::stat status;
+};
+// Every entry of the folder but "." and "..", hidden ones included, in the order the
+// file system gives; an entry whose status cannot be read is left out. Empty when the
+// folder cannot be read.
+std::vector<Child> list(const std::filesystem::path& folder);
+
+// Whether a folder is one the file manager shows as a single item (an app, a bundle,
+// a photo library …), by its name.
+bool isPackage(std::string_view folderName);
 
 // The whole content of a file; nothing when it cannot be opened or read.
 std::optional<std::string> readFile(const std::filesystem::path& p);

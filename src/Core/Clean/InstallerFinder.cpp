@@ -14,12 +14,6 @@ using ScanSupport::Folder;
 
 namespace InstallerFinder {
 namespace {
-// Folders the file manager shows as one item; an installer inside one belongs to it.
-bool isPackage(const std::string& ext) {
-    static const std::set<std::string> bundles = {"app", "bundle", "framework", "plugin", "kext", "appex"};
-    return bundles.count(ext) > 0;
-}
-
 // One finding per standardized path; a later sighting replaces the earlier one in place.
 struct Findings {
     std::vector<CleanItem> items;
@@ -64,7 +58,7 @@ std::vector<CleanItem> scan(const std::vector<fs::path>& roots, const SafetyGuar
                 offer(top, root / e->d_name, e->d_name);
                 continue;
             }
-            if (isPackage(ext) || !top.isFolder(e)) continue;
+            if (Platform::FileOps::isPackage(e->d_name) || !top.isFolder(e)) continue;
             // The second level is the last one looked at: nothing below it is entered.
             Folder inner(top, e->d_name);
             while (const dirent* i = inner.next()) {

@@ -664,9 +664,7 @@ private:
     std::vector<Job> stack_;
 };
 
-Pool::Pool(int threads) {
-    for (int i = 0; i < threads; ++i) threads_.emplace_back([this, i] { work(i); });
-}
+Pool::Pool(int threads) : count_(threads) {}
 
 Pool::~Pool() {
     {
@@ -688,6 +686,9 @@ void Pool::start(const std::string& path, const Options& options, std::function<
         std::lock_guard lock(mutex_);
         walks_.push_back(std::move(active));
         shared_.fetch_add(1, std::memory_order_release);
+        // Made with the first walk: a process that never measures has no threads for it.
+        if (threads_.empty())
+            for (int i = 0; i < count_; ++i) threads_.emplace_back([this, i] { work(i); });
     }
     wake_.notify_one();
 }

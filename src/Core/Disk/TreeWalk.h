@@ -54,7 +54,7 @@ struct Job;
 // stack of folders; the threads serve the newest walk that has work first.
 class Pool {
 public:
-    explicit Pool(int threads);
+    explicit Pool(int threads);  // started with the first walk
     ~Pool();  // lets the walks under way end first
     Pool(const Pool&) = delete;
     Pool& operator=(const Pool&) = delete;
@@ -63,13 +63,14 @@ public:
     // pool thread that ends it.
     void start(const std::string& path, const Options& options, std::function<void(Result)> done,
                std::function<void()> prelude = {});
-    int threads() const { return static_cast<int>(threads_.size()); }
+    int threads() const { return count_; }
 
 private:
     struct Active;
     friend class PoolSink;
     void work(int index);
 
+    const int count_;
     std::mutex mutex_;
     std::condition_variable wake_;
     std::vector<std::unique_ptr<Active>> walks_;  // newest last

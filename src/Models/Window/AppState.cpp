@@ -1,6 +1,7 @@
 #include "Models/Window/AppState.h"
 
 #include "Core/Permissions.h"
+#include "Models/Analyze/AnalyzeModel.h"
 #include "Models/Clean/CleanFinders.h"
 #include "Models/Clean/CleanListModel.h"
 #include "Models/Kit/AssignIfChanged.h"
@@ -23,6 +24,8 @@ AppState::AppState(QObject* parent)
     ai_ = list("ai", CleanFinders::ai);
     projects_ = list("purge", CleanFinders::projects);
     installers_ = list("installers", CleanFinders::installers);
+    analyze_ = new AnalyzeModel(this);
+    connect(analyze_, &AnalyzeModel::busyChanged, this, &AppState::busyChanged);
 }
 
 void AppState::setTab(AppTab value) {
@@ -53,6 +56,8 @@ bool AppState::isBusy(AppTab tab) const {
     switch (tab) {
         case AppTab::clean:
             return junk_->isBusy() || ai_->isBusy() || projects_->isBusy() || installers_->isBusy();
+        case AppTab::analyze:
+            return analyze_->listing() || analyze_->pending() > 0;
         default:
             // No other tab's models run work yet.
             return false;

@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class AnalyzeModel;
 class CleanListModel;
 
 // The one application-wide state: what the main window shows and whether the
@@ -52,6 +53,8 @@ public:
     CleanListModel& ai() const { return *ai_; }
     CleanListModel& projects() const { return *projects_; }
     CleanListModel& installers() const { return *installers_; }
+    // The analyzer, made with the state and kept for the run.
+    AnalyzeModel& analyze() const { return *analyze_; }
 
     // Whether work runs on that tab. `busyChanged` tells when an answer may have changed.
     bool isBusy(AppTab tab) const;
@@ -82,4 +85,5 @@ private:
     CleanListModel* ai_;
     CleanListModel* projects_;
     CleanListModel* installers_;
+    AnalyzeModel* analyze_;
 };

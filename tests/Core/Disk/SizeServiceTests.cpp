@@ -10,39 +10,12 @@
 
 #include "Core/Disk/SizeService.h"
 #include "Support/TestTree.h"
+#include "Support/WalkLatch.h"
 
 using namespace testtree;
 using Info = DiskIndex::Info;
 
 namespace {
-// Holds walks at their start; counts them and keeps their order.
-class Latch {
-public:
-    void arrive(const std::string& path) {
-        std::unique_lock lock(mutex_);
-        started_.push_back(path);
-        changed_.notify_all();
-        changed_.wait(lock, [&] { return released_.count(path) > 0; });
-    }
-    void release(const std::string& path) {
-        std::lock_guard lock(mutex_);
-        released_.insert(path);
-        changed_.notify_all();
-    }
-    // Waits until `count` walks have started; returns their paths in starting order.
-    std::vector<std::string> started(size_t count) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return started_.size() >= count; });
-        return started_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<std::string> started_;
-    std::multiset<std::string> released_;
-};
-
 // Collects what the service answers, by path.
 class Answers {
 public:
@@ -70,9 +43,10 @@ private:
 class SizeServiceTest : public ::testing::Test {
 protected:
     TempDir tmp{TempDir::inMemory};
-    Latch latch;
+    testsupport::WalkLatch latch;
     Answers answers;
     SizeService service{{4, 16, [this](const std::string& path) { latch.arrive(path); }}};
+    ~SizeServiceTest() override { latch.releaseAll(); }  // no walk may be left held
 
     std::string folder(const std::string& rel, int blocks = 1) {
         const fs::path p = tmp / rel;

@@ -1,0 +1,435 @@
+#include "Models/Analyze/AnalyzeModel.h"
+
+#include <QCoreApplication>
+#include <QCoroFuture>
+#include <QMetaObject>
+#include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <limits>
+#include <unordered_set>
+
+#include "Core/Clean/Cleaner.h"
+#include "Core/Clean/SafetyGuard.h"
+#include "Models/Kit/AssignIfChanged.h"
+#include "Models/Kit/Completion.h"
+#include "Models/Settings/Preferences.h"
+#include "Platform/FileOps.h"
+#include "Platform/Locations.h"
+#include "Platform/MonotonicClock.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+const char* const kAction = "analyze";
+
+fs::path resolvedHome() { return SafetyGuard::standardized(Platform::Locations::resolvedHome().string()); }
+
+// The parent of a path as the crumbs hold it ("/" for a folder at the top).
+fs::path parentOf(const fs::path& p) {
+    const std::string& s = p.native();
+    const size_t slash = s.find_last_of('/');
+    if (slash == std::string::npos) return {};
+    return slash == 0 ? fs::path("/") : fs::path(s.substr(0, slash));
+}
+
+fs::path joined(const fs::path& folder, const std::string& name) {
+    return folder.native() == "/" ? fs::path("/" + name) : fs::path(folder.native() + "/" + name);
+}
+}  // namespace
+
+QString rawValue(AnalyzeModel::Mode mode) {
+    return mode == AnalyzeModel::Mode::folders ? QStringLiteral("folders") : QStringLiteral("largeFiles");
+}
+
+// One load's measuring: the working copies that results go into, published in batches.
+struct AnalyzeModel::Measuring {
+    int token = 0;
+    std::vector<Entry> entries;
+    SubSlices subSlices;
+    double lastPublished = -std::numeric_limits<double>::infinity();
+    size_t waiting = 0;  // results still to come
+};
+
+AnalyzeModel::AnalyzeModel(QObject* parent) : AnalyzeModel(SizeService::shared(), parent) {}
+
+AnalyzeModel::AnalyzeModel(SizeService& sizes, QObject* parent)
+    : QObject(parent), sizes_(sizes), home_(resolvedHome()), path_{fs::path("/"), home_} {
+    // A verdict may change with what the user protects.
+    connect(&Preferences::shared(), &Preferences::protectedPathsChanged, this, [this] { removable_.clear(); });
+}
+
+AnalyzeModel::~AnalyzeModel() = default;
+
+// ---- state -------------------------------------------------------------------
+
+void AnalyzeModel::setPath(std::vector<fs::path> value) {
+    if (path_ == value) return;
+    path_ = std::move(value);
+    emit pathChanged();
+}
+
+void AnalyzeModel::setEntries(std::vector<Entry> value) {
+    if (entries_ == value) return;
+    entries_ = std::move(value);
+    const auto pending = std::count_if(entries_.begin(), entries_.end(), [](const Entry& e) { return !e.size; });
+    const bool pendingChanged = assignIfChanged(pending_, static_cast<int64_t>(pending));
+    emit entriesChanged();
+    if (pendingChanged) emit busyChanged();
+}
+
+void AnalyzeModel::setListing(bool value) {
+    if (!assignIfChanged(listing_, value)) return;
+    emit listingChanged(value);
+    emit busyChanged();
+}
+
+void AnalyzeModel::setSubSlices(SubSlices value) {
+    if (subSlices_ == value) return;
+    subSlices_ = std::move(value);
+    emit subSlicesChanged();
+}
+
+void AnalyzeModel::setFocus(std::optional<AnalyzeFocus> value) {
+    if (assignIfChanged(focus_, std::move(value))) emit focusChanged();
+}
+
+void AnalyzeModel::setSelection(Selection value) {
+    if (selection_ == value) return;
+    selection_ = std::move(value);
+    emit selectionChanged();
+}
+
+void AnalyzeModel::setLastRemoval(std::optional<CleanReport> value) {
+    lastRemoval_ = std::move(value);
+    emit lastRemovalChanged();
+}
+
+void AnalyzeModel::setRemoving(bool value) {
+    if (assignIfChanged(removing_, value)) emit removingChanged(value);
+}
+
+void AnalyzeModel::setMode(Mode value) {
+    if (!assignIfChanged(mode_, value)) return;
+    emit modeChanged(value);
+    load();
+}
+
+int64_t AnalyzeModel::total() const {
+    int64_t sum = 0;
+    for (const auto& e : entries_) sum += e.size.value_or(0);
+    return sum;
+}
+
+int64_t AnalyzeModel::totalFiles() const {
+    int64_t sum = 0;
+    for (const auto& e : entries_) sum += e.files.value_or(0);
+    return sum;
+}
+
+std::vector<AnalyzeModel::Entry> AnalyzeModel::sorted(std::vector<Entry> entries) {
+    // An unmeasured entry stands just under 100 MiB: the first measured entry of that
+    // size or more goes before it, a smaller one after it.
+    auto before = [](const Entry& a, const Entry& b) {
+        if (a.size && b.size && *a.size != *b.size) return *a.size > *b.size;
+        if (a.size && !b.size) return *a.size >= unmeasuredRank;
+        if (!a.size && b.size) return *b.size < unmeasuredRank;
+        return a.url.filename().native() < b.url.filename().native();
+    };
+    std::stable_sort(entries.begin(), entries.end(), before);
+    return entries;
+}
+
+// ---- loading -----------------------------------------------------------------
+
+std::vector<AnalyzeModel::Listed> AnalyzeModel::list(const fs::path& folder) {
+    std::vector<Listed> listed;
+    for (const auto& child : Platform::FileOps::list(folder)) {
+        const mode_t type = child.status.st_mode;
+        if (S_ISLNK(type)) continue;
+        Listed l{joined(folder, child.name), std::nullopt, false};
+        if (S_ISDIR(type)) l.navigable = !Platform::FileOps::isPackage(child.name);
+        else l.fileSize = static_cast<int64_t>(child.status.st_blocks) * 512;
+        listed.push_back(std::move(l));
+    }
+    return listed;
+}
+
+std::vector<AnalyzeModel::SubSlice> AnalyzeModel::subSlicesOf(const std::string& path) const {
+    std::vector<SubSlice> slices;
+    for (auto& [child, info] : sizes_.children(path)) {
+        if (slices.size() == subSliceLimit) break;
+        slices.push_back({fs::path(child), info.size, info.files});
+    }
+    return slices;
+}
+
+void AnalyzeModel::load() {
+    setFocus(std::nullopt);
+    setSelection({});
+    if (lastRemoval_) setLastRemoval(std::nullopt);
+    emit generationChanged(++generation_);
+    measuring_.reset();
+    const fs::path folder = path_.back();
+    setListing(true);
+    if (mode_ == Mode::largeFiles) {
+        setEntries({});
+        loadLargeFiles(generation_, folder);
+    } else {
+        loadFolders(generation_, folder);
+    }
+}
+
+void AnalyzeModel::rescan() {
+    sizes_.reset();
+    load();
+}
+
+QCoro::Task<> AnalyzeModel::loadFolders(int token, fs::path folder) {
+    QPointer<AnalyzeModel> self(this);
+    QFuture<std::vector<Listed>> listing = QtConcurrent::run([folder] { return list(folder); });
+    const std::vector<Listed> listed = co_await listing;
+    if (!self || generation_ != token) co_return;
+
+    // What the size service knows already shows at once.
+    std::vector<std::string> folders;
+    for (const auto& l : listed)
+        if (!l.fileSize) folders.push_back(l.url.native());
+    const auto known = sizes_.cached(folders);
+    auto load = std::make_shared<Measuring>();
+    load->token = token;
+    size_t k = 0;
+    for (const auto& l : listed) {
+        if (l.fileSize) {
+            load->entries.push_back({l.url, l.fileSize, 1, false});
+            continue;
+        }
+        const auto& info = known[k++];
+        load->entries.push_back(
+            {l.url, info ? std::optional(info->size) : std::nullopt, info ? std::optional(info->files) : std::nullopt,
+             l.navigable});
+        if (info && l.navigable) load->subSlices[l.url.native()] = subSlicesOf(l.url.native());
+    }
+    setEntries(sorted(load->entries));
+    setSubSlices(load->subSlices);
+    setListing(false);
+
+    // The rest are measured by the service, at most its number of walks at once.
+    measuring_ = load;
+    std::vector<std::string> unmeasured;
+    for (const auto& e : load->entries)
+        if (!e.size) unmeasured.push_back(e.id());
+    load->waiting = unmeasured.size();
+    if (unmeasured.empty()) {
+        publish(*load);
+        co_return;
+    }
+    for (const auto& path : unmeasured) {
+        sizes_.info(path, [self, load, path](DiskIndex::Info info) {
+            // Any thread: the result goes to the main thread, to a model that may be gone.
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [self, load, path, info] {
+                    if (self) self->measured(load, path, info);
+                },
+                Qt::QueuedConnection);
+        });
+    }
+}
+
+void AnalyzeModel::measured(const std::shared_ptr<Measuring>& load, const std::string& path, DiskIndex::Info info) {
+    --load->waiting;
+    // A newer load began: the size still went into the service's cache.
+    if (generation_ != load->token) return;
+    const auto it =
+        std::find_if(load->entries.begin(), load->entries.end(), [&](const Entry& e) { return e.id() == path; });
+    if (it != load->entries.end()) {  // gone when it was removed meanwhile
+        it->size = info.size;
+        it->files = info.files;
+        if (it->isFolder) load->subSlices[path] = subSlicesOf(path);
+    }
+    if (load->waiting == 0 || Platform::monotonicSeconds() - load->lastPublished > publishInterval) publish(*load);
+}
+
+void AnalyzeModel::publish(Measuring& load) {
+    load.lastPublished = Platform::monotonicSeconds();
+    setEntries(sorted(load.entries));
+    setSubSlices(load.subSlices);
+}
+
+QCoro::Task<> AnalyzeModel::loadLargeFiles(int token, fs::path folder) {
+    QPointer<AnalyzeModel> self(this);
+    SizeService& sizes = sizes_;
+    // Made in statements of their own: this compiler destroys a temporary of a
+    // co_await expression twice.
+    const std::function<void(std::function<void(DiskIndex::LargeFiles)>)> search = [&sizes, folder](auto done) {
+        sizes.largeFiles(folder.native(), largeFileMinimum, largeFileLimit, std::move(done));
+    };
+    QFuture<DiskIndex::LargeFiles> searched = completion<DiskIndex::LargeFiles>(search);
+    const DiskIndex::LargeFiles found = co_await searched;
+    if (!self || generation_ != token) co_return;
+    std::vector<Entry> entries;
+    entries.reserve(found.size());
+    for (const auto& [path, bytes] : found) entries.push_back({fs::path(path), bytes, 1, false});
+    setEntries(std::move(entries));
+    setListing(false);
+}
+
+// ---- navigation --------------------------------------------------------------
+
+void AnalyzeModel::open(const Entry& entry) {
+    // A row of the folder shown before (clicked while a new listing loads) opens nothing.
+    if (!entry.isFolder || mode_ != Mode::folders || parentOf(entry.url) != path_.back()) return;
+    auto next = path_;
+    next.push_back(entry.url);
+    setPath(std::move(next));
+    load();
+}
+
+void AnalyzeModel::open(const SubSlice& slice) {
+    const fs::path parent = parentOf(slice.url);
+    if (mode_ != Mode::folders || parentOf(parent) != path_.back()) return;
+    auto next = path_;
+    next.push_back(parent);
+    next.push_back(slice.url);
+    setPath(std::move(next));
+    load();
+}
+
+void AnalyzeModel::goBack() {
+    if (path_.size() < 2) return;
+    auto next = path_;
+    next.pop_back();
+    setPath(std::move(next));
+    load();
+}
+
+void AnalyzeModel::go(int index) {
+    if (index < 0 || static_cast<size_t>(index) + 1 >= path_.size()) return;
+    auto next = path_;
+    next.resize(static_cast<size_t>(index) + 1);
+    setPath(std::move(next));
+    load();
+}
+
+void AnalyzeModel::navigate(const fs::path& url) {
+    const std::string target = SafetyGuard::standardized(url.native());
+    std::vector<fs::path> crumbs{fs::path("/")};
+    if (target != "/") {
+        fs::path base("/");
+        if (SafetyGuard::isInside(target, home_.native())) {
+            crumbs.push_back(home_);
+            base = home_;
+        }
+        const std::string rest =
+            target.size() > base.native().size() ? target.substr(base.native() == "/" ? 1 : base.native().size() + 1)
+                                                 : std::string();
+        size_t start = 0;
+        while (start < rest.size()) {
+            const size_t slash = rest.find('/', start);
+            const std::string piece = rest.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+            if (!piece.empty()) {
+                base = joined(base, piece);
+                crumbs.push_back(base);
+            }
+            if (slash == std::string::npos) break;
+            start = slash + 1;
+        }
+    }
+    setPath(std::move(crumbs));
+    load();
+}
+
+// ---- selection and removal ---------------------------------------------------
+
+bool AnalyzeModel::canRemove(const Entry& entry) {
+    const auto known = removable_.find(entry.id());
+    if (known != removable_.end()) return known->second;
+    const bool allowed = Preferences::shared().safetyGuard({}).check(entry.url).isAllowed();
+    removable_.emplace(entry.id(), allowed);
+    return allowed;
+}
+
+void AnalyzeModel::toggleSelection(const Entry& entry) {
+    if (!canRemove(entry)) return;
+    Selection next = selection_;
+    if (!next.erase(entry.id())) next.insert(entry.id());
+    setSelection(std::move(next));
+}
+
+std::vector<AnalyzeModel::Entry> AnalyzeModel::selectedEntries() const {
+    std::vector<Entry> chosen;
+    for (const auto& e : entries_)
+        if (selection_.count(e.id())) chosen.push_back(e);
+    return chosen;
+}
+
+int64_t AnalyzeModel::selectedSize() const {
+    int64_t sum = 0;
+    for (const auto& e : selectedEntries()) sum += e.size.value_or(0);
+    return sum;
+}
+
+void AnalyzeModel::trash(const Entry& entry) { remove({entry}); }
+
+void AnalyzeModel::trashSelected() { remove(selectedEntries()); }
+
+QFuture<DiskIndex::Info> AnalyzeModel::measure(const std::string& path) {
+    SizeService& sizes = sizes_;
+    return completion<DiskIndex::Info>([&sizes, path](auto done) { sizes.info(path, std::move(done)); });
+}
+
+QCoro::Task<> AnalyzeModel::remove(std::vector<Entry> entries) {
+    if (entries.empty() || removing_) co_return;
+    setRemoving(true);
+    QPointer<AnalyzeModel> self(this);
+
+    // A size not known yet is measured first (sharing a walk under way), so the report
+    // and the history never count it as nothing.
+    std::vector<CleanItem> items;
+    items.reserve(entries.size());
+    for (const auto& e : entries) {
+        int64_t size = e.size.value_or(0);
+        if (!e.size) {
+            QFuture<DiskIndex::Info> measured = measure(e.id());
+            size = (co_await measured).size;
+            if (!self) co_return;
+        }
+        items.push_back({e.url, size, CleanCategory::userCaches, Risk::review, "", false, false, std::nullopt});
+    }
+
+    const Preferences& prefs = Preferences::shared();
+    const SafetyGuard safety = prefs.safetyGuard({});
+    const bool dryRun = prefs.dryRun(), alwaysTrash = prefs.alwaysTrash();
+    QFuture<std::shared_ptr<CleanReport>> removal = QtConcurrent::run([items, safety, dryRun, alwaysTrash] {
+        return std::make_shared<CleanReport>(Cleaner().clean(items, kAction, safety, dryRun, alwaysTrash, nullptr));
+    });
+    const std::shared_ptr<CleanReport> report = co_await removal;
+    if (!self) co_return;
+    setRemoving(false);
+    setLastRemoval(*report);
+    if (report->dryRun) co_return;
+
+    std::unordered_set<std::string> removed;
+    for (const auto& item : report->removed) removed.insert(item.url.native());
+    for (const auto& path : removed) sizes_.invalidate(path);
+    auto kept = [&](const Entry& e) { return !removed.count(e.id()); };
+
+    std::vector<Entry> left;
+    std::copy_if(entries_.begin(), entries_.end(), std::back_inserter(left), kept);
+    SubSlices slices = subSlices_;
+    Selection selection = selection_;
+    for (const auto& path : removed) {
+        slices.erase(path);
+        selection.erase(path);
+    }
+    // A load still measuring keeps working copies: they must not bring the entries back.
+    if (measuring_ && measuring_->token == generation_) {
+        std::erase_if(measuring_->entries, [&](const Entry& e) { return !kept(e); });
+        for (const auto& path : removed) measuring_->subSlices.erase(path);
+    }
+    setEntries(std::move(left));
+    setSubSlices(std::move(slices));
+    setSelection(std::move(selection));
+}

@@ -1,0 +1,169 @@
+#pragma once
+#include <QCoroTask>
+#include <QFuture>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "Core/Clean/CleanTypes.h"
+#include "Core/Disk/SizeService.h"
+#include "Models/Analyze/AnalyzeFocus.h"
+
+// The state behind the Analyze tab: the breadcrumb of the folder shown, its children
+// with their sizes as they become known, the largest subfolders of each child, the
+// highlighted item, the selection and the last removal. A listing is published with
+// the sizes already known; the others are measured by the size service and published
+// in batches at most every 0.25 s. A newer load supersedes an older one, whose late
+// results are dropped. Paths stay the exact bytes they are on disk. Main thread only.
+class AnalyzeModel : public QObject {
+    Q_OBJECT
+
+public:
+    struct Entry {
+        std::filesystem::path url;
+        std::optional<int64_t> size;   // allocated bytes; none until measured
+        std::optional<int64_t> files;  // none until measured; 1 for a file
+        bool isFolder = false;         // a folder that can be opened (not a package)
+        const std::string& id() const { return url.native(); }
+        bool operator==(const Entry&) const = default;
+    };
+    struct SubSlice {
+        std::filesystem::path url;
+        int64_t size = 0;
+        int64_t files = 0;
+        const std::string& id() const { return url.native(); }
+        bool operator==(const SubSlice&) const = default;
+    };
+    enum class Mode { folders, largeFiles };
+    // A child folder's largest subfolders, keyed by the child's path.
+    using SubSlices = std::map<std::string, std::vector<SubSlice>>;
+    // Chosen entries by the exact bytes of their paths.
+    using Selection = std::set<std::string>;
+
+    // Unmeasured entries sort as if just under this size.
+    static constexpr int64_t unmeasuredRank = 104857600;
+    // The large-file mode lists files of 500 MiB and more, the 200 largest.
+    static constexpr int64_t largeFileMinimum = 524288000;
+    static constexpr size_t largeFileLimit = 200;
+    static constexpr size_t subSliceLimit = 24;
+    static constexpr double publishInterval = 0.25;
+
+    // Measures through the process's one size service.
+    explicit AnalyzeModel(QObject* parent = nullptr);
+    AnalyzeModel(SizeService& sizes, QObject* parent = nullptr);
+    ~AnalyzeModel() override;
+
+    // From the disk root to the folder shown; never empty.
+    const std::vector<std::filesystem::path>& path() const { return path_; }
+    const std::vector<Entry>& entries() const { return entries_; }
+    bool listing() const { return listing_; }
+    const SubSlices& subSlices() const { return subSlices_; }
+    const std::optional<AnalyzeFocus>& focus() const { return focus_; }
+    void setFocus(std::optional<AnalyzeFocus> value);
+    const Selection& selection() const { return selection_; }
+    void setSelection(Selection value);
+    const std::optional<CleanReport>& lastRemoval() const { return lastRemoval_; }
+    void setLastRemoval(std::optional<CleanReport> value);  // notifies on every write
+    bool removing() const { return removing_; }
+    Mode mode() const { return mode_; }
+    void setMode(Mode value);  // a change loads
+    int generation() const { return generation_; }
+    SizeService& sizes() const { return sizes_; }
+    // The home folder as the analyzer uses it: links resolved.
+    const std::filesystem::path& home() const { return home_; }
+
+    // Entries still without a size.
+    int64_t pending() const { return pending_; }
+    int64_t total() const;
+    int64_t totalFiles() const;
+
+    // Lists the folder shown, in the current mode, from the start.
+    void load();
+    // Forgets every measured size and loads again ("Measure again").
+    void rescan();
+
+    void open(const Entry& entry);     // a folder entry of the folder shown
+    void open(const SubSlice& slice);  // two levels down, through its parent
+    void goBack();
+    void go(int index);  // to a crumb; the one shown and any outside the crumbs do nothing
+    void navigate(const std::filesystem::path& url);
+
+    // Whether the safety gate lets the entry be removed; asked once per path until the
+    // protected paths change.
+    bool canRemove(const Entry& entry);
+    void toggleSelection(const Entry& entry);
+    std::vector<Entry> selectedEntries() const;
+    int64_t selectedSize() const;  // unmeasured entries count 0
+
+    // Move to the Trash through the remover; ignored while a removal runs.
+    void trash(const Entry& entry);
+    void trashSelected();
+
+    // The order of the list: larger first, unmeasured as if just under 100 MiB, ties
+    // by name as bytes.
+    static std::vector<Entry> sorted(std::vector<Entry> entries);
+
+signals:
+    void pathChanged();
+    void entriesChanged();
+    void listingChanged(bool value);
+    void subSlicesChanged();
+    void focusChanged();
+    void selectionChanged();
+    void lastRemovalChanged();
+    void removingChanged(bool value);
+    void modeChanged(Mode value);
+    void generationChanged(int value);
+    // listing or pending may have changed.
+    void busyChanged();
+
+private:
+    struct Listed {
+        std::filesystem::path url;
+        std::optional<int64_t> fileSize;  // none for a folder
+        bool navigable = false;
+    };
+    struct Measuring;
+
+    static std::vector<Listed> list(const std::filesystem::path& folder);
+    std::vector<SubSlice> subSlicesOf(const std::string& path) const;
+    QCoro::Task<> loadFolders(int token, std::filesystem::path folder);
+    QCoro::Task<> loadLargeFiles(int token, std::filesystem::path folder);
+    void measured(const std::shared_ptr<Measuring>& load, const std::string& path, DiskIndex::Info info);
+    void publish(Measuring& load);
+    QCoro::Task<> remove(std::vector<Entry> entries);
+    QFuture<DiskIndex::Info> measure(const std::string& path);
+
+    void setPath(std::vector<std::filesystem::path> value);
+    void setEntries(std::vector<Entry> value);
+    void setListing(bool value);
+    void setSubSlices(SubSlices value);
+    void setRemoving(bool value);
+
+    SizeService& sizes_;
+    std::filesystem::path home_;
+    std::vector<std::filesystem::path> path_;
+    std::vector<Entry> entries_;
+    int64_t pending_ = 0;
+    bool listing_ = false;
+    SubSlices subSlices_;
+    std::optional<AnalyzeFocus> focus_;
+    Selection selection_;
+    std::optional<CleanReport> lastRemoval_;
+    bool removing_ = false;
+    std::unordered_map<std::string, bool> removable_;
+    Mode mode_ = Mode::folders;
+    int generation_ = 0;
+    std::shared_ptr<Measuring> measuring_;  // the current load's working copies
+};
+
+QString rawValue(AnalyzeModel::Mode mode);

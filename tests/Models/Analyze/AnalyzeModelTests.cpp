@@ -1,0 +1,308 @@
+#include "Models/Analyze/AnalyzeModel.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "Core/Clean/FakeHome.h"
+#include "Core/Clean/History.h"
+#include "Core/Clean/Shell.h"
+#include "Models/Settings/Preferences.h"
+#include "Models/Window/AppState.h"
+#include "Platform/Locations.h"
+#include "Support/SteppedTime.h"
+#include "Support/WalkLatch.h"
+
+using fakehome::FakeHome;
+using fakehome::kBlock;
+using Entry = AnalyzeModel::Entry;
+namespace fs = std::filesystem;
+
+namespace {
+// Runs the event loop until `done` holds (or 20 s of real time pass).
+template <class Done>
+bool until(Done done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+bool settled(const AnalyzeModel& m) { return !m.listing() && m.pending() == 0 && !m.removing(); }
+
+std::vector<std::string> names(const std::vector<Entry>& entries) {
+    std::vector<std::string> out;
+    for (const auto& e : entries) out.push_back(e.url.filename().string());
+    return out;
+}
+
+const Entry& entryNamed(const AnalyzeModel& m, const std::string& name) {
+    for (const auto& e : m.entries())
+        if (e.url.filename() == name) return e;
+    throw std::runtime_error("no entry " + name);
+}
+
+int64_t du(const fs::path& p) { return std::stoll(Shell::run("/usr/bin/du", {"-sx", "-B1", p.string()}, 60).output); }
+
+// A model over a size service of its own whose walks wait for the test.
+struct Held {
+    testsupport::WalkLatch latch;
+    SizeService sizes{{4, 8, [this](const std::string& path) { latch.arrive(path); }}};
+    AnalyzeModel model{sizes};
+    ~Held() { latch.releaseAll(); }
+};
+
+// The same, walking freely, with the home folder listed and measured.
+struct Loaded : Held {
+    Loaded() {
+        latch.releaseAll();
+        model.load();
+        EXPECT_TRUE(until([&] { return settled(model); }));
+    }
+};
+}  // namespace
+
+TEST(AnalyzeModel, SortOrder) {
+    auto e = [](const char* name, std::optional<int64_t> size) { return Entry{fs::path("/x") / name, size, {}, true}; };
+    struct Case {
+        const char* name;
+        std::vector<Entry> in;
+        std::vector<std::string> out;
+    } const cases[] = {
+        {"unmeasured between", {e("ten", 10 << 20), e("folder", {}), e("two", 2'000'000'000)}, {"two", "folder", "ten"}},
+        {"measured at 50 MB", {e("ten", 10 << 20), e("folder", 50 << 20), e("two", 2'000'000'000)}, {"two", "folder", "ten"}},
+        {"names by code", {e("apple", {}), e("Zebra", {})}, {"Zebra", "apple"}},
+        {"100 MiB exactly", {e("u", {}), e("m", AnalyzeModel::unmeasuredRank)}, {"m", "u"}},
+        {"just under", {e("m", AnalyzeModel::unmeasuredRank - 1), e("u", {})}, {"u", "m"}},
+        {"equal sizes", {e("b", 5), e("a", 5)}, {"a", "b"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(names(AnalyzeModel::sorted(c.in)), c.out) << c.name;
+}
+
+// List, measure, open, go back, select, and move to the freedesktop Trash through the
+// remover, on a temporary home whose path comes through a link.
+TEST(AnalyzeModel, BrowsesAndTrashesOnATemporaryHome) {
+    FakeHome h;
+    const fs::path linked = h.root() / "linked-home";
+    fs::create_directory_symlink(h.home(), linked);
+    testtree::ScopedEnv home("HOME", linked.string());
+    h.folder("big", 30);
+    h.folder("big/inner", 10);
+    h.folder("unmeasured", 4);
+    h.folder("keep", 2);
+    h.file("file.bin", 3);
+    h.folder("Applications.app", 1);  // a package: measured, never opened
+    Preferences::shared().setProtectedPaths({"~/keep"});
+
+    AppState state;
+    QSignalSpy busy(&state, &AppState::busyChanged);
+    AnalyzeModel& m = state.analyze();
+    EXPECT_EQ(m.path(), (std::vector<fs::path>{"/", h.home()}));  // the resolved home
+    m.load();
+    EXPECT_TRUE(state.isBusy(AppTab::analyze));
+    ASSERT_TRUE(until([&] { return settled(m); }));
+    EXPECT_FALSE(state.isBusy(AppTab::analyze));
+    EXPECT_GE(busy.count(), 2);
+    EXPECT_EQ(names(m.entries()).front(), "big");
+    EXPECT_EQ(entryNamed(m, "big").size, du(h / "big"));
+    EXPECT_FALSE(entryNamed(m, "Applications.app").isFolder);
+    EXPECT_EQ(m.subSlices().at((h / "big").string()).at(0).url, h / "big/inner");
+
+    m.open(entryNamed(m, "big"));
+    ASSERT_TRUE(until([&] { return settled(m); }));
+    EXPECT_EQ(m.path().back(), h / "big");
+    EXPECT_EQ(names(m.entries()), (std::vector<std::string>{"data", "inner"}));
+    m.goBack();
+    ASSERT_TRUE(until([&] { return settled(m); }));
+
+    // The protected folder cannot be chosen; the others can.
+    m.toggleSelection(entryNamed(m, "keep"));
+    EXPECT_TRUE(m.selection().empty());
+    const int64_t bytes = du(h / "big") + du(h / "unmeasured");
+    m.sizes().reset();  // "unmeasured" has no size when it is chosen
+    m.load();
+    ASSERT_TRUE(until([&] { return !m.listing(); }));
+    std::vector<std::string> left = names(m.entries());
+    std::erase_if(left, [](const std::string& n) { return n == "big" || n == "unmeasured"; });
+    m.setSelection({(h / "big").string(), (h / "unmeasured").string()});
+    m.trashSelected();
+    ASSERT_TRUE(until([&] { return m.lastRemoval().has_value() && settled(m); }));
+    EXPECT_EQ(m.lastRemoval()->removed.size(), 2u);
+    EXPECT_TRUE(fs::exists(Platform::Locations::trashInfo() / "big.trashinfo"));
+    EXPECT_TRUE(fs::exists(Platform::Locations::trashInfo() / "unmeasured.trashinfo"));
+    EXPECT_EQ(History::entries().at(0).action, "analyze");
+    EXPECT_EQ(History::entries().at(0).bytes, bytes);
+    std::vector<std::string> now = names(m.entries());
+    std::sort(now.begin(), now.end());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(now, left);
+    EXPECT_TRUE(m.selection().empty());
+    // Nothing at or above the removed folder stays known.
+    EXPECT_FALSE(m.sizes().cached((h / "big").string()));
+    EXPECT_FALSE(m.sizes().cached(h.home().string()));
+    Preferences::shared().setProtectedPaths({});
+}
+
+TEST(AnalyzeModel, Crumbs) {
+    FakeHome h;
+    Held held;
+    AnalyzeModel& m = held.model;
+    const std::vector<fs::path> start = m.path();
+    m.go(-1);
+    m.go(1);  // the crumb shown
+    m.go(7);
+    EXPECT_EQ(m.path(), start);
+    EXPECT_EQ(m.generation(), 0);
+    m.goBack();
+    EXPECT_EQ(m.path(), std::vector<fs::path>{"/"});
+    m.goBack();
+    EXPECT_EQ(m.path(), std::vector<fs::path>{"/"});
+    m.navigate("/Library/./Caches");
+    EXPECT_EQ(m.path(), (std::vector<fs::path>{"/", "/Library", "/Library/Caches"}));
+    m.navigate(h / "Library/Caches");
+    EXPECT_EQ(m.path(), (std::vector<fs::path>{"/", h.home(), h / "Library", h / "Library/Caches"}));
+    m.go(1);
+    EXPECT_EQ(m.path(), (std::vector<fs::path>{"/", h.home()}));
+    m.navigate("/");
+    EXPECT_EQ(m.path(), std::vector<fs::path>{"/"});
+}
+
+// A row of the folder shown before, clicked while the next listing loads, opens nothing.
+TEST(AnalyzeModel, RowsOfAnEarlierFolderOpenNothing) {
+    FakeHome h;
+    h.folder("a/b/c", 1);
+    h.folder("x", 1);
+    Loaded held;
+    AnalyzeModel& m = held.model;
+    const Entry a = entryNamed(m, "a"), x = entryNamed(m, "x");
+    const AnalyzeModel::SubSlice b = m.subSlices().at(a.id()).at(0);
+    m.open(a);
+    m.open(a);  // a double click
+    m.open(x);
+    EXPECT_EQ(m.path().back(), h / "a");
+    m.goBack();
+    m.open(b);  // two levels down through its parent
+    EXPECT_EQ(m.path(), (std::vector<fs::path>{"/", h.home(), h / "a", h / "a/b"}));
+    m.open(b);
+    EXPECT_EQ(m.path().size(), 4u);
+}
+
+// A newer load wins: results of the one before it never show, and a removal while
+// sizes arrive is not undone by them; publications come at most every 0.25 s.
+TEST(AnalyzeModel, LateResultsAndBatches) {
+    FakeHome h;
+    steppedtime::Clocks clocks(h.now());
+    for (int i = 0; i < 8; ++i) h.folder("old/f" + std::to_string(i), 1);
+    for (int i = 0; i < 120; ++i) h.folder("new/f" + std::to_string(i), 1);
+    h.file("new/gone.bin", 1);
+    Held held;
+    AnalyzeModel& m = held.model;
+    std::vector<std::vector<Entry>> shown;
+    QObject::connect(&m, &AnalyzeModel::entriesChanged, [&] { shown.push_back(m.entries()); });
+
+    m.navigate(h / "old");
+    ASSERT_TRUE(until([&] { return !m.listing(); }));
+    held.latch.started(4);
+    m.navigate(h / "new");
+    ASSERT_TRUE(until([&] { return !m.listing(); }));
+    const size_t firstNew = shown.size() - 1;
+    m.trash(entryNamed(m, "gone.bin"));
+    ASSERT_TRUE(until([&] { return m.lastRemoval().has_value(); }));
+    ASSERT_EQ(m.lastRemoval()->removed.size(), 1u);
+    // Each walk let go 0.05 s after the one before: 6 s for all of them.
+    size_t released = 0;
+    std::set<std::string> done;
+    while (m.pending() > 0 && released < 200) {
+        for (const auto& path : held.latch.started(held.latch.startedNow()))
+            if (done.insert(path).second) {
+                held.latch.release(path);
+                ++released;
+                clocks.advance(0.05);
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    ASSERT_TRUE(until([&] { return settled(m); }));
+    for (size_t i = firstNew; i < shown.size(); ++i) {
+        EXPECT_EQ(shown[i].size(), i == firstNew ? 121u : 120u) << i;
+        for (const auto& e : shown[i]) EXPECT_EQ(e.url.parent_path(), h / "new");
+    }
+    EXPECT_LE(shown.size() - firstNew, 1 + 1 + 6 / 0.25 + 1);
+    EXPECT_EQ(m.total(), 120 * du(h / "new/f0"));
+}
+
+// A preview changes nothing; a second request while one runs is dropped; protecting a
+// folder takes its check box away at once.
+TEST(AnalyzeModel, PreviewDoubleRequestAndProtecting) {
+    FakeHome h;
+    h.folder("a", 2);
+    h.folder("b", 2);
+    Loaded held;
+    AnalyzeModel& m = held.model;
+    const Entry a = entryNamed(m, "a"), b = entryNamed(m, "b");
+
+    Preferences::shared().setDryRun(true);
+    m.toggleSelection(a);
+    m.trashSelected();
+    ASSERT_TRUE(until([&] { return m.lastRemoval().has_value() && !m.removing(); }));
+    EXPECT_TRUE(m.lastRemoval()->dryRun);
+    EXPECT_TRUE(fs::exists(h / "a"));
+    EXPECT_EQ(m.selection(), AnalyzeModel::Selection{a.id()});
+    Preferences::shared().setDryRun(false);
+
+    m.trashSelected();
+    m.trashSelected();
+    ASSERT_TRUE(until([&] { return !m.removing(); }));
+    EXPECT_EQ(History::entries().size(), 1u);
+    EXPECT_FALSE(fs::exists(h / "a"));
+
+    EXPECT_TRUE(m.canRemove(b));
+    Preferences::shared().setProtectedPaths({"~/b"});
+    EXPECT_FALSE(m.canRemove(b));
+    Preferences::shared().setProtectedPaths({});
+    EXPECT_TRUE(m.canRemove(b));
+}
+
+// A child of a measured folder shows every size at once, without a walk.
+TEST(AnalyzeModel, AChildOfAMeasuredFolderNeedsNoWalk) {
+    FakeHome h;
+    h.folder("p/c1/x", 1);
+    h.folder("p/c2", 1);
+    Loaded held;
+    AnalyzeModel& m = held.model;
+    const size_t walks = held.latch.startedNow();
+    m.open(entryNamed(m, "p"));
+    ASSERT_TRUE(until([&] { return !m.listing(); }));
+    EXPECT_EQ(m.pending(), 0);
+    EXPECT_EQ(m.subSlices().at((h / "p/c1").string()).at(0).url, h / "p/c1/x");
+    EXPECT_EQ(held.latch.startedNow(), walks);
+}
+
+TEST(AnalyzeModel, LargeFiles) {
+    FakeHome h;
+    auto allocate = [&](const char* rel, off_t bytes) {
+        const int fd = ::open((h / rel).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::posix_fallocate(fd, 0, bytes), 0);
+        ::close(fd);
+    };
+    h.folder("videos");
+    allocate("videos/large.mov", AnalyzeModel::largeFileMinimum);
+    allocate("videos/almost.mov", AnalyzeModel::largeFileMinimum - (1 << 20));
+    Held held;
+    held.latch.releaseAll();
+    AnalyzeModel& m = held.model;
+    m.setMode(AnalyzeModel::Mode::largeFiles);
+    EXPECT_TRUE(m.listing());
+    ASSERT_TRUE(until([&] { return !m.listing(); }));
+    ASSERT_EQ(m.entries().size(), 1u);
+    EXPECT_EQ(m.entries()[0], (Entry{h / "videos/large.mov", testtree::allocated(h / "videos/large.mov"), 1, false}));
+    m.open(m.entries()[0]);
+    EXPECT_EQ(m.path().size(), 2u);
+}
