@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
@@ -44,20 +45,33 @@ QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidg
     return l;
 }
 
-// A container that draws nothing but its background.
+// A container that draws nothing but its background. The background depends on
+// the size alone, so it is drawn once per size and copied, a painted rectangle at
+// a time, whenever a star passes behind it.
 class Backdrop : public QWidget {
 public:
     using Paint = void (*)(QPainter&, const QRectF&);
     explicit Backdrop(Paint paint, QWidget* parent = nullptr) : QWidget(parent), paint_(paint) {}
 
 protected:
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent* event) override {
+        const qreal ratio = devicePixelRatioF();
+        const QSize pixels = (QSizeF(size()) * ratio).toSize();
+        if (picture_.size() != pixels) {
+            picture_ = QPixmap(pixels);
+            picture_.setDevicePixelRatio(ratio);
+            picture_.fill(Qt::transparent);
+            QPainter on(&picture_);
+            paint_(on, QRectF(rect()));
+        }
         QPainter p(this);
-        paint_(p, QRectF(rect()));
+        for (const QRect& r : event->region())
+            p.drawPixmap(r.topLeft(), picture_, QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
     }
 
 private:
     Paint paint_;
+    QPixmap picture_;
 };
 
 QWidget* divider(QWidget* parent = nullptr) {
