@@ -743,8 +743,8 @@ void Pool::work(int index) {
                     finished = true;
                     break;
                 }
-                // Keep the newest for this thread; the others go to threads that are idle.
-                if (sink.size() > 1) sink.share(sink.size() - 1);
+                // Half of what waits here (the oldest: the larger subtrees) goes to threads that are idle.
+                if (sink.size() > 1) sink.share(sink.size() / 2);
                 more = sink.pop(job);
             }
         }
