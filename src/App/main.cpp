@@ -5,7 +5,6 @@
 
 #include "App/Reopen.h"
 #include "Platform/Gui/AudioPlayer.h"
-#include "Platform/Gui/Icons.h"
 #include "Models/Window/AppState.h"
 #include "Models/Settings/LaunchAtLogin.h"
 #include "Models/Settings/Preferences.h"
@@ -30,8 +29,7 @@ int main(int argc, char** argv) {
     // an icon falls back to when the themes have nothing.
     Platform::AudioPlayer audio;
     Platform::setAudioOutput(&audio);
-    Platform::Icons::setSymbolPainter(
-        [](QPainter& p, const QString& name, const QRectF& box) { Symbols::paint(p, name, box, Theme::text()); });
+    Symbols::installAsIconFallback();
 
     // A login launch starts quietly: no window.
     const bool startsQuietly = LaunchAtLogin::launchedAsLoginItem(app.arguments());

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "Support/QtTestSupport.h"
+#include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
 
 int main(int argc, char** argv) {
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     Theme::applyApplicationLook(app);
+    Symbols::installAsIconFallback();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,5 +1,8 @@
 #include "Views/Kit/Symbols.h"
 
+#include "Platform/Gui/Icons.h"
+#include "Views/Kit/Theme.h"
+
 #include <QHash>
 #include <QPainter>
 #include <QPainterPath>
@@ -694,6 +697,11 @@ QPixmap pixmap(const QString& name, double size, const QColor& color, double wei
     QPainter p(&pm);
     paint(p, name, QRectF(0, 0, size, size), color, weight);
     return pm;
+}
+
+void installAsIconFallback() {
+    Platform::Icons::setSymbolPainter(
+        [](QPainter& p, const QString& name, const QRectF& box) { paint(p, name, box, Theme::text()); });
 }
 
 }  // namespace Symbols

@@ -17,6 +17,9 @@ void paint(QPainter& painter, const QString& name, const QRectF& box, const QCol
            double weight = 1.0);
 QPixmap pixmap(const QString& name, double size, const QColor& color, double weight = 1.0,
                double devicePixelRatio = 1.0);
+// Makes these drawings what a file or app icon falls back to when the icon themes
+// have nothing for it.
+void installAsIconFallback();
 // The symbol size that matches text of the given font size.
 inline double sizeForFont(double fontSize) { return fontSize * 1.15; }
 }  // namespace Symbols
