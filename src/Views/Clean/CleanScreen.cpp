@@ -1,20 +1,300 @@
 #include "Views/Clean/CleanScreen.h"
 
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
 #include <QVBoxLayout>
 
-#include "Views/Clean/BlackHole.h"
-#include "Views/Clean/HeroText.h"
+#include <cmath>
 
-CleanScreen::CleanScreen(const QColor& glow, const QString& idleTitle, const QString& idleSubtitle, QWidget* parent)
-    : QWidget(parent) {
-    auto* column = new QVBoxLayout(this);
+#include "Models/Clean/CleanListModel.h"
+#include "Models/Kit/Sleep.h"
+#include "Models/Settings/Preferences.h"
+#include "Views/Clean/BlackHole.h"
+#include "Views/Clean/EmptyTrashButton.h"
+#include "Views/Clean/HeroText.h"
+#include "Views/Clean/ReviewPanel.h"
+#include "Views/Kit/Bloom.h"
+#include "Views/Kit/Controls.h"
+#include "Views/Kit/OverflowOverlay.h"
+#include "Views/Kit/Theme.h"
+#include "Views/Kit/WindowActions.h"
+
+namespace {
+constexpr double sheetRadius = 18;
+constexpr int sheetSide = 28, sheetBottom = 24, sheetTop = 10;
+constexpr double shadowBlur = 30, shadowDrop = 10;
+constexpr Spring sheetSpring{0.35, 0.85};
+constexpr double reseal = 2.5;
+
+// The review sheet's frame: dark glass with a faint edge.
+class SheetFrame : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        paintOutlinedRoundedRect(p, QRectF(rect()), sheetRadius, Theme::withOpacity(Theme::ink(), 0.92));
+    }
+};
+
+// The hero behind the sheet: a still picture of it, sharpening into the blurred
+// and dimmed one as the sheet comes up. It costs nothing while the sheet stays.
+class Frozen : public QWidget {
+public:
+    Frozen(const QImage& sharp, const QImage& blurred, const double& shown, QWidget* parent)
+        : QWidget(parent), sharp_(sharp), blurred_(blurred), shown_(shown) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const double dim = 1.0 - 0.65 * shown_;
+        p.setOpacity((1.0 - shown_) * dim);
+        p.drawImage(QPointF(0, 0), sharp_);
+        p.setOpacity(shown_ * dim);
+        p.drawImage(QPointF(0, 0), blurred_);
+    }
+
+private:
+    const QImage& sharp_;
+    const QImage& blurred_;
+    const double& shown_;
+};
+}  // namespace
+
+CleanScreen::CleanScreen(CleanListModel& model, Preferences& prefs, const QColor& glow, Texts texts, QWidget* parent)
+    : QWidget(parent), model_(model), prefs_(prefs), texts_(std::move(texts)) {
+    column_ = new QWidget(this);
+    auto* column = new QVBoxLayout(column_);
     column->setContentsMargins(40, 0, 40, 0);
     column->setSpacing(26);
     column->addStretch(1);
     hero_ = new BlackHole(heroSize);
     hero_->setGlow(glow);
     column->addWidget(hero_, 0, Qt::AlignHCenter);
-    text_ = new HeroText(idleTitle, idleSubtitle);
+    text_ = new HeroText;
     column->addWidget(text_);
+
+    buttons_ = new QWidget;
+    auto* row = new QHBoxLayout(buttons_);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(12);
+    scan_ = new PillButton(tr("Scan"), PillButtonStyle::Kind::primary);
+    review_ = new PillButton(tr("Review results"), PillButtonStyle::Kind::primary);
+    scanAgain_ = new PillButton(tr("Scan again"), PillButtonStyle::Kind::secondary);
+    WindowActions::setRole(scan_, WindowActions::Role::defaultAction);
+    WindowActions::setRole(review_, WindowActions::Role::defaultAction);
+    row->addStretch(1);
+    for (PillButton* b : {scan_, review_, scanAgain_}) row->addWidget(b);
+    row->addStretch(1);
+    // The row keeps its height while it has no buttons, so the hero stays put.
+    buttons_->setFixedHeight(scan_->sizeHint().height());
+    column->addWidget(buttons_);
     column->addStretch(1);
+
+    frozen_ = new Frozen(sharp_, blurred_, shown_, this);
+    frozen_->hide();
+
+    connect(scan_, &QPushButton::clicked, this, [this] { model_.scan(); });
+    connect(scanAgain_, &QPushButton::clicked, this, [this] { model_.scan(); });
+    connect(review_, &QPushButton::clicked, this, [this] { model_.setReviewing(true); });
+    connect(&model_, &CleanListModel::phaseChanged, this, &CleanScreen::phaseChanged);
+    connect(&model_, &CleanListModel::itemsChanged, this, &CleanScreen::sync);
+    connect(&model_, &CleanListModel::selectionChanged, this, &CleanScreen::sync);
+    connect(&model_, &CleanListModel::feedChanged, this, &CleanScreen::watchFeed);
+    connect(&model_, &CleanListModel::reviewingChanged, this, &CleanScreen::reviewingChanged);
+    connect(&slide_, &SpringAnimator::progressChanged, this, [this](double p) {
+        shown_ = from_ + (to_ - from_) * p;
+        placeSheet();
+    });
+    connect(&slide_, &SpringAnimator::finished, this, [this] {
+        if (to_ == 0) closeSheet();
+        else if (sheet_) sheet_->setGraphicsEffect(nullptr);
+    });
+
+    // Changes count from here on, not the state the screen first shows.
+    wasBusy_ = model_.isBusy();
+    wasDoneRemoving_ = model_.phase().kind == CleanListModel::Phase::Kind::done && !model_.phase().report.removed.empty();
+    watchFeed();
+    if (model_.reviewing()) reviewingChanged(true);
+}
+
+void CleanScreen::phaseChanged() {
+    using Kind = CleanListModel::Phase::Kind;
+    const auto& phase = model_.phase();
+    const bool busy = model_.isBusy();
+    if (busy && !wasBusy_) {
+        // A new run reopens the iris, and a reseal still waiting for the last one
+        // must not close it in the middle of this one.
+        resealed_ = false;
+        ++generation_;
+        if (phase.kind == Kind::cleaning)
+            trashOnly_ = CleanScreenState::allGoToTrash(model_.selectedItems(), prefs_.alwaysTrash(), prefs_.dryRun());
+    }
+    const bool doneRemoving = phase.kind == Kind::done && !phase.report.removed.empty();
+    if (doneRemoving && !wasDoneRemoving_) resealLater(generation_);
+    wasBusy_ = busy;
+    wasDoneRemoving_ = doneRemoving;
+    sync();
+}
+
+QCoro::Task<> CleanScreen::resealLater(quint64 generation) {
+    QPointer<CleanScreen> self(this);
+    co_await Pacing::sleepSeconds(reseal);
+    if (!self || generation != self->generation_) co_return;
+    self->resealed_ = true;
+    self->sync();
+}
+
+void CleanScreen::watchFeed() {
+    if (feed_) feed_->disconnect(this);
+    feed_ = model_.feed();
+    if (feed_) {
+        connect(feed_, &SwallowFeed::remainingChanged, this, &CleanScreen::sync);
+        connect(feed_, &SwallowFeed::swallowedChanged, this, &CleanScreen::sync);
+    }
+    sync();
+}
+
+void CleanScreen::sync() {
+    state_ = CleanScreenState::of(model_, {texts_.idleTitle, texts_.idleSubtitle}, resealed_, trashOnly_);
+    hero_->setSpinning(state_.spinning);
+    hero_->setOpen(state_.open);
+    hero_->setSuction(state_.suction);
+    // Where the last clean left it, whatever the phase.
+    hero_->setGrowth(feed_ ? feed_->swallowed() : 0);
+    text_->setTitle(state_.title);
+    text_->setSubtitle(state_.subtitle);
+    scan_->setVisible(state_.scan);
+    review_->setVisible(state_.review);
+    scanAgain_->setVisible(state_.scanAgain);
+    // The Empty Trash button lives from a clean that filled the Trash to the next
+    // scan or clean, and remembers what it emptied only that long.
+    if (state_.emptyTrash && !emptyTrash_) {
+        emptyTrash_ = new EmptyTrashButton;
+        auto* row = static_cast<QHBoxLayout*>(buttons_->layout());
+        row->insertWidget(row->count() - 1, emptyTrash_);
+        emptyTrash_->show();
+    } else if (!state_.emptyTrash && emptyTrash_) {
+        delete emptyTrash_;
+    }
+}
+
+void CleanScreen::reviewingChanged(bool reviewing) {
+    if (reviewing && !sheet_) {
+        // A picture of the hero stands in for it behind the sheet.
+        const qreal ratio = devicePixelRatioF();
+        sharp_ = QImage(column_->size() * ratio, QImage::Format_ARGB32_Premultiplied);
+        sharp_.setDevicePixelRatio(ratio);
+        sharp_.fill(Qt::transparent);
+        {
+            QPainter p(&sharp_);
+            OverflowOverlay::paintBehind(p, column_);
+        }
+        column_->render(&sharp_, QPoint(), QRegion(), QWidget::DrawChildren);
+        blurred_ = Bloom::blurred(sharp_, 6 * ratio);
+        blurred_.setDevicePixelRatio(ratio);
+        column_->hide();
+        frozen_->show();
+
+        sheet_ = new SheetFrame(this);
+        auto* layout = new QVBoxLayout(sheet_);
+        layout->setContentsMargins(0, 0, 0, 0);
+        int64_t total = 0;
+        for (const CleanItem& i : model_.items()) total += i.size;
+        const QString subtitle = tr("%1 items · %2 in total")
+                                     .arg(qlonglong(model_.items().size()))
+                                     .arg(QString::fromStdString(formattedBytes(total)));
+        panel_ = new ReviewPanel(model_, prefs_, texts_.reviewTitle, subtitle, texts_.actionTitle,
+                                 [this] { model_.setReviewing(false); });
+        panel_->setCornerRadius(sheetRadius);
+        layout->addWidget(panel_);
+        sheet_->show();
+    } else if (!reviewing && sheet_) {
+        // The hero comes back live at once; only the sheet goes on its way out.
+        sheet_->setEnabled(false);
+        frozen_->hide();
+        column_->show();
+    } else {
+        return;
+    }
+    if (!sheet_->graphicsEffect()) sheet_->setGraphicsEffect(new QGraphicsOpacityEffect);
+    from_ = shown_;
+    to_ = reviewing ? 1 : 0;
+    if (isVisible()) {
+        slide_.start(sheetSpring);
+    } else {
+        shown_ = to_;
+        finishTransitions();
+    }
+    placeSheet();
+}
+
+void CleanScreen::finishTransitions() {
+    slide_.stop();
+    shown_ = to_;
+    if (to_ == 0) closeSheet();
+    else if (sheet_) sheet_->setGraphicsEffect(nullptr);
+    placeSheet();
+}
+
+void CleanScreen::closeSheet() {
+    if (sheet_) sheet_->deleteLater();
+    sheet_ = nullptr;
+    panel_ = nullptr;
+    shown_ = 0;
+    frozen_->hide();
+    column_->show();
+    sharp_ = blurred_ = QImage();
+    update();
+}
+
+void CleanScreen::placeSheet() {
+    if (sheet_) {
+        const QRect rest = rect().adjusted(sheetSide, sheetTop, -sheetSide, -sheetBottom);
+        // Up from below the bottom edge, fading in on the way.
+        const int drop = int(std::lround((1.0 - shown_) * (height() - rest.top())));
+        sheet_->setGeometry(rest.translated(0, drop));
+        if (auto* fade = qobject_cast<QGraphicsOpacityEffect*>(sheet_->graphicsEffect()))
+            fade->setOpacity(std::clamp(shown_, 0.0, 1.0));
+    }
+    frozen_->update();
+    update();
+}
+
+void CleanScreen::resizeEvent(QResizeEvent*) {
+    column_->setGeometry(rect());
+    frozen_->setGeometry(rect());
+    shadow_ = QImage();
+    placeSheet();
+}
+
+void CleanScreen::paintEvent(QPaintEvent*) {
+    if (!sheet_ || shown_ <= 0) return;
+    // The sheet's shadow, blurred once per size.
+    const QRectF sheet = sheet_->geometry();
+    const double margin = 2 * shadowBlur;
+    const qreal ratio = devicePixelRatioF();
+    const QSize size = (sheet.size() + QSizeF(2 * margin, 2 * margin)).toSize();
+    if (shadow_.isNull() || shadow_.size() != size * ratio) {
+        QImage shape(size * ratio, QImage::Format_ARGB32_Premultiplied);
+        shape.fill(Qt::transparent);
+        {
+            QPainter p(&shape);
+            p.scale(ratio, ratio);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setPen(Qt::NoPen);
+            p.setBrush(Theme::black(1));
+            p.drawRoundedRect(QRectF(margin, margin, sheet.width(), sheet.height()), sheetRadius, sheetRadius);
+        }
+        shadow_ = Bloom::blurred(shape, shadowBlur * ratio);
+        shadow_.setDevicePixelRatio(ratio);
+    }
+    QPainter p(this);
+    p.setOpacity(0.4 * std::clamp(shown_, 0.0, 1.0));
+    p.drawImage(sheet.topLeft() + QPointF(-margin, -margin + shadowDrop), shadow_);
 }

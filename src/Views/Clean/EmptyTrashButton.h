@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "Core/Clean/Cleaner.h"
+#include "Views/Kit/ConfirmationDialog.h"
 
-class ConfirmationDialog;
 class PillButton;
 class SymbolLabel;
 

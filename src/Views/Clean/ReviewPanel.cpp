@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QPainterPath>
 #include <QVBoxLayout>
 
 #include "Models/Clean/CleanListModel.h"
@@ -39,13 +40,21 @@ protected:
     }
 };
 
-// The footer's band.
+// The footer's band, rounded at the bottom like the frame it sits in.
 class Band : public QWidget {
 public:
-    using QWidget::QWidget;
+    double radius = 0;
 
 protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), Theme::black(0.2)); }
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(rect()).adjusted(1, -radius, -1, -1), radius, radius);
+        QPainterPath band;
+        band.addRect(QRectF(rect()));
+        p.fillPath(shape.intersected(band), Theme::black(0.2));
+    }
 };
 }  // namespace
 
@@ -77,6 +86,7 @@ ReviewPanel::ReviewPanel(CleanListModel& model, Preferences& prefs, const QStrin
     column->addWidget(list_, 1);
 
     auto* footer = new Band;
+    footer_ = footer;
     auto* row = new QHBoxLayout(footer);
     row->setContentsMargins(18, 14, 18, 14);
     row->setSpacing(12);
@@ -97,6 +107,11 @@ ReviewPanel::ReviewPanel(CleanListModel& model, Preferences& prefs, const QStrin
     connect(&model_, &CleanListModel::phaseChanged, this, &ReviewPanel::syncFooter);
     connect(&prefs_, &Preferences::dryRunChanged, this, &ReviewPanel::syncFooter);
     syncFooter();
+}
+
+void ReviewPanel::setCornerRadius(double radius) {
+    static_cast<Band*>(footer_)->radius = radius;
+    footer_->update();
 }
 
 void ReviewPanel::syncFooter() {

@@ -28,6 +28,8 @@ public:
     SymbolLabel* previewNote() const { return preview_; }
     QLabel* titleLabel() const { return title_; }
     QLabel* subtitleLabel() const { return subtitle_; }
+    // The frame's corner radius, which the footer's band follows at the bottom.
+    void setCornerRadius(double radius);
 
 private:
     void syncFooter();
@@ -39,6 +41,7 @@ private:
     QLabel* subtitle_;
     QAbstractButton* close_ = nullptr;
     ReviewList* list_;
+    QWidget* footer_;
     QLabel* count_;
     SymbolLabel* preview_;
     PillButton* action_;

@@ -9,6 +9,7 @@
 #include "Models/Window/CleanMode.h"
 #include "Models/Settings/Preferences.h"
 #include "Platform/LoginItemService.h"
+#include "Models/Clean/CleanListModel.h"
 #include "Views/Clean/CleanScreen.h"
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/OverflowOverlay.h"
@@ -29,21 +30,37 @@ const char* cleanTitles[] = {
 };
 const QString settingsIdentity = QStringLiteral("settings");
 
-// The Clean screen's idle texts for each sub-mode, in the order of CleanMode.
+// The Clean screen's texts for each sub-mode, in the order of CleanMode.
 struct CleanTexts {
     const char* idleTitle;
     const char* idleSubtitle;
+    const char* reviewTitle;
+    const char* actionTitle;
 };
 const CleanTexts cleanTexts[] = {
     {QT_TRANSLATE_NOOP("ContentView", "Ready to clean"),
-     QT_TRANSLATE_NOOP("ContentView", "Caches, logs, Xcode, package managers, browsers and the Trash")},
+     QT_TRANSLATE_NOOP("ContentView", "Caches, logs, Xcode, package managers, browsers and the Trash"),
+     QT_TRANSLATE_NOOP("ContentView", "System junk"), QT_TRANSLATE_NOOP("ContentView", "Clean")},
     {QT_TRANSLATE_NOOP("ContentView", "AI leftovers"),
-     QT_TRANSLATE_NOOP("ContentView", "Old Claude Code and Codex sessions, agent worktrees, CLI versions and local models")},
+     QT_TRANSLATE_NOOP("ContentView", "Old Claude Code and Codex sessions, agent worktrees, CLI versions and local models"),
+     QT_TRANSLATE_NOOP("ContentView", "AI tools"), QT_TRANSLATE_NOOP("ContentView", "Clean")},
     {QT_TRANSLATE_NOOP("ContentView", "Project artifacts"),
-     QT_TRANSLATE_NOOP("ContentView", "node_modules, target, .venv and friends in projects you're not touching")},
+     QT_TRANSLATE_NOOP("ContentView", "node_modules, target, .venv and friends in projects you're not touching"),
+     QT_TRANSLATE_NOOP("ContentView", "Build artifacts"), QT_TRANSLATE_NOOP("ContentView", "Purge")},
     {QT_TRANSLATE_NOOP("ContentView", "Leftover installers"),
-     QT_TRANSLATE_NOOP("ContentView", ".dmg, .pkg and .xip files in Downloads, Desktop and Documents")},
+     QT_TRANSLATE_NOOP("ContentView", ".dmg, .pkg and .xip files in Downloads, Desktop and Documents"),
+     QT_TRANSLATE_NOOP("ContentView", "Installers"), QT_TRANSLATE_NOOP("ContentView", "Remove")},
 };
+
+CleanListModel& cleanList(AppState& state, CleanMode mode) {
+    switch (mode) {
+    case CleanMode::system: return state.junk();
+    case CleanMode::ai: return state.ai();
+    case CleanMode::projects: return state.projects();
+    case CleanMode::installers: return state.installers();
+    }
+    return state.junk();
+}
 // Every sub-mode's hero glows in the same blue.
 const QColor cleanGlow = QColor::fromRgbF(0.4f, 0.62f, 1.0f, 1.0f);
 
@@ -135,7 +152,9 @@ QWidget* ContentView::makeScreen() {
     if (state_.showSettings()) return new SettingsView(prefs_, *loginItem_);
     if (state_.tab() == AppTab::clean) {
         const CleanTexts& texts = cleanTexts[static_cast<int>(state_.cleanMode())];
-        auto* screen = new CleanScreen(cleanGlow, tr(texts.idleTitle), tr(texts.idleSubtitle));
+        auto* screen = new CleanScreen(cleanList(state_, state_.cleanMode()), prefs_, cleanGlow,
+                                       {tr(texts.idleTitle), tr(texts.idleSubtitle), tr(texts.reviewTitle),
+                                        tr(texts.actionTitle)});
         screen->setObjectName(QStringLiteral("screen-clean"));
         return screen;
     }

@@ -1,0 +1,83 @@
+#include "Views/Clean/CleanScreenState.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+
+#include "Core/Clean/Cleaner.h"
+#include "Models/Kit/QtBridge.h"
+
+namespace {
+QString tr(const char* text) { return QCoreApplication::translate("CleanScreen", text); }
+QString bytes(int64_t n) { return toQString(formattedBytes(n)); }
+}  // namespace
+
+bool CleanScreenState::allGoToTrash(const std::vector<CleanItem>& run, bool alwaysTrash, bool dryRun) {
+    // A preview touches nothing, so nothing goes to the Trash either.
+    if (dryRun || run.empty()) return false;
+    return std::all_of(run.begin(), run.end(), [&](const CleanItem& i) { return Cleaner::goesToTrash(i, alwaysTrash); });
+}
+
+CleanScreenState CleanScreenState::of(const CleanListModel& list, const Texts& texts, bool resealed, bool trashOnly) {
+    using Kind = CleanListModel::Phase::Kind;
+    const auto& phase = list.phase();
+    const bool found = !list.items().empty();
+    CleanScreenState s;
+    switch (phase.kind) {
+    case Kind::scanning:
+        s.spinning = true;
+        s.title = tr("Scanning");
+        s.subtitle = tr("Measuring caches, logs and leftovers");
+        break;
+    case Kind::cleaning:
+        s.suction = true;
+        s.open = 1;
+        if (const SwallowFeed* feed = list.feed())
+            s.title = tr("%1 to go").arg(bytes(std::max<int64_t>(feed->remaining(), 0)));
+        else
+            s.title = tr("Pulling it in…");
+        s.subtitle = trashOnly ? tr("Crossing the event horizon — items go to the Trash") : tr("Crossing the event horizon");
+        break;
+    case Kind::done: {
+        const CleanReport& r = phase.report;
+        const auto removed = qlonglong(r.removed.size());
+        if (r.dryRun) {
+            s.title = tr("%1 would go").arg(bytes(r.freed));
+            s.subtitle = tr("Preview mode is on — nothing was touched");
+        } else {
+            s.open = resealed ? 0 : 1;
+            s.title = tr("%1 freed").arg(bytes(r.freed - r.trashed));
+            s.subtitle = r.trashed < 1 ? tr("%1 items removed for good").arg(removed)
+                                       : tr("%1 items removed · %2 waiting in the Trash").arg(removed).arg(bytes(r.trashed));
+            s.emptyTrash = r.trashed >= 1;
+        }
+        s.review = found;
+        s.scanAgain = true;
+        break;
+    }
+    case Kind::idle:
+        s.title = texts.idleTitle;
+        s.subtitle = texts.idleSubtitle;
+        s.scan = true;
+        break;
+    case Kind::ready:
+        if (found) {
+            int64_t total = 0, selected = 0;
+            for (const CleanItem& i : list.items()) total += i.size;
+            for (const CleanItem& i : list.selectedItems()) selected += i.size;
+            s.open = 0.5;
+            s.title = tr("%1 found").arg(bytes(total));
+            s.subtitle = tr("%1 items in %2 categories · %3 preselected")
+                             .arg(qlonglong(list.items().size()))
+                             .arg(qlonglong(list.grouped().size()))
+                             .arg(bytes(selected));
+        } else {
+            s.title = tr("All clear");
+            s.subtitle = tr("Nothing worth removing right now");
+        }
+        s.review = found;
+        s.scanAgain = true;
+        break;
+    }
+    return s;
+}
