@@ -1,6 +1,6 @@
 // Idle cost of the main window, and what the black hole's busiest layers cost a
-// frame. Shows the window on the Clean tab (the live hero) and on the settings
-// screen and reports the process CPU time as a share of one core; then covers,
+// frame. Shows the window on the Clean tab (the live hero, then with the review
+// sheet up over it) and on the settings screen and reports the process CPU time as a share of one core; then covers,
 // minimises and hides it and counts the animation frames scheduled meanwhile,
 // which must be none. Last, it paints the hero's frames off screen and reports
 // their cost.
@@ -24,6 +24,7 @@
 #include <functional>
 #include <vector>
 
+#include "Models/Clean/CleanListModel.h"
 #include "Models/Kit/MotionPause.h"
 #include "Models/Kit/PacedSchedule.h"
 #include "Models/Settings/Preferences.h"
@@ -160,6 +161,16 @@ int main(int argc, char** argv) {
     bool ok = true;
 
     ok &= reportShown("window shown on the Clean tab (live hero)", measure(seconds));
+
+    // The review sheet up over the hero, listing what a scan of the scratch home found.
+    for (const char* cache : {".npm/_cacache/index-v5", ".cache/uv/wheels", ".cargo/registry/cache/index"})
+        testtree::writeFile(home / cache / "data", std::string(300000, 'q'));
+    QCoro::waitFor(state.junk().scan());
+    state.junk().setReviewing(true);
+    runFor(1.0);
+    ok &= reportShown("window shown on the Clean tab with the review sheet open", measure(seconds));
+    state.junk().setReviewing(false);
+    runFor(1.0);
 
     state.setShowSettings(true);
     runFor(1.0);

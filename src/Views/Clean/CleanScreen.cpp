@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -28,41 +29,98 @@ constexpr double shadowBlur = 30, shadowDrop = 10;
 constexpr Spring sheetSpring{0.35, 0.85};
 constexpr double reseal = 2.5;
 
-// The review sheet's frame: dark glass with a faint edge.
+// The review sheet's frame: dark glass with a faint edge. Once it is up, what lies
+// beneath is taken into it, and the sheet paints as one opaque picture: the sky
+// moving behind 92 % of ink no longer repaints every row many times a second.
 class SheetFrame : public QWidget {
 public:
     using QWidget::QWidget;
+    void setUnder(const QPixmap& under) {
+        under_ = under;
+        setAttribute(Qt::WA_OpaquePaintEvent, !under_.isNull());
+        update();
+    }
+    bool hasUnder() const { return !under_.isNull(); }
 
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
+        if (!under_.isNull()) p.drawPixmap(0, 0, under_);
         paintOutlinedRoundedRect(p, QRectF(rect()), sheetRadius, Theme::withOpacity(Theme::ink(), 0.92));
     }
+    void resizeEvent(QResizeEvent*) override {
+        if (!under_.isNull() && under_.deviceIndependentSize() != QSizeF(size())) setUnder({});
+    }
+
+private:
+    QPixmap under_;
 };
 
 // The hero behind the sheet: a still picture of it, sharpening into the blurred
-// and dimmed one as the sheet comes up. It costs nothing while the sheet stays.
+// and dimmed one as the sheet comes up. It costs nothing while the sheet stays,
+// and covers only where the picture has something, so the stars elsewhere do not
+// repaint it.
 class Frozen : public QWidget {
 public:
     Frozen(const QImage& sharp, const QImage& blurred, const double& shown, QWidget* parent)
         : QWidget(parent), sharp_(sharp), blurred_(blurred), shown_(shown) {
         setAttribute(Qt::WA_TransparentForMouseEvents);
     }
+    // Takes new pictures (of the parent's size): covers what they show.
+    void reset() {
+        dimmed_ = QPixmap();
+        const qreal ratio = blurred_.devicePixelRatio();
+        int left = blurred_.width(), top = blurred_.height(), right = -1, bottom = -1;
+        for (int y = 0; y < blurred_.height(); ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(blurred_.constScanLine(y));
+            for (int x = 0; x < blurred_.width(); ++x)
+                if (qAlpha(line[x]) > 1) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        }
+        source_ = right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+        setGeometry(QRectF(source_.x() / ratio, source_.y() / ratio, source_.width() / ratio, source_.height() / ratio)
+                        .toAlignedRect());
+        source_ = QRectF(QPointF(geometry().topLeft()) * ratio, QSizeF(geometry().size()) * ratio).toRect();
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override {
+        if (source_.isEmpty()) return;
         QPainter p(this);
-        const double dim = 1.0 - 0.65 * shown_;
+        const QRectF target(rect());
+        if (shown_ >= 1) {
+            // At rest the dimmed picture is made once and copied on every repaint.
+            if (dimmed_.isNull()) {
+                QImage dim(source_.size(), QImage::Format_ARGB32_Premultiplied);
+                dim.setDevicePixelRatio(blurred_.devicePixelRatio());
+                dim.fill(Qt::transparent);
+                QPainter on(&dim);
+                on.setOpacity(restingOpacity);
+                on.drawImage(QPointF(0, 0), blurred_, source_);
+                on.end();
+                dimmed_ = QPixmap::fromImage(dim);
+            }
+            p.drawPixmap(0, 0, dimmed_);
+            return;
+        }
+        const double dim = 1.0 - (1.0 - restingOpacity) * shown_;
         p.setOpacity((1.0 - shown_) * dim);
-        p.drawImage(QPointF(0, 0), sharp_);
+        p.drawImage(target, sharp_, source_);
         p.setOpacity(shown_ * dim);
-        p.drawImage(QPointF(0, 0), blurred_);
+        p.drawImage(target, blurred_, source_);
     }
 
 private:
+    static constexpr double restingOpacity = 0.35;
     const QImage& sharp_;
     const QImage& blurred_;
     const double& shown_;
+    QRect source_;  // device pixels of the pictures
+    QPixmap dimmed_;
 };
 }  // namespace
 
@@ -113,7 +171,7 @@ CleanScreen::CleanScreen(CleanListModel& model, Preferences& prefs, const QColor
     });
     connect(&slide_, &SpringAnimator::finished, this, [this] {
         if (to_ == 0) closeSheet();
-        else if (sheet_) sheet_->setGraphicsEffect(nullptr);
+        else settleSheet();
     });
 
     // Changes count from here on, not the state the screen first shows.
@@ -186,19 +244,7 @@ void CleanScreen::sync() {
 
 void CleanScreen::reviewingChanged(bool reviewing) {
     if (reviewing && !sheet_) {
-        // A picture of the hero stands in for it behind the sheet.
-        const qreal ratio = devicePixelRatioF();
-        sharp_ = QImage(column_->size() * ratio, QImage::Format_ARGB32_Premultiplied);
-        sharp_.setDevicePixelRatio(ratio);
-        sharp_.fill(Qt::transparent);
-        {
-            QPainter p(&sharp_);
-            OverflowOverlay::paintBehind(p, column_);
-        }
-        column_->render(&sharp_, QPoint(), QRegion(), QWidget::DrawChildren);
-        blurred_ = Bloom::blurred(sharp_, 6 * ratio);
-        blurred_.setDevicePixelRatio(ratio);
-        column_->hide();
+        freezeHero();
         frozen_->show();
 
         sheet_ = new SheetFrame(this);
@@ -216,6 +262,7 @@ void CleanScreen::reviewingChanged(bool reviewing) {
         sheet_->show();
     } else if (!reviewing && sheet_) {
         // The hero comes back live at once; only the sheet goes on its way out.
+        static_cast<SheetFrame*>(sheet_.data())->setUnder({});
         sheet_->setEnabled(false);
         frozen_->hide();
         column_->show();
@@ -234,12 +281,43 @@ void CleanScreen::reviewingChanged(bool reviewing) {
     placeSheet();
 }
 
+void CleanScreen::freezeHero() {
+    // A picture of the hero stands in for it behind the sheet.
+    column_->show();
+    column_->layout()->activate();
+    const qreal ratio = devicePixelRatioF();
+    sharp_ = QImage(column_->size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    sharp_.setDevicePixelRatio(ratio);
+    sharp_.fill(Qt::transparent);
+    {
+        QPainter p(&sharp_);
+        OverflowOverlay::paintBehind(p, column_);
+    }
+    column_->render(&sharp_, QPoint(), QRegion(), QWidget::DrawChildren);
+    blurred_ = Bloom::blurred(sharp_, 6 * ratio);
+    blurred_.setDevicePixelRatio(ratio);
+    column_->hide();
+    static_cast<Frozen*>(frozen_)->reset();
+}
+
 void CleanScreen::finishTransitions() {
     slide_.stop();
     shown_ = to_;
-    if (to_ == 0) closeSheet();
-    else if (sheet_) sheet_->setGraphicsEffect(nullptr);
     placeSheet();
+    if (to_ == 0) closeSheet();
+    else settleSheet();
+}
+
+void CleanScreen::settleSheet() {
+    auto* frame = static_cast<SheetFrame*>(sheet_.data());
+    if (!frame || shown_ < 1 || !frame->isVisible()) return;
+    frame->setGraphicsEffect(nullptr);
+    // What the window shows under the sheet, sky and still hero, as it is now.
+    QWidget* top = window();
+    frame->hide();
+    const QPixmap under = top->grab(QRect(frame->mapTo(top, QPoint(0, 0)), frame->size()));
+    frame->show();
+    frame->setUnder(under);
 }
 
 void CleanScreen::closeSheet() {
@@ -268,9 +346,11 @@ void CleanScreen::placeSheet() {
 
 void CleanScreen::resizeEvent(QResizeEvent*) {
     column_->setGeometry(rect());
-    frozen_->setGeometry(rect());
+    // The hero moved: picture it again where it is now, and what lies under the sheet.
+    if (frozen_->isVisible()) freezeHero();
     shadow_ = QImage();
     placeSheet();
+    if (sheet_ && shown_ >= 1) QTimer::singleShot(0, this, &CleanScreen::settleSheet);
 }
 
 void CleanScreen::paintEvent(QPaintEvent*) {
@@ -291,10 +371,17 @@ void CleanScreen::paintEvent(QPaintEvent*) {
             p.setBrush(Theme::black(1));
             p.drawRoundedRect(QRectF(margin, margin, sheet.width(), sheet.height()), sheetRadius, sheetRadius);
         }
-        shadow_ = Bloom::blurred(shape, shadowBlur * ratio);
+        // Black at 0.4, ready to copy as it is.
+        QImage blurred = Bloom::blurred(shape, shadowBlur * ratio);
+        shadow_ = QImage(blurred.size(), QImage::Format_ARGB32_Premultiplied);
+        shadow_.fill(Qt::transparent);
+        QPainter on(&shadow_);
+        on.setOpacity(0.4);
+        on.drawImage(0, 0, blurred);
+        on.end();
         shadow_.setDevicePixelRatio(ratio);
     }
     QPainter p(this);
-    p.setOpacity(0.4 * std::clamp(shown_, 0.0, 1.0));
+    if (shown_ < 1) p.setOpacity(std::clamp(shown_, 0.0, 1.0));
     p.drawImage(sheet.topLeft() + QPointF(-margin, -margin + shadowDrop), shadow_);
 }

@@ -56,8 +56,10 @@ private:
     void watchFeed();
     void sync();
     void reviewingChanged(bool reviewing);
+    void freezeHero();
     void placeSheet();
     void closeSheet();
+    void settleSheet();
     QCoro::Task<> resealLater(quint64 generation);
 
     CleanListModel& model_;

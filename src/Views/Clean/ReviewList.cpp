@@ -148,7 +148,7 @@ ReviewList::ReviewList(CleanListModel& model, QWidget* parent) : QAbstractScroll
     });
     connect(&model_, &CleanListModel::selectionChanged, this, [this] {
         resummarize();
-        viewport()->update();
+        invalidate();
     });
     connect(&model_, &CleanListModel::phaseChanged, this, [this] {
         skippedOpen_ = false;
@@ -238,7 +238,7 @@ void ReviewList::relayout() {
     QScrollBar* bar = verticalScrollBar();
     bar->setPageStep(viewport()->height());
     bar->setRange(0, std::max(0, contentHeight_ - viewport()->height()));
-    viewport()->update();
+    invalidate();
 }
 
 QRect ReviewList::toViewport(const QRect& r) const { return r.translated(0, -verticalScrollBar()->value()); }
@@ -324,9 +324,8 @@ void ReviewList::mouseMoveEvent(QMouseEvent* e) {
 
 void ReviewList::setHover(const Target& t) {
     if (t == hover_) return;
-    if (hover_.kind == Target::Kind::row) viewport()->update(rowRect(hover_.group, hover_.item));
     hover_ = t;
-    if (hover_.kind == Target::Kind::row) viewport()->update(rowRect(hover_.group, hover_.item));
+    invalidate();
 }
 
 QString ReviewList::toolTipAt(QPoint pos) const {
@@ -371,11 +370,30 @@ void ReviewList::resizeEvent(QResizeEvent* e) {
 
 void ReviewList::scrollContentsBy(int, int) {
     setHover({});
+    invalidate();
+}
+
+void ReviewList::invalidate() {
+    stale_ = true;
     viewport()->update();
 }
 
 void ReviewList::paintEvent(QPaintEvent*) {
-    QPainter p(viewport());
+    // The sky moves behind the sheet many times a second; the rows do not.
+    const qreal ratio = devicePixelRatioF();
+    const QSize size = viewport()->size() * ratio;
+    if (stale_ || picture_.size() != size) {
+        picture_ = QPixmap(size);
+        picture_.setDevicePixelRatio(ratio);
+        picture_.fill(Qt::transparent);
+        QPainter on(&picture_);
+        render(on);
+        stale_ = false;
+    }
+    QPainter(viewport()).drawPixmap(0, 0, picture_);
+}
+
+void ReviewList::render(QPainter& p) {
     p.setRenderHint(QPainter::Antialiasing);
     rowsPainted_ = 0;
     const int viewTop = verticalScrollBar()->value(), viewBottom = viewTop + viewport()->height();

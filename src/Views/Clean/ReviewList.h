@@ -116,6 +116,9 @@ private:
     void act(const Target& t);
     void setHover(const Target& t);
     QRect toViewport(const QRect& content) const;
+    // What changes the list's picture; a repaint for the sky behind only copies it.
+    void invalidate();
+    void render(QPainter& p);
     void paintBanner(QPainter& p, const QRect& r);
     void paintHeader(QPainter& p, int group, const QRect& r);
     void paintRow(QPainter& p, const CleanItem& item, const QRect& r, bool hovered);
@@ -135,4 +138,6 @@ private:
     Target pressed_;
     Target hover_;
     int rowsPainted_ = 0;
+    QPixmap picture_;
+    bool stale_ = true;
 };

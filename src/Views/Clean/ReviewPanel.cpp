@@ -40,21 +40,34 @@ protected:
     }
 };
 
-// The footer's band, rounded at the bottom like the frame it sits in.
+// The footer's band, rounded at the bottom like the frame it sits in. It is drawn
+// once per size: the sky behind the sheet repaints it many times a second.
 class Band : public QWidget {
 public:
     double radius = 0;
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()).adjusted(1, -radius, -1, -1), radius, radius);
-        QPainterPath band;
-        band.addRect(QRectF(rect()));
-        p.fillPath(shape.intersected(band), Theme::black(0.2));
+        const qreal ratio = devicePixelRatioF();
+        if (picture_.size() != size() * ratio || pictureRadius_ != radius) {
+            picture_ = QPixmap(size() * ratio);
+            picture_.setDevicePixelRatio(ratio);
+            picture_.fill(Qt::transparent);
+            QPainter on(&picture_);
+            on.setRenderHint(QPainter::Antialiasing);
+            QPainterPath shape;
+            shape.addRoundedRect(QRectF(rect()).adjusted(1, -radius, -1, -1), radius, radius);
+            QPainterPath band;
+            band.addRect(QRectF(rect()));
+            on.fillPath(shape.intersected(band), Theme::black(0.2));
+            pictureRadius_ = radius;
+        }
+        QPainter(this).drawPixmap(0, 0, picture_);
     }
+
+private:
+    QPixmap picture_;
+    double pictureRadius_ = -1;
 };
 }  // namespace
 

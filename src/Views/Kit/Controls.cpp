@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "Views/Kit/StillLabel.h"
+#include "Views/Kit/StillLabel.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
 

@@ -84,6 +84,7 @@ struct Scene {
     }
     QImage picture(const QString& name) {
         screen().heroText()->showRollAt(1);
+        QCoreApplication::sendPostedEvents();  // layouts catch up with what changed
         QImage img = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
         EXPECT_TRUE(keepScreenshot(img, "clean-phase-" + name));
         return img;
@@ -219,6 +220,14 @@ TEST(CleanScreenPhases, IntoTheTrashThenEmptyIt) {
     EXPECT_TRUE(keepScreenshot(img, "clean-phase-empty-trash-confirmation"));
     QTest::keyClick(dialog, Qt::Key_Return);  // Cancel is the default
     EXPECT_FALSE(empty->emptied());
+
+    QTest::mouseClick(empty->button(), Qt::LeftButton);
+    QTest::mouseClick(empty->dialog()->destructiveButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return empty->emptied().has_value(); }, 30000));
+    EXPECT_EQ(empty->emptied()->freed, report.trashed);
+    s.picture("trash-emptied");
+    EXPECT_TRUE(empty->result()->isVisibleTo(&s.screen()));
+    EXPECT_EQ(empty->result()->text(), "Trash emptied · " + bytes(report.trashed));
 
     // A new scan takes the button away; its result goes with it.
     ASSERT_TRUE(s.drive(s.list().scan()));
