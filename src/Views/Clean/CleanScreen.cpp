@@ -212,6 +212,7 @@ void CleanScreen::watchFeed() {
     if (feed_) feed_->disconnect(this);
     feed_ = model_.feed();
     if (feed_) {
+        connect(feed_, &SwallowFeed::eventsChanged, this, &CleanScreen::sync);
         connect(feed_, &SwallowFeed::remainingChanged, this, &CleanScreen::sync);
         connect(feed_, &SwallowFeed::swallowedChanged, this, &CleanScreen::sync);
     }
@@ -223,6 +224,8 @@ void CleanScreen::sync() {
     hero_->setSpinning(state_.spinning);
     hero_->setOpen(state_.open);
     hero_->setSuction(state_.suction);
+    // The icons in flight while a clean runs; nothing flies otherwise.
+    hero_->setFeed(state_.suction && feed_ ? feed_->events() : BlackHole::Events{});
     // Where the last clean left it, whatever the phase.
     hero_->setGrowth(feed_ ? feed_->swallowed() : 0);
     text_->setTitle(state_.title);

@@ -79,11 +79,22 @@ struct Scene {
         for (int i = 0; i < int(std::lround(seconds / 0.05)); ++i) {
             QCoreApplication::processEvents();
             clocks.advance(0.05);
+            deliverFrames();
         }
         QCoreApplication::processEvents();
     }
+    // The hero draws the frames that fell due on the stepped clock.
+    void deliverFrames() {
+        PacedTimeline& timeline = screen().hero()->timeline();
+        const double now = Platform::secondsSinceReferenceDate(Platform::clock().now());
+        while (auto due = timeline.pendingTime()) {
+            if (*due > now) break;
+            timeline.deliverDueFrame();
+        }
+    }
     QImage picture(const QString& name) {
         screen().heroText()->showRollAt(1);
+        deliverFrames();
         QCoreApplication::sendPostedEvents();  // layouts catch up with what changed
         QImage img = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
         EXPECT_TRUE(keepScreenshot(img, "clean-phase-" + name));
@@ -180,11 +191,15 @@ TEST(CleanScreenPhases, ScanReviewAndCleanOutright) {
     EXPECT_LT(remaining, found);
     expectShows(s, "cleaning", {bytes(remaining) + " to go", "Crossing the event horizon", {}, 1});
     EXPECT_TRUE(s.screen().hero()->suction());
+    ASSERT_TRUE(s.screen().hero()->feed().has_value());
+    EXPECT_EQ(*s.screen().hero()->feed(), feed->events());
+    EXPECT_FALSE(feed->events().empty());
 
     s.run(3);
     ASSERT_EQ(s.list().phase().kind, Kind::done);
     const CleanReport report = s.list().phase().report;
     EXPECT_EQ(report.trashed, 0);
+    EXPECT_EQ(s.screen().hero()->feed(), BlackHole::Events{});  // nothing flies once it is done
     expectShows(s, "done-deleted", {bytes(report.freed) + " freed", QString("%1 items removed for good").arg(report.removed.size()),
                                     {"Scan again"}, 1});
     EXPECT_TRUE(fs::exists(s.home / "Documents/keep.txt"));
