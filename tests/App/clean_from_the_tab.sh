@@ -39,7 +39,7 @@ export DISPLAY=:$DISPLAY_NUMBER
 
 shots=${QUELTO_SCREENSHOT_DIR:-$WORK/shots}
 mkdir -p "$shots"
-shot() { import -display "$DISPLAY" -window "$WINDOW" "$shots/run-$1.png"; }
+shot() { import -display "$DISPLAY" -window "$WINDOW" "$shots/clean-run-$1.png"; }
 key() {
     xdotool windowfocus --sync "$WINDOW" 2>/dev/null || true
     xdotool key --clearmodifiers "$1"
