@@ -167,28 +167,36 @@ void SymbolLabel::set(const QString& symbol, const QString& text, const QColor& 
 namespace {
 // The symbol that matches a font's text, whatever unit the font was sized in.
 double symbolSide(const QFontMetricsF& fm) { return fm.height(); }
+
+// A symbol (when named) before one line of text: labels and plain buttons.
+QSize symbolTextSize(const QFont& font, const QString& symbol, const QString& text) {
+    const QFontMetricsF fm(font);
+    const double icon = symbol.isEmpty() ? 0 : symbolSide(fm) + (text.isEmpty() ? 0 : 5);
+    return QSize(int(std::ceil(icon + fm.horizontalAdvance(text))), int(std::ceil(fm.height())));
+}
+
+void paintSymbolText(QPainter& p, const QRectF& r, const QFont& font, const QColor& color, const QString& symbol,
+                     const QString& text) {
+    p.setRenderHint(QPainter::Antialiasing);
+    double x = r.left();
+    if (!symbol.isEmpty()) {
+        const double icon = symbolSide(QFontMetricsF(font));
+        Symbols::paint(p, symbol, QRectF(x, r.center().y() - icon / 2, icon, icon), color,
+                       font.weight() >= QFont::DemiBold ? 1.4 : 1.0);
+        x += icon + 5;
+    }
+    p.setFont(font);
+    p.setPen(color);
+    p.drawText(QRectF(x, r.top(), r.right() - x, r.height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+               text);
+}
 }  // namespace
 
-QSize SymbolLabel::sizeHint() const {
-    QFontMetricsF fm(font_);
-    const double icon = symbol_.isEmpty() ? 0 : symbolSide(fm) + 5;
-    return QSize(int(std::ceil(icon + fm.horizontalAdvance(text_))), int(std::ceil(fm.height())));
-}
+QSize SymbolLabel::sizeHint() const { return symbolTextSize(font_, symbol_, text_); }
 
 void SymbolLabel::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    QFontMetricsF fm(font_);
-    double x = 0;
-    if (!symbol_.isEmpty()) {
-        const double icon = symbolSide(fm);
-        const double weight = font_.weight() >= QFont::DemiBold ? 1.4 : 1.0;
-        Symbols::paint(p, symbol_, QRectF(0, (height() - icon) / 2, icon, icon), color_, weight);
-        x = icon + 5;
-    }
-    p.setFont(font_);
-    p.setPen(color_);
-    p.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, text_);
+    paintSymbolText(p, QRectF(rect()), font_, color_, symbol_, text_);
 }
 
 // ---- Chip
@@ -663,24 +671,10 @@ void PlainButton::setSymbol(const QString& symbol) {
     update();
 }
 
-QSize PlainButton::sizeHint() const {
-    const QFontMetricsF fm(font_);
-    const double icon = symbol_.isEmpty() ? 0 : symbolSide(fm) + (text().isEmpty() ? 0 : 5);
-    return QSize(int(std::ceil(icon + fm.horizontalAdvance(text()))), int(std::ceil(fm.height())));
-}
+QSize PlainButton::sizeHint() const { return symbolTextSize(font_, symbol_, text()); }
 
 void PlainButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
     p.setOpacity(!isEnabled() ? 0.35 : isDown() ? 0.6 : 1.0);
-    double x = 0;
-    if (!symbol_.isEmpty()) {
-        const double icon = symbolSide(QFontMetricsF(font_));
-        Symbols::paint(p, symbol_, QRectF(0, (height() - icon) / 2, icon, icon), color_,
-                       font_.weight() >= QFont::DemiBold ? 1.4 : 1.0);
-        x = icon + 5;
-    }
-    p.setFont(font_);
-    p.setPen(color_);
-    p.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
+    paintSymbolText(p, QRectF(rect()), font_, color_, symbol_, text());
 }
