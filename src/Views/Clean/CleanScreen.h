@@ -41,9 +41,7 @@ public:
     EmptyTrashButton* emptyTrashButton() const { return emptyTrash_; }
     // Present while the sheet is up or on its way.
     ReviewPanel* reviewPanel() const { return panel_; }
-    QWidget* sheet() const { return sheet_; }
     bool resealed() const { return resealed_; }
-    const CleanScreenState& state() const { return state_; }
     // Ends the sheet's slide at once (for tests and pictures).
     void finishTransitions();
 

@@ -74,13 +74,11 @@ public:
     QRect bannerRect() const;
 
     const std::vector<CleanListModel::Group>& groups() const { return groups_; }
-    const CategoryCard::Summary& summary(int group) const { return summaries_.at(group); }
     // A card is open when the user opened it, or when it is the only one.
     bool isExpanded(int group) const;
     double openness(int group) const;
     const std::set<CleanCategory>& expanded() const { return expanded_; }
     void toggleExpanded(CleanCategory category, bool animated = true);
-    bool skippedOpen() const { return skippedOpen_; }
     void setSkippedOpen(bool open);
 
     QString toolTipAt(QPoint viewportPos) const;
@@ -88,7 +86,6 @@ public:
     QMenu* contextMenu(int group, int item, QWidget* parent);
     // Rows drawn by the last paint: what is on screen, never the whole list.
     int rowsPainted() const { return rowsPainted_; }
-    int contentHeight() const { return contentHeight_; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
