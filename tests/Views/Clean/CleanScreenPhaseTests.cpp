@@ -348,3 +348,19 @@ TEST(CleanScreenReseal, ACleanThatRemovedNothingLeavesTheIrisOpen) {
     EXPECT_FALSE(b.screen.resealed());
     EXPECT_EQ(b.screen.hero()->open(), 1.0);
 }
+
+TEST(CleanScreenPhases, AnotherSubModeGetsAFreshScreenWhileTheFirstListScans) {
+    Scene s;
+    QTest::keyClick(s.view.get(), Qt::Key_Return);
+    ASSERT_TRUE(s.list().isBusy());
+    CleanScreen* system = &s.screen();
+    s.f.state->setCleanMode(CleanMode::ai);
+    CleanScreen& ai = s.screen();
+    EXPECT_NE(&ai, system);
+    EXPECT_EQ(ai.heroText()->title(), "AI leftovers");
+    EXPECT_EQ(visibleButtons(ai), std::vector<QString>{"Scan"});
+    EXPECT_FALSE(ai.resealed());
+    EXPECT_TRUE(s.f.state->isBusy(AppTab::clean));
+    ASSERT_TRUE(s.settle());
+    EXPECT_EQ(s.list().phase().kind, Kind::ready);
+}
