@@ -402,12 +402,16 @@ void ReviewList::render(QPainter& p) {
         const Card& c = cards_[g];
         if (c.top + c.height <= viewTop || c.top >= viewBottom) continue;
         const QRect card = toViewport(QRect(sidePadding, c.top, viewport()->width() - 2 * sidePadding, c.height));
-        paintOutlinedRoundedRect(p, card, cardRadius, Theme::card());
+        // A card of thousands of rows is drawn only as far as it shows: the ends cut
+        // off lie beyond the edges, corners and all.
+        const int reach = int(cardRadius) + 4;
+        const QRect shown = card.intersected(viewport()->rect().adjusted(-reach, -reach, reach, reach));
+        paintOutlinedRoundedRect(p, shown, cardRadius, Theme::card());
         paintHeader(p, g, headerRect(g));
         if (c.height <= headerHeight_) continue;
         p.save();
         QPainterPath clip;
-        clip.addRoundedRect(QRectF(card).adjusted(1, 1, -1, -1), cardRadius - 1, cardRadius - 1);
+        clip.addRoundedRect(QRectF(shown).adjusted(1, 1, -1, -1), cardRadius - 1, cardRadius - 1);
         QPainterPath below;
         below.addRect(QRectF(card.left(), card.top() + headerHeight_, card.width(), card.height() - headerHeight_));
         p.setClipPath(clip.intersected(below));

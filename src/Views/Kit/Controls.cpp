@@ -56,7 +56,10 @@ void paintOutlinedRoundedRect(QPainter& p, const QRectF& rect, double radius, co
     // them: a whole-pixel panel is drawn once and copied from then on.
     const QRectF device = p.transform().mapRect(rect);
     const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
-    if (!p.transform().isAffine() || p.transform().isRotating() || device.toRect() != device || p.opacity() != 1.0) {
+    // A panel far larger than any screen is drawn as it is, never kept as a picture.
+    const bool huge = device.width() * device.height() > 16e6;
+    if (!p.transform().isAffine() || p.transform().isRotating() || device.toRect() != device || p.opacity() != 1.0 ||
+        huge) {
         draw(p, rect);
         return;
     }
