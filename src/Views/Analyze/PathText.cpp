@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 
 #include "Models/Kit/QtBridge.h"
-#include "Platform/Locations.h"
 
 QString PathText::folderName(const std::filesystem::path& folder) {
     if (folder == "/") return QCoreApplication::translate("AnalyzeView", "Whole disk");
@@ -18,5 +17,3 @@ QString PathText::tilde(const std::filesystem::path& path, const std::filesystem
         return QStringLiteral("~") + pathToQString(p.substr(h.size()));
     return pathToQString(path);
 }
-
-QString PathText::tilde(const std::filesystem::path& path) { return tilde(path, Platform::Locations::resolvedHome()); }

@@ -9,5 +9,4 @@ namespace PathText {
 QString folderName(const std::filesystem::path& folder);
 // The path with the home folder written "~" (only at a component boundary).
 QString tilde(const std::filesystem::path& path, const std::filesystem::path& home);
-QString tilde(const std::filesystem::path& path);  // against the resolved home folder
 }  // namespace PathText

@@ -75,13 +75,15 @@ void RowList::paintEvent(QPaintEvent* e) {
                                 viewport()->width() - 2 * geometry_.padding, emptyHeight_));
         return;
     }
-    const QRect dirty = e->rect();
-    const int top = dirty.top() + offset - geometry_.padding, bottom = dirty.bottom() + offset - geometry_.padding;
+    // Only the rows inside the region asked for: a row that changed is drawn alone.
+    const QRegion& dirty = e->region();
+    const QRect bounds = dirty.boundingRect();
+    const int top = bounds.top() + offset - geometry_.padding, bottom = bounds.bottom() + offset - geometry_.padding;
     const int first = std::max(0, top / stride());
     const int last = std::min(count_ - 1, std::max(0, bottom) / stride());
     for (int row = first; row <= last; ++row) {
         const QRect r = rowRect(row);
-        if (!r.intersects(dirty)) continue;
+        if (!dirty.intersects(r)) continue;
         p.save();
         paintRow(p, row, r);
         p.restore();

@@ -10,6 +10,7 @@
 #include "Models/Settings/Preferences.h"
 #include "Platform/LoginItemService.h"
 #include "Models/Clean/CleanListModel.h"
+#include "Views/Analyze/AnalyzeView.h"
 #include "Views/Clean/CleanScreen.h"
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/OverflowOverlay.h"
@@ -156,6 +157,11 @@ QWidget* ContentView::makeScreen() {
                                        {tr(texts.idleTitle), tr(texts.idleSubtitle), tr(texts.reviewTitle),
                                         tr(texts.actionTitle)});
         screen->setObjectName(QStringLiteral("screen-clean"));
+        return screen;
+    }
+    if (state_.tab() == AppTab::analyze) {
+        auto* screen = new AnalyzeView(state_.analyze(), state_.monitor());
+        screen->setObjectName(QStringLiteral("screen-analyze"));
         return screen;
     }
     // The other tabs' own screens come later; until then each shows the backdrop alone.

@@ -1,0 +1,415 @@
+#include "Views/Analyze/DetailTable.h"
+
+#include <QCoreApplication>
+#include <QFontMetricsF>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "Models/Analyze/FileCount.h"
+#include "Models/Analyze/OrbitLayout.h"
+#include "Models/Kit/MotionPause.h"
+#include "Models/Kit/QtBridge.h"
+#include "Models/Settings/Preferences.h"
+#include "Platform/Gui/IconCache.h"
+#include "Views/Analyze/RemovalBar.h"
+#include "Views/Kit/Controls.h"
+#include "Views/Kit/Symbols.h"
+#include "Views/Kit/Theme.h"
+
+namespace {
+const char* captions[] = {QT_TRANSLATE_NOOP("DetailTable", "NAME"), QT_TRANSLATE_NOOP("DetailTable", "SIZE"),
+                          QT_TRANSLATE_NOOP("DetailTable", "%"), QT_TRANSLATE_NOOP("DetailTable", "FILES")};
+
+QString tr(const char* text) { return QCoreApplication::translate("DetailTable", text); }
+
+// The platform's system grey.
+QColor systemGray() { return QColor::fromRgbF(0.557f, 0.557f, 0.576f); }
+
+QFont caption() {
+    QFont f = Theme::font(9.5, QFont::Bold);
+    f.setLetterSpacing(QFont::AbsoluteSpacing, 0.8);
+    return f;
+}
+
+// The header's captions over the columns of the rows.
+class Header : public QWidget {
+public:
+    explicit Header(QWidget* parent = nullptr) : QWidget(parent), font_(caption()) {
+        setFixedHeight(int(std::ceil(QFontMetricsF(font_).height() + 16)));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setFont(font_);
+        p.setPen(Theme::tertiary());
+        const DetailColumns c = DetailColumns::at(width());
+        const auto text = [&](double left, double w, Qt::Alignment align, const char* key) {
+            p.drawText(QRectF(left, 0, w, height()), align | Qt::AlignVCenter, tr(key));
+        };
+        text(c.name, c.nameEnd - c.name, Qt::AlignLeft, captions[0]);
+        text(c.size, DetailColumns::sizeWidth, Qt::AlignRight, captions[1]);
+        text(c.share, DetailColumns::shareWidth, Qt::AlignRight, captions[2]);
+        text(c.files, DetailColumns::filesWidth, Qt::AlignRight, captions[3]);
+        p.fillRect(QRectF(0, height() - 1, width(), 1), Theme::stroke());
+    }
+
+private:
+    QFont font_;
+};
+}  // namespace
+
+// ---- DetailRow
+
+std::vector<DetailRow> DetailRow::build(AnalyzeModel& model) {
+    const auto& entries = model.entries();
+    const double denominator = std::max<double>(1.0, double(model.total()));
+    const auto numbers = OrbitLayout::colourNumbers(entries);
+    const auto& focus = model.focus();
+    const auto& selection = model.selection();
+    const bool entryFocus = focus && focus->kind == AnalyzeFocus::Kind::entry;
+    std::vector<DetailRow> rows;
+    rows.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const auto& e = entries[i];
+        DetailRow r{e};
+        if (e.size) r.share = double(*e.size) / denominator;
+        if (r.share && *r.share >= OrbitLayout::minimumShare) r.colorIndex = numbers[i];
+        const std::string& path = e.url.native();
+        r.lit = entryFocus && focus->path == path;
+        r.selected = selection.count(path) > 0;
+        r.removable = model.canRemove(e);
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}
+
+QColor DetailRow::color() const {
+    return colorIndex ? Theme::color(OrbitLayout::paletteColor(*colorIndex)) : systemGray();
+}
+
+QString DetailRow::percentText(const std::optional<double>& share) {
+    if (!share) return QStringLiteral("—");
+    return QString::asprintf(*share < 0.1 ? "%.1f" : "%.0f", *share * 100);
+}
+
+// ---- DetailColumns
+
+DetailColumns DetailColumns::at(double width) {
+    DetailColumns c{};
+    c.box = padding;
+    c.name = c.box + CheckBox::side + spacing;
+    c.files = width - padding - filesWidth;
+    c.share = c.files - spacing - shareWidth;
+    c.size = c.share - spacing - sizeWidth;
+    c.nameEnd = c.size - spacing;
+    return c;
+}
+
+// ---- DetailList
+
+DetailList::DetailList(AnalyzeModel& model, QWidget* parent)
+    : RowList({rowHeight, 0, 0}, parent), model_(model) {
+    name_ = Theme::font(12.5);
+    nameLit_ = Theme::font(12.5, QFont::DemiBold);
+    size_ = Theme::font(11, QFont::Medium, Theme::Design::monospaced);
+    small_ = Theme::font(10.5, QFont::Normal, Theme::Design::monospaced);
+
+    lightChange_.setDuration(120);
+    lightChange_.setEasingCurve(QEasingCurve::OutCubic);
+    lightChange_.setStartValue(0.0);
+    lightChange_.setEndValue(1.0);
+    connect(&lightChange_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
+        change_ = v.toDouble();
+        updateLightRows();
+    });
+    hotChange_.setDuration(120);
+    hotChange_.setEasingCurve(QEasingCurve::OutCubic);
+    connect(&hotChange_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
+        hot_ = v.toDouble();
+        updateRow(hotRow_);
+    });
+    spinner_.setInterval(1000 / Spinner::steps);
+    connect(&spinner_, &QTimer::timeout, this, [this] {
+        spinnerStep_ = (spinnerStep_ + 1) % Spinner::steps;
+        const int first = std::max(0, rowAt(QPoint(1, 0))), last = rowAt(QPoint(1, viewport()->height() - 1));
+        for (int i = first; i <= (last < 0 ? count() - 1 : last) && i < int(rows_.size()); ++i)
+            if (!rows_[i].entry.size) updateRow(i);
+    });
+    connect(&model_, &AnalyzeModel::entriesChanged, this, &DetailList::refresh);
+    connect(&model_, &AnalyzeModel::focusChanged, this, &DetailList::refresh);
+    connect(&model_, &AnalyzeModel::selectionChanged, this, &DetailList::refresh);
+    // The model forgets its verdicts first (it was made before any view).
+    connect(&Preferences::shared(), &Preferences::protectedPathsChanged, this, &DetailList::refresh);
+    refresh();
+}
+
+void DetailList::refresh() {
+    std::vector<DetailRow> rows = DetailRow::build(model_);
+    // The light moved: the trash button leaves one row and comes to another.
+    std::string lit;
+    for (const DetailRow& r : rows)
+        if (showsTrash(r)) lit = r.entry.url.native();
+    if (lit != appearing_) {
+        leaving_ = appearing_;
+        appearing_ = lit;
+        hotRow_ = -1;
+        hot_ = 0;
+        if (isVisible()) lightChange_.start();
+        else change_ = 1;
+    }
+    const bool sameRows = rows.size() == rows_.size();
+    if (!sameRows) {
+        rows_ = std::move(rows);
+        setCount(int(rows_.size()));
+    } else {
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (!(rows[i] == rows_[i])) updateRow(int(i));
+        rows_ = std::move(rows);
+    }
+    syncSpinner();
+}
+
+void DetailList::settle() {
+    lightChange_.stop();
+    change_ = 1;
+    hotChange_.stop();
+    hot_ = hotChange_.endValue().toDouble();
+    updateLightRows();
+}
+
+// Only the rows the trash button comes to and leaves change while it does.
+void DetailList::updateLightRows() {
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        const std::string& path = rows_[i].entry.url.native();
+        if (path == appearing_ || path == leaving_) updateRow(int(i));
+    }
+}
+
+void DetailList::syncSpinner() {
+    const bool any = std::any_of(rows_.begin(), rows_.end(), [](const DetailRow& r) { return !r.entry.size; });
+    if (any && isVisible() && !MotionPause::shared().hidden()) {
+        if (!spinner_.isActive()) spinner_.start();
+    } else {
+        spinner_.stop();
+    }
+}
+
+void DetailList::showEvent(QShowEvent*) { syncSpinner(); }
+void DetailList::hideEvent(QHideEvent*) { syncSpinner(); }
+
+QRectF DetailList::boxRect() {
+    return QRectF(DetailColumns::padding, (rowHeight - CheckBox::side) / 2.0, CheckBox::side, CheckBox::side);
+}
+
+QRectF DetailList::trashRect(double width) {
+    const DetailColumns c = DetailColumns::at(width);
+    return QRectF(c.files + DetailColumns::filesWidth - RowTrashButton::width, (rowHeight - RowTrashButton::height) / 2,
+                  RowTrashButton::width, RowTrashButton::height);
+}
+
+double DetailList::trashAmount(const DetailRow& r) const {
+    const std::string& path = r.entry.url.native();
+    if (path == appearing_ && showsTrash(r)) return change_;
+    if (path == leaving_ && r.removable) return 1 - change_;
+    return 0;
+}
+
+void DetailList::paintRow(QPainter& p, int i, const QRect& rect) {
+    const DetailRow& r = rows_.at(size_t(i));
+    const QColor color = r.color();
+    if (r.selected) p.fillRect(rect, Theme::withOpacity(Theme::danger(), 0.1));
+    else if (r.lit) p.fillRect(rect, Theme::withOpacity(color, 0.14));
+    p.translate(rect.topLeft());
+    const double w = rect.width(), cy = rowHeight / 2.0;
+    const DetailColumns c = DetailColumns::at(w);
+
+    p.save();
+    p.setOpacity(r.removable ? 1.0 : 0.25);
+    CheckBox::paint(p, boxRect().topLeft(), r.selected ? CheckBox::Mark::on : CheckBox::Mark::off);
+    p.restore();
+
+    // Name: the arc's colour, the icon, the name and, for a folder, a chevron.
+    double x = c.name;
+    p.setPen(Qt::NoPen);
+    p.setBrush(color);
+    p.drawEllipse(QPointF(x + 3, cy), 3, 3);
+    x += 6 + 8;
+    const QPixmap icon = IconCache::icon(r.entry.url);
+    p.save();
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawPixmap(QRectF(x, cy - 9, 18, 18), icon, QRectF(icon.rect()));
+    p.restore();
+    x += 18 + 8;
+    const double chevron = r.entry.isFolder ? Symbols::sizeForFont(9) : 0;
+    const QFont& nameFont = r.lit ? nameLit_ : name_;
+    const QFontMetricsF nameFm(nameFont);
+    const double room = std::max(0.0, c.nameEnd - x - (chevron ? chevron + 8 : 0));
+    const QString name = nameFm.elidedText(pathToQString(r.entry.url.filename()), Qt::ElideMiddle, room);
+    p.setFont(nameFont);
+    p.setPen(Theme::text());
+    p.drawText(QRectF(x, 0, room + 1, rowHeight), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, name);
+    if (chevron) {
+        p.save();
+        p.setOpacity(r.lit ? 1.0 : 0.5);
+        const double cx = x + nameFm.horizontalAdvance(name) + 8;
+        Symbols::paint(p, QStringLiteral("chevron.right"), QRectF(cx, cy - chevron / 2, chevron, chevron), Theme::tertiary(), 1.4);
+        p.restore();
+    }
+
+    // Size, or a spinner while it is measured.
+    if (r.entry.size) {
+        p.setFont(size_);
+        p.setPen(Theme::text());
+        p.drawText(QRectF(c.size, 0, DetailColumns::sizeWidth, rowHeight), Qt::AlignRight | Qt::AlignVCenter,
+                   toQString(formattedBytes(*r.entry.size)));
+    } else {
+        Spinner::paint(p, QRectF(c.size + DetailColumns::sizeWidth - Spinner::side, cy - Spinner::side / 2, Spinner::side, Spinner::side),
+                       Theme::secondary(), spinnerStep_);
+    }
+
+    // Share: a bar and the percentage.
+    const double bar = 44, pct = 32, shareLeft = c.share + DetailColumns::shareWidth - pct - 5 - bar;
+    p.setPen(Qt::NoPen);
+    p.setBrush(Theme::white(0.07));
+    p.drawRoundedRect(QRectF(shareLeft, cy - 2, bar, 4), 2, 2);
+    if (r.share && *r.share > 0) {
+        p.setBrush(Theme::withOpacity(color, 0.85));
+        p.drawRoundedRect(QRectF(shareLeft, cy - 2, bar * std::min(*r.share, 1.0), 4), 2, 2);
+    }
+    p.setFont(small_);
+    p.setPen(Theme::secondary());
+    p.drawText(QRectF(c.share + DetailColumns::shareWidth - pct, 0, pct, rowHeight), Qt::AlignRight | Qt::AlignVCenter,
+               DetailRow::percentText(r.share));
+
+    // Files, or the trash button while the row is lit.
+    const double trash = trashAmount(r);
+    if (trash < 1) {
+        p.save();
+        p.setOpacity(1 - trash);
+        p.drawText(QRectF(c.files, 0, DetailColumns::filesWidth, rowHeight), Qt::AlignRight | Qt::AlignVCenter,
+                   r.entry.files ? FileCount::format(*r.entry.files) : QStringLiteral("—"));
+        p.restore();
+    }
+    if (trash > 0) {
+        const QRectF t = trashRect(w);
+        const double scale = 0.85 + 0.15 * trash;
+        p.save();
+        p.setOpacity(trash);
+        p.translate(t.center());
+        p.scale(scale, scale);
+        RowTrashButton::paint(p, t.translated(-t.center()), i == hotRow_ ? hot_ : 0.0);
+        p.restore();
+    }
+}
+
+void DetailList::pointerMoved(std::optional<QPoint> content) {
+    std::optional<AnalyzeFocus> next;
+    if (!content) {
+        // Leaving the list clears only a row's focus.
+        setHot(false);
+        const auto& focus = model_.focus();
+        if (focus && focus->kind == AnalyzeFocus::Kind::entry) model_.setFocus(std::nullopt);
+        return;
+    }
+    if (MotionPause::shared().scrolling()) return;
+    const int row = content->y() < 0 ? -1 : content->y() / rowHeight;
+    if (row >= 0 && row < int(rows_.size())) next = AnalyzeFocus::entry(rows_[size_t(row)].entry.url.native());
+    const auto& focus = model_.focus();
+    if (next != focus) model_.setFocus(next);
+    // Over the lit row's trash button?
+    const int lit = row >= 0 && row < int(rows_.size()) && showsTrash(rows_[size_t(row)]) ? row : -1;
+    const QPoint inRow(content->x(), content->y() - row * rowHeight);
+    if (lit != hotRow_) {
+        hotRow_ = lit;
+        hot_ = 0;
+    }
+    setHot(lit >= 0 && trashRect(viewport()->width()).contains(inRow));
+}
+
+void DetailList::setHot(bool hot) {
+    const double target = hot ? 1.0 : 0.0;
+    if (hotChange_.endValue().toDouble() == target && (hotChange_.state() == QAbstractAnimation::Running || hot_ == target))
+        return;
+    hotChange_.stop();
+    hotChange_.setStartValue(hot_);
+    hotChange_.setEndValue(target);
+    hotChange_.start();
+}
+
+void DetailList::rowClicked(int i, QPoint inRow, Qt::MouseButton button) {
+    if (button != Qt::LeftButton || i >= int(rows_.size())) return;
+    const DetailRow r = rows_[size_t(i)];
+    const double w = viewport()->width();
+    if (boxRect().adjusted(-4, -4, 4, 4).contains(inRow)) {
+        model_.toggleSelection(r.entry);
+        return;
+    }
+    if (showsTrash(r) && trashRect(w).contains(inRow)) {
+        model_.trash(r.entry);
+        return;
+    }
+    model_.open(r.entry);
+}
+
+void DetailList::rowMenuRequested(int i, QPoint, QPoint global) {
+    if (i >= int(rows_.size())) return;
+    QMenu* menu = EntryMenu::make(rows_[size_t(i)].entry, model_, this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(global);
+}
+
+QString DetailList::toolTip(int i, QPoint inRow) const {
+    if (i >= int(rows_.size())) return {};
+    const DetailRow& r = rows_[size_t(i)];
+    const double w = viewport()->width();
+    if (!r.removable && boxRect().adjusted(-4, -4, 4, 4).contains(inRow)) return tr("Protected — Quelto won't remove this");
+    if (showsTrash(r) && trashRect(w).contains(inRow)) return RowTrashButton::toolTip();
+    return {};
+}
+
+// ---- DetailTable
+
+DetailTable::DetailTable(AnalyzeModel& model, QWidget* parent) : ListCard(parent), model_(model) {
+    header_ = new Header;
+    selectAll_ = new CheckBox(CheckBox::Mark::off, [this] { toggleAll(); }, header_);
+    selectAll_->setToolTip(tr("Select all"));
+    list_ = new DetailList(model_);
+    bar_ = new RemovalBar(model_);
+    bar_->setCornerRadius(CardModifier::cornerRadius);
+    contentLayout()->addWidget(header_);
+    contentLayout()->addWidget(list_, 1);
+    contentLayout()->addWidget(bar_);
+    clipToCorners(list_);
+    connect(&model_, &AnalyzeModel::entriesChanged, this, &DetailTable::syncSelectAll);
+    connect(&model_, &AnalyzeModel::selectionChanged, this, &DetailTable::syncSelectAll);
+    connect(&Preferences::shared(), &Preferences::protectedPathsChanged, this, &DetailTable::syncSelectAll);
+    syncSelectAll();
+}
+
+int DetailTable::selectableCount(const std::vector<DetailRow>& rows) {
+    return int(std::count_if(rows.begin(), rows.end(), [](const DetailRow& r) { return r.removable; }));
+}
+
+void DetailTable::syncSelectAll() {
+    selectAll_->move(int(DetailColumns::padding), (header_->height() - CheckBox::side) / 2);
+    const int selectable = selectableCount(list_->rows());
+    const size_t selected = model_.selection().size();
+    selectAll_->setEnabled(selectable > 0);
+    selectAll_->setState(selected == 0                     ? CheckBox::Mark::off
+                         : int(selected) == selectable ? CheckBox::Mark::on
+                                                       : CheckBox::Mark::mixed);
+}
+
+void DetailTable::toggleAll() {
+    if (!model_.selection().empty()) {
+        model_.setSelection({});
+        return;
+    }
+    std::set<std::string> all;
+    for (const DetailRow& r : list_->rows())
+        if (r.removable) all.insert(r.entry.url.native());
+    model_.setSelection(std::move(all));
+}

@@ -1,0 +1,109 @@
+#pragma once
+#include <QVariantAnimation>
+#include <QTimer>
+#include <QWidget>
+
+#include <optional>
+#include <vector>
+
+#include "Models/Analyze/AnalyzeModel.h"
+#include "Views/Analyze/ListCard.h"
+#include "Views/Kit/RowList.h"
+
+class CheckBox;
+class RemovalBar;
+
+// What one row of the detail table shows. Rows compare by these values, so a
+// batch of new sizes redraws only the rows that changed.
+struct DetailRow {
+    AnalyzeModel::Entry entry;
+    std::optional<int> colorIndex;  // the entry's colour number, when it has an arc of its own
+    std::optional<double> share;    // of the folder's total, once measured
+    bool lit = false;
+    bool selected = false;
+    bool removable = false;
+    bool operator==(const DetailRow&) const = default;
+
+    // The rows of the model's entries, in its order.
+    static std::vector<DetailRow> build(AnalyzeModel& model);
+    QColor color() const;                 // the arc's colour, or grey
+    static QString percentText(const std::optional<double>& share);
+};
+
+// The columns of the header and of every row, left to right.
+struct DetailColumns {
+    double box, name, nameEnd, size, share, files;  // left edges (nameEnd: where the name must stop)
+    static DetailColumns at(double width);
+    static constexpr double padding = 12, spacing = 8, sizeWidth = 72, shareWidth = 92, filesWidth = 52;
+};
+
+// The painted rows of the detail table.
+class DetailList : public RowList {
+    Q_OBJECT
+public:
+    static constexpr int rowHeight = 34;
+    explicit DetailList(AnalyzeModel& model, QWidget* parent = nullptr);
+
+    const std::vector<DetailRow>& rows() const { return rows_; }
+    // Recomputes the rows from the model and redraws those that changed.
+    void refresh();
+    // Where a row draws its check box and its trash button (row coordinates).
+    static QRectF boxRect();
+    static QRectF trashRect(double width);
+    // Ends the trash button's coming and going (for tests and pictures).
+    void settle();
+
+protected:
+    void paintRow(QPainter& painter, int row, const QRect& rect) override;
+    void pointerMoved(std::optional<QPoint> content) override;
+    void rowClicked(int row, QPoint inRow, Qt::MouseButton button) override;
+    void rowMenuRequested(int row, QPoint inRow, QPoint global) override;
+    QString toolTip(int row, QPoint inRow) const override;
+    void showEvent(QShowEvent*) override;
+    void hideEvent(QHideEvent*) override;
+
+private:
+    bool showsTrash(const DetailRow& r) const { return r.lit && r.removable; }
+    double trashAmount(const DetailRow& r) const;
+    void setHot(bool hot);
+    void syncSpinner();
+
+    AnalyzeModel& model_;
+    std::vector<DetailRow> rows_;
+    QFont name_, nameLit_, size_, small_;
+    // The trash button comes and goes with its row's light.
+    std::string appearing_, leaving_;
+    void updateLightRows();
+    double change_ = 1;
+    QVariantAnimation lightChange_;
+    int hotRow_ = -1;
+    double hot_ = 0;
+    QVariantAnimation hotChange_;
+    int spinnerStep_ = 0;
+    QTimer spinner_;
+};
+
+// The card of the shown folder's children: the header with "Select all" and the
+// column captions, the rows, and the removal bar at its foot.
+class DetailTable : public ListCard {
+    Q_OBJECT
+public:
+    explicit DetailTable(AnalyzeModel& model, QWidget* parent = nullptr);
+
+    DetailList* list() const { return list_; }
+    CheckBox* selectAll() const { return selectAll_; }
+    RemovalBar* removalBar() const { return bar_; }
+
+    // "Select all": off with nothing selected, on with every removable entry, mixed otherwise.
+    static int selectableCount(const std::vector<DetailRow>& rows);
+
+private:
+    void syncSelectAll();
+    void toggleAll();
+
+    AnalyzeModel& model_;
+    QWidget* header_;
+    CheckBox* selectAll_;
+    DetailList* list_;
+    RemovalBar* bar_;
+};

@@ -1,0 +1,339 @@
+// The Analyze tab as a user meets it, on a temporary home: pictures of each state
+// with what each must show, and a removal through the screen to the Trash.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPainter>
+#include <QTest>
+
+#include "Core/Clean/History.h"
+#include "Core/Clean/Shell.h"
+#include "Models/Kit/MotionPause.h"
+#include "Models/Settings/Preferences.h"
+#include "Views/Analyze/AnalyzeHero.h"
+#include "Views/Analyze/Breadcrumbs.h"
+#include "Views/Analyze/DetailTable.h"
+#include "Views/Analyze/LargeFilesList.h"
+#include "Views/Analyze/OrbitChart.h"
+#include "Views/Analyze/RemovalBar.h"
+#include "Views/Clean/HeroText.h"
+#include "Views/Kit/Controls.h"
+#include "Views/Kit/SubTabs.h"
+#include "Views/Analyze/AnalyzeTestSupport.h"
+
+using namespace analyzetest;
+
+namespace {
+
+std::vector<std::string> names(const AnalyzeModel& m) {
+    std::vector<std::string> out;
+    for (const auto& e : m.entries()) out.push_back(e.url.filename().string());
+    return out;
+}
+
+int rowOf(const AnalyzeModel& m, const fs::path& url) {
+    for (size_t i = 0; i < m.entries().size(); ++i)
+        if (m.entries()[i].url == url) return int(i);
+    return -1;
+}
+
+struct RowLook {
+    QString title, symbol;
+    bool selected;
+    double indent;
+    bool operator==(const RowLook&) const = default;
+};
+void PrintTo(const RowLook& r, std::ostream* os) {
+    *os << r.title.toStdString() << " " << r.symbol.toStdString() << (r.selected ? " selected" : "") << " " << r.indent;
+}
+std::vector<RowLook> looks(const QList<PlaceRow*>& rows) {
+    std::vector<RowLook> out;
+    for (const PlaceRow* r : rows) out.push_back({r->text(), r->symbol(), r->selected(), r->indent()});
+    return out;
+}
+
+// The point of the viewport of the detail list in the middle of row `row`.
+QPoint rowPoint(DetailList& list, int row) { return list.rowRect(row).center(); }
+
+// Clicks crumb `index` where it is drawn.
+void clickCrumb(Breadcrumbs& crumbs, int index) {
+    const QPoint at = crumbs.crumbRect(index).center();
+    QWidget* row = crumbs.childAt(at);
+    ASSERT_NE(row, nullptr);
+    QTest::mouseClick(row, Qt::LeftButton, {}, row->mapFrom(&crumbs, at));
+}
+
+void keep(const QImage& image, const char* name) { ASSERT_TRUE(keepScreenshot(image, name)); }
+
+// The main window's picture with the dialog drawn where it stands over it.
+QImage withDialog(QWidget& window, QWidget& dialog) {
+    QImage image = window.grab().toImage();
+    QPainter p(&image);
+    const QPoint at = dialog.mapToGlobal(QPoint()) - window.mapToGlobal(QPoint());
+    p.drawImage(at, dialog.grab().toImage());
+    return image;
+}
+
+}  // namespace
+
+TEST(AnalyzeScreen, FirstVisitReadsTheHomeFolderThenListsIt) {
+    Home home;
+    ClockScope clock(pictureTime);
+    Stage stage;
+    stage.show();
+    // Showing the screen started the first listing; until it is published the black hole spins.
+    ASSERT_EQ(stage.view->content(), AnalyzeView::Content::reading);
+    EXPECT_EQ(stage.view->readingHero()->text()->title(), "Reading…");
+    EXPECT_EQ(stage.view->readingHero()->text()->subtitle(), QString::fromStdString(home.home()));
+    keep(stage.picture(), "analyze-reading");
+
+    ASSERT_TRUE(stage.settle());
+    ASSERT_EQ(stage.view->content(), AnalyzeView::Content::table);
+    const auto n = names(*stage.model);
+    ASSERT_GE(n.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(n.begin(), n.begin() + 4),
+              (std::vector<std::string>{"Movies", "Library", "Projects", "Developer"}));
+    const QString homeName = QString::fromStdString(home.home().filename());
+    EXPECT_EQ(stage.view->breadcrumbs()->titles(), (QStringList{"Whole disk", homeName}));
+    EXPECT_FALSE(stage.view->breadcrumbs()->isInert());
+    EXPECT_TRUE(stage.view->backButton()->isEnabled());
+    FolderPanel* panel = stage.view->panel();
+    EXPECT_EQ(looks(panel->placeRows()), (std::vector<RowLook>{{"Whole disk", "internaldrive", false, 0},
+                                                               {homeName, "house", true, 0},
+                                                               {"Library", "building.columns", false, 0},
+                                                               {"Downloads", "arrow.down.circle", false, 0},
+                                                               {"Documents", "doc", false, 0},
+                                                               {"Developer", "hammer", false, 0}}));
+    EXPECT_EQ(looks(panel->pathRows()),
+              (std::vector<RowLook>{{"Whole disk", "folder", false, 0}, {homeName, "folder.fill", true, 10}}));
+    EXPECT_EQ(panel->nameLabel()->text(), homeName);
+    EXPECT_EQ(panel->sizeFigure()->value(), QString::fromStdString(formattedBytes(stage.model->total())));
+    EXPECT_EQ(panel->itemsFigure()->value(), QString::number(n.size()));
+    EXPECT_FALSE(panel->showsMeasuring());
+    // One arc for every folder above 0.4 % of the total, the small ones gathered at the end.
+    const auto& inner = panel->chart()->rings().inner;
+    ASSERT_EQ(inner.size(), 8u);
+    EXPECT_EQ(inner.front().id, (home.home() / "Movies").native());
+    EXPECT_EQ(inner.back().id, "other");
+    EXPECT_EQ(panel->chart()->readout().name, homeName);
+    keep(stage.picture(), "analyze-home");
+
+    // Coming back to the tab shows what is there; it does not list again.
+    const int generation = stage.model->generation();
+    stage.window.hide();
+    stage.window.show();
+    EXPECT_EQ(stage.model->generation(), generation);
+}
+
+TEST(AnalyzeScreen, HoverLightsARowAndItsArcAndASliceInTheChart) {
+    Home home;
+    ClockScope clock(pictureTime);
+    Stage stage;
+    stage.show();
+    ASSERT_TRUE(stage.settle());
+    DetailList* list = stage.view->table()->list();
+    const int library = rowOf(*stage.model, home.home() / "Library");
+    QTest::mouseMove(list->viewport(), rowPoint(*list, library));
+    ASSERT_EQ(stage.model->focus(), AnalyzeFocus::entry((home.home() / "Library").native()));
+    EXPECT_TRUE(list->rows()[size_t(library)].lit);
+    EXPECT_EQ(stage.view->panel()->chart()->chartFocus(), stage.model->focus());
+    EXPECT_EQ(stage.view->panel()->chart()->readout().name, "Library");
+    keep(stage.picture(), "analyze-hover-row");
+
+    // Onto the chart, over Library's caches in the outer ring.
+    OrbitChart* chart = stage.view->panel()->chart();
+    const std::string caches = (home.home() / "Library/Caches").native();
+    const auto& outer = chart->rings().outer;
+    const auto slice = std::find_if(outer.begin(), outer.end(), [&](const auto& s) { return s.id == caches; });
+    ASSERT_NE(slice, outer.end());
+    const double turn = (slice->start + slice->end) / 2 * 2 * M_PI, r = 0.81 * chart->square().width() / 2;
+    const QPoint at = (chart->square().center() + QPointF(r * std::sin(turn), -r * std::cos(turn))).toPoint();
+    QTest::mouseMove(chart, at);
+    ASSERT_EQ(stage.model->focus(), AnalyzeFocus::slice(caches));
+    EXPECT_TRUE(chart->readout().caption.startsWith("Library/ · ")) << chart->readout().caption.toStdString();
+    EXPECT_TRUE(std::none_of(list->rows().begin(), list->rows().end(), [](const DetailRow& r) { return r.lit; }));
+    keep(stage.picture(), "analyze-hover-slice");
+
+    // A click opens the slice two levels down.
+    QTest::mouseClick(chart, Qt::LeftButton, {}, at);
+    ASSERT_TRUE(stage.settle());
+    EXPECT_EQ(stage.model->path().back(), home.home() / "Library/Caches");
+    EXPECT_EQ(stage.model->focus(), std::nullopt);
+}
+
+TEST(AnalyzeScreen, WholeDiskWhileItIsMeasured) {
+    Home home;
+    ClockScope clock(pictureTime);
+    Stage stage(true);
+    stage.show();
+    stage.model->navigate("/");
+    ASSERT_TRUE(until([&] { return !stage.model->listing(); }));
+    EXPECT_EQ(stage.view->content(), AnalyzeView::Content::table);
+    EXPECT_FALSE(stage.view->backButton()->isEnabled());
+    EXPECT_EQ(stage.view->breadcrumbs()->titles(), QStringList{"Whole disk"});
+    FolderPanel* panel = stage.view->panel();
+    EXPECT_EQ(looks(panel->pathRows()), (std::vector<RowLook>{{"Whole disk", "folder.fill", true, 0}}));
+    EXPECT_TRUE(panel->placeRows().front()->selected());
+    EXPECT_EQ(panel->nameLabel()->text(), "Whole disk");
+    EXPECT_TRUE(panel->showsMeasuring());
+    EXPECT_EQ(panel->measuringLabel()->text(), QString("measuring %1…").arg(stage.model->pending()));
+    EXPECT_EQ(panel->chart()->readout().name, "Whole disk");
+    keep(stage.picture(), "analyze-whole-disk");
+}
+
+TEST(AnalyzeScreen, LargeFilesWhileSearching) {
+    Home home;
+    ClockScope clock(pictureTime);
+    Stage stage(true);
+    stage.show();
+    ASSERT_TRUE(until([&] { return !stage.model->listing(); }));
+    SubTabs* modes = stage.view->modePicker();
+    QTest::mouseClick(modes, Qt::LeftButton, {}, modes->itemRect(1).center().toPoint());
+    ASSERT_EQ(stage.model->mode(), AnalyzeModel::Mode::largeFiles);
+    ASSERT_EQ(stage.view->content(), AnalyzeView::Content::largeFiles);
+    EXPECT_TRUE(stage.view->largeFiles()->showsHero());
+    EXPECT_EQ(stage.view->largeFiles()->hero()->text()->title(), "Searching…");
+    EXPECT_EQ(stage.view->largeFiles()->hero()->text()->subtitle(), "Files over 500 MB");
+    EXPECT_FALSE(stage.view->backButton()->isEnabled());
+    EXPECT_TRUE(stage.view->breadcrumbs()->isInert());
+    EXPECT_DOUBLE_EQ(stage.view->breadcrumbs()->opacity(), 0.4);
+    keep(stage.picture(), "analyze-large-files-searching");
+}
+
+TEST(AnalyzeScreen, LargeFilesListedLargestFirst) {
+    Home home;
+    allocate(home.home() / "Movies/2024/raw.mov", 620LL << 20);
+    allocate(home.home() / "Downloads/vm.img", 510 * MB);  // above 500 MB, below 500 MiB: not listed
+    allocate(home.home() / "Projects/dump.sql", 540LL << 20);
+    ClockScope clock(pictureTime);
+    Stage stage;
+    stage.show();
+    ASSERT_TRUE(stage.settle());
+    stage.model->setMode(AnalyzeModel::Mode::largeFiles);
+    ASSERT_TRUE(stage.settle());
+    ASSERT_FALSE(stage.view->largeFiles()->showsHero());
+    ASSERT_EQ(names(*stage.model), (std::vector<std::string>{"raw.mov", "dump.sql"}));
+    // Protected (Movies) files cannot be chosen.
+    EXPECT_FALSE(stage.model->canRemove(stage.model->entries()[0]));
+    EXPECT_TRUE(stage.model->canRemove(stage.model->entries()[1]));
+    LargeFileRows* rows = stage.view->largeFiles()->rows();
+    QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->rowRect(1).topLeft() + LargeFileRows::boxRect().center().toPoint());
+    EXPECT_EQ(stage.model->selection(), AnalyzeModel::Selection{(home.home() / "Projects/dump.sql").native()});
+    EXPECT_EQ(stage.view->largeFiles()->removalBar()->content(), RemovalBar::Content::selection);
+    keep(stage.picture(), "analyze-large-files");
+}
+
+TEST(AnalyzeScreen, MovesChosenEntriesToTheTrashAfterAConfirmation) {
+    Home home;
+    ClockScope clock(pictureTime);
+    Stage stage;
+    stage.show();
+    ASSERT_TRUE(stage.settle());
+    const fs::path projects = home.home() / "Projects";
+    const int64_t measured = std::stoll(Shell::run("/usr/bin/du", {"-sx", "-B1", projects.native()}, 30).output) +
+                             std::stoll(Shell::run("/usr/bin/du", {"-sx", "-B1", home.latin1().native()}, 30).output);
+    DetailList* list = stage.view->table()->list();
+    for (const fs::path& p : {projects, home.latin1()}) {
+        const QPoint box = list->rowRect(rowOf(*stage.model, p)).topLeft() + DetailList::boxRect().center().toPoint();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, box);
+    }
+    // The name that is not UTF-8 is chosen by its bytes.
+    ASSERT_EQ(stage.model->selection(), (AnalyzeModel::Selection{projects.native(), home.latin1().native()}));
+    RemovalBar* bar = stage.view->table()->removalBar();
+    ASSERT_EQ(bar->content(), RemovalBar::Content::selection);
+    EXPECT_EQ(bar->summary()->text(), RemovalBar::selectionText(2, measured));
+    EXPECT_EQ(bar->removeButton()->text(), "Move to Trash");
+
+    QTest::mouseClick(bar->removeButton(), Qt::LeftButton);
+    ConfirmationDialog* dialog = bar->confirmation();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->title(), RemovalBar::confirmationTitle(2, measured));
+    EXPECT_EQ(dialog->message(), "You can put them back from the Trash until you empty it.");
+    EXPECT_EQ(dialog->destructiveButton()->text(), "Move to Trash");
+    stage.view->finishAnimations();
+    keep(withDialog(stage.window, *dialog), "analyze-confirm");
+    QTest::mouseClick(dialog->destructiveButton(), Qt::LeftButton);
+    ASSERT_TRUE(until([&] { return stage.model->lastRemoval().has_value() && settled(*stage.model); }));
+
+    ASSERT_EQ(bar->content(), RemovalBar::Content::banner);
+    EXPECT_EQ(bar->bannerLabel()->text(), QString("2 items · %1 moved to the Trash").arg(QString::fromStdString(formattedBytes(measured))));
+    EXPECT_EQ(bar->bannerIcon()->symbol(), "checkmark.circle.fill");
+    EXPECT_TRUE(bar->openTrashButton()->isVisible());
+    EXPECT_FALSE(bar->skippedLabel()->isVisible());
+    keep(stage.picture(), "analyze-banner");
+
+    // In the freedesktop Trash, as another tool lists it.
+    const auto trash = Shell::run("/usr/bin/trash-list", {}, 30);
+    EXPECT_NE(trash.output.find(" " + projects.native() + "\n"), std::string::npos) << trash.output;
+    EXPECT_EQ(std::count(trash.output.begin(), trash.output.end(), '\n'), 2) << trash.output;
+    EXPECT_FALSE(fs::exists(projects));
+    EXPECT_FALSE(fs::exists(home.latin1()));
+    // The history counts the measured bytes, and the home folder is measured afresh next time.
+    const auto history = History::entries();
+    ASSERT_FALSE(history.empty());
+    EXPECT_EQ(history.front().action, "analyze");
+    EXPECT_EQ(history.front().count, 2);
+    EXPECT_EQ(history.front().bytes, measured);
+    EXPECT_FALSE(stage.model->sizes().cached(home.home().native()).has_value());
+    EXPECT_EQ(rowOf(*stage.model, projects), -1);
+
+    QTest::mouseClick(bar->dismissButton(), Qt::LeftButton);
+    EXPECT_EQ(bar->content(), RemovalBar::Content::none);
+    EXPECT_TRUE(bar->isHidden());
+}
+
+TEST(AnalyzeScreen, PreviewSaysWhatWouldBeFreedAndTouchesNothing) {
+    Home home;
+    ClockScope clock(pictureTime);
+    Preferences::shared().setDryRun(true);
+    struct Reset {
+        ~Reset() { Preferences::shared().setDryRun(false); }
+    } reset;
+    Stage stage;
+    stage.show();
+    ASSERT_TRUE(stage.settle());
+    const fs::path projects = home.home() / "Projects";
+    const int64_t size = *stage.model->entries()[size_t(rowOf(*stage.model, projects))].size;
+    stage.model->toggleSelection(stage.model->entries()[size_t(rowOf(*stage.model, projects))]);
+    RemovalBar* bar = stage.view->table()->removalBar();
+    EXPECT_EQ(bar->removeButton()->text(), "Preview removal");
+    QTest::mouseClick(bar->removeButton(), Qt::LeftButton);
+    ASSERT_NE(bar->confirmation(), nullptr);
+    EXPECT_EQ(bar->confirmation()->destructiveButton()->text(), "Move to Trash");
+    QTest::mouseClick(bar->confirmation()->destructiveButton(), Qt::LeftButton);
+    ASSERT_TRUE(until([&] { return stage.model->lastRemoval().has_value() && !stage.model->removing(); }));
+    // The selection stays, and with it the selection bar, until it is cleared.
+    EXPECT_EQ(bar->content(), RemovalBar::Content::selection);
+    QTest::mouseClick(bar->clearButton(), Qt::LeftButton);
+    ASSERT_EQ(bar->content(), RemovalBar::Content::banner);
+    EXPECT_EQ(bar->bannerLabel()->text(), QString("Preview: %1 would be freed").arg(QString::fromStdString(formattedBytes(size))));
+    EXPECT_EQ(bar->bannerIcon()->symbol(), "eye");
+    EXPECT_FALSE(bar->openTrashButton()->isVisible());
+    EXPECT_TRUE(fs::exists(projects / "site/build/app.bin"));
+    keep(stage.picture(), "analyze-preview");
+}
+
+TEST(AnalyzeScreen, BackAndItsShortcutFollowTheCrumbsAndTheMode) {
+    Home home;
+    Stage stage;
+    stage.show();
+    stage.model->navigate(home.home() / "Library/Caches");
+    ASSERT_TRUE(stage.settle());
+    ASSERT_EQ(stage.model->path().size(), 4u);
+    stage.window.activateWindow();
+    stage.view->setFocus();
+    QTest::keyClick(stage.view, Qt::Key_BracketLeft, Qt::ControlModifier);
+    EXPECT_EQ(stage.model->path().size(), 3u);
+    // A crumb jumps back up; the last one does nothing.
+    Breadcrumbs* crumbs = stage.view->breadcrumbs();
+    clickCrumb(*crumbs, 1);
+    ASSERT_TRUE(stage.settle());
+    EXPECT_EQ(stage.model->path().back(), home.home());
+    const int generation = stage.model->generation();
+    clickCrumb(*crumbs, 1);
+    EXPECT_EQ(stage.model->generation(), generation);
+    stage.model->setMode(AnalyzeModel::Mode::largeFiles);
+    QTest::keyClick(stage.view, Qt::Key_BracketLeft, Qt::ControlModifier);
+    EXPECT_EQ(stage.model->path().size(), 2u);
+    EXPECT_FALSE(stage.view->backButton()->isEnabled());
+}
