@@ -1,10 +1,10 @@
 #include "Views/Kit/Controls.h"
 
 #include <QFontMetricsF>
+#include <QAbstractScrollArea>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPaintEngine>
 #include <QPainterPath>
 #include <QPixmapCache>
 #include <QVBoxLayout>
@@ -12,7 +12,7 @@
 #include <cmath>
 
 #include "Views/Kit/StillLabel.h"
-#include "Views/Kit/StillLabel.h"
+#include "Views/Kit/StillPicture.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
 
@@ -79,20 +79,7 @@ void paintOutlinedRoundedRect(QPainter& p, const QRectF& rect, double radius, co
         on.end();
         QPixmapCache::insert(key, picture);
     }
-    // Copied one painted rectangle at a time: under the many small rectangles
-    // the stars leave, one clipped copy of a large panel goes to the raster
-    // engine's thread pool, which costs more than the copy.
-    const QRegion painted = p.paintEngine() ? p.paintEngine()->systemClip() : QRegion();
-    const QTransform toLogical = p.deviceTransform().inverted();
-    if (painted.isEmpty() || toLogical.isRotating() || painted.rectCount() > 64) {
-        p.drawPixmap(rect.topLeft(), picture);
-        return;
-    }
-    for (const QRect& r : painted) {
-        const QRectF part = toLogical.mapRect(QRectF(r)) & rect;
-        if (part.isEmpty()) continue;
-        p.drawPixmap(part, picture, QRectF((part.topLeft() - rect.topLeft()) * ratio, part.size() * ratio));
-    }
+    copyPainted(p, rect, picture);
 }
 
 void CardModifier::paint(QPainter& p, const QRectF& rect) { paintOutlinedRoundedRect(p, rect, cornerRadius, Theme::card()); }
@@ -680,4 +667,12 @@ void PlainButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setOpacity(!isEnabled() ? 0.35 : isDown() ? 0.6 : 1.0);
     paintSymbolText(p, QRectF(rect()), font_, color_, symbol_, text());
+}
+
+void makePlainScrollArea(QAbstractScrollArea* area) {
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setAutoFillBackground(false);
+    area->viewport()->setAutoFillBackground(false);
 }

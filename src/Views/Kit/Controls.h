@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class QAbstractScrollArea;
 class QPainter;
 class QVBoxLayout;
 
@@ -259,6 +260,10 @@ private:
     QString symbol_;
     QColor textColor_;
 };
+
+// A scroll area without a frame, scroll bars or a background of its own: its
+// content lies straight on what is behind it.
+void makePlainScrollArea(QAbstractScrollArea* area);
 
 // A borderless text button, with an optional leading symbol.
 class PlainButton : public QAbstractButton {

@@ -9,14 +9,11 @@
 
 #include <algorithm>
 
+#include "Views/Kit/Controls.h"
 #include "Views/Kit/PausesMotion.h"
 
 RowList::RowList(Geometry geometry, QWidget* parent) : QAbstractScrollArea(parent), geometry_(geometry) {
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setAutoFillBackground(false);
-    viewport()->setAutoFillBackground(false);
+    makePlainScrollArea(this);
     viewport()->setMouseTracking(true);
     verticalScrollBar()->setSingleStep(geometry_.rowHeight);
     pausesMotionWhileScrolling(this);
@@ -24,7 +21,15 @@ RowList::RowList(Geometry geometry, QWidget* parent) : QAbstractScrollArea(paren
 
 void RowList::setCount(int count) {
     count_ = std::max(0, count);
+    pictures_.clear();
     relayout();
+}
+
+void RowList::paintFromPicture(QPainter& p, int row, const QRect& rect, const QString& key,
+                               const std::function<void(QPainter&)>& draw) {
+    // The rows of a screenful or two; the others are drawn again when they come back.
+    if (pictures_.size() > 128 && !pictures_.count(row)) pictures_.clear();
+    pictures_[row].paint(p, QRectF(rect), viewport()->devicePixelRatioF(), key, draw);
 }
 
 void RowList::setEmptyHeight(int height) {

@@ -1,7 +1,11 @@
 #pragma once
 #include <QAbstractScrollArea>
 
+#include <functional>
 #include <optional>
+#include <unordered_map>
+
+#include "Views/Kit/StillPicture.h"
 
 // A scrolling list of rows of one height that the owner draws row by row. Only
 // the rows on screen are drawn, and where a row lies follows from its index, so a
@@ -44,6 +48,11 @@ protected:
     virtual void rowClicked(int, QPoint, Qt::MouseButton) {}
     virtual void rowMenuRequested(int, QPoint /*inRow*/, QPoint /*global*/) {}
     virtual QString toolTip(int, QPoint) const { return {}; }
+    // Draws a row from its picture while `key` (what the row shows) stays the same:
+    // over the animated sky a row repaints whenever a star passes behind it.
+    // `draw` paints the row at the origin.
+    void paintFromPicture(QPainter& painter, int row, const QRect& rect, const QString& key,
+                          const std::function<void(QPainter&)>& draw);
 
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
@@ -63,4 +72,5 @@ private:
     int emptyHeight_ = 0;
     int pressed_ = -1;
     int rowsPainted_ = 0;
+    std::unordered_map<int, StillPicture> pictures_;
 };
