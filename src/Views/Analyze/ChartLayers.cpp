@@ -1,8 +1,6 @@
 #include "Views/Analyze/ChartLayers.h"
 
-#include <QConicalGradient>
 #include <QFontMetricsF>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QRadialGradient>
 #include <QTextLayout>
@@ -25,14 +23,6 @@ constexpr double pi = std::numbers::pi;
 // clockwise on screen.
 double qtDegrees(double clockwiseRadians) { return -clockwiseRadians * 180 / pi; }
 
-
-// A conic gradient around the origin that starts at `degrees` clockwise from three
-// o'clock and runs clockwise, for a painter whose y axis points up.
-QConicalGradient clockwiseConic(double degrees, std::initializer_list<std::pair<double, QColor>> stops) {
-    QConicalGradient g(QPointF(0, 0), -std::fmod(degrees, 360.0));
-    for (const auto& [at, color] : stops) g.setColorAt(at, color);
-    return g;
-}
 
 }  // namespace
 
@@ -124,81 +114,194 @@ const std::array<ChartMotion::Streak, ChartMotion::streakCount>& ChartMotion::st
     return table;
 }
 
-void ChartMotion::paint(QPainter& p, const QRectF& canvas, double t, double inner, double outer, double horizon) {
-    const QPointF c = canvas.center();
-    const double R = std::min(canvas.width(), canvas.height()) / 2;
-    const QColor& peach = BlackHole::peach();
-    QPainterPath band;
-    band.setFillRule(Qt::OddEvenFill);
-    band.addEllipse(c, outer * R, outer * R);
-    band.addEllipse(c, inner * R, inner * R);
+namespace {
 
-    // The light of the band, in a layer of its own that is added onto the canvas.
-    const double dpr = p.device()->devicePixelRatioF();
-    QImage layer((canvas.size() * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
-    layer.setDevicePixelRatio(dpr);
-    layer.fill(Qt::transparent);
-    {
-        QPainter l(&layer);
-        l.setRenderHint(QPainter::Antialiasing);
-        l.translate(-canvas.topLeft());
-        l.setClipPath(band);
-        l.setPen(Qt::NoPen);
-        // A white and a peach flare circling opposite each other.
-        l.save();
-        l.translate(c);
-        l.scale(1, -1);
-        l.setOpacity(0.32);
-        const QColor white = Qt::white;
-        l.setBrush(clockwiseConic(14 * t, {{0, Theme::withOpacity(white, 0)},
-                                           {0.06, Theme::withOpacity(white, 0.9)},
-                                           {0.2, Theme::withOpacity(white, 0)},
-                                           {0.5, Theme::withOpacity(peach, 0)},
-                                           {0.56, Theme::withOpacity(peach, 0.8)},
-                                           {0.7, Theme::withOpacity(peach, 0)},
-                                           {1.0, Theme::withOpacity(white, 0)}}));
-        l.drawEllipse(QPointF(0, 0), outer * R, outer * R);
-        l.restore();
-        // A faint sheen from the left.
-        QLinearGradient sheen(QPointF(c.x() - R, c.y()), QPointF(c.x() + R, c.y()));
-        sheen.setColorAt(0, Theme::withOpacity(white, 0.9));
-        sheen.setColorAt(0.5, Theme::withOpacity(white, 0));
-        sheen.setColorAt(1, Theme::withOpacity(white, 0));
-        l.setOpacity(0.1 + 0.03 * std::sin(1.7 * t));
-        l.setBrush(sheen);
-        l.drawPath(band);
-        l.setOpacity(1);
-        l.setBrush(Qt::NoBrush);
-        for (const Streak& s : streaks()) {
-            const double r = R * (inner + (outer - inner) * s.radius);
-            const double from = 2 * pi * std::fmod(s.start + t * s.speed, 1.0);
-            l.setPen(QPen(Theme::withOpacity(white, s.alpha), 0.8, Qt::SolidLine, Qt::FlatCap));
-            l.drawArc(QRectF(c.x() - r, c.y() - r, 2 * r, 2 * r), int(std::lround(qtDegrees(from) * 16)),
-                      int(std::lround(qtDegrees(2 * pi * s.length) * 16)));
+// A gradient around a circle as 1,024 premultiplied colours, the first at angle 0.
+struct Ramp {
+    static constexpr int size = 1024;
+    std::array<std::array<float, 4>, size> rgba{};  // premultiplied red, green, blue, alpha
+
+    Ramp(std::initializer_list<std::pair<double, QColor>> stops, double opacity) {
+        const std::vector<std::pair<double, QColor>> s(stops);
+        for (int i = 0; i < size; ++i) {
+            const double at = (i + 0.5) / size;
+            size_t k = 1;
+            while (k + 1 < s.size() && s[k].first < at) ++k;
+            const double f = std::clamp((at - s[k - 1].first) / std::max(1e-9, s[k].first - s[k - 1].first), 0.0, 1.0);
+            const QColor& a = s[k - 1].second;
+            const QColor& b = s[k].second;
+            // Mixed premultiplied, so a colour fades to clear without darkening.
+            const double aa = a.alphaF(), ba = b.alphaF();
+            rgba[i] = {float((a.redF() * aa * (1 - f) + b.redF() * ba * f) * opacity),
+                       float((a.greenF() * aa * (1 - f) + b.greenF() * ba * f) * opacity),
+                       float((a.blueF() * aa * (1 - f) + b.blueF() * ba * f) * opacity),
+                       float((aa * (1 - f) + ba * f) * opacity)};
         }
     }
-    p.save();
-    p.setCompositionMode(QPainter::CompositionMode_Plus);
-    p.drawImage(canvas.topLeft(), layer);
-    p.restore();
-
-    // The horizon ring, breathing.
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(Qt::NoBrush);
-    const double k = 1 + 0.25 * std::sin(1.3 * t), r = horizon * R;
-    for (const auto& [alpha, width] : {std::pair{0.06, 9.0}, {0.12, 5.0}, {0.25, 2.6}}) {
-        p.setPen(QPen(Theme::withOpacity(peach, alpha), width * k));
-        p.drawEllipse(c, r, r);
+    const std::array<float, 4>& at(uint16_t angle, uint16_t offset) const {
+        return rgba[uint16_t(angle - offset) >> 6];
     }
-    p.setOpacity(0.85 + 0.1 * std::sin(0.9 * t));
-    p.translate(c);
-    p.scale(1, -1);
-    const QConicalGradient ring = clockwiseConic(
-        20 * t, {{0, Qt::white}, {0.25, peach}, {0.5, Theme::withOpacity(Qt::white, 0.7)}, {0.75, peach}, {1, Qt::white}});
-    p.setPen(QPen(QBrush(ring), 1.6));
-    p.drawEllipse(QPointF(0, 0), r, r);
-    p.restore();
+};
+
+// The same as packed premultiplied pixels.
+struct PackedRamp {
+    std::array<uint32_t, Ramp::size> argb{};
+    explicit PackedRamp(const Ramp& ramp);
+    uint32_t at(uint16_t angle, uint16_t offset) const { return argb[uint16_t(angle - offset) >> 6]; }
+};
+
+uint16_t turnOffset(double degrees) { return uint16_t(int64_t(std::floor(std::fmod(degrees, 360.0) / 360.0 * 65536))); }
+
+// A premultiplied pixel scaled by k/256, two channels at a time.
+inline uint32_t scaled(uint32_t argb, uint32_t k) {
+    return (((argb & 0x00FF00FFu) * k >> 8) & 0x00FF00FFu) | ((((argb >> 8) & 0x00FF00FFu) * k) & 0xFF00FF00u);
+}
+
+// White at `a` (0…255) over a premultiplied pixel.
+inline uint32_t whiteOver(uint32_t below, uint32_t a) { return a * 0x01010101u + scaled(below, 256 - a - (a >> 7)); }
+
+// Components from 0 up (never below).
+inline QRgb premultiplied(float r, float g, float b, float a) {
+    const auto c = [](float v) { return uint32_t(std::min(v, 1.0f) * 255.0f + 0.5f); };
+    return (c(a) << 24) | (c(r) << 16) | (c(g) << 8) | c(b);
+}
+
+PackedRamp::PackedRamp(const Ramp& ramp) {
+    for (int i = 0; i < Ramp::size; ++i) {
+        const auto& c = ramp.rgba[size_t(i)];
+        argb[size_t(i)] = premultiplied(c[0], c[1], c[2], c[3]);
+    }
+}
+
+
+}  // namespace
+
+void ChartMotion::Canvas::prepare(int side, double dpr, double inner, double outer, double horizon) {
+    side_ = side;
+    dpr_ = dpr;
+    band_.clear();
+    ring_.clear();
+    const double c = side / 2.0, R = side / 2.0;
+    const double r0 = inner * R, r1 = outer * R, h = horizon * R;
+    const double streakHalf = 0.4 * dpr;  // the streaks are 0.8 points wide
+    for (int i = 0; i < streakCount; ++i) {
+        streakRadius_[size_t(i)] = R * (inner + (outer - inner) * streaks()[size_t(i)].radius);
+        streakPixels_[size_t(i)].clear();
+    }
+    // The widest glow of the horizon, at its fullest breath, and a pixel for the edge.
+    const double reach = 9 * 1.25 / 2 * dpr + 1;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            const double dx = x + 0.5 - c, dy = y + 0.5 - c, r = std::hypot(dx, dy);
+            double turn = std::atan2(dy, dx) / (2 * pi);
+            if (turn < 0) turn += 1;
+            const auto angle = uint16_t(int64_t(turn * 65536) & 0xFFFF);
+            const auto index = uint32_t(y * side + x);
+            const double coverage = std::clamp(r - r0 + 0.5, 0.0, 1.0) * std::clamp(r1 - r + 0.5, 0.0, 1.0);
+            if (coverage > 0) {
+                // The sheen: white at 0.9 at the left edge of the square, clear from its middle on.
+                const double f = (x + 0.5) / side;
+                const double sheen = f < 0.5 ? 0.9 * (1 - 2 * f) : 0.0;
+                band_.push_back({index, angle, uint8_t(std::lround(coverage * 255)), uint8_t(std::lround(sheen * 255))});
+            }
+            if (std::abs(r - h) < reach) ring_.push_back({index, angle, float(std::abs(r - h))});
+            if (r < r0 - 2 || r > r1 + 2) continue;
+            for (int i = 0; i < streakCount; ++i) {
+                const double across = std::clamp(streakHalf - std::abs(r - streakRadius_[size_t(i)]) + 0.5, 0.0, 1.0);
+                if (across > 0)
+                    streakPixels_[size_t(i)].push_back({angle, uint8_t(std::lround(across * 255)), index});
+            }
+        }
+    for (auto& pixels : streakPixels_) std::sort(pixels.begin(), pixels.end());
+}
+
+void ChartMotion::Canvas::paint(QImage& image, double t) const {
+    image.fill(Qt::transparent);
+    if (image.width() != side_ || image.height() != side_) return;
+    const QColor& peach = BlackHole::peach();
+    static const PackedRamp flare(Ramp({{0, Theme::withOpacity(Qt::white, 0)},
+                             {0.06, Theme::withOpacity(Qt::white, 0.9)},
+                             {0.2, Theme::withOpacity(Qt::white, 0)},
+                             {0.5, Theme::withOpacity(BlackHole::peach(), 0)},
+                             {0.56, Theme::withOpacity(BlackHole::peach(), 0.8)},
+                             {0.7, Theme::withOpacity(BlackHole::peach(), 0)},
+                             {1.0, Theme::withOpacity(Qt::white, 0)}},
+                            0.32));
+    static const Ramp horizonRamp({{0, Qt::white},
+                                   {0.25, BlackHole::peach()},
+                                   {0.5, Theme::withOpacity(Qt::white, 0.7)},
+                                   {0.75, BlackHole::peach()},
+                                   {1, Qt::white}},
+                                  1.0);
+    auto* out = reinterpret_cast<QRgb*>(image.bits());
+
+    // The band: the flare turning once in about 26 seconds, under a faint sheen from the left.
+    const uint16_t flareAt = turnOffset(14 * t);
+    const float sheenOpacity = float(0.1 + 0.03 * std::sin(1.7 * t));
+    const auto sheenScale = uint32_t(std::lround(sheenOpacity * 256));
+    for (const BandPixel& b : band_) {
+        const uint32_t f = flare.at(b.angle, flareAt), sheen = (b.sheen * sheenScale) >> 8;
+        if (f == 0 && sheen == 0) continue;  // the image is clear there already
+        out[b.index] = scaled(whiteOver(f, sheen), b.coverage + 1u);
+    }
+
+    // The streaks orbiting in the band, white over its light.
+    for (int i = 0; i < streakCount; ++i) {
+        const Streak& streak = streaks()[size_t(i)];
+        const auto& pixels = streakPixels_[size_t(i)];
+        const double from = std::fmod(streak.start + std::fmod(t * streak.speed, 1.0), 1.0);
+        const double perTurn = 2 * pi * streakRadius_[size_t(i)];  // device pixels a turn
+        const double edge = 1.0 / perTurn;                             // a pixel, in turns
+        const double alpha = streak.alpha;  // times the coverage's 0…255
+        // The pixels from a pixel before the start to a pixel past the end, across 0 if need be.
+        const auto light = [&](double a0, double a1) {
+            const auto lo = std::lower_bound(pixels.begin(), pixels.end(),
+                                             StreakPixel{uint16_t(std::clamp(a0, 0.0, 1.0) * 65535), 0, 0});
+            for (auto it = lo; it != pixels.end() && it->angle <= uint16_t(std::clamp(a1, 0.0, 1.0) * 65535); ++it) {
+                double along = it->angle / 65536.0 - from;
+                along -= std::floor(along + 0.5 - streak.length / 2);  // nearest to the streak
+                const auto cover = uint32_t(alpha * it->coverage * std::clamp(along * perTurn + 0.5, 0.0, 1.0) *
+                                            std::clamp((streak.length - along) * perTurn + 0.5, 0.0, 1.0));
+                if (cover == 0) continue;
+                out[it->index] = whiteOver(out[it->index], cover);
+            }
+        };
+        const double a0 = from - edge, a1 = from + streak.length + edge;
+        if (a0 < 0) {
+            light(a0 + 1, 1);
+            light(0, a1);
+        } else if (a1 > 1) {
+            light(a0, 1);
+            light(0, a1 - 1);
+        } else {
+            light(a0, a1);
+        }
+    }
+
+    // The horizon: three breathing strokes of peach, then a thin ring of turning light.
+    const double k = 1 + 0.25 * std::sin(1.3 * t);
+    const float ringOpacity = float(0.85 + 0.1 * std::sin(0.9 * t));
+    const uint16_t ringAt = turnOffset(20 * t);
+    const float pr = peach.redF(), pg = peach.greenF(), pb = peach.blueF();
+    const std::array<std::pair<float, float>, 3> glow{{{0.06f, float(9 * k * dpr_ / 2)},
+                                                       {0.12f, float(5 * k * dpr_ / 2)},
+                                                       {0.25f, float(2.6 * k * dpr_ / 2)}}};
+    const float ringHalf = float(0.8 * dpr_);
+    for (const RingPixel& g : ring_) {
+        float clear = 1;  // how much of what is below shows through the glow
+        for (const auto& [alpha, half] : glow) clear *= 1 - alpha * std::clamp(half - g.distance + 0.5f, 0.0f, 1.0f);
+        const float a = 1 - clear;
+        const auto& ring = horizonRamp.at(g.angle, ringAt);
+        const float rc = std::clamp(ringHalf - g.distance + 0.5f, 0.0f, 1.0f) * ringOpacity;
+        // The ring over the glow, both over the band's light.
+        float lr = ring[0] * rc + pr * a * (1 - ring[3] * rc), lg = ring[1] * rc + pg * a * (1 - ring[3] * rc),
+              lb = ring[2] * rc + pb * a * (1 - ring[3] * rc), la = ring[3] * rc + a * (1 - ring[3] * rc);
+        if (la <= 0) continue;
+        const QRgb below = out[g.index];
+        const float keep = 1 - la;
+        out[g.index] = premultiplied(lr + qRed(below) / 255.0f * keep, lg + qGreen(below) / 255.0f * keep,
+                                        lb + qBlue(below) / 255.0f * keep, la + qAlpha(below) / 255.0f * keep);
+    }
 }
 
 // ---- CenterReadout

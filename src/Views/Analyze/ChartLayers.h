@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 #include "Models/Analyze/AnalyzeFocus.h"
 #include "Models/Analyze/FileCount.h"
@@ -77,9 +78,45 @@ struct Streak {
 inline constexpr int streakCount = 56;
 // The same table in every chart and on every run.
 const std::array<Streak, streakCount>& streaks();
-// Draws the frame at time t (seconds since the reference date) into `canvas`'s
-// square; `inner`, `outer` and `horizon` are fractions of R.
-void paint(QPainter& painter, const QRectF& canvas, double t, double inner, double outer, double horizon);
+
+// Draws the frames of one canvas size. What stays the same from frame to frame (each
+// pixel's angle, its place in the band and at the horizon) is worked out once, so a
+// frame costs a table lookup per lit pixel rather than a gradient evaluated afresh.
+class Canvas {
+public:
+    // A square of `side` device pixels at `dpr`; `inner`, `outer` and `horizon` are fractions of R.
+    void prepare(int side, double dpr, double inner, double outer, double horizon);
+    int side() const { return side_; }
+    // Draws the frame at time t (seconds since the reference date) into `image`
+    // (premultiplied, side by side), replacing what it held.
+    void paint(QImage& image, double t) const;
+
+private:
+    struct BandPixel {
+        uint32_t index;
+        uint16_t angle;     // clockwise from three o'clock, in 1/65536 of a turn
+        uint8_t coverage;   // of the band, 255 inside
+        uint8_t sheen;      // the sheen's opacity here, at full strength
+    };
+    struct RingPixel {
+        uint32_t index;
+        uint16_t angle;
+        float distance;  // from the horizon circle, device pixels
+    };
+    struct StreakPixel {
+        uint16_t angle;
+        uint8_t coverage;  // across the streak's width
+        uint32_t index;
+        bool operator<(const StreakPixel& o) const { return angle < o.angle; }
+    };
+    int side_ = 0;
+    double dpr_ = 1;
+    std::vector<BandPixel> band_;
+    std::vector<RingPixel> ring_;
+    // Each streak's circle of pixels, by angle; a frame lights the stretch it covers.
+    std::array<std::vector<StreakPixel>, streakCount> streakPixels_;
+    std::array<double, streakCount> streakRadius_{};  // device pixels
+};
 }  // namespace ChartMotion
 
 // The text in the middle of the chart: what is in focus, or the shown folder.

@@ -9,6 +9,7 @@
 
 #include "Models/Kit/MotionPause.h"
 #include "Views/Clean/BlackHole.h"
+#include "Views/Kit/Bands.h"
 #include "Views/Kit/Bloom.h"
 #include "Views/Kit/Theme.h"
 
@@ -235,61 +236,69 @@ void OrbitChart::renderArcs(double dpr) {
     arcsDirty_ = false;
 }
 
-void OrbitChart::paintEvent(QPaintEvent*) {
+void OrbitChart::paintEvent(QPaintEvent* e) {
     const QRectF sq = square();
     const double d = sq.width();
     if (d <= 0) return;
     const double dpr = devicePixelRatioF();
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
+    const int side = int(std::lround(d * dpr));
 
-    // A warm disc behind everything.
-    QRadialGradient disc(sq.center(), 0.5 * d);
-    const QColor& warm = BlackHole::peach();
-    disc.setColorAt(0, Theme::withOpacity(warm, 0.22));
-    disc.setColorAt(0.36, Theme::withOpacity(warm, 0.22));
-    disc.setColorAt(0.68, Theme::withOpacity(warm, 0.06));
-    disc.setColorAt(1, Theme::withOpacity(warm, 0));
-    p.setPen(Qt::NoPen);
-    p.setBrush(disc);
-    p.drawEllipse(sq.center(), 0.5 * d, 0.5 * d);
-
+    // A warm disc behind everything, drawn once per size.
+    if (disc_.width() != side) {
+        disc_ = QImage(side, side, QImage::Format_ARGB32_Premultiplied);
+        disc_.setDevicePixelRatio(dpr);
+        disc_.fill(Qt::transparent);
+        QPainter p(&disc_);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QPointF c(d / 2, d / 2);
+        QRadialGradient g(c, 0.5 * d);
+        const QColor& warm = BlackHole::peach();
+        g.setColorAt(0, Theme::withOpacity(warm, 0.22));
+        g.setColorAt(0.36, Theme::withOpacity(warm, 0.22));
+        g.setColorAt(0.68, Theme::withOpacity(warm, 0.06));
+        g.setColorAt(1, Theme::withOpacity(warm, 0));
+        p.setPen(Qt::NoPen);
+        p.setBrush(g);
+        p.drawEllipse(c, 0.5 * d, 0.5 * d);
+    }
     if (bloomDirty_) {
         bloom_ = RingBloom::render(layout_, reveal_, sq, dpr);
         bloomDirty_ = false;
         ++bloomRenders_;
     }
-    Bloom::addBlurred(p, RingBloom::bounds(sq), bloom_, RingBloom::opacity);
-
     if (arcsDirty_) renderArcs(dpr);
-    p.drawImage(QPointF(0, 0), arcs_);
-
-    // The motion, flattened into one layer.
-    const QSize motionSize = (sq.size() * dpr).toSize();
-    if (motion_.size() != motionSize) {
-        motion_ = QImage(motionSize, QImage::Format_ARGB32_Premultiplied);
+    // The motion, flattened into one layer: drawn again only for a new frame.
+    if (motionCanvas_.side() != side) {
+        motionCanvas_.prepare(side, dpr, innerRing.r0, outerRing.r1, horizon);
+        motion_ = QImage(side, side, QImage::Format_ARGB32_Premultiplied);
         motion_.setDevicePixelRatio(dpr);
+        motionTime_.reset();
     }
-    motion_.fill(Qt::transparent);
-    {
-        QPainter m(&motion_);
-        m.setRenderHint(QPainter::Antialiasing);
-        ChartMotion::paint(m, QRectF(QPointF(0, 0), sq.size()), timeline_.currentTime(), innerRing.r0, outerRing.r1,
-                           horizon);
+    if (motionTime_ != timeline_.currentTime()) {
+        motionTime_ = timeline_.currentTime();
+        motionCanvas_.paint(motion_, *motionTime_);
     }
-    p.drawImage(sq.topLeft(), motion_);
-
     const QRectF readoutSquare(sq.center().x() - 0.15 * d, sq.center().y() - 0.15 * d, 0.3 * d, 0.3 * d);
+    const QRectF readoutArea = readoutSquare.adjusted(-0.1 * d, -0.1 * d, 0.1 * d, 0.1 * d);
     if (readoutDirty_) {
         // A little room around the square for text that does not shrink far enough.
-        const QRectF area = readoutSquare.adjusted(-0.1 * d, -0.1 * d, 0.1 * d, 0.1 * d);
-        readoutImage_ = QImage((area.size() * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+        readoutImage_ = QImage((readoutArea.size() * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
         readoutImage_.setDevicePixelRatio(dpr);
         readoutImage_.fill(Qt::transparent);
         QPainter r(&readoutImage_);
-        r.translate(-area.topLeft());
+        r.translate(-readoutArea.topLeft());
         CenterReadout::paint(r, readoutSquare, readout_);
         readoutDirty_ = false;
     }
-    p.drawImage(readoutSquare.topLeft() - QPointF(0.1 * d, 0.1 * d), readoutImage_);
+
+    QPainter p(this);
+    // Copies of a few dozen rows each: the raster engine would hand whole ones to its
+    // thread pool, which costs more than it saves twelve times a second.
+    paintInBands(p, QRectF(e->rect()), [&] {
+        p.drawImage(sq.topLeft(), disc_);
+        Bloom::addBlurred(p, RingBloom::bounds(sq), bloom_, RingBloom::opacity);
+        p.drawImage(QPointF(0, 0), arcs_);
+        p.drawImage(sq.topLeft(), motion_);
+        p.drawImage(readoutArea.topLeft(), readoutImage_);
+    });
 }

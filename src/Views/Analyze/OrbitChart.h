@@ -109,7 +109,9 @@ private:
     // Layers kept between frames: the glow (redone when the rings or the sweep
     // change), the arcs with the dark centre (also when the lit arcs change) and the
     // readout.
-    QImage bloom_, arcs_, readoutImage_, motion_;
+    QImage disc_, bloom_, arcs_, readoutImage_, motion_;
+    ChartMotion::Canvas motionCanvas_;
+    std::optional<double> motionTime_;  // of the frame in motion_
     bool bloomDirty_ = true, arcsDirty_ = true, readoutDirty_ = true;
     int bloomRenders_ = 0;
 };

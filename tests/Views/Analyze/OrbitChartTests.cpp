@@ -65,6 +65,27 @@ TEST(ChartMotion, TheStreakTableIsFixedAndWithinItsRanges) {
     }
 }
 
+TEST(ChartMotion, TheFlaresTurnClockwiseFromThreeOClock) {
+    ChartMotion::Canvas canvas;
+    canvas.prepare(400, 1, 0.4, 0.92, 0.376);
+    QImage frame(400, 400, QImage::Format_ARGB32_Premultiplied);
+    // Where the white and the peach flare stand, and where the band is dark, at t = 0
+    // and a quarter turn of the flares later.
+    const auto at = [&](double turn) {
+        const double a = turn * 2 * std::numbers::pi, r = 0.6 * 200;
+        return frame.pixelColor(QPointF(200 + r * std::cos(a), 200 + r * std::sin(a)).toPoint());
+    };
+    for (const double t : {0.0, 90.0 / 14}) {
+        canvas.paint(frame, t);
+        const double turned = t * 14 / 360;
+        const QColor white = at(0.06 + turned), peach = at(0.56 + turned), dark = at(0.35 + turned);
+        EXPECT_GT(white.alpha(), dark.alpha() + 30) << t;
+        EXPECT_GT(peach.alpha(), dark.alpha() + 30) << t;
+        EXPECT_GT(peach.red() - peach.blue(), 15) << t;
+        EXPECT_LT(std::abs(white.red() - white.blue()), 15) << t;
+    }
+}
+
 struct ReadoutCase {
     const char* name;
     std::filesystem::path shown;
