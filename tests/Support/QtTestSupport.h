@@ -6,6 +6,8 @@
 #include "Platform/UserDefaults.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -24,6 +26,15 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 
 namespace qttest {
 namespace fs = std::filesystem;
+
+// Runs the event loop until `done` holds (or 20 s of real time pass).
+template <class Done>
+bool until(Done done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
 
 // Points HOME and the XDG folders at a fresh folder (links resolved) and restores them.
 class TempHome {

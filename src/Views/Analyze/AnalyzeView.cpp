@@ -24,6 +24,7 @@
 #include "Views/Analyze/PathText.h"
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/StillLabel.h"
+#include "Views/Kit/StillPicture.h"
 #include "Views/Kit/SubTabs.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/TextRoll.h"
@@ -89,15 +90,21 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setOpacity(isEnabled() ? (isDown() ? 0.6 : 1.0) : 0.35);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Theme::white(0.08));
-        p.drawEllipse(QRectF(rect()));
-        const double s = Symbols::sizeForFont(11);
-        Symbols::paint(p, QStringLiteral("chevron.left"), QRectF((width() - s) / 2, (height() - s) / 2, s, s),
-                       Theme::text(), 1.4);
+        const double opacity = isEnabled() ? (isDown() ? 0.6 : 1.0) : 0.35;
+        picture_.paint(p, QRectF(rect()), devicePixelRatioF(), QString::number(opacity), [&](QPainter& on) {
+            on.setRenderHint(QPainter::Antialiasing);
+            on.setOpacity(opacity);
+            on.setPen(Qt::NoPen);
+            on.setBrush(Theme::white(0.08));
+            on.drawEllipse(QRectF(rect()));
+            const double s = Symbols::sizeForFont(11);
+            Symbols::paint(on, QStringLiteral("chevron.left"), QRectF((width() - s) / 2, (height() - s) / 2, s, s),
+                           Theme::text(), 1.4);
+        });
     }
+
+private:
+    StillPicture picture_;
 };
 
 QWidget* section(const QString& title, QWidget** rows) {
@@ -192,22 +199,25 @@ void PlaceRow::leaveEvent(QEvent*) {
 
 void PlaceRow::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    if (selected_ || hovering_) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(selected_ ? Theme::white(0.1) : Theme::cardHover());
-        p.drawRoundedRect(QRectF(rect()), 7, 7);
-    }
-    double x = indent_ + 8;
-    const double s = Symbols::sizeForFont(11.5);
-    Symbols::paint(p, symbol_, QRectF(x + (16 - s) / 2, (height() - s) / 2, s, s),
-                   selected_ ? Theme::color(analyzeGreen) : Theme::secondary());
-    x += 16 + 8;
-    const QFont font = Theme::font(12.5, selected_ ? QFont::DemiBold : QFont::Normal);
-    p.setFont(font);
-    p.setPen(selected_ ? Theme::text() : Theme::withOpacity(Theme::text(), 0.8));
-    p.drawText(QRectF(x, 0, width() - x - 8, height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-               QFontMetricsF(font).elidedText(text(), Qt::ElideRight, width() - x - 8));
+    const QString key = QStringLiteral("%1%2%3").arg(int(selected_)).arg(int(hovering_)).arg(text());
+    picture_.paint(p, QRectF(rect()), devicePixelRatioF(), key, [&](QPainter& on) {
+        on.setRenderHint(QPainter::Antialiasing);
+        if (selected_ || hovering_) {
+            on.setPen(Qt::NoPen);
+            on.setBrush(selected_ ? Theme::white(0.1) : Theme::cardHover());
+            on.drawRoundedRect(QRectF(rect()), 7, 7);
+        }
+        double x = indent_ + 8;
+        const double s = Symbols::sizeForFont(11.5);
+        Symbols::paint(on, symbol_, QRectF(x + (16 - s) / 2, (height() - s) / 2, s, s),
+                       selected_ ? Theme::color(analyzeGreen) : Theme::secondary());
+        x += 16 + 8;
+        const QFont font = Theme::font(12.5, selected_ ? QFont::DemiBold : QFont::Normal);
+        on.setFont(font);
+        on.setPen(selected_ ? Theme::text() : Theme::withOpacity(Theme::text(), 0.8));
+        on.drawText(QRectF(x, 0, width() - x - 8, height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                    QFontMetricsF(font).elidedText(text(), Qt::ElideRight, width() - x - 8));
+    });
 }
 
 // ---- StatFigure
@@ -247,20 +257,28 @@ QSize StatFigure::minimumSizeHint() const {
 
 void StatFigure::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    QFont font = valueFont_;
-    const double full = QFontMetricsF(font).horizontalAdvance(value_);
-    // Shrinks down to three quarters of its size rather than wrapping or cutting.
-    if (full > width() && full > 0) font.setPointSizeF(font.pointSizeF() * std::max(0.75, width() / full));
-    const QFontMetricsF fm(font), base(valueFont_);
-    p.setFont(font);
-    p.setPen(Theme::text());
-    p.setClipRect(QRectF(0, 0, width(), base.height()));
-    TextRoll::paint(p, fm, from_, value_, roll_.isRunning() ? roll_.progress() : 1.0, 0, base.ascent());
-    p.setClipping(false);
-    p.setFont(labelFont_);
-    p.setPen(Theme::tertiary());
-    p.drawText(QPointF(0, base.height() + 1 + QFontMetricsF(labelFont_).ascent()), label_);
+    const double progress = roll_.isRunning() ? roll_.progress() : 1.0;
+    const auto draw = [&](QPainter& on) {
+        on.setRenderHint(QPainter::TextAntialiasing);
+        QFont font = valueFont_;
+        const double full = QFontMetricsF(font).horizontalAdvance(value_);
+        // Shrinks down to three quarters of its size rather than wrapping or cutting.
+        if (full > width() && full > 0) font.setPointSizeF(font.pointSizeF() * std::max(0.75, width() / full));
+        const QFontMetricsF fm(font), base(valueFont_);
+        on.setFont(font);
+        on.setPen(Theme::text());
+        on.setClipRect(QRectF(0, 0, width(), base.height()));
+        TextRoll::paint(on, fm, from_, value_, progress, 0, base.ascent());
+        on.setClipping(false);
+        on.setFont(labelFont_);
+        on.setPen(Theme::tertiary());
+        on.drawText(QPointF(0, base.height() + 1 + QFontMetricsF(labelFont_).ascent()), label_);
+    };
+    if (progress < 1) {
+        draw(p);
+        return;
+    }
+    picture_.paint(p, QRectF(rect()), devicePixelRatioF(), value_, draw);
 }
 
 // ---- FolderPanel
@@ -282,12 +300,8 @@ std::vector<FolderPanel::Place> FolderPanel::places(const std::filesystem::path&
 }
 
 FolderPanel::FolderPanel(AnalyzeModel& model, QWidget* parent) : QScrollArea(parent), model_(model) {
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    makePlainScrollArea(this);
     setWidgetResizable(true);
-    setAutoFillBackground(false);
-    viewport()->setAutoFillBackground(false);
     auto* content = new QWidget;
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(0, 10, 0, 0);

@@ -8,6 +8,7 @@
 
 #include "Models/Analyze/AnalyzeModel.h"
 #include "Views/Kit/Spring.h"
+#include "Views/Kit/StillPicture.h"
 
 class AnalyzeHero;
 class Breadcrumbs;
@@ -61,6 +62,7 @@ private:
     bool selected_;
     double indent_;
     bool hovering_ = false;
+    StillPicture picture_;
 };
 
 // One figure of the stats card: a value that counts to its new text, over its caption.
@@ -81,6 +83,7 @@ private:
     QString from_, value_, label_;
     QFont valueFont_, labelFont_;
     SpringAnimator roll_;
+    StillPicture picture_;
 };
 
 // The left column: the orbit chart, the shown folder's card, the places and the

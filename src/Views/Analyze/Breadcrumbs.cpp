@@ -7,6 +7,8 @@
 #include <QTimer>
 
 #include "Views/Analyze/PathText.h"
+#include "Views/Kit/Controls.h"
+#include "Views/Kit/StillPicture.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
 
@@ -46,20 +48,23 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setOpacity(inert_ ? 0.4 : 1.0);
-        const double chevron = Symbols::sizeForFont(9);
-        for (int i = 0; i < titles_.size(); ++i) {
-            const QRectF r = rects_[i];
-            if (i > 0)
-                Symbols::paint(p, QStringLiteral("chevron.right"),
-                               QRectF(r.left() - spacing - chevron, r.center().y() - chevron / 2, chevron, chevron),
-                               Theme::tertiary(), 1.2);
-            const bool last = i == titles_.size() - 1;
-            p.setFont(last ? last_ : regular_);
-            p.setPen(last ? Theme::text() : Theme::secondary());
-            p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, titles_[i]);
-        }
+        picture_.paint(p, QRectF(QWidget::rect()), devicePixelRatioF(), QString::number(inert_) + titles_.join(u'/'),
+                       [&](QPainter& on) {
+            on.setRenderHint(QPainter::Antialiasing);
+            on.setOpacity(inert_ ? 0.4 : 1.0);
+            const double chevron = Symbols::sizeForFont(9);
+            for (int i = 0; i < titles_.size(); ++i) {
+                const QRectF r = rects_[i];
+                if (i > 0)
+                    Symbols::paint(on, QStringLiteral("chevron.right"),
+                                   QRectF(r.left() - spacing - chevron, r.center().y() - chevron / 2, chevron, chevron),
+                                   Theme::tertiary(), 1.2);
+                const bool last = i == titles_.size() - 1;
+                on.setFont(last ? last_ : regular_);
+                on.setPen(last ? Theme::text() : Theme::secondary());
+                on.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, titles_[i]);
+            }
+        });
     }
     void mousePressEvent(QMouseEvent* e) override { pressed_ = at(e->position()); }
     void mouseReleaseEvent(QMouseEvent* e) override {
@@ -79,16 +84,13 @@ private:
     QList<QRectF> rects_;
     bool inert_ = false;
     int pressed_ = -1;
+    StillPicture picture_;
 };
 
 Breadcrumbs::Breadcrumbs(AnalyzeModel& model, QWidget* parent) : QScrollArea(parent), model_(model) {
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    makePlainScrollArea(this);
     setWidgetResizable(false);
     setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    setAutoFillBackground(false);
-    viewport()->setAutoFillBackground(false);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     row_ = new Row(*this);
     setWidget(row_);

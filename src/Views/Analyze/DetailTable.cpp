@@ -15,6 +15,7 @@
 #include "Platform/Gui/IconCache.h"
 #include "Views/Analyze/RemovalBar.h"
 #include "Views/Kit/Controls.h"
+#include "Views/Kit/StillPicture.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
 
@@ -43,21 +44,24 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        p.setFont(font_);
-        p.setPen(Theme::tertiary());
-        const DetailColumns c = DetailColumns::at(width());
-        const auto text = [&](double left, double w, Qt::Alignment align, const char* key) {
-            p.drawText(QRectF(left, 0, w, height()), align | Qt::AlignVCenter, tr(key));
-        };
-        text(c.name, c.nameEnd - c.name, Qt::AlignLeft, captions[0]);
-        text(c.size, DetailColumns::sizeWidth, Qt::AlignRight, captions[1]);
-        text(c.share, DetailColumns::shareWidth, Qt::AlignRight, captions[2]);
-        text(c.files, DetailColumns::filesWidth, Qt::AlignRight, captions[3]);
-        p.fillRect(QRectF(0, height() - 1, width(), 1), Theme::stroke());
+        picture_.paint(p, QRectF(rect()), devicePixelRatioF(), {}, [&](QPainter& on) {
+            on.setFont(font_);
+            on.setPen(Theme::tertiary());
+            const DetailColumns c = DetailColumns::at(width());
+            const auto text = [&](double left, double w, Qt::Alignment align, const char* key) {
+                on.drawText(QRectF(left, 0, w, height()), align | Qt::AlignVCenter, tr(key));
+            };
+            text(c.name, c.nameEnd - c.name, Qt::AlignLeft, captions[0]);
+            text(c.size, DetailColumns::sizeWidth, Qt::AlignRight, captions[1]);
+            text(c.share, DetailColumns::shareWidth, Qt::AlignRight, captions[2]);
+            text(c.files, DetailColumns::filesWidth, Qt::AlignRight, captions[3]);
+            on.fillRect(QRectF(0, height() - 1, width(), 1), Theme::stroke());
+        });
     }
 
 private:
     QFont font_;
+    StillPicture picture_;
 };
 }  // namespace
 
@@ -219,11 +223,36 @@ double DetailList::trashAmount(const DetailRow& r) const {
 
 void DetailList::paintRow(QPainter& p, int i, const QRect& rect) {
     const DetailRow& r = rows_.at(size_t(i));
+    const double trash = trashAmount(r), hot = i == hotRow_ ? hot_ : 0.0;
+    const auto draw = [&](QPainter& on) { drawRow(on, r, rect.width(), trash, hot); };
+    // A row that is not changing is copied from its picture.
+    const bool still = r.entry.size && (trash == 0 || trash == 1) && (hot == 0 || hot == 1);
+    if (!still) {
+        p.translate(rect.topLeft());
+        draw(p);
+        return;
+    }
+    const QString key = QStringLiteral("%1|%2|%3|%4|%5|%6%7%8%9|%10|%11")
+                            .arg(pathToQString(r.entry.url))
+                            .arg(*r.entry.size)
+                            .arg(r.entry.files.value_or(-1))
+                            .arg(r.colorIndex.value_or(-1))
+                            .arg(r.share.value_or(-1), 0, 'g', 17)
+                            .arg(int(r.lit))
+                            .arg(int(r.selected))
+                            .arg(int(r.removable))
+                            .arg(int(r.entry.isFolder))
+                            .arg(trash)
+                            .arg(hot);
+    paintFromPicture(p, i, rect, key, draw);
+}
+
+void DetailList::drawRow(QPainter& p, const DetailRow& r, double w, double trash, double hot) const {
+    p.setRenderHint(QPainter::Antialiasing);
     const QColor color = r.color();
-    if (r.selected) p.fillRect(rect, Theme::withOpacity(Theme::danger(), 0.1));
-    else if (r.lit) p.fillRect(rect, Theme::withOpacity(color, 0.14));
-    p.translate(rect.topLeft());
-    const double w = rect.width(), cy = rowHeight / 2.0;
+    if (r.selected) p.fillRect(QRectF(0, 0, w, rowHeight), Theme::withOpacity(Theme::danger(), 0.1));
+    else if (r.lit) p.fillRect(QRectF(0, 0, w, rowHeight), Theme::withOpacity(color, 0.14));
+    const double cy = rowHeight / 2.0;
     const DetailColumns c = DetailColumns::at(w);
 
     p.save();
@@ -285,7 +314,6 @@ void DetailList::paintRow(QPainter& p, int i, const QRect& rect) {
                DetailRow::percentText(r.share));
 
     // Files, or the trash button while the row is lit.
-    const double trash = trashAmount(r);
     if (trash < 1) {
         p.save();
         p.setOpacity(1 - trash);
@@ -300,7 +328,7 @@ void DetailList::paintRow(QPainter& p, int i, const QRect& rect) {
         p.setOpacity(trash);
         p.translate(t.center());
         p.scale(scale, scale);
-        RowTrashButton::paint(p, t.translated(-t.center()), i == hotRow_ ? hot_ : 0.0);
+        RowTrashButton::paint(p, t.translated(-t.center()), hot);
         p.restore();
     }
 }

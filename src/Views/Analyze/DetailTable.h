@@ -65,6 +65,8 @@ protected:
 private:
     bool showsTrash(const DetailRow& r) const { return r.lit && r.removable; }
     double trashAmount(const DetailRow& r) const;
+    // Draws a row at the origin, `w` wide.
+    void drawRow(QPainter& painter, const DetailRow& row, double w, double trash, double hot) const;
     void setHot(bool hot);
     void syncSpinner();
 

@@ -48,30 +48,33 @@ void LargeFileRows::paintEmpty(QPainter& p, const QRect& rect) {
 
 void LargeFileRows::paintRow(QPainter& p, int row, const QRect& rect) {
     const auto& entry = model_.entries().at(size_t(row));
-    p.translate(rect.topLeft());
-    const double cy = rowHeight / 2.0;
-    p.save();
-    p.setOpacity(model_.canRemove(entry) ? 1.0 : 0.25);
-    CheckBox::paint(p, boxRect().topLeft(),
-                    model_.selection().count(entry.url.native()) ? CheckBox::Mark::on : CheckBox::Mark::off);
-    p.restore();
-    double x = boxRect().right() + 10;
-    const QPixmap icon = IconCache::icon(entry.url);
-    p.save();
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawPixmap(QRectF(x, cy - 10, 20, 20), icon, QRectF(icon.rect()));
-    p.restore();
-    x += 20 + 10;
-    const QString size = toQString(formattedBytes(entry.size.value_or(0)));
-    const double sizeWidth = QFontMetricsF(size_).horizontalAdvance(size), right = rect.width() - padX;
-    p.setFont(size_);
-    p.setPen(Theme::secondary());
-    p.drawText(QRectF(right - sizeWidth, 0, sizeWidth, rowHeight), Qt::AlignRight | Qt::AlignVCenter, size);
-    const double room = std::max(0.0, right - sizeWidth - 10 - x);
-    p.setFont(path_);
-    p.setPen(Theme::text());
-    p.drawText(QRectF(x, 0, room, rowHeight), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-               QFontMetricsF(path_).elidedText(PathText::tilde(entry.url, model_.home()), Qt::ElideMiddle, room));
+    const bool removable = model_.canRemove(entry), selected = model_.selection().count(entry.url.native()) > 0;
+    const QString key = QStringLiteral("%1|%2|%3%4").arg(pathToQString(entry.url)).arg(entry.size.value_or(0)).arg(int(removable)).arg(int(selected));
+    paintFromPicture(p, row, rect, key, [&](QPainter& on) {
+        on.setRenderHint(QPainter::Antialiasing);
+        const double cy = rowHeight / 2.0;
+        on.save();
+        on.setOpacity(removable ? 1.0 : 0.25);
+        CheckBox::paint(on, boxRect().topLeft(), selected ? CheckBox::Mark::on : CheckBox::Mark::off);
+        on.restore();
+        double x = boxRect().right() + 10;
+        const QPixmap icon = IconCache::icon(entry.url);
+        on.save();
+        on.setRenderHint(QPainter::SmoothPixmapTransform);
+        on.drawPixmap(QRectF(x, cy - 10, 20, 20), icon, QRectF(icon.rect()));
+        on.restore();
+        x += 20 + 10;
+        const QString size = toQString(formattedBytes(entry.size.value_or(0)));
+        const double sizeWidth = QFontMetricsF(size_).horizontalAdvance(size), right = rect.width() - padX;
+        on.setFont(size_);
+        on.setPen(Theme::secondary());
+        on.drawText(QRectF(right - sizeWidth, 0, sizeWidth, rowHeight), Qt::AlignRight | Qt::AlignVCenter, size);
+        const double room = std::max(0.0, right - sizeWidth - 10 - x);
+        on.setFont(path_);
+        on.setPen(Theme::text());
+        on.drawText(QRectF(x, 0, room, rowHeight), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                    QFontMetricsF(path_).elidedText(PathText::tilde(entry.url, model_.home()), Qt::ElideMiddle, room));
+    });
 }
 
 void LargeFileRows::rowClicked(int row, QPoint inRow, Qt::MouseButton button) {

@@ -6,23 +6,10 @@
 #include <QVBoxLayout>
 
 #include "Views/Kit/Controls.h"
-#include "Views/Kit/Theme.h"
 
-namespace {
-class Outline : public QWidget {
-public:
-    explicit Outline(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        paintOutlinedRoundedRect(p, QRectF(rect()), CardModifier::cornerRadius, Qt::transparent);
-    }
-};
-}  // namespace
-
-ListCard::ListCard(QWidget* parent) : QWidget(parent), layout_(new QVBoxLayout(this)), outline_(new Outline(this)) {
-    layout_->setContentsMargins(0, 0, 0, 0);
+ListCard::ListCard(QWidget* parent) : QWidget(parent), layout_(new QVBoxLayout(this)) {
+    // The outline is a point wide inside the card's edge: the content stays within it.
+    layout_->setContentsMargins(1, 0, 1, 1);
     layout_->setSpacing(0);
 }
 
@@ -32,11 +19,9 @@ void ListCard::clipToCorners(QWidget* child) {
 }
 
 void ListCard::clip(QWidget* child) {
-    // The card's shape in the child's coordinates, as a mask (the outline drawn over
-    // it smooths the edge).
     QPainterPath shape;
-    const double r = CardModifier::cornerRadius;
-    shape.addRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), r - 1, r - 1);
+    const double r = CardModifier::cornerRadius - 1;
+    shape.addRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), r, r);
     const QPoint origin = child->mapTo(this, QPoint(0, 0));
     child->setMask(QRegion(shape.translated(-origin).toFillPolygon().toPolygon()));
 }
@@ -48,15 +33,5 @@ bool ListCard::eventFilter(QObject* watched, QEvent* event) {
 
 void ListCard::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(Theme::card());
-    p.drawRoundedRect(QRectF(rect()), CardModifier::cornerRadius, CardModifier::cornerRadius);
+    CardModifier::paint(p, QRectF(rect()));
 }
-
-void ListCard::resizeEvent(QResizeEvent*) {
-    outline_->setGeometry(rect());
-    outline_->raise();
-}
-
-void ListCard::showEvent(QShowEvent*) { outline_->raise(); }

@@ -3,9 +3,8 @@
 
 class QVBoxLayout;
 
-// The card of the analyzer's lists: its content is clipped to the rounded shape
-// and the outline is drawn over it, so rows and the removal bar end inside the
-// card's edge.
+// The card of the analyzer's lists. Its content stays inside the card's outline
+// and rounded corners, so rows and the removal bar end inside its edge.
 class ListCard : public QWidget {
 public:
     explicit ListCard(QWidget* parent = nullptr);
@@ -15,12 +14,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override;
-    void resizeEvent(QResizeEvent*) override;
-    void showEvent(QShowEvent*) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void clip(QWidget* child);
     QVBoxLayout* layout_;
-    QWidget* outline_;
 };

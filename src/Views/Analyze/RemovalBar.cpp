@@ -144,8 +144,8 @@ void RemovalBar::confirm() {
 void RemovalBar::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    // Inside the card's outline, with its lower corners.
-    const QRectF r = QRectF(rect()).adjusted(1, 0, -1, -1);
+    // Within the card's outline, following its lower corners.
+    const QRectF r(rect());
     const double c = std::max(0.0, cornerRadius_ - 1);
     QPainterPath shape;
     shape.moveTo(r.topLeft());

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -17,6 +16,7 @@
 #include "Models/Settings/Preferences.h"
 #include "Models/Window/AppState.h"
 #include "Platform/Locations.h"
+#include "Support/QtTestSupport.h"
 #include "Support/SteppedTime.h"
 #include "Support/WalkLatch.h"
 
@@ -26,14 +26,7 @@ using Entry = AnalyzeModel::Entry;
 namespace fs = std::filesystem;
 
 namespace {
-// Runs the event loop until `done` holds (or 20 s of real time pass).
-template <class Done>
-bool until(Done done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
+using qttest::until;
 bool settled(const AnalyzeModel& m) { return !m.listing() && m.pending() == 0 && !m.removing(); }
 
 std::vector<std::string> names(const std::vector<Entry>& entries) {

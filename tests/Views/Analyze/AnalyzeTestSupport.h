@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QImage>
 
 #include "Core/Clean/FakeHome.h"
@@ -27,14 +26,7 @@ namespace fs = std::filesystem;
 inline constexpr double pictureTime = 11.0 * 72000000 + 4.42;
 inline constexpr int64_t MB = 1'000'000;
 
-// Runs the event loop until `done` holds (or 20 s of real time pass).
-template <class Done>
-bool until(Done done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
+using qttest::until;
 
 inline bool settled(const AnalyzeModel& m) { return !m.listing() && m.pending() == 0 && !m.removing(); }
 

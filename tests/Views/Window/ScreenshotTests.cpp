@@ -3,6 +3,7 @@
 // default widgets. With QUELTO_SCREENSHOT_DIR set, the pictures are kept there.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QImage>
 
@@ -28,6 +29,8 @@ double luminance(QRgb c) { return (0.2126 * qRed(c) + 0.7152 * qGreen(c) + 0.072
 QImage render(ContentView& view) {
     view.resize(1000, 680);
     view.show();
+    // Layouts filled while the screen was built are placed before the picture.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     return view.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
