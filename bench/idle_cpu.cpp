@@ -9,13 +9,10 @@
 //
 // Offscreen by default; under an X server (xvfb-run, with a window manager such as
 // openbox for the minimised case) it also measures a window covered by another.
-#include <sys/resource.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QPainter>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -37,44 +34,15 @@
 #include "Views/Kit/Theme.h"
 #include "Views/Window/MainWindow.h"
 #include "BenchSupport.h"
+#include "IdleMeasure.h"
 
 namespace {
 
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-void runFor(double seconds) {
-    QEventLoop loop;
-    QTimer::singleShot(int(seconds * 1000), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// Runs the event loop until `done` holds, for two seconds at most.
-bool settle(const std::function<bool()>& done) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < 2000) runFor(0.02);
-    runFor(0.2);
-    return done();
-}
-
-struct Measure {
-    double wall, cpu;
-    long long frames;
-    double share() const { return wall > 0 ? 100.0 * cpu / wall : 0; }
-};
-
-Measure measure(double seconds) {
-    const long long frames0 = PacedTimeline::totalScheduledFrames();
-    const double cpu0 = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    runFor(seconds);
-    return {wall.nsecsElapsed() / 1e9, cpuSeconds() - cpu0, PacedTimeline::totalScheduledFrames() - frames0};
-}
+using bench::cpuSeconds;
+using bench::measure;
+using bench::Measure;
+using bench::runFor;
+using bench::settle;
 
 bool reportShown(const char* what, const Measure& m) {
     std::printf("idle_cpu: %s for %.1f s: CPU %.2f%% of one core (target below 3%%), %lld frames scheduled\n", what,
