@@ -358,7 +358,7 @@ FolderPanel::FolderPanel(AnalyzeModel& model, QWidget* parent) : QScrollArea(par
     connect(chart_, &OrbitChart::openRequested, this, &FolderPanel::openFocus);
     connect(&model_, &AnalyzeModel::entriesChanged, this, &FolderPanel::syncChart);
     connect(&model_, &AnalyzeModel::subSlicesChanged, this, &FolderPanel::syncChart);
-    connect(&model_, &AnalyzeModel::focusChanged, this, &FolderPanel::syncChart);
+    connect(&model_, &AnalyzeModel::focusChanged, this, &FolderPanel::syncFocus);
     connect(&model_, &AnalyzeModel::pathChanged, this, &FolderPanel::syncFolder);
     connect(&model_, &AnalyzeModel::entriesChanged, this, &FolderPanel::syncStats);
     syncFolder();
@@ -367,10 +367,13 @@ FolderPanel::FolderPanel(AnalyzeModel& model, QWidget* parent) : QScrollArea(par
 }
 
 void FolderPanel::syncChart() {
-    const auto& entries = model_.entries();
-    chart_->setRings(OrbitLayout::layout(entries, model_.subSlices()));
+    chart_->setRings(OrbitLayout::layout(model_.entries(), model_.subSlices()));
+    syncFocus();
+}
+
+void FolderPanel::syncFocus() {
     chart_->setChartFocus(model_.focus());
-    chart_->setReadout(CenterReadout::detail(entries, model_.subSlices(), model_.path().back(), model_.total(),
+    chart_->setReadout(CenterReadout::detail(model_.entries(), model_.subSlices(), model_.path().back(), model_.total(),
                                              model_.totalFiles(), model_.focus()));
 }
 

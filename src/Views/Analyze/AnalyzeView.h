@@ -19,8 +19,6 @@ class Monitor;
 class OrbitChart;
 class QLabel;
 class QStackedLayout;
-class QVBoxLayout;
-class SpinnerView;
 class SubTabs;
 class SymbolButton;
 
@@ -115,6 +113,7 @@ public:
 
 private:
     void syncChart();
+    void syncFocus();
     void syncFolder();
     void syncStats();
     void openFocus(const AnalyzeFocus& focus);

@@ -143,27 +143,44 @@ DetailList::DetailList(AnalyzeModel& model, QWidget* parent)
             if (!rows_[i].entry.size) updateRow(i);
     });
     connect(&model_, &AnalyzeModel::entriesChanged, this, &DetailList::refresh);
-    connect(&model_, &AnalyzeModel::focusChanged, this, &DetailList::refresh);
+    connect(&model_, &AnalyzeModel::focusChanged, this, &DetailList::refreshLight);
+    connect(&MotionPause::shared(), &MotionPause::hiddenChanged, this, &DetailList::syncSpinner);
     connect(&model_, &AnalyzeModel::selectionChanged, this, &DetailList::refresh);
     // The model forgets its verdicts first (it was made before any view).
     connect(&Preferences::shared(), &Preferences::protectedPathsChanged, this, &DetailList::refresh);
     refresh();
 }
 
-void DetailList::refresh() {
-    std::vector<DetailRow> rows = DetailRow::build(model_);
-    // The light moved: the trash button leaves one row and comes to another.
+// The trash button leaves the row it was on and comes to the lit one.
+void DetailList::followLight(const std::vector<DetailRow>& rows) {
     std::string lit;
     for (const DetailRow& r : rows)
         if (showsTrash(r)) lit = r.entry.url.native();
-    if (lit != appearing_) {
-        leaving_ = appearing_;
-        appearing_ = lit;
-        hotRow_ = -1;
-        hot_ = 0;
-        if (isVisible()) lightChange_.start();
-        else change_ = 1;
+    if (lit == appearing_) return;
+    leaving_ = appearing_;
+    appearing_ = lit;
+    hotRow_ = -1;
+    hot_ = 0;
+    if (isVisible()) lightChange_.start();
+    else change_ = 1;
+}
+
+// Only the light moved: the rows stay, two of them change.
+void DetailList::refreshLight() {
+    const auto& focus = model_.focus();
+    const std::string* path = focus && focus->kind == AnalyzeFocus::Kind::entry ? &focus->path : nullptr;
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        const bool lit = path && *path == rows_[i].entry.url.native();
+        if (lit == rows_[i].lit) continue;
+        rows_[i].lit = lit;
+        updateRow(int(i));
     }
+    followLight(rows_);
+}
+
+void DetailList::refresh() {
+    std::vector<DetailRow> rows = DetailRow::build(model_);
+    followLight(rows);
     const bool sameRows = rows.size() == rows_.size();
     if (!sameRows) {
         rows_ = std::move(rows);

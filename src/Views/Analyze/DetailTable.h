@@ -47,6 +47,7 @@ public:
     const std::vector<DetailRow>& rows() const { return rows_; }
     // Recomputes the rows from the model and redraws those that changed.
     void refresh();
+    void refreshLight();
     // Where a row draws its check box and its trash button (row coordinates).
     static QRectF boxRect();
     static QRectF trashRect(double width);
@@ -68,6 +69,7 @@ private:
     // Draws a row at the origin, `w` wide.
     void drawRow(QPainter& painter, const DetailRow& row, double w, double trash, double hot) const;
     void setHot(bool hot);
+    void followLight(const std::vector<DetailRow>& rows);
     void syncSpinner();
 
     AnalyzeModel& model_;

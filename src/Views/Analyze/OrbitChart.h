@@ -23,7 +23,6 @@ class OrbitChart : public QWidget {
     Q_OBJECT
 public:
     using Segment = OrbitLayout::Segment;
-    static const std::array<Rgba, 8>& palette() { return OrbitLayout::palette(); }
 
     // The motion band spans both rings; the horizon lies just inside the inner one.
     static constexpr double horizon = 0.376;
@@ -59,7 +58,6 @@ public:
     int bloomRenders() const { return bloomRenders_; }
 
     QSize sizeHint() const override { return {230, 230}; }
-    bool hasHeightForWidth() const override { return false; }
 
 signals:
     // The pointer moved onto an arc or off the chart's focused arc.

@@ -332,6 +332,10 @@ TEST(AnalyzeScreen, BackAndItsShortcutFollowTheCrumbsAndTheMode) {
     const int generation = stage.model->generation();
     clickCrumb(*crumbs, 1);
     EXPECT_EQ(stage.model->generation(), generation);
+    // "Measure again" lists the folder afresh.
+    QTest::mouseClick(stage.view->measureAgainButton(), Qt::LeftButton);
+    ASSERT_TRUE(until([&] { return stage.model->generation() > generation && settled(*stage.model); }));
+    EXPECT_EQ(stage.model->path().back(), home.home());
     stage.model->setMode(AnalyzeModel::Mode::largeFiles);
     QTest::keyClick(stage.view, Qt::Key_BracketLeft, Qt::ControlModifier);
     EXPECT_EQ(stage.model->path().size(), 2u);
