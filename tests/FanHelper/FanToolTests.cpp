@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <linux/sched.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
+#include <cstring>
 
 #include "Platform/PlatformTestSupport.h"
 #include "Support/FanFixtures.h"
@@ -49,10 +51,21 @@ int exitStatus(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The application whose life the watcher follows: a child that waits to be killed.
+// A child under exactly `wanted`, a free pid; -1 when that cannot be had. Asking by
+// number leaves no window in which another process could take the pid first.
+pid_t forkAs(pid_t wanted) {
+    clone_args args{};
+    args.exit_signal = SIGCHLD;
+    args.set_tid = reinterpret_cast<uintptr_t>(&wanted);
+    args.set_tid_size = 1;
+    return static_cast<pid_t>(::syscall(SYS_clone3, &args, sizeof args));
+}
+
+// The application whose life the watcher follows: a child that waits to be killed,
+// under the given pid or any.
 struct FakeApp {
-    pid_t pid = ::fork();
-    FakeApp() {
+    pid_t pid;
+    explicit FakeApp(std::optional<pid_t> wanted = std::nullopt) : pid(wanted ? forkAs(*wanted) : ::fork()) {
         if (pid == 0) {
             for (;;) ::pause();
         }
@@ -238,13 +251,8 @@ TEST_F(FanTool, WatcherTellsAReusedProcessIdFromTheApplication) {
     // While the watcher is held in an apply, the application ends and a new process gets its pid.
     const fs::path hold = holdNextApply(sim, watcher);
     app.quit();
-    std::optional<FakeApp> successor;
-    for (int attempt = 0; attempt < 50 && (!successor || successor->pid != pid); ++attempt) {
-        successor.reset();
-        std::ofstream("/proc/sys/kernel/ns_last_pid") << pid - 1;
-        successor.emplace();
-    }
-    ASSERT_EQ(successor->pid, pid) << "could not start a process under the application's pid";
+    const FakeApp successor(pid);
+    ASSERT_EQ(successor.pid, pid) << "could not start a process under the application's pid: " << std::strerror(errno);
     fs::remove(hold);
     EXPECT_TRUE(eventually([&] { return !running(watcher); }));
     EXPECT_EQ(sim.modes(), (std::vector<double>{0, 0}));
