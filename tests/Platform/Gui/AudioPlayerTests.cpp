@@ -19,7 +19,8 @@
 #include "Core/Clean/CompletionSound.h"
 
 namespace {
-bool waitFor(const std::function<bool()>& done, int ms) {
+// Runs the event loop until `done` holds; false once the generous deadline has passed.
+bool waitFor(const std::function<bool()>& done, int ms = 30000) {
     QDeadlineTimer deadline(ms);
     while (!done()) {
         if (deadline.hasExpired()) return false;
@@ -44,28 +45,37 @@ public:
         server_.start(pulseaudio, {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
                                    "--disable-shm=yes", "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + socket_,
                                    "-L", "module-null-sink sink_name=null rate=44100"});
-        if (!waitFor([&] { return QFileInfo::exists(socket_); }, 5000)) return false;
+        const auto serving = [&] { return server_.state() != QProcess::NotRunning; };
+        if (!waitFor([&] { return !serving() || QFileInfo::exists(socket_); }) || !serving()) return false;
         qputenv("PULSE_SERVER", ("unix:" + socket_).toLocal8Bit());
         env.insert("PULSE_SERVER", "unix:" + socket_);
         recorder_.setProcessEnvironment(env);
         recorder_.start(parec, {"-d", "null.monitor", "--format=float32le", "--rate=44100", "--channels=1",
                                 "--latency-msec=20"});
-        return waitFor([&] { return recorder_.bytesAvailable() > 0; }, 5000);
+        // An idle null sink renders seconds ahead: once the recorder is attached, a suspend
+        // and resume has it render at the recorder's short latency from then on.
+        if (!waitFor([&] { return !pactl({"list", "short", "source-outputs"}).isEmpty(); })) return false;
+        pactl({"suspend-sink", "null", "1"});
+        pactl({"suspend-sink", "null", "0"});
+        return waitFor([&] { return recorder_.bytesAvailable() > 0; });
     }
     ~NullSink() {
         for (QProcess* p : {&recorder_, &server_}) {
             p->terminate();
-            if (!p->waitForFinished(2000)) p->kill();
+            if (!p->waitForFinished(5000)) p->kill();
         }
         qunsetenv("PULSE_SERVER");
     }
-    // What the sink played since the last call.
-    std::vector<float> take() {
+    // Everything the sink played since recording began.
+    const std::vector<float>& heard() {
         QCoreApplication::processEvents();
-        const QByteArray bytes = recorder_.readAll();
-        std::vector<float> out(static_cast<size_t>(bytes.size()) / sizeof(float));
-        std::memcpy(out.data(), bytes.constData(), out.size() * sizeof(float));
-        return out;
+        bytes_ += recorder_.readAll();
+        const qsizetype whole = bytes_.size() / qsizetype(sizeof(float));
+        const size_t at = heard_.size();
+        heard_.resize(at + size_t(whole));
+        std::memcpy(heard_.data() + at, bytes_.constData(), size_t(whole) * sizeof(float));
+        bytes_.remove(0, whole * qsizetype(sizeof(float)));
+        return heard_;
     }
     QString pactl(const QStringList& args) {
         QProcess p;
@@ -73,7 +83,7 @@ public:
         env.insert("PULSE_SERVER", "unix:" + socket_);
         p.setProcessEnvironment(env);
         p.start("pactl", args);
-        p.waitForFinished(5000);
+        p.waitForFinished(30000);
         return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
     }
 
@@ -81,16 +91,31 @@ private:
     QTemporaryDir dir_;
     QString socket_;
     QProcess server_, recorder_;
+    QByteArray bytes_;
+    std::vector<float> heard_;
 };
 
-// Best normalised correlation of `wanted` against `heard` over the given start offsets.
-double correlation(const std::vector<float>& heard, const std::vector<float>& wanted, size_t from, size_t to) {
+size_t firstAbove(const std::vector<float>& samples, float level) {
+    for (size_t i = 0; i < samples.size(); ++i)
+        if (std::fabs(samples[i]) > level) return i;
+    return samples.size();
+}
+size_t firstAudible(const std::vector<float>& samples) { return firstAbove(samples, 1e-4f); }
+// Where a sound gets loud: a point that survives the sink's coarser samples.
+size_t onset(const std::vector<float>& samples) {
+    float peak = 0;
+    for (float s : samples) peak = std::max(peak, std::fabs(s));
+    return firstAbove(samples, peak / 10);
+}
+
+// Best normalised correlation of `wanted` against `heard` starting within `slack` samples of `at`.
+double correlation(const std::vector<float>& heard, const std::vector<float>& wanted, size_t at, size_t slack = 64) {
     double best = 0;
-    for (size_t at = from; at <= to && at + wanted.size() <= heard.size(); ++at) {
+    for (size_t from = at > slack ? at - slack : 0; from <= at + slack && from + wanted.size() <= heard.size(); ++from) {
         double xy = 0, xx = 0, yy = 0;
         for (size_t i = 0; i < wanted.size(); ++i) {
-            xy += double(heard[at + i]) * wanted[i];
-            xx += double(heard[at + i]) * heard[at + i];
+            xy += double(heard[from + i]) * wanted[i];
+            xx += double(heard[from + i]) * heard[from + i];
             yy += double(wanted[i]) * wanted[i];
         }
         if (xx > 0 && yy > 0) best = std::max(best, xy / std::sqrt(xx * yy));
@@ -118,24 +143,24 @@ TEST(AudioPlayer, QueuesSoundsThroughANullSinkAndClosesWhenDrained) {
     Platform::AudioPlayer player;
     ASSERT_EQ(player.sampleRate(), 44100);
     const std::vector<float> sound = Sounds::render(44100);
-    sink.take();
 
     player.play(sound);
-    QThread::msleep(200);
-    player.play(sound);  // follows the first instead of mixing into it
+    // Handed in while the first plays: it follows the first instead of mixing into it.
+    ASSERT_TRUE(waitFor([&] { return firstAudible(sink.heard()) < sink.heard().size(); }));
+    player.play(sound);
     EXPECT_EQ(player.opens(), 1);
-    ASSERT_TRUE(waitFor([&] { return !player.isOpen(); }, 8000));
-    EXPECT_EQ(sink.pactl({"list", "short", "sink-inputs"}), "");
-    const std::vector<float> heard = sink.take();
+    ASSERT_TRUE(waitFor([&] { return !player.isOpen(); }));
+    EXPECT_TRUE(waitFor([&] { return sink.pactl({"list", "short", "sink-inputs"}).isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return sink.heard().size() >= firstAudible(sink.heard()) + 2 * sound.size(); }));
+    const std::vector<float>& heard = sink.heard();
 
-    size_t first = heard.size(), last = 0;
+    size_t last = 0;
     for (size_t i = 0; i < heard.size(); ++i)
-        if (std::fabs(heard[i]) > 1e-4f) first = std::min(first, i), last = i;
-    ASSERT_LT(first, heard.size());
-    EXPECT_NEAR(double(last - first) / 44100, 2 * 1.7, 0.25);
-    const size_t lead = first > 3000 ? first - 3000 : 0;
-    EXPECT_GT(correlation(heard, sound, lead, first), 0.95);
-    EXPECT_GT(correlation(heard, sound, lead + sound.size(), first + sound.size()), 0.95);
+        if (std::fabs(heard[i]) > 1e-4f) last = i;
+    EXPECT_NEAR(double(last - firstAudible(heard)) / 44100, 2 * 1.7, 0.25);
+    const size_t start = onset(heard) - onset(sound);
+    EXPECT_GT(correlation(heard, sound, start), 0.95);
+    EXPECT_GT(correlation(heard, sound, start + sound.size()), 0.95);
 
     // The next sound opens the device again.
     player.play(sound);
