@@ -75,13 +75,14 @@ inline bool privateMountNamespace() {
     return done;
 }
 
-// A tmpfs mounted at a folder for the test's life.
+// A tmpfs mounted at a folder for the test's life; unmounting drops even a tree far
+// too deep to remove quickly at once.
 class TmpfsMount {
 public:
-    explicit TmpfsMount(const fs::path& at) : at_(at) {
+    explicit TmpfsMount(const fs::path& at, const std::string& size = "16m") : at_(at) {
         privateMountNamespace();
         fs::create_directories(at_);
-        mounted_ = ::mount("tmpfs", at_.c_str(), "tmpfs", 0, "size=16m,mode=0755") == 0;
+        mounted_ = ::mount("tmpfs", at_.c_str(), "tmpfs", 0, ("size=" + size + ",mode=0755").c_str()) == 0;
     }
     ~TmpfsMount() {
         if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);

@@ -119,6 +119,7 @@ TEST(DiskIndex, NeverLeavesTheVolumeNorWalksKernelFileSystems) {
 // 100,000 folders deep under the common limit of 1,024 open files: measured whole.
 TEST(DiskIndex, TheServiceMeasuresTreesOfAnyDepthWhole) {
     TempDir tmp(TempDir::inMemory);
+    const platformtest::TmpfsMount own(tmp / "deep", "64m");  // where it can be had
     const auto tree = buildDeepTree(tmp / "deep", 100000);
     OpenFileLimit limit(1024);
     const auto info = measuredByTheService(tmp / "deep");
