@@ -1,8 +1,10 @@
 #pragma once
 // Real temporary trees, environment overrides and fake executables for the engine tests.
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,14 +20,17 @@ namespace testtree {
 namespace fs = std::filesystem;
 
 // A fresh folder under $TMPDIR (or /tmp), symbolic links resolved, removed at the end.
-// In memory, it lies on /dev/shm where there is one: for trees of many folders.
+// In memory, it lies on /dev/shm where that is a tmpfs: for trees of many folders.
 class TempDir {
 public:
     enum Place { onDisk, inMemory };
     explicit TempDir(Place place = onDisk) {
         const char* base = std::getenv("TMPDIR");
         std::string folder = base && *base ? base : "/tmp";
-        if (place == inMemory && ::access("/dev/shm", W_OK | X_OK) == 0) folder = "/dev/shm";
+        struct statfs shm;
+        if (place == inMemory && ::statfs("/dev/shm", &shm) == 0 && shm.f_type == TMPFS_MAGIC &&
+            ::access("/dev/shm", W_OK | X_OK) == 0)
+            folder = "/dev/shm";
         std::string tmpl = folder + "/quelto-test-XXXXXX";
         if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
         path_ = fs::canonical(tmpl);
