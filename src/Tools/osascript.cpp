@@ -17,6 +17,7 @@
 //   QUELTO_OSASCRIPT_CANCEL=1         behaves as if the prompt was dismissed: runs nothing.
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -88,6 +89,22 @@ std::optional<std::string> shellText(const std::string& script, const char** why
     }
     if (std::string_view(script).substr(i + 1) != kTail) return std::nullopt;
     return text;
+}
+
+// The private folder, removed even when a time-out's signal ends us.
+char folderPath[] = "/tmp/quelto-osascript-XXXXXX";
+char markerPath[sizeof folderPath + 8] = "";
+
+void removeFolder() {
+    ::rmdir(markerPath);
+    ::unlink(markerPath);
+    ::rmdir(folderPath);
+}
+
+void onTermination(int signal) {
+    removeFolder();
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
 }
 
 // Runs the program with this process's output, and `input` as its standard input
@@ -167,9 +184,10 @@ int main(int argc, char** argv) {
 
     // pkexec's own refusals (126 dismissed, 127 not authorized or no agent) look like
     // a script's exit status, so the escalated shell first marks that it started.
-    char folder[] = "/tmp/quelto-osascript-XXXXXX";
-    if (!::mkdtemp(folder)) return cancelled(script);
-    const std::string marker = std::string(folder) + "/started";
+    if (!::mkdtemp(folderPath)) return cancelled(script);
+    std::snprintf(markerPath, sizeof markerPath, "%s/started", folderPath);
+    const std::string marker = markerPath;
+    for (int s : {SIGTERM, SIGINT, SIGHUP}) ::signal(s, onTermination);
     // mkdir never follows a link planted at the marker's name. pkexec's own terminal
     // agent is off: the caller runs us in a background process group, where reading
     // the terminal would stop us until the time-out.
@@ -182,9 +200,7 @@ int main(int argc, char** argv) {
     ::close(lifeline[1]);
     struct ::stat st {};
     const bool started = ::lstat(marker.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    ::rmdir(marker.c_str());
-    ::unlink(marker.c_str());
-    ::rmdir(folder);
+    removeFolder();
 
     if (started && status) return scriptFinished(script, exitCode(*status));
     if (!status || exitCode(*status) == 126 || exitCode(*status) == 127) return cancelled(script);

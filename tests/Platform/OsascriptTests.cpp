@@ -181,6 +181,13 @@ TEST(Osascript, ATimeOutThatEndsItEndsThePrivilegedCommandToo) {
     const std::string pkexec = Platform::Programs::path(Platform::Program::pkexec);
     if (::access(pkexec.c_str(), F_OK) != 0 || !platformtest::privateMountNamespace())
         GTEST_SKIP() << "needs root and " << pkexec;
+    // A /tmp of the test's own (set-user-id programs run from it) shows what the stand-in
+    // leaves there; the stand-in is read first, as the build may lie under /tmp.
+    const std::string standInImage = readFile(kTool);
+    ASSERT_FALSE(standInImage.empty());
+    const platformtest::TmpfsMount ownTmp("/tmp");
+    ASSERT_TRUE(ownTmp.mounted());
+    ::chmod("/tmp", 01777);
     TempDir t;
     ::chmod(t.path().c_str(), 0755);
     const fs::path becomeRoot = t / "become-root";
@@ -193,7 +200,8 @@ TEST(Osascript, ATimeOutThatEndsItEndsThePrivilegedCommandToo) {
 
     // A copy nobody can reach wherever the build lies.
     const fs::path tool = t / "osascript";
-    fs::copy_file(kTool, tool);
+    writeFile(tool, standInImage);
+    ::chmod(tool.c_str(), 0755);
     const fs::path pidFile = t / "pid";
     const std::string script = "echo $$ > " + shellQuoted(pidFile) + "; exec sleep 60 >/dev/null 2>&1";
     const std::string line = adminLine(appleScriptEscaped(script));
@@ -223,4 +231,8 @@ TEST(Osascript, ATimeOutThatEndsItEndsThePrivilegedCommandToo) {
     const bool survived = !eventually([&] { return !alive(); });
     if (survived) ::kill(command, SIGKILL);
     EXPECT_FALSE(survived) << "root's command outlived the stand-in";
+    std::vector<fs::path> left;
+    for (const auto& e : fs::directory_iterator("/tmp"))
+        if (e.path() != t.path()) left.push_back(e.path());
+    EXPECT_EQ(left, std::vector<fs::path>{}) << "the stand-in's own folder outlived it";
 }
