@@ -8,6 +8,7 @@
 #include <numbers>
 
 #include "Models/Kit/MotionPause.h"
+#include "Support/SteppedAnimations.h"
 #include "Views/TestSupport.h"
 #include "Views/Kit/SpaceBackground.h"
 #include "Views/Kit/Starfield.h"
@@ -175,11 +176,12 @@ TEST(SpaceBackground, StillSkyShowsTheSeededStarsAndTheTabsGradient) {
 }
 
 TEST(SpaceBackground, ANewTabMidFadeContinuesFromTheColoursOnShow) {
+    qttest::SteppedAnimations animations;
     SpaceBackground sky(AppTab::clean, false);
     sky.resize(200, 150);
     sky.show();
     sky.setTab(AppTab::apps);
-    QTest::qWait(120);  // part of the half-second fade
+    animations.step(120);  // part of the half-second fade
     const TabTint midway = sky.shownTint();
     const Rgba glowMidway = sky.shownGlow();
     ASSERT_NE(midway, tint(AppTab::clean));
@@ -192,5 +194,6 @@ TEST(SpaceBackground, ANewTabMidFadeContinuesFromTheColoursOnShow) {
     EXPECT_TRUE(near(sky.shownTint().top, midway.top));
     EXPECT_TRUE(near(sky.shownTint().bottom, midway.bottom));
     EXPECT_TRUE(near(sky.shownGlow(), glowMidway));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sky.shownTint() == tint(AppTab::status); }, 2000));
+    animations.step(500);
+    EXPECT_EQ(sky.shownTint(), tint(AppTab::status));
 }

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "Models/Kit/MotionPause.h"
+#include "Support/SteppedAnimations.h"
 #include "Views/Kit/Spring.h"
 #include "Views/Kit/SubTabs.h"
 #include "Views/Kit/TabBar.h"
@@ -143,6 +144,7 @@ TEST(TabBar, ClickingATabAsksForIt) {
 }
 
 TEST(TabBar, PillSlidesToTheNewTab) {
+    qttest::SteppedAnimations animations;
     TabBar bar;
     bar.show();
     const QRectF from = bar.pillRect();
@@ -150,11 +152,12 @@ TEST(TabBar, PillSlidesToTheNewTab) {
     bar.setSelection(AppTab::analyze);
     ASSERT_TRUE(bar.isSliding());
     EXPECT_EQ(bar.pillRect(), from);  // starts where it was
-    QTest::qWait(120);
+    animations.step(120);
     const QRectF mid = bar.pillRect();
     EXPECT_GT(mid.left(), from.left());
     EXPECT_LT(mid.left(), bar.tabRect(AppTab::analyze).left());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !bar.isSliding(); }, 1500));
+    animations.step(1500);
+    EXPECT_FALSE(bar.isSliding());
     EXPECT_EQ(bar.pillRect(), bar.tabRect(AppTab::analyze));
 }
 

@@ -5,6 +5,7 @@
 #include <xcb/xcb.h>
 
 #include "Models/Kit/MotionPause.h"
+#include "Support/SteppedAnimations.h"
 #include "Views/TestSupport.h"
 #include "Views/Window/ContentView.h"
 #include "Views/Kit/Controls.h"
@@ -36,13 +37,15 @@ class ContentViewSubTabs : public ::testing::TestWithParam<SlotCase> {};
 
 TEST_P(ContentViewSubTabs, ShowOnlyOnTheCleanTabWithoutSettings) {
     const auto c = GetParam();
+    qttest::SteppedAnimations animations;
     Shown s;
     s.state->setTab(c.tab);
     s.state->setShowSettings(c.settings);
     EXPECT_EQ(s.view.cleanSubTabs()->isVisible(), c.subTabs);
     EXPECT_EQ(s.view.tabBar()->showsSelection(), !c.settings);
     // The pill fades out when settings open.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return s.view.tabBar()->pillRect().isEmpty() == c.settings; }, 1500));
+    animations.step(1500);
+    EXPECT_EQ(s.view.tabBar()->pillRect().isEmpty(), c.settings);
     EXPECT_EQ(s.view.settingsButton()->color(), c.settings ? Theme::text() : Theme::secondary());
     EXPECT_EQ(s.view.screenIdentity(), c.settings ? QString("settings") : rawValue(c.tab));
     EXPECT_EQ(s.settingsShown(), c.settings);
@@ -79,12 +82,14 @@ TEST(ContentView, ClickingAnotherTabSelectsItAndLeavesSettings) {
 }
 
 TEST(ContentView, GearTogglesSettingsWithATransitionAndHistoryOpensTheSheet) {
+    qttest::SteppedAnimations animations;
     Shown s;
     QTest::mouseClick(s.view.settingsButton(), Qt::LeftButton);
     EXPECT_TRUE(s.state->showSettings());
     EXPECT_TRUE(s.view.screens()->isTransitioning());
     EXPECT_FALSE(s.view.screens()->screen()->isVisible());  // the picture of it grows in first
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !s.view.screens()->isTransitioning(); }, 2000));
+    animations.step(2000);
+    ASSERT_FALSE(s.view.screens()->isTransitioning());
     EXPECT_TRUE(s.view.screens()->screen()->isVisible());
     QTest::mouseClick(s.view.settingsButton(), Qt::LeftButton);
     EXPECT_FALSE(s.state->showSettings());
