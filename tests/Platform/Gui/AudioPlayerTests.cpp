@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -47,11 +49,16 @@ public:
                                    "-L", "module-null-sink sink_name=null rate=44100"});
         const auto serving = [&] { return server_.state() != QProcess::NotRunning; };
         if (!waitFor([&] { return !serving() || QFileInfo::exists(socket_); }) || !serving()) return false;
+        // Sound plays in real time: where it may, the test gives the server, the recorder
+        // and its own thread, which feeds the player, the machine ahead of other work.
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(server_.processId()), -10);
+        ::setpriority(PRIO_PROCESS, 0, -10);
         qputenv("PULSE_SERVER", ("unix:" + socket_).toLocal8Bit());
         env.insert("PULSE_SERVER", "unix:" + socket_);
         recorder_.setProcessEnvironment(env);
         recorder_.start(parec, {"-d", "null.monitor", "--format=float32le", "--rate=44100", "--channels=1",
                                 "--latency-msec=20"});
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(recorder_.processId()), -10);
         // An idle null sink renders seconds ahead: once the recorder is attached, a suspend
         // and resume has it render at the recorder's short latency from then on.
         if (!waitFor([&] { return !pactl({"list", "short", "source-outputs"}).isEmpty(); })) return false;
@@ -108,6 +115,12 @@ size_t onset(const std::vector<float>& samples) {
     return firstAbove(samples, peak / 10);
 }
 
+size_t lastAudible(const std::vector<float>& samples) {
+    for (size_t i = samples.size(); i-- > 0;)
+        if (std::fabs(samples[i]) > 1e-4f) return i;
+    return 0;
+}
+
 // Best normalised correlation of `wanted` against `heard` starting within `slack` samples of `at`.
 double correlation(const std::vector<float>& heard, const std::vector<float>& wanted, size_t at, size_t slack = 64) {
     double best = 0;
@@ -142,7 +155,9 @@ TEST(AudioPlayer, QueuesSoundsThroughANullSinkAndClosesWhenDrained) {
     if (!sink.start()) GTEST_SKIP() << "no PulseAudio server could be started here";
     Platform::AudioPlayer player;
     ASSERT_EQ(player.sampleRate(), 44100);
-    const std::vector<float> sound = Sounds::render(44100);
+    // Half a second of the completion sound: long enough to hand a second in while it plays.
+    const std::vector<float> whole = Sounds::render(44100);
+    const std::vector<float> sound(whole.begin(), whole.begin() + 22050);
 
     player.play(sound);
     // Handed in while the first plays: it follows the first instead of mixing into it.
@@ -151,13 +166,11 @@ TEST(AudioPlayer, QueuesSoundsThroughANullSinkAndClosesWhenDrained) {
     EXPECT_EQ(player.opens(), 1);
     ASSERT_TRUE(waitFor([&] { return !player.isOpen(); }));
     EXPECT_TRUE(waitFor([&] { return sink.pactl({"list", "short", "sink-inputs"}).isEmpty(); }));
-    ASSERT_TRUE(waitFor([&] { return sink.heard().size() >= firstAudible(sink.heard()) + 2 * sound.size(); }));
+    // Recorded until a quarter second of silence follows the sounds.
+    ASSERT_TRUE(waitFor([&] { return sink.heard().size() > lastAudible(sink.heard()) + 11025; }));
     const std::vector<float>& heard = sink.heard();
 
-    size_t last = 0;
-    for (size_t i = 0; i < heard.size(); ++i)
-        if (std::fabs(heard[i]) > 1e-4f) last = i;
-    EXPECT_NEAR(double(last - firstAudible(heard)) / 44100, 2 * 1.7, 0.25);
+    EXPECT_NEAR(double(lastAudible(heard) - firstAudible(heard)) / 44100, 2 * 0.5, 0.1);
     const size_t start = onset(heard) - onset(sound);
     EXPECT_GT(correlation(heard, sound, start), 0.95);
     EXPECT_GT(correlation(heard, sound, start + sound.size()), 0.95);
