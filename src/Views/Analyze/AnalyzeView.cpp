@@ -91,7 +91,7 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         const double opacity = isEnabled() ? (isDown() ? 0.6 : 1.0) : 0.35;
-        picture_.paint(p, QRectF(rect()), devicePixelRatioF(), QString::number(opacity), [&](QPainter& on) {
+        picture_.paint(p, QRectF(rect()), devicePixelRatioF(), std::hash<double>{}(opacity), [&](QPainter& on) {
             on.setRenderHint(QPainter::Antialiasing);
             on.setOpacity(opacity);
             on.setPen(Qt::NoPen);
@@ -199,7 +199,7 @@ void PlaceRow::leaveEvent(QEvent*) {
 
 void PlaceRow::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    const QString key = QStringLiteral("%1%2%3").arg(int(selected_)).arg(int(hovering_)).arg(text());
+    const size_t key = combinedKey({size_t(selected_) | size_t(hovering_) << 1, qHash(text())});
     picture_.paint(p, QRectF(rect()), devicePixelRatioF(), key, [&](QPainter& on) {
         on.setRenderHint(QPainter::Antialiasing);
         if (selected_ || hovering_) {
@@ -278,7 +278,7 @@ void StatFigure::paintEvent(QPaintEvent*) {
         draw(p);
         return;
     }
-    picture_.paint(p, QRectF(rect()), devicePixelRatioF(), value_, draw);
+    picture_.paint(p, QRectF(rect()), devicePixelRatioF(), qHash(value_), draw);
 }
 
 // ---- FolderPanel

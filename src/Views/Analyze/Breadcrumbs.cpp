@@ -48,7 +48,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        picture_.paint(p, QRectF(QWidget::rect()), devicePixelRatioF(), QString::number(inert_) + titles_.join(u'/'),
+        picture_.paint(p, QRectF(QWidget::rect()), devicePixelRatioF(), combinedKey({size_t(inert_), qHash(titles_)}),
                        [&](QPainter& on) {
             on.setRenderHint(QPainter::Antialiasing);
             on.setOpacity(inert_ ? 0.4 : 1.0);

@@ -44,7 +44,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        picture_.paint(p, QRectF(rect()), devicePixelRatioF(), {}, [&](QPainter& on) {
+        picture_.paint(p, QRectF(rect()), devicePixelRatioF(), 0, [&](QPainter& on) {
             on.setFont(font_);
             on.setPen(Theme::tertiary());
             const DetailColumns c = DetailColumns::at(width());
@@ -249,18 +249,11 @@ void DetailList::paintRow(QPainter& p, int i, const QRect& rect) {
         draw(p);
         return;
     }
-    const QString key = QStringLiteral("%1|%2|%3|%4|%5|%6%7%8%9|%10|%11")
-                            .arg(pathToQString(r.entry.url))
-                            .arg(*r.entry.size)
-                            .arg(r.entry.files.value_or(-1))
-                            .arg(r.colorIndex.value_or(-1))
-                            .arg(r.share.value_or(-1), 0, 'g', 17)
-                            .arg(int(r.lit))
-                            .arg(int(r.selected))
-                            .arg(int(r.removable))
-                            .arg(int(r.entry.isFolder))
-                            .arg(trash)
-                            .arg(hot);
+    const size_t key = combinedKey({std::hash<std::string>{}(r.entry.url.native()), size_t(*r.entry.size),
+                                    size_t(r.entry.files.value_or(-1)), size_t(r.colorIndex.value_or(-1)),
+                                    std::hash<double>{}(r.share.value_or(-1)),
+                                    size_t(r.lit) | size_t(r.selected) << 1 | size_t(r.removable) << 2 |
+                                        size_t(r.entry.isFolder) << 3 | size_t(trash) << 4 | size_t(hot) << 5});
     paintFromPicture(p, i, rect, key, draw);
 }
 

@@ -25,7 +25,7 @@ void RowList::setCount(int count) {
     relayout();
 }
 
-void RowList::paintFromPicture(QPainter& p, int row, const QRect& rect, const QString& key,
+void RowList::paintFromPicture(QPainter& p, int row, const QRect& rect, size_t key,
                                const std::function<void(QPainter&)>& draw) {
     // The rows of a screenful or two; the others are drawn again when they come back.
     if (pictures_.size() > 128 && !pictures_.count(row)) pictures_.clear();

@@ -51,7 +51,7 @@ protected:
     // Draws a row from its picture while `key` (what the row shows) stays the same:
     // over the animated sky a row repaints whenever a star passes behind it.
     // `draw` paints the row at the origin.
-    void paintFromPicture(QPainter& painter, int row, const QRect& rect, const QString& key,
+    void paintFromPicture(QPainter& painter, int row, const QRect& rect, size_t key,
                           const std::function<void(QPainter&)>& draw);
 
     void paintEvent(QPaintEvent*) override;

@@ -18,16 +18,23 @@ void copyPainted(QPainter& p, const QRectF& rect, const QPixmap& picture) {
     }
 }
 
-void StillPicture::paint(QPainter& p, const QRectF& rect, double ratio, const QString& key,
+size_t combinedKey(std::initializer_list<size_t> parts) {
+    size_t h = 0x9e3779b97f4a7c15ull;
+    for (size_t v : parts) h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+    return h;
+}
+
+void StillPicture::paint(QPainter& p, const QRectF& rect, double ratio, size_t key,
                          const std::function<void(QPainter&)>& draw) {
-    const QString full = QStringLiteral("%1x%2@%3:").arg(rect.width()).arg(rect.height()).arg(ratio) + key;
-    if (full != key_ || picture_.isNull()) {
+    if (picture_.isNull() || key != key_ || rect.size() != size_ || ratio != ratio_) {
         picture_ = QPixmap((rect.size() * ratio).toSize().expandedTo(QSize(1, 1)));
         picture_.setDevicePixelRatio(ratio);
         picture_.fill(Qt::transparent);
         QPainter on(&picture_);
         draw(on);
-        key_ = full;
+        key_ = key;
+        size_ = rect.size();
+        ratio_ = ratio;
     }
     copyPainted(p, rect, picture_);
 }

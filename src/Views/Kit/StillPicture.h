@@ -3,7 +3,9 @@
 #include <QRectF>
 #include <QString>
 
+#include <cstddef>
 #include <functional>
+#include <initializer_list>
 
 class QPainter;
 class QWidget;
@@ -13,19 +15,22 @@ class QWidget;
 // raster engine's thread pool, which costs more than the copy.
 void copyPainted(QPainter& painter, const QRectF& rect, const QPixmap& picture);
 
+// One key made of several values' hashes.
+size_t combinedKey(std::initializer_list<size_t> parts);
+
 // A look kept as a picture while it does not change. Over the animated sky a view
 // repaints whenever a star passes behind it; copying its picture costs far less than
 // drawing it again.
 class StillPicture {
 public:
-    // Draws `rect` (of `size` at `ratio`) through `draw` when `key`, the size or the
-    // ratio changed since the last time, then copies the picture.
-    void paint(QPainter& painter, const QRectF& rect, double ratio, const QString& key,
+    // Draws `rect` at `ratio` through `draw` when `key` (what the look depends on), the
+    // size or the ratio changed since the last time, then copies the picture.
+    void paint(QPainter& painter, const QRectF& rect, double ratio, size_t key,
                const std::function<void(QPainter&)>& draw);
-    // Forgets the picture.
-    void clear() { key_.clear(); }
 
 private:
     QPixmap picture_;
-    QString key_;
+    QSizeF size_;
+    double ratio_ = 0;
+    size_t key_ = 0;
 };
