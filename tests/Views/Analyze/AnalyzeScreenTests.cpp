@@ -321,6 +321,7 @@ TEST(AnalyzeScreen, BackAndItsShortcutFollowTheCrumbsAndTheMode) {
     ASSERT_TRUE(stage.settle());
     ASSERT_EQ(stage.model->path().size(), 4u);
     stage.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&stage.window));
     stage.view->setFocus();
     QTest::keyClick(stage.view, Qt::Key_BracketLeft, Qt::ControlModifier);
     EXPECT_EQ(stage.model->path().size(), 3u);
