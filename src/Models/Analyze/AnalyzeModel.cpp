@@ -190,6 +190,8 @@ QCoro::Task<> AnalyzeModel::loadFolders(int token, fs::path folder) {
     QPointer<AnalyzeModel> self(this);
     QFuture<std::vector<Listed>> listing = QtConcurrent::run([folder] { return list(folder); });
     const std::vector<Listed> listed = co_await listing;
+    QCoro::Task<> turn = nextTurn();  // a load never ends inside load()
+    co_await turn;
     if (!self || generation_ != token) co_return;
 
     // What the size service knows already shows at once.
@@ -268,6 +270,8 @@ QCoro::Task<> AnalyzeModel::loadLargeFiles(int token, fs::path folder) {
     };
     QFuture<DiskIndex::LargeFiles> searched = completion<DiskIndex::LargeFiles>(search);
     const DiskIndex::LargeFiles found = co_await searched;
+    QCoro::Task<> turn = nextTurn();
+    co_await turn;
     if (!self || generation_ != token) co_return;
     std::vector<Entry> entries;
     entries.reserve(found.size());

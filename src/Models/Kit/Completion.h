@@ -1,6 +1,10 @@
 #pragma once
+#include <QCoroTask>
+#include <QCoroTimer>
 #include <QFuture>
 #include <QPromise>
+
+#include <chrono>
 
 #include <functional>
 #include <memory>
@@ -21,3 +25,7 @@ QFuture<T> completion(const std::function<void(std::function<void(T)>)>& start) 
     });
     return future;
 }
+
+// Awaited after work that may be done already: what follows runs from the event loop,
+// never inside the call that started the work, whatever the timing.
+inline QCoro::Task<> nextTurn() { return QCoro::sleepFor(std::chrono::milliseconds(0)); }
