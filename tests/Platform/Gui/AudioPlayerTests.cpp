@@ -43,22 +43,21 @@ public:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", dir_.path());
         env.insert("XDG_RUNTIME_DIR", dir_.path());
+        // Sound plays in real time: where it may, the test puts the server, the recorder
+        // and itself (the player's feed runs on its thread) ahead of other work.
+        ::setpriority(PRIO_PROCESS, 0, -10);
+        for (QProcess* p : {&server_, &recorder_}) p->setChildProcessModifier([] { ::setpriority(PRIO_PROCESS, 0, -10); });
         server_.setProcessEnvironment(env);
         server_.start(pulseaudio, {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
                                    "--disable-shm=yes", "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + socket_,
                                    "-L", "module-null-sink sink_name=null rate=44100"});
         const auto serving = [&] { return server_.state() != QProcess::NotRunning; };
         if (!waitFor([&] { return !serving() || QFileInfo::exists(socket_); }) || !serving()) return false;
-        // Sound plays in real time: where it may, the test gives the server, the recorder
-        // and its own thread, which feeds the player, the machine ahead of other work.
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(server_.processId()), -10);
-        ::setpriority(PRIO_PROCESS, 0, -10);
         qputenv("PULSE_SERVER", ("unix:" + socket_).toLocal8Bit());
         env.insert("PULSE_SERVER", "unix:" + socket_);
         recorder_.setProcessEnvironment(env);
         recorder_.start(parec, {"-d", "null.monitor", "--format=float32le", "--rate=44100", "--channels=1",
                                 "--latency-msec=20"});
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(recorder_.processId()), -10);
         // An idle null sink renders seconds ahead: once the recorder is attached, a suspend
         // and resume has it render at the recorder's short latency from then on.
         if (!waitFor([&] { return !pactl({"list", "short", "source-outputs"}).isEmpty(); })) return false;
