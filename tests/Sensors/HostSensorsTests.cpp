@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <cstdio>
 
+#include "Platform/PlatformTestSupport.h"
 #include "Sensors/HostSensors.h"
 #include "Sensors/SystemInfo.h"
 #include "Sensors/SensorTree.h"
@@ -149,14 +150,26 @@ TEST(HostSensorsLive, GiveSaneValuesHere) {
     EXPECT_GE(Sensors::loadAverage(), 0.0);
     EXPECT_FALSE(Sensors::chipName().empty());
 
-    FILE* df = ::popen("df -B1 --output=size,avail /tmp | tail -n 1", "r");
+    // A file system of the test's own where it can mount one: nothing else writes to it
+    // meanwhile, as others do to /tmp.
+    testtree::TempDir tmp;
+    const platformtest::TmpfsMount own(tmp / "own");
+    const std::filesystem::path where = own.mounted() ? tmp / "own" : std::filesystem::path("/tmp");
+    if (own.mounted()) testtree::writeFile(where / "data", std::string(3 << 20, 'x'));
+    FILE* df = ::popen(("df -B1 --output=size,avail '" + where.string() + "' | tail -n 1").c_str(), "r");
     ASSERT_NE(df, nullptr);
     long long size = 0, avail = 0;
     const int read = std::fscanf(df, "%lld %lld", &size, &avail);
     ::pclose(df);
     ASSERT_EQ(read, 2);
-    const auto space = Sensors::diskSpace("/tmp");
+    const auto space = Sensors::diskSpace(where);
     EXPECT_EQ(space.total, size);
-    EXPECT_NEAR(double(space.available), double(avail), 64.0 * 1024 * 1024);  // others write meanwhile
+    if (own.mounted()) {
+        EXPECT_EQ(space.total, 16 << 20);
+        EXPECT_EQ(space.available, avail);
+        EXPECT_LE(space.available, (16 - 3) << 20);
+    } else {
+        EXPECT_NEAR(double(space.available), double(avail), 64.0 * 1024 * 1024);  // others write meanwhile
+    }
     EXPECT_EQ(Sensors::diskSpace("/nonexistent/folder"), Sensors::DiskSpace{});
 }
