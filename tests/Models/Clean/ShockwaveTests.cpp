@@ -17,6 +17,8 @@ TEST(Shockwave, LiveOnlyFromItsStartForStrengthPlusOnePointNineSeconds) {
     for (const auto& c : cases) {
         const auto l = wave.live(t0 + c.age);
         EXPECT_EQ(l.has_value(), c.live) << c.age.count();
-        if (l) EXPECT_EQ(l->start, t0);
+        if (l) {
+            EXPECT_EQ(l->start, t0);
+        }
     }
 }

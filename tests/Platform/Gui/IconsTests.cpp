@@ -67,7 +67,9 @@ TEST(Icons, ResolveThroughTheThemesAndTheDesktopEntries) {
         const QIcon icon = Icons::icon(c.ref);
         EXPECT_LT(timer.elapsed(), 500);
         ASSERT_FALSE(icon.isNull());
-        if (!c.drawn.isEmpty()) EXPECT_EQ(icon.name(), c.drawn);
+        if (!c.drawn.isEmpty()) {
+            EXPECT_EQ(icon.name(), c.drawn);
+        }
         EXPECT_FALSE(Icons::pixmap(c.ref, 32).isNull());
     }
     const QImage own = image(IconRef::application(r / "own.desktop"));

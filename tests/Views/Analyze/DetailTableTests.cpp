@@ -136,7 +136,11 @@ TEST_F(DetailTableView, TheBarShowsTheSelectionFirstThenTheReportWithWhatWasSkip
     CleanReport report;
     report.removed.resize(3);
     report.trashed = 2'000'000'000;
-    for (const char* name : {"a.bin", "b.bin"}) report.skipped.push_back({CleanItem{fs::path("/x") / name}, "protected in Settings"});
+    for (const char* name : {"a.bin", "b.bin"}) {
+        CleanItem item;
+        item.url = fs::path("/x") / name;
+        report.skipped.push_back({item, "protected in Settings"});
+    }
     m.setLastRemoval(report);
     m.setSelection({m.entries().front().url.native()});
     EXPECT_EQ(bar->content(), RemovalBar::Content::selection);

@@ -155,7 +155,7 @@ protected:
 };
 
 TEST_F(OrbitChartView, ArcsRunClockwiseFromTheTop) {
-    lay({{"/u/quarter", 250}, {"/u/rest", 750}});
+    lay({{"/u/quarter", 250, {}}, {"/u/rest", 750, {}}});
     chart.setReadout({"u", 1000, "2 items · 2 files", "internaldrive"});
     chart.show();
     chart.showRevealAt(1);
@@ -170,7 +170,7 @@ TEST_F(OrbitChartView, ArcsRunClockwiseFromTheTop) {
 }
 
 TEST_F(OrbitChartView, HoverMovesTheFocusFromArcToArcAndClearsItOffTheChart) {
-    lay({{"/u/a", 500}, {"/u/b", 500}}, {{"/u/b", {{"/u/b/x", 300, 3}}}});
+    lay({{"/u/a", 500, {}}, {"/u/b", 500, {}}}, {{"/u/b", {{"/u/b/x", 300, 3}}}});
     chart.show();
     chart.showRevealAt(1);
     QTest::mouseMove(&chart, onInnerBand(chart, 0.25));
@@ -192,7 +192,7 @@ TEST_F(OrbitChartView, HoverMovesTheFocusFromArcToArcAndClearsItOffTheChart) {
 }
 
 TEST_F(OrbitChartView, AClickAsksToOpenTheArcUnderThePointer) {
-    lay({{"/u/a", 995}, {"/u/tiny", 3}, {"/u/tiny2", 2}});
+    lay({{"/u/a", 995, {}}, {"/u/tiny", 3, {}}, {"/u/tiny2", 2, {}}});
     chart.show();
     chart.showRevealAt(1);
     QSignalSpy opens(&chart, &OrbitChart::openRequested);
@@ -205,7 +205,7 @@ TEST_F(OrbitChartView, AClickAsksToOpenTheArcUnderThePointer) {
 }
 
 TEST_F(OrbitChartView, ANewFolderSweepsTheArcsInFromNothing) {
-    lay({{"/u/a", 1}});
+    lay({{"/u/a", 1, {}}});
     chart.setShownFolder("/u");
     chart.show();
     chart.showRevealAt(1);
@@ -216,20 +216,20 @@ TEST_F(OrbitChartView, ANewFolderSweepsTheArcsInFromNothing) {
 }
 
 TEST_F(OrbitChartView, TheGlowIsKeptWhileOnlyTheFocusChanges) {
-    lay({{"/u/a", 600}, {"/u/b", 400}});
+    lay({{"/u/a", 600, {}}, {"/u/b", 400, {}}});
     chart.show();
     render(chart);
     const int before = chart.bloomRenders();
     chart.setChartFocus(AnalyzeFocus::entry("/u/a"));
     render(chart);
     EXPECT_EQ(chart.bloomRenders(), before);
-    chart.setRings(OrbitLayout::layout(std::vector<Entry>{{"/u/a", 500}, {"/u/b", 500}}, Slices{}));
+    chart.setRings(OrbitLayout::layout(std::vector<Entry>{{"/u/a", 500, {}}, {"/u/b", 500, {}}}, Slices{}));
     render(chart);
     EXPECT_EQ(chart.bloomRenders(), before + 1);
 }
 
 TEST_F(OrbitChartView, TheMotionRestsWhileNoWindowIsOnScreen) {
-    lay({{"/u/a", 600}, {"/u/b", 400}});
+    lay({{"/u/a", 600, {}}, {"/u/b", 400, {}}});
     chart.show();
     EXPECT_TRUE(chart.timeline().isScheduled());
     MotionPause::shared().setHidden(true);
@@ -238,7 +238,7 @@ TEST_F(OrbitChartView, TheMotionRestsWhileNoWindowIsOnScreen) {
     clock->advance(3);
     EXPECT_EQ(render(chart), still);
     // The arcs still follow what they are given.
-    lay({{"/u/a", 100}, {"/u/b", 900}});
+    lay({{"/u/a", 100, {}}, {"/u/b", 900, {}}});
     EXPECT_NE(render(chart), still);
     MotionPause::shared().setHidden(false);
     EXPECT_TRUE(chart.timeline().isScheduled());
