@@ -8,6 +8,7 @@
 #include <numbers>
 
 #include "Models/Clean/Shockwave.h"
+#include "Models/Kit/AssignIfChanged.h"
 #include "Models/Kit/MotionPause.h"
 #include "Views/Kit/Sparkle.h"
 #include "Views/Kit/Bands.h"
@@ -64,35 +65,19 @@ BlackHole::BlackHole(double size, QWidget* parent)
 BlackHole::~BlackHole() { delete overlay_; }
 
 void BlackHole::setGlow(const QColor& glow) {
-    if (glow == glow_) return;
-    glow_ = glow;
-    refresh();
+    if (assignIfChanged(glow_, glow)) refresh();
 }
 
 void BlackHole::setSpinning(bool spinning) {
-    if (spinning == spinning_) return;
-    spinning_ = spinning;
-    refresh();
+    if (assignIfChanged(spinning_, spinning)) refresh();
 }
 
 void BlackHole::setOpen(double open) {
-    if (open == open_) return;
-    open_ = open;
-    refresh();
-}
-
-void BlackHole::setHeroSize(double size) {
-    if (size == size_ || !(size > 0)) return;
-    size_ = size;
-    setFixedSize(int(std::lround(size_)), int(std::lround(size_)));
-    if (overlay_) overlay_->setReach(3 * size_ * maxGrowthScale + 4);
-    refresh();
+    if (assignIfChanged(open_, open)) refresh();
 }
 
 void BlackHole::setSuction(bool suction) {
-    if (suction == suction_) return;
-    suction_ = suction;
-    refresh();
+    if (assignIfChanged(suction_, suction)) refresh();
 }
 
 void BlackHole::setFeed(std::optional<Events> feed) {
@@ -102,21 +87,15 @@ void BlackHole::setFeed(std::optional<Events> feed) {
 }
 
 void BlackHole::setGrowth(double growth) {
-    if (growth == growth_) return;
-    growth_ = growth;
-    refresh();
+    if (assignIfChanged(growth_, growth)) refresh();
 }
 
 void BlackHole::setAnimated(bool animated) {
-    if (animated == animated_) return;
-    animated_ = animated;
-    refresh();
+    if (assignIfChanged(animated_, animated)) refresh();
 }
 
 void BlackHole::setReduceMotion(bool reduce) {
-    if (reduce == reduceMotion_) return;
-    reduceMotion_ = reduce;
-    refresh();
+    if (assignIfChanged(reduceMotion_, reduce)) refresh();
 }
 
 void BlackHole::showEvent(QShowEvent*) { updateSchedule(); }

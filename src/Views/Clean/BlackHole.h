@@ -1,7 +1,6 @@
 #pragma once
 #include <QColor>
 #include <QImage>
-#include <QPainterPath>
 #include <QPointer>
 #include <QWidget>
 
@@ -64,7 +63,6 @@ public:
     void setSpinning(bool spinning);
     // How open the hole looks, 0 to 1.
     void setOpen(double open);
-    void setHeroSize(double size);
     // The swallowing look: fastest spin, full energy.
     void setSuction(bool suction);
     // The flying icons of a run, or none. Absent and empty differ: swallowing

@@ -3,7 +3,6 @@
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QPainterPath>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -40,7 +39,6 @@ public:
         setAttribute(Qt::WA_OpaquePaintEvent, !under_.isNull());
         update();
     }
-    bool hasUnder() const { return !under_.isNull(); }
 
 protected:
     void paintEvent(QPaintEvent*) override {

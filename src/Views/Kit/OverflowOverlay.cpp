@@ -37,12 +37,6 @@ void OverflowOverlay::markHost(QWidget* host, QWidget* backdrop) {
     host->setProperty(backdropProperty, QVariant::fromValue(static_cast<QObject*>(backdrop)));
 }
 
-void OverflowOverlay::setReach(double reach) {
-    if (reach == reach_) return;
-    reach_ = reach;
-    follow();
-}
-
 void OverflowOverlay::attach() {
     for (const auto& w : watched_)
         if (w) w->removeEventFilter(this);

@@ -25,7 +25,6 @@ public:
 
     static void markHost(QWidget* host, QWidget* backdrop = nullptr);
 
-    void setReach(double reach);
     // The anchor's centre in this widget's coordinates.
     QPointF anchorCentre() const;
     // Repaints `area`, given relative to the anchor's centre.
