@@ -136,10 +136,13 @@ DiskIO diskIO(const Roots& roots) {
         std::replace(block.begin(), block.end(), '/', '!');
         // Only whole disks backed by a device: partitions, loop, zram, dm and md have none.
         if (!present(roots.sys / "block" / block / "device")) return;
-        const uint64_t sectorsRead = toUnsigned(f[5]).value_or(0), sectorsWritten = toUnsigned(f[9]).value_or(0);
         // The kernel counts 512-byte sectors whatever the device's own sector size.
-        io.read = saturatingAdd(io.read, sectorsRead > UINT64_MAX / 512 ? UINT64_MAX : sectorsRead * 512);
-        io.write = saturatingAdd(io.write, sectorsWritten > UINT64_MAX / 512 ? UINT64_MAX : sectorsWritten * 512);
+        const auto bytes = [](std::string_view sectors) {
+            const uint64_t n = toUnsigned(sectors).value_or(0);
+            return n > UINT64_MAX / 512 ? UINT64_MAX : n * 512;
+        };
+        io.read = saturatingAdd(io.read, bytes(f[5]));
+        io.write = saturatingAdd(io.write, bytes(f[9]));
     });
     return io;
 }

@@ -1,6 +1,5 @@
 #include "Views/Clean/BlackHoleLayers.h"
 
-#include <QHash>
 #include <QPainter>
 #include <QPainterPathStroker>
 #include <QRadialGradient>

@@ -1,7 +1,5 @@
 #pragma once
-#include <QColor>
 #include <QImage>
-#include <QPointF>
 #include <QRectF>
 
 class QPainter;

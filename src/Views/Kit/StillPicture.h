@@ -1,7 +1,6 @@
 #pragma once
 #include <QPixmap>
 #include <QRectF>
-#include <QString>
 
 #include <cstddef>
 #include <functional>
