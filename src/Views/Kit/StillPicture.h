@@ -7,7 +7,6 @@
 #include <initializer_list>
 
 class QPainter;
-class QWidget;
 
 // Copies `picture` into `rect` one painted rectangle at a time: under the many
 // small rectangles the stars leave, one clipped copy of a large picture goes to the
