@@ -23,6 +23,11 @@ constexpr double pi = std::numbers::pi;
 // clockwise on screen.
 double qtDegrees(double clockwiseRadians) { return -clockwiseRadians * 180 / pi; }
 
+// A premultiplied pixel scaled by k/256, two channels at a time.
+inline uint32_t scaled(uint32_t argb, uint32_t k) {
+    return (((argb & 0x00FF00FFu) * k >> 8) & 0x00FF00FFu) | ((((argb >> 8) & 0x00FF00FFu) * k) & 0xFF00FF00u);
+}
+
 
 }  // namespace
 
@@ -47,7 +52,8 @@ QPainterPath RingArc::path(const QRectF& rect) const {
 
 QRectF RingBloom::bounds(const QRectF& square) {
     const double m = 3 * blurRadius(square.width());
-    return square.adjusted(-m, -m, m, m);
+    // On whole points, so the glow is added pixel for pixel rather than resampled.
+    return QRectF(square.adjusted(-m, -m, m, m).toAlignedRect());
 }
 
 QImage RingBloom::rings(const OrbitLayout::Layout& layout, double reveal, const QRectF& square, double dpr) {
@@ -71,7 +77,14 @@ QImage RingBloom::rings(const OrbitLayout::Layout& layout, double reveal, const 
 }
 
 QImage RingBloom::render(const OrbitLayout::Layout& layout, double reveal, const QRectF& square, double dpr) {
-    return Bloom::blurred(rings(layout, reveal, square, dpr), blurRadius(square.width()) * dpr);
+    QImage glow = Bloom::blurred(rings(layout, reveal, square, dpr), blurRadius(square.width()) * dpr);
+    // Faded once here rather than by the painter on every frame.
+    const auto k = uint32_t(std::lround(opacity * 256));
+    for (int y = 0; y < glow.height(); ++y) {
+        auto* line = reinterpret_cast<uint32_t*>(glow.scanLine(y));
+        for (int x = 0; x < glow.width(); ++x) line[x] = scaled(line[x], k);
+    }
+    return glow;
 }
 
 // ---- HorizonShadow
@@ -143,19 +156,18 @@ struct Ramp {
     }
 };
 
-// The same as packed premultiplied pixels.
+// The same as packed premultiplied pixels, with the stretches where it is not clear.
 struct PackedRamp {
     std::array<uint32_t, Ramp::size> argb{};
+    std::vector<std::pair<uint16_t, uint16_t>> lit;  // first and last angle, from the ramp's start
     explicit PackedRamp(const Ramp& ramp);
     uint32_t at(uint16_t angle, uint16_t offset) const { return argb[uint16_t(angle - offset) >> 6]; }
 };
 
 uint16_t turnOffset(double degrees) { return uint16_t(int64_t(std::floor(std::fmod(degrees, 360.0) / 360.0 * 65536))); }
 
-// A premultiplied pixel scaled by k/256, two channels at a time.
-inline uint32_t scaled(uint32_t argb, uint32_t k) {
-    return (((argb & 0x00FF00FFu) * k >> 8) & 0x00FF00FFu) | ((((argb >> 8) & 0x00FF00FFu) * k) & 0xFF00FF00u);
-}
+// sin(rate t), reduced first: the sine of a huge angle is slow, and t counts seconds since 2001.
+double wave(double rate, double t) { return std::sin(std::fmod(rate * t, 2 * pi)); }
 
 // White at `a` (0…255) over a premultiplied pixel.
 inline uint32_t whiteOver(uint32_t below, uint32_t a) { return a * 0x01010101u + scaled(below, 256 - a - (a >> 7)); }
@@ -167,9 +179,30 @@ inline QRgb premultiplied(float r, float g, float b, float a) {
 }
 
 PackedRamp::PackedRamp(const Ramp& ramp) {
+    constexpr int step = 65536 / Ramp::size;
     for (int i = 0; i < Ramp::size; ++i) {
         const auto& c = ramp.rgba[size_t(i)];
         argb[size_t(i)] = premultiplied(c[0], c[1], c[2], c[3]);
+        if (argb[size_t(i)] == 0) continue;
+        if (!lit.empty() && lit.back().second == uint16_t(i * step - 1)) lit.back().second = uint16_t((i + 1) * step - 1);
+        else lit.emplace_back(uint16_t(i * step), uint16_t((i + 1) * step - 1));
+    }
+}
+
+// Calls `light` for each pixel whose angle lies from `a0` to `a1`, round through 0
+// when `a1` comes before `a0`.
+template <class Pixels, class Light>
+void forArc(const Pixels& pixels, uint16_t a0, uint16_t a1, const Light& light) {
+    const auto stretch = [&](uint16_t from, uint16_t to) {
+        for (auto it = std::lower_bound(pixels.begin(), pixels.end(), typename Pixels::value_type{from, 0, 0});
+             it != pixels.end() && it->angle <= to; ++it)
+            light(*it);
+    };
+    if (a0 <= a1) {
+        stretch(a0, a1);
+    } else {
+        stretch(a0, 0xFFFF);
+        stretch(0, a1);
     }
 }
 
@@ -180,6 +213,7 @@ void ChartMotion::Canvas::prepare(int side, double dpr, double inner, double out
     side_ = side;
     dpr_ = dpr;
     band_.clear();
+    sheen_.clear();
     ring_.clear();
     const double c = side / 2.0, R = side / 2.0;
     const double r0 = inner * R, r1 = outer * R, h = horizon * R;
@@ -199,12 +233,14 @@ void ChartMotion::Canvas::prepare(int side, double dpr, double inner, double out
             const auto index = uint32_t(y * side + x);
             const double coverage = std::clamp(r - r0 + 0.5, 0.0, 1.0) * std::clamp(r1 - r + 0.5, 0.0, 1.0);
             if (coverage > 0) {
+                band_.push_back({angle, uint8_t(std::lround(coverage * 255)), index});
                 // The sheen: white at 0.9 at the left edge of the square, clear from its middle on.
                 const double f = (x + 0.5) / side;
-                const double sheen = f < 0.5 ? 0.9 * (1 - 2 * f) : 0.0;
-                band_.push_back({index, angle, uint8_t(std::lround(coverage * 255)), uint8_t(std::lround(sheen * 255))});
+                const auto sheen = uint8_t(std::lround((f < 0.5 ? 0.9 * (1 - 2 * f) : 0.0) * coverage * 255));
+                if (sheen > 0) sheen_.push_back({index, sheen});
             }
-            if (std::abs(r - h) < reach) ring_.push_back({index, angle, float(std::abs(r - h))});
+            if (std::abs(r - h) < reach)
+                ring_.push_back({index, angle, uint16_t(std::min<long>(std::lround(std::abs(r - h) * ringSteps), ringTable - 1))});
             if (r < r0 - 2 || r > r1 + 2) continue;
             for (int i = 0; i < streakCount; ++i) {
                 const double across = std::clamp(streakHalf - std::abs(r - streakRadius_[size_t(i)]) + 0.5, 0.0, 1.0);
@@ -212,6 +248,7 @@ void ChartMotion::Canvas::prepare(int side, double dpr, double inner, double out
                     streakPixels_[size_t(i)].push_back({angle, uint8_t(std::lround(across * 255)), index});
             }
         }
+    std::sort(band_.begin(), band_.end());
     for (auto& pixels : streakPixels_) std::sort(pixels.begin(), pixels.end());
 }
 
@@ -237,62 +274,56 @@ void ChartMotion::Canvas::paint(QImage& image, double t) const {
 
     // The band: the flare turning once in about 26 seconds, under a faint sheen from the left.
     const uint16_t flareAt = turnOffset(14 * t);
-    const float sheenOpacity = float(0.1 + 0.03 * std::sin(1.7 * t));
-    const auto sheenScale = uint32_t(std::lround(sheenOpacity * 256));
-    for (const BandPixel& b : band_) {
-        const uint32_t f = flare.at(b.angle, flareAt), sheen = (b.sheen * sheenScale) >> 8;
-        if (f == 0 && sheen == 0) continue;  // the image is clear there already
-        out[b.index] = scaled(whiteOver(f, sheen), b.coverage + 1u);
-    }
+    for (const auto& [first, last] : flare.lit)
+        forArc(band_, uint16_t(first + flareAt), uint16_t(last + flareAt), [&](const ArcPixel& b) {
+            const uint32_t f = flare.at(b.angle, flareAt);
+            out[b.index] = b.coverage == 255 ? f : scaled(f, b.coverage + 1u);
+        });
+    const auto sheenScale = uint32_t(std::lround((0.1 + 0.03 * wave(1.7, t)) * 256));
+    for (const SheenPixel& s : sheen_)
+        if (const uint32_t a = (s.amount * sheenScale) >> 8) out[s.index] = whiteOver(out[s.index], a);
 
-    // The streaks orbiting in the band, white over its light.
+    // The streaks orbiting in the band, white over its light. A pixel's distance along a
+    // streak, in angles, wraps round by itself.
     for (int i = 0; i < streakCount; ++i) {
         const Streak& streak = streaks()[size_t(i)];
-        const auto& pixels = streakPixels_[size_t(i)];
-        const double from = std::fmod(streak.start + std::fmod(t * streak.speed, 1.0), 1.0);
         const double perTurn = 2 * pi * streakRadius_[size_t(i)];  // device pixels a turn
-        const double edge = 1.0 / perTurn;                             // a pixel, in turns
-        const double alpha = streak.alpha;  // times the coverage's 0…255
-        // The pixels from a pixel before the start to a pixel past the end, across 0 if need be.
-        const auto light = [&](double a0, double a1) {
-            const auto lo = std::lower_bound(pixels.begin(), pixels.end(),
-                                             StreakPixel{uint16_t(std::clamp(a0, 0.0, 1.0) * 65535), 0, 0});
-            for (auto it = lo; it != pixels.end() && it->angle <= uint16_t(std::clamp(a1, 0.0, 1.0) * 65535); ++it) {
-                double along = it->angle / 65536.0 - from;
-                along -= std::floor(along + 0.5 - streak.length / 2);  // nearest to the streak
-                const auto cover = uint32_t(alpha * it->coverage * std::clamp(along * perTurn + 0.5, 0.0, 1.0) *
-                                            std::clamp((streak.length - along) * perTurn + 0.5, 0.0, 1.0));
-                if (cover == 0) continue;
-                out[it->index] = whiteOver(out[it->index], cover);
-            }
-        };
-        const double a0 = from - edge, a1 = from + streak.length + edge;
-        if (a0 < 0) {
-            light(a0 + 1, 1);
-            light(0, a1);
-        } else if (a1 > 1) {
-            light(a0, 1);
-            light(0, a1 - 1);
-        } else {
-            light(a0, a1);
-        }
+        const auto from = uint16_t(int64_t(std::floor((streak.start + std::fmod(t * streak.speed, 1.0)) * 65536)));
+        const auto length = uint16_t(std::lround(streak.length * 65536));
+        const auto edge = uint16_t(std::ceil(65536 / perTurn));  // a pixel
+        const float unit = float(perTurn / 65536), lengthPx = float(streak.length * perTurn);
+        const float alpha = float(streak.alpha);  // times the coverage's 0…255
+        // From a pixel before the start to a pixel past the end.
+        forArc(streakPixels_[size_t(i)], uint16_t(from - edge), uint16_t(from + length + edge), [&](const ArcPixel& p) {
+            const float along = float(int16_t(uint16_t(p.angle - from))) * unit;  // pixels from the start
+            // Soft at both ends; a streak is always longer than a pixel.
+            const float ends = std::min({along + 0.5f, lengthPx - along + 0.5f, 1.0f});
+            if (ends <= 0) return;
+            if (const auto cover = uint32_t(alpha * float(p.coverage) * ends)) out[p.index] = whiteOver(out[p.index], cover);
+        });
     }
 
     // The horizon: three breathing strokes of peach, then a thin ring of turning light.
-    const double k = 1 + 0.25 * std::sin(1.3 * t);
-    const float ringOpacity = float(0.85 + 0.1 * std::sin(0.9 * t));
-    const uint16_t ringAt = turnOffset(20 * t);
+    const double k = 1 + 0.25 * wave(1.3, t);
+    const float ringOpacity = float(0.85 + 0.1 * wave(0.9, t));
+    const uint16_t ringTurn = turnOffset(20 * t);
     const float pr = peach.redF(), pg = peach.greenF(), pb = peach.blueF();
     const std::array<std::pair<float, float>, 3> glow{{{0.06f, float(9 * k * dpr_ / 2)},
                                                        {0.12f, float(5 * k * dpr_ / 2)},
                                                        {0.25f, float(2.6 * k * dpr_ / 2)}}};
     const float ringHalf = float(0.8 * dpr_);
-    for (const RingPixel& g : ring_) {
+    // The glow's and the ring's strength by distance from the horizon, for this frame.
+    std::array<float, ringTable> glowAt{}, ringAt{};
+    for (size_t d = 0; d < glowAt.size(); ++d) {
+        const float distance = float(d) / ringSteps;
         float clear = 1;  // how much of what is below shows through the glow
-        for (const auto& [alpha, half] : glow) clear *= 1 - alpha * std::clamp(half - g.distance + 0.5f, 0.0f, 1.0f);
-        const float a = 1 - clear;
-        const auto& ring = horizonRamp.at(g.angle, ringAt);
-        const float rc = std::clamp(ringHalf - g.distance + 0.5f, 0.0f, 1.0f) * ringOpacity;
+        for (const auto& [alpha, half] : glow) clear *= 1 - alpha * std::clamp(half - distance + 0.5f, 0.0f, 1.0f);
+        glowAt[d] = 1 - clear;
+        ringAt[d] = std::clamp(ringHalf - distance + 0.5f, 0.0f, 1.0f) * ringOpacity;
+    }
+    for (const RingPixel& g : ring_) {
+        const float a = glowAt[g.distance], rc = ringAt[g.distance];
+        const auto& ring = horizonRamp.at(g.angle, ringTurn);
         // The ring over the glow, both over the band's light.
         float lr = ring[0] * rc + pr * a * (1 - ring[3] * rc), lg = ring[1] * rc + pg * a * (1 - ring[3] * rc),
               lb = ring[2] * rc + pb * a * (1 - ring[3] * rc), la = ring[3] * rc + a * (1 - ring[3] * rc);

@@ -46,8 +46,8 @@ struct RingBand {
 inline constexpr RingBand innerRing{0.4, 0.68, 0.71, 0.92, 0.596};
 inline constexpr RingBand outerRing{0.7, 0.92, 0.95, 0.5, 0.854};
 
-// The glow of the rings: both rings at rest, blurred by 0.035 d, to be added onto
-// what lies behind at 0.75.
+// The glow of the rings: both rings at rest, blurred by 0.035 d, added onto what
+// lies behind at 0.75.
 namespace RingBloom {
 inline constexpr double opacity = 0.75;
 inline double blurRadius(double d) { return 0.035 * d; }
@@ -55,7 +55,7 @@ inline double blurRadius(double d) { return 0.035 * d; }
 QRectF bounds(const QRectF& square);
 // The rings at rest, unblurred, in an image of bounds(square) at `dpr`.
 QImage rings(const OrbitLayout::Layout& layout, double reveal, const QRectF& square, double dpr);
-// The blurred copy, to be drawn at bounds(square).
+// The blurred copy at `opacity`, to be added as it is at bounds(square).
 QImage render(const OrbitLayout::Layout& layout, double reveal, const QRectF& square, double dpr);
 }  // namespace RingBloom
 
@@ -92,29 +92,32 @@ public:
     void paint(QImage& image, double t) const;
 
 private:
-    struct BandPixel {
+    // A pixel on a circle, found by its angle: clockwise from three o'clock, in 1/65536
+    // of a turn.
+    struct ArcPixel {
+        uint16_t angle;
+        uint8_t coverage;  // 255 inside
         uint32_t index;
-        uint16_t angle;     // clockwise from three o'clock, in 1/65536 of a turn
-        uint8_t coverage;   // of the band, 255 inside
-        uint8_t sheen;      // the sheen's opacity here, at full strength
+        bool operator<(const ArcPixel& o) const { return angle < o.angle; }
+    };
+    struct SheenPixel {
+        uint32_t index;
+        uint8_t amount;  // the sheen's opacity here at full strength, times the band's coverage
     };
     struct RingPixel {
         uint32_t index;
         uint16_t angle;
-        float distance;  // from the horizon circle, device pixels
+        uint16_t distance;  // from the horizon circle, in steps of 1/ringSteps device pixel
     };
-    struct StreakPixel {
-        uint16_t angle;
-        uint8_t coverage;  // across the streak's width
-        uint32_t index;
-        bool operator<(const StreakPixel& o) const { return angle < o.angle; }
-    };
+    static constexpr int ringSteps = 16, ringTable = 512;
     int side_ = 0;
     double dpr_ = 1;
-    std::vector<BandPixel> band_;
+    // The band by angle: a frame lights the stretches the flares cover.
+    std::vector<ArcPixel> band_;
+    std::vector<SheenPixel> sheen_;
     std::vector<RingPixel> ring_;
     // Each streak's circle of pixels, by angle; a frame lights the stretch it covers.
-    std::array<std::vector<StreakPixel>, streakCount> streakPixels_;
+    std::array<std::vector<ArcPixel>, streakCount> streakPixels_;
     std::array<double, streakCount> streakRadius_{};  // device pixels
 };
 }  // namespace ChartMotion

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QRadialGradient>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -34,7 +35,7 @@ OrbitChart::OrbitChart(QWidget* parent) : QWidget(parent), sweep_(this), lookSpr
         arcsDirty_ = true;
         update();
     });
-    connect(&timeline_, &PacedTimeline::frame, this, [this] { update(square().toAlignedRect()); });
+    connect(&timeline_, &PacedTimeline::frame, this, [this] { update(motionArea_); });
     auto& pause = MotionPause::shared();
     connect(&pause, &MotionPause::scrollingChanged, this, &OrbitChart::updatePause);
     connect(&pause, &MotionPause::hiddenChanged, this, &OrbitChart::updatePause);
@@ -189,6 +190,18 @@ void OrbitChart::hideEvent(QHideEvent*) {
 
 void OrbitChart::resizeEvent(QResizeEvent*) {
     bloomDirty_ = arcsDirty_ = readoutDirty_ = true;
+    // The light moves inside the outer ring's edge alone: the rows of that disc, each
+    // as wide as the disc is there, leave the square's corners alone.
+    const QRectF sq = square();
+    const double reach = outerRing.r1 * sq.width() / 2 + 2;
+    const QPointF c = sq.center();
+    motionArea_ = QRegion();
+    constexpr int rows = 32;
+    for (int top = int(std::floor(c.y() - reach)); top < c.y() + reach; top += rows) {
+        const double nearest = std::clamp(c.y(), double(top), double(top + rows));
+        const double half = std::sqrt(std::max(0.0, reach * reach - (nearest - c.y()) * (nearest - c.y())));
+        motionArea_ += QRect(int(std::floor(c.x() - half)), top, int(std::ceil(2 * half)) + 1, rows);
+    }
 }
 
 void OrbitChart::paintArc(QPainter& p, const Segment& s, const RingBand& band, const QRectF& sq) {
@@ -296,7 +309,7 @@ void OrbitChart::paintEvent(QPaintEvent* e) {
     // thread pool, which costs more than it saves twelve times a second.
     paintInBands(p, QRectF(e->rect()), [&] {
         p.drawImage(sq.topLeft(), disc_);
-        Bloom::addBlurred(p, RingBloom::bounds(sq), bloom_, RingBloom::opacity);
+        Bloom::addBlurred(p, RingBloom::bounds(sq), bloom_);
         p.drawImage(QPointF(0, 0), arcs_);
         p.drawImage(sq.topLeft(), motion_);
         p.drawImage(readoutArea.topLeft(), readoutImage_);

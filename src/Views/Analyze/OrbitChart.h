@@ -1,5 +1,6 @@
 #pragma once
 #include <QImage>
+#include <QRegion>
 #include <QWidget>
 
 #include <filesystem>
@@ -111,5 +112,6 @@ private:
     ChartMotion::Canvas motionCanvas_;
     std::optional<double> motionTime_;  // of the frame in motion_
     bool bloomDirty_ = true, arcsDirty_ = true, readoutDirty_ = true;
+    QRegion motionArea_;  // what a frame of the motion repaints
     int bloomRenders_ = 0;
 };
