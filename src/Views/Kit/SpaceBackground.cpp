@@ -142,20 +142,30 @@ void SpaceBackground::paintSky(QPainter& p) const {
     }
 }
 
+double SpaceBackground::starTime(double t) const {
+    // Frames come on the grid of the timeline's rate or, while a shooting star flies, on
+    // a finer one that passes through it: the stars keep to the coarser grid.
+    const double fps = timeline_.fps();
+    return std::floor(t * fps + 1e-3) / fps;
+}
+
 QRegion SpaceBackground::dirtyRegion(double from, double to) const {
     // Each star's old and new place as one rectangle; the rectangles are merged
     // pairwise, which keeps building the region cheap.
     const QSizeF s(size());
     QList<QRegion> parts;
     parts.reserve(LiveStarfield::count + 2);
-    for (const auto& star : LiveStarfield::stars()) {
-        const QRectF a = LiveStarfield::dot(star, from, s).rect, b = LiveStarfield::dot(star, to, s).rect;
-        // A star that wrapped around moved across the window: two separate places.
-        if (std::abs(a.x() - b.x()) > 20) {
-            parts.append(QRegion(a.toAlignedRect().adjusted(-1, -1, 1, 1)));
-            parts.append(QRegion(b.toAlignedRect().adjusted(-1, -1, 1, 1)));
-        } else {
-            parts.append(QRegion(a.united(b).toAlignedRect().adjusted(-1, -1, 1, 1)));
+    const double starsFrom = starTime(from), starsTo = starTime(to);
+    if (starsFrom != starsTo) {
+        for (const auto& star : LiveStarfield::stars()) {
+            const QRectF a = LiveStarfield::dot(star, starsFrom, s).rect, b = LiveStarfield::dot(star, starsTo, s).rect;
+            // A star that wrapped around moved across the window: two separate places.
+            if (std::abs(a.x() - b.x()) > 20) {
+                parts.append(QRegion(a.toAlignedRect().adjusted(-1, -1, 1, 1)));
+                parts.append(QRegion(b.toAlignedRect().adjusted(-1, -1, 1, 1)));
+            } else {
+                parts.append(QRegion(a.united(b).toAlignedRect().adjusted(-1, -1, 1, 1)));
+            }
         }
     }
     for (double t : {from, to})
@@ -189,6 +199,6 @@ void SpaceBackground::paintEvent(QPaintEvent* e) {
             p.drawImage(r.topLeft(), backdrop_, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr).toAlignedRect());
         }
     }
-    if (animated_) LiveStarfield::paint(p, QSizeF(size()), frameTime());
+    if (animated_) LiveStarfield::paint(p, QSizeF(size()), starTime(frameTime()), frameTime(), e->region());
     shownTime_ = frameTime();
 }

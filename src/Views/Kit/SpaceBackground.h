@@ -46,6 +46,7 @@ private:
     void rebuildBackdrop();
     void paintSky(QPainter& p) const;
     void frame(double t);
+    double starTime(double t) const;  // when the stars shown at frame t are
     QRegion dirtyRegion(double from, double to) const;
 
     AppTab tab_;

@@ -1,11 +1,14 @@
 #include "Views/Kit/Starfield.h"
 
+#include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPen>
+#include <QRegion>
 
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 const std::array<LiveStarfield::Star, LiveStarfield::count>& LiveStarfield::stars() {
     static const auto all = [] {
@@ -51,29 +54,89 @@ std::optional<LiveStarfield::Streak> LiveStarfield::shootingStar(double t, QSize
     return Streak{tail, head, 0.8 * std::sin(std::numbers::pi * p)};
 }
 
+namespace {
+// Small pictures drawn again and again at moving places: each is drawn once per quarter
+// of a device pixel it may sit at, then copied, which costs a fraction of filling its
+// shape afresh; a quarter of a pixel shows no difference. Main thread only.
+class Sprites {
+public:
+    // Copies picture `index` with its top left at `at` (device pixels from the painter's
+    // origin, which is untransformed), drawing it first with `draw` when it is new:
+    // `draw` paints it in device pixels at (0, 0) plus the offset it is given.
+    template <class Draw>
+    void paint(QPainter& p, size_t index, QPointF at, QSize size, const Draw& draw) {
+        const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+        if (ratio != ratio_) {
+            images_.clear();
+            ratio_ = ratio;
+        }
+        const auto quarters = [](double v) { return std::lround(v * steps); };
+        const long qx = quarters(at.x()), qy = quarters(at.y());
+        const long wx = long(std::floor(double(qx) / steps)), wy = long(std::floor(double(qy) / steps));
+        const auto fx = size_t(qx - wx * steps), fy = size_t(qy - wy * steps);
+        const size_t slot = (index * steps + fy) * steps + fx;
+        if (images_.size() <= slot) images_.resize(slot + 1);
+        QImage& image = images_[slot];
+        if (image.isNull()) {
+            image = QImage(size, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter on(&image);
+            on.setRenderHint(QPainter::Antialiasing);
+            draw(on, QPointF(double(fx) / steps, double(fy) / steps));
+            on.end();
+            image.setDevicePixelRatio(ratio);
+        }
+        p.drawImage(QPointF(double(wx), double(wy)) / ratio, image);
+    }
+
+private:
+    static constexpr int steps = 4;
+    qreal ratio_ = 0;
+    std::vector<QImage> images_;
+};
+}  // namespace
+
 void LiveStarfield::drawShootingStar(QPainter& p, QSizeF size, double t) {
     const auto streak = shootingStar(t, size);
     if (!streak) return;
-    QLinearGradient g(streak->tail, streak->head);
-    g.setColorAt(0, QColor::fromRgbF(1, 1, 1, 0));
-    g.setColorAt(1, QColor::fromRgbF(1, 1, 1, float(streak->headOpacity)));
-    QPen pen(QBrush(g), 1.4, Qt::SolidLine, Qt::RoundCap, Qt::MiterJoin);
-    pen.setMiterLimit(10);
+    // Every streak is the same line at full strength, faded as a whole.
+    static Sprites sprite;
+    const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    const QPointF corner(std::min(streak->tail.x(), streak->head.x()) - 2, std::min(streak->tail.y(), streak->head.y()) - 2);
+    const QSizeF span = QRectF(streak->tail, streak->head).normalized().size() + QSizeF(5, 5);
     p.save();
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(pen);
-    p.drawLine(streak->tail, streak->head);
+    p.setOpacity(p.opacity() * streak->headOpacity);
+    sprite.paint(p, 0, corner * ratio, (span * ratio).toSize() + QSize(1, 1), [&](QPainter& on, QPointF offset) {
+        on.scale(ratio, ratio);
+        on.translate(offset / ratio - corner);
+        QLinearGradient g(streak->tail, streak->head);
+        g.setColorAt(0, QColor::fromRgbF(1, 1, 1, 0));
+        g.setColorAt(1, Qt::white);
+        QPen pen(QBrush(g), 1.4, Qt::SolidLine, Qt::RoundCap, Qt::MiterJoin);
+        pen.setMiterLimit(10);
+        on.setPen(pen);
+        on.drawLine(streak->tail, streak->head);
+    });
     p.restore();
 }
 
-void LiveStarfield::paint(QPainter& p, QSizeF size, double t) {
+void LiveStarfield::paint(QPainter& p, QSizeF size, double starsAt, double t, const QRegion& area) {
+    static Sprites sprites;
+    const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    const auto& all = stars();
     p.save();
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    for (const Star& s : stars()) {
-        const Dot d = dot(s, t, size);
-        p.setBrush(QColor::fromRgbF(1, 1, 1, float(d.opacity)));
-        p.drawEllipse(d.rect);
+    for (size_t i = 0; i < all.size(); ++i) {
+        const Dot d = dot(all[i], starsAt, size);
+        // Drawing a star costs far more than asking whether it shows.
+        if (!area.intersects(d.rect.toAlignedRect().adjusted(-1, -1, 1, 1))) continue;
+        const double diameter = d.rect.width();
+        p.setOpacity(d.opacity);
+        sprites.paint(p, i, d.rect.topLeft() * ratio, QSize(int(std::ceil(diameter * ratio)) + 2, int(std::ceil(diameter * ratio)) + 2),
+                      [&](QPainter& on, QPointF offset) {
+                          on.setPen(Qt::NoPen);
+                          on.setBrush(Qt::white);
+                          on.drawEllipse(QRectF(offset, QSizeF(diameter, diameter) * ratio));
+                      });
     }
     p.restore();
     drawShootingStar(p, size, t);

@@ -8,6 +8,7 @@
 #include <optional>
 
 class QPainter;
+class QRegion;
 
 // The small seeded generator behind both star fields and the shooting star, so
 // the sky is the same on every launch.
@@ -53,8 +54,9 @@ struct LiveStarfield {
     static constexpr double shootingStarDuration = 0.9;
 
     static void drawShootingStar(QPainter& painter, QSizeF size, double t);
-    // One frame: every star, then the shooting star.
-    static void paint(QPainter& painter, QSizeF size, double t);
+    // One frame over `area`: the stars at `starsAt` that touch it, then the shooting
+    // star at t. The painter is untransformed.
+    static void paint(QPainter& painter, QSizeF size, double starsAt, double t, const QRegion& area);
 };
 
 // A still field, drawn once per layout.
