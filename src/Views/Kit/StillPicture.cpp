@@ -7,7 +7,7 @@ void copyPainted(QPainter& p, const QRectF& rect, const QPixmap& picture) {
     const qreal ratio = picture.devicePixelRatio();
     const QRegion painted = p.paintEngine() ? p.paintEngine()->systemClip() : QRegion();
     const QTransform toLogical = p.deviceTransform().inverted();
-    if (painted.isEmpty() || toLogical.isRotating() || painted.rectCount() > 64) {
+    if (painted.isEmpty() || toLogical.isRotating() || painted.rectCount() > 1024) {
         p.drawPixmap(rect.topLeft(), picture);
         return;
     }

@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include <algorithm>
 #include <cmath>
 
 #include "Models/Kit/MotionPause.h"
@@ -162,6 +163,18 @@ void TabBar::mouseReleaseEvent(QMouseEvent* e) {
 
 void TabBar::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    // At rest the bar is one picture: it repaints whenever a star passes behind it.
+    const bool dots = std::find(dotShown_.begin(), dotShown_.end(), true) != dotShown_.end();
+    if (slide_.isRunning() || pillFade_.isRunning() || isMarkSpinning() || dots) {
+        draw(p);
+        return;
+    }
+    still_.paint(p, QRectF(rect()), devicePixelRatioF(),
+                 combinedKey({size_t(selection_), size_t(showsSelection_)}),
+                 [this](QPainter& on) { draw(on); });
+}
+
+void TabBar::draw(QPainter& p) const {
     p.setRenderHint(QPainter::Antialiasing);
     paintOutlinedRoundedRect(p, QRectF(rect()), height() / 2.0, Theme::black(0.25));
 

@@ -8,6 +8,7 @@
 #include "Models/Window/AppTab.h"
 #include "Models/Kit/PacedSchedule.h"
 #include "Views/Kit/Spring.h"
+#include "Views/Kit/StillPicture.h"
 
 // The main window's capsule tab bar: the product mark, then one title per tab.
 // The selected tab sits on a white pill that slides when the selection changes;
@@ -66,6 +67,7 @@ protected:
     void hideEvent(QHideEvent*) override;
 
 private:
+    void draw(QPainter& p) const;
     void layoutTabs();
     void updateTimeline();
     int tabAt(QPointF pos) const;
@@ -88,4 +90,5 @@ private:
     SpringAnimator pillFade_;
     bool pillVisible_ = true;
     PacedTimeline markTimeline_;
+    StillPicture still_;
 };
