@@ -76,13 +76,22 @@ inline bool privateMountNamespace() {
 }
 
 // A tmpfs mounted at a folder for the test's life; unmounting drops even a tree far
-// too deep to remove quickly at once.
+// too deep to remove quickly at once. `kernel` mounts a kernel file system of that
+// type ("sysfs" …) in its place.
 class TmpfsMount {
 public:
     explicit TmpfsMount(const fs::path& at, const std::string& size = "16m") : at_(at) {
         privateMountNamespace();
         fs::create_directories(at_);
         mounted_ = ::mount("tmpfs", at_.c_str(), "tmpfs", 0, ("size=" + size + ",mode=0755").c_str()) == 0;
+    }
+    struct Kernel {
+        const char* type;
+    };
+    TmpfsMount(const fs::path& at, Kernel kernel) : at_(at) {
+        privateMountNamespace();
+        fs::create_directories(at_);
+        mounted_ = ::mount(kernel.type, at_.c_str(), kernel.type, MS_RDONLY, nullptr) == 0;
     }
     ~TmpfsMount() {
         if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);

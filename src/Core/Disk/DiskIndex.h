@@ -15,13 +15,15 @@ namespace DiskIndex {
 struct Info {
     int64_t size = 0;   // allocated bytes, folders' own blocks included
     int64_t files = 0;  // non-folder entries at any depth below it
+    // On a pseudo or network file system: never walked, so there is no size to show.
+    bool sizeless = false;
     bool operator==(const Info&) const = default;
 };
 
 struct Measurement {
     Info root;
     // Every folder at depth 1 … the record depth, keyed by the walked path, "/" and the
-    // names below it.
+    // names below it; none where another volume is mounted (a walk of its own measures it).
     std::map<std::string, Info> recorded;
     bool complete = true;  // false when stopped early: then it is no measurement to keep
 };
@@ -30,7 +32,7 @@ struct Measurement {
 // counts once, a symbolic link counts its own blocks and is never followed, the walk
 // never leaves the volume of `path` (a folder where another volume is mounted counts
 // its own blocks), and an unreadable folder adds nothing. A root on a pseudo or network
-// file system counts its own blocks alone.
+// file system is not walked: its totals are sizeless.
 Measurement measure(const std::string& path, int recordDepth, const std::atomic<bool>* stop = nullptr);
 
 using LargeFiles = std::vector<std::pair<std::string, int64_t>>;

@@ -50,6 +50,7 @@ struct Bucket {
     Bucket* parent;
     int depth;
     std::atomic<int64_t> size{0}, files{0};
+    bool elsewhere = false;  // another volume is mounted here: its totals are not its own
 };
 
 // A folder that was opened. Its descriptor is kept while folders queued in it still
@@ -387,6 +388,7 @@ void Walk::begin(Sink& sink) {
     device_ = st.st_dev;
     if (options_.folderBlocks) bucket->size = allocated(st);
     if (options_.oneDevice && Platform::FileSystems::isPseudoOrRemote(fd)) {
+        result_.rootElsewhere = true;
         ::close(fd);
         return;
     }
@@ -441,6 +443,7 @@ void Walk::process(Job& job, int thread, Sink& sink, bool pooled) {
     if (fd >= 0 && options_.folderBlocks) bucket->size.fetch_add(allocated(st), std::memory_order_relaxed);
     if (fd >= 0 && options_.oneDevice && st.st_dev != device_) {
         // Another volume mounted here: its root's own blocks and nothing inside.
+        if (bucket != folder->bucket) bucket->elsewhere = true;
         ::close(fd);
         fd = -1;
     }
@@ -583,7 +586,7 @@ Result Walk::end() {
             b.parent->size += b.size.load();
             b.parent->files += b.files.load();
         }
-        if (b.depth >= 1) result.recorded.emplace_back(b.path, Totals{b.size.load(), b.files.load()});
+        if (b.depth >= 1 && !b.elsewhere) result.recorded.emplace_back(b.path, Totals{b.size.load(), b.files.load()});
     }
     result.root = {buckets_.front()->size.load(), buckets_.front()->files.load()};
     std::sort(result.recorded.begin(), result.recorded.end(),

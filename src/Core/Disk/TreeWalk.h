@@ -28,8 +28,8 @@ struct Options {
     bool folderBlocks = false;   // a folder adds its own blocks, as du counts them
     bool linksAsFiles = false;   // a symbolic link adds its own blocks and counts as a file
     bool hardLinksOnce = false;  // a regular file of several names counts once per (device, inode)
-    // Never enters a folder of another volume (it adds its own blocks only), and measures
-    // a root on a pseudo or network file system by its own blocks alone.
+    // Never enters a folder of another volume (it adds its own blocks only, and is not
+    // recorded), and does not walk a root on a pseudo or network file system.
     bool oneDevice = false;
     int recordDepth = 0;  // totals kept for every folder at depth 1 … recordDepth (at most 2)
     int64_t largeMinimum = -1;                 // from 0: collects regular files at least this large
@@ -42,6 +42,7 @@ struct Result {
     std::vector<std::pair<std::string, Totals>> recorded;  // sorted by path
     std::vector<std::pair<std::string, int64_t>> large;    // largest first, then by path
     bool complete = true;  // false when stopped before the end
+    bool rootElsewhere = false;  // the root lies on a pseudo or network file system: not walked
 };
 
 // Walks on the calling thread.

@@ -6,6 +6,10 @@
 #include <QPointer>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <limits>
 #include <unordered_set>
@@ -16,6 +20,7 @@
 #include "Models/Kit/Completion.h"
 #include "Models/Settings/Preferences.h"
 #include "Platform/FileOps.h"
+#include "Platform/FileSystems.h"
 #include "Platform/Locations.h"
 #include "Platform/MonotonicClock.h"
 
@@ -36,6 +41,13 @@ fs::path parentOf(const fs::path& p) {
 
 fs::path joined(const fs::path& folder, const std::string& name) {
     return folder.native() == "/" ? fs::path("/" + name) : fs::path(folder.native() + "/" + name);
+}
+
+// What a measurement tells of an entry: no size at all where nothing was walked.
+void fill(AnalyzeModel::Entry& entry, const DiskIndex::Info& info) {
+    entry.sizeless = info.sizeless;
+    entry.size = info.sizeless ? std::nullopt : std::optional(info.size);
+    entry.files = info.sizeless ? std::nullopt : std::optional(info.files);
 }
 }  // namespace
 
@@ -73,7 +85,7 @@ void AnalyzeModel::setPath(std::vector<fs::path> value) {
 void AnalyzeModel::setEntries(std::vector<Entry> value) {
     if (entries_ == value) return;
     entries_ = std::move(value);
-    const auto pending = std::count_if(entries_.begin(), entries_.end(), [](const Entry& e) { return !e.size; });
+    const auto pending = std::count_if(entries_.begin(), entries_.end(), [](const Entry& e) { return e.measuring(); });
     const bool pendingChanged = assignIfChanged(pending_, static_cast<int64_t>(pending));
     emit entriesChanged();
     if (pendingChanged) emit busyChanged();
@@ -132,6 +144,7 @@ std::vector<AnalyzeModel::Entry> AnalyzeModel::sorted(std::vector<Entry> entries
     // An unmeasured entry stands just under 100 MiB: the first measured entry of that
     // size or more goes before it, a smaller one after it.
     auto before = [](const Entry& a, const Entry& b) {
+        if (a.sizeless != b.sizeless) return b.sizeless;
         if (a.size && b.size && *a.size != *b.size) return *a.size > *b.size;
         if (a.size && !b.size) return *a.size >= unmeasuredRank;
         if (!a.size && b.size) return *b.size < unmeasuredRank;
@@ -145,12 +158,23 @@ std::vector<AnalyzeModel::Entry> AnalyzeModel::sorted(std::vector<Entry> entries
 
 std::vector<AnalyzeModel::Listed> AnalyzeModel::list(const fs::path& folder) {
     std::vector<Listed> listed;
+    struct ::stat own {};
+    const bool known = ::stat(folder.c_str(), &own) == 0;
     for (const auto& child : Platform::FileOps::list(folder)) {
         const mode_t type = child.status.st_mode;
         if (S_ISLNK(type)) continue;
         Listed l{joined(folder, child.name), std::nullopt, false};
         if (S_ISDIR(type)) l.navigable = !Platform::FileOps::isPackage(child.name);
         else l.fileSize = static_cast<int64_t>(child.status.st_blocks) * 512;
+        // Where another volume is mounted, a kernel or network one is known at once, so
+        // it never waits for a walk that would not measure it anyway.
+        if (S_ISDIR(type) && known && child.status.st_dev != own.st_dev) {
+            const int fd = ::open(l.url.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd >= 0) {
+                l.sizeless = Platform::FileSystems::isPseudoOrRemote(fd);
+                ::close(fd);
+            }
+        }
         listed.push_back(std::move(l));
     }
     return listed;
@@ -208,9 +232,9 @@ QCoro::Task<> AnalyzeModel::loadFolders(int token, fs::path folder) {
             continue;
         }
         const auto& info = known[k++];
-        load->entries.push_back(
-            {l.url, info ? std::optional(info->size) : std::nullopt, info ? std::optional(info->files) : std::nullopt,
-             l.navigable});
+        Entry entry{l.url, std::nullopt, std::nullopt, l.navigable, l.sizeless};
+        if (info && !l.sizeless) fill(entry, *info);
+        load->entries.push_back(std::move(entry));
         if (info && l.navigable) load->subSlices[l.url.native()] = subSlicesOf(l.url.native());
     }
     setEntries(sorted(load->entries));
@@ -221,7 +245,7 @@ QCoro::Task<> AnalyzeModel::loadFolders(int token, fs::path folder) {
     measuring_ = load;
     std::vector<std::string> unmeasured;
     for (const auto& e : load->entries)
-        if (!e.size) unmeasured.push_back(e.id());
+        if (e.measuring()) unmeasured.push_back(e.id());
     load->waiting = unmeasured.size();
     if (unmeasured.empty()) {
         publish(*load);
@@ -247,8 +271,7 @@ void AnalyzeModel::measured(const std::shared_ptr<Measuring>& load, const std::s
     const auto it =
         std::find_if(load->entries.begin(), load->entries.end(), [&](const Entry& e) { return e.id() == path; });
     if (it != load->entries.end()) {  // gone when it was removed meanwhile
-        it->size = info.size;
-        it->files = info.files;
+        fill(*it, info);
         if (it->isFolder) load->subSlices[path] = subSlicesOf(path);
     }
     if (load->waiting == 0 || Platform::monotonicSeconds() - load->lastPublished > publishInterval) publish(*load);
@@ -395,7 +418,7 @@ QCoro::Task<> AnalyzeModel::remove(std::vector<Entry> entries) {
     items.reserve(entries.size());
     for (const auto& e : entries) {
         int64_t size = e.size.value_or(0);
-        if (!e.size) {
+        if (e.measuring()) {
             QFuture<DiskIndex::Info> measured = measure(e.id());
             size = (co_await measured).size;
             if (!self) co_return;

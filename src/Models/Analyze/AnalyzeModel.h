@@ -33,7 +33,11 @@ public:
         std::optional<int64_t> size;   // allocated bytes; none until measured
         std::optional<int64_t> files;  // none until measured; 1 for a file
         bool isFolder = false;         // a folder that can be opened (not a package)
+        // On a pseudo or network file system: never measured, shown without a size and
+        // left out of the shares.
+        bool sizeless = false;
         const std::string& id() const { return url.native(); }
+        bool measuring() const { return !size && !sizeless; }
         bool operator==(const Entry&) const = default;
     };
     struct SubSlice {
@@ -81,7 +85,7 @@ public:
     // The home folder as the analyzer uses it: links resolved.
     const std::filesystem::path& home() const { return home_; }
 
-    // Entries still without a size.
+    // Entries still being measured.
     int64_t pending() const { return pending_; }
     int64_t total() const;
     int64_t totalFiles() const;
@@ -108,8 +112,8 @@ public:
     void trash(const Entry& entry);
     void trashSelected();
 
-    // The order of the list: larger first, unmeasured as if just under 100 MiB, ties
-    // by name as bytes.
+    // The order of the list: larger first, unmeasured as if just under 100 MiB, sizeless
+    // last, ties by name as bytes.
     static std::vector<Entry> sorted(std::vector<Entry> entries);
 
 signals:
@@ -131,6 +135,7 @@ private:
         std::filesystem::path url;
         std::optional<int64_t> fileSize;  // none for a folder
         bool navigable = false;
+        bool sizeless = false;  // a pseudo or network file system is mounted here
     };
     struct Measuring;
 

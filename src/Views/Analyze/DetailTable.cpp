@@ -140,7 +140,7 @@ DetailList::DetailList(AnalyzeModel& model, QWidget* parent)
         spinnerStep_ = (spinnerStep_ + 1) % Spinner::steps;
         const int first = std::max(0, rowAt(QPoint(1, 0))), last = rowAt(QPoint(1, viewport()->height() - 1));
         for (int i = first; i <= (last < 0 ? count() - 1 : last) && i < int(rows_.size()); ++i)
-            if (!rows_[i].entry.size) updateRow(i);
+            if (rows_[i].entry.measuring()) updateRow(i);
     });
     connect(&model_, &AnalyzeModel::entriesChanged, this, &DetailList::refresh);
     connect(&model_, &AnalyzeModel::focusChanged, this, &DetailList::refreshLight);
@@ -210,7 +210,7 @@ void DetailList::updateLightRows() {
 }
 
 void DetailList::syncSpinner() {
-    const bool any = std::any_of(rows_.begin(), rows_.end(), [](const DetailRow& r) { return !r.entry.size; });
+    const bool any = std::any_of(rows_.begin(), rows_.end(), [](const DetailRow& r) { return r.entry.measuring(); });
     if (any && isVisible() && !MotionPause::shared().hidden()) {
         if (!spinner_.isActive()) spinner_.start();
     } else {
@@ -243,13 +243,13 @@ void DetailList::paintRow(QPainter& p, int i, const QRect& rect) {
     const double trash = trashAmount(r), hot = i == hotRow_ ? hot_ : 0.0;
     const auto draw = [&](QPainter& on) { drawRow(on, r, rect.width(), trash, hot); };
     // A row that is not changing is copied from its picture.
-    const bool still = r.entry.size && (trash == 0 || trash == 1) && (hot == 0 || hot == 1);
+    const bool still = !r.entry.measuring() && (trash == 0 || trash == 1) && (hot == 0 || hot == 1);
     if (!still) {
         p.translate(rect.topLeft());
         draw(p);
         return;
     }
-    const size_t key = combinedKey({std::hash<std::string>{}(r.entry.url.native()), size_t(*r.entry.size),
+    const size_t key = combinedKey({std::hash<std::string>{}(r.entry.url.native()), size_t(r.entry.size.value_or(-1)),
                                     size_t(r.entry.files.value_or(-1)), size_t(r.colorIndex.value_or(-1)),
                                     std::hash<double>{}(r.share.value_or(-1)),
                                     size_t(r.lit) | size_t(r.selected) << 1 | size_t(r.removable) << 2 |
@@ -298,12 +298,17 @@ void DetailList::drawRow(QPainter& p, const DetailRow& r, double w, double trash
         p.restore();
     }
 
-    // Size, or a spinner while it is measured.
+    // Size, a dash where there is none, or a spinner while it is measured.
     if (r.entry.size) {
         p.setFont(size_);
         p.setPen(Theme::text());
         p.drawText(QRectF(c.size, 0, DetailColumns::sizeWidth, rowHeight), Qt::AlignRight | Qt::AlignVCenter,
                    toQString(formattedBytes(*r.entry.size)));
+    } else if (r.entry.sizeless) {
+        p.setFont(small_);
+        p.setPen(Theme::secondary());
+        p.drawText(QRectF(c.size, 0, DetailColumns::sizeWidth, rowHeight), Qt::AlignRight | Qt::AlignVCenter,
+                   QStringLiteral("—"));
     } else {
         Spinner::paint(p, QRectF(c.size + DetailColumns::sizeWidth - Spinner::side, cy - Spinner::side / 2, Spinner::side, Spinner::side),
                        Theme::secondary(), spinnerStep_);

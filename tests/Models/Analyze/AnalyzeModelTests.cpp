@@ -1,4 +1,5 @@
 #include "Models/Analyze/AnalyzeModel.h"
+#include "Models/Analyze/OrbitLayout.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include "Models/Settings/Preferences.h"
 #include "Models/Window/AppState.h"
 #include "Platform/Locations.h"
+#include "Platform/PlatformTestSupport.h"
 #include "Support/QtTestSupport.h"
 #include "Support/SteppedTime.h"
 #include "Support/WalkLatch.h"
@@ -275,6 +277,27 @@ TEST(AnalyzeModel, AChildOfAMeasuredFolderNeedsNoWalk) {
     EXPECT_EQ(m.pending(), 0);
     EXPECT_EQ(m.subSlices().at((h / "p/c1").string()).at(0).url, h / "p/c1/x");
     EXPECT_EQ(held.latch.startedNow(), walks);
+}
+
+// A kernel file system in the folder shown, as under the whole disk, is never walked:
+// it shows no size (not "0 bytes"), is waited for by nothing and takes no share.
+TEST(AnalyzeModel, KernelMountsShowNoSize) {
+    FakeHome h;
+    h.folder("data", 3);
+    const platformtest::TmpfsMount kernel(h / "sys", platformtest::TmpfsMount::Kernel{"sysfs"});
+    if (!kernel.mounted()) GTEST_SKIP() << "cannot mount a sysfs here";
+    Loaded held;
+    const AnalyzeModel& m = held.model;
+    EXPECT_EQ(names(m.entries()), (std::vector<std::string>{"data", "sys"}));
+    const Entry& sys = entryNamed(m, "sys");
+    EXPECT_TRUE(sys.sizeless);
+    EXPECT_FALSE(sys.size);
+    EXPECT_FALSE(sys.files);
+    EXPECT_EQ(held.latch.startedNow(), 1u);  // "data" alone
+    EXPECT_EQ(m.total(), *entryNamed(m, "data").size);
+    const auto layout = OrbitLayout::layout(m.entries(), m.subSlices());
+    ASSERT_EQ(layout.inner.size(), 1u);
+    EXPECT_EQ(layout.inner[0].id, (h / "data").string());
 }
 
 TEST(AnalyzeModel, LargeFiles) {

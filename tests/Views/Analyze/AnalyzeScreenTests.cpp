@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTest>
 
 #include "Core/Clean/History.h"
@@ -178,6 +179,20 @@ TEST(AnalyzeScreen, WholeDiskWhileItIsMeasured) {
     EXPECT_TRUE(panel->showsMeasuring());
     EXPECT_EQ(panel->measuringLabel()->text(), QString("measuring %1…").arg(stage.model->pending()));
     EXPECT_EQ(panel->chart()->readout().name, "Whole disk");
+    // The kernel's file systems are not walked (every walk is held here): no size and
+    // no spinner, last in the list, where it is scrolled to.
+    const std::vector<fs::path> kernel{"/proc", "/sys"};
+    const auto sizeless = [&](const fs::path& k) {
+        const int row = rowOf(*stage.model, k);
+        return row >= 0 && stage.model->entries()[size_t(row)].sizeless;
+    };
+    ASSERT_TRUE(until([&] { return std::all_of(kernel.begin(), kernel.end(), sizeless); }));
+    DetailList* list = stage.view->table()->list();
+    list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
+    for (const auto& k : kernel) {
+        EXPECT_FALSE(list->rows()[size_t(rowOf(*stage.model, k))].entry.measuring()) << k;
+        EXPECT_TRUE(list->viewport()->rect().contains(list->rowRect(rowOf(*stage.model, k)))) << k;
+    }
     keep(stage.picture(), "analyze-whole-disk");
 }
 
