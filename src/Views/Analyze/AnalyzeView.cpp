@@ -5,6 +5,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QResizeEvent>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QStackedLayout>
 #include <QVBoxLayout>
@@ -312,6 +314,7 @@ FolderPanel::FolderPanel(AnalyzeModel& model, QWidget* parent) : QScrollArea(par
     column->addWidget(chart_);
 
     auto* card = new Card(12);
+    card_ = card;
     card->contentLayout()->setSpacing(8);
     auto* top = new QHBoxLayout;
     top->setSpacing(8);
@@ -354,6 +357,8 @@ FolderPanel::FolderPanel(AnalyzeModel& model, QWidget* parent) : QScrollArea(par
     // The sky shows through (the scroll area paints its content's background otherwise).
     content->setAutoFillBackground(false);
 
+    content->installEventFilter(this);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &FolderPanel::fitView);
     connect(chart_, &OrbitChart::focusEdited, &model_, &AnalyzeModel::setFocus);
     connect(chart_, &OrbitChart::openRequested, this, &FolderPanel::openFocus);
     connect(&model_, &AnalyzeModel::entriesChanged, this, &FolderPanel::syncChart);
@@ -431,6 +436,39 @@ void FolderPanel::syncStats() {
 }
 
 bool FolderPanel::showsMeasuring() const { return !measuringRow_->isHidden(); }
+
+int FolderPanel::shownHeight() const { return height() - viewportMargins().bottom(); }
+
+void FolderPanel::fitView() {
+    // In a window too short for the whole column, what shows ends below the last chart,
+    // card or row that fits whole, so nothing is cut through (a section's title least
+    // of all); the rest scrolls into view.
+    const QWidget* content = widget();
+    const int offset = verticalScrollBar()->value();
+    int end = height();
+    if (content->height() - offset > height()) {
+        end = 0;
+        QList<QWidget*> whole{chart_, card_};
+        for (PlaceRow* row : content->findChildren<PlaceRow*>()) whole.append(row);
+        for (const QWidget* w : whole) {
+            const int bottom = w->mapTo(content, QPoint(0, w->height())).y() - offset;
+            if (bottom <= height()) end = std::max(end, bottom);
+        }
+    }
+    if (viewportMargins().bottom() != height() - end) setViewportMargins(0, 0, 0, height() - end);
+}
+
+void FolderPanel::resizeEvent(QResizeEvent* e) {
+    QScrollArea::resizeEvent(e);
+    fitView();
+}
+
+bool FolderPanel::eventFilter(QObject* watched, QEvent* e) {
+    // The column is laid out afresh (rows came or went, or it was resized).
+    if (watched == widget() && (e->type() == QEvent::Resize || e->type() == QEvent::LayoutRequest))
+        QMetaObject::invokeMethod(this, &FolderPanel::fitView, Qt::QueuedConnection);
+    return QScrollArea::eventFilter(watched, e);
+}
 
 void FolderPanel::finishAnimations() {
     chart_->showRevealAt(1);

@@ -108,10 +108,17 @@ public:
     const StatFigure* filesFigure() const { return files_; }
     QLabel* measuringLabel() const { return measuring_; }
     bool showsMeasuring() const;
+    // How much of the panel's height shows the column (the rest stays clear).
+    int shownHeight() const;
     // Ends the chart's sweep, its change of light and the figures' rolls (for tests and pictures).
     void finishAnimations();
 
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
 private:
+    void fitView();
     void syncChart();
     void syncFocus();
     void syncFolder();
@@ -126,6 +133,7 @@ private:
     StatFigure* size_;
     StatFigure* items_;
     StatFigure* files_;
+    QWidget* card_;
     QWidget* measuringRow_;
     QLabel* measuring_;
     QWidget* placesBox_;

@@ -196,6 +196,34 @@ TEST(AnalyzeScreen, WholeDiskWhileItIsMeasured) {
     keep(stage.picture(), "analyze-whole-disk");
 }
 
+// The Analyze tab's part of the smallest main window (860 × 600, under the tab bar):
+// the folder panel's texts fit, and what does not fit in its height scrolls.
+TEST(AnalyzeScreen, FitsTheSmallestWindow) {
+    Home home;
+    for (int i = 0; i < 10; ++i) fs::create_directories(home.home() / ("more-" + std::to_string(i)));
+    ClockScope clock(pictureTime);
+    Stage stage(true);
+    stage.window.resize(860, 548);
+    stage.view->setGeometry(stage.window.rect());
+    stage.sky->setGeometry(stage.window.rect());
+    stage.show();
+    ASSERT_TRUE(until([&] { return !stage.model->listing(); }));
+    const QImage picture = stage.picture();
+    FolderPanel* panel = stage.view->panel();
+    ASSERT_LT(panel->shownHeight(), panel->height());  // the column is longer than the window
+    const auto whole = [&](const QWidget* w) {
+        const QRect r(w->mapTo(panel, QPoint()), w->size());
+        return r.bottom() < panel->shownHeight() || r.top() >= panel->shownHeight();
+    };
+    for (const QLabel* label : panel->widget()->findChildren<QLabel*>())
+        if (label->isVisible()) EXPECT_TRUE(whole(label)) << label->text().toStdString();
+    for (const PlaceRow* row : panel->widget()->findChildren<PlaceRow*>()) EXPECT_TRUE(whole(row)) << row->text().toStdString();
+    const QLabel* measuring = panel->measuringLabel();
+    EXPECT_EQ(measuring->text(), QString("measuring %1…").arg(stage.model->pending()));
+    EXPECT_GE(measuring->width(), measuring->sizeHint().width());
+    keep(picture, "analyze-smallest-window");
+}
+
 TEST(AnalyzeScreen, LargeFilesWhileSearching) {
     Home home;
     ClockScope clock(pictureTime);

@@ -108,6 +108,7 @@ struct Stage {
     QImage picture() {
         view->finishAnimations();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);  // what follows a layout
         return window.grab().toImage();
     }
 
