@@ -17,7 +17,6 @@
 #include "Platform/Gui/FileManager.h"
 #include "Platform/Gui/IconCache.h"
 #include "Platform/Gui/Pasteboard.h"
-#include "Views/Kit/PausesMotion.h"
 #include "Views/Kit/Spring.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
@@ -112,14 +111,7 @@ QString ItemRow::toolTip(const CleanItem& item) {
 // ---- ReviewList
 
 ReviewList::ReviewList(CleanListModel& model, QWidget* parent) : QAbstractScrollArea(parent), model_(model) {
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    viewport()->setAutoFillBackground(false);
-    setAutoFillBackground(false);
-    viewport()->setMouseTracking(true);
-    verticalScrollBar()->setSingleStep(24);
-    pausesMotionWhileScrolling(this);
+    makeDrawnList(this, 24);
 
     fonts_.title = Theme::font(13, QFont::DemiBold);
     fonts_.count = Theme::font(11, QFont::Normal, Theme::Design::monospaced);
@@ -235,9 +227,7 @@ void ReviewList::relayout() {
     }
     if (y > 0) y -= spacing;
     contentHeight_ = y + bottomPadding;
-    QScrollBar* bar = verticalScrollBar();
-    bar->setPageStep(viewport()->height());
-    bar->setRange(0, std::max(0, contentHeight_ - viewport()->height()));
+    setContentHeight(this, contentHeight_);
     invalidate();
 }
 

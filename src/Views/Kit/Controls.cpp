@@ -6,10 +6,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmapCache>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
+#include "Views/Kit/PausesMotion.h"
 #include "Views/Kit/StillLabel.h"
 #include "Views/Kit/StillPicture.h"
 #include "Views/Kit/Symbols.h"
@@ -674,4 +677,17 @@ void makePlainScrollArea(QAbstractScrollArea* area) {
     area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area->setAutoFillBackground(false);
     area->viewport()->setAutoFillBackground(false);
+}
+
+void makeDrawnList(QAbstractScrollArea* area, int step) {
+    makePlainScrollArea(area);
+    area->viewport()->setMouseTracking(true);
+    area->verticalScrollBar()->setSingleStep(step);
+    pausesMotionWhileScrolling(area);
+}
+
+void setContentHeight(QAbstractScrollArea* area, int height) {
+    QScrollBar* bar = area->verticalScrollBar();
+    bar->setPageStep(area->viewport()->height());
+    bar->setRange(0, std::max(0, height - area->viewport()->height()));
 }

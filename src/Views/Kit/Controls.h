@@ -264,6 +264,11 @@ private:
 // A scroll area without a frame, scroll bars or a background of its own: its
 // content lies straight on what is behind it.
 void makePlainScrollArea(QAbstractScrollArea* area);
+// The scroll area of a list its owner draws: plain, following the pointer, `step`
+// points a wheel notch, and the sky's motion paused while it scrolls.
+void makeDrawnList(QAbstractScrollArea* area, int step);
+// Lets the area scroll through `height` points of content, a page at a time.
+void setContentHeight(QAbstractScrollArea* area, int height);
 
 // A borderless text button, with an optional leading symbol.
 class PlainButton : public QAbstractButton {

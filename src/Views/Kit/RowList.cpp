@@ -10,13 +10,9 @@
 #include <algorithm>
 
 #include "Views/Kit/Controls.h"
-#include "Views/Kit/PausesMotion.h"
 
 RowList::RowList(Geometry geometry, QWidget* parent) : QAbstractScrollArea(parent), geometry_(geometry) {
-    makePlainScrollArea(this);
-    viewport()->setMouseTracking(true);
-    verticalScrollBar()->setSingleStep(geometry_.rowHeight);
-    pausesMotionWhileScrolling(this);
+    makeDrawnList(this, geometry_.rowHeight);
 }
 
 void RowList::setCount(int count) {
@@ -44,9 +40,7 @@ int RowList::contentHeight() const {
 }
 
 void RowList::relayout() {
-    QScrollBar* bar = verticalScrollBar();
-    bar->setPageStep(viewport()->height());
-    bar->setRange(0, std::max(0, contentHeight() - viewport()->height()));
+    setContentHeight(this, contentHeight());
     viewport()->update();
 }
 
