@@ -307,15 +307,21 @@ TEST_F(FanTool, WatcherThatCannotStartHandsBack) {
 TEST_F(FanTool, WatcherHoldsNothingButTheNullDevice) {
     FakeApp app;
     const pid_t watcher = force(sim, app, "cool");
+    // Held in an apply, it has put down what it reads for its checks; the controller's
+    // file it opens and closes meanwhile may come and go.
+    const fs::path hold = holdNextApply(sim, watcher);
     const fs::path fds = "/proc/" + std::to_string(watcher) + "/fd";
     for (const auto& fd : fs::directory_iterator(fds)) {
-        const auto target = fs::read_symlink(fd.path()).string();
+        std::error_code gone;
+        const auto target = fs::read_symlink(fd.path(), gone).string();
+        if (gone) continue;
         const int n = std::stoi(fd.path().filename().string());
         if (n <= 2) EXPECT_EQ(target, "/dev/null") << n;
         else EXPECT_EQ(target.rfind(sim.path().string(), 0), 0u) << n << " " << target;
     }
     EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(watcher) + "/cwd"), "/");
     EXPECT_EQ(::getsid(watcher), watcher);
+    fs::remove(hold);
 }
 
 TEST_F(FanTool, WatcherStartsFromTheRunningImageNotFromItsName) {
