@@ -165,7 +165,7 @@ TEST(PausesMotion, ScrollingRestsTheAnimationsUntilItStops) {
                       Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(area.viewport(), &wheel);
     EXPECT_TRUE(pause.scrolling());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !pause.scrolling(); }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !pause.scrolling(); }, 10000));
 
     emit area.verticalScrollBar()->sliderPressed();
     EXPECT_TRUE(pause.scrolling());

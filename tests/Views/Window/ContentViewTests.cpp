@@ -174,22 +174,22 @@ TEST(MainWindow, IsTheMainWindowAndPausesMotionWhenHidden) {
     EXPECT_EQ(w.minimumSize(), QSize(860, 600));
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    ASSERT_TRUE(QTest::qWaitFor([] { return !MotionPause::shared().hidden(); }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !MotionPause::shared().hidden(); }, 10000));
     auto* sky = w.content()->background();
     EXPECT_TRUE(sky->timeline().isScheduled());
 
     w.hide();
-    ASSERT_TRUE(QTest::qWaitFor([] { return MotionPause::shared().hidden(); }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return MotionPause::shared().hidden(); }, 10000));
     EXPECT_FALSE(sky->timeline().isScheduled());
 
     w.show();
-    ASSERT_TRUE(QTest::qWaitFor([] { return !MotionPause::shared().hidden(); }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !MotionPause::shared().hidden(); }, 10000));
     w.showMinimized();
-    ASSERT_TRUE(QTest::qWaitFor([] { return MotionPause::shared().hidden(); }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return MotionPause::shared().hidden(); }, 10000));
     w.showNormal();
-    ASSERT_TRUE(QTest::qWaitFor([] { return !MotionPause::shared().hidden(); }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !MotionPause::shared().hidden(); }, 10000));
     w.close();
-    ASSERT_TRUE(QTest::qWaitFor([] { return MotionPause::shared().hidden(); }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return MotionPause::shared().hidden(); }, 10000));
     MotionPause::shared().setHidden(false);
 }
 
@@ -197,7 +197,7 @@ TEST(MainWindow, AQuietStartRestsTheAnimations) {
     MotionPause::shared().setHidden(false);
     Fixture f;
     MainWindow w(*f.state, *f.prefs);  // never shown
-    ASSERT_TRUE(QTest::qWaitFor([] { return MotionPause::shared().hidden(); }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return MotionPause::shared().hidden(); }, 10000));
     MotionPause::shared().setHidden(false);
 }
 
@@ -206,7 +206,7 @@ TEST(MainWindow, ACoveredWindowRestsTheAnimations) {
     MainWindow w(*f.state, *f.prefs);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    ASSERT_TRUE(QTest::qWaitFor([] { return !MotionPause::shared().hidden(); }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !MotionPause::shared().hidden(); }, 10000));
     // What the X server reports when another window covers this one, and uncovers it.
     auto report = [&](uint8_t state) {
         xcb_visibility_notify_event_t e{};
@@ -216,10 +216,10 @@ TEST(MainWindow, ACoveredWindowRestsTheAnimations) {
         w.occlusion()->nativeEventFilter("xcb_generic_event_t", &e, nullptr);
     };
     report(XCB_VISIBILITY_FULLY_OBSCURED);
-    ASSERT_TRUE(QTest::qWaitFor([] { return MotionPause::shared().hidden(); }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return MotionPause::shared().hidden(); }, 10000));
     EXPECT_FALSE(w.content()->background()->timeline().isScheduled());
     report(XCB_VISIBILITY_PARTIALLY_OBSCURED);
-    ASSERT_TRUE(QTest::qWaitFor([] { return !MotionPause::shared().hidden(); }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !MotionPause::shared().hidden(); }, 10000));
     EXPECT_TRUE(w.content()->background()->timeline().isScheduled());
     // Another window's report changes nothing.
     xcb_visibility_notify_event_t other{};
@@ -229,6 +229,6 @@ TEST(MainWindow, ACoveredWindowRestsTheAnimations) {
     w.occlusion()->nativeEventFilter("xcb_generic_event_t", &other, nullptr);
     EXPECT_FALSE(w.occlusion()->isCovered());
     w.close();
-    ASSERT_TRUE(QTest::qWaitFor([] { return MotionPause::shared().hidden(); }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return MotionPause::shared().hidden(); }, 10000));
     MotionPause::shared().setHidden(false);
 }
