@@ -110,6 +110,12 @@ void Breadcrumbs::sync() {
     QTimer::singleShot(0, this, [this] { horizontalScrollBar()->setValue(horizontalScrollBar()->maximum()); });
 }
 
+void Breadcrumbs::resizeEvent(QResizeEvent* e) {
+    QScrollArea::resizeEvent(e);
+    // Narrowed, the bar keeps the shown folder in view.
+    horizontalScrollBar()->setValue(horizontalScrollBar()->maximum());
+}
+
 QStringList Breadcrumbs::titles() const { return row_->titles(); }
 QRect Breadcrumbs::crumbRect(int index) const { return row_->rect(index).toAlignedRect().translated(row_->mapTo(this, QPoint())); }
 bool Breadcrumbs::isInert() const { return row_->inert(); }

@@ -19,6 +19,9 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
 private:
     class Row;
     void sync();

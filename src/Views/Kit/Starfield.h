@@ -53,6 +53,7 @@ struct LiveStarfield {
     static std::optional<Streak> shootingStar(double t, QSizeF size);
     static constexpr double shootingStarDuration = 0.9;
 
+    // The shooting star at t, if one flies; the painter is untransformed.
     static void drawShootingStar(QPainter& painter, QSizeF size, double t);
     // One frame over `area`: the stars at `starsAt` that touch it, then the shooting
     // star at t. The painter is untransformed.

@@ -221,6 +221,9 @@ TEST(AnalyzeScreen, FitsTheSmallestWindow) {
     const QLabel* measuring = panel->measuringLabel();
     EXPECT_EQ(measuring->text(), QString("measuring %1…").arg(stage.model->pending()));
     EXPECT_GE(measuring->width(), measuring->sizeHint().width());
+    // The crumbs keep the shown folder in view.
+    Breadcrumbs* crumbs = stage.view->breadcrumbs();
+    EXPECT_TRUE(crumbs->rect().contains(crumbs->crumbRect(int(stage.model->path().size()) - 1)));
     keep(picture, "analyze-smallest-window");
 }
 
