@@ -23,8 +23,6 @@ namespace {
 const char* captions[] = {QT_TRANSLATE_NOOP("DetailTable", "NAME"), QT_TRANSLATE_NOOP("DetailTable", "SIZE"),
                           QT_TRANSLATE_NOOP("DetailTable", "%"), QT_TRANSLATE_NOOP("DetailTable", "FILES")};
 
-QString tr(const char* text) { return QCoreApplication::translate("DetailTable", text); }
-
 // The platform's system grey.
 QColor systemGray() { return QColor::fromRgbF(0.557f, 0.557f, 0.576f); }
 
@@ -78,7 +76,7 @@ std::vector<DetailRow> DetailRow::build(AnalyzeModel& model) {
     rows.reserve(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
         const auto& e = entries[i];
-        DetailRow r{e};
+        DetailRow r{e, {}, {}};
         if (e.size) r.share = double(*e.size) / denominator;
         if (r.share && *r.share >= OrbitLayout::minimumShare) r.colorIndex = numbers[i];
         const std::string& path = e.url.native();

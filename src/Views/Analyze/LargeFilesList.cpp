@@ -18,7 +18,6 @@
 #include "Views/Kit/Theme.h"
 
 namespace {
-QString tr(const char* text) { return QCoreApplication::translate("LargeFilesList", text); }
 constexpr int padX = 10;
 }  // namespace
 

@@ -215,8 +215,11 @@ TEST(AnalyzeScreen, FitsTheSmallestWindow) {
         const QRect r(w->mapTo(panel, QPoint()), w->size());
         return r.bottom() < panel->shownHeight() || r.top() >= panel->shownHeight();
     };
-    for (const QLabel* label : panel->widget()->findChildren<QLabel*>())
-        if (label->isVisible()) EXPECT_TRUE(whole(label)) << label->text().toStdString();
+    for (const QLabel* label : panel->widget()->findChildren<QLabel*>()) {
+        if (label->isVisible()) {
+            EXPECT_TRUE(whole(label)) << label->text().toStdString();
+        }
+    }
     for (const PlaceRow* row : panel->widget()->findChildren<PlaceRow*>()) EXPECT_TRUE(whole(row)) << row->text().toStdString();
     const QLabel* measuring = panel->measuringLabel();
     EXPECT_EQ(measuring->text(), QString("measuring %1…").arg(stage.model->pending()));
