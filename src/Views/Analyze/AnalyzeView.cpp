@@ -35,8 +35,6 @@
 
 namespace {
 
-QString tr(const char* text) { return QCoreApplication::translate("AnalyzeView", text); }
-
 const Rgba badgeAmber{0.95, 0.8, 0.55, 1};
 
 std::filesystem::path standardized(const std::filesystem::path& p) {
@@ -306,11 +304,17 @@ FolderPanel::FolderPanel(AnalyzeModel& model, QWidget* parent) : QScrollArea(par
     setWidgetResizable(true);
     auto* content = new QWidget;
     auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(0, 10, 0, 0);
-    column->setSpacing(16);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
 
+    // The chart's glow reaches past its square: the space above and below is the
+    // chart's own, so the glow fades out there instead of being cut at its edge. The
+    // panel reaches up to the window's top edge for the same reason, so above the
+    // chart lies the screen's top padding too.
     chart_ = new OrbitChart;
-    chart_->setFixedHeight(230);
+    constexpr int above = AnalyzeView::topPadding + 10, below = 16;
+    chart_->setContentsMargins(0, above, 0, below);
+    chart_->setFixedHeight(above + 230 + below);
     column->addWidget(chart_);
 
     auto* card = new Card(12);
@@ -349,8 +353,9 @@ FolderPanel::FolderPanel(AnalyzeModel& model, QWidget* parent) : QScrollArea(par
     measuring->addStretch(1);
     card->contentLayout()->addWidget(measuringRow_);
     column->addWidget(card);
-
+    column->addSpacing(16);
     column->addWidget(section(tr("Places"), &placesBox_));
+    column->addSpacing(16);
     column->addWidget(section(tr("You are here"), &pathBox_));
     column->addStretch(1);
     setWidget(content);
@@ -483,13 +488,14 @@ QList<PlaceRow*> FolderPanel::pathRows() const { return pathBox_->findChildren<P
 
 AnalyzeView::AnalyzeView(AnalyzeModel& model, Monitor& monitor, QWidget* parent) : QWidget(parent), model_(model) {
     auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(22, 14, 22, 22);
+    row->setContentsMargins(22, 0, 22, 22);
     row->setSpacing(18);
     panel_ = new FolderPanel(model_);
     panel_->setFixedWidth(250);
     row->addWidget(panel_);
 
     auto* column = new QVBoxLayout;
+    column->setContentsMargins(0, topPadding, 0, 0);
     column->setSpacing(12);
     auto* header = new QHBoxLayout;
     header->setSpacing(10);

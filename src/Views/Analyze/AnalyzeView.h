@@ -146,6 +146,7 @@ class AnalyzeView : public QWidget {
     Q_OBJECT
 public:
     AnalyzeView(AnalyzeModel& model, Monitor& monitor, QWidget* parent = nullptr);
+    static constexpr int topPadding = 14;
 
     enum class Content { table, reading, largeFiles };
     Content content() const { return content_; }

@@ -103,8 +103,9 @@ void OrbitChart::showRevealAt(double reveal) {
 }
 
 QRectF OrbitChart::square() const {
-    const double d = std::min(width(), height());
-    return QRectF((width() - d) / 2, (height() - d) / 2, d, d);
+    const QRectF r = contentsRect();
+    const double d = std::min(r.width(), r.height());
+    return QRectF(r.x() + (r.width() - d) / 2, r.y() + (r.height() - d) / 2, d, d);
 }
 
 OrbitChart::Look OrbitChart::targetLook(const Segment& s) const {
