@@ -30,7 +30,7 @@ TEST(Shell, LaunchFailuresReturnAtOnce) {
         const auto r = Shell::run(program, {}, 30);
         EXPECT_EQ(r.status, -1) << program;
         EXPECT_FALSE(r.output.empty()) << program;
-        EXPECT_LT(secondsSince(start), 1.0) << program;
+        EXPECT_LT(secondsSince(start), 10.0) << program;  // not the 30-second time-out
     }
 }
 

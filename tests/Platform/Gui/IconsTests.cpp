@@ -65,7 +65,7 @@ TEST(Icons, ResolveThroughTheThemesAndTheDesktopEntries) {
         timer.start();
         EXPECT_EQ(Icons::themeNames(c.ref).value(0), c.firstName);
         const QIcon icon = Icons::icon(c.ref);
-        EXPECT_LT(timer.elapsed(), 500);
+        EXPECT_LT(timer.elapsed(), 5000);  // a read of the FIFO would never end; the first case loads the theme
         ASSERT_FALSE(icon.isNull());
         if (!c.drawn.isEmpty()) {
             EXPECT_EQ(icon.name(), c.drawn);
