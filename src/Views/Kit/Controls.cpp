@@ -431,6 +431,8 @@ void CheckBox::paint(QPainter& p, const QPointF& topLeft, Mark state) {
 
 void CheckBox::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    // Dimmed like a row's box that may not be used.
+    if (!isEnabled()) p.setOpacity(0.25);
     paint(p, QPointF(0, 0), state_);
 }
 

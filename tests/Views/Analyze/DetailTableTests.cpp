@@ -87,6 +87,19 @@ TEST_F(DetailTableView, SelectAllTakesOnlyWhatMayBeRemoved) {
     ASSERT_TRUE(stage.settle());
     EXPECT_FALSE(all->isEnabled());
     EXPECT_EQ(all->state(), CheckBox::Mark::off);
+    const auto strongest = [all] {  // of the box's drawn pixels
+        QImage image(all->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        all->render(&image, {}, {}, QWidget::DrawChildren);
+        int alpha = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) alpha = std::max(alpha, qAlpha(image.pixel(x, y)));
+        return alpha;
+    };
+    const int dimmed = strongest();
+    all->setEnabled(true);
+    EXPECT_LT(dimmed * 2, strongest()) << "a box that cannot be used looks it";
+    all->setEnabled(false);
     // A protected row's box is faded and says why.
     EXPECT_FALSE(list->rows().front().removable);
 }
