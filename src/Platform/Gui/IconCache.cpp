@@ -2,6 +2,7 @@
 
 #include <QCache>
 #include <QGuiApplication>
+#include <QPainter>
 
 #include "Platform/Gui/Icons.h"
 
@@ -15,6 +16,14 @@ QPixmap icon(const std::filesystem::path& url) {
     QPixmap image = Platform::Icons::pixmap(Platform::IconRef::file(url), 32, ratio);
     cache.insert(key, new QPixmap(image));
     return image;
+}
+
+void draw(QPainter& painter, const QRectF& square, const std::filesystem::path& url) {
+    const QPixmap image = icon(url);
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(square, image, QRectF(image.rect()));
+    painter.restore();
 }
 
 }  // namespace IconCache

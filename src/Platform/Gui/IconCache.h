@@ -1,6 +1,9 @@
 #pragma once
 #include <QPixmap>
 
+class QPainter;
+class QRectF;
+
 #include <filesystem>
 
 // The one store of file icons for rows that list files or apps: a path's icon is
@@ -9,4 +12,6 @@
 namespace IconCache {
 // The item's icon at 32 by 32 points; never null, also for a path that is gone.
 QPixmap icon(const std::filesystem::path& url);
+// Draws that icon smoothly scaled into `square`, as a row shows it.
+void draw(QPainter& painter, const QRectF& square, const std::filesystem::path& url);
 }  // namespace IconCache

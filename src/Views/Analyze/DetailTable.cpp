@@ -274,11 +274,7 @@ void DetailList::drawRow(QPainter& p, const DetailRow& r, double w, double trash
     p.setBrush(color);
     p.drawEllipse(QPointF(x + 3, cy), 3, 3);
     x += 6 + 8;
-    const QPixmap icon = IconCache::icon(r.entry.url);
-    p.save();
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawPixmap(QRectF(x, cy - 9, 18, 18), icon, QRectF(icon.rect()));
-    p.restore();
+    IconCache::draw(p, QRectF(x, cy - 9, 18, 18), r.entry.url);
     x += 18 + 8;
     const double chevron = r.entry.isFolder ? Symbols::sizeForFont(9) : 0;
     const QFont& nameFont = r.lit ? nameLit_ : name_;

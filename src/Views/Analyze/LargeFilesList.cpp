@@ -58,11 +58,7 @@ void LargeFileRows::paintRow(QPainter& p, int row, const QRect& rect) {
         CheckBox::paint(on, boxRect().topLeft(), selected ? CheckBox::Mark::on : CheckBox::Mark::off);
         on.restore();
         double x = boxRect().right() + 10;
-        const QPixmap icon = IconCache::icon(entry.url);
-        on.save();
-        on.setRenderHint(QPainter::SmoothPixmapTransform);
-        on.drawPixmap(QRectF(x, cy - 10, 20, 20), icon, QRectF(icon.rect()));
-        on.restore();
+        IconCache::draw(on, QRectF(x, cy - 10, 20, 20), entry.url);
         x += 20 + 10;
         const QString size = toQString(formattedBytes(entry.size.value_or(0)));
         const double sizeWidth = QFontMetricsF(size_).horizontalAdvance(size), right = rect.width() - padX;

@@ -520,11 +520,7 @@ void ReviewList::paintRow(QPainter& p, const CleanItem& item, const QRect& r, bo
     const bool selected = model_.selection().count(item.id());
     CheckBox::paint(p, QPointF(x, cy - CheckBox::side / 2.0), selected ? CheckBox::Mark::on : CheckBox::Mark::off);
     x += CheckBox::side + 10;
-    const QPixmap icon = IconCache::icon(item.url);
-    p.save();
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawPixmap(QRectF(x, cy - 8, 16, 16), icon, QRectF(icon.rect()));
-    p.restore();
+    IconCache::draw(p, QRectF(x, cy - 8, 16, 16), item.url);
     x += 16 + 10;
 
     const double right = r.right() + 1 - rowTrailing;
