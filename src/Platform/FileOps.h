@@ -93,6 +93,9 @@ bool isPackage(std::string_view folderName);
 
 // The whole content of a file; nothing when it cannot be opened or read.
 std::optional<std::string> readFile(const std::filesystem::path& p);
+// The whole of a regular file no larger than `maxBytes`; absent for anything else
+// (a fifo or device is never waited on) or when it cannot be read.
+std::optional<std::string> readRegularFile(const std::filesystem::path& p, std::size_t maxBytes);
 // Writes all of `bytes`, going on after interrupted and short writes; false with
 // errno set when it fails.
 bool writeAll(int fd, std::string_view bytes);

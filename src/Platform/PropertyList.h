@@ -1,0 +1,27 @@
+#pragma once
+#include "Platform/UserDefaults.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+// Reading property lists of either format (XML or binary) into plain values:
+// app bundles' Info.plist, launch job descriptions, the user defaults.
+namespace Platform::PropertyList {
+using Value = UserDefaults::Value;
+using Dictionary = UserDefaults::Dictionary;
+
+// Large enough for any real Info.plist or job description.
+inline constexpr std::size_t kDefaultMaxBytes = 4 * 1024 * 1024;
+
+// Absent when the bytes hold no property list. Values of a type we do not keep
+// (data, UID) are left out of their dictionary.
+std::optional<Value> parse(std::string_view bytes);
+
+// The top-level dictionary of the file at `file`. Absent when it is not a regular
+// file (a fifo or device is never opened for blocking reads), is larger than
+// `maxBytes`, cannot be read, or holds no dictionary.
+std::optional<Dictionary> readDictionary(const std::filesystem::path& file,
+                                         std::size_t maxBytes = kDefaultMaxBytes);
+}  // namespace Platform::PropertyList
