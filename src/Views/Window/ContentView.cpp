@@ -11,6 +11,7 @@
 #include "Platform/LoginItemService.h"
 #include "Models/Clean/CleanListModel.h"
 #include "Views/Analyze/AnalyzeView.h"
+#include "Views/Apps/AppsView.h"
 #include "Views/Clean/CleanScreen.h"
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/OverflowOverlay.h"
@@ -157,6 +158,11 @@ QWidget* ContentView::makeScreen() {
                                        {tr(texts.idleTitle), tr(texts.idleSubtitle), tr(texts.reviewTitle),
                                         tr(texts.actionTitle)});
         screen->setObjectName(QStringLiteral("screen-clean"));
+        return screen;
+    }
+    if (state_.tab() == AppTab::apps) {
+        auto* screen = new AppsView(state_, prefs_);
+        screen->setObjectName(QStringLiteral("screen-apps"));
         return screen;
     }
     if (state_.tab() == AppTab::analyze) {
