@@ -1,0 +1,104 @@
+#include "Core/Text.h"
+
+#include <unicode/ubrk.h>
+#include <unicode/ucol.h>
+#include <unicode/uchar.h>
+#include <unicode/usearch.h>
+#include <unicode/ustring.h>
+#include <unicode/utf16.h>
+
+#include <memory>
+
+namespace Text {
+namespace {
+std::u16string utf16(std::string_view s) {
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t length = 0;
+    u_strFromUTF8WithSub(nullptr, 0, &length, s.data(), static_cast<int32_t>(s.size()), 0xFFFD, nullptr, &status);
+    std::u16string out(static_cast<size_t>(length), u'\0');
+    status = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(out.data(), length, &length, s.data(), static_cast<int32_t>(s.size()), 0xFFFD, nullptr,
+                         &status);
+    if (U_FAILURE(status)) return {};
+    return out;
+}
+
+std::string utf8(std::u16string_view s) {
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t length = 0;
+    u_strToUTF8WithSub(nullptr, 0, &length, s.data(), static_cast<int32_t>(s.size()), 0xFFFD, nullptr, &status);
+    std::string out(static_cast<size_t>(length), '\0');
+    status = U_ZERO_ERROR;
+    u_strToUTF8WithSub(out.data(), length, &length, s.data(), static_cast<int32_t>(s.size()), 0xFFFD, nullptr,
+                       &status);
+    if (U_FAILURE(status)) return {};
+    return out;
+}
+
+struct CloseCollator {
+    void operator()(UCollator* c) const { ucol_close(c); }
+};
+
+// One collator per thread: an ICU collator is not to be shared while in use.
+// Secondary strength tells accents apart and letter case not.
+UCollator* collator() {
+    thread_local std::unique_ptr<UCollator, CloseCollator> own = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        UCollator* c = ucol_open("", &status);
+        if (U_FAILURE(status)) return std::unique_ptr<UCollator, CloseCollator>();
+        ucol_setStrength(c, UCOL_SECONDARY);
+        return std::unique_ptr<UCollator, CloseCollator>(c);
+    }();
+    return own.get();
+}
+}  // namespace
+
+int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b) {
+    UCollator* c = collator();
+    if (!c) return a.compare(b);
+    UErrorCode status = U_ZERO_ERROR;
+    const UCollationResult r = ucol_strcollUTF8(c, a.data(), static_cast<int32_t>(a.size()), b.data(),
+                                                static_cast<int32_t>(b.size()), &status);
+    if (U_FAILURE(status)) return a.compare(b);
+    return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
+}
+
+bool localizedCaseInsensitiveContains(std::string_view text, std::string_view needle) {
+    if (needle.empty() || text.empty()) return false;
+    UCollator* c = collator();
+    const std::u16string hay = utf16(text), pattern = utf16(needle);
+    if (!c || hay.empty() || pattern.empty()) return false;
+    UErrorCode status = U_ZERO_ERROR;
+    UBreakIterator* characters = ubrk_open(UBRK_CHARACTER, nullptr, hay.data(), static_cast<int32_t>(hay.size()),
+                                           &status);
+    UStringSearch* search = usearch_openFromCollator(pattern.data(), static_cast<int32_t>(pattern.size()), hay.data(),
+                                                     static_cast<int32_t>(hay.size()), c, characters, &status);
+    bool found = false;
+    if (U_SUCCESS(status)) found = usearch_first(search, &status) != USEARCH_DONE && U_SUCCESS(status);
+    if (search) usearch_close(search);
+    if (characters) ubrk_close(characters);
+    return found;
+}
+
+std::string removingFormatOnlyCharacters(std::string_view text) {
+    const std::u16string s = utf16(text);
+    if (s.empty()) return {};
+    UErrorCode status = U_ZERO_ERROR;
+    UBreakIterator* characters = ubrk_open(UBRK_CHARACTER, nullptr, s.data(), static_cast<int32_t>(s.size()), &status);
+    if (U_FAILURE(status)) return std::string(text);
+    std::u16string kept;
+    kept.reserve(s.size());
+    int32_t start = ubrk_first(characters);
+    for (int32_t end = ubrk_next(characters); end != UBRK_DONE; start = end, end = ubrk_next(characters)) {
+        bool formatOnly = true;
+        for (int32_t i = start; i < end && formatOnly;) {
+            UChar32 cp;
+            U16_NEXT(s.data(), i, end, cp);
+            formatOnly = u_charType(cp) == U_FORMAT_CHAR;
+        }
+        if (!formatOnly) kept.append(s, static_cast<size_t>(start), static_cast<size_t>(end - start));
+    }
+    ubrk_close(characters);
+    return utf8(kept);
+}
+}  // namespace Text

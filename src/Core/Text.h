@@ -1,0 +1,21 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+// Text as a person reads it, in the user's locale (ICU): ordering and matching
+// that ignore letter case but not accents, and characters as grapheme clusters.
+// Every function takes and returns UTF-8; bytes that are not UTF-8 read as U+FFFD.
+// Safe to call from any thread.
+namespace Text {
+// <0, 0 or >0: "alpha" < "Beta" < "Émile" < "gamma".
+int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b);
+
+// Whether `needle` occurs in `text`, letter case ignored, whole characters only.
+// An empty needle is found nowhere.
+bool localizedCaseInsensitiveContains(std::string_view text, std::string_view needle);
+
+// The text without the characters (grapheme clusters) made only of format marks
+// (general category Cf): "A\u200EB" gives "AB", while a joined emoji or a flag
+// made with tag characters stays whole.
+std::string removingFormatOnlyCharacters(std::string_view text);
+}  // namespace Text
