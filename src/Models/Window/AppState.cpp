@@ -1,6 +1,7 @@
 #include "Models/Window/AppState.h"
 
 #include "Core/Permissions.h"
+#include "Models/Apps/UninstallModel.h"
 #include "Models/Analyze/AnalyzeModel.h"
 #include "Models/Clean/CleanFinders.h"
 #include "Models/Clean/CleanListModel.h"
@@ -26,6 +27,8 @@ AppState::AppState(QObject* parent)
     installers_ = list("installers", CleanFinders::installers);
     analyze_ = new AnalyzeModel(this);
     connect(analyze_, &AnalyzeModel::busyChanged, this, &AppState::busyChanged);
+    uninstall_ = new UninstallModel(this);
+    connect(uninstall_, &UninstallModel::busyChanged, this, &AppState::busyChanged);
 }
 
 void AppState::setTab(AppTab value) {
@@ -56,6 +59,8 @@ bool AppState::isBusy(AppTab tab) const {
     switch (tab) {
         case AppTab::clean:
             return junk_->isBusy() || ai_->isBusy() || projects_->isBusy() || installers_->isBusy();
+        case AppTab::apps:
+            return uninstall_->files().isBusy();
         case AppTab::analyze:
             return analyze_->listing() || analyze_->pending() > 0;
         default:

@@ -11,6 +11,7 @@
 
 class AnalyzeModel;
 class CleanListModel;
+class UninstallModel;
 
 // The one application-wide state: what the main window shows and whether the
 // application has Full Disk Access. Main thread only; setters notify only on change.
@@ -55,6 +56,8 @@ public:
     CleanListModel& installers() const { return *installers_; }
     // The analyzer, made with the state and kept for the run.
     AnalyzeModel& analyze() const { return *analyze_; }
+    // The uninstaller: installed apps, the chosen one and its cleaning list.
+    UninstallModel& uninstall() const { return *uninstall_; }
 
     // Whether work runs on that tab. `busyChanged` tells when an answer may have changed.
     bool isBusy(AppTab tab) const;
@@ -86,4 +89,5 @@ private:
     CleanListModel* projects_;
     CleanListModel* installers_;
     AnalyzeModel* analyze_;
+    UninstallModel* uninstall_;
 };

@@ -4,41 +4,18 @@
 
 #include <sys/stat.h>
 
-#include <plist/plist.h>
-
 #include <algorithm>
 #include <map>
 
 #include "Core/Apps/AppUninstaller.h"
-#include "Core/Clean/FakeHome.h"
+#include "Core/Apps/AppFixtures.h"
 
 namespace fs = std::filesystem;
 using AppUninstaller::InstalledApp;
 
 namespace {
-enum class Format { xml, binary };
-
-std::string infoPlist(const std::map<std::string, std::string>& keys, Format format) {
-    plist_t dict = plist_new_dict();
-    for (const auto& [k, v] : keys) plist_dict_set_item(dict, k.c_str(), plist_new_string(v.c_str()));
-    char* bytes = nullptr;
-    uint32_t length = 0;
-    if (format == Format::xml) plist_to_xml(dict, &bytes, &length);
-    else plist_to_bin(dict, &bytes, &length);
-    std::string out(bytes, length);
-    free(bytes);
-    plist_free(dict);
-    return out;
-}
-
-// A bundle at `where` whose Info.plist holds these string keys.
-fs::path bundle(const fakehome::FakeHome& home, const fs::path& where,
-                const std::map<std::string, std::string>& keys, Format format = Format::xml) {
-    const fs::path b = home.absolute(where);
-    testtree::writeFile(b / "Contents/Info.plist", infoPlist(keys, format));
-    home.file(b / "Contents/MacOS/app", 2);
-    return b;
-}
+using appfixtures::bundle;
+using appfixtures::Format;
 
 std::vector<std::string> underHome(const fakehome::FakeHome& home, const std::vector<CleanItem>& items) {
     std::vector<std::string> out;
