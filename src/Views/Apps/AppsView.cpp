@@ -4,6 +4,7 @@
 
 #include "Models/Settings/Preferences.h"
 #include "Models/Window/AppState.h"
+#include "Views/Apps/UninstallView.h"
 #include "Views/Kit/ScreenStack.h"
 #include "Views/Kit/SubTabs.h"
 
@@ -32,6 +33,8 @@ QWidget* AppsView::makeScreen(AppsMode mode) {
     QWidget* screen = nullptr;
     switch (mode) {
     case AppsMode::uninstall:
+        screen = new UninstallView(state_, prefs_);
+        break;
     case AppsMode::updates:
     case AppsMode::startup:
         // A sub-tab without a screen of its own yet shows the backdrop alone.

@@ -648,6 +648,13 @@ const QHash<QString, Maker>& table() {
         {"doc", doc},
         {"square.grid.2x2", [] { return grid(2); }},
         {"square.grid.3x3", [] { return grid(3); }},
+        // The uninstaller's search.
+        {"magnifyingglass", [] {
+             Drawing d;
+             d.stroked.addEllipse(QPointF(10.2, 10.2), 6.4, 6.4);
+             d.stroked.addPath(line({14.8, 14.8}, {20.5, 20.5}));
+             return d;
+         }},
     };
     return t;
 }

@@ -1,0 +1,267 @@
+// The Uninstall sub-tab over a fixture home with apps in ~/Applications, on stepped
+// clocks: each state of the pane in a picture, with what it must say and offer.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+#include "Core/Apps/AppFixtures.h"
+#include "Models/Clean/CleanListModel.h"
+#include "Models/Clean/CleanTestSupport.h"
+#include "Platform/Locations.h"
+#include "Views/Apps/AppsView.h"
+#include "Views/Apps/UninstallView.h"
+#include "Views/Clean/BlackHole.h"
+#include "Views/Clean/HeroText.h"
+#include "Views/Clean/ReviewPanel.h"
+#include "Views/Kit/Controls.h"
+#include "Views/Kit/ScreenStack.h"
+#include "Views/TestSupport.h"
+
+namespace fs = std::filesystem;
+using Kind = UninstallPaneState::Kind;
+using Phase = CleanListModel::Phase::Kind;
+
+namespace {
+// Between two shooting stars, so no streak crosses the pictures.
+constexpr double pictureTime = 11.0 * 72000000 + 4.5;
+
+QString bytes(int64_t n) { return QString::fromStdString(formattedBytes(n)); }
+double luminance(QRgb c) { return (0.2126 * qRed(c) + 0.7152 * qGreen(c) + 0.0722 * qBlue(c)) / 255.0; }
+
+struct Scene {
+    fakehome::FakeHome home;
+    steppedtime::Clocks clocks{Platform::dateFromReferenceSeconds(pictureTime)};
+    cleantest::FakeAudio audio;
+    Fixture f;
+    std::unique_ptr<ContentView> view;
+
+    Scene() {
+        const std::pair<const char*, const char*> apps[] = {
+            {"Discord", "com.hnc.Discord"},     {"Firefox", "org.mozilla.firefox"},
+            {"Google Chrome", "com.google.Chrome"}, {"Slack", "com.tinyspeck.slackmacgap"},
+            {"Spotify", "com.spotify.client"},  {"Visual Studio Code", "com.microsoft.VSCode"},
+            {"Zoom", "us.zoom.xos"},            {"1Password", "com.1password.1password"},
+        };
+        for (const auto& [name, id] : apps)
+            appfixtures::bundle(home, fs::path("Applications") / (std::string(name) + ".app"),
+                                {{"CFBundleIdentifier", id}, {"CFBundleName", name}});
+        home.folder("Library/Application Support/Code/User", 40);
+        home.folder("Library/Caches/com.microsoft.VSCode", 25);
+        home.file("Library/Preferences/com.microsoft.VSCode.plist", 1);
+        home.folder("Library/Saved Application State/com.microsoft.VSCode.savedState", 2);
+        home.folder("Library/Application Support/Visual Studio Code", 12);
+        f.state->setTab(AppTab::apps);
+        view = std::make_unique<ContentView>(*f.state, Preferences::shared(), *f.login);
+        view->resize(1000, 680);
+        view->show();
+        QCoreApplication::sendPostedEvents();
+    }
+    UninstallModel& model() const { return f.state->uninstall(); }
+    UninstallView& screen() const {
+        return *qobject_cast<UninstallView*>(qobject_cast<AppsView*>(view->screens()->screen())->screen());
+    }
+    void run(double seconds) {
+        for (int i = 0; i < int(std::lround(seconds / 0.05)); ++i) {
+            QCoreApplication::processEvents();
+            clocks.advance(0.05);
+            deliverFrames();
+        }
+        QCoreApplication::processEvents();
+    }
+    bool settle() {
+        QElapsedTimer timer;
+        timer.start();
+        while (model().files().isBusy() && timer.elapsed() < 30000) run(0.05);
+        return !model().files().isBusy();
+    }
+    void deliverFrames() {
+        PacedTimeline& timeline = screen().hero()->timeline();
+        const double now = Platform::secondsSinceReferenceDate(Platform::clock().now());
+        while (auto due = timeline.pendingTime()) {
+            if (*due > now) break;
+            timeline.deliverDueFrame();
+        }
+    }
+    QImage picture(const QString& name) {
+        screen().heroText()->showRollAt(1);
+        deliverFrames();
+        QCoreApplication::sendPostedEvents();
+        QImage img = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        EXPECT_TRUE(keepScreenshot(img, "apps-uninstall-" + name));
+        return img;
+    }
+    void clickRow(int row) {
+        AppRows* rows = screen().rows();
+        QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->rowRect(row).center());
+    }
+    std::vector<std::string> rowNames() const {
+        std::vector<std::string> out;
+        for (const auto& a : screen().rows()->shown()) out.push_back(a.name);
+        return out;
+    }
+};
+
+void expectHero(Scene& s, const QString& title, const QString& subtitle, bool spinning, double open, bool suction) {
+    UninstallView& v = s.screen();
+    EXPECT_EQ(v.heroText()->title(), title);
+    EXPECT_EQ(v.heroText()->subtitle(), subtitle);
+    EXPECT_TRUE(v.heroText()->isVisibleTo(&v));
+    EXPECT_EQ(v.reviewPanel(), nullptr);
+    EXPECT_EQ(v.hero()->spinning(), spinning);
+    EXPECT_DOUBLE_EQ(v.hero()->open(), open);
+    EXPECT_EQ(v.hero()->suction(), suction);
+    EXPECT_EQ(v.hero()->glow(), UninstallView::glow());
+    EXPECT_DOUBLE_EQ(v.hero()->heroSize(), 180);
+}
+}  // namespace
+
+TEST(UninstallView, SearchPickReviewUninstallAndReport) {
+    Scene s;
+    UninstallView& v = s.screen();
+    EXPECT_EQ(v.countLabel()->text(), "8 apps");
+    EXPECT_EQ(s.rowNames().front(), "1Password");
+    EXPECT_EQ(v.searchField()->placeholderText(), "Search apps");
+    expectHero(s, "Pick an app", "Quelto finds its caches, preferences, containers and launch agents.", false, 0, false);
+    s.picture("pick");
+
+    QTest::keyClicks(v.searchField(), "CO");
+    EXPECT_EQ(s.model().search(), "CO");
+    EXPECT_EQ(s.rowNames(), (std::vector<std::string>{"Discord", "Visual Studio Code"}));
+    EXPECT_EQ(v.countLabel()->text(), "2 apps");
+    s.picture("search");
+
+    s.clickRow(1);
+    ASSERT_TRUE(s.model().chosen());
+    EXPECT_EQ(s.model().chosen()->name, "Visual Studio Code");
+    ASSERT_TRUE(s.settle());
+    ReviewPanel* panel = v.reviewPanel();
+    ASSERT_NE(panel, nullptr);
+    const auto items = s.model().files().items();
+    ASSERT_EQ(items.size(), 5u);
+    EXPECT_EQ(items[0].url, s.home / "Applications/Visual Studio Code.app");
+    EXPECT_EQ(panel->titleLabel()->text(), "Visual Studio Code");
+    EXPECT_EQ(panel->subtitleLabel()->text(), "com.microsoft.VSCode · 5 items");
+    int64_t total = 0;
+    for (const auto& i : items) total += i.size;
+    EXPECT_EQ(panel->actionButton()->text(), "Uninstall · " + bytes(total));
+    EXPECT_FALSE(v.heroText()->isVisibleTo(&v));
+    // The chosen row keeps its white fill under the pointer.
+    const QRect row = v.rows()->rowRect(1);
+    QTest::mouseMove(v.rows()->viewport(), row.center());
+    EXPECT_EQ(v.rows()->hovered(), 1);
+    const QImage review = s.picture("review");
+    const QPoint inRow = v.rows()->viewport()->mapTo(s.view.get(), row.topLeft() + QPoint(row.width() - 12, row.height() / 2));
+    EXPECT_GT(luminance(review.pixel(inRow)), 0.85);
+
+    QTest::mouseClick(panel->actionButton(), Qt::LeftButton);
+    ASSERT_EQ(s.model().files().phase().kind, Phase::cleaning);
+    CleanListModel* list = &s.model().files();
+    // Another app picked now changes nothing: the removal stays on show.
+    s.clickRow(0);
+    EXPECT_EQ(s.model().chosen()->name, "Visual Studio Code");
+    EXPECT_EQ(&s.model().files(), list);
+    SwallowFeed* feed = list->feed();
+    ASSERT_NE(feed, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return feed->finished(); }, 30000));
+    for (int i = 0; i < 80 && feed->remaining() == total; ++i) s.run(0.05);
+    ASSERT_EQ(list->phase().kind, Phase::cleaning);
+    EXPECT_LT(feed->remaining(), total);
+    expectHero(s, bytes(feed->remaining()) + " to go", "Uninstalling Visual Studio Code", false, 1, true);
+    ASSERT_TRUE(v.hero()->feed());
+    EXPECT_FALSE(v.hero()->feed()->empty());
+    s.picture("uninstalling");
+
+    // The folder's change reloads the list; the result stays until another pick.
+    s.run(9);
+    ASSERT_EQ(list->phase().kind, Phase::done);
+    EXPECT_EQ(s.rowNames(), (std::vector<std::string>{"Discord"}));
+    expectHero(s, "Visual Studio Code is gone", "Everything it installed is in the Trash.", false, 1, false);
+    EXPECT_GT(v.hero()->growth(), 0);
+    s.picture("gone");
+    EXPECT_TRUE(fs::exists(Platform::Locations::trashFiles() / "Visual Studio Code.app"));
+}
+
+struct PaneCase {
+    const char* name;
+    bool running;
+    bool quitAfter;
+    bool dryRun;
+    Kind kind;
+    QString title, subtitle;
+};
+void PrintTo(const PaneCase& c, std::ostream* os) { *os << c.name; }
+
+class UninstallPane : public ::testing::TestWithParam<PaneCase> {};
+
+// The states a run through the whole sheet does not reach.
+TEST_P(UninstallPane, SaysOnlyWhatHappened) {
+    const PaneCase& c = GetParam();
+    fakehome::FakeHome home;
+    steppedtime::Clocks clocks(home.now());
+    cleantest::FakeAudio audio;
+    const fs::path app = appfixtures::bundle(home, "Applications/Foo.app", {{"CFBundleIdentifier", "com.foo.app"}});
+    std::set<std::string> running;
+    if (c.running) running.insert("com.foo.app");
+    UninstallModel model({{home / "Applications"}, [](const auto& f) { return AppUninstaller::installedApps(f); },
+                          [&] { return running; }});
+    model.loadApps();
+    Preferences::shared().setDryRun(c.dryRun);
+    model.select(model.apps().at(0));
+    ASSERT_TRUE(qttest::until([&] {
+        clocks.advance(0.05);
+        return !model.files().isBusy();
+    }));
+    if (c.dryRun) {
+        model.files().clean();
+        ASSERT_TRUE(qttest::until([&] {
+            clocks.advance(0.05);
+            return model.files().phase().kind == Phase::done;
+        }));
+    }
+    if (c.quitAfter) {
+        running.clear();
+        model.checkRunning();
+        ASSERT_TRUE(qttest::until([&] { return !model.chosenIsRunning(); }));
+    }
+    Preferences::shared().setDryRun(false);
+    const auto pane = UninstallPaneState::of(model);
+    EXPECT_EQ(pane.kind, c.kind);
+    EXPECT_EQ(pane.title, c.title);
+    EXPECT_EQ(pane.subtitle, c.subtitle);
+    EXPECT_TRUE(pane.card);
+    EXPECT_TRUE(fs::exists(app));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, UninstallPane,
+    ::testing::Values(PaneCase{"running", true, false, false, Kind::running, "Foo is running", "Quit it first, then pick it again."},
+                      PaneCase{"quitSincePicked", true, true, false, Kind::pickAgain, "Foo", "Pick it again to find its files."},
+                      PaneCase{"preview", false, false, true, Kind::review, "Foo", "com.foo.app · 1 items"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(UninstallPane, FindingLeftoversWhileTheScanRuns) {
+    fakehome::FakeHome home;
+    steppedtime::Clocks clocks(home.now());
+    appfixtures::bundle(home, "Applications/Foo.app", {{"CFBundleIdentifier", "com.foo.app"}});
+    std::mutex mutex;
+    mutex.lock();  // holds the scan at its start
+    UninstallModel model({{home / "Applications"}, [](const auto& f) { return AppUninstaller::installedApps(f); },
+                          [&] {
+                              std::lock_guard hold(mutex);
+                              return std::set<std::string>{};
+                          }});
+    model.loadApps();
+    EXPECT_EQ(UninstallPaneState::of(model).kind, Kind::pick);
+    EXPECT_FALSE(UninstallPaneState::of(model).card);
+    model.select(model.apps().at(0));
+    const auto pane = UninstallPaneState::of(model);
+    EXPECT_EQ(pane.kind, Kind::finding);
+    EXPECT_EQ(pane.title, "Finding leftovers…");
+    EXPECT_EQ(pane.subtitle, "com.foo.app");
+    EXPECT_TRUE(pane.spinning);
+    mutex.unlock();
+    EXPECT_TRUE(qttest::until([&] { return !model.files().isBusy(); }));
+}
