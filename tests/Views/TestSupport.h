@@ -8,6 +8,7 @@
 #include "Models/Window/AppState.h"
 #include "Models/Settings/Preferences.h"
 #include "Models/Kit/QtBridge.h"
+#include "Models/Kit/PacedSchedule.h"
 #include "Platform/Clock.h"
 #include "Platform/UserDefaults.h"
 #include "Support/QtTestSupport.h"
@@ -60,4 +61,16 @@ inline bool keepScreenshot(const QImage& image, const QString& name) {
     if (dir.isEmpty()) return true;
     QDir().mkpath(QString::fromLocal8Bit(dir));
     return image.save(QString::fromLocal8Bit(dir) + "/" + name + ".png");
+}
+
+// A pixel's luminance, 0 (black) to 1 (white).
+inline double luminance(QRgb c) { return (0.2126 * qRed(c) + 0.7152 * qGreen(c) + 0.0722 * qBlue(c)) / 255.0; }
+
+// Draws the frames of a hero's timeline that fell due on the stepped clock.
+inline void deliverDueFrames(PacedTimeline& timeline) {
+    const double now = Platform::secondsSinceReferenceDate(Platform::clock().now());
+    while (auto due = timeline.pendingTime()) {
+        if (*due > now) break;
+        timeline.deliverDueFrame();
+    }
 }

@@ -29,7 +29,6 @@ namespace {
 constexpr double pictureTime = 11.0 * 72000000 + 4.5;
 
 QString bytes(int64_t n) { return QString::fromStdString(formattedBytes(n)); }
-double luminance(QRgb c) { return (0.2126 * qRed(c) + 0.7152 * qGreen(c) + 0.0722 * qBlue(c)) / 255.0; }
 
 struct Scene {
     fakehome::FakeHome home;
@@ -77,14 +76,7 @@ struct Scene {
         while (model().files().isBusy() && timer.elapsed() < 30000) run(0.05);
         return !model().files().isBusy();
     }
-    void deliverFrames() {
-        PacedTimeline& timeline = screen().hero()->timeline();
-        const double now = Platform::secondsSinceReferenceDate(Platform::clock().now());
-        while (auto due = timeline.pendingTime()) {
-            if (*due > now) break;
-            timeline.deliverDueFrame();
-        }
-    }
+    void deliverFrames() { deliverDueFrames(screen().hero()->timeline()); }
     QImage picture(const QString& name) {
         screen().heroText()->showRollAt(1);
         deliverFrames();

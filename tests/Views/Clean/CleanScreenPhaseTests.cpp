@@ -33,8 +33,6 @@ constexpr double pictureTime = 11.0 * 72000000 + 4.5;
 
 QString bytes(int64_t n) { return QString::fromStdString(formattedBytes(n)); }
 
-double luminance(QRgb c) { return (0.2126 * qRed(c) + 0.7152 * qGreen(c) + 0.0722 * qBlue(c)) / 255.0; }
-
 // The main window's content on the Clean tab over a fixture home, with the
 // application's own junk list, real scanner and real remover.
 struct Scene {
@@ -84,14 +82,7 @@ struct Scene {
         QCoreApplication::processEvents();
     }
     // The hero draws the frames that fell due on the stepped clock.
-    void deliverFrames() {
-        PacedTimeline& timeline = screen().hero()->timeline();
-        const double now = Platform::secondsSinceReferenceDate(Platform::clock().now());
-        while (auto due = timeline.pendingTime()) {
-            if (*due > now) break;
-            timeline.deliverDueFrame();
-        }
-    }
+    void deliverFrames() { deliverDueFrames(screen().hero()->timeline()); }
     QImage picture(const QString& name) {
         screen().heroText()->showRollAt(1);
         deliverFrames();

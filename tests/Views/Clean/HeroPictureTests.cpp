@@ -18,8 +18,6 @@ namespace {
 // Between two shooting stars, so no streak crosses the hero.
 constexpr double pictureTime = 11.0 * 72000000 + 4.5;
 
-double luminance(QRgb c) { return (0.2126 * qRed(c) + 0.7152 * qGreen(c) + 0.0722 * qBlue(c)) / 255.0; }
-
 // The clock comes first, so the hero starts on it.
 struct PictureClock {
     ClockScope clock{pictureTime};

@@ -24,8 +24,6 @@ constexpr double settingsPictureTime = pictureTime + 4;
 
 void keep(const QImage& image, const QString& name) { ASSERT_TRUE(keepScreenshot(image, name)); }
 
-double luminance(QRgb c) { return (0.2126 * qRed(c) + 0.7152 * qGreen(c) + 0.0722 * qBlue(c)) / 255.0; }
-
 QImage render(ContentView& view) {
     view.resize(1000, 680);
     view.show();
