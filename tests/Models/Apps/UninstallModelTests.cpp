@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <mutex>
 
 #include "Core/Apps/AppFixtures.h"
@@ -26,24 +25,6 @@ using Kind = CleanListModel::Phase::Kind;
 namespace fs = std::filesystem;
 
 namespace {
-// Holds the running-app question, asked as a scan starts, until the test opens it.
-struct Gate {
-    std::mutex mutex;
-    std::condition_variable opened;
-    bool open = true;
-    std::set<std::string> running;
-    std::set<std::string> pass() {
-        std::unique_lock lock(mutex);
-        opened.wait(lock, [&] { return open; });
-        return running;
-    }
-    void set(bool value) {
-        std::lock_guard lock(mutex);
-        open = value;
-        opened.notify_all();
-    }
-};
-
 // Lets stepped time pass and queued calls land until `done` holds.
 template <class Done>
 bool settle(Clocks& clocks, Done done) {
@@ -57,13 +38,16 @@ struct Apps {
     FakeHome home;
     Clocks clocks{home.now()};
     cleantest::FakeAudio audio;
-    Gate gate;
+    std::mutex scanHold;  // held by the test: a scan waits at its start
     fs::path folder = home / "Applications";
     fs::path foo = bundle(home, folder / "Foo.app", {{"CFBundleIdentifier", "com.foo.app"}, {"CFBundleName", "Foo"}});
     fs::path bar = bundle(home, folder / "Bar.app", {{"CFBundleIdentifier", "com.bar.app"}});
     UninstallModel model{UninstallModel::Environment{{folder},
                                                      [](const auto& f) { return AppUninstaller::installedApps(f); },
-                                                     [this] { return gate.pass(); }}};
+                                                     [this] {
+                                                         std::lock_guard wait(scanHold);
+                                                         return std::set<std::string>{};
+                                                     }}};
     Apps() {
         home.folder("Library/Caches/com.foo.app", 3);
         model.loadApps();
@@ -131,7 +115,7 @@ class ChosenBundleDeleted : public ::testing::TestWithParam<GoneCase> {};
 TEST_P(ChosenBundleDeleted, DropsTheChoiceUnlessItsUninstallRunsOrShows) {
     const GoneCase& c = GetParam();
     Apps s;
-    if (c.phase == Kind::scanning) s.gate.set(false);
+    if (c.phase == Kind::scanning) s.scanHold.lock();
     s.model.select(s.app("Foo"));
     CleanListModel* list = &s.model.files();
     if (c.phase != Kind::scanning) ASSERT_TRUE(s.settled());
@@ -155,7 +139,7 @@ TEST_P(ChosenBundleDeleted, DropsTheChoiceUnlessItsUninstallRunsOrShows) {
         EXPECT_EQ(s.model.chosen()->name, "Foo");
         EXPECT_EQ(&s.model.files(), list);
     }
-    s.gate.set(true);
+    if (c.phase == Kind::scanning) s.scanHold.unlock();
     s.settled();
 }
 
@@ -165,23 +149,6 @@ INSTANTIATE_TEST_SUITE_P(Phases, ChosenBundleDeleted,
                                            GoneCase{"cleaning", Kind::cleaning, true},
                                            GoneCase{"done", Kind::done, true}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(UninstallModel, ARunningAppYieldsNothingUntilPickedAgainAfterItQuit) {
-    Apps s;
-    s.gate.running = {"com.foo.app"};
-    s.model.select(s.app("Foo"));
-    ASSERT_TRUE(s.settled());
-    EXPECT_TRUE(s.model.files().items().empty());
-    EXPECT_TRUE(s.model.chosenIsRunning());
-
-    s.gate.running.clear();
-    s.model.checkRunning();
-    ASSERT_TRUE(qttest::until([&] { return !s.model.chosenIsRunning(); }));
-    EXPECT_TRUE(s.model.files().items().empty());
-    s.model.select(s.app("Foo"));
-    ASSERT_TRUE(s.settled());
-    EXPECT_EQ(s.model.files().items().size(), 2u);
-}
 
 TEST(UninstallModel, UninstallsTheBundleAndItsLeftoversIntoTheTrash) {
     FakeHome home;
@@ -235,20 +202,4 @@ TEST(UninstallModel, UninstallsTheBundleAndItsLeftoversIntoTheTrash) {
     for (const auto& entry : seen)
         if (changes.back() != entry.first) changes.push_back(entry.first);
     EXPECT_EQ(changes, (std::vector<bool>{false, true, false, true, false})) << "busy through the scan and the clean";
-}
-
-TEST(UninstallModel, SearchKeepsAppsWhoseNameHoldsTheTextInAnyCase) {
-    const std::vector<InstalledApp> apps{{"/A/Google Chrome.app", "Google Chrome", "com.google.Chrome", 0},
-                                         {"/A/Code.app", "Visual Studio Code", "com.microsoft.VSCode", 0},
-                                         {"/A/Chess.app", "Chess", "org.chess", 0}};
-    const auto names = [&](const QString& search) {
-        std::vector<std::string> out;
-        for (const auto& a : UninstallModel::filtered(apps, search)) out.push_back(a.name);
-        return out;
-    };
-    EXPECT_EQ(names(""), (std::vector<std::string>{"Google Chrome", "Visual Studio Code", "Chess"}));
-    EXPECT_EQ(names("chr"), (std::vector<std::string>{"Google Chrome"}));
-    EXPECT_EQ(names("C"), (std::vector<std::string>{"Google Chrome", "Visual Studio Code", "Chess"}));
-    EXPECT_EQ(names(" "), (std::vector<std::string>{"Google Chrome", "Visual Studio Code"}));
-    EXPECT_TRUE(names("xyz").empty());
 }
