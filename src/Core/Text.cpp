@@ -63,21 +63,48 @@ int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b) {
     return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
 }
 
-bool localizedCaseInsensitiveContains(std::string_view text, std::string_view needle) {
-    if (needle.empty() || text.empty()) return false;
+struct CaseInsensitiveSearch::State {
+    std::u16string pattern, text;
+    UBreakIterator* characters = nullptr;
+    UStringSearch* search = nullptr;
+};
+
+CaseInsensitiveSearch::CaseInsensitiveSearch(std::string_view needle) : state_(new State) {
+    state_->pattern = utf16(needle);
     UCollator* c = collator();
-    const std::u16string hay = utf16(text), pattern = utf16(needle);
-    if (!c || hay.empty() || pattern.empty()) return false;
+    if (!c || state_->pattern.empty()) return;
+    // ICU wants some text to open on; each search sets its own.
+    static const char16_t placeholder[] = u" ";
     UErrorCode status = U_ZERO_ERROR;
-    UBreakIterator* characters = ubrk_open(UBRK_CHARACTER, nullptr, hay.data(), static_cast<int32_t>(hay.size()),
-                                           &status);
-    UStringSearch* search = usearch_openFromCollator(pattern.data(), static_cast<int32_t>(pattern.size()), hay.data(),
-                                                     static_cast<int32_t>(hay.size()), c, characters, &status);
-    bool found = false;
-    if (U_SUCCESS(status)) found = usearch_first(search, &status) != USEARCH_DONE && U_SUCCESS(status);
-    if (search) usearch_close(search);
-    if (characters) ubrk_close(characters);
-    return found;
+    state_->characters = ubrk_open(UBRK_CHARACTER, nullptr, placeholder, 1, &status);
+    state_->search = usearch_openFromCollator(state_->pattern.data(), static_cast<int32_t>(state_->pattern.size()),
+                                              placeholder, 1, c, state_->characters, &status);
+    if (U_FAILURE(status) && state_->search) {
+        usearch_close(state_->search);
+        state_->search = nullptr;
+    }
+}
+
+CaseInsensitiveSearch::~CaseInsensitiveSearch() {
+    if (state_->search) usearch_close(state_->search);
+    if (state_->characters) ubrk_close(state_->characters);
+    delete state_;
+}
+
+bool CaseInsensitiveSearch::foundIn(std::string_view text) {
+    if (!state_->search || text.empty()) return false;
+    state_->text = utf16(text);
+    if (state_->text.empty()) return false;
+    UErrorCode status = U_ZERO_ERROR;
+    // Also hands the text to the character breaks, so matches end on whole characters.
+    usearch_setText(state_->search, state_->text.data(), static_cast<int32_t>(state_->text.size()), &status);
+    if (U_FAILURE(status)) return false;
+    const int32_t at = usearch_first(state_->search, &status);
+    return U_SUCCESS(status) && at != USEARCH_DONE;
+}
+
+bool localizedCaseInsensitiveContains(std::string_view text, std::string_view needle) {
+    return CaseInsensitiveSearch(needle).foundIn(text);
 }
 
 std::string removingFormatOnlyCharacters(std::string_view text) {

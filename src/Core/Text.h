@@ -14,6 +14,20 @@ int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b);
 // An empty needle is found nowhere.
 bool localizedCaseInsensitiveContains(std::string_view text, std::string_view needle);
 
+// The same search for one needle in many texts, prepared once. One thread at a time.
+class CaseInsensitiveSearch {
+public:
+    explicit CaseInsensitiveSearch(std::string_view needle);
+    ~CaseInsensitiveSearch();
+    CaseInsensitiveSearch(const CaseInsensitiveSearch&) = delete;
+    CaseInsensitiveSearch& operator=(const CaseInsensitiveSearch&) = delete;
+    bool foundIn(std::string_view text);
+
+private:
+    struct State;
+    State* state_;
+};
+
 // The text without the characters (grapheme clusters) made only of format marks
 // (general category Cf): "A\u200EB" gives "AB", while a joined emoji or a flag
 // made with tag characters stays whole.

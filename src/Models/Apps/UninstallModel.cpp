@@ -156,9 +156,9 @@ QCoro::Task<> UninstallModel::askRunning(std::string id, quint64 check) {
 std::vector<UninstallModel::InstalledApp> UninstallModel::filtered(const std::vector<InstalledApp>& apps,
                                                                    const QString& search) {
     if (search.isEmpty()) return apps;
-    const std::string needle = fromQString(search);
+    Text::CaseInsensitiveSearch needle(fromQString(search));
     std::vector<InstalledApp> out;
     for (const InstalledApp& app : apps)
-        if (Text::localizedCaseInsensitiveContains(app.name, needle)) out.push_back(app);
+        if (needle.foundIn(app.name)) out.push_back(app);
     return out;
 }
