@@ -55,6 +55,7 @@ Result run(const std::string& script, double timeoutSeconds) {
     Result result;
     result.status = shell.status;
     result.output = shell.output;
+    result.timedOut = shell.timedOut;
     result.cancelled = shell.status != 0 && isCancelled(shell.output);
     return result;
 }

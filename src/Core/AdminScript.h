@@ -21,6 +21,7 @@ struct Result {
     int status = -1;      // osascript's exit status; -1 when it could not start
     std::string output;   // what it printed, standard error included
     bool cancelled = false;  // the user dismissed the password prompt
+    bool timedOut = false;   // the time-out ended it, and with it the privileged commands
     bool ok() const { return status == 0; }
     // "Password prompt cancelled", else the trimmed output, else `fallback`.
     std::string failureReason(const std::string& fallback) const;

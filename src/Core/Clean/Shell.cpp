@@ -178,6 +178,7 @@ Shell::Result Shell::run(const std::string& program, const std::vector<std::stri
     std::string bytes;
     bool eof = false;
     bool reaped = false;
+    bool stoppedRunning = false;  // the time-out came while the program itself still ran
     int waitStatus = 0;
     char buf[65536];
 
@@ -203,6 +204,8 @@ Shell::Result Shell::run(const std::string& program, const std::vector<std::stri
             if (now >= nextStep) break;
         } else if (now >= nextStep) {
             if (phase == Phase::running) {
+                tryReap();
+                stoppedRunning = !reaped;
                 ::kill(-pid, SIGTERM);
                 phase = Phase::terminated;
                 nextStep = now + kGrace;
@@ -254,5 +257,5 @@ Shell::Result Shell::run(const std::string& program, const std::vector<std::stri
     }
 
     const int status = waitStatus == -1 ? -1 : statusOf(waitStatus);
-    return {status, decodeUtf8(bytes)};
+    return {status, decodeUtf8(bytes), stoppedRunning};
 }

@@ -8,6 +8,7 @@ namespace Shell {
 struct Result {
     int status = -1;     // exit status; -1 when the program could not start
     std::string output;  // stdout and stderr interleaved, invalid UTF-8 replaced; or the launch error
+    bool timedOut = false;  // the time-out ended the program (not merely a child it left)
 };
 
 Result run(const std::string& program, const std::vector<std::string>& arguments, double timeout);

@@ -50,6 +50,7 @@ TEST(Shell, OutputAndStatus) {
         const auto r = Shell::run("/bin/sh", {"-c", c.script}, 10);
         EXPECT_EQ(r.status, c.status) << c.script;
         EXPECT_EQ(r.output, c.output) << c.script;
+        EXPECT_FALSE(r.timedOut) << c.script;
     }
 }
 
@@ -96,6 +97,7 @@ TEST(Shell, TimeOutEndsTheProgram) {
     const auto r = Shell::run("/bin/sleep", {"30"}, 1.0);
     const double took = secondsSince(start);
     EXPECT_NE(r.status, 0);
+    EXPECT_TRUE(r.timedOut);
     EXPECT_GE(took, 0.9);
     EXPECT_LT(took, 2.7);  // never waits out the grace period needlessly
 }
