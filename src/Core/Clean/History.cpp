@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/random.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -115,37 +116,81 @@ std::optional<int64_t> integer(const json& v) {
     return std::nullopt;
 }
 
-// One entry lacking a key or holding a wrong type makes the whole file unreadable.
-std::optional<std::vector<Entry>> decode(const std::string& text) {
-    const json doc = json::parse(text, nullptr, false);
-    if (doc.is_discarded() || !doc.is_array()) return std::nullopt;
-    std::vector<Entry> list;
-    list.reserve(doc.size());
-    for (const auto& o : doc) {
-        if (!o.is_object()) return std::nullopt;
-        const auto id = o.find("id"), date = o.find("date"), action = o.find("action"),
-                   count = o.find("count"), bytes = o.find("bytes"), paths = o.find("paths");
-        if (id == o.end() || date == o.end() || action == o.end() || count == o.end() ||
-            bytes == o.end() || paths == o.end())
-            return std::nullopt;
-        if (!id->is_string() || !isUuid(id->get<std::string>())) return std::nullopt;
-        if (!date->is_string() || !action->is_string() || !paths->is_array()) return std::nullopt;
-        const auto when = parseDate(date->get<std::string>());
-        const auto c = integer(*count), b = integer(*bytes);
-        if (!when || !c || !b) return std::nullopt;
-        Entry e;
-        e.id = id->get<std::string>();
-        e.date = *when;
-        e.action = action->get<std::string>();
-        e.count = *c;
-        e.bytes = *b;
-        for (const auto& p : *paths) {
-            if (!p.is_string()) return std::nullopt;
-            e.paths.push_back(p.get<std::string>());
-        }
-        list.push_back(std::move(e));
+std::optional<Entry> decodeEntry(const json& o) {
+    if (!o.is_object()) return std::nullopt;
+    const auto id = o.find("id"), date = o.find("date"), action = o.find("action"), count = o.find("count"),
+               bytes = o.find("bytes"), paths = o.find("paths");
+    if (id == o.end() || date == o.end() || action == o.end() || count == o.end() || bytes == o.end() ||
+        paths == o.end())
+        return std::nullopt;
+    if (!id->is_string() || !isUuid(id->get<std::string>())) return std::nullopt;
+    if (!date->is_string() || !action->is_string() || !paths->is_array()) return std::nullopt;
+    const auto when = parseDate(date->get<std::string>());
+    const auto c = integer(*count), b = integer(*bytes);
+    if (!when || !c || !b) return std::nullopt;
+    Entry e;
+    e.id = id->get<std::string>();
+    e.date = *when;
+    e.action = action->get<std::string>();
+    e.count = *c;
+    e.bytes = *b;
+    for (const auto& p : *paths) {
+        if (!p.is_string()) return std::nullopt;
+        e.paths.push_back(p.get<std::string>());
     }
-    return list;
+    return e;
+}
+
+// What the file holds. An entry that cannot be decoded is left out, never the
+// whole history with it.
+struct Stored {
+    enum class State { missing, read, unreadable } state = State::missing;
+    std::vector<Entry> list;
+    bool intact = true;  // every byte of the file is in `list`
+    std::string text;
+};
+
+Stored load(const fs::path& file) {
+    Stored stored;
+    struct ::stat st;
+    if (::lstat(file.c_str(), &st) != 0 && errno == ENOENT) return stored;
+    auto text = Platform::FileOps::readFile(file);
+    if (!text) {
+        stored.state = Stored::State::unreadable;
+        return stored;
+    }
+    stored.state = Stored::State::read;
+    const json doc = json::parse(*text, nullptr, false);
+    if (doc.is_discarded() || !doc.is_array()) {
+        stored.intact = false;
+    } else {
+        stored.list.reserve(doc.size());
+        for (const auto& o : doc) {
+            if (auto e = decodeEntry(o)) stored.list.push_back(std::move(*e));
+            else stored.intact = false;
+        }
+    }
+    stored.text = std::move(*text);
+    return stored;
+}
+
+// A copy of a history that cannot be kept whole, beside it under a name of its
+// own; false when none could be written.
+bool keepCopy(const fs::path& file, const std::string& text) {
+    for (int i = 0; i < 100; ++i) {
+        const fs::path copy = file.string() + (i == 0 ? std::string(".bad") : ".bad." + std::to_string(i));
+        const int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return false;
+        }
+        const bool written = Platform::FileOps::writeAll(fd, text) && ::fsync(fd) == 0;
+        ::close(fd);
+        if (written) return true;
+        ::unlink(copy.c_str());
+        return false;
+    }
+    return false;
 }
 
 std::string encode(const std::vector<Entry>& list) {
@@ -161,12 +206,6 @@ std::string encode(const std::vector<Entry>& list) {
     return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
-std::vector<Entry> readEntries() {
-    const auto text = Platform::FileOps::readFile(fileURL());
-    if (!text) return {};
-    auto list = decode(*text);
-    return list ? std::move(*list) : std::vector<Entry>{};
-}
 }  // namespace
 
 fs::path fileURL() { return Platform::Locations::applicationSupport() / "Quelto" / "history.json"; }
@@ -178,7 +217,11 @@ void record(const Entry& entry) {
         fs::create_directories(file.parent_path(), ec);
         std::lock_guard guard(fileLock());
         FolderLock folderLock(file.parent_path());
-        std::vector<Entry> list = readEntries();
+        Stored stored = load(file);
+        // A file that could not be read may hold entries: it is never replaced.
+        if (stored.state == Stored::State::unreadable) return;
+        if (!stored.intact && !keepCopy(file, stored.text)) return;
+        std::vector<Entry> list = std::move(stored.list);
         list.insert(list.begin(), entry);
         if (list.size() > limit) list.resize(limit);
         Platform::FileOps::replaceFile(file, encode(list), 0644);
@@ -198,7 +241,7 @@ void clear() {
 
 std::vector<Entry> entries() {
     try {
-        return readEntries();
+        return load(fileURL()).list;
     } catch (...) {
         return {};
     }

@@ -6,7 +6,10 @@
 #include <vector>
 
 // The cleaning history: history.json in Application Support/Quelto, newest first,
-// at most 500 entries. Every failure is silent.
+// at most 500 entries. Every failure is silent, and none loses what the file holds:
+// an entry that cannot be decoded is skipped, a file that cannot be read is never
+// replaced, and one that cannot be kept whole is first copied beside it
+// (history.json.bad).
 namespace History {
 struct Entry {
     std::string id;  // UUID text, 36 characters
@@ -23,7 +26,8 @@ inline constexpr size_t limit = 500;
 void record(const Entry& entry);
 std::filesystem::path fileURL();
 void clear();
-// The entries as stored; empty when the file is missing or undecodable.
+// The entries as stored, without those that cannot be decoded; empty when the
+// file is missing or cannot be read.
 std::vector<Entry> entries();
 // A new random identifier in the standard textual form.
 std::string newIdentifier();

@@ -7,6 +7,7 @@
 
 #include "Core/Clean/History.h"
 #include "Support/TestTree.h"
+#include "Support/Unprivileged.h"
 
 using namespace testtree;
 using nlohmann::json;
@@ -65,7 +66,7 @@ TEST_F(HistoryTest, KeepsNewestFirstAndAtMostTheLimit) {
     EXPECT_EQ(list.back().count, 498);  // the oldest, 499, is gone
 }
 
-TEST_F(HistoryTest, AnUnreadableFileIsReplaced) {
+TEST_F(HistoryTest, AnEntryThatCannotBeDecodedCostsOnlyItself) {
     json missingBytes = json::array({stored(1), stored(2)});
     missingBytes[1].erase("bytes");
     json wrongType = json::array({stored(1)});
@@ -76,24 +77,58 @@ TEST_F(HistoryTest, AnUnreadableFileIsReplaced) {
     fraction[0]["date"] = "2025-01-02T03:04:05.5Z";
     json nonStringPath = json::array({stored(1)});
     nonStringPath[0]["paths"] = json::array({"/a", 2});
-    const std::string cases[] = {
-        "not json {",
-        "{\"id\": 1}",
-        missingBytes.dump(),
-        wrongType.dump(),
-        badId.dump(),
-        fraction.dump(),
-        nonStringPath.dump(),
+    json oneOfThree = json::array({stored(1), stored(2), stored(3)});
+    oneOfThree[1]["date"] = 20250102;
+    struct Case {
+        std::string content;
+        std::vector<int64_t> kept;  // counts of the entries that still read
     };
-    for (const auto& content : cases) {
-        writeFile(History::fileURL(), content);
-        EXPECT_TRUE(History::entries().empty()) << content;
-        const auto e = entry("purge");
+    const Case cases[] = {
+        {"not json {", {}},
+        {"{\"id\": 1}", {}},
+        {missingBytes.dump(), {1}},
+        {wrongType.dump(), {}},
+        {badId.dump(), {}},
+        {fraction.dump(), {}},
+        {nonStringPath.dump(), {}},
+        {json::array({stored(1), 7, stored(3)}).dump(), {1, 3}},
+        {oneOfThree.dump(2), {1, 3}},
+    };
+    const auto counts = [](const std::vector<History::Entry>& list) {
+        std::vector<int64_t> out;
+        for (const auto& e : list) out.push_back(e.count);
+        return out;
+    };
+    const fs::path copy = History::fileURL().string() + ".bad";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.content);
+        fs::remove(copy);
+        writeFile(History::fileURL(), c.content);
+        EXPECT_EQ(counts(History::entries()), c.kept);
+        const auto e = entry("purge", 100);
         History::record(e);
-        const auto list = History::entries();
-        ASSERT_EQ(list.size(), 1u) << content;
-        EXPECT_EQ(list[0].id, e.id);
+        std::vector<int64_t> after = {100};
+        after.insert(after.end(), c.kept.begin(), c.kept.end());
+        EXPECT_EQ(counts(History::entries()), after);
+        // What the new file no longer holds is kept beside it, byte for byte.
+        EXPECT_EQ(readFile(copy), c.content);
     }
+    // A later record, of an intact file, copies nothing more.
+    History::record(entry("clean"));
+    EXPECT_FALSE(fs::exists(History::fileURL().string() + ".bad.1"));
+    EXPECT_EQ(History::entries().size(), 4u);
+}
+
+TEST_F(HistoryTest, AFileThatCannotBeReadIsNeverReplaced) {
+    if (!unprivileged::rerunAsNobody()) return;
+    const std::string content = json::array({stored(1), stored(2)}).dump();
+    writeFile(History::fileURL(), content);
+    ::chmod(History::fileURL().c_str(), 0200);
+    EXPECT_TRUE(History::entries().empty());
+    History::record(entry("clean"));
+    ::chmod(History::fileURL().c_str(), 0644);
+    EXPECT_EQ(readFile(History::fileURL()), content);
+    EXPECT_EQ(History::entries().size(), 2u);
 }
 
 TEST_F(HistoryTest, ReadsOffsetDatesAndUnsignedCounts) {
