@@ -1,5 +1,8 @@
 #include "Platform/Programs.h"
 
+#include "Platform/Locations.h"
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -50,15 +53,42 @@ std::string path(Program p) {
         case Program::launchctl: return "/bin/launchctl";
         case Program::sfltool: return "/usr/bin/sfltool";
         case Program::systemProfiler: return "/usr/sbin/system_profiler";
-        case Program::brew: return "/opt/homebrew/bin/brew";
+        case Program::brew: return homebrew("/", Locations::home());
         case Program::zsh: return "/bin/zsh";
         case Program::sh: return "/bin/sh";
         case Program::top: return besideExecutable("top", "/usr/bin/top");
         case Program::xdgOpen: return "/usr/bin/xdg-open";
         case Program::pkexec: return "/usr/bin/pkexec";
+        case Program::plutil: return besideExecutable("plutil", "/usr/bin/plutil");
+        case Program::trash: return besideExecutable("trash", "/usr/bin/trash");
+        // A packaged Docker, else the static one its installer drops in /usr/local.
+        case Program::docker:
+            return ::access("/usr/bin/docker", X_OK) == 0 ? "/usr/bin/docker" : "/usr/local/bin/docker";
+        case Program::resolvectl: return "/usr/bin/resolvectl";
+        case Program::updateDesktopDatabase: return "/usr/bin/update-desktop-database";
+        case Program::fcCache: return "/usr/bin/fc-cache";
+        case Program::networkctl: return "/usr/bin/networkctl";
+        case Program::nmcli: return "/usr/bin/nmcli";
+        case Program::sqlite3: return "/usr/bin/sqlite3";
+        case Program::pgrep: return "/usr/bin/pgrep";
         case Program::fanHelper: return besideExecutable("QueltoFanHelper", "");
     }
     return {};
+}
+
+std::string homebrew(const std::filesystem::path& root, const std::filesystem::path& home) {
+    const std::filesystem::path candidates[] = {
+        root / "opt/homebrew/bin/brew",
+        root / "home/linuxbrew/.linuxbrew/bin/brew",
+        home / ".linuxbrew/bin/brew",
+    };
+    for (const auto& c : candidates) {
+        struct ::stat st;
+        // Without a home folder the per-user prefix is no path at all.
+        if (c.is_absolute() && ::stat(c.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(c.c_str(), X_OK) == 0)
+            return c;
+    }
+    return root / "usr/local/bin/brew";
 }
 
 void setPathForTesting(Program p, const std::string& value) {

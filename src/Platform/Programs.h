@@ -1,4 +1,5 @@
 #pragma once
+#include <filesystem>
 #include <string>
 
 // The absolute paths of every program the system runs, in one table.
@@ -9,12 +10,23 @@ enum class Program {
     launchctl,
     sfltool,
     systemProfiler,
-    brew,
+    brew,            // Homebrew: where it lives on this machine (see homebrew())
     zsh,
     sh,
     top,             // our stand-in, beside the executable
     xdgOpen,
     pkexec,
+    // The maintenance tasks' programs on this platform.
+    plutil,          // property-list checker (our stand-in, beside the executable)
+    trash,           // moves files to the Trash (our stand-in, beside the executable)
+    docker,
+    resolvectl,
+    updateDesktopDatabase,
+    fcCache,
+    networkctl,
+    nmcli,
+    sqlite3,
+    pgrep,
     fanHelper,       // QueltoFanHelper beside the executable; empty when it is not there
 };
 
@@ -25,5 +37,11 @@ void setPathForTesting(Program p, const std::string& path);
 void resetForTesting();
 // The folder holding the running executable (where the stand-in tools live).
 std::string executableDirectory();
+
+// Where Homebrew's brew is, looked for below `root` (the machine's "/"): the Apple
+// silicon prefix /opt/homebrew, then Homebrew on Linux's shared prefix
+// /home/linuxbrew/.linuxbrew and its per-user one in `home`, taking the first
+// executable one; else the Intel prefix /usr/local, whether it is there or not.
+std::string homebrew(const std::filesystem::path& root, const std::filesystem::path& home);
 }  // namespace Programs
 }  // namespace Platform

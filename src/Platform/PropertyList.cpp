@@ -96,16 +96,22 @@ std::optional<Value> fromPlist(plist_t node) {
 struct PlistFree {
     void operator()(plist_t p) const { plist_free(p); }
 };
+
+std::unique_ptr<void, PlistFree> read(std::string_view bytes) {
+    if (bytes.empty() || bytes.size() > std::numeric_limits<uint32_t>::max()) return nullptr;
+    plist_t root = nullptr;
+    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+    return std::unique_ptr<void, PlistFree>(root);
+}
 }  // namespace
 
 std::optional<Value> parse(std::string_view bytes) {
-    if (bytes.empty() || bytes.size() > std::numeric_limits<uint32_t>::max()) return std::nullopt;
-    plist_t root = nullptr;
-    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
-    std::unique_ptr<void, PlistFree> owner(root);
+    const auto root = read(bytes);
     if (!root) return std::nullopt;
-    return fromPlist(root);
+    return fromPlist(root.get());
 }
+
+bool isPropertyList(std::string_view bytes) { return read(bytes) != nullptr; }
 
 std::optional<Dictionary> readDictionary(const std::filesystem::path& file, std::size_t maxBytes) {
     const auto bytes = FileOps::readRegularFile(file, maxBytes);

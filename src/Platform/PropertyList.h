@@ -18,6 +18,8 @@ inline constexpr std::size_t kDefaultMaxBytes = 4 * 1024 * 1024;
 // Absent when the bytes hold no property list. Values of a type we do not keep
 // (data, UID) are left out of their dictionary.
 std::optional<Value> parse(std::string_view bytes);
+// Whether the bytes hold a property list of either format, whatever its values.
+bool isPropertyList(std::string_view bytes);
 
 // The top-level dictionary of the file at `file`. Absent when it is not a regular
 // file (a fifo or device is never opened for blocking reads), is larger than

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "Platform/Programs.h"
+#include "PlatformTestSupport.h"
 
 using Platform::Program;
 namespace Programs = Platform::Programs;
@@ -17,4 +20,32 @@ TEST(Programs, TestsRedirectAndRestoreEntries) {
 TEST(Programs, StandInsLiveBesideTheExecutable) {
     // Every executable is built into one folder, so the osascript stand-in is found there.
     EXPECT_EQ(Programs::path(Program::osascript), Programs::executableDirectory() + "/osascript");
+}
+
+TEST(Programs, HomebrewIsTheFirstPrefixThatHasIt) {
+    struct Case {
+        const char* name;
+        std::vector<const char*> executables;  // below the fixture's root
+        std::vector<const char*> plainFiles;
+        const char* found;
+    };
+    const Case cases[] = {
+        {"none anywhere", {}, {}, "usr/local/bin/brew"},
+        {"Homebrew on Linux", {"home/linuxbrew/.linuxbrew/bin/brew"}, {}, "home/linuxbrew/.linuxbrew/bin/brew"},
+        {"Apple silicon first", {"opt/homebrew/bin/brew", "home/linuxbrew/.linuxbrew/bin/brew"}, {},
+         "opt/homebrew/bin/brew"},
+        {"a user's own prefix", {"home/me/.linuxbrew/bin/brew"}, {}, "home/me/.linuxbrew/bin/brew"},
+        {"not executable is not there", {"home/me/.linuxbrew/bin/brew"}, {"opt/homebrew/bin/brew"},
+         "home/me/.linuxbrew/bin/brew"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        platformtest::TempDir root;
+        for (const char* p : c.executables) {
+            platformtest::writeFile(root / p, "#!/bin/sh\n");
+            ::chmod((root / p).c_str(), 0755);
+        }
+        for (const char* p : c.plainFiles) platformtest::writeFile(root / p, "");
+        EXPECT_EQ(Programs::homebrew(root.path(), root / "home/me"), (root / c.found).string());
+    }
 }

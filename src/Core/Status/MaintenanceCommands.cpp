@@ -1,0 +1,77 @@
+#include "Core/Status/MaintenanceCommands.h"
+
+#include <unistd.h>
+
+#include "Core/AdminScript.h"
+#include "Platform/Programs.h"
+
+namespace fs = std::filesystem;
+using Platform::Program;
+
+namespace MaintenanceCommands {
+namespace {
+std::string pathOf(Program p) { return Platform::Programs::path(p); }
+// A program's path as one shell word.
+std::string word(Program p) { return AdminScript::singleQuoted(pathOf(p)); }
+
+Command with(Program p, const std::string& arguments) { return {word(p) + " " + arguments, pathOf(p)}; }
+}  // namespace
+
+std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t uid) {
+    // Each thumbnail and desktop-file folder is named by the XDG variables the shell
+    // inherits; a folder that is not there has nothing to reset.
+    if (id == "dns") return with(Program::resolvectl, "flush-caches");
+    if (id == "quicklook")
+        return Command{"d=\"${XDG_CACHE_HOME:-$HOME/.cache}/thumbnails\"; [ -d \"$d\" ] || exit 0; "
+                       "find \"$d\" -mindepth 1 -delete",
+                       std::nullopt};
+    if (id == "launchservices")
+        return Command{"d=\"${XDG_DATA_HOME:-$HOME/.local/share}/applications\"; [ -d \"$d\" ] || exit 0; " +
+                           word(Program::updateDesktopDatabase) + " \"$d\"",
+                       pathOf(Program::updateDesktopDatabase)};
+    if (id == "dsstore")
+        return Command{"defaults write com.apple.desktopservices DSDontWriteNetworkStores -bool true && defaults "
+                       "write com.apple.desktopservices DSDontWriteUSBStores -bool true",
+                       "/usr/bin/defaults"};
+    if (id == "savedstate")
+        return Command{"find \"$HOME/Library/Saved Application State\" -maxdepth 1 -name '*.savedState' -mtime +30 "
+                       "-exec rm -rf {} +",
+                       (home / "Library/Saved Application State").string()};
+    if (id == "simulators") return Command{"xcrun simctl delete unavailable", "/usr/bin/xcrun"};
+    if (id == "brew") return with(Program::brew, "cleanup --prune=all");
+    if (id == "docker") return with(Program::docker, "builder prune -f");
+    if (id == "prefs")
+        // Only the checker's "broken" answer (1) counts: a checker that is missing or
+        // cannot read a file breaks nothing. Each file goes through the Trash (never
+        // over an earlier one), and only moves that happened are counted.
+        return Command{"setopt NULL_GLOB; n=0; failed=0; for f in \"$HOME\"/Library/Preferences/*.plist; do " +
+                           word(Program::plutil) + " -lint -s \"$f\" >/dev/null 2>&1; [ $? -eq 1 ] || continue; if " +
+                           word(Program::trash) +
+                           " \"$f\"; then n=$((n+1)); else failed=1; fi; done; echo \"$n broken files moved to the "
+                           "Trash\"; exit $failed",
+                       (home / "Library/Preferences").string()};
+    if (id == "mail")
+        // The newest database is the highest version by number (V10 after V9).
+        return Command{"if " + word(Program::pgrep) +
+                           " -x Mail >/dev/null; then echo \"Quit Mail first\"; exit 1; fi; "
+                           "f=( \"$HOME\"/Library/Mail/V*/MailData/\"Envelope Index\"(Nn) ); "
+                           "[ ${#f} -eq 0 ] && { echo \"No Mail database\"; exit 0; }; " +
+                           word(Program::sqlite3) + " \"${f[-1]}\" \"VACUUM;\"",
+                       (home / "Library/Mail").string()};
+    if (id == "spotlight") return Command{"/usr/bin/mdutil -E /", "/usr/bin/mdutil"};
+    if (id == "fonts") return with(Program::fcCache, "-r");
+    if (id == "dhcp") {
+        // The interface of the default route; NetworkManager reconnects it, else
+        // systemd-networkd renews its lease.
+        const bool manager = ::access(pathOf(Program::nmcli).c_str(), X_OK) == 0;
+        const Program tool = manager ? Program::nmcli : Program::networkctl;
+        return Command{"i=$(awk '$2 == \"00000000\" { print $1; exit }' /proc/net/route); [ -n \"$i\" ] || { echo "
+                       "\"No default route\"; exit 1; }; " +
+                           word(tool) + (manager ? " device connect \"$i\"" : " renew \"$i\""),
+                       pathOf(tool)};
+    }
+    if (id == "permissions")
+        return Command{"/usr/sbin/diskutil resetUserPermissions / " + std::to_string(uid), "/usr/sbin/diskutil"};
+    return std::nullopt;
+}
+}  // namespace MaintenanceCommands
