@@ -17,6 +17,8 @@ struct IconRef {
     std::string name;            // type, symbol
 
     static IconRef application(std::filesystem::path p) { return {Kind::application, std::move(p), {}}; }
+    // The running application itself (an application without a path).
+    static IconRef thisApplication() { return {Kind::application, {}, {}}; }
     static IconRef file(std::filesystem::path p) { return {Kind::file, std::move(p), {}}; }
     static IconRef ofType(std::string t) { return {Kind::type, {}, std::move(t)}; }
     static IconRef symbol(std::string s) { return {Kind::symbol, {}, std::move(s)}; }

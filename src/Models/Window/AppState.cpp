@@ -6,6 +6,7 @@
 #include "Models/Clean/CleanFinders.h"
 #include "Models/Clean/CleanListModel.h"
 #include "Models/Kit/AssignIfChanged.h"
+#include "Models/Status/OptimizeModel.h"
 
 AppState& AppState::shared() {
     // Never released: models hold timers and watchers for the whole run.
@@ -27,6 +28,9 @@ AppState::AppState(QObject* parent)
     installers_ = list("installers", CleanFinders::installers);
     analyze_ = new AnalyzeModel(this);
     connect(analyze_, &AnalyzeModel::busyChanged, this, &AppState::busyChanged);
+    optimize_ = new OptimizeModel(this);
+    connect(optimize_, &OptimizeModel::runningChanged, this, &AppState::busyChanged);
+    connect(optimize_, &OptimizeModel::feedChanged, this, &AppState::busyChanged);
     uninstall_ = new UninstallModel(this);
     connect(uninstall_, &UninstallModel::busyChanged, this, &AppState::busyChanged);
 }
@@ -63,6 +67,8 @@ bool AppState::isBusy(AppTab tab) const {
             return uninstall_->files().isBusy();
         case AppTab::analyze:
             return analyze_->listing() || analyze_->pending() > 0;
+        case AppTab::optimize:
+            return optimize_->isBusy();
         default:
             // No other tab's models run work yet.
             return false;

@@ -11,6 +11,7 @@
 
 class AnalyzeModel;
 class CleanListModel;
+class OptimizeModel;
 class UninstallModel;
 
 // The one application-wide state: what the main window shows and whether the
@@ -56,6 +57,8 @@ public:
     CleanListModel& installers() const { return *installers_; }
     // The analyzer, made with the state and kept for the run.
     AnalyzeModel& analyze() const { return *analyze_; }
+    // The maintenance tasks of the Optimize tab, made with the state and kept for the run.
+    OptimizeModel& optimize() const { return *optimize_; }
     // The uninstaller: installed apps, the chosen one and its cleaning list.
     UninstallModel& uninstall() const { return *uninstall_; }
 
@@ -89,5 +92,6 @@ private:
     CleanListModel* projects_;
     CleanListModel* installers_;
     AnalyzeModel* analyze_;
+    OptimizeModel* optimize_;
     UninstallModel* uninstall_;
 };

@@ -5,6 +5,7 @@
 #include <QCache>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHash>
 #include <QImageReader>
 #include <QMimeDatabase>
@@ -148,7 +149,13 @@ QString fallbackSymbol(const IconRef& ref) {
     return QStringLiteral("doc.fill");
 }
 
+bool isThisApplication(const IconRef& ref) { return ref.kind == IconRef::Kind::application && ref.path.empty(); }
+
 QIcon resolve(const IconRef& ref) {
+    if (isThisApplication(ref)) {
+        const QIcon own = QGuiApplication::windowIcon();
+        if (!own.isNull()) return own;
+    }
     prepareThemes();
     const QStringList names = themeNames(ref);
     for (const QString& name : names) {
@@ -176,8 +183,9 @@ QIcon icon(const IconRef& ref) {
     auto& c = cache();
     const QByteArray refKey = QByteArray::fromStdString(ref.key());
     if (const QIcon* hit = c.byRef.object(refKey)) return *hit;
-    const QString resolution = (ref.kind == IconRef::Kind::symbol ? QStringLiteral("symbol:") + fromBytes(ref.name)
-                                                                  : themeNames(ref).join('\n'));
+    const QString resolution = ref.kind == IconRef::Kind::symbol ? QStringLiteral("symbol:") + fromBytes(ref.name)
+                               : isThisApplication(ref)          ? QStringLiteral("this application")
+                                                                 : themeNames(ref).join('\n');
     auto it = c.byResolution.find(resolution);
     if (it == c.byResolution.end()) it = c.byResolution.insert(resolution, resolve(ref));
     c.byRef.insert(refKey, new QIcon(*it));

@@ -3,6 +3,7 @@
 #include "Support/QtTestSupport.h"
 #include "Models/Clean/CleanListModel.h"
 #include "Models/Clean/CleanTestSupport.h"
+#include "Models/Status/OptimizeModel.h"
 #include "Support/TestTree.h"
 
 #include <QSignalSpy>
@@ -135,4 +136,17 @@ TEST(AppState, InstallersAreFoundThroughALinkedHome) {
     ASSERT_EQ(state.installers().items().size(), 1u);
     EXPECT_EQ(state.installers().items()[0].url, dir / "real/Downloads/setup.dmg");
     EXPECT_EQ(state.installers().selection().size(), 1u);
+}
+
+TEST(AppState, TheOptimizeTabIsBusyUntilItsRunHasLanded) {
+    TempHome home;
+    steppedtime::Clocks clocks;
+    AppState state;
+    state.optimize().setSelected({});
+    std::vector<std::pair<bool, bool>> seen;  // busy, feed still there
+    QObject::connect(&state, &AppState::busyChanged, [&] {
+        seen.emplace_back(state.isBusy(AppTab::optimize), state.optimize().feed() != nullptr);
+    });
+    ASSERT_TRUE(cleantest::drive(clocks, state.optimize().runSelected()));
+    EXPECT_EQ(seen, (std::vector<std::pair<bool, bool>>{{true, true}, {false, false}}));
 }
