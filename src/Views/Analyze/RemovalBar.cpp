@@ -93,9 +93,7 @@ QString RemovalBar::bannerText(const CleanReport& r) {
 QString RemovalBar::skippedToolTip(const CleanReport& r) {
     QStringList lines;
     for (const auto& skip : r.skipped) lines.append(ReportBanner::skippedLine(skip));
-    // Marked up on purpose, so that a name can never be taken for markup itself.
-    return QStringLiteral("<p style='white-space:pre'>") + lines.join(QLatin1Char('\n')).toHtmlEscaped() +
-           QStringLiteral("</p>");
+    return plainToolTip(lines.join(QLatin1Char('\n')));
 }
 
 void RemovalBar::setCornerRadius(double radius) {

@@ -102,11 +102,7 @@ std::vector<std::pair<QString, QColor>> ItemRow::tags(const CleanItem& item) {
     return out;
 }
 
-QString ItemRow::toolTip(const CleanItem& item) {
-    // Marked up on purpose, so the escaped path can never be taken for markup itself.
-    return QStringLiteral("<p style='white-space:pre'>") + pathToQString(item.url).toHtmlEscaped() +
-           QStringLiteral("</p>");
-}
+QString ItemRow::toolTip(const CleanItem& item) { return plainToolTip(pathToQString(item.url)); }
 
 // ---- ReviewList
 

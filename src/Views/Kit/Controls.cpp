@@ -40,6 +40,10 @@ void strokeCapsule(QPainter& p, const QRectF& r, const QColor& c, double width) 
 }
 }  // namespace
 
+QString plainToolTip(const QString& text) {
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
 // ---- Card
 
 void paintOutlinedRoundedRect(QPainter& p, const QRectF& rect, double radius, const QColor& fill) {

@@ -57,6 +57,10 @@ private:
     QFont font_;
 };
 
+// A tool tip that shows `text` literally, line breaks and runs of spaces kept: it
+// is marked up on purpose, so the escaped text can never be taken for markup itself.
+QString plainToolTip(const QString& text);
+
 // A label that shows its text literally (never as markup), in one font and colour.
 class QLabel;
 QLabel* plainLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent = nullptr);

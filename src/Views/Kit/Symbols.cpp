@@ -449,6 +449,16 @@ Drawing checkmarkCircleFill() {
     return d;
 }
 
+Drawing xmarkCircleFill() {
+    Drawing d;
+    QPainterPath disc;
+    disc.addEllipse(QPointF(12, 12), 10, 10);
+    QPainterPath cross = line({8.4, 8.4}, {15.6, 15.6});
+    cross.addPath(line({15.6, 8.4}, {8.4, 15.6}));
+    d.filled = disc.subtracted(strokeOutline(cross, 2.6));
+    return d;
+}
+
 Drawing docFill() {
     Drawing d;
     const QPainterPath fold = polyline({{13.6, 2.5}, {13.6, 8.4}, {19.5, 8.4}});
@@ -628,6 +638,7 @@ const QHash<QString, Maker>& table() {
         {"chevron.down", [] { Drawing d; d.stroked = polyline({{5, 9}, {12, 16}, {19, 9}}); return d; }},
         {"eye", eye},
         {"checkmark.circle.fill", checkmarkCircleFill},
+        {"xmark.circle.fill", xmarkCircleFill},
         // Kinds of files.
         {"doc.fill", docFill},
         {"folder.fill", folderFill},

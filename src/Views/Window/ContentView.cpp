@@ -18,6 +18,8 @@
 #include "Views/Window/MainWindow.h"
 #include "Views/Kit/ScreenStack.h"
 #include "Views/Settings/SettingsView.h"
+#include "Views/Status/HistoryView.h"
+#include "Views/Status/OptimizeView.h"
 #include "Views/Kit/SpaceBackground.h"
 #include "Views/Kit/SubTabs.h"
 #include "Views/Kit/TabBar.h"
@@ -126,7 +128,19 @@ ContentView::ContentView(AppState& state, Preferences& prefs, Platform::LoginIte
     connect(&state_, &AppState::tabChanged, this, &ContentView::sync);
     connect(&state_, &AppState::cleanModeChanged, this, &ContentView::sync);
     connect(&state_, &AppState::showSettingsChanged, this, &ContentView::sync);
+    connect(&state_, &AppState::showHistoryChanged, this, &ContentView::syncHistory);
     sync();
+    syncHistory();
+}
+
+HistoryView* ContentView::historySheet() const { return historySheet_; }
+
+void ContentView::syncHistory() {
+    if (state_.showHistory() && !historySheet_) {
+        historySheet_ = HistoryView::present(this, [this] { state_.setShowHistory(false); });
+    } else if (!state_.showHistory() && historySheet_) {
+        historySheet_->reject();
+    }
 }
 
 QString ContentView::screenIdentity() const {
@@ -168,6 +182,11 @@ QWidget* ContentView::makeScreen() {
     if (state_.tab() == AppTab::analyze) {
         auto* screen = new AnalyzeView(state_.analyze(), state_.monitor());
         screen->setObjectName(QStringLiteral("screen-analyze"));
+        return screen;
+    }
+    if (state_.tab() == AppTab::optimize) {
+        auto* screen = new OptimizeView(state_.optimize());
+        screen->setObjectName(QStringLiteral("screen-optimize"));
         return screen;
     }
     // The other tabs' own screens come later; until then each shows the backdrop alone.

@@ -1,4 +1,5 @@
 #pragma once
+#include <QPointer>
 #include <QWidget>
 
 #include <optional>
@@ -8,6 +9,7 @@
 #include "Views/Kit/Spring.h"
 
 class AppState;
+class HistoryView;
 class Preferences;
 class ScreenStack;
 class SpaceBackground;
@@ -32,6 +34,8 @@ public:
     SymbolButton* historyButton() const { return history_; }
     SymbolButton* settingsButton() const { return settings_; }
     ScreenStack* screens() const { return screens_; }
+    // The history sheet while it is up.
+    HistoryView* historySheet() const;
     // "settings" while the settings screen shows, else the tab's raw value.
     QString screenIdentity() const;
 
@@ -46,6 +50,7 @@ protected:
 
 private:
     void sync();
+    void syncHistory();
     QWidget* makeScreen();
 
     AppState& state_;
@@ -58,6 +63,7 @@ private:
     QWidget* subTabsSlot_;
     SubTabs* subTabs_;
     ScreenStack* screens_;
+    QPointer<HistoryView> historySheet_;
     // The animation the change being applied happens in, if any.
     std::optional<Spring> pendingAnimation_;
     CleanMode shownCleanMode_ = CleanMode::system;

@@ -1,0 +1,168 @@
+// The history sheet over real history files: what it lists, what an opened entry
+// shows, and what Clear leaves. The picture shows it over the main window.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QTest>
+
+#include <nlohmann/json.hpp>
+
+#include "Core/Clean/CleanTypes.h"
+#include "Core/Clean/History.h"
+#include "Support/TestTree.h"
+#include "Support/Unprivileged.h"
+#include "Views/Kit/Controls.h"
+#include "Views/Kit/Theme.h"
+#include "Views/Status/HistoryView.h"
+#include "Views/TestSupport.h"
+#include "Views/Window/ContentView.h"
+
+using nlohmann::json;
+using std::chrono::system_clock;
+
+namespace {
+struct HistoryFile {
+    testtree::TempDir tmp;
+    testtree::ScopedEnv data{"XDG_DATA_HOME", (tmp / "data").string()};
+
+    static json entry(int n, const char* action, int64_t bytes, int paths, const char* date) {
+        char id[40];
+        std::snprintf(id, sizeof id, "00000000-0000-4000-8000-%012d", n);
+        json list = json::array();
+        for (int i = 0; i < paths; ++i) list.push_back("/home/user/Library/Caches/app-" + std::to_string(i) + "/blob");
+        return {{"id", id}, {"date", date}, {"action", action}, {"count", paths}, {"bytes", bytes}, {"paths", list}};
+    }
+    void write(const json& doc) const { testtree::writeFile(History::fileURL(), doc.dump(2)); }
+};
+
+bool loaded(HistoryView& sheet) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!sheet.loaded() && timer.elapsed() < 30000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return sheet.loaded();
+}
+
+// Waits for a reload that Clear started.
+bool reloaded(HistoryView& sheet, const std::function<bool()>& done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+}  // namespace
+
+TEST(HistorySheet, ListsEveryEntryThatReadsAndOpensOneToItsFirst200Paths) {
+    HistoryFile file;
+    json doc = json::array({HistoryFile::entry(1, "clean", 1'500'000'000, 500, "2025-03-04T09:15:00Z"),
+                            HistoryFile::entry(2, "optimize", 0, 3, "2025-03-03T18:02:00Z"),
+                            HistoryFile::entry(3, "purge", 12, 2, "2025-03-02T08:00:00Z"),
+                            HistoryFile::entry(4, "uninstall", 240'000'000, 7, "2025-03-01T12:30:00Z")});
+    doc[2].erase("bytes");  // one malformed entry costs only itself
+    file.write(doc);
+
+    ShownContent content;
+    content.state->setShowHistory(true);
+    HistoryView* sheet = content.view.historySheet();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(loaded(*sheet));
+    EXPECT_EQ(sheet->size(), QSize(620, 460));
+    HistoryList* list = sheet->list();
+    ASSERT_EQ(list->entries().size(), 3u);
+    EXPECT_TRUE(list->isVisibleTo(sheet));
+    EXPECT_FALSE(sheet->emptyLabel()->isVisibleTo(sheet));
+    EXPECT_TRUE(sheet->clearButton()->isEnabled());
+
+    struct Label {
+        QString action, count;
+        std::optional<QString> size;
+    };
+    const Label labels[] = {{"Clean", "500 items", QString::fromStdString(formattedBytes(1'500'000'000))},
+                            {"Optimize", "3 items", std::nullopt},
+                            {"Uninstall", "7 items", QString::fromStdString(formattedBytes(240'000'000))}};
+    for (size_t i = 0; i < 3; ++i) {
+        const auto& e = list->entries()[i];
+        EXPECT_EQ(HistoryList::actionTitle(e.action), labels[i].action);
+        EXPECT_EQ(HistoryList::countText(e.count), labels[i].count);
+        EXPECT_EQ(HistoryList::sizeText(e.bytes), labels[i].size);
+    }
+    EXPECT_EQ(HistoryList::actionTitle("quick clean"), "Quick Clean");
+    EXPECT_EQ(HistoryList::dateText(list->entries()[0].date),
+              QLocale().toString(QDateTime::fromSecsSinceEpoch(1741079700), QLocale::ShortFormat));
+
+    // A click on the label opens the entry: 200 of its 500 paths, then closes it again.
+    const int closedHeight = list->cardRect(0).height();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->cardRect(0).topLeft() + QPoint(40, 20));
+    ASSERT_TRUE(list->isExpanded(0));
+    EXPECT_EQ(HistoryList::listedPaths(list->entries()[0]), 200);
+    const int lines = (list->cardRect(0).height() - closedHeight - HistoryList::pathsTop) /
+                      QFontMetrics(Theme::font(10.5, QFont::Normal, Theme::Design::monospaced)).height();
+    EXPECT_NEAR(lines, 200, 2);
+    EXPECT_EQ(list->cardRect(1).top(), list->cardRect(0).bottom() + 1 + HistoryList::spacing);
+    // A click on a path picks it for copying.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->cardRect(0).topLeft() + QPoint(60, 60));
+    EXPECT_EQ(list->selectedPath(), std::make_pair(0, 1));
+
+    QImage img = content.view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    {
+        QPainter p(&img);
+        p.fillRect(img.rect(), Theme::black(0.3));
+        p.drawImage(QPoint((img.width() - sheet->width()) / 2, 40), sheet->grab().toImage());
+    }
+    EXPECT_TRUE(keepScreenshot(img, "history-expanded"));
+
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->cardRect(0).topLeft() + QPoint(40, 20));
+    EXPECT_FALSE(list->isExpanded(0));
+    EXPECT_EQ(list->cardRect(0).height(), closedHeight);
+
+    // Done closes the sheet and the header button opens it again.
+    QTest::mouseClick(sheet->doneButton(), Qt::LeftButton);
+    EXPECT_FALSE(content.state->showHistory());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(content.view.historySheet(), nullptr);
+    QTest::mouseClick(content.view.historyButton(), Qt::LeftButton);
+    EXPECT_TRUE(content.state->showHistory());
+    ASSERT_NE(content.view.historySheet(), nullptr);
+    QTest::keyClick(content.view.historySheet(), Qt::Key_Escape);
+    EXPECT_FALSE(content.state->showHistory());
+}
+
+TEST(HistorySheet, ClearEmptiesTheFileAndTheListAtOnce) {
+    HistoryFile file;
+    HistoryView empty;
+    empty.show();
+    ASSERT_TRUE(loaded(empty));
+    EXPECT_TRUE(empty.emptyLabel()->isVisibleTo(&empty));
+    EXPECT_EQ(empty.emptyLabel()->text(), "Nothing cleaned yet.");
+    EXPECT_FALSE(empty.clearButton()->isEnabled());
+
+    file.write(json::array({HistoryFile::entry(1, "clean", 10, 1, "2025-03-04T09:15:00Z")}));
+    HistoryView sheet;
+    sheet.show();
+    ASSERT_TRUE(loaded(sheet));
+    ASSERT_EQ(sheet.list()->entries().size(), 1u);
+    QTest::mouseClick(sheet.clearButton(), Qt::LeftButton);
+    EXPECT_TRUE(sheet.emptyLabel()->isVisibleTo(&sheet));
+    EXPECT_FALSE(sheet.clearButton()->isEnabled());
+    EXPECT_FALSE(std::filesystem::exists(History::fileURL()));
+}
+
+TEST(HistorySheet, AClearThatCannotDeleteShowsWhatTheFileStillHolds) {
+    if (!unprivileged::rerunAsNobody()) return;
+    HistoryFile file;
+    file.write(json::array({HistoryFile::entry(1, "clean", 10, 1, "2025-03-04T09:15:00Z"),
+                            HistoryFile::entry(2, "ai", 20, 1, "2025-03-03T09:15:00Z")}));
+    const auto folder = History::fileURL().parent_path();
+    ::chmod(folder.c_str(), 0555);
+    HistoryView sheet;
+    sheet.show();
+    ASSERT_TRUE(loaded(sheet));
+    QTest::mouseClick(sheet.clearButton(), Qt::LeftButton);
+    EXPECT_TRUE(reloaded(sheet, [&] { return sheet.list()->entries().size() == 2; }));
+    EXPECT_TRUE(sheet.list()->isVisibleTo(&sheet));
+    EXPECT_TRUE(sheet.clearButton()->isEnabled());
+    ::chmod(folder.c_str(), 0755);
+}

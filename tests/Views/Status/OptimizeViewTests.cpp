@@ -1,0 +1,248 @@
+// The Optimize tab through a run of fake tasks on stepped clocks: at rest, while
+// a task runs with its icons flying in, and done with a check and a cross. Each
+// state gets a picture and what it must show.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLabel>
+#include <QTest>
+
+#include <condition_variable>
+#include <mutex>
+
+#include "Models/Clean/CleanTestSupport.h"
+#include "Support/TestTree.h"
+#include "Models/Status/OptimizeModel.h"
+#include "Views/Clean/BlackHole.h"
+#include "Views/Clean/HeroText.h"
+#include "Views/Kit/Controls.h"
+#include "Views/Kit/ScreenStack.h"
+#include "Views/Status/OptimizeView.h"
+#include "Views/TestSupport.h"
+#include "Views/Window/ContentView.h"
+
+using Action = Optimizer::Action;
+using Outcome = Optimizer::Outcome;
+using Shown = TaskStatus::Shown;
+
+namespace {
+constexpr double pictureTime = 11.0 * 72000000 + 4.5;
+
+// The tasks as this platform words them; which are offered is the test's choice.
+std::vector<Action> offeredTasks(std::initializer_list<const char*> ids) {
+    std::vector<Action> out;
+    for (const auto& a : Optimizer::table("/home/user", 1000)) {
+        Action t = a;
+        const bool offered = std::find(ids.begin(), ids.end(), a.id) != ids.end();
+        t.requires_ = offered ? std::nullopt : std::optional<std::string>("/nonexistent/quelto");
+        out.push_back(t);
+    }
+    return out;
+}
+
+// Holds each task until the test lets it finish, then answers as told.
+struct GatedRunner {
+    std::mutex lock;
+    std::condition_variable changed;
+    int started = 0, released = 0;
+    std::map<std::string, Outcome> answers;  // by id; ok with no output otherwise
+
+    ~GatedRunner() { release(1000); }
+    void release(int n = 1) {
+        std::lock_guard g(lock);
+        released += n;
+        changed.notify_all();
+    }
+    Outcome answer(const Action& a) {
+        auto it = answers.find(a.id);
+        if (it == answers.end()) return {a, true, ""};
+        Outcome o = it->second;
+        o.action = a;
+        return o;
+    }
+    OptimizeModel::Runner runner() {
+        return {[this](const Action& a) {
+                    std::unique_lock g(lock);
+                    const int mine = ++started;
+                    changed.wait(g, [&] { return released >= mine; });
+                    return answer(a);
+                },
+                [this](const std::vector<Action>& list) {
+                    std::unique_lock g(lock);
+                    const int mine = ++started;
+                    changed.wait(g, [&] { return released >= mine; });
+                    std::vector<Outcome> out;
+                    for (const auto& a : list) out.push_back(answer(a));
+                    return out;
+                }};
+    }
+};
+
+struct Scene {
+    testtree::TempDir tmp;
+    testtree::ScopedEnv data{"XDG_DATA_HOME", (tmp / "data").string()};
+    steppedtime::Clocks clocks{Platform::dateFromReferenceSeconds(pictureTime)};
+    cleantest::FakeAudio audio;
+    GatedRunner gate;
+    OptimizeModel model{offeredTasks({"dns", "quicklook", "launchservices", "brew", "docker", "fonts", "dhcp"}),
+                        gate.runner()};
+    Fixture f;
+    std::unique_ptr<ContentView> view;
+    OptimizeView* screen;
+
+    Scene() {
+        f.state->setTab(AppTab::optimize);
+        view = std::make_unique<ContentView>(*f.state, *f.prefs, *f.login);
+        screen = new OptimizeView(model);
+        view->screens()->setScreen(QStringLiteral("optimize"), screen, std::nullopt);
+        view->resize(1000, 680);
+        view->show();
+        QCoreApplication::sendPostedEvents();
+    }
+    // Lets stepped time pass until `done` holds, however slow the workers are.
+    bool until(const std::function<bool()>& done) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done() && timer.elapsed() < 30000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            clocks.advance(0.05);
+            deliverFrames();
+        }
+        return done();
+    }
+    void run(double seconds) {
+        for (int i = 0; i < int(std::lround(seconds / 0.05)); ++i) {
+            QCoreApplication::processEvents();
+            clocks.advance(0.05);
+            deliverFrames();
+        }
+    }
+    void deliverFrames() {
+        PacedTimeline& timeline = screen->hero()->timeline();
+        const double now = Platform::secondsSinceReferenceDate(Platform::clock().now());
+        while (auto due = timeline.pendingTime()) {
+            if (*due > now) break;
+            timeline.deliverDueFrame();
+        }
+    }
+    QImage picture(const QString& name) {
+        screen->heroText()->showRollAt(1);
+        deliverFrames();
+        QCoreApplication::sendPostedEvents();
+        QImage img = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        EXPECT_TRUE(keepScreenshot(img, "optimize-" + name));
+        return img;
+    }
+    std::vector<std::string> rowIds() const {
+        std::vector<std::string> out;
+        for (const auto& a : model.actions()) out.push_back(a.id);
+        return out;
+    }
+    std::map<std::string, Shown> statuses() const {
+        std::map<std::string, Shown> out;
+        for (const auto& [id, row] : screen->rows()) out[id] = row->status()->shown();
+        return out;
+    }
+};
+}  // namespace
+
+TEST(OptimizeScreen, AtRestListsTheOfferedTasks) {
+    Scene s;
+    s.run(2);
+    s.picture("idle");
+    EXPECT_EQ(s.screen->heroText()->title(), "Tune-up");
+    EXPECT_EQ(s.screen->heroText()->subtitle(),
+              "Maintenance that fixes the small annoyances. Your documents are never touched.");
+    EXPECT_DOUBLE_EQ(s.screen->hero()->open(), 0);
+    EXPECT_EQ(s.screen->hero()->heroSize(), 200);
+    // The whole subtitle fits in its 260 points.
+    EXPECT_EQ(s.screen->heroText()->width(), 260);
+    EXPECT_GE(s.screen->heroText()->height(), s.screen->heroText()->heightForWidth(260));
+    EXPECT_EQ(s.screen->runButton()->text(), "Run 3 tasks");
+    EXPECT_TRUE(s.screen->runButton()->isEnabled());
+    ASSERT_EQ(s.screen->rows().size(), 7u);
+    for (const auto& [id, row] : s.screen->rows()) {
+        SCOPED_TRACE(id);
+        const bool admin = id == "dns" || id == "dhcp";
+        EXPECT_EQ(row->adminChip() != nullptr, admin);
+        EXPECT_TRUE(row->isVisibleTo(s.view.get()));
+        const bool preselected = id == "quicklook" || id == "launchservices" || id == "brew";
+        EXPECT_EQ(row->checkBox()->state(), preselected ? CheckBox::Mark::on : CheckBox::Mark::off);
+        EXPECT_EQ(row->status()->shown(), Shown::nothing);
+    }
+    EXPECT_EQ(s.screen->rows().at("brew")->titleLabel()->text(), "Homebrew cleanup");
+    EXPECT_EQ(s.screen->rows().at("brew")->detailLabel()->text(), "Removes old versions of installed formulae");
+
+    // Clicking the boxes changes the selection and the count; none selected, nothing to run.
+    for (const char* id : {"quicklook", "launchservices", "brew"})
+        QTest::mouseClick(s.screen->rows().at(id)->checkBox(), Qt::LeftButton);
+    EXPECT_TRUE(s.model.selected().empty());
+    EXPECT_EQ(s.screen->runButton()->text(), "Run 0 tasks");
+    EXPECT_FALSE(s.screen->runButton()->isEnabled());
+    QTest::mouseClick(s.screen->rows().at("dns")->checkBox(), Qt::LeftButton);
+    EXPECT_EQ(s.model.selected(), (OptimizeModel::Ids{"dns"}));
+    EXPECT_EQ(s.screen->rows().at("dns")->checkBox()->state(), CheckBox::Mark::on);
+    EXPECT_EQ(s.screen->runButton()->text(), "Run 1 tasks");
+}
+
+TEST(OptimizeScreen, RunsWithTheBlackHoleSwallowingAndEndsWithChecksAndCrosses) {
+    Scene s;
+    s.model.setSelected({"quicklook", "launchservices", "brew", "dhcp"});
+    s.gate.answers["brew"] = {{}, false, ""};
+    s.gate.answers["launchservices"] = {{}, true, "Rebuilt the desktop database"};
+    s.gate.answers["dhcp"] = {{}, false, "Password prompt cancelled"};
+    QTest::mouseClick(s.screen->runButton(), Qt::LeftButton);
+    ASSERT_TRUE(s.model.isBusy());
+
+    // The first task done, the second running, its icons on their way in.
+    s.gate.release();
+    ASSERT_TRUE(s.until([&] { return s.model.running() == OptimizeModel::Ids{"launchservices"}; }));
+    s.run(1.2);
+    s.picture("running");
+    EXPECT_EQ(s.screen->heroText()->title(), "Working…");
+    EXPECT_FALSE(s.screen->runButton()->isEnabled());
+    EXPECT_DOUBLE_EQ(s.screen->hero()->open(), 1);
+    EXPECT_TRUE(s.screen->hero()->suction());
+    ASSERT_TRUE(s.screen->hero()->feed().has_value());
+    EXPECT_FALSE(s.screen->hero()->feed()->empty());
+    EXPECT_EQ(s.statuses().at("quicklook"), Shown::succeeded);
+    EXPECT_EQ(s.statuses().at("launchservices"), Shown::running);
+    EXPECT_EQ(s.statuses().at("brew"), Shown::nothing);
+
+    // The administrator batch runs its tasks together; then the icons land.
+    s.gate.release(2);
+    ASSERT_TRUE(s.until([&] { return s.model.running() == OptimizeModel::Ids{"dhcp"}; }));
+    EXPECT_EQ(s.statuses().at("dhcp"), Shown::running);
+    s.gate.release();
+    ASSERT_TRUE(s.until([&] { return !s.model.isBusy(); }));
+    s.run(4);  // past the shockwave
+    s.picture("done");
+    EXPECT_EQ(s.screen->heroText()->title(), "2 of 4 done");
+    EXPECT_DOUBLE_EQ(s.screen->hero()->open(), 0.5);
+    EXPECT_FALSE(s.screen->hero()->suction());
+    EXPECT_GT(s.screen->hero()->growth(), 0.9);
+    EXPECT_TRUE(s.screen->runButton()->isEnabled());
+    const std::map<std::string, Shown> shown = {
+        {"dns", Shown::nothing},         {"quicklook", Shown::succeeded}, {"launchservices", Shown::succeeded},
+        {"brew", Shown::failed},         {"docker", Shown::nothing},      {"fonts", Shown::nothing},
+        {"dhcp", Shown::failed}};
+    EXPECT_EQ(s.statuses(), shown);
+    const auto tip = [&](const char* id) { return s.screen->rows().at(id)->status()->toolTip(); };
+    EXPECT_EQ(tip("quicklook"), plainToolTip("Done"));
+    EXPECT_EQ(tip("brew"), plainToolTip("Failed"));
+    EXPECT_EQ(tip("launchservices"), plainToolTip("Rebuilt the desktop database"));
+    EXPECT_EQ(tip("dhcp"), plainToolTip("Password prompt cancelled"));
+    EXPECT_EQ(tip("docker"), QString());
+}
+
+TEST(OptimizeScreen, ALongOutputKeepsItsEndInTheToolTip) {
+    QStringList lines;
+    for (int i = 1; i <= 500; ++i) lines << QString("line %1 <b>").arg(i);
+    TaskStatus status;
+    status.setShown(Shown::failed, lines.join('\n'));
+    const QString tip = status.toolTip();
+    EXPECT_TRUE(tip.contains("line 500 &lt;b&gt;"));
+    EXPECT_TRUE(tip.contains("line 471 "));
+    EXPECT_FALSE(tip.contains("line 470 "));
+}
