@@ -1,6 +1,6 @@
 // Idle cost of the main window, and what the black hole's busiest layers cost a
 // frame. Shows the window on the Clean tab (the live hero, then with the review
-// sheet up over it) and on the settings screen and reports the process CPU time as a share of one core; then covers,
+// sheet up over it), on the Optimize tab and on the settings screen and reports the process CPU time as a share of one core; then covers,
 // minimises and hides it and counts the animation frames scheduled meanwhile,
 // which must be none. Last, it paints the hero's frames off screen and reports
 // their cost.
@@ -138,6 +138,12 @@ int main(int argc, char** argv) {
     runFor(1.0);
     ok &= reportShown("window shown on the Clean tab with the review sheet open", measure(seconds));
     state.junk().setReviewing(false);
+    runFor(1.0);
+
+    state.setTab(AppTab::optimize);
+    runFor(1.0);
+    ok &= reportShown("window shown on the Optimize tab", measure(seconds));
+    state.setTab(AppTab::clean);
     runFor(1.0);
 
     state.setShowSettings(true);
