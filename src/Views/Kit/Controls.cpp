@@ -88,6 +88,13 @@ void paintOutlinedRoundedRect(QPainter& p, const QRectF& rect, double radius, co
     copyPainted(p, rect, picture);
 }
 
+void paintWindowGround(QPainter& p, const QRect& rect) {
+    p.fillRect(rect, Theme::ink());
+    p.fillRect(rect, Theme::card());
+    p.setPen(QPen(Theme::white(0.14), 1));
+    p.drawRect(QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5));
+}
+
 void CardModifier::paint(QPainter& p, const QRectF& rect) { paintOutlinedRoundedRect(p, rect, cornerRadius, Theme::card()); }
 
 Card::Card(double padding, QWidget* parent) : QWidget(parent), layout_(new QVBoxLayout(this)) {

@@ -18,6 +18,10 @@ class QVBoxLayout;
 // Theme::stroke(): cards, the settings panel and the tab bar.
 void paintOutlinedRoundedRect(QPainter& painter, const QRectF& rect, double radius, const QColor& fill);
 
+// The ground of a dialog or sheet window: opaque dark ink under the card tint, with
+// a faint edge. Opaque, since without a compositor a translucent window shows black corners.
+void paintWindowGround(QPainter& painter, const QRect& rect);
+
 // Rounded dark card: faint white fill, one-point inner outline.
 namespace CardModifier {
 inline constexpr double cornerRadius = 14;

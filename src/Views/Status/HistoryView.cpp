@@ -336,9 +336,5 @@ void HistoryView::clear() {
 
 void HistoryView::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    // Opaque: without a compositor a translucent window shows black corners.
-    p.fillRect(rect(), Theme::ink());
-    p.fillRect(rect(), Theme::card());
-    p.setPen(QPen(Theme::white(0.14), 1));
-    p.drawRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+    paintWindowGround(p, rect());
 }
