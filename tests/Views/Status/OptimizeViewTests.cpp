@@ -118,14 +118,7 @@ struct Scene {
             deliverFrames();
         }
     }
-    void deliverFrames() {
-        PacedTimeline& timeline = screen->hero()->timeline();
-        const double now = Platform::secondsSinceReferenceDate(Platform::clock().now());
-        while (auto due = timeline.pendingTime()) {
-            if (*due > now) break;
-            timeline.deliverDueFrame();
-        }
-    }
+    void deliverFrames() { deliverDueFrames(screen->hero()->timeline()); }
     QImage picture(const QString& name) {
         screen->heroText()->showRollAt(1);
         deliverFrames();
