@@ -2,28 +2,50 @@
 #include <QApplication>
 #include <QIcon>
 #include <QPixmap>
+#include <QTimer>
+
+#include <chrono>
 
 #include "App/Reopen.h"
 #include "Platform/Gui/AudioPlayer.h"
+#include "Platform/Gui/StatusButton.h"
 #include "Models/Window/AppState.h"
+#include "Models/Window/QuietStart.h"
 #include "Models/Settings/LaunchAtLogin.h"
 #include "Models/Settings/Preferences.h"
+#include "Updates/UpdateController.h"
+#include "Views/MenuBar/StatusItemController.h"
+#include "Views/Window/AppCommands.h"
 #include "Views/Window/MainWindow.h"
 #include "Views/Kit/QueltoMark.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
+
+namespace {
+// How long a quiet start that nothing else could reach waits for the desktop's tray
+// (which often comes up after the applications started at login).
+constexpr std::chrono::seconds trayWait{10};
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Quelto"));
     app.setApplicationDisplayName(QStringLiteral("Quelto"));
     app.setDesktopFileName(QStringLiteral("quelto"));
-    // Closing the window never quits; the process ends only by an explicit quit.
+    // Closing the window never quits while anything could bring it back (below).
     app.setQuitOnLastWindowClosed(false);
     Theme::applyApplicationLook(app);
     QIcon icon;
     for (int size : {16, 32, 64, 128, 256, 512}) icon.addPixmap(QPixmap::fromImage(QueltoMark::applicationIconImage(size)));
     app.setWindowIcon(icon);
+
+    // Decided before anything shows: a login launch, or the relaunch after an update
+    // installed while the user was away, starts with no window.
+    const bool startsQuietly = QuietStart::decide();
+
+    // The updater exists once, from the start.
+    UpdateController& updates = UpdateController::shared();
+    updates.startUpdater();
 
     // Sounds and icons go through our platform layer; the symbol drawings are what
     // an icon falls back to when the themes have nothing.
@@ -31,48 +53,48 @@ int main(int argc, char** argv) {
     Platform::setAudioOutput(&audio);
     Symbols::installAsIconFallback();
 
-    // A login launch starts quietly: no window.
-    const bool startsQuietly = LaunchAtLogin::launchedAsLoginItem(app.arguments());
-
     AppState& state = AppState::shared();
     Preferences& prefs = Preferences::shared();
     MainWindow window(state, prefs);
 
     // Until the window has shown once, opening it means showing it.
     state.openMainWindow = [&window] { bringToFront(&window); };
-    // Showing the window installs a new opener while the old one runs: call a copy.
-    const auto openMainWindow = [&state] {
-        if (auto open = state.openMainWindow) open();
+
+    AppCommands commands(state, [&updates] { updates.checkForUpdates(); });
+    window.addAction(commands.settings());
+    window.addAction(commands.quit());
+
+    state.makeStatusItem = [&commands, &updates](AppState& s, Preferences& p) -> QObject* {
+        auto* item = new StatusItemController(s, p);
+        item->setMenu(commands.menu());
+        QObject::connect(&updates, &UpdateController::note, item,
+                         [item](const QString& text) { item->button().showMessage(QObject::tr("Quelto"), text); });
+        return item;
     };
 
-    auto* settings = new QAction(QObject::tr("Settings…"), &window);
-    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    settings->setShortcutContext(Qt::ApplicationShortcut);
-    QObject::connect(settings, &QAction::triggered, &window, [&state, openMainWindow] {
-        state.setShowSettings(true);
-        openMainWindow();  // which also raises and focuses the window
-    });
-    auto* quit = new QAction(QObject::tr("Quit Quelto"), &window);
-    quit->setShortcut(QKeySequence::Quit);
-    quit->setShortcutContext(Qt::ApplicationShortcut);
-    QObject::connect(quit, &QAction::triggered, &app, &QApplication::quit);
-    window.addAction(settings);
-    window.addAction(quit);
+    ReopenService reopen([&commands] { commands.openQuelto()->trigger(); });
+    const ReopenService::Role role = reopen.claim();
+    if (role == ReopenService::Role::forwarded) return 0;
 
-    ReopenService reopen(openMainWindow);
-    switch (reopen.claim()) {
-        case ReopenService::Role::forwarded:
-            return 0;
-        case ReopenService::Role::alone:
-            // Nothing could bring a closed window back, so closing it ends the run.
-            app.setQuitOnLastWindowClosed(true);
-            break;
-        case ReopenService::Role::first:
-            break;
+    LaunchAtLogin::enableOnFirstLaunch();
+    state.ensureStatusItem(prefs);
+    auto& statusItem = *static_cast<StatusItemController*>(state.statusItem());
+
+    if (role == ReopenService::Role::alone) {
+        // With no session bus, only the tray can bring a closed window back: without
+        // one, closing the window ends the run.
+        const auto policy = [&app, &statusItem] { app.setQuitOnLastWindowClosed(!statusItem.button().isAvailable()); };
+        QObject::connect(&statusItem.button(), &Platform::StatusButton::availableChanged, &app, policy);
+        policy();
+        // And a quiet start that no tray comes up for would be out of reach for good.
+        if (startsQuietly) {
+            QTimer::singleShot(trayWait, &window, [&statusItem, &commands] {
+                if (!statusItem.button().isAvailable()) commands.openQuelto()->trigger();
+            });
+        }
     }
 
     if (!startsQuietly) window.show();
-    LaunchAtLogin::enableOnFirstLaunch();
     const int status = app.exec();
     Platform::setAudioOutput(nullptr);
     return status;

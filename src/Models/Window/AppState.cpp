@@ -59,6 +59,17 @@ void AppState::setAppsMode(AppsMode value) {
     if (assignIfChanged(appsMode_, value)) emit appsModeChanged(value);
 }
 
+void AppState::ensureStatusItem(Preferences& prefs) {
+    if (statusItem_ || !makeStatusItem) return;
+    statusItem_ = makeStatusItem(*this, prefs);
+    if (statusItem_) statusItem_->setParent(this);
+}
+
+void AppState::installStatusItem(Preferences& prefs, std::function<void()> openWindow) {
+    openMainWindow = std::move(openWindow);
+    ensureStatusItem(prefs);
+}
+
 bool AppState::isBusy(AppTab tab) const {
     switch (tab) {
         case AppTab::clean:

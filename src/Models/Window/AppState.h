@@ -13,6 +13,7 @@ class AnalyzeModel;
 class CleanListModel;
 class OptimizeModel;
 class UninstallModel;
+class Preferences;
 
 // The one application-wide state: what the main window shows and whether the
 // application has Full Disk Access. Main thread only; setters notify only on change.
@@ -68,6 +69,17 @@ public:
     // Brings up the main window; the application sets it. Not observed.
     std::function<void()> openMainWindow;
 
+    // The menu-bar status item, made once for the process and kept; null until then
+    // and where nothing makes one (no factory). Not observed.
+    QObject* statusItem() const { return statusItem_; }
+    // How the status item is made (the views layer knows it); the state owns what it returns.
+    std::function<QObject*(AppState&, Preferences&)> makeStatusItem;
+    // Makes the status item unless there is one already.
+    void ensureStatusItem(Preferences& prefs);
+    // The main window's content shows: `openWindow` becomes the window opener
+    // (replaced on every call) and the status item exists from now on.
+    void installStatusItem(Preferences& prefs, std::function<void()> openWindow);
+
 signals:
     void tabChanged(AppTab value);
     void cleanModeChanged(CleanMode value);
@@ -94,4 +106,5 @@ private:
     AnalyzeModel* analyze_;
     OptimizeModel* optimize_;
     UninstallModel* uninstall_;
+    QObject* statusItem_ = nullptr;
 };

@@ -221,10 +221,10 @@ void ContentView::sync() {
 void ContentView::resizeEvent(QResizeEvent*) { background_->setGeometry(rect()); }
 
 void ContentView::showEvent(QShowEvent*) {
-    // From now on, "open the main window" brings this window back.
-    state_.openMainWindow = [window = QPointer<QWidget>(window())] {
+    // From now on, "open the main window" brings this window back, and the status item is there.
+    state_.installStatusItem(prefs_, [window = QPointer<QWidget>(window())] {
         // Showing the window installs a new opener, replacing this one mid-call:
         // work from a copy.
         if (QWidget* w = window.data()) bringToFront(w);
-    };
+    });
 }
