@@ -55,14 +55,6 @@ struct ClockScope {
     void advance(double seconds) { clock.advance(std::chrono::duration<double>(seconds)); }
 };
 
-// With QUELTO_SCREENSHOT_DIR set, keeps a picture there as <name>.png.
-inline bool keepScreenshot(const QImage& image, const QString& name) {
-    const QByteArray dir = qgetenv("QUELTO_SCREENSHOT_DIR");
-    if (dir.isEmpty()) return true;
-    QDir().mkpath(QString::fromLocal8Bit(dir));
-    return image.save(QString::fromLocal8Bit(dir) + "/" + name + ".png");
-}
-
 // A pixel's luminance, 0 (black) to 1 (white).
 inline double luminance(QRgb c) { return (0.2126 * qRed(c) + 0.7152 * qGreen(c) + 0.0722 * qBlue(c)) / 255.0; }
 
