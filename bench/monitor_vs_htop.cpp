@@ -39,24 +39,6 @@ double ownCpu() {
     return seconds(self.ru_utime) + seconds(self.ru_stime) + seconds(children.ru_utime) + seconds(children.ru_stime);
 }
 
-// Another process's CPU seconds so far, from its stat line.
-double cpuOf(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(in, line);
-    const size_t close = line.rfind(')');
-    if (close == std::string::npos) return 0;
-    std::vector<std::string> f;
-    size_t at = close + 2;
-    while (at < line.size()) {
-        const size_t space = line.find(' ', at);
-        f.push_back(line.substr(at, space - at));
-        if (space == std::string::npos) break;
-        at = space + 1;
-    }
-    if (f.size() < 13) return 0;
-    return double(std::stoull(f[11]) + std::stoull(f[12])) / double(sysconf(_SC_CLK_TCK));
-}
 
 // Starts a peer on a terminal of its own, 120 × 40, and a drain for what it draws.
 struct Peer {
@@ -113,15 +95,15 @@ struct Phase {
 Phase measure(Monitor& monitor, const Peer& htop, const Peer& btop, double s) {
     int ticks = 0;
     const auto counter = QObject::connect(&monitor, &Monitor::cpuHistoryChanged, [&] { ++ticks; });
-    const double own0 = ownCpu(), htop0 = cpuOf(htop.pid), btop0 = cpuOf(btop.pid);
+    const double own0 = ownCpu(), htop0 = bench::cpuOf(htop.pid), btop0 = bench::cpuOf(btop.pid);
     QElapsedTimer wall;
     wall.start();
     runFor(s);
     Phase p;
     p.wall = wall.nsecsElapsed() / 1e9;
     p.monitor = ownCpu() - own0;
-    p.htop = cpuOf(htop.pid) - htop0;
-    p.btop = cpuOf(btop.pid) - btop0;
+    p.htop = bench::cpuOf(htop.pid) - htop0;
+    p.btop = bench::cpuOf(btop.pid) - btop0;
     p.ticks = ticks;
     QObject::disconnect(counter);
     return p;
@@ -152,7 +134,7 @@ int main(int argc, char** argv) {
     monitor.setProcessWatchers(1);
     const Phase watched = measure(monitor, htop, btop, phaseSeconds);
     monitor.setProcessWatchers(0);
-    const bool peersRan = cpuOf(htop.pid) > 0 && cpuOf(btop.pid) > 0;
+    const bool peersRan = bench::cpuOf(htop.pid) > 0 && bench::cpuOf(btop.pid) > 0;
     stop(htop);
     stop(btop);
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -50,6 +51,25 @@ inline void useHome(const fs::path& home) {
     ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
     ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
     ::setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
+}
+
+// Another process's CPU seconds so far, from its stat line.
+inline double cpuOf(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(in, line);
+    const size_t close = line.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::vector<std::string> f;
+    size_t at = close + 2;
+    while (at < line.size()) {
+        const size_t space = line.find(' ', at);
+        f.push_back(line.substr(at, space - at));
+        if (space == std::string::npos) break;
+        at = space + 1;
+    }
+    if (f.size() < 13) return 0;
+    return double(std::stoull(f[11]) + std::stoull(f[12])) / double(sysconf(_SC_CLK_TCK));
 }
 
 inline double secondsOf(const std::function<void()>& work) {

@@ -59,6 +59,14 @@ struct Desktop {
             if (!w.embedded && w.overrideRedirect && w.frame.height() >= 80) return w;
         return std::nullopt;
     }
+    // A note by the icon: a small window of ours that bypasses the window manager.
+    std::optional<th::Window> note() const {
+        for (const th::Window& w : x.mapped("Quelto"))
+            if (!w.embedded && w.overrideRedirect && w.frame.width() >= 120 && w.frame.height() >= 30 &&
+                w.frame.height() < 200 && w.frame.top() < 120)
+                return w;
+        return std::nullopt;
+    }
     // How many pixels of the glyph's light lines the icon shows.
     int glyphPixels(const th::Window& icon) const {
         const QImage image = x.grab(icon.frame);
@@ -106,8 +114,18 @@ TEST(Tray, AnXEmbedTrayStartedLaterGetsTheIconAndItsMenuQuits) {
     th::waitFor([] { return false; }, 0.3);  // its first paint
     EXPECT_TRUE(keepScreenshot(d.x.grab(menu.frame.united(trayArea).adjusted(-40, 0, 0, 12)), "tray-menu"));
 
-    // "Quit Quelto" is the last row.
-    ASSERT_TRUE(d.x.click({menu.frame.center().x(), menu.frame.bottom() - 12}));
+    // "Check for Updates…", the third row, answers in a note by the icon, not an alert.
+    ASSERT_TRUE(d.x.keys({"Down", "Down", "Down", "Return"}));
+    ASSERT_TRUE(th::waitFor([&] { return !d.menu(); }, 10));
+    ASSERT_TRUE(th::waitFor([&] { return d.note().has_value(); }, 10)) << "no note after a check for updates";
+    th::waitFor([] { return false; }, 0.3);
+    EXPECT_TRUE(keepScreenshot(d.x.grab(d.note()->frame.united(trayArea).adjusted(-8, 0, 8, 8)), "tray-no-update"));
+    EXPECT_FALSE(d.mainWindow().has_value());
+
+    // "Quit Quelto", the last row, ends the run.
+    ASSERT_TRUE(d.x.click(icon.frame.center(), 3));
+    ASSERT_TRUE(th::waitFor([&] { return d.menu().has_value(); }, 10));
+    ASSERT_TRUE(d.x.keys({"Up", "Return"}));
     EXPECT_EQ(app.exitCode(10), 0) << d.output();
 }
 

@@ -21,6 +21,9 @@ key() {
 
 start_app clean-run
 shot 1-idle
+# The run command leaves a launcher entry for this very build, with its icon.
+grep -qxF "Exec=\"$BUILD/bin/Quelto\"" "$XDG_DATA_HOME/applications/quelto.desktop" || fail "no launcher entry"
+[[ -f $XDG_DATA_HOME/icons/hicolor/256x256/apps/quelto.png ]] || fail "no launcher icon"
 
 key Return  # Scan
 sleep 4

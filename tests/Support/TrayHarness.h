@@ -255,8 +255,11 @@ public:
         xcb_flush(c_);
     }
 
-    // A picture of part of the screen.
+    // A picture of part of the screen (the part of `area` on it).
     QImage grab(QRect area) const {
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
+        area &= QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels);
+        if (area.isEmpty()) return {};
         auto* r = xcb_get_image_reply(
             c_, xcb_get_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, area.x(), area.y(), area.width(), area.height(), ~0u),
             nullptr);
@@ -272,6 +275,11 @@ public:
         return run({"xdotool", "mousemove", std::to_string(at.x()), std::to_string(at.y()), "click",
                     std::to_string(button)},
                    {{"DISPLAY", display_}}) == 0;
+    }
+    bool keys(const std::vector<std::string>& names) const {
+        std::vector<std::string> argv{"xdotool", "key", "--delay", "60"};
+        argv.insert(argv.end(), names.begin(), names.end());
+        return run(argv, {{"DISPLAY", display_}}) == 0;
     }
     bool moveMouse(QPoint to) const {
         return run({"xdotool", "mousemove", std::to_string(to.x()), std::to_string(to.y())}, {{"DISPLAY", display_}}) ==

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <QToolTip>
 
 #include <xcb/xcb.h>
 
@@ -129,6 +130,8 @@ void TrayStatusButton::makeTrayIcon() {
         busWatch_->deleteLater();
         busWatch_ = nullptr;
     }
+    // Qt takes the notifier host whenever one is up, whatever else is.
+    viaNotifierHost_ = notifierHostIsUp();
     tray_ = new QSystemTrayIcon(icon_, this);
     tray_->setToolTip(toolTip_);
     if (menu_) tray_->setContextMenu(menu_);
@@ -164,7 +167,14 @@ void TrayStatusButton::setMenu(QMenu* menu) {
 QRect TrayStatusButton::geometry() const { return tray_ ? tray_->geometry() : QRect(); }
 
 void TrayStatusButton::showMessage(const QString& title, const QString& text) {
-    if (tray_) tray_->showMessage(title, text, QSystemTrayIcon::Information, 8000);
+    if (!tray_) return;
+    // A notifier host shows the note through the desktop's notification service;
+    // without one it would vanish, so it shows as a tool tip where the user clicked.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (viaNotifierHost_ && !bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")))
+        QToolTip::showText(QCursor::pos(), title + QLatin1Char('\n') + text);
+    else
+        tray_->showMessage(title, text, QSystemTrayIcon::Information, 8000);
 }
 
 }  // namespace Platform

@@ -70,6 +70,7 @@ private:
     QString toolTip_;
     QMenu* menu_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
+    bool viaNotifierHost_ = false;
     std::unique_ptr<XEmbedWatch> xembed_;
     QObject* busWatch_ = nullptr;
 };
