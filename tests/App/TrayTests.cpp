@@ -10,6 +10,7 @@
 #include "Platform/Clock.h"
 #include "Platform/UserDefaults.h"
 #include "Support/QtTestSupport.h"
+#include "Support/Screenshots.h"
 #include "Support/TrayHarness.h"
 
 namespace {

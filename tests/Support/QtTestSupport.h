@@ -7,9 +7,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QImage>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -22,14 +20,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-// With QUELTO_SCREENSHOT_DIR set, keeps a picture there as <name>.png.
-inline bool keepScreenshot(const QImage& image, const QString& name) {
-    const QByteArray dir = qgetenv("QUELTO_SCREENSHOT_DIR");
-    if (dir.isEmpty()) return true;
-    QDir().mkpath(QString::fromLocal8Bit(dir));
-    return image.save(QString::fromLocal8Bit(dir) + "/" + name + ".png");
-}
 
 // Readable failure messages for Qt strings.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }

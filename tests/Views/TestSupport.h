@@ -12,6 +12,7 @@
 #include "Platform/Clock.h"
 #include "Platform/UserDefaults.h"
 #include "Support/QtTestSupport.h"
+#include "Support/Screenshots.h"
 #include "Views/Window/ContentView.h"
 
 using qttest::FakeLoginItem;
