@@ -25,6 +25,8 @@ const auto markedAgo = [](double seconds) {
     };
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 class QuietStartDecision : public ::testing::TestWithParam<Case> {};
 }  // namespace
 
