@@ -60,10 +60,10 @@ struct Desktop {
             if (!w.embedded && w.overrideRedirect && w.frame.height() >= 80) return w;
         return std::nullopt;
     }
-    // A note by the icon: a small window of ours that bypasses the window manager.
-    std::optional<th::Window> note() const {
+    // A note or tool tip by the icon: a small window of ours that bypasses the window manager.
+    std::optional<th::Window> note(int minHeight = 16) const {
         for (const th::Window& w : x.mapped("Quelto"))
-            if (!w.embedded && w.overrideRedirect && w.frame.width() >= 120 && w.frame.height() >= 30 &&
+            if (!w.embedded && w.overrideRedirect && w.frame.width() >= 100 && w.frame.height() >= minHeight &&
                 w.frame.height() < 200 && w.frame.top() < 120)
                 return w;
         return std::nullopt;
@@ -100,6 +100,12 @@ TEST(Tray, AnXEmbedTrayStartedLaterGetsTheIconAndItsMenuQuits) {
     const QRect trayArea(1280 - 200, 0, 200, 36);
     EXPECT_TRUE(keepScreenshot(d.x.grab(trayArea).scaled(400, 72), "tray-icon"));
 
+    // Resting the pointer on the icon shows the readings.
+    ASSERT_TRUE(d.x.moveMouse(icon.frame.center()));
+    ASSERT_TRUE(th::waitFor([&] { return d.note().has_value(); }, 10)) << "no tool tip on the icon";
+    th::waitFor([] { return false; }, 0.3);
+    EXPECT_TRUE(keepScreenshot(d.x.grab(d.note()->frame.united(trayArea).adjusted(-8, 0, 8, 8)), "tray-tool-tip"));
+
     ASSERT_TRUE(d.x.click(icon.frame.center()));
     ASSERT_TRUE(th::waitFor([&] { return d.mainWindow().has_value(); }, 10)) << "a click on the icon showed nothing";
 
@@ -118,9 +124,10 @@ TEST(Tray, AnXEmbedTrayStartedLaterGetsTheIconAndItsMenuQuits) {
     // "Check for Updates…", the third row, answers in a note by the icon, not an alert.
     ASSERT_TRUE(d.x.keys({"Down", "Down", "Down", "Return"}));
     ASSERT_TRUE(th::waitFor([&] { return !d.menu(); }, 10));
-    ASSERT_TRUE(th::waitFor([&] { return d.note().has_value(); }, 10)) << "no note after a check for updates";
+    // A balloon, taller than a tool tip.
+    ASSERT_TRUE(th::waitFor([&] { return d.note(40).has_value(); }, 10)) << "no note after a check for updates";
     th::waitFor([] { return false; }, 0.3);
-    EXPECT_TRUE(keepScreenshot(d.x.grab(d.note()->frame.united(trayArea).adjusted(-8, 0, 8, 8)), "tray-no-update"));
+    EXPECT_TRUE(keepScreenshot(d.x.grab(d.note(40)->frame.united(trayArea).adjusted(-8, 0, 8, 8)), "tray-no-update"));
     EXPECT_FALSE(d.mainWindow().has_value());
 
     // "Quit Quelto", the last row, ends the run.
