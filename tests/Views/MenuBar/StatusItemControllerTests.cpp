@@ -24,13 +24,6 @@ struct Item : Fixture {
     StatusItemController item{*state, *prefs, button};
     void settle() { QCoreApplication::processEvents(); }
 };
-
-// Makes a status item on a fake button whenever the state asks for one.
-void fakeStatusItems(AppState& state) {
-    state.makeStatusItem = [](AppState& s, Preferences& p) -> QObject* {
-        return new StatusItemController(s, p, new FakeStatusButton);
-    };
-}
 }  // namespace
 
 TEST(StatusItem, ABurstOfChangesRefreshesOnce) {
@@ -114,37 +107,21 @@ TEST(StatusItem, PulsesWhileAListCleansAndSendsNoFrameWhenIdle) {
     EXPECT_EQ(f.button->iconFrames, after);
 }
 
-TEST(StatusItem, AClickBringsUpTheWindowAndTheFirstShowMakesTheOneItem) {
+// The window's first show makes the process's one item; showing it again keeps
+// that item, and a click on the button brings the closed window back.
+TEST(StatusItem, TheFirstShowMakesTheOneItemAndAClickBringsTheWindowBack) {
     Fixture f;
-    fakeStatusItems(*f.state);
+    f.state->makeStatusItem = [](AppState& s, Preferences& p) -> QObject* {
+        return new StatusItemController(s, p, new FakeStatusButton);
+    };
     MainWindow window(*f.state, *f.prefs);
-    f.state->openMainWindow = [&window] { bringToFront(&window); };
-    f.state->ensureStatusItem(*f.prefs);  // the start-up's item
-    QObject* first = f.state->statusItem();
-    ASSERT_NE(first, nullptr);
-    auto* button = static_cast<FakeStatusButton*>(&static_cast<StatusItemController*>(first)->button());
-
-    button->click();
-    ASSERT_TRUE(window.isVisible());
-    window.close();
-    ASSERT_FALSE(window.isVisible());
-    button->click();
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(f.state->statusItem(), first);
-}
-
-TEST(StatusItem, ContentShownMakesTheItemOnceAndReplacesTheOpener) {
-    Fixture f;
-    fakeStatusItems(*f.state);
-    ContentView view(*f.state, *f.prefs, *f.login);
     EXPECT_EQ(f.state->statusItem(), nullptr);
-    view.show();
+    window.show();
     QObject* first = f.state->statusItem();
     ASSERT_NE(first, nullptr);
-    ASSERT_TRUE(f.state->openMainWindow);
-    view.hide();
-    auto open = f.state->openMainWindow;
-    open();  // brings the window back, and the content installs again
-    EXPECT_TRUE(view.isVisible());
+    auto& button = static_cast<FakeStatusButton&>(static_cast<StatusItemController*>(first)->button());
+    window.close();
+    button.click();
+    EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(f.state->statusItem(), first);
 }
