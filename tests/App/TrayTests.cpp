@@ -93,8 +93,9 @@ TEST(Tray, AnXEmbedTrayStartedLaterGetsTheIconAndItsMenuQuits) {
 
     th::XEmbedTray tray(d.x);
     ASSERT_TRUE(tray.ok());
-    ASSERT_TRUE(th::waitFor([&] { return d.trayIcon().has_value(); }, 10)) << d.output();
+    ASSERT_TRUE(th::waitFor([&] { return d.trayIcon().has_value(); }, 30)) << d.output();
     th::Window icon = *d.trayIcon();
+    EXPECT_FALSE(d.mainWindow().has_value()) << "a login launch showed its window";
     EXPECT_GE(icon.frame.width(), 16);
     ASSERT_TRUE(th::waitFor([&] { return d.glyphPixels(icon) >= 10; }, 5)) << "the icon shows no glyph";
     const QRect trayArea(1280 - 200, 0, 200, 36);
@@ -102,20 +103,20 @@ TEST(Tray, AnXEmbedTrayStartedLaterGetsTheIconAndItsMenuQuits) {
 
     // Resting the pointer on the icon shows the readings.
     ASSERT_TRUE(d.x.moveMouse(icon.frame.center()));
-    ASSERT_TRUE(th::waitFor([&] { return d.note().has_value(); }, 10)) << "no tool tip on the icon";
+    ASSERT_TRUE(th::waitFor([&] { return d.note().has_value(); }, 30)) << "no tool tip on the icon";
     th::waitFor([] { return false; }, 0.3);
     EXPECT_TRUE(keepScreenshot(d.x.grab(d.note()->frame.united(trayArea).adjusted(-8, 0, 8, 8)), "tray-tool-tip"));
 
     ASSERT_TRUE(d.x.click(icon.frame.center()));
-    ASSERT_TRUE(th::waitFor([&] { return d.mainWindow().has_value(); }, 10)) << "a click on the icon showed nothing";
+    ASSERT_TRUE(th::waitFor([&] { return d.mainWindow().has_value(); }, 30)) << "a click on the icon showed nothing";
 
     d.x.close(d.mainWindow()->id);
-    ASSERT_TRUE(th::waitFor([&] { return !d.mainWindow(); }, 10));
+    ASSERT_TRUE(th::waitFor([&] { return !d.mainWindow(); }, 30));
     EXPECT_FALSE(app.exitCode(1.5).has_value()) << "closing the window ended Quelto";
     ASSERT_TRUE(d.trayIcon().has_value());
 
     ASSERT_TRUE(d.x.click(icon.frame.center(), 3));
-    ASSERT_TRUE(th::waitFor([&] { return d.menu().has_value(); }, 10)) << "no menu on a right click";
+    ASSERT_TRUE(th::waitFor([&] { return d.menu().has_value(); }, 30)) << "no menu on a right click";
     const th::Window menu = *d.menu();
     EXPECT_TRUE(QRect(0, 0, 1280, 800).contains(menu.frame)) << "the menu runs off the screen";
     th::waitFor([] { return false; }, 0.3);  // its first paint
@@ -123,18 +124,18 @@ TEST(Tray, AnXEmbedTrayStartedLaterGetsTheIconAndItsMenuQuits) {
 
     // "Check for Updates…", the third row, answers in a note by the icon, not an alert.
     ASSERT_TRUE(d.x.keys({"Down", "Down", "Down", "Return"}));
-    ASSERT_TRUE(th::waitFor([&] { return !d.menu(); }, 10));
+    ASSERT_TRUE(th::waitFor([&] { return !d.menu(); }, 30));
     // A balloon, taller than a tool tip.
-    ASSERT_TRUE(th::waitFor([&] { return d.note(40).has_value(); }, 10)) << "no note after a check for updates";
+    ASSERT_TRUE(th::waitFor([&] { return d.note(40).has_value(); }, 30)) << "no note after a check for updates";
     th::waitFor([] { return false; }, 0.3);
     EXPECT_TRUE(keepScreenshot(d.x.grab(d.note(40)->frame.united(trayArea).adjusted(-8, 0, 8, 8)), "tray-no-update"));
     EXPECT_FALSE(d.mainWindow().has_value());
 
     // "Quit Quelto", the last row, ends the run.
     ASSERT_TRUE(d.x.click(icon.frame.center(), 3));
-    ASSERT_TRUE(th::waitFor([&] { return d.menu().has_value(); }, 10));
+    ASSERT_TRUE(th::waitFor([&] { return d.menu().has_value(); }, 30));
     ASSERT_TRUE(d.x.keys({"Up", "Return"}));
-    EXPECT_EQ(app.exitCode(10), 0) << d.output();
+    EXPECT_EQ(app.exitCode(30), 0) << d.output();
 }
 
 // The relaunch after an update: a fresh mark starts Quelto with no window and is
@@ -151,12 +152,13 @@ TEST(Tray, ANotifierWatcherStartedLaterGetsTheItemAndASecondLaunchShowsTheWindow
     Platform::UserDefaults(defaultsFile).setDate(QuietStart::relaunchKey, Platform::systemClock().now());
 
     th::Child app = d.launch({}, bus.address());
+    ASSERT_TRUE(th::waitFor(
+        [&] { return !Platform::UserDefaults(defaultsFile).object(QuietStart::relaunchKey).has_value(); }, 30));
     EXPECT_FALSE(th::waitFor([&] { return d.mainWindow().has_value(); }, 2)) << "the relaunch showed its window";
-    EXPECT_FALSE(Platform::UserDefaults(defaultsFile).object(QuietStart::relaunchKey).has_value());
 
     th::SniTray tray(bus);
     ASSERT_TRUE(tray.ok());
-    ASSERT_TRUE(th::waitFor([&] { return !tray.items().isEmpty(); }, 10)) << d.output();
+    ASSERT_TRUE(th::waitFor([&] { return !tray.items().isEmpty(); }, 30)) << d.output();
     const QString item = tray.items().first();
     QStringList tip;
     ASSERT_TRUE(th::waitFor(
@@ -168,15 +170,15 @@ TEST(Tray, ANotifierWatcherStartedLaterGetsTheItemAndASecondLaunchShowsTheWindow
         << tip.join('|').toStdString();
 
     ASSERT_TRUE(tray.activate(item));
-    ASSERT_TRUE(th::waitFor([&] { return d.mainWindow().has_value(); }, 10));
+    ASSERT_TRUE(th::waitFor([&] { return d.mainWindow().has_value(); }, 30));
     d.x.close(d.mainWindow()->id);
-    ASSERT_TRUE(th::waitFor([&] { return !d.mainWindow(); }, 10));
+    ASSERT_TRUE(th::waitFor([&] { return !d.mainWindow(); }, 30));
     EXPECT_TRUE(app.running());
     EXPECT_EQ(tray.items(), QStringList{item});
 
     th::Child second = d.launch({}, bus.address());
-    EXPECT_EQ(second.exitCode(10), 0);
-    EXPECT_TRUE(th::waitFor([&] { return d.mainWindow().has_value(); }, 10));
+    EXPECT_EQ(second.exitCode(30), 0);
+    EXPECT_TRUE(th::waitFor([&] { return d.mainWindow().has_value(); }, 30));
     EXPECT_TRUE(app.running());
 }
 
@@ -187,8 +189,8 @@ TEST(Tray, AQuietStartThatNothingCouldReachShowsTheWindowAfterWaitingForATray) {
     SKIP_WITHOUT(d);
     th::Child app = d.launch({"--login-item"});
     EXPECT_FALSE(th::waitFor([&] { return d.mainWindow().has_value(); }, 6));
-    ASSERT_TRUE(th::waitFor([&] { return d.mainWindow().has_value(); }, 15)) << d.output();
+    ASSERT_TRUE(th::waitFor([&] { return d.mainWindow().has_value(); }, 30)) << d.output();
     d.x.close(d.mainWindow()->id);
-    EXPECT_EQ(app.exitCode(10), 0);
+    EXPECT_EQ(app.exitCode(30), 0);
 }
 }  // namespace
