@@ -87,6 +87,8 @@ std::vector<Key> mainGroup(const fs::path& file) {
     return keys;
 }
 
+std::string stringValue(const std::string& raw) { return unescapeStringValue(raw); }
+
 std::string quotedExecArgument(const std::string& argument) {
     std::string quoted = "\"";
     for (char c : argument) {

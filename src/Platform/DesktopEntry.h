@@ -13,6 +13,9 @@ using Key = std::pair<std::string, std::string>;
 // start: a FIFO or device named like a desktop file could block or never end.
 std::vector<Key> mainGroup(const std::filesystem::path& file);
 
+// A string value with its escapes (\s \n \t \r \\) undone.
+std::string stringValue(const std::string& raw);
+
 // One argument of an Exec line, quoted as the desktop-entry format wants it
 // (double quotes, \ " ` $ escaped, % doubled, then the string-value escapes).
 std::string quotedExecArgument(const std::string& argument);

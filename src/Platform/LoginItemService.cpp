@@ -1,8 +1,8 @@
 #include "Platform/LoginItemService.h"
 
+#include "Platform/Autostart.h"
 #include "Platform/DesktopEntry.h"
 #include "Platform/FileOps.h"
-#include "Platform/Locations.h"
 #include "Platform/Programs.h"
 
 #include <sys/stat.h>
@@ -32,7 +32,7 @@ LoginItemService& LoginItemService::mainApp() {
     return *instance;
 }
 
-fs::path LoginItemService::defaultEntryFile() { return Locations::configHome() / "autostart" / "quelto.desktop"; }
+fs::path LoginItemService::defaultEntryFile() { return Autostart::userFolder() / "quelto.desktop"; }
 
 fs::path LoginItemService::defaultExecutable() {
     const std::string dir = Programs::executableDirectory();
@@ -52,18 +52,11 @@ std::string LoginItemService::entryText() const {
 
 LoginItemService::Status LoginItemService::status() const {
     if (!isExecutableFile(executable_)) return Status::notFound;
-    // Later duplicates of a key win, as the desktops read it.
-    std::string exec;
-    bool hidden = false, autostartDisabled = false;
-    for (const auto& [key, value] : DesktopEntry::mainGroup(entryFile_)) {
-        if (key == "Exec") exec = value;
-        else if (key == "Hidden") hidden = value == "true";
-        else if (key == "X-GNOME-Autostart-enabled") autostartDisabled = value == "false";
-    }
-    const auto args = DesktopEntry::execArguments(exec);
+    const Autostart::Entry entry = Autostart::read(entryFile_);
+    const auto args = DesktopEntry::execArguments(entry.exec);
     // An entry left by a copy of Quelto elsewhere does not start this one.
     if (args.empty() || fs::path(args.front()) != executable_) return Status::notRegistered;
-    if (hidden || autostartDisabled) return Status::requiresApproval;
+    if (!entry.startsAtLogin()) return Status::requiresApproval;
     return Status::enabled;
 }
 
