@@ -76,6 +76,8 @@ std::string extensionOf(const std::filesystem::path& p) {
     return e;
 }
 
+QStringList applicationNames(const std::filesystem::path& p);
+
 QStringList fileNames(const std::filesystem::path& p) {
     static QMimeDatabase db;
     // The kind of entry, never its content: reading could block on a FIFO or device.
@@ -89,6 +91,8 @@ QStringList fileNames(const std::filesystem::path& p) {
                             : S_ISBLK(st.st_mode)  ? "inode/blockdevice"
                                                    : nullptr;
         if (inode) return mimeNames(db.mimeTypeForName(QString::fromLatin1(inode)));
+        // A desktop entry shows as the application it starts, as file managers show it.
+        if (S_ISREG(st.st_mode) && extensionOf(p) == "desktop") return applicationNames(p);
     }
     const std::string ext = extensionOf(p);
     return typeNames(ext.empty() ? std::string("folder") : ext);

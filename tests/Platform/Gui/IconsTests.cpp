@@ -58,6 +58,8 @@ TEST(Icons, ResolveThroughTheThemesAndTheDesktopEntries) {
          "folder-music"},
         {"an app whose entry names no icon", IconRef::application(r / "bare.desktop"), "application-x-executable",
          "application-x-executable"},
+        {"an entry file shows as the app it starts", IconRef::file(r / "themed.desktop"), "folder-music",
+         "folder-music"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
