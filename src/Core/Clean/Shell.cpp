@@ -32,9 +32,6 @@ std::string errorText(int err) {
     return ::strerror_r(err, buf, sizeof buf);
 }
 
-std::string launchError(const std::string& program, int err) {
-    return localizedFormat("Could not start %@: %@", {program, errorText(err)});
-}
 
 // Replaces every ill-formed sequence by U+FFFD, one per maximal ill-formed subpart.
 std::string decodeUtf8(const std::string& in) {
@@ -137,15 +134,19 @@ int pollTimeout(Clock::time_point now, Clock::time_point until) {
 }
 }  // namespace
 
+std::string Shell::launchError(const std::string& program, int err) {
+    return localizedFormat("Could not start %@: %@", {program, errorText(err)});
+}
+
 Shell::Result Shell::run(const std::string& program, const std::vector<std::string>& arguments,
                          double timeout) {
     int p[2];
-    if (::pipe2(p, O_CLOEXEC) != 0) return {-1, launchError(program, errno)};
+    if (::pipe2(p, O_CLOEXEC) != 0) return {-1, Shell::launchError(program, errno)};
     Descriptor readEnd(p[0]), writeEnd(p[1]);
     // dup2 onto itself would leave O_CLOEXEC set, so keep the write end above 2.
     if (writeEnd.get() <= STDERR_FILENO) {
         const int moved = ::fcntl(writeEnd.get(), F_DUPFD_CLOEXEC, 3);
-        if (moved < 0) return {-1, launchError(program, errno)};
+        if (moved < 0) return {-1, Shell::launchError(program, errno)};
         writeEnd.reset(moved);
     }
 
@@ -159,7 +160,7 @@ Shell::Result Shell::run(const std::string& program, const std::vector<std::stri
     {
         Spawn spawn;
         if (const int rc = spawn.start(pid, program, argv.data(), writeEnd.get()); rc != 0)
-            return {-1, launchError(program, rc)};
+            return {-1, Shell::launchError(program, rc)};
     }
     writeEnd.reset();
 

@@ -12,4 +12,7 @@ struct Result {
 };
 
 Result run(const std::string& program, const std::vector<std::string>& arguments, double timeout);
+
+// The text run() gives when `program` cannot be started for the error `err`.
+std::string launchError(const std::string& program, int err);
 }  // namespace Shell
