@@ -3,6 +3,7 @@
 #include "Core/Permissions.h"
 #include "Models/Apps/UninstallModel.h"
 #include "Models/Analyze/AnalyzeModel.h"
+#include "Models/Apps/StartupModel.h"
 #include "Models/Clean/CleanFinders.h"
 #include "Models/Clean/CleanListModel.h"
 #include "Models/Kit/AssignIfChanged.h"
@@ -33,6 +34,7 @@ AppState::AppState(QObject* parent)
     connect(optimize_, &OptimizeModel::feedChanged, this, &AppState::busyChanged);
     uninstall_ = new UninstallModel(this);
     connect(uninstall_, &UninstallModel::busyChanged, this, &AppState::busyChanged);
+    startup_ = new StartupModel(this);
 }
 
 void AppState::setTab(AppTab value) {

@@ -14,6 +14,7 @@ class CleanListModel;
 class OptimizeModel;
 class UninstallModel;
 class Preferences;
+class StartupModel;
 
 // The one application-wide state: what the main window shows and whether the
 // application has Full Disk Access. Main thread only; setters notify only on change.
@@ -62,6 +63,8 @@ public:
     OptimizeModel& optimize() const { return *optimize_; }
     // The uninstaller: installed apps, the chosen one and its cleaning list.
     UninstallModel& uninstall() const { return *uninstall_; }
+    // What starts on its own: the Apps tab's Startup screen.
+    StartupModel& startup() const { return *startup_; }
 
     // Whether work runs on that tab. `busyChanged` tells when an answer may have changed.
     bool isBusy(AppTab tab) const;
@@ -107,4 +110,5 @@ private:
     OptimizeModel* optimize_;
     UninstallModel* uninstall_;
     QObject* statusItem_ = nullptr;
+    StartupModel* startup_;
 };
