@@ -17,6 +17,17 @@ using StartupItems::Scope;
 template <class T>
 struct Pending {
     std::vector<std::shared_ptr<QPromise<T>>> promises;
+    Pending() = default;
+    Pending(const Pending&) = delete;
+    // A call left unanswered gets an empty answer: an awaiter never wakes to a
+    // cancelled future without a value.
+    ~Pending() {
+        for (auto& p : promises)
+            if (!p->future().isFinished()) {
+                p->addResult(T{});
+                p->finish();
+            }
+    }
     QFuture<T> next() {
         auto p = std::make_shared<QPromise<T>>();
         p->start();

@@ -490,27 +490,32 @@ void Switch::slideTo(bool on) {
     slide_.start();
 }
 
-void Switch::paintEvent(QPaintEvent*) {
-    QPainter p(this);
+void Switch::paint(QPainter& p, const QRectF& track, double knob, bool enabled, bool pressed) {
+    p.save();
     p.setRenderHint(QPainter::Antialiasing);
-    if (!isEnabled()) p.setOpacity(0.4);
-    const QRectF track(0.5, 0.5, width() - 1.0, height() - 1.0);
+    if (!enabled) p.setOpacity(0.4);
     const QColor off = Theme::white(0.16);
     QColor fill;
-    fill.setRgbF(off.redF() + (Theme::accent().redF() - off.redF()) * float(knob_),
-                 off.greenF() + (Theme::accent().greenF() - off.greenF()) * float(knob_),
-                 off.blueF() + (Theme::accent().blueF() - off.blueF()) * float(knob_),
-                 off.alphaF() + (1.0f - off.alphaF()) * float(knob_));
+    fill.setRgbF(off.redF() + (Theme::accent().redF() - off.redF()) * float(knob),
+                 off.greenF() + (Theme::accent().greenF() - off.greenF()) * float(knob),
+                 off.blueF() + (Theme::accent().blueF() - off.blueF()) * float(knob),
+                 off.alphaF() + (1.0f - off.alphaF()) * float(knob));
     fillCapsule(p, track, fill);
-    strokeCapsule(p, track, Theme::white(0.06 * (1 - knob_)), 1);
+    strokeCapsule(p, track, Theme::white(0.06 * (1 - knob)), 1);
     const double d = track.height() - 3;
-    const double x = track.left() + 1.5 + (track.width() - 3 - d) * knob_;
-    const QRectF knob(x, track.top() + 1.5, d, d);
+    const double x = track.left() + 1.5 + (track.width() - 3 - d) * knob;
+    const QRectF disc(x, track.top() + 1.5, d, d);
     p.setPen(Qt::NoPen);
     p.setBrush(Theme::black(0.25));
-    p.drawEllipse(knob.translated(0, 0.6));
-    p.setBrush(QColor(isDown() ? QColor(225, 225, 230) : QColor(Qt::white)));
-    p.drawEllipse(knob);
+    p.drawEllipse(disc.translated(0, 0.6));
+    p.setBrush(QColor(pressed ? QColor(225, 225, 230) : QColor(Qt::white)));
+    p.drawEllipse(disc);
+    p.restore();
+}
+
+void Switch::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    paint(p, QRectF(0.5, 0.5, width() - 1.0, height() - 1.0), knob_, isEnabled(), isDown());
 }
 
 // ---- Stepper

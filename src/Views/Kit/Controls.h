@@ -217,6 +217,9 @@ public:
     QSize sizeHint() const override { return {34, 20}; }
     // Shows a value without the slide (for the first state of a row).
     void setCheckedImmediately(bool on);
+    // For views that draw rows themselves: the switch in `track` with its knob at
+    // `knob` (0 off ... 1 on).
+    static void paint(QPainter& painter, const QRectF& track, double knob, bool enabled, bool pressed);
 
 protected:
     void paintEvent(QPaintEvent*) override;

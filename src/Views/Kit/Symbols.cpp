@@ -210,6 +210,23 @@ Drawing gear() {
     return d;
 }
 
+Drawing twoGears() {
+    Drawing d;
+    d.stroked = gearShape(QPointF(9.4, 9.4), 5.9, 8.2, 2.4, 8);
+    d.stroked.addPath(gearShape(QPointF(18.2, 18.2), 3.6, 5.1, 1.5, 7));
+    return d;
+}
+
+Drawing lockFill() {
+    Drawing d;
+    d.stroked.moveTo(8.4, 11);
+    d.stroked.lineTo(8.4, 8);
+    d.stroked.cubicTo(8.4, 3.4, 15.6, 3.4, 15.6, 8);
+    d.stroked.lineTo(15.6, 11);
+    d.filled.addPath(rounded(5.2, 10.4, 13.6, 10.6, 2.2));
+    return d;
+}
+
 Drawing lockShield() {
     Drawing d;
     QPainterPath& s = d.stroked;
@@ -654,6 +671,9 @@ const QHash<QString, Maker>& table() {
         {"chevron.left", [] { Drawing d; d.stroked = polyline({{15, 5}, {8, 12}, {15, 19}}); return d; }},
         {"chevron.right", [] { Drawing d; d.stroked = polyline({{9, 5}, {16, 12}, {9, 19}}); return d; }},
         {"arrow.clockwise", arrowClockwise},
+        // What starts on its own.
+        {"gearshape.2", twoGears},
+        {"lock.fill", lockFill},
         {"house", house},
         {"building.columns", columns},
         {"doc", doc},
