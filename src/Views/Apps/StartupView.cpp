@@ -23,6 +23,7 @@
 #include "Platform/Gui/FileManager.h"
 #include "Platform/Gui/IconCache.h"
 #include "Views/Kit/Controls.h"
+#include "Views/Kit/StillPicture.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
 
@@ -474,23 +475,14 @@ void StartupList::resizeEvent(QResizeEvent* e) {
 void StartupList::scrollContentsBy(int, int) { invalidate(); }
 
 void StartupList::invalidate() {
-    stale_ = true;
+    ++generation_;
     viewport()->update();
 }
 
 void StartupList::paintEvent(QPaintEvent*) {
     // The sky moves behind the page many times a second; the rows do not.
-    const qreal ratio = devicePixelRatioF();
-    const QSize size = viewport()->size() * ratio;
-    if (stale_ || picture_.size() != size) {
-        picture_ = QPixmap(size);
-        picture_.setDevicePixelRatio(ratio);
-        picture_.fill(Qt::transparent);
-        QPainter on(&picture_);
-        render(on);
-        stale_ = false;
-    }
-    QPainter(viewport()).drawPixmap(0, 0, picture_);
+    QPainter p(viewport());
+    picture_.paint(p, viewport()->rect(), devicePixelRatioF(), generation_, [this](QPainter& on) { render(on); });
 }
 
 void StartupList::render(QPainter& p) {
@@ -540,6 +532,12 @@ void StartupList::paintPill(QPainter& p, const Block& b, Kind kind, const QStrin
     PillButtonStyle{PillButtonStyle::Kind::secondary}.paint(p, controlRect(b, kind), text, enabled, down ? 1 : 0);
 }
 
+QRectF StartupList::paintCard(QPainter& p, const Block& b) {
+    const QRect card = cardOf(b);
+    CardModifier::paint(p, card);
+    return QRectF(card.left() + cardPadding, card.top() + (card.height() - iconSide) / 2.0, iconSide, iconSide);
+}
+
 void StartupList::paintIcon(QPainter& p, const QRectF& box, const std::optional<fs::path>& appIcon) {
     if (appIcon) {
         IconCache::draw(p, box, *appIcon);
@@ -570,10 +568,8 @@ void StartupList::paintPasswordCard(QPainter& p, const Block& b) {
 
 void StartupList::paintLogin(QPainter& p, const Block& b) {
     const auto& item = model_.openAtLogin().at(size_t(b.index));
-    const QRect card = cardOf(b);
-    CardModifier::paint(p, card);
-    const double cy = card.top() + card.height() / 2.0;
-    const QRectF icon(card.left() + cardPadding, cy - iconSide / 2.0, iconSide, iconSide);
+    const QRectF icon = paintCard(p, b);
+    const double cy = icon.center().y();
     IconCache::draw(p, icon, fs::path(item.path));
     const QRectF remove = controlRect(b, Kind::removeLogin);
     const double x = icon.right() + rowSpacing, w = std::max(0.0, remove.left() - rowSpacing - x);
@@ -593,9 +589,8 @@ void StartupList::paintLogin(QPainter& p, const Block& b) {
 void StartupList::paintBackground(QPainter& p, const Block& b) {
     const auto& item = model_.background().at(size_t(b.index));
     const QRect card = cardOf(b);
-    CardModifier::paint(p, card);
-    const double cy = card.top() + card.height() / 2.0;
-    const QRectF icon(card.left() + cardPadding, cy - iconSide / 2.0, iconSide, iconSide);
+    const QRectF icon = paintCard(p, b);
+    const double cy = icon.center().y();
     const bool app = item.bundlePath && isApp(*item.bundlePath);
     paintIcon(p, icon, app ? std::optional<fs::path>(*item.bundlePath) : std::nullopt);
     const QRectF change = controlRect(b, Kind::changeBackground);
@@ -614,9 +609,8 @@ void StartupList::paintBackground(QPainter& p, const Block& b) {
 void StartupList::paintJob(QPainter& p, const Block& b) {
     const auto& item = model_.items().at(size_t(b.index));
     const QRect card = cardOf(b);
-    CardModifier::paint(p, card);
-    const double cy = card.top() + card.height() / 2.0;
-    const QRectF icon(card.left() + cardPadding, cy - iconSide / 2.0, iconSide, iconSide);
+    const QRectF icon = paintCard(p, b);
+    const double cy = icon.center().y();
     paintIcon(p, icon, item.appURL);
 
     const QFontMetricsF name(fonts_.name), mono(fonts_.mono), rowError(fonts_.rowError);

@@ -1,7 +1,6 @@
 #pragma once
 #include <QAbstractScrollArea>
 #include <QFont>
-#include <QPixmap>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -10,6 +9,8 @@
 #include <functional>
 #include <map>
 #include <vector>
+
+#include "Views/Kit/StillPicture.h"
 
 class QMenu;
 class QStackedLayout;
@@ -94,6 +95,8 @@ private:
     void paintJob(QPainter& p, const Block& b);
     void paintPasswordCard(QPainter& p, const Block& b);
     void paintPill(QPainter& p, const Block& b, Target::Kind kind, const QString& text, bool enabled);
+    // The row's card; returns the box of its leading icon.
+    QRectF paintCard(QPainter& p, const Block& b);
     void paintIcon(QPainter& p, const QRectF& box, const std::optional<std::filesystem::path>& appIcon);
 
     StartupModel& model_;
@@ -108,8 +111,8 @@ private:
     QTimer spin_;
     int spinnerStep_ = 0;
     int rowsPainted_ = 0;
-    QPixmap picture_;
-    bool stale_ = true;
+    StillPicture picture_;
+    size_t generation_ = 0;  // what the page shows; a new value draws it again
 };
 
 // Apps ▸ Startup: everything that opens or runs by itself, with a header that
