@@ -63,6 +63,16 @@ int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b) {
     return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
 }
 
+std::string lowercased(std::string_view text) {
+    const std::u16string s = utf16(text);
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t length = u_strToLower(nullptr, 0, s.data(), static_cast<int32_t>(s.size()), "", &status);
+    std::u16string lower(static_cast<size_t>(length), u'\0');
+    status = U_ZERO_ERROR;
+    u_strToLower(lower.data(), length, s.data(), static_cast<int32_t>(s.size()), "", &status);
+    return U_FAILURE(status) ? std::string(text) : utf8(lower);
+}
+
 struct CaseInsensitiveSearch::State {
     std::u16string pattern, text;
     UBreakIterator* characters = nullptr;

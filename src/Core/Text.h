@@ -10,6 +10,9 @@ namespace Text {
 // <0, 0 or >0: "alpha" < "Beta" < "Émile" < "gamma".
 int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b);
 
+// Every letter in lower case, by the Unicode rules: "ÉMILE Straße" gives "émile straße".
+std::string lowercased(std::string_view text);
+
 // Whether `needle` occurs in `text`, letter case ignored, whole characters only.
 // An empty needle is found nowhere.
 bool localizedCaseInsensitiveContains(std::string_view text, std::string_view needle);

@@ -37,6 +37,7 @@ TEST(Text, OrdersByLocaleIgnoringCaseButNotAccents) {
         EXPECT_GT(Text::localizedCaseInsensitiveCompare(ordered[i + 1], ordered[i]), 0) << ordered[i];
     }
     EXPECT_EQ(Text::localizedCaseInsensitiveCompare("Google Chrome", "google CHROME"), 0);
+    EXPECT_EQ(Text::lowercased("ÉMILE Straße AGENT"), "émile straße agent");
 }
 
 TEST(Text, FindsWholeCharactersIgnoringCase) {

@@ -12,6 +12,7 @@
 #include "Core/AdminScript.h"
 #include "Core/Clean/Shell.h"
 #include "Core/Localized.h"
+#include "Core/Text.h"
 #include "Platform/Autostart.h"
 #include "Platform/Programs.h"
 #include "Platform/Workspace.h"
@@ -55,7 +56,7 @@ std::vector<Record> records(const std::string& text) {
         const std::string key = trimmed(std::string_view(line).substr(0, colon));
         const std::string value = trimmed(std::string_view(line).substr(colon + 1));
         if (key == "Name") current->name = value;
-        else if (key == "Type") current->type = lowercased(value);
+        else if (key == "Type") current->type = Text::lowercased(value);
         else if (key == "Disposition") current->disposition = value;
         else if (key == "Identifier") current->identifier = value;
         else if (key == "Parent Identifier") current->parent = value;
@@ -117,7 +118,7 @@ std::string displayName(const Record& r, const std::optional<std::string>& path)
 template <class T>
 void sortByName(std::vector<T>& items) {
     std::stable_sort(items.begin(), items.end(),
-                     [](const T& a, const T& b) { return localizedCaseInsensitiveCompare(a.name, b.name) < 0; });
+                     [](const T& a, const T& b) { return Text::localizedCaseInsensitiveCompare(a.name, b.name) < 0; });
 }
 
 bool isExecutableFile(const std::string& path, int& err) {

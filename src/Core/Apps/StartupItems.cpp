@@ -10,6 +10,7 @@
 #include "Core/AdminScript.h"
 #include "Core/Clean/Shell.h"
 #include "Core/Localized.h"
+#include "Core/Text.h"
 #include "Platform/FileOps.h"
 #include "Platform/Locations.h"
 #include "Platform/LoginItemService.h"
@@ -164,7 +165,7 @@ std::vector<Item> load(const Folders& folders) {
         collect(scope, folders.of(scope), scope == Scope::system ? daemonOverrides : agentOverrides, loaded, items);
     std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
         if (a.scope != b.scope) return a.scope < b.scope;
-        return lowercased(a.displayName()) < lowercased(b.displayName());
+        return Text::lowercased(a.displayName()) < Text::lowercased(b.displayName());
     });
     return items;
 }
