@@ -4,6 +4,7 @@
 
 #include "Models/Settings/Preferences.h"
 #include "Models/Window/AppState.h"
+#include "Views/Apps/StartupView.h"
 #include "Views/Apps/UninstallView.h"
 #include "Views/Kit/ScreenStack.h"
 #include "Views/Kit/SubTabs.h"
@@ -35,8 +36,10 @@ QWidget* AppsView::makeScreen(AppsMode mode) {
     case AppsMode::uninstall:
         screen = new UninstallView(state_, prefs_);
         break;
-    case AppsMode::updates:
     case AppsMode::startup:
+        screen = new StartupView(state_.startup());
+        break;
+    case AppsMode::updates:
         // A sub-tab without a screen of its own yet shows the backdrop alone.
         screen = new QWidget;
         break;

@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include "Views/Apps/AppsView.h"
+#include "Views/Apps/StartupView.h"
 #include "Views/Kit/ScreenStack.h"
 #include "Views/Kit/SubTabs.h"
 #include "Views/TestSupport.h"
@@ -28,6 +29,7 @@ TEST(AppsView, SubTabsFollowAndWriteTheAppsMode) {
     s.state->setAppsMode(AppsMode::startup);
     EXPECT_EQ(tabs->selection(), "startup");
     EXPECT_EQ(apps->screen()->objectName(), "apps-startup");
+    EXPECT_NE(qobject_cast<StartupView*>(apps->screen()), nullptr);
 
     // Leaving the tab and coming back keeps the sub-tab.
     s.state->setTab(AppTab::clean);
