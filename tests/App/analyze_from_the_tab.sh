@@ -16,10 +16,6 @@ blob "$HOME/Library/Caches/pip/wheels.bin" 25M
 blob "$HOME/Documents/Taxes/2023.pdf" 6M
 blob "$HOME/Downloads/installer.iso" 9M
 
-# Points and clicks at a place of the window, given from its top left.
-at() { xdotool mousemove --window "$WINDOW" "$1" "$2"; }
-click() { at "$1" "$2" && sleep 0.3 && xdotool click 1; }
-
 start_app analyze-run
 eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
 

@@ -42,5 +42,8 @@ start_app() {
     WINDOW=$(timeout 120 xdotool search --sync --onlyvisible --name '^Quelto$' | head -1) || fail "no window"
     sleep 2  # first paint
 }
+# Points and clicks at a place of the window, given from its top left.
+at() { xdotool mousemove --window "$WINDOW" "$1" "$2"; }
+click() { at "$1" "$2" && sleep 0.3 && xdotool click 1; }
 shot() { import -display "$DISPLAY" -window "$WINDOW" "$shots/$shot_prefix-$1.png"; }
 app_still_running() { kill -0 "$APP_PID" 2>/dev/null || fail "the app ended: $(cat "$WORK/app.log")"; }

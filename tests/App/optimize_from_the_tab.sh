@@ -14,8 +14,6 @@ mkdir -p "$XDG_CACHE_HOME/thumbnails/normal" "$XDG_CACHE_HOME/thumbnails/large"
 echo png > "$XDG_CACHE_HOME/thumbnails/normal/a.png"
 echo png > "$XDG_CACHE_HOME/thumbnails/large/b.png"
 
-at() { xdotool mousemove --window "$WINDOW" "$1" "$2"; }
-click() { at "$1" "$2" && sleep 0.3 && xdotool click 1; }
 # The centres of the runs of lit pixels down one column of the window, below the
 # header, each at least $2 pixels long: "<centre> <length>" per run.
 lit_runs() {

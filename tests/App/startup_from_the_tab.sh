@@ -16,9 +16,6 @@ entry() {
 entry "$XDG_CONFIG_HOME/autostart/aardvark.desktop" "Aardvark Notes"
 entry "$XDG_CONFIG_DIRS/autostart/zebra.desktop" "Zebra Applet"
 
-at() { xdotool mousemove --window "$WINDOW" "$1" "$2"; }
-click() { at "$1" "$2" && sleep 0.3 && xdotool click 1; }
-
 start_app startup-run
 eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
 

@@ -27,9 +27,6 @@ blob "$HOME/Library/Caches/com.example.alpha/cache.db" 400000
 blob "$HOME/Library/Preferences/com.example.alpha.plist" 2000
 blob "$HOME/Library/Preferences/com.example.beta.plist" 2000
 
-at() { xdotool mousemove --window "$WINDOW" "$1" "$2"; }
-click() { at "$1" "$2" && sleep 0.3 && xdotool click 1; }
-
 start_app uninstall-run
 eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
 
