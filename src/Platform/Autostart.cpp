@@ -88,7 +88,10 @@ Entry read(const fs::path& file) {
 
 Listing loginItems(const fs::path& user, const std::vector<fs::path>& system) {
     Listing listing;
-    for (const auto& [fileName, file] : decidingFiles(user, system, &listing.error)) {
+    const auto files = decidingFiles(user, system, &listing.error);
+    // Without the user's folder it is not known which system entries it hides.
+    if (listing.error) return listing;
+    for (const auto& [fileName, file] : files) {
         const Entry entry = read(file);
         if (!entry.startsAtLogin()) continue;
         std::string name = entry.name;

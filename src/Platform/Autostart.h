@@ -32,7 +32,7 @@ struct Item {
 };
 struct Listing {
     std::vector<Item> items;
-    std::optional<std::string> error;  // the user's folder exists but cannot be read
+    std::optional<std::string> error;  // the user's folder exists but cannot be read; no items then
 };
 // Every entry the session starts, by name.
 Listing loginItems(const std::filesystem::path& user = userFolder(),

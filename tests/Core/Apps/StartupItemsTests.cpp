@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sstream>
+
 #include "Core/Apps/StartupItems.h"
 #include "Platform/Locations.h"
 #include "Platform/Programs.h"
@@ -36,27 +38,21 @@ protected:
     ScopedEnv noEscalation{"QUELTO_OSASCRIPT_NO_ESCALATION", "1"};
 
     void fakeLaunchctl(const std::string& answers) {
-        const fs::path tool = writeScript(tmp / "bin/launch'ctl",
-                                          "for a in \"$@\"; do printf '%s\\n' \"$a\" >> '" + log.string() +
-                                              "'; done\necho -- >> '" + log.string() + "'\ncase \"$1 $2\" in\n" +
-                                              answers + "\nesac\n");
+        const fs::path tool = writeScript(tmp / "bin/launch'ctl", "printf '%s\\037' \"$@\" >> '" + log.string() +
+                                                                   "'; echo >> '" + log.string() + "'\ncase \"$1 $2\" in\n" +
+                                                                   answers + "\nesac\n");
         Platform::Programs::setPathForTesting(Platform::Program::launchctl, tool.string());
     }
     void TearDown() override { Platform::Programs::resetForTesting(); }
 
+    // One line per call, its arguments each ended by a unit separator.
     Calls calls() const {
-        Calls out(1);
-        std::string text = readFile(log), line;
-        for (size_t i = 0; i < text.size(); ++i) {
-            if (text[i] != '\n') {
-                line += text[i];
-                continue;
-            }
-            if (line == "--") out.emplace_back();
-            else out.back().push_back(line);
-            line.clear();
+        Calls out;
+        std::istringstream lines(readFile(log));
+        for (std::string line, arg; std::getline(lines, line);) {
+            out.emplace_back();
+            for (std::istringstream args(line); std::getline(args, arg, '\037');) out.back().push_back(arg);
         }
-        out.pop_back();
         return out;
     }
     Item item(Scope scope, const std::string& label, const fs::path& file, bool enabled) const {
