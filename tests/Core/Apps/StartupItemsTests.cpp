@@ -38,9 +38,10 @@ protected:
     ScopedEnv noEscalation{"QUELTO_OSASCRIPT_NO_ESCALATION", "1"};
 
     void fakeLaunchctl(const std::string& answers) {
-        const fs::path tool = writeScript(tmp / "bin/launch'ctl", "printf '%s\\037' \"$@\" >> '" + log.string() +
-                                                                   "'; echo >> '" + log.string() + "'\ncase \"$1 $2\" in\n" +
-                                                                   answers + "\nesac\n");
+        // One write a call: the three readouts run at once.
+        const fs::path tool = writeScript(tmp / "bin/launch'ctl", "call=$(printf '%s\\037' \"$@\")\nprintf '%s\\n' \"$call\" >> '" +
+                                                                   log.string() + "'\ncase \"$1 $2\" in\n" + answers +
+                                                                   "\nesac\n");
         Platform::Programs::setPathForTesting(Platform::Program::launchctl, tool.string());
     }
     void TearDown() override { Platform::Programs::resetForTesting(); }
