@@ -1,15 +1,21 @@
 #include "Platform/Workspace.h"
 
 #include <dirent.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <thread>
 #include <unordered_set>
 
 #include "Platform/DesktopEntry.h"
 #include "Platform/Locations.h"
+#include "Platform/Programs.h"
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -227,5 +233,19 @@ std::string displayName(const fs::path& item) {
         return entry.name.empty() ? name.substr(0, name.size() - 8) : entry.name;
     }
     return name;
+}
+bool open(const std::string& target) {
+    const std::string program = Programs::path(Program::xdgOpen);
+    char* const argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(target.c_str()), nullptr};
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    pid_t pid = 0;
+    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return false;
+    // The opener may run as long as what it opened: reaped aside, never waited for.
+    std::thread([pid] { ::waitpid(pid, nullptr, 0); }).detach();
+    return true;
 }
 }  // namespace Platform::Workspace

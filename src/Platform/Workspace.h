@@ -54,4 +54,8 @@ std::optional<std::filesystem::path> urlForApplication(const std::string& bundle
 
 // What the user sees as the item's name: a desktop file's Name=, else the file name.
 std::string displayName(const std::filesystem::path& item);
+
+// Hands a file, folder, app bundle or https page to the desktop's opener
+// (xdg-open) and returns at once; false when it could not be started.
+bool open(const std::string& target);
 }  // namespace Platform::Workspace

@@ -1,0 +1,114 @@
+// The web client against a local https server: what it fetches, what it refuses,
+// and that no server can hold it past its limits.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "Platform/Http.h"
+#include "Support/HttpsServer.h"
+
+using namespace std::chrono_literals;
+using httpstest::HttpsServer;
+using httpstest::Reply;
+using Platform::Http::Client;
+
+namespace {
+constexpr std::size_t cap = 100000;
+
+Reply route(const std::string& target, const HttpsServer* self) {
+    if (target == "/ok") return {Reply::Kind::answer, 200, "hello", {}};
+    if (target == "/missing") return {Reply::Kind::answer, 404, "gone", {}};
+    if (target == "/hop") return Reply::redirect(self->url("/ok"));
+    if (target == "/down") return Reply::redirect("http://127.0.0.1:" + std::to_string(self->port()) + "/ok");
+    if (target == "/file") return Reply::redirect("file:///etc/hostname");
+    if (target == "/silent") return Reply::silent();
+    if (target == "/endless") return Reply::endless();
+    if (target == "/huge") return {Reply::Kind::endless, 200, {}, {"Content-Length: 2147483648"}};
+    if (target == "/slow") {
+        std::this_thread::sleep_for(150ms);  // the server's pace, not the test's
+        return {Reply::Kind::answer, 200, "slow", {}};
+    }
+    return {Reply::Kind::answer, 500, {}, {}};
+}
+
+struct Served {
+    HttpsServer* self = nullptr;
+    HttpsServer server{[this](const std::string& t) { return route(t, self); }};
+    Client client{{2000ms, 1500ms, 4}};
+    Served() {
+        self = &server;
+        client.setTrustedCertificatesForTesting(server.certificate());
+    }
+};
+}  // namespace
+
+TEST(Http, FetchesHttpsAndRefusesEverythingElseWithinItsLimits) {
+    struct Case {
+        const char* name;
+        std::string target;
+        bool ok;
+        long status;
+        std::string body;
+        int connections;  // the server saw this many
+    } cases[] = {
+        {"answer", "/ok", true, 200, "hello", 1},
+        {"status is the caller's to judge", "/missing", true, 404, "gone", 1},
+        {"https redirect followed", "/hop", true, 200, "hello", 2},
+        {"redirect to http refused", "/down", false, 0, "", 1},
+        {"redirect to a file refused", "/file", false, 0, "", 1},
+        {"silent server ends at the time limit", "/silent", false, 0, "", 1},
+        {"endless body ends at the cap", "/endless", false, 0, "", 1},
+        {"claimed huge body refused", "/huge", false, 0, "", 1},
+    };
+    for (const Case& c : cases) {
+        Served s;
+        auto answer = s.client.get(s.server.url(c.target), cap);
+        // The limit is 1.5 s: an answer this late means none came from the limits.
+        ASSERT_EQ(answer.wait_for(5s), std::future_status::ready) << c.name;
+        const Platform::Http::Response r = answer.get();
+        EXPECT_EQ(r.ok, c.ok) << c.name << ": " << r.error;
+        EXPECT_EQ(r.body, c.body) << c.name;
+        if (c.ok) EXPECT_EQ(r.status, c.status) << c.name;
+        else EXPECT_FALSE(r.error.empty()) << c.name;
+        EXPECT_EQ(s.server.connections(), c.connections) << c.name;
+    }
+}
+
+TEST(Http, PlainHttpAndUntrustedServersAreNeverRead) {
+    Served s;
+    const std::string plain = "http://127.0.0.1:" + std::to_string(s.server.port()) + "/ok";
+    EXPECT_FALSE(s.client.get(plain, cap).get().ok);
+    EXPECT_EQ(s.server.connections(), 0);
+    Client stranger({2000ms, 1500ms, 4});  // trusts the system's authorities only
+    const auto r = stranger.get(s.server.url("/ok"), cap).get();
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.body.empty());
+    EXPECT_TRUE(s.server.targets().empty()) << "no request is sent before the server is trusted";
+}
+
+TEST(Http, RunsAFewAtOnceAndAnswersEveryRequest) {
+    Served s;
+    std::vector<std::future<Platform::Http::Response>> answers;
+    for (int i = 0; i < 10; ++i) answers.push_back(s.client.get(s.server.url("/slow"), cap));
+    for (auto& a : answers) EXPECT_EQ(a.get().body, "slow");
+    EXPECT_EQ(s.server.connections(), 10);
+    EXPECT_LE(s.server.peakConnections(), 4);
+    EXPECT_GE(s.server.peakConnections(), 2) << "requests run side by side";
+}
+
+TEST(Http, UrlsAndQueryValues) {
+    struct Case {
+        const char* text;
+        bool https;
+    } cases[] = {
+        {"https://example.com/feed.xml", true}, {"https://example.com", true},
+        {"HTTPS://example.com/feed.xml", false}, {"http://example.com/feed.xml", false},
+        {"https:/example.com", false},          {"https://", false},
+        {"example.com/feed.xml", false},        {"https://exa mple.com/", false},
+        {"file:///etc/passwd", false},          {"", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Platform::Http::isHttpsUrl(c.text), c.https) << c.text;
+    EXPECT_EQ(Platform::Http::queryValue("com.example.App-1_x~"), "com.example.App-1_x~");
+    EXPECT_EQ(Platform::Http::queryValue("a&b=c d/é"), "a%26b%3Dc%20d%2F%C3%A9");
+}
