@@ -6,6 +6,7 @@
 #include <unicode/usearch.h>
 #include <unicode/ustring.h>
 #include <unicode/utf16.h>
+#include <unicode/utf8.h>
 
 #include <memory>
 
@@ -137,5 +138,45 @@ std::string removingFormatOnlyCharacters(std::string_view text) {
     }
     ubrk_close(characters);
     return utf8(kept);
+}
+std::string trimmingWhitespace(std::string_view text) {
+    const auto* s = reinterpret_cast<const uint8_t*>(text.data());
+    const auto length = static_cast<int32_t>(text.size());
+    int32_t start = 0, end = length;
+    while (start < end) {
+        int32_t next = start;
+        UChar32 c;
+        U8_NEXT(s, next, end, c);
+        if (c < 0 || !u_isUWhiteSpace(c)) break;
+        start = next;
+    }
+    while (end > start) {
+        int32_t before = end;
+        UChar32 c;
+        U8_PREV(s, start, before, c);
+        if (c < 0 || !u_isUWhiteSpace(c)) break;
+        end = before;
+    }
+    return std::string(text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
+}
+
+std::vector<std::string> numericRuns(std::string_view text) {
+    const auto* s = reinterpret_cast<const uint8_t*>(text.data());
+    const auto length = static_cast<int32_t>(text.size());
+    std::vector<std::string> runs;
+    int32_t runStart = -1;
+    for (int32_t i = 0; i < length;) {
+        const int32_t at = i;
+        UChar32 c;
+        U8_NEXT(s, i, length, c);
+        const bool numeric = c >= 0 && u_getIntPropertyValue(c, UCHAR_NUMERIC_TYPE) != U_NT_NONE;
+        if (numeric && runStart < 0) runStart = at;
+        if (!numeric && runStart >= 0) {
+            runs.emplace_back(text.substr(static_cast<size_t>(runStart), static_cast<size_t>(at - runStart)));
+            runStart = -1;
+        }
+    }
+    if (runStart >= 0) runs.emplace_back(text.substr(static_cast<size_t>(runStart)));
+    return runs;
 }
 }  // namespace Text

@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Text as a person reads it, in the user's locale (ICU): ordering and matching
 // that ignore letter case but not accents, and characters as grapheme clusters.
@@ -35,4 +36,11 @@ private:
 // (general category Cf): "A\u200EB" gives "AB", while a joined emoji or a flag
 // made with tag characters stays whole.
 std::string removingFormatOnlyCharacters(std::string_view text);
+
+// The text without white space or line breaks (any Unicode space) at either end.
+std::string trimmingWhitespace(std::string_view text);
+
+// The maximal runs of characters that count as numbers (any Unicode numeric
+// character, not only 0-9), in order: "1.2b3" gives "1", "2", "3".
+std::vector<std::string> numericRuns(std::string_view text);
 }  // namespace Text
