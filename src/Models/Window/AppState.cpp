@@ -2,6 +2,7 @@
 
 #include "Core/Permissions.h"
 #include "Models/Apps/UninstallModel.h"
+#include "Models/Apps/UpdatesModel.h"
 #include "Models/Analyze/AnalyzeModel.h"
 #include "Models/Apps/StartupModel.h"
 #include "Models/Clean/CleanFinders.h"
@@ -34,6 +35,8 @@ AppState::AppState(QObject* parent)
     connect(optimize_, &OptimizeModel::feedChanged, this, &AppState::busyChanged);
     uninstall_ = new UninstallModel(this);
     connect(uninstall_, &UninstallModel::busyChanged, this, &AppState::busyChanged);
+    updates_ = new UpdatesModel(this);
+    connect(updates_, &UpdatesModel::busyChanged, this, &AppState::busyChanged);
     startup_ = new StartupModel(this);
 }
 
@@ -77,7 +80,7 @@ bool AppState::isBusy(AppTab tab) const {
         case AppTab::clean:
             return junk_->isBusy() || ai_->isBusy() || projects_->isBusy() || installers_->isBusy();
         case AppTab::apps:
-            return uninstall_->files().isBusy();
+            return uninstall_->files().isBusy() || updates_->isBusy();
         case AppTab::analyze:
             return analyze_->listing() || analyze_->pending() > 0;
         case AppTab::optimize:

@@ -13,6 +13,7 @@ class AnalyzeModel;
 class CleanListModel;
 class OptimizeModel;
 class UninstallModel;
+class UpdatesModel;
 class Preferences;
 class StartupModel;
 
@@ -63,6 +64,8 @@ public:
     OptimizeModel& optimize() const { return *optimize_; }
     // The uninstaller: installed apps, the chosen one and its cleaning list.
     UninstallModel& uninstall() const { return *uninstall_; }
+    // The app updates: the last check's findings and the updates being applied.
+    UpdatesModel& updates() const { return *updates_; }
     // What starts on its own: the Apps tab's Startup screen.
     StartupModel& startup() const { return *startup_; }
 
@@ -109,6 +112,7 @@ private:
     AnalyzeModel* analyze_;
     OptimizeModel* optimize_;
     UninstallModel* uninstall_;
+    UpdatesModel* updates_;
     QObject* statusItem_ = nullptr;
     StartupModel* startup_;
 };
