@@ -6,6 +6,7 @@
 #include "Models/Window/AppState.h"
 #include "Views/Apps/StartupView.h"
 #include "Views/Apps/UninstallView.h"
+#include "Views/Apps/UpdatesView.h"
 #include "Views/Kit/ScreenStack.h"
 #include "Views/Kit/SubTabs.h"
 
@@ -36,12 +37,11 @@ QWidget* AppsView::makeScreen(AppsMode mode) {
     case AppsMode::uninstall:
         screen = new UninstallView(state_, prefs_);
         break;
+    case AppsMode::updates:
+        screen = new UpdatesView(state_.updates());
+        break;
     case AppsMode::startup:
         screen = new StartupView(state_.startup());
-        break;
-    case AppsMode::updates:
-        // A sub-tab without a screen of its own yet shows the backdrop alone.
-        screen = new QWidget;
         break;
     }
     screen->setObjectName(QStringLiteral("apps-") + rawValue(mode));

@@ -15,6 +15,13 @@ RowList::RowList(Geometry geometry, QWidget* parent) : QAbstractScrollArea(paren
     makeDrawnList(this, geometry_.rowHeight);
 }
 
+void RowList::setRowHeight(int height) {
+    if (height == geometry_.rowHeight) return;
+    geometry_.rowHeight = height;
+    pictures_.clear();
+    relayout();
+}
+
 void RowList::setCount(int count) {
     count_ = std::max(0, count);
     pictures_.clear();

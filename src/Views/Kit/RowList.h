@@ -21,6 +21,8 @@ public:
     explicit RowList(Geometry geometry, QWidget* parent = nullptr);
 
     const Geometry& geometry() const { return geometry_; }
+    // Rows of another height; everything on screen is drawn again.
+    void setRowHeight(int height);
     int count() const { return count_; }
     // A new number of rows; everything on screen is drawn again.
     void setCount(int count);

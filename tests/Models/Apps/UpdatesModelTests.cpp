@@ -3,14 +3,12 @@
 // leaves, the walk over the Homebrew rows, and the Apps tab's busy answer.
 #include "Models/Apps/UpdatesModel.h"
 
-#include <QPromise>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "Models/Window/AppState.h"
+#include "Models/Apps/UpdatesTestSupport.h"
 #include "Support/QtTestSupport.h"
 
 using AppUpdates::Outcome;
@@ -18,43 +16,8 @@ using AppUpdates::Source;
 using Update = UpdatesModel::Update;
 
 namespace {
-Update make(const char* name, Source source, std::optional<std::string> token = std::nullopt) {
-    return {std::string("/Applications/") + name + ".app", name, "1.0", "2.0", source, std::move(token), std::nullopt};
-}
-
-// Services whose every call waits until the test answers it.
-struct Answering {
-    std::vector<std::shared_ptr<QPromise<AppUpdates::Check>>> checks;
-    std::vector<std::pair<Update, std::shared_ptr<QPromise<Outcome>>>> applies;
-
-    UpdatesModel::Services services() {
-        return {[this] { return pending(checks); },
-                [this](const Update& u) {
-                    applies.push_back({u, nullptr});
-                    std::vector<std::shared_ptr<QPromise<Outcome>>> one;
-                    auto future = pending(one);
-                    applies.back().second = one.front();
-                    return future;
-                }};
-    }
-    template <class T>
-    static QFuture<T> pending(std::vector<std::shared_ptr<QPromise<T>>>& into) {
-        auto p = std::make_shared<QPromise<T>>();
-        p->start();
-        into.push_back(p);
-        return p->future();
-    }
-    template <class T>
-    static void answer(QPromise<T>& promise, T value) {
-        promise.addResult(std::move(value));
-        promise.finish();
-    }
-    std::vector<std::string> applied() const {
-        std::vector<std::string> names;
-        for (const auto& a : applies) names.push_back(a.first.name);
-        return names;
-    }
-};
+using updatestest::Answering;
+using updatestest::make;
 
 // A model holding `list` after a finished check.
 struct Listed {
