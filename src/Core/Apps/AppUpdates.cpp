@@ -153,26 +153,42 @@ std::vector<Pending> askStore(const std::vector<App>& apps, Platform::Http::Clie
     return pending;
 }
 
-Found storeAnswers(std::vector<Pending> pending) {
+// Waits for every answer; `read` turns a body into an update, and tells whether
+// the body was an answer at all (not an error page).
+template <class Read>
+Found collect(std::vector<Pending> pending, Read read) {
     Found found;
     for (Pending& p : pending) {
         const Platform::Http::Response r = p.response.get();
         if (found.reach == Reach::notAsked) found.reach = Reach::failed;
         if (!r.ok) continue;
-        const std::optional<json> body = parsedJson(r.body);
-        if (!body || !body->is_object() || !body->contains("results") || !(*body)["results"].is_array()) continue;
-        if (isAnswer(r)) found.reach = Reach::answered;
-        const json& results = (*body)["results"];
-        if (results.empty() || !results[0].is_object()) continue;
-        const std::string* available = stringAt(results[0], "version");
-        if (!available || !isNewer(*available, p.installed)) continue;
-        std::optional<std::string> page;
-        // Only a store page is opened later, never another kind of address.
-        if (const std::string* track = stringAt(results[0], "trackViewUrl"); track && Platform::Http::isHttpsUrl(*track))
-            page = *track;
-        found.updates.push_back({p.app->url, p.app->name, p.installed, *available, Source::appStore, std::nullopt, page});
+        bool readable = false;
+        if (std::optional<Update> u = read(p, r.body, readable)) found.updates.push_back(std::move(*u));
+        if (readable && isAnswer(r)) found.reach = Reach::answered;
     }
     return found;
+}
+
+std::optional<Update> storeAnswer(const Pending& p, const std::string& text, bool& readable) {
+    const std::optional<json> body = parsedJson(text);
+    if (!body || !body->is_object() || !body->contains("results") || !(*body)["results"].is_array()) return std::nullopt;
+    readable = true;
+    const json& results = (*body)["results"];
+    if (results.empty() || !results[0].is_object()) return std::nullopt;
+    const std::string* available = stringAt(results[0], "version");
+    if (!available || !isNewer(*available, p.installed)) return std::nullopt;
+    std::optional<std::string> page;
+    // Only a store page is opened later, never another kind of address.
+    if (const std::string* track = stringAt(results[0], "trackViewUrl"); track && Platform::Http::isHttpsUrl(*track))
+        page = *track;
+    return Update{p.app->url, p.app->name, p.installed, *available, Source::appStore, std::nullopt, page};
+}
+
+std::optional<Update> feedAnswer(const Pending& p, const std::string& body, bool& readable) {
+    readable = true;
+    const std::optional<std::string> newest = AppcastParser::latestVersion(body);
+    if (!newest || !isNewer(*newest, p.installed)) return std::nullopt;
+    return Update{p.app->url, p.app->name, p.installed, *newest, Source::sparkle, std::nullopt, std::nullopt};
 }
 
 std::vector<Pending> askFeeds(const std::vector<App>& apps, Platform::Http::Client& http) {
@@ -188,20 +204,6 @@ std::vector<Pending> askFeeds(const std::vector<App>& apps, Platform::Http::Clie
         pending.push_back({&app, *installed, http.get(*url, feedMaxBytes)});
     }
     return pending;
-}
-
-Found feedAnswers(std::vector<Pending> pending) {
-    Found found;
-    for (Pending& p : pending) {
-        const Platform::Http::Response r = p.response.get();
-        if (found.reach == Reach::notAsked) found.reach = Reach::failed;
-        if (!r.ok) continue;
-        if (isAnswer(r)) found.reach = Reach::answered;
-        const std::optional<std::string> newest = AppcastParser::latestVersion(r.body);
-        if (!newest || !isNewer(*newest, p.installed)) continue;
-        found.updates.push_back({p.app->url, p.app->name, p.installed, *newest, Source::sparkle, std::nullopt, std::nullopt});
-    }
-    return found;
 }
 
 std::string problem(Reach brew, Reach store, Reach feeds) {
@@ -294,8 +296,8 @@ Check check(const Environment& environment) {
     auto store = askStore(apps, http, environment.lookupBase);
     auto feeds = askFeeds(apps, http);
     auto brew = std::async(std::launch::async, [&apps] { return homebrew(apps); });
-    const Found fromStore = storeAnswers(std::move(store));
-    const Found fromFeeds = feedAnswers(std::move(feeds));
+    const Found fromStore = collect(std::move(store), storeAnswer);
+    const Found fromFeeds = collect(std::move(feeds), feedAnswer);
     const Found fromBrew = brew.get();
 
     Check result;

@@ -134,8 +134,9 @@ int UpdateRows::rowHeightFor() const {
     const QRectF card(0, 0, viewport()->width() - 2 * geometry().padding, 100);
     int lines = 0;
     for (const auto& u : model_.updates()) {
+        // Most rows have no message: only those are described and laid out.
+        if (u.source != Source::inApp && !model_.messages().count(u.key())) continue;
         const Row r = describe(model_, u);
-        if (r.message.isEmpty()) continue;
         lines = std::max(lines, int(wrapped(r.message, message_, textWidth(card, r), maxMessageLines).size()));
         if (lines == maxMessageLines) break;
     }

@@ -257,3 +257,21 @@ TEST(UpdatesView, ThisMachineWithoutHomebrewStoreAppsOrFeeds) {
                0);
     s.picture("this-machine");
 }
+
+TEST(UpdatesView, TwentyThousandUpdatesDrawAScreenful) {
+    Answering fake;
+    UpdatesModel model(fake.services());
+    UpdatesView view(model);
+    view.resize(1000, 620);
+    view.show();
+    std::vector<AppUpdates::Update> many;
+    for (int i = 0; i < 20000; ++i) many.push_back(make(("App " + std::to_string(i)).c_str(), Source::homebrew, "t"));
+    many[7].source = Source::inApp;
+    model.check();
+    Answering::answer(*fake.checks.back(), AppUpdates::Check{many, true, ""});
+    ASSERT_TRUE(qttest::until([&] { return model.checked(); }));
+    EXPECT_EQ(view.countLabel()->text(), "20000 updates available");
+    view.grab();
+    EXPECT_GT(view.rows()->rowsPainted(), 0);
+    EXPECT_LT(view.rows()->rowsPainted(), 12);
+}
