@@ -51,7 +51,6 @@ public:
 
     // Tests: trust only these certificates (PEM) instead of the system's.
     void setTrustedCertificatesForTesting(std::string pem);
-    const Limits& limits() const { return limits_; }
 
 private:
     struct Transfer;

@@ -21,9 +21,10 @@ namespace fs = std::filesystem;
 namespace {
 // brew as a script: each run's arguments go to a log, one per line, then "--";
 // what each command prints and its status come from files the test writes.
+// Without `installed`, brew is a path where nothing is.
 struct FakeBrew {
     testtree::TempDir dir;
-    FakeBrew() {
+    explicit FakeBrew(bool installed = true) {
         testtree::writeScript(dir / "brew", R"(d=$(dirname "$0")
 printf '%s\n' "$@" -- >> "$d/log"
 case "$1" in
@@ -33,7 +34,7 @@ esac
 [ -f "$d/$c.out" ] && cat "$d/$c.out"
 exit $(cat "$d/$c.status" 2>/dev/null || echo 0)
 )");
-        Platform::Programs::setPathForTesting(Platform::Program::brew, (dir / "brew").string());
+        Platform::Programs::setPathForTesting(Platform::Program::brew, (dir / (installed ? "brew" : "none")).string());
     }
     ~FakeBrew() { Platform::Programs::setPathForTesting(Platform::Program::brew, ""); }
     void answer(const std::string& command, const std::string& output, int status = 0) const {
@@ -41,11 +42,6 @@ exit $(cat "$d/$c.status" 2>/dev/null || echo 0)
         testtree::writeFile(dir / (command + ".status"), std::to_string(status));
     }
     std::string log() const { return testtree::readFile(dir / "log"); }
-};
-
-struct NoBrew {
-    NoBrew() { Platform::Programs::setPathForTesting(Platform::Program::brew, "/nonexistent/brew"); }
-    ~NoBrew() { Platform::Programs::setPathForTesting(Platform::Program::brew, ""); }
 };
 
 std::string appcast(std::initializer_list<const char*> versions) {
@@ -225,45 +221,36 @@ TEST(AppUpdates, CheckMergesTheThreeSourcesOncePerAppByName) {
 }
 
 TEST(AppUpdates, ACheckNobodyAnsweredSaysWhyAndIsNotUpToDate) {
+    const std::string noBrew = "Homebrew is not installed.", brewFailed = "Homebrew could not list the outdated apps.",
+                      nothingToAsk = " No app here comes from the App Store. No app here names an update feed.";
     struct Case {
-        const char* name;
-        bool brewInstalled;
-        std::string outdated;
+        const char* outdated;  // none: no Homebrew
         int status;
-        bool storeApp, feedApp;
-        bool answered;
-        std::string problem;
+        bool storeAndFeedApps;
+        std::string problem;  // empty: answered
     } cases[] = {
-        {"nothing to ask", false, "", 0, false, false, false,
-         "Homebrew is not installed. No app here comes from the App Store. No app here names an update feed."},
-        {"everyone failed", true, "Error: no network", 1, true, true, false,
-         "Homebrew could not list the outdated apps. The App Store could not be reached. No app's update feed could be "
-         "reached."},
-        {"brew prints no list", true, "<html>", 0, false, false, false,
-         "Homebrew could not list the outdated apps. No app here comes from the App Store. No app here names an update "
-         "feed."},
-        {"brew finds nothing outdated", true, R"({"casks":[]})", 0, false, false, true, ""},
+        {nullptr, 0, false, noBrew + nothingToAsk},
+        {"Error: no network", 1, true,
+         brewFailed + " The App Store could not be reached. No app's update feed could be reached."},
+        {"<html>", 0, false, brewFailed + nothingToAsk},
+        {R"({"casks":[]})", 0, false, ""},
     };
     for (const Case& c : cases) {
         Machine m([](const std::string& target) -> Reply {
             if (target.rfind("/lookup", 0) == 0) return {Reply::Kind::answer, 503, "<html>busy</html>", {}};
             return Reply::silent();
         });
-        std::optional<FakeBrew> brew;
-        std::optional<NoBrew> none;
-        if (c.brewInstalled) {
-            brew.emplace();
-            brew->answer("outdated", c.outdated, c.status);
-        } else {
-            none.emplace();
+        FakeBrew brew(c.outdated != nullptr);
+        if (c.outdated) brew.answer("outdated", c.outdated, c.status);
+        if (c.storeAndFeedApps) {
+            m.app("Store", {{"CFBundleShortVersionString", "1.0"}}, true);
+            m.app("Fed", {{"CFBundleShortVersionString", "1.0"}, {"SUFeedURL", m.feed("Fed")}});
         }
-        if (c.storeApp) m.app("Store", {{"CFBundleShortVersionString", "1.0"}}, true);
-        if (c.feedApp) m.app("Fed", {{"CFBundleShortVersionString", "1.0"}, {"SUFeedURL", m.feed("Fed")}});
         m.app("Plain", {{"CFBundleShortVersionString", "1.0"}, {"SUFeedURL", "http://example.com/feed"}});
         const AppUpdates::Check found = AppUpdates::check(m.environment);
-        EXPECT_TRUE(found.updates.empty()) << c.name;
-        EXPECT_EQ(found.answered, c.answered) << c.name;
-        EXPECT_EQ(found.problem, c.problem) << c.name;
+        EXPECT_TRUE(found.updates.empty()) << c.problem;
+        EXPECT_EQ(found.answered, c.problem.empty()) << c.problem;
+        EXPECT_EQ(found.problem, c.problem);
     }
 }
 
@@ -309,10 +296,10 @@ TEST(AppUpdates, HomebrewUpgradeRunsOnceAndIsVerified) {
     EXPECT_FALSE(noToken.ok);
     EXPECT_EQ(noToken.message, "");
     EXPECT_EQ(brew.log(), "");
-    NoBrew missing;
+    FakeBrew missing(false);
     const auto gone = AppUpdates::apply({"/Applications/X.app", "X", "1", "2", Source::homebrew, "x", std::nullopt});
     EXPECT_FALSE(gone.ok);
-    EXPECT_NE(gone.message.find("/nonexistent/brew"), std::string::npos) << gone.message;
+    EXPECT_NE(gone.message.find((missing.dir / "none").string()), std::string::npos) << gone.message;
 }
 
 TEST(AppUpdates, OtherSourcesHandOverToTheStoreOrTheApp) {
@@ -338,4 +325,6 @@ TEST(AppUpdates, OtherSourcesHandOverToTheStoreOrTheApp) {
         EXPECT_EQ(opened, c.opened) << AppUpdates::rawValue(c.source);
     }
     EXPECT_EQ(brew.log(), "") << "only Homebrew updates run brew";
+    for (Source source : AppUpdates::allSources) EXPECT_EQ(AppUpdates::sourceFromRawValue(AppUpdates::rawValue(source)), source);
+    EXPECT_EQ(AppUpdates::sourceFromRawValue("Homebrew"), std::nullopt);
 }

@@ -1,13 +1,12 @@
 // The updates model over a checker and an applier the test answers by hand, in
 // the order it chooses: guards against overlapping work, what each outcome
-// leaves, the walk over the Homebrew rows, and the Apps tab's busy answer.
+// leaves and the walk over the Homebrew rows.
 #include "Models/Apps/UpdatesModel.h"
 
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
-#include "Models/Window/AppState.h"
 #include "Models/Apps/UpdatesTestSupport.h"
 #include "Support/QtTestSupport.h"
 
@@ -89,31 +88,6 @@ TEST(UpdatesModel, WhatEachOutcomeLeaves) {
         EXPECT_EQ(l.model.updates().size(), c.rowsLeft) << c.name;
         EXPECT_EQ(l.model.messages().at(key), c.message) << c.name;
     }
-}
-
-TEST(UpdatesModel, TwoPressesOfOneRowApplyOnceAndTheTabStaysBusyUntilItEnds) {
-    AppState state;
-    Answering fake;
-    state.updates().setServicesForTesting(fake.services());
-    UpdatesModel& model = state.updates();
-    model.check();
-    Answering::answer(*fake.checks[0], AppUpdates::Check{{make("Alpha", Source::homebrew, "alpha")}, true, ""});
-    ASSERT_TRUE(qttest::until([&] { return model.checked(); }));
-    EXPECT_FALSE(state.isBusy(AppTab::apps));
-
-    std::vector<bool> busy;
-    QObject::connect(&state, &AppState::busyChanged, [&] { busy.push_back(state.isBusy(AppTab::apps)); });
-    const Update row = model.updates().front();
-    model.apply(row);
-    model.apply(row);
-    model.updateAllHomebrew();
-    EXPECT_EQ(fake.applied(), std::vector<std::string>{"Alpha"});
-    EXPECT_TRUE(state.isBusy(AppTab::apps));
-    Answering::answer(*fake.applies[0].second, Outcome{false, "Error"});
-    ASSERT_TRUE(qttest::until([&] { return model.working().empty(); }));
-    EXPECT_FALSE(state.isBusy(AppTab::apps));
-    EXPECT_EQ(busy.back(), false);
-    EXPECT_EQ(fake.applies.size(), 1u);
 }
 
 TEST(UpdatesModel, UpdateAllWalksTheHomebrewRowsOfItsMomentInOrder) {
