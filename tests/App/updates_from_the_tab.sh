@@ -20,8 +20,6 @@ cat > "$bundle/Contents/Info.plist" <<PLIST
 </dict></plist>
 PLIST
 
-at() { xdotool mousemove --window "$WINDOW" "$1" "$2"; }
-click() { at "$1" "$2" && sleep 0.3 && xdotool click 1; }
 # The hero's title and subtitle band of a picture, as pixels that compare.
 band() { convert "$1" -crop 800x70+100+425 +repage "$2"; }
 
