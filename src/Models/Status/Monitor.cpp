@@ -34,6 +34,7 @@ Monitor::Monitor(const Sensors::Roots& roots, QObject* parent)
       cores_(Sensors::processorCount()),
       gpuCores_(Sensors::gpuCores(roots)),
       chip_(toQString(Sensors::chipName(roots))),
+      system_(Sensors::osVersion(roots)),
       temperatures_(roots),
       fanReader_(SmcConnection::open(roots)) {
     lastTicks_ = Sensors::cpuTicks(roots_);
@@ -180,7 +181,11 @@ void Monitor::setMenuBarMetrics(const QSet<MenuBarMetric>& value) {
     if (assignIfChanged(menuBarMetrics_, value)) emit menuBarMetricsChanged();
 }
 
-int Monitor::healthScore() const { return healthScore(disk_, memory_, cpu_, Sensors::thermalState(roots_)); }
+int Monitor::healthScore() const { return healthScore(disk_, memory_, cpu_, thermalState()); }
+
+Sensors::ThermalState Monitor::thermalState() const { return Sensors::thermalState(roots_); }
+
+std::optional<double> Monitor::uptime() const { return Sensors::uptime(roots_); }
 
 int Monitor::healthScore(const Sensors::DiskSpace& disk, const Sensors::Memory& memory, double cpu,
                          Sensors::ThermalState thermal) {

@@ -77,6 +77,13 @@ public:
     int cores() const { return cores_; }
     std::optional<int> gpuCores() const { return gpuCores_; }
     const QString& chip() const { return chip_; }
+    // The running system's name and major version.
+    const Sensors::OSVersion& system() const { return system_; }
+
+    // Read afresh on every call, cheap enough for each refresh of a view: the
+    // machine's thermal state, and the seconds since boot (nil when unknown).
+    Sensors::ThermalState thermalState() const;
+    std::optional<double> uptime() const;
 
     // 0-100 from disk fullness, memory pressure, processor load and the thermal
     // state; worked out on every read (it changes with disk, memory and cpu).
@@ -159,6 +166,7 @@ private:
     int cores_;
     std::optional<int> gpuCores_;
     QString chip_;
+    Sensors::OSVersion system_;
     TemperatureReader temperatures_;
     FanReader fanReader_;  // read only: the fan tool alone drives the fans
 };

@@ -16,8 +16,10 @@ AppState& AppState::shared() {
     return *instance;
 }
 
-AppState::AppState(QObject* parent)
-    : QObject(parent), hasFullDiskAccess_(Permissions::hasFullDiskAccess()), monitor_(new Monitor({}, this)),
+AppState::AppState(QObject* parent) : AppState(Sensors::Roots{}, parent) {}
+
+AppState::AppState(const Sensors::Roots& sensors, QObject* parent)
+    : QObject(parent), hasFullDiskAccess_(Permissions::hasFullDiskAccess()), monitor_(new Monitor(sensors, this)),
       fanControl_(new FanControl(this)) {
     const auto list = [this](const char* action, CleanListModel::Finder finder) {
         auto* l = new CleanListModel(action, std::move(finder), this);

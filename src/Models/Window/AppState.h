@@ -34,6 +34,8 @@ public:
 
     // Probes Full Disk Access once, now.
     explicit AppState(QObject* parent = nullptr);
+    // The monitor reads the machine through `sensors` (tests: a fixture tree).
+    explicit AppState(const Sensors::Roots& sensors, QObject* parent = nullptr);
 
     AppTab tab() const { return tab_; }
     CleanMode cleanMode() const { return cleanMode_; }

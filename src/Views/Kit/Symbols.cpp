@@ -617,6 +617,98 @@ Drawing arrowClockwise() {
     return d;
 }
 
+// The Status tab.
+Drawing network() {
+    // Three linked nodes.
+    Drawing d;
+    for (const QPointF c : {QPointF(12, 5), QPointF(5.5, 18.5), QPointF(18.5, 18.5)}) d.stroked.addEllipse(c, 2.6, 2.6);
+    d.stroked.addPath(polyline({{12, 7.6}, {12, 12}}));
+    d.stroked.addPath(polyline({{7.2, 16.4}, {7.2, 12}, {16.8, 12}, {16.8, 16.4}}));
+    return d;
+}
+
+Drawing sunMax() {
+    Drawing d;
+    d.stroked.addEllipse(QPointF(12, 12), 4.2, 4.2);
+    for (int i = 0; i < 8; ++i) d.stroked.addPath(line(polar({12, 12}, 7.2, i * 45), polar({12, 12}, 9.8, i * 45)));
+    return d;
+}
+
+Drawing fanFill() {
+    // Three blades round a hub.
+    Drawing d;
+    const QPointF c(12, 12);
+    for (int i = 0; i < 3; ++i) {
+        QPainterPath blade;
+        blade.moveTo(c);
+        blade.cubicTo(polar(c, 6, i * 120 - 100), polar(c, 11, i * 120 - 60), polar(c, 9.5, i * 120 - 10));
+        blade.cubicTo(polar(c, 7.5, i * 120 + 5), polar(c, 4, i * 120 + 5), c);
+        d.filled.addPath(blade);
+    }
+    QPainterPath hub;
+    hub.addEllipse(c, 2.2, 2.2);
+    d.filled = d.filled.united(hub);
+    return d;
+}
+
+Drawing trackpadHand() {
+    // A pad with a pointing finger on it.
+    Drawing d;
+    d.stroked.addPath(rounded(2.5, 4, 15, 11.5, 2.2));
+    d.filled.addPath(rounded(13.2, 9.5, 3.6, 8.5, 1.8));
+    d.filled.addPath(rounded(12, 14.5, 9.5, 7.5, 3.2));
+    return d;
+}
+
+Drawing batteryBolt() {
+    // A full battery with a bolt set into the charge, a thin gap round it.
+    Drawing d = battery(1.0);
+    QPainterPath bolt;
+    bolt.addPolygon(QPolygonF({{12.4, 6.6}, {8.2, 12.6}, {11.4, 12.6}, {10.6, 17.4}, {14.8, 11.4}, {11.6, 11.4}}));
+    bolt.closeSubpath();
+    d.filled = d.filled.subtracted(strokeOutline(bolt, 2.4)).united(bolt);
+    return d;
+}
+
+Drawing listRectangle() {
+    Drawing d;
+    d.stroked.addPath(rounded(2.5, 4, 19, 16, 2.6));
+    for (double y : {8.8, 12.0, 15.2}) {
+        d.filled.addEllipse(QPointF(6.6, y), 0.95, 0.95);
+        d.stroked.addPath(line({9.4, y}, {17.8, y}));
+    }
+    return d;
+}
+
+QPainterPath pinHead() {
+    QPainterPath p;
+    p.moveTo(8.6, 3);
+    p.lineTo(15.4, 3);
+    p.lineTo(14.6, 9.6);
+    p.lineTo(17.6, 13.4);
+    p.lineTo(6.4, 13.4);
+    p.lineTo(9.4, 9.6);
+    p.closeSubpath();
+    return p;
+}
+
+Drawing pin(bool fill) {
+    Drawing d;
+    if (fill) d.filled = pinHead();
+    else d.stroked = pinHead();
+    d.stroked.addPath(line({12, 13.4}, {12, 21.5}));
+    return d;
+}
+
+Drawing infoCircle() {
+    Drawing d;
+    d.stroked.addEllipse(QPointF(12, 12), 9.5, 9.5);
+    d.filled.addEllipse(QPointF(12, 7.4), 1.25, 1.25);
+    d.stroked.addPath(polyline({{10.4, 10.6}, {12, 10.6}, {12, 16.8}}));
+    d.stroked.addPath(line({10.2, 16.8}, {13.8, 16.8}));
+    return d;
+}
+
 const QHash<QString, Maker>& table() {
     static const QHash<QString, Maker> t = {
         {"gearshape", gear},
@@ -686,6 +778,16 @@ const QHash<QString, Maker>& table() {
              d.stroked.addPath(line({14.8, 14.8}, {20.5, 20.5}));
              return d;
          }},
+        // The Status tab.
+        {"network", network},
+        {"sun.max", sunMax},
+        {"fan.fill", fanFill},
+        {"rectangle.and.hand.point.up.left", trackpadHand},
+        {"battery.100percent.bolt", batteryBolt},
+        {"list.bullet.rectangle", listRectangle},
+        {"pin", [] { return pin(false); }},
+        {"pin.fill", [] { return pin(true); }},
+        {"info.circle", infoCircle},
     };
     return t;
 }

@@ -44,6 +44,12 @@ void Meter::setFraction(double fraction) {
     update();
 }
 
+void Meter::setColor(const QColor& color) {
+    if (color == color_) return;
+    color_ = color;
+    update();
+}
+
 double Meter::shownFraction() const {
     const double to = MetricGraph::clamped(to_);
     if (!spring_.isRunning()) return to;

@@ -29,6 +29,8 @@ public:
     Meter(double fraction, const QColor& color, QWidget* parent = nullptr);
     void setFraction(double fraction);
     double fraction() const { return to_; }
+    void setColor(const QColor& color);
+    QColor color() const { return color_; }
     // The clamped fraction drawn now (mid-spring while one runs).
     double shownFraction() const;
     QSize sizeHint() const override { return {120, int(barHeight)}; }

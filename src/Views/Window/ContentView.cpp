@@ -20,6 +20,7 @@
 #include "Views/Settings/SettingsView.h"
 #include "Views/Status/HistoryView.h"
 #include "Views/Status/OptimizeView.h"
+#include "Views/Status/StatusView.h"
 #include "Views/Kit/SpaceBackground.h"
 #include "Views/Kit/SubTabs.h"
 #include "Views/Kit/TabBar.h"
@@ -189,10 +190,9 @@ QWidget* ContentView::makeScreen() {
         screen->setObjectName(QStringLiteral("screen-optimize"));
         return screen;
     }
-    // The other tabs' own screens come later; until then each shows the backdrop alone.
-    auto* empty = new QWidget;
-    empty->setObjectName(QStringLiteral("screen-") + rawValue(state_.tab()));
-    return empty;
+    auto* screen = new StatusView(state_, prefs_);
+    screen->setObjectName(QStringLiteral("screen-status"));
+    return screen;
 }
 
 void ContentView::sync() {

@@ -1,0 +1,190 @@
+#include "Views/Status/StatusTexts.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+
+#include "Views/Kit/Controls.h"
+#include "Views/Kit/Theme.h"
+
+// ---- BaselineTexts
+
+BaselineTexts::BaselineTexts(QList<Part> parts, double spacing, QWidget* parent)
+    : QWidget(parent), parts_(std::move(parts)), spacing_(spacing) {
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+}
+
+void BaselineTexts::setText(int index, const QString& text) {
+    if (index < 0 || index >= parts_.size() || parts_[index].text == text) return;
+    parts_[index].text = text;
+    updateGeometry();
+    update();
+}
+
+double BaselineTexts::ascent() const {
+    double a = 0;
+    for (const auto& p : parts_) a = std::max(a, QFontMetricsF(p.font).ascent());
+    return a;
+}
+
+QSize BaselineTexts::sizeHint() const {
+    double w = 0, below = 0;
+    for (const auto& p : parts_) {
+        if (p.text.isEmpty()) continue;
+        const QFontMetricsF fm(p.font);
+        w += (w > 0 ? spacing_ : 0) + fm.horizontalAdvance(p.text);
+        below = std::max(below, fm.descent());
+    }
+    return QSize(int(std::ceil(w)), int(std::ceil(ascent() + below)));
+}
+
+QSize BaselineTexts::minimumSizeHint() const { return QSize(0, sizeHint().height()); }
+
+void BaselineTexts::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const double baseline = ascent();
+    double x = 0;
+    for (const auto& part : parts_) {
+        if (part.text.isEmpty()) continue;
+        if (x > 0) x += spacing_;
+        const QFontMetricsF fm(part.font);
+        const QString shown = fm.elidedText(part.text, Qt::ElideRight, std::max(0.0, width() - x));
+        p.setFont(part.font);
+        p.setPen(part.color);
+        p.drawText(QPointF(x, baseline), shown);
+        x += fm.horizontalAdvance(shown);
+        if (x >= width()) break;
+    }
+}
+
+// ---- WrappedText
+
+WrappedText::WrappedText(const QFont& font, const QColor& color, int maxLines, QWidget* parent)
+    : QWidget(parent), font_(font), color_(color), maxLines_(std::max(maxLines, 1)) {
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+}
+
+void WrappedText::setText(const QString& text) {
+    if (text == text_) return;
+    text_ = text;
+    updateGeometry();
+    update();
+}
+
+void WrappedText::setColor(const QColor& color) {
+    if (color == color_) return;
+    color_ = color;
+    update();
+}
+
+QStringList WrappedText::lines(double width) const {
+    QStringList out;
+    if (text_.isEmpty() || width <= 0) return out;
+    QTextLayout layout(text_, font_);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (;;) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid()) break;
+        line.setLineWidth(width);
+        if (out.size() == maxLines_ - 1) {
+            // The last line holds the rest, cut short.
+            const QString rest = text_.mid(line.textStart()).simplified();
+            out << QFontMetricsF(font_).elidedText(rest, Qt::ElideRight, width);
+            break;
+        }
+        out << text_.mid(line.textStart(), line.textLength()).trimmed();
+    }
+    layout.endLayout();
+    return out;
+}
+
+int WrappedText::heightForWidth(int width) const {
+    const auto n = lines(width).size();
+    return n == 0 ? 0 : int(std::ceil(QFontMetricsF(font_).lineSpacing() * double(n)));
+}
+
+QSize WrappedText::sizeHint() const {
+    const QFontMetricsF fm(font_);
+    return QSize(int(std::ceil(std::min(fm.horizontalAdvance(text_), 260.0))), heightForWidth(260));
+}
+
+QSize WrappedText::minimumSizeHint() const { return QSize(0, text_.isEmpty() ? 0 : int(std::ceil(QFontMetricsF(font_).height()))); }
+
+void WrappedText::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setFont(font_);
+    p.setPen(color_);
+    const QFontMetricsF fm(font_);
+    double y = fm.ascent();
+    for (const QString& line : lines(width())) {
+        p.drawText(QPointF(0, y), line);
+        y += fm.lineSpacing();
+    }
+}
+
+// ---- ChipRow
+
+namespace {
+constexpr double chipGap = 4;
+}
+
+ChipRow::ChipRow(const QColor& color, QWidget* parent) : QWidget(parent), color_(color) {
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+}
+
+void ChipRow::setTexts(const QStringList& texts) {
+    if (texts == texts_) return;
+    texts_ = texts;
+    updateGeometry();
+    update();
+}
+
+QList<ChipRow::Placed> ChipRow::place(double width) const {
+    QList<Placed> out;
+    const double lineHeight = Chip::size(QString()).height();
+    const QFontMetricsF fm(Theme::font(11, QFont::Medium));
+    const double padding = Chip::size(QString()).width();
+    double x = 0, y = 0;
+    for (QString text : texts_) {
+        if (text.isEmpty()) continue;
+        if (Chip::size(text).width() > width) text = fm.elidedText(text, Qt::ElideRight, std::max(0.0, width - padding));
+        const double w = Chip::size(text).width();
+        if (x > 0 && x + w > width) {
+            x = 0;
+            y += lineHeight + chipGap;
+        }
+        out.append({text, QPointF(x, y)});
+        x += w + chipGap;
+    }
+    return out;
+}
+
+int ChipRow::heightForWidth(int width) const {
+    const auto placed = place(width);
+    if (placed.isEmpty()) return 0;
+    return int(std::ceil(placed.back().at.y() + Chip::size(QString()).height()));
+}
+
+QSize ChipRow::sizeHint() const {
+    double w = 0;
+    for (const QString& t : texts_) w += (w > 0 ? chipGap : 0) + Chip::size(t).width();
+    return QSize(int(std::ceil(w)), int(std::ceil(Chip::size(QString()).height())));
+}
+
+QSize ChipRow::minimumSizeHint() const { return QSize(0, sizeHint().height()); }
+
+void ChipRow::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    for (const Placed& chip : place(width())) Chip::paint(p, chip.at, chip.text, color_);
+}

@@ -1,0 +1,85 @@
+#pragma once
+#include <QColor>
+#include <QFont>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+// Texts of the status cards that a plain label cannot lay out.
+
+// Texts side by side on the first one's baseline (a big reading, its unit, a word),
+// each in its own font and colour; what does not fit is cut short at the end.
+class BaselineTexts : public QWidget {
+public:
+    struct Part {
+        QString text;
+        QFont font;
+        QColor color;
+    };
+    BaselineTexts(QList<Part> parts, double spacing, QWidget* parent = nullptr);
+    void setText(int index, const QString& text);
+    QString text(int index) const { return parts_.value(index).text; }
+    QFont font(int index) const { return parts_.value(index).font; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    double ascent() const;
+    QList<Part> parts_;
+    double spacing_;
+};
+
+// Text wrapped to the width, at most `maxLines` lines, the last cut short.
+class WrappedText : public QWidget {
+public:
+    WrappedText(const QFont& font, const QColor& color, int maxLines, QWidget* parent = nullptr);
+    void setText(const QString& text);
+    void setColor(const QColor& color);
+    QString text() const { return text_; }
+    QColor color() const { return color_; }
+    // The lines shown at `width`.
+    QStringList lines(double width) const;
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QString text_;
+    QFont font_;
+    QColor color_;
+    int maxLines_;
+};
+
+// Chips in a row, 4 points apart, going on to a next line when the row is full; a
+// chip wider than the whole row (a long processor name) is cut short.
+class ChipRow : public QWidget {
+public:
+    ChipRow(const QColor& color, QWidget* parent = nullptr);
+    void setTexts(const QStringList& texts);
+    QStringList texts() const { return texts_; }
+    struct Placed {
+        QString text;  // as drawn
+        QPointF at;
+    };
+    // Where each chip goes in a row `width` wide.
+    QList<Placed> place(double width) const;
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QStringList texts_;
+    QColor color_;
+};

@@ -1,0 +1,339 @@
+// The Status tab on fixture machines and on this one: pictures with what they must
+// show, the watcher count through every way of leaving the tab, and the processes
+// card's pins, sorting and explanations.
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QScrollBar>
+#include <QTest>
+
+#include "Core/Clean/Shell.h"
+#include "Models/Kit/MotionPause.h"
+#include "Support/PrivateXServer.h"
+#include "Support/SteppedAnimations.h"
+#include "Views/Clean/BlackHole.h"
+#include "Views/Kit/AdaptiveGrid.h"
+#include "Views/Kit/ScreenStack.h"
+#include "Views/Kit/SubTabs.h"
+#include "Views/Kit/Theme.h"
+#include "Views/Status/FanControlCard.h"
+#include "Views/Status/FullDiskAccessBanner.h"
+#include "Views/Status/MetricViews.h"
+#include "Views/Status/ProcessesCard.h"
+#include "Views/Status/StatusScene.h"
+#include "Views/Status/StatusTexts.h"
+#include "Views/Status/StatusView.h"
+#include "Views/TestSupport.h"
+#include "Views/Window/MainWindow.h"
+
+using StatusCards::Metric;
+
+namespace {
+
+// The main window's content on the Status tab of a scene.
+struct ShownStatus {
+    qttest::SteppedAnimations animations;
+    ContentView view;
+    explicit ShownStatus(StatusScene& scene, QSize size = {1000, 680})
+        : view((scene.state->setTab(AppTab::status), *scene.state), *scene.prefs, scene.login) {
+        view.resize(size);
+        view.show();
+    }
+    StatusView* status() const { return qobject_cast<StatusView*>(view.screens()->screen()); }
+    QImage shoot(const QString& name) {
+        animations.step(2000);  // the meters have sprung to their readings
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        const QImage image = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        EXPECT_TRUE(keepScreenshot(image, name));
+        return image;
+    }
+};
+
+bool settled(const Monitor& m) {
+    return qttest::until([&] { return !m.measuringDisk() && !m.samplingProcesses() && !m.processes().empty(); });
+}
+
+// A minute of work: the processor busy in waves, the network in bursts.
+void warmUp(StatusScene& scene) {
+    for (int i = 0; i < 30; ++i) {
+        scene.tick(0.25 + 0.2 * std::sin(i * 0.7) + (i % 7 == 3 ? 0.3 : 0.0), uint64_t(2'000'000 * (1.2 + std::sin(i * 0.9))));
+        QCoreApplication::processEvents();
+    }
+    ASSERT_TRUE(settled(scene.state->monitor()));
+    QCoreApplication::processEvents();
+}
+
+QStringList ringSymbols(const BatteryCard* card) {
+    QStringList out;
+    for (const Ring* r : card->rings()) out << r->symbol();
+    return out;
+}
+
+QStringList names(const std::vector<Processes::Info>& rows) {
+    QStringList out;
+    for (const auto& p : rows) out << QString::fromStdString(p.name);
+    return out;
+}
+
+}  // namespace
+
+TEST(StatusTab, FixtureWithBatteryAccessoriesAndTwoFans) {
+    StatusScene scene({.battery = true, .accessories = 3, .fans = 2});
+    scene.state->setHasFullDiskAccess(true);
+    ShownStatus shown(scene);
+    warmUp(scene);
+    StatusView* status = shown.status();
+    ASSERT_NE(status, nullptr);
+    shown.shoot("status-fixture-fans");
+
+    EXPECT_FALSE(status->banner()->isVisible());
+    EXPECT_FALSE(status->metricCard(Metric::thermal)->isVisible());
+    ASSERT_TRUE(status->fanCard()->isVisible());
+    EXPECT_FALSE(status->fanCard()->isCompact());
+    EXPECT_EQ(status->fanCard()->titleLabel()->text(), "Fans");
+    EXPECT_EQ(status->fanCard()->loadText(), "Load 43%");  // 2212 of 5200 rpm
+    EXPECT_EQ(status->fanCard()->speed()->text(0), "2212");
+
+    BatteryCard* battery = status->batteryCard();
+    ASSERT_TRUE(battery->isVisible());
+    EXPECT_EQ(battery->charge()->text(0), "82");
+    EXPECT_EQ(battery->charge()->text(2), "Charging · 96W");
+    EXPECT_EQ(battery->healthChip(), std::optional<QString>("92% health"));
+    EXPECT_EQ(battery->footerText(), "812 cycles · 31°C");
+    EXPECT_EQ(ringSymbols(battery), QStringList({"keyboard", "magicmouse", "rectangle.and.hand.point.up.left"}));
+    EXPECT_EQ(battery->rings()[2]->toolTip(), "Magic Trackpad: 15%");
+    EXPECT_EQ(battery->rings()[2]->fraction(), 0.15);
+    EXPECT_FALSE(battery->meter()->isVisible());
+
+    HealthCard* health = status->healthCard();
+    EXPECT_EQ(health->chips()->texts(), QStringList({"AMD Ryzen 7 7840U w/ Radeon 780M Graphics", "16 GB", "Debian 12"}));
+    EXPECT_EQ(health->uptimeText(), "up 3d 5h");
+    EXPECT_EQ(health->score()->text(1), StatusFormat::healthWord(health->score()->text(0).toInt()));
+    EXPECT_FALSE(health->hole()->animated());
+    EXPECT_NE(status->metricCard(Metric::cpu)->chip(), nullptr);
+    EXPECT_EQ(status->metricCard(Metric::gpu)->valueView()->value(), "12");
+    EXPECT_EQ(status->metricCard(Metric::network)->footer().left(2), "↑ ");
+    EXPECT_EQ(status->processesCard()->rows().size(), size_t(ProcessesCard::maxRows));
+
+    // Health, CPU, GPU, memory / battery, disk, network, fans: four to a row.
+    EXPECT_EQ(status->grid()->columns(), 4);
+    EXPECT_EQ(status->healthCard()->y(), status->metricCard(Metric::memory)->y());
+    EXPECT_EQ(battery->y(), status->fanCard()->y());
+    EXPECT_GT(battery->y(), health->y());
+}
+
+TEST(StatusTab, FixtureWithoutFansShowsTheThermalCardAndTheAccessBanner) {
+    StatusScene scene({});
+    scene.state->setHasFullDiskAccess(false);
+    ShownStatus shown(scene);
+    warmUp(scene);
+    StatusView* status = shown.status();
+    ASSERT_NE(status, nullptr);
+    shown.shoot("status-fixture-thermal");
+
+    ASSERT_TRUE(status->banner()->isVisible());
+    EXPECT_EQ(status->banner()->title()->text(), "Full Disk Access is off");
+    EXPECT_TRUE(status->banner()->checkButton()->isVisible());
+    EXPECT_FALSE(status->fanCard()->isVisible());
+    EXPECT_FALSE(status->batteryCard()->isVisible());
+    MetricCard* thermal = status->metricCard(Metric::thermal);
+    ASSERT_TRUE(thermal->isVisible());
+    EXPECT_EQ(thermal->valueView()->value(), "52");
+    ASSERT_NE(thermal->chip(), nullptr);
+    EXPECT_EQ(thermal->footer(), "GPU 47°C");
+    EXPECT_NEAR(static_cast<Meter*>(thermal->graph())->fraction(), 22.5 / 70, 1e-9);
+    // The banner lies above the grid; granting access drops it.
+    EXPECT_LT(status->banner()->y(), status->healthCard()->parentWidget()->y());
+    scene.state->setHasFullDiskAccess(true);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(status->banner()->isVisible());
+}
+
+TEST(StatusTab, ThisMachineLive) {
+    qttest::SteppedAnimations animations;
+    Fixture f;  // the machine's own sensors and the `top` stand-in
+    f.state->setTab(AppTab::status);
+    ContentView view(*f.state, *f.prefs, *f.login);
+    view.resize(1000, 680);
+    view.show();
+    const Monitor& monitor = f.state->monitor();
+    ASSERT_TRUE(settled(monitor));
+    QTest::qWait(100);
+    auto* status = qobject_cast<StatusView*>(view.screens()->screen());
+    ASSERT_NE(status, nullptr);
+    status->refresh();
+    animations.step(2000);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    ASSERT_TRUE(keepScreenshot(view.grab().toImage(), "status-live"));
+
+    EXPECT_EQ(status->fanCard()->isVisible(), !monitor.fans().empty());
+    EXPECT_EQ(status->metricCard(Metric::thermal)->isVisible(), monitor.fans().empty());
+    EXPECT_EQ(status->batteryCard()->isVisible(), monitor.battery().has_value());
+    EXPECT_EQ(status->healthCard()->chips()->texts().value(2), StatusFormat::system(Sensors::osVersion()));
+    EXPECT_TRUE(status->healthCard()->uptimeText().startsWith("up "));
+    for (Metric m : StatusCards::metricCards) {
+        const QString value = status->metricCard(m)->valueView()->value();
+        EXPECT_FALSE(value.isEmpty() || value.contains("nan")) << value.toStdString();
+    }
+    EXPECT_FALSE(status->processesCard()->rows().empty());
+}
+
+TEST(StatusTab, ProcessesWithTwoPinsSortedByMemory) {
+    StatusScene scene({});
+    scene.state->setHasFullDiskAccess(true);
+    scene.prefs->setPinnedProcesses({"postgres", "node", "launchd"});  // launchd runs nowhere here
+    ShownStatus shown(scene);
+    warmUp(scene);
+    ProcessesCard* card = shown.status()->processesCard();
+    SubTabs* tabs = card->sortTabs();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->itemRect(1).center().toPoint());
+    ASSERT_EQ(card->sort(), ProcessesCard::Sort::memory);
+    shown.status()->verticalScrollBar()->setValue(shown.status()->verticalScrollBar()->maximum());
+    shown.shoot("status-processes-pinned-memory");
+
+    // Both processes named node and postgres first, by memory among themselves; then the rest.
+    EXPECT_EQ(names(card->rows()).mid(0, 5), QStringList({"node", "postgres", "node", "firefox-esr", "code"}));
+    EXPECT_EQ(card->rows().size(), size_t(ProcessesCard::maxRows));
+    EXPECT_EQ(ProcessRows::columnFont(ProcessRows::Column::memory, int(card->sort())).weight(), QFont::DemiBold);
+    EXPECT_EQ(ProcessRows::columnColor(ProcessRows::Column::memory, int(card->sort())), Theme::text());
+    EXPECT_EQ(ProcessRows::columnFont(ProcessRows::Column::cpu, int(card->sort())).weight(), QFont::Normal);
+    EXPECT_EQ(ProcessRows::columnColor(ProcessRows::Column::energy, int(card->sort())), Theme::secondary());
+    EXPECT_EQ(ProcessRows::columnTexts(card->rows()[0]), (std::array<QString, 3>{"21.7%", "412 MB", "0.0"}));
+
+    // Unpinning a name takes it out of the stored list everywhere, and the next launch reads that.
+    scene.prefs->setPinnedProcesses({"node", "postgres", "node"});
+    ProcessRows* list = card->list();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->pinRect(0).center());
+    EXPECT_EQ(scene.prefs->pinnedProcesses(), QStringList({"postgres"}));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->pinRect(1).center());  // firefox-esr after postgres
+    EXPECT_EQ(scene.prefs->pinnedProcesses(), QStringList({"postgres", "firefox-esr"}));
+    EXPECT_EQ(names(card->rows()).mid(0, 2), QStringList({"firefox-esr", "postgres"}));
+    scene.defaults->reload();
+    EXPECT_EQ(Preferences(*scene.defaults).pinnedProcesses(), QStringList({"postgres", "firefox-esr"}));
+}
+
+TEST(StatusTab, OneExplanationAtATime) {
+    StatusScene scene({});
+    ShownStatus shown(scene);
+    warmUp(scene);
+    ProcessesCard* card = shown.status()->processesCard();
+    ProcessRows* list = card->list();
+    // "node" (row 1) and "Electron" (row 6) have explanations; firefox-esr (row 0) has none.
+    EXPECT_TRUE(list->infoRect(0).isEmpty());
+    ASSERT_FALSE(list->infoRect(1).isEmpty());
+    ASSERT_FALSE(list->infoRect(6).isEmpty());
+
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->infoRect(1).center());
+    ASSERT_EQ(card->explaining(), std::optional<QString>("node"));
+    ASSERT_NE(card->popover(), nullptr);
+    EXPECT_TRUE(card->popover()->isVisible());
+    EXPECT_TRUE(card->popover()->text().contains("Node.js"));
+    EXPECT_EQ(card->popover()->width(), ExplanationPopover::panelWidth);
+
+    // A press on another info button, as the open popover receives it, opens that one instead.
+    QPointer<ExplanationPopover> first = card->popover();
+    const QPoint electron = list->viewport()->mapToGlobal(list->infoRect(6).center());
+    QMouseEvent press(QEvent::MouseButtonPress, first->mapFromGlobal(QPointF(electron)), QPointF(electron),
+                      Qt::LeftButton, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(first, &press);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(card->explaining(), std::optional<QString>("Electron"));
+    ASSERT_NE(card->popover(), nullptr);
+    EXPECT_TRUE(card->popover()->text().contains("Electron"));
+    int open = 0;
+    for (auto* p : card->findChildren<ExplanationPopover*>()) open += p->isVisible();
+    EXPECT_EQ(open, 1);
+    // Beside its own button, above or below.
+    const QRect panel = card->popover()->geometry();
+    EXPECT_LE(std::min(std::abs(panel.top() - electron.y()), std::abs(panel.bottom() - electron.y())), 20);
+
+    // Its own button closes it; so does a press anywhere else.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->infoRect(6).center());
+    EXPECT_EQ(card->explaining(), std::nullopt);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->infoRect(1).center());
+    QMouseEvent away(QEvent::MouseButtonPress, QPointF(-40, -40), card->popover()->mapToGlobal(QPointF(-40, -40)),
+                     Qt::LeftButton, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(card->popover(), &away);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(card->explaining(), std::nullopt);
+}
+
+// Each way of leaving the tab ends the detailed sampling: the count goes back, and
+// `top` is not run again while nobody looks.
+void watchersFollowTheTab() {
+    qttest::SteppedAnimations animations;
+    StatusScene scene({});
+    MainWindow window(*scene.state, *scene.prefs);
+    Monitor& monitor = scene.state->monitor();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ContentView* content = window.content();
+    const auto runsAfterAMinute = [&] {
+        settled(monitor);
+        const int before = scene.topRuns();
+        for (int i = 0; i < 30; ++i) {
+            scene.tick(0.3, 1000);
+            qttest::until([&] { return !monitor.samplingProcesses(); });
+        }
+        return scene.topRuns() - before;
+    };
+    EXPECT_EQ(monitor.processWatchers(), 0);
+
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+        int watchers;
+    };
+    const Step steps[] = {
+        {"tab chosen, with its transition", [&] { content->chooseTab(AppTab::status); animations.step(1500); }, 1},
+        {"another tab", [&] { content->chooseTab(AppTab::clean); animations.step(1500); }, 0},
+        {"back", [&] { content->chooseTab(AppTab::status); animations.step(1500); }, 1},
+        {"settings over it", [&] { scene.state->setShowSettings(true); }, 0},
+        {"settings closed", [&] { scene.state->setShowSettings(false); }, 1},
+        {"window hidden", [&] { window.hide(); }, 0},
+        {"window shown", [&] { window.show(); }, 1},
+        {"window minimised", [&] { window.showMinimized(); }, 0},
+        {"window restored", [&] { window.showNormal(); }, 1},
+        {"window closed", [&] { window.close(); }, 0},
+        {"window opened again", [&] { window.show(); }, 1},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act();
+        // An X server answers in its own time; then nothing may move the count further.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return monitor.processWatchers() == step.watchers; }, 5000));
+        QTest::qWait(50);
+        EXPECT_EQ(monitor.processWatchers(), step.watchers);
+        if (step.watchers == 0) {
+            EXPECT_EQ(runsAfterAMinute(), 0);
+        }
+    }
+    EXPECT_GE(runsAfterAMinute(), 6);  // one every eight seconds while watched
+    window.close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return monitor.processWatchers() == 0; }, 5000));
+    MotionPause::shared().setHidden(false);
+}
+
+TEST(StatusTab, CountsAsOneWatcherWhileOnScreen) { watchersFollowTheTab(); }
+
+// The same on a real X server, where minimising is the server's business: this
+// binary runs the test again on a private one.
+TEST(StatusTab, CountsAsOneWatcherWhileOnScreenUnderX) {
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        watchersFollowTheTab();
+        return;
+    }
+    qttest::PrivateXServer x;
+    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+    testtree::ScopedEnv display("QUELTO_TEST_X_DISPLAY", x.display());
+    const auto run = Shell::run(QUELTO_BIN_DIR "/QueltoViewsTests",
+                                {"--gtest_filter=StatusTab.CountsAsOneWatcherWhileOnScreenUnderX"}, 240);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("[  PASSED  ] 1 test"), std::string::npos) << run.output;
+}
+
+TEST(AdaptiveGrid, ColumnsThatFit) {
+    // 200 wide at least, 14 apart.
+    const std::pair<double, int> cases[] = {{0, 1}, {199, 1}, {413, 1}, {414, 2}, {627, 2}, {628, 3}, {952, 4}, {2000, 9}};
+    for (const auto& [width, columns] : cases) EXPECT_EQ(AdaptiveGridLayout::columns(width, 200, 14), columns) << width;
+}
