@@ -4,12 +4,6 @@
 // /proc and /sys, first with nobody watching, then watched (process list included).
 //
 //   monitor_vs_htop [--seconds N]     (default 60 per phase)
-#include <poll.h>
-#include <pty.h>
-#include <signal.h>
-#include <sys/ioctl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -26,59 +20,16 @@
 
 #include "Models/Status/Monitor.h"
 #include "BenchSupport.h"
+#include "PeerMonitors.h"
 
 namespace {
-
-double seconds(const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; }
+using bench::cpuOf;
+using bench::Peer;
+using bench::startPeer;
+using bench::stop;
 
 // This process and the children it has waited for (the process-list runs).
-double ownCpu() {
-    rusage self{}, children{};
-    getrusage(RUSAGE_SELF, &self);
-    getrusage(RUSAGE_CHILDREN, &children);
-    return seconds(self.ru_utime) + seconds(self.ru_stime) + seconds(children.ru_utime) + seconds(children.ru_stime);
-}
-
-
-// Starts a peer on a terminal of its own, 120 × 40, and a drain for what it draws.
-struct Peer {
-    std::string name;
-    pid_t pid = -1;
-    pid_t drain = -1;
-};
-
-Peer startPeer(const std::string& name, std::vector<std::string> argv) {
-    Peer peer{name};
-    winsize size{40, 120, 0, 0};
-    int master = -1;
-    peer.pid = forkpty(&master, nullptr, nullptr, &size);
-    if (peer.pid == 0) {
-        setenv("TERM", "xterm-256color", 1);
-        std::vector<char*> args;
-        for (auto& a : argv) args.push_back(a.data());
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    // The drain is a process of its own, so reading the screens costs this one nothing.
-    peer.drain = fork();
-    if (peer.drain == 0) {
-        char buf[65536];
-        for (;;) {
-            const ssize_t n = read(master, buf, sizeof buf);
-            if (n <= 0 && errno != EINTR) _exit(0);
-        }
-    }
-    close(master);
-    return peer;
-}
-
-void stop(const Peer& peer) {
-    for (pid_t p : {peer.pid, peer.drain}) {
-        kill(p, SIGKILL);
-        waitpid(p, nullptr, 0);
-    }
-}
+double ownCpu() { return bench::selfCpu() + bench::childrenCpu(); }
 
 void runFor(double s) {
     QEventLoop loop;

@@ -35,4 +35,5 @@ void MonitorWatch::update() {
     if (on == counted_ || !monitor_) return;
     counted_ = on;
     monitor_->setProcessWatchers(monitor_->processWatchers() + (on ? 1 : -1));
+    emit countedChanged(on);
 }

@@ -86,7 +86,10 @@ void WrappedText::setColor(const QColor& color) {
 QStringList WrappedText::lines(double width) const {
     QStringList out;
     if (text_.isEmpty() || width <= 0) return out;
-    QTextLayout layout(text_, font_);
+    // A line break in the text breaks the line here too.
+    QString text = text_;
+    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(text, font_);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
@@ -97,11 +100,11 @@ QStringList WrappedText::lines(double width) const {
         line.setLineWidth(width);
         if (out.size() == maxLines_ - 1) {
             // The last line holds the rest, cut short.
-            const QString rest = text_.mid(line.textStart()).simplified();
+            const QString rest = text.mid(line.textStart()).replace(QChar::LineSeparator, QLatin1Char(' ')).simplified();
             out << QFontMetricsF(font_).elidedText(rest, Qt::ElideRight, width);
             break;
         }
-        out << text_.mid(line.textStart(), line.textLength()).trimmed();
+        out << text.mid(line.textStart(), line.textLength()).remove(QChar::LineSeparator).trimmed();
     }
     layout.endLayout();
     return out;

@@ -2,7 +2,6 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -65,6 +64,8 @@ HealthCard::HealthCard(const Monitor& monitor, QWidget* parent) : Card(16, paren
     column->addWidget(chips_);
 
     auto* row = new QHBoxLayout;
+    // The narrowest card still holds the score, its word and the hole side by side.
+    row->setSpacing(0);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(4);
     score_ = new BaselineTexts({{QString(), Theme::font(30, QFont::Bold), Theme::text()},
@@ -210,10 +211,10 @@ StatusView::StatusView(AppState& state, Preferences& prefs, QWidget* parent) : Q
     makePlainScrollArea(this);
     setWidgetResizable(true);
     auto* content = new QWidget;
-    content->setAutoFillBackground(false);
     // The black hole's glow stays inside the page, under its cards.
     OverflowOverlay::markHost(content);
     setWidget(content);
+    content->setAutoFillBackground(false);  // the scroll area turned it on: the sky shows through
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(24, 24, 24, 24);
     column->setSpacing(14);
@@ -255,12 +256,16 @@ StatusView::StatusView(AppState& state, Preferences& prefs, QWidget* parent) : Q
     connect(&state_, &AppState::hasFullDiskAccessChanged, this, &StatusView::scheduleRefresh);
     refresh();
     watch_ = new MonitorWatch(this, monitor);
+    // Back on screen (shown, restored), the page catches up at once.
+    connect(watch_, &MonitorWatch::countedChanged, this, [this](bool on) {
+        if (on) refresh();
+    });
 }
 
 void StatusView::scheduleRefresh() {
-    // A tick sends a dozen changes; they come in as one refresh. A hidden page
-    // catches up when it shows.
-    if (refreshPending_ || !isVisible()) return;
+    // A tick sends a dozen changes; they come in as one refresh. A page off screen
+    // (hidden, its window minimised) draws nothing and catches up when it is back.
+    if (refreshPending_ || !watch_ || !watch_->counted()) return;
     refreshPending_ = true;
     QTimer::singleShot(0, this, [this] {
         refreshPending_ = false;
@@ -281,7 +286,4 @@ void StatusView::refresh() {
     banner_->setVisible(!state_.hasFullDiskAccess());
 }
 
-void StatusView::showEvent(QShowEvent* e) {
-    QScrollArea::showEvent(e);
-    if (!e->spontaneous()) refresh();
-}
+

@@ -105,9 +105,6 @@ public:
     // Brings every card up to the monitor's readings now.
     void refresh();
 
-protected:
-    void showEvent(QShowEvent*) override;
-
 private:
     void scheduleRefresh();
     AppState& state_;
@@ -118,6 +115,6 @@ private:
     BatteryCard* battery_;
     FanControlCard* fans_;
     ProcessesCard* processes_;
-    MonitorWatch* watch_;
+    MonitorWatch* watch_ = nullptr;
     bool refreshPending_ = false;
 };
