@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTest>
 
@@ -218,6 +219,7 @@ TEST(StatusTab, OneExplanationAtATime) {
     warmUp(scene);
     ProcessesCard* card = shown.status()->processesCard();
     ProcessRows* list = card->list();
+    shown.status()->verticalScrollBar()->setValue(shown.status()->verticalScrollBar()->maximum());
     // "node" (row 1) and "Electron" (row 6) have explanations; firefox-esr (row 0) has none.
     EXPECT_TRUE(list->infoRect(0).isEmpty());
     ASSERT_FALSE(list->infoRect(1).isEmpty());
@@ -229,6 +231,14 @@ TEST(StatusTab, OneExplanationAtATime) {
     EXPECT_TRUE(card->popover()->isVisible());
     EXPECT_TRUE(card->popover()->text().contains("Node.js"));
     EXPECT_EQ(card->popover()->width(), ExplanationPopover::panelWidth);
+    // The picture: the page with the popover floating over it.
+    shown.animations.step(2000);
+    QImage picture = shown.view.grab().toImage();
+    {
+        QPainter on(&picture);
+        on.drawPixmap(shown.view.mapFromGlobal(card->popover()->pos()), card->popover()->grab());
+    }
+    ASSERT_TRUE(keepScreenshot(picture, "status-process-explanation"));
 
     // A press on another info button, as the open popover receives it, opens that one instead.
     QPointer<ExplanationPopover> first = card->popover();
