@@ -105,12 +105,8 @@ PaintCost paintFrames(BlackHole& hero, Platform::SteppedClock& clock, int frames
 }  // namespace
 
 int main(int argc, char** argv) {
-    double seconds = 10;
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atof(argv[i + 1]);
-
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const double seconds = bench::secondsOption(argc, argv, 10);
+    bench::offscreenWithoutDisplay();
     // Settings are read from a scratch home, never the user's.
     testtree::TempDir home;
     bench::useHome(home.path());

@@ -74,12 +74,8 @@ bool reportResting(const char* what, const Idle& m) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    double seconds = 20;
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atof(argv[i + 1]);
-
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const double seconds = bench::secondsOption(argc, argv, 20);
+    bench::offscreenWithoutDisplay();
     testtree::TempDir home;
     bench::useHome(home.path());
     const bench::Peer htop = bench::startPeer("htop", {"htop", "-d", "20"});

@@ -7,11 +7,26 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 
 #include "Models/Kit/PacedSchedule.h"
 
 namespace bench {
+
+// "--seconds N" from the command line, else `fallback`.
+inline double secondsOption(int argc, char** argv, double fallback) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--seconds") == 0) return std::atof(argv[i + 1]);
+    return fallback;
+}
+
+// Draws offscreen unless an X server (or another platform) is given.
+inline void offscreenWithoutDisplay() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
 
 inline double cpuSeconds() {
     rusage u{};

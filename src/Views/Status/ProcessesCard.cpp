@@ -337,8 +337,10 @@ void ProcessesCard::refresh() {
     if (list_->count() != n) list_->setCount(n);
     list_->setFixedHeight(list_->contentHeight());
     list_->viewport()->update();
-    // The explained process gone from the list takes its popover with it.
-    if (explaining_ && std::none_of(rows_.begin(), rows_.end(),
-                                    [&](const Processes::Info& p) { return toQString(p.name) == *explaining_; }))
-        setExplaining(std::nullopt);
+    // The popover follows its process to its new row, or goes with it from the list.
+    if (explaining_) {
+        const auto name = explaining_;
+        explaining_.reset();
+        setExplaining(name);
+    }
 }

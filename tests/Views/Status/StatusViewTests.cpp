@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <limits>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTest>
@@ -347,3 +348,36 @@ TEST(AdaptiveGrid, ColumnsThatFit) {
     const std::pair<double, int> cases[] = {{0, 1}, {199, 1}, {413, 1}, {414, 2}, {627, 2}, {628, 3}, {952, 4}, {2000, 9}};
     for (const auto& [width, columns] : cases) EXPECT_EQ(AdaptiveGridLayout::columns(width, 200, 14), columns) << width;
 }
+
+struct OrderCase {
+    const char* name;
+    ProcessesCard::Sort sort;
+    QStringList pinned;
+    std::vector<int32_t> pids;
+};
+
+void PrintTo(const OrderCase& c, std::ostream* os) { *os << c.name; }
+
+class ProcessOrder : public ::testing::TestWithParam<OrderCase> {};
+
+// A snapshot as `top` gives it, by CPU: equal keys keep this order.
+TEST_P(ProcessOrder, PinsFirstThenLargestFirst) {
+    std::vector<Processes::Info> snapshot;
+    for (int i = 0; i < 14; ++i) snapshot.push_back({100 + i, "p" + std::to_string(i), 50.0 - i, (i % 3) * 1000, 0});
+    snapshot[4].name = snapshot[9].name = "twin";
+    snapshot[13].cpu = std::numeric_limits<double>::quiet_NaN();
+    std::vector<int32_t> pids;
+    for (const auto& p : ProcessesCard::ordered(snapshot, GetParam().sort, GetParam().pinned)) pids.push_back(p.pid);
+    EXPECT_EQ(pids, GetParam().pids);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ProcessOrder,
+    ::testing::Values(
+        OrderCase{"TwelveByCpu", ProcessesCard::Sort::cpu, {}, {100, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111}},
+        OrderCase{"EnergyAllZeroKeepsCpuOrder", ProcessesCard::Sort::energy, {}, {100, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111}},
+        OrderCase{"MemoryTiesKeepCpuOrder", ProcessesCard::Sort::memory, {}, {102, 105, 108, 111, 101, 104, 107, 110, 113, 100, 103, 106}},
+        OrderCase{"PinnedTwinsAndAnAbsentName", ProcessesCard::Sort::cpu, {"absent", "twin", "p12"},
+                  {104, 109, 112, 100, 101, 102, 103, 105, 106, 107, 108, 110}},
+        OrderCase{"NotANumberSortsLast", ProcessesCard::Sort::cpu, {"p13"}, {113, 100, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110}}),
+    [](const auto& info) { return std::string(info.param.name); });
