@@ -11,7 +11,7 @@
 
 #include "Core/Clean/Shell.h"
 #include "Models/Kit/MotionPause.h"
-#include "Support/PrivateXServer.h"
+#include "Support/TrayHarness.h"
 #include "Support/SteppedAnimations.h"
 #include "Views/Clean/BlackHole.h"
 #include "Views/Kit/AdaptiveGrid.h"
@@ -334,8 +334,8 @@ TEST(StatusTab, CountsAsOneWatcherWhileOnScreenUnderX) {
         watchersFollowTheTab();
         return;
     }
-    qttest::PrivateXServer x;
-    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+    trayharness::XServer x;
+    ASSERT_TRUE(x.ok()) << "Xvfb did not start";
     testtree::ScopedEnv display("QUELTO_TEST_X_DISPLAY", x.display());
     const auto run = Shell::run(QUELTO_BIN_DIR "/QueltoViewsTests",
                                 {"--gtest_filter=StatusTab.CountsAsOneWatcherWhileOnScreenUnderX"}, 240);
