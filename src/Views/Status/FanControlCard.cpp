@@ -63,43 +63,6 @@ void FanModeButton::paintEvent(QPaintEvent*) {
     p.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, text());
 }
 
-// ---- LoadChip
-
-// "Load 42%" on a faint rounded rectangle.
-class LoadChip : public QWidget {
-public:
-    LoadChip(bool compact, QWidget* parent) : QWidget(parent), font_(Theme::font(pick(compact, 12, 10), QFont::Medium)) {
-        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    }
-    void setText(const QString& text) {
-        if (text == text_) return;
-        text_ = text;
-        updateGeometry();
-        update();
-    }
-    QString text() const { return text_; }
-    QSize sizeHint() const override {
-        const QFontMetricsF fm(font_);
-        return QSize(int(std::ceil(fm.horizontalAdvance(text_) + 14)), int(std::ceil(fm.height() + 8)));
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Theme::white(0.07));
-        p.drawRoundedRect(QRectF(rect()), 6, 6);
-        p.setFont(font_);
-        p.setPen(Theme::secondary());
-        p.drawText(QRectF(rect()), Qt::AlignCenter | Qt::TextSingleLine, text_);
-    }
-
-private:
-    QFont font_;
-    QString text_;
-};
-
 // ---- FanControlCard
 
 FanControlCard::Content FanControlCard::content(const std::vector<FanReader::Fan>& fans, bool available,
@@ -143,7 +106,9 @@ FanControlCard::FanControlCard(AppState& state, bool compact, QWidget* parent)
     header->setContentsMargins(0, 0, 0, 0);
     title_ = new SymbolLabel(QStringLiteral("fan.fill"), tr("Fan"), Theme::font(pick(compact, 14, 12), QFont::DemiBold),
                              Theme::secondary(), this);
-    load_ = new LoadChip(compact, this);
+    // "Load 42%" on a faint plate.
+    load_ = new OneLine({}, Theme::font(pick(compact, 12, 10), QFont::Medium), Theme::secondary(), this);
+    load_->setPlate(Theme::white(0.07), {7, 4}, 6);
     header->addWidget(title_, 0, Qt::AlignVCenter);
     header->addStretch(1);
     header->addWidget(load_, 0, Qt::AlignVCenter);

@@ -11,7 +11,7 @@
 
 class AppState;
 class BaselineTexts;
-class LoadChip;
+class OneLine;
 class QHBoxLayout;
 class SymbolLabel;
 class WrappedText;
@@ -80,7 +80,7 @@ private:
     bool compact_;
     Content shown_;
     SymbolLabel* title_;
-    LoadChip* load_;
+    OneLine* load_;
     BaselineTexts* speed_;
     WrappedText* status_;
     std::array<FanModeButton*, 3> buttons_{};

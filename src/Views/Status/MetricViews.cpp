@@ -11,6 +11,7 @@
 
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
+#include "Views/Status/StatusTexts.h"
 
 double MetricGraph::clamped(double fraction) {
     if (!(fraction > 0)) return 0;  // also not-a-number
@@ -235,41 +236,6 @@ void MetricValue::paintEvent(QPaintEvent*) {
 }
 
 // ---- MetricCard
-
-// One line of plain text in one colour, cut short with an ellipsis when narrow.
-class OneLine : public QWidget {
-public:
-    OneLine(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-        : QWidget(parent), text_(text), font_(font), color_(color) {
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-    void setText(const QString& text) {
-        if (text == text_) return;
-        text_ = text;
-        updateGeometry();
-        update();
-    }
-    QString text() const { return text_; }
-    QSize sizeHint() const override {
-        const QFontMetricsF fm(font_);
-        return QSize(int(std::ceil(fm.horizontalAdvance(text_))), int(std::ceil(fm.height())));
-    }
-    QSize minimumSizeHint() const override { return QSize(0, sizeHint().height()); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setFont(font_);
-        p.setPen(color_);
-        const QFontMetricsF fm(font_);
-        p.drawText(QPointF(0, fm.ascent()), fm.elidedText(text_, Qt::ElideRight, width()));
-    }
-
-private:
-    QString text_;
-    QFont font_;
-    QColor color_;
-};
 
 MetricCard::MetricCard(const QString& symbol, const QString& title, const QString& value, const QString& unit,
                        const std::optional<QString>& chip, const QColor& chipColor, const QString& footer,

@@ -10,6 +10,52 @@
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/Theme.h"
 
+// ---- OneLine
+
+OneLine::OneLine(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
+    : QWidget(parent), text_(text), font_(font), color_(color) {
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void OneLine::setText(const QString& text) {
+    if (text == text_) return;
+    text_ = text;
+    updateGeometry();
+    update();
+}
+
+void OneLine::setPlate(const QColor& fill, QSizeF padding, double radius) {
+    plate_ = fill;
+    padding_ = padding;
+    radius_ = radius;
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    updateGeometry();
+    update();
+}
+
+QSize OneLine::sizeHint() const {
+    const QFontMetricsF fm(font_);
+    return QSize(int(std::ceil(fm.horizontalAdvance(text_) + 2 * padding_.width())),
+                 int(std::ceil(fm.height() + 2 * padding_.height())));
+}
+
+QSize OneLine::minimumSizeHint() const { return plate_.alpha() ? sizeHint() : QSize(0, sizeHint().height()); }
+
+void OneLine::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (plate_.alpha()) {
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(plate_);
+        p.drawRoundedRect(QRectF(rect()), radius_, radius_);
+    }
+    p.setFont(font_);
+    p.setPen(color_);
+    const QFontMetricsF fm(font_);
+    const QRectF area = QRectF(rect()).adjusted(padding_.width(), padding_.height(), -padding_.width(), -padding_.height());
+    p.drawText(QPointF(area.left(), area.top() + fm.ascent()), fm.elidedText(text_, Qt::ElideRight, area.width()));
+}
+
 // ---- BaselineTexts
 
 BaselineTexts::BaselineTexts(QList<Part> parts, double spacing, QWidget* parent)

@@ -8,6 +8,30 @@
 
 // Texts of the status cards that a plain label cannot lay out.
 
+// One line of plain text in one colour, cut short with an ellipsis when narrow;
+// optionally on a rounded plate of its own (a chip).
+class OneLine : public QWidget {
+public:
+    OneLine(const QString& text, const QFont& font, const QColor& color, QWidget* parent = nullptr);
+    void setText(const QString& text);
+    QString text() const { return text_; }
+    // The plate's colour, the text's padding on it and its corner radius.
+    void setPlate(const QColor& fill, QSizeF padding, double radius);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QString text_;
+    QFont font_;
+    QColor color_;
+    QColor plate_ = Qt::transparent;
+    QSizeF padding_;
+    double radius_ = 0;
+};
+
 // Texts side by side on the first one's baseline (a big reading, its unit, a word),
 // each in its own font and colour; what does not fit is cut short at the end.
 class BaselineTexts : public QWidget {
