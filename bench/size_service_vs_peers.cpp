@@ -1,16 +1,19 @@
 // A fresh size service measuring every child of a tree's root, as the analyzer does,
-// against du, gdu and ncdu on the same warm tree, taking turns. Fails when the total
-// differs from du's.
+// against du, gdu and ncdu on the same warm trees, taking turns: wall time and processor
+// time (user + system) of each. Two trees: a broad one (a copy of /usr/share and
+// /usr/lib, many small folders) and a skewed one (one top folder holds 40 % of 400,000
+// files). Both are made once and kept. Fails when a total differs from du's.
 //
-//   size_service_vs_peers [rounds] [folder to keep the tree in between runs]
+//   size_service_vs_peers [rounds] [folder the trees are kept in] [broad|skewed]
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
 #include <future>
-#include <optional>
+#include <functional>
 #include <random>
 #include <string>
 #include <thread>
@@ -27,7 +30,9 @@ constexpr int kTops = 10;
 constexpr int kFilesPerFolder = 14;
 constexpr int kHardLinks = 1000;
 constexpr int kLinks = 51;
-const char* const kRecipe = "skewed-400k-v2";
+const char* const kSkewedRecipe = "skewed-400k-v2";
+const char* const kBroadRecipe = "broad-usr-share-lib-v1";
+const char* const kKeptIn = "/var/tmp/quelto-bench";
 
 // Share of the files in each top folder: top0 holds about 40 %.
 constexpr double kShare[kTops] = {0.40, 0.17, 0.11, 0.08, 0.06, 0.05, 0.04, 0.04, 0.03, 0.02};
@@ -44,7 +49,7 @@ bool allocate(int folder, const std::string& name, off_t bytes) {
 // Folders of 14 files, three levels under each top folder; a few hard-linked pairs and
 // links inside each top folder (so the per-child sum is du's total), and one folder of
 // 6,000 names in the largest top folder.
-bool buildTree(const fs::path& root) {
+bool buildSkewed(const fs::path& root) {
     std::vector<std::thread> workers;
     std::atomic<bool> ok{true};
     for (int top = 0; top < kTops; ++top) {
@@ -89,7 +94,54 @@ bool buildTree(const fs::path& root) {
     return ok;
 }
 
-int64_t measuredByTheService(const fs::path& root) {
+// The system's own folders, copied as they are: the shape of most real disks.
+bool buildBroad(const fs::path& root) {
+    std::error_code ec;
+    fs::create_directories(root, ec);
+    for (const char* from : {"/usr/share", "/usr/lib"}) {
+        const auto copy = Shell::run("/bin/cp", {"-a", from, (root / fs::path(from).filename()).string()}, 3600);
+        if (copy.status != 0) {
+            std::fprintf(stderr, "cp -a %s: %s\n", from, copy.output.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+// Makes the tree unless the stamp beside it says it is already there.
+bool ensure(const fs::path& tree, const char* recipe, bool (*build)(const fs::path&)) {
+    const fs::path stamp = tree.parent_path() / (tree.filename().string() + ".recipe");
+    if (testtree::readFile(stamp) == recipe) return true;
+    std::printf("building %s (kept for later runs)\n", tree.c_str());
+    std::fflush(stdout);
+    std::error_code ec;
+    fs::remove_all(tree, ec);
+    fs::remove(stamp, ec);
+    if (!build(tree)) return false;
+    testtree::writeFile(stamp, recipe);
+    return true;
+}
+
+double cpuSeconds(int who) {
+    struct rusage usage {};
+    ::getrusage(who, &usage);
+    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+struct Times {
+    std::vector<double> wall, cpu;
+};
+
+// Runs `work`, adding its wall time and the processor time of `who` (this process, or
+// the children it waited for) to `times`.
+void timed(Times& times, int who, const std::function<void()>& work) {
+    const double cpu = cpuSeconds(who);
+    times.wall.push_back(bench::secondsOf(work));
+    times.cpu.push_back(cpuSeconds(who) - cpu);
+}
+
+DiskIndex::Info measuredByTheService(const fs::path& root) {
     SizeService service;  // fresh: nothing known yet
     std::vector<std::string> children;
     for (const auto& entry : fs::directory_iterator(root)) children.push_back(entry.path().string());
@@ -98,79 +150,86 @@ int64_t measuredByTheService(const fs::path& root) {
         service.info(children[i], [&done, i](DiskIndex::Info info) { done[i].set_value(info); });
     struct stat st {};
     ::lstat(root.c_str(), &st);
-    int64_t total = static_cast<int64_t>(st.st_blocks) * 512;
-    for (auto& d : done) total += d.get_future().get().size;
+    DiskIndex::Info total{static_cast<int64_t>(st.st_blocks) * 512, 0};
+    for (auto& d : done) {
+        const auto info = d.get_future().get();
+        total.size += info.size;
+        total.files += info.files;
+    }
     return total;
 }
 
-double timeOf(const std::string& command) {
-    return bench::secondsOf([&] { Shell::run("/bin/sh", {"-c", command + " >/dev/null 2>&1"}, 600); });
+struct Peer {
+    const char* name;
+    std::string program;
+    std::vector<std::string> arguments;
+};
+
+// One tree: every tool once to warm the caches and check the total, then `rounds`
+// rounds in which each takes its turn at going first. False when the totals differ.
+bool compare(const char* label, const fs::path& tree, int rounds) {
+    const std::string at = tree.string();
+    const std::vector<Peer> peers = {
+        {"du", "/usr/bin/du", {"-sx", "-B1", at}},
+        {"gdu", "/usr/bin/gdu", {"-n", "-x", "-s", "-p", "--no-prefix", at}},
+        {"ncdu", "/usr/bin/ncdu", {"-x", "-0", "-o", "/dev/null", at}},
+    };
+    DiskIndex::Info ours = measuredByTheService(tree);
+    const auto duRun = Shell::run(peers[0].program, peers[0].arguments, 600);
+    if (duRun.status != 0) {
+        std::fprintf(stderr, "du failed on %s: %s\n", at.c_str(), duRun.output.c_str());
+        return false;
+    }
+    const int64_t duBytes = std::stoll(duRun.output);
+    for (size_t p = 1; p < peers.size(); ++p) Shell::run(peers[p].program, peers[p].arguments, 600);
+
+    Times oursTimes;
+    std::vector<Times> peerTimes(peers.size());
+    for (int i = 0; i < rounds; ++i) {
+        const size_t turns = peers.size() + 1;
+        for (size_t k = 0; k < turns; ++k) {
+            const size_t who = (k + size_t(i)) % turns;
+            if (who == 0) {
+                timed(oursTimes, RUSAGE_SELF, [&] { ours = measuredByTheService(tree); });
+            } else {
+                const Peer& peer = peers[who - 1];
+                timed(peerTimes[who - 1], RUSAGE_CHILDREN, [&] { Shell::run(peer.program, peer.arguments, 600); });
+            }
+        }
+    }
+    const double oursWall = bench::median(oursTimes.wall), oursCpu = bench::median(oursTimes.cpu);
+    std::printf("%s tree %s: %lld bytes (du: %lld), %lld files, warm, %d rounds\n", label, at.c_str(),
+                static_cast<long long>(ours.size), static_cast<long long>(duBytes), static_cast<long long>(ours.files),
+                rounds);
+    for (size_t p = 0; p < peers.size(); ++p) {
+        const double wall = bench::median(peerTimes[p].wall), cpu = bench::median(peerTimes[p].cpu);
+        std::printf("%-6s wall service/%-4s = %.2f  (%.1f ms vs %.1f ms)\n", label, peers[p].name,
+                    wall > 0 ? oursWall / wall : 0.0, oursWall * 1000, wall * 1000);
+        std::printf("%-6s cpu  service/%-4s = %.2f  (%.1f ms vs %.1f ms)\n", label, peers[p].name,
+                    cpu > 0 ? oursCpu / cpu : 0.0, oursCpu * 1000, cpu * 1000);
+    }
+    std::fflush(stdout);
+    if (ours.size != duBytes) {
+        std::fprintf(stderr, "%s: total %lld differs from du's %lld\n", label, static_cast<long long>(ours.size),
+                     static_cast<long long>(duBytes));
+        return false;
+    }
+    return true;
 }
 }  // namespace
 
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
-    std::optional<testtree::TempDir> scratch;
-    fs::path tree;
-    if (argc > 2) {
-        tree = argv[2];
-    } else {
-        scratch.emplace();
-        tree = scratch->path() / "tree";
+    const fs::path keep = argc > 2 ? fs::path(argv[2]) : fs::path(kKeptIn);
+    const std::string only = argc > 3 ? argv[3] : "";
+    bool ok = true;
+    if (only.empty() || only == "broad") {
+        const fs::path broad = keep / "broad";
+        ok = ensure(broad, kBroadRecipe, buildBroad) && compare("broad", broad, rounds) && ok;
     }
-    const fs::path stamp = tree.parent_path() / (tree.filename().string() + ".recipe");
-    if (testtree::readFile(stamp) != kRecipe) {
-        std::printf("building %d files under %s\n", kFiles, tree.c_str());
-        std::error_code ec;
-        fs::remove_all(tree, ec);
-        if (!buildTree(tree)) {
-            std::fprintf(stderr, "cannot build the tree\n");
-            return 1;
-        }
-        testtree::writeFile(stamp, kRecipe);
+    if (only.empty() || only == "skewed") {
+        const fs::path skewed = keep / "skewed";
+        ok = ensure(skewed, kSkewedRecipe, buildSkewed) && compare("skewed", skewed, rounds) && ok;
     }
-    const std::string quoted = testtree::shellQuoted(tree.string());
-    const std::string du = "/usr/bin/du -sx -B1 " + quoted;
-    const std::string gdu = "/usr/bin/gdu -n -x -s -p --no-prefix " + quoted;
-    const std::string ncdu = "/usr/bin/ncdu -x -0 -o /dev/null " + quoted;
-
-    // Warm every cache once, and check the totals.
-    int64_t ours = measuredByTheService(tree);
-    const auto duRun = Shell::run("/bin/sh", {"-c", du}, 600);
-    if (duRun.status != 0) {
-        std::fprintf(stderr, "du failed: %s\n", duRun.output.c_str());
-        return 1;
-    }
-    const int64_t duBytes = std::stoll(duRun.output);
-    timeOf(gdu);
-    timeOf(ncdu);
-
-    std::vector<double> oursTimes, duTimes, gduTimes, ncduTimes;
-    for (int i = 0; i < rounds; ++i) {
-        // Each takes its turn at going first.
-        std::vector<std::function<void()>> runs = {
-            [&] { oursTimes.push_back(bench::secondsOf([&] { ours = measuredByTheService(tree); })); },
-            [&] { duTimes.push_back(timeOf(du)); },
-            [&] { gduTimes.push_back(timeOf(gdu)); },
-            [&] { ncduTimes.push_back(timeOf(ncdu)); },
-        };
-        for (size_t k = 0; k < runs.size(); ++k) runs[(k + size_t(i)) % runs.size()]();
-    }
-    const double a = bench::median(oursTimes), d = bench::median(duTimes), g = bench::median(gduTimes),
-                 n = bench::median(ncduTimes);
-    std::printf("tree: %d files, hard links and symbolic links, skewed (%s), warm cache, %d rounds\n", kFiles,
-                tree.c_str(), rounds);
-    std::printf("SizeService (every child of the root): %.1f ms, %lld bytes\n", a * 1000, static_cast<long long>(ours));
-    std::printf("du -sx -B1: %.1f ms, %lld bytes\n", d * 1000, static_cast<long long>(duBytes));
-    std::printf("gdu -n -x -s -p: %.1f ms\n", g * 1000);
-    std::printf("ncdu -x -0 -o /dev/null: %.1f ms\n", n * 1000);
-    std::printf("SizeService/du = %.2f\n", d > 0 ? a / d : 0.0);
-    std::printf("SizeService/gdu = %.2f\n", g > 0 ? a / g : 0.0);
-    std::printf("SizeService/ncdu = %.2f\n", n > 0 ? a / n : 0.0);
-    if (ours != duBytes) {
-        std::fprintf(stderr, "total %lld differs from du's %lld\n", static_cast<long long>(ours),
-                     static_cast<long long>(duBytes));
-        return 1;
-    }
-    return 0;
+    return ok ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <deque>
 #include <string_view>
 #include <unordered_map>
 
@@ -53,26 +54,36 @@ struct Bucket {
     bool elsewhere = false;  // another volume is mounted here: its totals are not its own
 };
 
-// A folder that was opened. Its descriptor is kept while folders queued in it still
-// have to be opened there (or while a thread uses it), within the walk's budget.
+// A node's descriptor state in one word, so that using, letting go of and closing the
+// descriptor take no lock: claims are reasons to keep it (queued jobs, the thread
+// reading the folder, a thread's last folder), pins are threads using it right now.
+constexpr uint64_t kClaim = 1;
+constexpr uint64_t kPin = uint64_t(1) << 32;
+constexpr uint64_t kOpen = uint64_t(1) << 62;
+constexpr uint64_t claimsOf(uint64_t state) { return state & 0xffffffffu; }
+constexpr uint64_t pinsOf(uint64_t state) { return (state >> 32) & 0x3fffffffu; }
+
+// A folder that was opened. Its descriptor is kept while claims remain; when a walk
+// holds too many, the least needed are closed and opened again when their turn comes.
 struct Node {
-    Node* parent;
-    std::string name;  // in the parent; the root's is its path
-    dev_t device;
-    ino_t inode;
-    int depth;
-    Bucket* bucket;
-    int fd = -1;
-    int refs = 1;   // owners of the node: its children, queued jobs, cursors, pins
-    int users = 1;  // reasons to keep the descriptor: queued jobs, pins, a cursor
-    int pins = 1;   // threads using the descriptor right now
-    Node* older = nullptr;  // least recently used first
-    Node* newer = nullptr;
+    Node(Node* parent, std::string name, const struct ::stat& st, Bucket* bucket, int fd, uint64_t state)
+        : parent(parent), name(std::move(name)), device(st.st_dev), inode(st.st_ino),
+          depth(parent ? parent->depth + 1 : 0), bucket(bucket), fd(fd), state(state) {}
+    Node* const parent;
+    const std::string name;  // in the parent; the root's is its path
+    const dev_t device;
+    const ino_t inode;
+    const int depth;
+    Bucket* const bucket;
+    int fd;  // written only while closed, by the thread reopening it
+    std::atomic<uint64_t> state;
+    std::atomic<int> refs{1};  // owners of the node: its children, queued jobs, the lists below
 };
 }  // namespace
 
 // One unit of work: open `name` in `folder` and read it; or read `folder` itself; or
-// look at the entries of one listing read from `folder`.
+// look at the entries of one listing read from `folder`. Each holds a claim and a
+// reference on `folder`. A job without a folder begins the walk.
 struct Job {
     Node* folder = nullptr;
     std::string name;
@@ -89,7 +100,8 @@ public:
 class Walk {
 public:
     Walk(std::string path, Options options, int threads)
-        : options_(std::move(options)), path_(std::move(path)), cursors_(static_cast<size_t>(threads), nullptr) {
+        : options_(std::move(options)), path_(std::move(path)), threads_(new Thread[size_t(threads)]),
+          threadCount_(threads) {
         while (path_.size() > 1 && path_.back() == '/') path_.pop_back();
     }
     ~Walk() = default;
@@ -100,8 +112,8 @@ public:
     Result end();
 
 private:
-    // What one thread found in a listing: added to the folder's totals and queued at
-    // once when it is done, under one lock.
+    // What one thread found in a listing: added to the folder's totals and handed on
+    // at once when it is done.
     struct Local {
         int64_t size = 0, files = 0;
         std::vector<Job> folders;
@@ -124,35 +136,39 @@ private:
         std::mutex mutex;
         std::unordered_map<InodeKey, HardLink, InodeHash> inodes;
     };
+    // Per thread: the folder it read last (kept open once descriptors run short, for
+    // going back up through ".."), and the folders it left open for jobs still queued.
+    struct alignas(64) Thread {
+        Node* last = nullptr;
+        std::mutex mutex;
+        std::vector<Node*> kept;
+    };
 
     bool stopped() const { return options_.stop && options_.stop->load(std::memory_order_relaxed); }
     bool skips(std::string_view name) const;
     Bucket* bucketFor(Node* parent, const char* name, int depth);
-    // Reads the pinned folder; returns with the lock held, for the caller's last steps.
-    std::unique_lock<std::mutex> read(Node* node, Sink& sink, bool pooled);
+    void read(Node* node, int thread, Sink& sink, bool pooled);
     void visit(Node* node, int fd, const LinuxDirent* entry, Local& local);
     void visitListing(Node* node, int fd, const char* listing, size_t length, Local& local);
     void enqueue(Node* folder, const char* name, Local& local);
-    // Adds what was found to the folder; with the lock held, claims it for the folders
-    // found and hands them to the sink as the lock is let go.
-    std::unique_lock<std::mutex> hand(Node* node, Local& local, Sink& sink);
+    // Adds what was found to the folder and hands the folders found to the sink.
+    void hand(Node* node, Local& local, Sink& sink);
     std::string pathOf(const Node* node) const;
 
-    // Descriptors; every function below expects nodesMutex_ held.
-    Node* adopt(Node* parent, std::string name, int fd, const struct ::stat& st, Bucket* bucket);
-    int pin(Node* node, int thread);
-    void unpin(Node* node);
-    void release(Node* node);  // drops a user and an owner
-    void unref(Node* node);
-    void setCursor(int thread, Node* node);
+    // Descriptors.
+    int pin(Node* node, int thread);         // the open descriptor, pinned; -1 when it cannot be had
+    static bool tryPin(Node* node);          // only if open now
+    void letGo(Node* node, uint64_t amount);  // claims and pins; the last one closes it
+    static void unref(Node* node);
+    void keep(Node* node, int thread);       // left open for queued jobs
+    void setLast(Node* node, int thread);
+    void relieve();                          // closes some when too many are open
+    // With slowMutex_ held.
     int reopen(Node* node, int thread);
     bool reopenUpwards(Node* node, Node* from);
     bool reopenDownwards(Node* node);
-    void store(Node* node, int fd);
-    void close(Node* node);
-    void touch(Node* node);
-    void unlink(Node* node);
-    void evict();
+    void store(Node* node, int fd, bool pinned);
+    void sweep();
 
     const Options options_;
     std::string path_;
@@ -160,12 +176,12 @@ private:
     Result result_;
     std::atomic<bool> incomplete_{false};
 
-    std::mutex nodesMutex_;
     Node* root_ = nullptr;
-    Node* oldest_ = nullptr;
-    Node* newest_ = nullptr;
-    int open_ = 0;
-    std::vector<Node*> cursors_;  // per thread: the folder it read last, kept for going up
+    std::atomic<int> open_{0};         // descriptors the nodes hold
+    std::atomic<bool> pressed_{false};  // some were closed early: threads keep their last folder
+    std::mutex slowMutex_;             // reopening and closing early
+    std::unique_ptr<Thread[]> threads_;
+    const int threadCount_;
 
     std::mutex bucketsMutex_;
     std::vector<std::unique_ptr<Bucket>> buckets_;  // parents before children
@@ -176,167 +192,214 @@ private:
 
 // ---- descriptors ---------------------------------------------------------------
 
-void Walk::touch(Node* n) {
-    if (newest_ == n) return;
-    unlink(n);
-    n->older = newest_;
-    n->newer = nullptr;
-    if (newest_) newest_->newer = n;
-    newest_ = n;
-    if (!oldest_) oldest_ = n;
+bool Walk::tryPin(Node* n) {
+    uint64_t s = n->state.load(std::memory_order_acquire);
+    while (s & kOpen)
+        if (n->state.compare_exchange_weak(s, s + kPin, std::memory_order_acq_rel, std::memory_order_acquire))
+            return true;
+    return false;
 }
 
-void Walk::unlink(Node* n) {
-    if (n->older) n->older->newer = n->newer;
-    else if (oldest_ == n) oldest_ = n->newer;
-    if (n->newer) n->newer->older = n->older;
-    else if (newest_ == n) newest_ = n->older;
-    n->older = n->newer = nullptr;
-}
-
-void Walk::store(Node* n, int fd) {
-    n->fd = fd;
-    ++open_;
-    touch(n);
-}
-
-void Walk::close(Node* n) {
-    ::close(n->fd);
-    n->fd = -1;
-    --open_;
-    unlink(n);
-}
-
-void Walk::evict() {
-    for (Node* n = oldest_; n && open_ > kOpenParents;) {
-        Node* next = n->newer;
-        if (n->pins == 0 && n != root_) close(n);
-        n = next;
+void Walk::letGo(Node* n, uint64_t amount) {
+    uint64_t s = n->state.load(std::memory_order_relaxed), next;
+    do {
+        next = s - amount;
+        if ((next & kOpen) && claimsOf(next) == 0 && pinsOf(next) == 0) next &= ~kOpen;
+    } while (!n->state.compare_exchange_weak(s, next, std::memory_order_acq_rel, std::memory_order_relaxed));
+    if ((s & kOpen) && !(next & kOpen)) {
+        ::close(n->fd);
+        open_.fetch_sub(1, std::memory_order_relaxed);
     }
 }
 
-Node* Walk::adopt(Node* parent, std::string name, int fd, const struct ::stat& st, Bucket* bucket) {
-    Node* n = new Node{parent, std::move(name), st.st_dev, st.st_ino, parent ? parent->depth + 1 : 0, bucket};
-    if (parent) ++parent->refs;
-    store(n, fd);
-    evict();
-    return n;
-}
-
 void Walk::unref(Node* n) {
-    while (n && --n->refs == 0) {
-        if (n->fd >= 0) close(n);
+    while (n && n->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
         Node* parent = n->parent;
         delete n;  // parents are let go in this loop, not by recursion: chains can be long
         n = parent;
     }
 }
 
-void Walk::release(Node* n) {
-    if (--n->users == 0 && n->fd >= 0) close(n);
-    unref(n);
-}
-
 int Walk::pin(Node* n, int thread) {
-    ++n->pins;
-    ++n->users;
-    if (n->fd < 0) {
-        if (reopen(n, thread) < 0) {
-            --n->pins;
-            --n->users;
-            return -1;
+    if (tryPin(n)) return n->fd;
+    std::lock_guard lock(slowMutex_);
+    return reopen(n, thread);
+}
+
+void Walk::keep(Node* n, int thread) {
+    n->refs.fetch_add(1, std::memory_order_relaxed);
+    Thread& t = threads_[size_t(thread)];
+    std::vector<Node*> closed;
+    {
+        std::lock_guard lock(t.mutex);
+        t.kept.push_back(n);
+        // Folders whose jobs are all done were closed meanwhile: forget them now and then.
+        if (t.kept.size() >= 256 && (t.kept.size() & 127) == 0) {
+            auto open = std::partition(t.kept.begin(), t.kept.end(), [](Node* k) {
+                return k->state.load(std::memory_order_relaxed) & kOpen;
+            });
+            closed.assign(open, t.kept.end());
+            t.kept.erase(open, t.kept.end());
         }
-        evict();
     }
-    touch(n);
-    return n->fd;
+    for (Node* k : closed) unref(k);
 }
 
-void Walk::unpin(Node* n) {
-    --n->pins;
-    if (--n->users == 0 && n->fd >= 0) close(n);
+void Walk::setLast(Node* n, int thread) {
+    Node*& last = threads_[size_t(thread)].last;
+    if (last == n) return;
+    n->state.fetch_add(kClaim, std::memory_order_relaxed);
+    n->refs.fetch_add(1, std::memory_order_relaxed);
+    if (last) {
+        letGo(last, kClaim);
+        unref(last);
+    }
+    last = n;
 }
 
-void Walk::setCursor(int thread, Node* n) {
-    Node*& cursor = cursors_[static_cast<size_t>(thread)];
-    if (cursor == n) return;
-    ++n->refs;
-    ++n->users;
-    if (cursor) release(cursor);
-    cursor = n;
+void Walk::relieve() {
+    if (open_.load(std::memory_order_relaxed) <= kOpenParents) return;
+    // Another thread may be at it; past twice the budget, wait for it.
+    std::unique_lock lock(slowMutex_, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        if (open_.load(std::memory_order_relaxed) < 2 * kOpenParents) return;
+        lock.lock();
+    }
+    sweep();
+}
+
+// Closes the open folders least likely to be needed soon, down to half the budget:
+// the shallowest, whose queued jobs a depth-first walk comes back to last.
+void Walk::sweep() {
+    if (open_.load(std::memory_order_relaxed) <= kOpenParents) return;
+    std::vector<Node*> all;
+    for (int i = 0; i < threadCount_; ++i) {
+        Thread& t = threads_[size_t(i)];
+        std::lock_guard lock(t.mutex);
+        all.insert(all.end(), t.kept.begin(), t.kept.end());
+        t.kept.clear();
+    }
+    std::sort(all.begin(), all.end(), [](Node* a, Node* b) { return a->depth < b->depth; });
+    std::vector<Node*> still;
+    for (Node* n : all) {
+        uint64_t s = n->state.load(std::memory_order_acquire);
+        bool closedHere = false;
+        while (n != root_ && (s & kOpen) && pinsOf(s) == 0 && claimsOf(s) > 0 &&
+               open_.load(std::memory_order_relaxed) > kOpenParents / 2) {
+            if (n->state.compare_exchange_weak(s, s & ~kOpen, std::memory_order_acq_rel, std::memory_order_acquire)) {
+                ::close(n->fd);
+                open_.fetch_sub(1, std::memory_order_relaxed);
+                pressed_.store(true, std::memory_order_relaxed);
+                closedHere = true;
+                break;
+            }
+        }
+        if (!closedHere && (s & kOpen)) still.push_back(n);
+        else unref(n);  // kept again if it is opened again
+    }
+    Thread& t = threads_[0];
+    std::lock_guard lock(t.mutex);
+    t.kept.insert(t.kept.end(), still.begin(), still.end());
+}
+
+void Walk::store(Node* n, int fd, bool pinned) {
+    n->fd = fd;
+    uint64_t s = n->state.load(std::memory_order_relaxed);
+    while (!n->state.compare_exchange_weak(s, s | kOpen | (pinned ? kPin : 0), std::memory_order_acq_rel,
+                                           std::memory_order_relaxed)) {
+    }
+    open_.fetch_add(1, std::memory_order_relaxed);
 }
 
 int Walk::reopen(Node* n, int thread) {
+    if (tryPin(n)) return n->fd;  // opened again meanwhile
     // Back up from the folder this thread read last where it lies below: a walk goes
     // back to a parent just after finishing the folders under it.
-    Node* cursor = cursors_[static_cast<size_t>(thread)];
     Node* from = nullptr;
-    for (Node* c = cursor; c && c->depth > n->depth; c = c->parent) {
-        if (c->fd >= 0) from = c;  // the open folder nearest above ends up here
+    bool below = false;
+    for (Node* c = threads_[size_t(thread)].last; c && c->depth > n->depth; c = c->parent) {
+        if (c->state.load(std::memory_order_relaxed) & kOpen) from = c;  // the open folder nearest above ends up here
         if (c->parent == n) {
-            if (from && reopenUpwards(n, from)) return n->fd;
+            below = true;
             break;
         }
     }
-    return reopenDownwards(n) ? n->fd : -1;
+    if (!(below && from && reopenUpwards(n, from)) && !reopenDownwards(n)) return -1;
+    keep(n, thread);
+    sweep();
+    return n->fd;
 }
 
 // Through ".." from an open folder below, checked against the folders it must meet.
 bool Walk::reopenUpwards(Node* target, Node* from) {
+    if (!tryPin(from)) return false;
+    Node* pinned = from;
     int fd = from->fd;
     bool ours = false;
+    bool ok = false;
     for (Node* n = from->parent;; n = n->parent) {
         const int up = ::openat(fd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
         if (ours) ::close(fd);
+        if (pinned) letGo(pinned, kPin);
+        pinned = nullptr;
         struct ::stat st {};
         if (up < 0 || ::fstat(up, &st) != 0 || st.st_dev != n->device || st.st_ino != n->inode) {
             if (up >= 0) ::close(up);
-            return false;
+            break;
         }
         if (n == target) {
-            store(n, up);
-            return true;
+            store(n, up, true);
+            ok = true;
+            break;
         }
-        if (n->fd < 0 && n->users > 0) {
-            store(n, up);
-            fd = up;
+        // A folder on the way that jobs still need keeps the descriptor.
+        if (claimsOf(n->state.load(std::memory_order_relaxed)) > 0 &&
+            !(n->state.load(std::memory_order_relaxed) & kOpen)) {
+            store(n, up, true);
+            pinned = n;
             ours = false;
         } else {
-            fd = up;
             ours = true;
         }
+        fd = up;
     }
+    return ok;
 }
 
 // By name from the nearest open ancestor (the root stays open), each step checked.
 bool Walk::reopenDownwards(Node* target) {
     std::vector<Node*> way;
     Node* anchor = target;
-    while (anchor->fd < 0) {
-        way.push_back(anchor);
-        anchor = anchor->parent;
-        if (!anchor) return false;
-    }
+    for (; anchor && !tryPin(anchor); anchor = anchor->parent) way.push_back(anchor);
+    if (!anchor) return false;
+    Node* pinned = anchor;
     int fd = anchor->fd;
     bool ours = false;
+    bool ok = true;
     for (auto it = way.rbegin(); it != way.rend(); ++it) {
         Node* n = *it;
         const int next = ::openat(fd, n->name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (ours) ::close(fd);
+        if (pinned) letGo(pinned, kPin);
+        pinned = nullptr;
         struct ::stat st {};
         if (next < 0 || ::fstat(next, &st) != 0 || st.st_dev != n->device || st.st_ino != n->inode) {
             if (next >= 0) ::close(next);
-            return false;
+            ok = false;
+            break;
         }
-        if (n == target || n->users > 0) {
-            store(n, next);
+        const uint64_t s = n->state.load(std::memory_order_relaxed);
+        if (n == target || (claimsOf(s) > 0 && !(s & kOpen))) {
+            store(n, next, true);
+            if (n != target) pinned = n;
             ours = false;
         } else {
             ours = true;
         }
         fd = next;
     }
-    return true;
+    if (pinned) letGo(pinned, kPin);
+    return ok;
 }
 
 // ---- the walk ----------------------------------------------------------------
@@ -392,45 +455,36 @@ void Walk::begin(Sink& sink) {
         ::close(fd);
         return;
     }
-    std::lock_guard lock(nodesMutex_);
-    root_ = adopt(nullptr, path_, fd, st, bucket);
-    // The root stays pinned to the end: every folder can be reached again from it.
+    // The root stays open to the end on a claim of the walk's own: every folder can be
+    // reached again from it. The second claim and reference are its job's.
+    root_ = new Node(nullptr, path_, st, bucket, fd, kOpen | 2 * kClaim);
+    root_->refs.store(2, std::memory_order_relaxed);
+    open_.store(1, std::memory_order_relaxed);
     Job job;
     job.folder = root_;
-    ++root_->refs;
-    ++root_->users;
     sink.emit(std::move(job));
 }
 
 void Walk::process(Job& job, int thread, Sink& sink, bool pooled) {
     Node* folder = job.folder;
-    if (job.listing) {
-        int fd;
-        {
-            std::lock_guard lock(nodesMutex_);
-            fd = pin(folder, thread);
+    if (job.listing || job.name.empty()) {  // a further listing, or the root
+        const int fd = stopped() ? -1 : pin(folder, thread);
+        if (fd >= 0 && job.listing) {
+            Local local;
+            visitListing(folder, fd, job.listing.get(), job.length, local);
+            hand(folder, local, sink);
+        } else if (fd >= 0) {
+            read(folder, thread, sink, pooled);
         }
-        Local local;
-        if (fd >= 0 && !stopped()) visitListing(folder, fd, job.listing.get(), job.length, local);
-        auto lock = hand(folder, local, sink);
-        if (fd >= 0) unpin(folder);
-        release(folder);
-        return;
-    }
-    if (job.name.empty()) {  // the root
-        auto lock = read(folder, sink, pooled);
-        release(folder);
+        letGo(folder, kClaim + (fd >= 0 ? kPin : 0));
+        unref(folder);
         return;
     }
 
-    int parentFd;
-    {
-        std::lock_guard lock(nodesMutex_);
-        parentFd = pin(folder, thread);
-    }
+    const int parentFd = stopped() ? -1 : pin(folder, thread);
     int fd = -1;
     struct ::stat st {};
-    if (parentFd >= 0 && !stopped()) {
+    if (parentFd >= 0) {
         fd = ::openat(parentFd, job.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         // Unreadable, gone or swapped for something else since it was listed: it adds nothing.
         if (fd >= 0 && ::fstat(fd, &st) != 0) {
@@ -438,6 +492,7 @@ void Walk::process(Job& job, int thread, Sink& sink, bool pooled) {
             fd = -1;
         }
     }
+    letGo(folder, kClaim + (parentFd >= 0 ? kPin : 0));
     const int depth = folder->depth + 1;
     Bucket* bucket = fd >= 0 ? bucketFor(folder, job.name.c_str(), depth) : nullptr;
     if (fd >= 0 && options_.folderBlocks) bucket->size.fetch_add(allocated(st), std::memory_order_relaxed);
@@ -447,23 +502,20 @@ void Walk::process(Job& job, int thread, Sink& sink, bool pooled) {
         ::close(fd);
         fd = -1;
     }
-    Node* node = nullptr;
-    {
-        std::lock_guard lock(nodesMutex_);
-        if (parentFd >= 0) unpin(folder);
-        // The job's claim on the descriptor ends; its ownership passes to the new node.
-        if (--folder->users == 0 && folder->fd >= 0) close(folder);
-        if (fd >= 0) node = adopt(folder, std::move(job.name), fd, st, bucket);
+    if (fd < 0) {
         unref(folder);
+        return;
     }
-    if (!node) return;
-    auto lock = read(node, sink, pooled);
-    setCursor(thread, node);
-    unpin(node);
+    // The job's reference on the parent passes to the new node.
+    open_.fetch_add(1, std::memory_order_relaxed);
+    Node* node = new Node(folder, std::move(job.name), st, bucket, fd, kOpen | kClaim | kPin);
+    relieve();
+    read(node, thread, sink, pooled);
+    letGo(node, kClaim + kPin);
     unref(node);
 }
 
-std::unique_lock<std::mutex> Walk::read(Node* node, Sink& sink, bool pooled) {
+void Walk::read(Node* node, int thread, Sink& sink, bool pooled) {
     thread_local std::unique_ptr<char[]> first(new char[kListingBytes]), next(new char[kListingBytes]);
     const int fd = node->fd;  // pinned by the caller
     Local local;
@@ -474,6 +526,7 @@ std::unique_lock<std::mutex> Walk::read(Node* node, Sink& sink, bool pooled) {
         }
         return ::syscall(SYS_getdents64, fd, buffer, kListingBytes);
     };
+    bool queued = false;
     const long length = listing(first.get());
     if (length > 0 && pooled) {
         // Every further listing of the folder goes to other threads, while this one
@@ -484,30 +537,30 @@ std::unique_lock<std::mutex> Walk::read(Node* node, Sink& sink, bool pooled) {
             job.listing.reset(new char[size_t(n)]);
             std::memcpy(job.listing.get(), next.get(), size_t(n));
             job.length = size_t(n);
-            {
-                std::lock_guard lock(nodesMutex_);
-                ++node->refs;
-                ++node->users;
-            }
+            node->state.fetch_add(kClaim, std::memory_order_relaxed);
+            node->refs.fetch_add(1, std::memory_order_relaxed);
             sink.emit(std::move(job));
+            queued = true;
         }
     }
     if (length > 0) visitListing(node, fd, first.get(), size_t(length), local);
     if (length > 0 && !pooled)
         for (long n; (n = listing(first.get())) > 0;) visitListing(node, fd, first.get(), size_t(n), local);
-    return hand(node, local, sink);
+    queued = queued || !local.folders.empty();
+    hand(node, local, sink);
+    if (queued) keep(node, thread);
+    if (pressed_.load(std::memory_order_relaxed)) setLast(node, thread);
 }
 
-std::unique_lock<std::mutex> Walk::hand(Node* node, Local& local, Sink& sink) {
-    node->bucket->size.fetch_add(local.size, std::memory_order_relaxed);
-    node->bucket->files.fetch_add(local.files, std::memory_order_relaxed);
-    std::unique_lock lock(nodesMutex_);
-    const int found = static_cast<int>(local.folders.size());
-    node->refs += found;
-    node->users += found;
-    // Other threads may take these once they are handed over: never before the claims.
+void Walk::hand(Node* node, Local& local, Sink& sink) {
+    if (local.size) node->bucket->size.fetch_add(local.size, std::memory_order_relaxed);
+    if (local.files) node->bucket->files.fetch_add(local.files, std::memory_order_relaxed);
+    if (local.folders.empty()) return;
+    // Claimed before other threads can take them: the caller's own claim keeps the folder open meanwhile.
+    const auto found = static_cast<uint64_t>(local.folders.size());
+    node->state.fetch_add(found * kClaim, std::memory_order_relaxed);
+    node->refs.fetch_add(static_cast<int>(found), std::memory_order_relaxed);
     for (auto& job : local.folders) sink.emit(std::move(job));
-    return lock;
 }
 
 void Walk::visitListing(Node* node, int fd, const char* listing, size_t length, Local& local) {
@@ -562,17 +615,20 @@ void Walk::visit(Node* node, int fd, const LinuxDirent* entry, Local& local) {
 }
 
 Result Walk::end() {
-    {
-        std::lock_guard lock(nodesMutex_);
-        for (Node*& cursor : cursors_) {
-            if (cursor) release(cursor);
-            cursor = nullptr;
+    for (int i = 0; i < threadCount_; ++i) {
+        Thread& t = threads_[size_t(i)];
+        if (t.last) {
+            letGo(t.last, kClaim);
+            unref(t.last);
+            t.last = nullptr;
         }
-        if (root_) {
-            unpin(root_);
-            unref(root_);
-            root_ = nullptr;
-        }
+        for (Node* n : t.kept) unref(n);
+        t.kept.clear();
+    }
+    if (root_) {
+        letGo(root_, kClaim);
+        unref(root_);
+        root_ = nullptr;
     }
     for (auto& shard : shards_)
         for (const auto& [key, link] : shard.inodes) {
@@ -606,6 +662,14 @@ public:
     std::vector<Job> jobs;
     void emit(Job&& job) override { jobs.push_back(std::move(job)); }
 };
+
+// One thread's jobs in one walk: it takes the newest itself, others take the oldest
+// (the larger subtrees). Each lock is held for a push or a pop only.
+struct alignas(64) Lane {
+    std::mutex mutex;
+    std::deque<Job> jobs;
+    std::atomic<size_t> size{0};
+};
 }  // namespace
 
 Result run(const std::string& path, const Options& options) {
@@ -621,50 +685,61 @@ Result run(const std::string& path, const Options& options) {
 }
 
 struct Pool::Active {
+    explicit Active(int threads) : lanes(new Lane[size_t(threads)]), count(threads) {}
     std::unique_ptr<Walk> walk;
-    std::vector<Job> shared;  // jobs any thread may take
+    std::unique_ptr<Lane[]> lanes;
+    const int count;
     std::atomic<int64_t> outstanding{1};  // jobs made and not yet done; the beginning is one
-    bool begun = false;
     std::function<void()> prelude;
     std::function<void(Result)> done;
+
+    bool hasWork() const {
+        for (int i = 0; i < count; ++i)
+            if (lanes[size_t(i)].size.load() > 0) return true;
+        return false;
+    }
+    // This thread's newest job, or else the oldest job of another thread.
+    bool take(int index, Job& job) {
+        for (int i = 0; i < count; ++i) {
+            Lane& lane = lanes[size_t((index + i) % count)];
+            if (lane.size.load(std::memory_order_relaxed) == 0) continue;
+            std::lock_guard lock(lane.mutex);
+            if (lane.jobs.empty()) continue;
+            if (i == 0) {
+                job = std::move(lane.jobs.back());
+                lane.jobs.pop_back();
+            } else {
+                job = std::move(lane.jobs.front());
+                lane.jobs.pop_front();
+            }
+            lane.size.store(lane.jobs.size(), std::memory_order_relaxed);
+            return true;
+        }
+        return false;
+    }
 };
 
-// A thread keeps the jobs it makes on a stack of its own and works through them without
-// locking; it shares them, oldest first, only while other threads are idle.
 class PoolSink : public Sink {
 public:
-    PoolSink(Pool& pool, Pool::Active& active) : pool_(pool), active_(active) {}
+    PoolSink(Pool& pool, Pool::Active& active, int index) : pool_(pool), active_(active), index_(index) {}
     void emit(Job&& job) override {
         active_.outstanding.fetch_add(1, std::memory_order_relaxed);
-        const bool listing = static_cast<bool>(job.listing);
-        stack_.push_back(std::move(job));
-        // A listing of a large folder is for others at once. The walk may hold its own
-        // lock for a folder job, so those wait for share().
-        if (listing) share(stack_.size());
-    }
-    size_t size() const { return stack_.size(); }
-    bool pop(Job& job) {
-        if (stack_.empty()) return false;
-        job = std::move(stack_.back());
-        stack_.pop_back();
-        return true;
-    }
-    // Hands over up to `count` of the oldest jobs if some thread is idle.
-    void share(size_t count) {
-        if (pool_.idle_.load(std::memory_order_relaxed) == 0 || stack_.empty()) return;
-        std::lock_guard lock(pool_.mutex_);
-        const size_t n = std::min({count, stack_.size(), size_t(pool_.idle_.load())});
-        for (size_t i = 0; i < n; ++i) active_.shared.push_back(std::move(stack_[i]));
-        stack_.erase(stack_.begin(), stack_.begin() + static_cast<std::ptrdiff_t>(n));
-        pool_.shared_.fetch_add(static_cast<int>(n), std::memory_order_release);
-        for (size_t i = 0, sleeping = size_t(pool_.sleeping_); i < std::min(n, sleeping); ++i)
-            pool_.wake_.notify_one();
+        Lane& lane = active_.lanes[size_t(index_)];
+        size_t size;
+        {
+            std::lock_guard lock(lane.mutex);
+            lane.jobs.push_back(std::move(job));
+            size = lane.jobs.size();
+            lane.size.store(size);
+        }
+        // A sleeping thread is woken only for jobs beyond the one this thread takes next.
+        if (size > 1 && pool_.sleeping_.load() > 0) pool_.wakeOne();
     }
 
 private:
     Pool& pool_;
     Pool::Active& active_;
-    std::vector<Job> stack_;
+    const int index_;
 };
 
 Pool::Pool(int threads) : count_(threads) {}
@@ -680,15 +755,15 @@ Pool::~Pool() {
 
 void Pool::start(const std::string& path, const Options& options, std::function<void(Result)> done,
                  std::function<void()> prelude) {
-    auto active = std::make_unique<Active>();
-    active->walk = std::make_unique<Walk>(path, options, threads());
+    auto active = std::make_shared<Active>(count_);
+    active->walk = std::make_unique<Walk>(path, options, count_);
     active->prelude = std::move(prelude);
     active->done = std::move(done);
-    active->shared.emplace_back();  // the beginning
+    active->lanes[0].jobs.emplace_back();  // the beginning
+    active->lanes[0].size.store(1);
     {
         std::lock_guard lock(mutex_);
         walks_.push_back(std::move(active));
-        shared_.fetch_add(1, std::memory_order_release);
         // Made with the first walk: a process that never measures has no threads for it.
         if (threads_.empty())
             for (int i = 0; i < count_; ++i) threads_.emplace_back([this, i] { work(i); });
@@ -696,79 +771,68 @@ void Pool::start(const std::string& path, const Options& options, std::function<
     wake_.notify_one();
 }
 
+void Pool::wakeOne() {
+    { std::lock_guard lock(mutex_); }  // a thread about to sleep has either looked again or waits
+    wake_.notify_one();
+}
+
+std::shared_ptr<Pool::Active> Pool::choose() const {
+    for (auto it = walks_.rbegin(); it != walks_.rend(); ++it)
+        if ((*it)->hasWork()) return *it;
+    return nullptr;
+}
+
 void Pool::work(int index) {
     std::unique_lock lock(mutex_);
     for (;;) {
-        Active* active = nullptr;
-        for (auto it = walks_.rbegin(); it != walks_.rend(); ++it)
-            if (!(*it)->shared.empty()) {
-                active = it->get();
-                break;
-            }
+        std::shared_ptr<Active> active = choose();
         if (!active) {
             if (stopping_ && walks_.empty()) return;
-            // Work comes back within microseconds while a walk runs: look for it a
-            // little while before sleeping, which costs far more.
-            ++idle_;
-            lock.unlock();
-            for (int spin = 0; spin < 4000 && shared_.load(std::memory_order_acquire) == 0; ++spin)
-                __builtin_ia32_pause();
-            lock.lock();
-            if (shared_.load() == 0 && !(stopping_ && walks_.empty())) {
-                ++sleeping_;
-                wake_.wait(lock);
-                --sleeping_;
-            }
-            --idle_;
-            continue;
+            sleeping_.fetch_add(1);
+            // Looked at again after counting itself in: a thread that made jobs meanwhile wakes it.
+            active = choose();
+            if (!active) wake_.wait(lock);
+            sleeping_.fetch_sub(1);
+            if (!active) continue;
         }
-        Job job = std::move(active->shared.back());
-        active->shared.pop_back();
-        shared_.fetch_sub(1, std::memory_order_relaxed);
-        const bool beginning = !active->begun;
-        active->begun = true;
         lock.unlock();
-
-        bool finished = false;
-        {
-            PoolSink sink(*this, *active);
-            bool more = true;
-            if (beginning) {
-                if (active->prelude) active->prelude();
-                active->walk->begin(sink);
-                finished = active->outstanding.fetch_sub(1) == 1;
-                more = !finished && sink.pop(job);
-            }
-            while (more) {
-                active->walk->process(job, index, sink, true);
-                // Counted when made, so the count reaches 0 only once every job is done.
-                if (active->outstanding.fetch_sub(1) == 1) {
-                    finished = true;
-                    break;
-                }
-                // Half of what waits here (the oldest: the larger subtrees) goes to threads that are idle.
-                if (sink.size() > 1) sink.share(sink.size() / 2);
-                more = sink.pop(job);
-            }
-        }
-        if (finished) {
-            lock.lock();
-            std::unique_ptr<Active> ended;
-            for (auto it = walks_.begin(); it != walks_.end(); ++it)
-                if (it->get() == active) {
-                    ended = std::move(*it);
-                    walks_.erase(it);
-                    break;
-                }
-            lock.unlock();
-            Result result = ended->walk->end();
-            ended->done(std::move(result));
-            ended.reset();
-            lock.lock();
-            if (stopping_ && walks_.empty()) wake_.notify_all();
-            continue;
-        }
+        run(active, index);
+        active.reset();
         lock.lock();
+    }
+}
+
+void Pool::run(const std::shared_ptr<Active>& active, int index) {
+    Active& a = *active;
+    PoolSink sink(*this, a, index);
+    for (;;) {
+        Job job;
+        if (!a.take(index, job)) {
+            // Work comes back within microseconds while a walk runs: look for it a little
+            // while before going back to the pool, where a thread may sleep, which costs far more.
+            int spin = 0;
+            while (spin < 200 && !a.hasWork() && a.outstanding.load(std::memory_order_relaxed) > 0) {
+                for (int i = 0; i < 32; ++i) __builtin_ia32_pause();
+                ++spin;
+            }
+            if (spin == 200 || !a.take(index, job)) return;
+        }
+        if (!job.folder) {
+            if (a.prelude) a.prelude();
+            a.walk->begin(sink);
+        } else {
+            a.walk->process(job, index, sink, true);
+        }
+        // Counted when made, so the count reaches 0 only once every job is done.
+        if (a.outstanding.fetch_sub(1, std::memory_order_acq_rel) != 1) continue;
+        {
+            std::lock_guard lock(mutex_);
+            walks_.erase(std::find(walks_.begin(), walks_.end(), active));
+        }
+        a.done(a.walk->end());
+        std::lock_guard lock(mutex_);
+        if (stopping_ && walks_.empty()) wake_.notify_all();
+        return;
     }
 }
 }  // namespace TreeWalk

@@ -51,8 +51,9 @@ Result run(const std::string& path, const Options& options);
 class Walk;
 struct Job;
 
-// A fixed set of threads shared by every walk started on it. Each walk has its own
-// stack of folders; the threads serve the newest walk that has work first.
+// A fixed set of threads shared by every walk started on it. Each thread keeps the jobs
+// it makes in a lane of its own and takes the newest; a thread without work takes the
+// oldest job of another thread's lane, from the newest walk that has work.
 class Pool {
 public:
     explicit Pool(int threads);  // started with the first walk
@@ -70,14 +71,15 @@ private:
     struct Active;
     friend class PoolSink;
     void work(int index);
+    void run(const std::shared_ptr<Active>& active, int index);
+    std::shared_ptr<Active> choose() const;  // with mutex_ held
+    void wakeOne();
 
     const int count_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable wake_;
-    std::vector<std::unique_ptr<Active>> walks_;  // newest last
-    std::atomic<int> idle_{0};    // threads without a job, changed with mutex_ held
-    int sleeping_ = 0;            // of those, the ones waiting on wake_
-    std::atomic<int> shared_{0};  // jobs in the walks' shared stacks, changed with mutex_ held
+    std::vector<std::shared_ptr<Active>> walks_;  // newest last
+    std::atomic<int> sleeping_{0};  // threads waiting on wake_
     bool stopping_ = false;
     std::vector<std::thread> threads_;
 };
