@@ -139,8 +139,9 @@ inline int64_t allocated(const fs::path& p) {
 }
 
 // A chain of folders `depth` deep under `root`, built fd-relative (its paths outgrow
-// PATH_MAX). Every level holds the next level "d" and an empty leaf folder "e", so a
-// walk keeps siblings of every level waiting behind the deepest one; every 64th level
+// PATH_MAX). Every level holds the next level "d" between two empty leaf folders, "e"
+// made before it and "l" after, so that in whichever order a file system lists them a
+// walk keeps a sibling of every level waiting behind the deepest one; every 64th level
 // holds a small file too.
 struct DeepTree {
     int64_t fileBytes = 0;    // allocated bytes of the files
@@ -164,9 +165,10 @@ inline DeepTree buildDeepTree(const fs::path& root, int depth) {
             ::close(file);
             add(fd, "f", tree.fileBytes);
         }
-        if (::mkdirat(fd, "e", 0755) != 0 || ::mkdirat(fd, "d", 0755) != 0) throw std::runtime_error("mkdir");
-        add(fd, "e", tree.folderBytes);
-        add(fd, "d", tree.folderBytes);
+        for (const char* name : {"e", "d", "l"}) {
+            if (::mkdirat(fd, name, 0755) != 0) throw std::runtime_error("mkdir");
+            add(fd, name, tree.folderBytes);
+        }
         const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         ::close(fd);
         if ((fd = next) < 0) throw std::runtime_error("cannot open a level");

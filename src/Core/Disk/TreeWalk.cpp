@@ -165,8 +165,7 @@ private:
     void relieve();                          // closes some when too many are open
     // With slowMutex_ held.
     int reopen(Node* node, int thread);
-    bool reopenUpwards(Node* node, Node* from);
-    bool reopenDownwards(Node* node);
+    bool reach(Node* target, Node* start, Node* common, int thread);
     void store(Node* node, int fd, bool pinned);
     void sweep();
 
@@ -313,93 +312,85 @@ void Walk::store(Node* n, int fd, bool pinned) {
 
 int Walk::reopen(Node* n, int thread) {
     if (tryPin(n)) return n->fd;  // opened again meanwhile
-    // Back up from the folder this thread read last where it lies below: a walk goes
-    // back to a parent just after finishing the folders under it.
-    Node* from = nullptr;
-    bool below = false;
-    for (Node* c = threads_[size_t(thread)].last; c && c->depth > n->depth; c = c->parent) {
-        if (c->state.load(std::memory_order_relaxed) & kOpen) from = c;  // the open folder nearest above ends up here
-        if (c->parent == n) {
-            below = true;
-            break;
+    bool upFirst = true;
+    for (;;) {
+        // Up through ".." from the folder this thread read last to the folder the two
+        // share, then down: a walk comes back to a parent, or goes on to a sibling, just
+        // after finishing the folders under the last one …
+        Node* from = nullptr;
+        Node* common = nullptr;
+        int upCost = INT_MAX;
+        if (Node* last = threads_[size_t(thread)].last; last && upFirst) {
+            Node *a = last, *b = n;
+            while (a->depth > b->depth) a = a->parent;
+            while (b->depth > a->depth) b = b->parent;
+            while (a != b) a = a->parent, b = b->parent;
+            common = a;
+            for (Node* c = last; c != common; c = c->parent)
+                if (c->state.load(std::memory_order_relaxed) & kOpen) from = c;  // the open one nearest above
+            if (from) upCost = (from->depth - common->depth) + (n->depth - common->depth);
         }
+        // … or down by name from the nearest open ancestor (the root stays open), looked
+        // for only as far as it could be nearer.
+        Node* anchor = n->parent;
+        int downCost = 1;
+        while (anchor && !(anchor->state.load(std::memory_order_relaxed) & kOpen) && downCost < upCost) {
+            anchor = anchor->parent;
+            ++downCost;
+        }
+        const bool up = from && upCost <= downCost;
+        if (!up && !anchor) return -1;
+        Node* start = up ? from : anchor;
+        if (!tryPin(start)) continue;  // closed meanwhile: choose again
+        if (reach(n, start, up ? common : nullptr, thread)) break;
+        if (!up) return -1;
+        upFirst = false;  // moved or replaced on the way up: try from above
     }
-    if (!(below && from && reopenUpwards(n, from)) && !reopenDownwards(n)) return -1;
-    keep(n, thread);
     sweep();
     return n->fd;
 }
 
-// Through ".." from an open folder below, checked against the folders it must meet.
-bool Walk::reopenUpwards(Node* target, Node* from) {
-    if (!tryPin(from)) return false;
-    Node* pinned = from;
-    int fd = from->fd;
-    bool ours = false;
-    bool ok = false;
-    for (Node* n = from->parent;; n = n->parent) {
-        const int up = ::openat(fd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
-        if (ours) ::close(fd);
-        if (pinned) letGo(pinned, kPin);
-        pinned = nullptr;
-        struct ::stat st {};
-        if (up < 0 || ::fstat(up, &st) != 0 || st.st_dev != n->device || st.st_ino != n->inode) {
-            if (up >= 0) ::close(up);
-            break;
-        }
-        if (n == target) {
-            store(n, up, true);
-            ok = true;
-            break;
-        }
-        // A folder on the way that jobs still need keeps the descriptor.
-        if (claimsOf(n->state.load(std::memory_order_relaxed)) > 0 &&
-            !(n->state.load(std::memory_order_relaxed) & kOpen)) {
-            store(n, up, true);
-            pinned = n;
-            ours = false;
-        } else {
-            ours = true;
-        }
-        fd = up;
+// From the pinned `start`, up through ".." to `common` (when given) and then down by
+// name to `target`, each step checked against the folder it must reach.
+bool Walk::reach(Node* target, Node* start, Node* common, int thread) {
+    std::vector<std::pair<Node*, bool>> steps;  // the folder reached, and whether by ".."
+    Node* base = start;
+    if (common) {
+        for (Node* c = start->parent; c != common->parent; c = c->parent) steps.emplace_back(c, true);
+        base = common;
     }
-    return ok;
-}
+    const size_t ups = steps.size();
+    for (Node* c = target; c != base; c = c->parent) steps.emplace_back(c, false);
+    std::reverse(steps.begin() + static_cast<std::ptrdiff_t>(ups), steps.end());
 
-// By name from the nearest open ancestor (the root stays open), each step checked.
-bool Walk::reopenDownwards(Node* target) {
-    std::vector<Node*> way;
-    Node* anchor = target;
-    for (; anchor && !tryPin(anchor); anchor = anchor->parent) way.push_back(anchor);
-    if (!anchor) return false;
-    Node* pinned = anchor;
-    int fd = anchor->fd;
+    int fd = start->fd;
+    Node* pinned = start;
     bool ours = false;
-    bool ok = true;
-    for (auto it = way.rbegin(); it != way.rend(); ++it) {
-        Node* n = *it;
-        const int next = ::openat(fd, n->name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    for (const auto& [n, byParent] : steps) {
+        const int next = ::openat(fd, byParent ? ".." : n->name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (ours) ::close(fd);
         if (pinned) letGo(pinned, kPin);
         pinned = nullptr;
+        ours = false;
         struct ::stat st {};
         if (next < 0 || ::fstat(next, &st) != 0 || st.st_dev != n->device || st.st_ino != n->inode) {
             if (next >= 0) ::close(next);
-            ok = false;
-            break;
+            return false;
         }
         const uint64_t s = n->state.load(std::memory_order_relaxed);
-        if (n == target || (claimsOf(s) > 0 && !(s & kOpen))) {
+        // Within the budget, a folder on the way that jobs still need keeps its descriptor.
+        if (!(s & kOpen) && (n == target || (claimsOf(s) > 0 && open_.load(std::memory_order_relaxed) < kOpenParents))) {
             store(n, next, true);
+            keep(n, thread);
             if (n != target) pinned = n;
-            ours = false;
         } else {
             ours = true;
         }
         fd = next;
     }
+    if (ours) ::close(fd);
     if (pinned) letGo(pinned, kPin);
-    return ok;
+    return true;
 }
 
 // ---- the walk ----------------------------------------------------------------

@@ -48,3 +48,32 @@ TEST(TreeWalk, APoolGivesWhatOneThreadGives) {
     }
     EXPECT_GT(serial.root.files, 5000);
 }
+
+// Chains deep enough that their folders waiting for a sibling outnumber the descriptors
+// a walk keeps: several threads close and reopen folders at once, under a low limit of
+// open files, and still give the serial walk's totals.
+TEST(TreeWalk, APoolReopensFoldersWithinFewDescriptors) {
+    TempDir tmp(TempDir::inMemory);
+    const fs::path root = tmp / "chains";
+    int64_t bytes = 0;
+    for (int c = 0; c < 8; ++c) {
+        const auto chain = buildDeepTree(root / ("c" + std::to_string(c)), 1500);
+        bytes += chain.fileBytes + chain.folderBytes;
+    }
+    bytes += allocated(root);
+    TreeWalk::Options options;
+    options.folderBlocks = options.linksAsFiles = options.hardLinksOnce = options.oneDevice = true;
+    options.recordDepth = 2;
+    const auto serial = TreeWalk::run(root, options);
+    EXPECT_EQ(serial.root.size, bytes);
+
+    OpenFileLimit limit(200);
+    TreeWalk::Pool pool(8);
+    for (int round = 0; round < 3; ++round) {
+        std::promise<TreeWalk::Result> promise;
+        pool.start(root, options, [&](TreeWalk::Result r) { promise.set_value(std::move(r)); });
+        const auto pooled = promise.get_future().get();
+        EXPECT_EQ(pooled.root, serial.root);
+        EXPECT_EQ(pooled.recorded, serial.recorded);
+    }
+}
