@@ -755,11 +755,13 @@ void Pool::start(const std::string& path, const Options& options, std::function<
     {
         std::lock_guard lock(mutex_);
         walks_.push_back(std::move(active));
-        // Made with the first walk: a process that never measures has no threads for it.
-        if (threads_.empty())
-            for (int i = 0; i < count_; ++i) threads_.emplace_back([this, i] { work(i); });
     }
     wake_.notify_one();
+    // Made with the first walk: a process that never measures has no threads for it.
+    // Outside the lock, so that the first ones start while the others are made.
+    std::lock_guard lock(spawnMutex_);
+    if (threads_.empty())
+        for (int i = 0; i < count_; ++i) threads_.emplace_back([this, i] { work(i); });
 }
 
 void Pool::wakeOne() {

@@ -81,6 +81,7 @@ private:
     std::vector<std::shared_ptr<Active>> walks_;  // newest last
     std::atomic<int> sleeping_{0};  // threads waiting on wake_
     bool stopping_ = false;
+    std::mutex spawnMutex_;
     std::vector<std::thread> threads_;
 };
 }  // namespace TreeWalk
