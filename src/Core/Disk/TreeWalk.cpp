@@ -716,15 +716,16 @@ public:
     void emit(Job&& job) override {
         active_.outstanding.fetch_add(1, std::memory_order_relaxed);
         Lane& lane = active_.lanes[size_t(index_)];
-        size_t size;
+        // A sleeping thread is woken for a listing (this thread reads another meanwhile)
+        // and for folders beyond the one this thread takes next.
+        bool others = static_cast<bool>(job.listing);
         {
             std::lock_guard lock(lane.mutex);
             lane.jobs.push_back(std::move(job));
-            size = lane.jobs.size();
-            lane.size.store(size);
+            others = others || lane.jobs.size() > 1;
+            lane.size.store(lane.jobs.size());
         }
-        // A sleeping thread is woken only for jobs beyond the one this thread takes next.
-        if (size > 1 && pool_.sleeping_.load() > 0) pool_.wakeOne();
+        if (others && pool_.sleeping_.load() > 0) pool_.wakeOne();
     }
 
 private:
