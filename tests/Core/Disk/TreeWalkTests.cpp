@@ -24,6 +24,12 @@ fs::path buildMixedTree(const TempDir& tmp) {
     fs::create_directory_symlink(tmp.path(), root / "d1/up");
     return root;
 }
+
+TreeWalk::Result walkedOn(TreeWalk::Pool& pool, const fs::path& root, const TreeWalk::Options& options) {
+    std::promise<TreeWalk::Result> promise;
+    pool.start(root, options, [&](TreeWalk::Result r) { promise.set_value(std::move(r)); });
+    return promise.get_future().get();
+}
 }  // namespace
 
 // Spread over threads, a walk gives exactly what it gives on one thread.
@@ -70,9 +76,7 @@ TEST(TreeWalk, APoolReopensFoldersWithinFewDescriptors) {
     OpenFileLimit limit(200);
     TreeWalk::Pool pool(8);
     for (int round = 0; round < 3; ++round) {
-        std::promise<TreeWalk::Result> promise;
-        pool.start(root, options, [&](TreeWalk::Result r) { promise.set_value(std::move(r)); });
-        const auto pooled = promise.get_future().get();
+        const auto pooled = walkedOn(pool, root, options);
         EXPECT_EQ(pooled.root, serial.root);
         EXPECT_EQ(pooled.recorded, serial.recorded);
     }
