@@ -118,9 +118,13 @@ TEST_P(ChosenBundleDeleted, DropsTheChoiceUnlessItsUninstallRunsOrShows) {
     if (c.phase == Kind::scanning) s.scanHold.lock();
     s.model.select(s.app("Foo"));
     CleanListModel* list = &s.model.files();
-    if (c.phase != Kind::scanning) ASSERT_TRUE(s.settled());
+    if (c.phase != Kind::scanning) {
+        ASSERT_TRUE(s.settled());
+    }
     if (c.phase == Kind::cleaning || c.phase == Kind::done) list->clean();
-    if (c.phase == Kind::done) ASSERT_TRUE(s.settled());
+    if (c.phase == Kind::done) {
+        ASSERT_TRUE(s.settled());
+    }
     ASSERT_EQ(list->phase().kind, c.phase);
 
     fs::remove_all(s.foo);
