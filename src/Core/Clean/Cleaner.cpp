@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -40,10 +42,12 @@ Place placeOf(const std::string& judged, const std::string& root) {
     return place;
 }
 
-bool present(int folderFd, const std::string& name) {
+// 0 when something stands at the name, else why not: ENOENT when nothing does.
+int look(int folderFd, const std::string& name) {
     struct ::stat st {};
-    return ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    return ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
 }
+bool present(int folderFd, const std::string& name) { return look(folderFd, name) == 0; }
 
 // Whether nothing stands at the place any more, looked at without following a link;
 // nothing when that cannot be told (the way there is now a link, or not readable).
@@ -109,9 +113,20 @@ CleanReport Cleaner::clean(const std::vector<CleanItem>& items, const std::strin
                 report.skipped.push_back({item, kThroughLink});
                 return;
             }
+            // Only what is gone before its turn goes unreported; what cannot be
+            // reached is still there, and the user is told why it stays.
+            if (reached.how == Platform::FileOps::Reach::missing) return;
+            if (reached.how != Platform::FileOps::Reach::reached) {
+                report.skipped.push_back({item, std::strerror(reached.error)});
+                return;
+            }
             const int folder = reached.folder.get();
-            // Gone (or unreadable) before its turn: nothing to report.
-            if (reached.how != Platform::FileOps::Reach::reached || !present(folder, place.name)) return;
+            if (const int seen = look(folder, place.name); seen == ENOENT) {
+                return;
+            } else if (seen != 0) {
+                report.skipped.push_back({item, std::strerror(seen)});
+                return;
+            }
 
             const Way way = goesToTrash(item, alwaysTrash) ? Way::trash : Way::remove;
 

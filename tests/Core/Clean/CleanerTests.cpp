@@ -2,11 +2,15 @@
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+
+#include <cstring>
 
 #include "Core/Clean/Cleaner.h"
 #include "Core/Clean/FileSizer.h"
 #include "Core/Clean/History.h"
 #include "Support/TestTree.h"
+#include "Support/Unprivileged.h"
 #include "Platform/FileOps.h"
 #include "Platform/Locations.h"
 #include "Platform/Programs.h"
@@ -158,6 +162,26 @@ TEST_F(CleanerTest, FailedRemovalIsSkippedWithThePlatformReason) {
     EXPECT_FALSE(report.skipped[0].reason.empty());
     EXPECT_EQ(report.removed, std::vector<CleanItem>{after});
     EXPECT_EQ(History::entries().at(0).count, 1);
+}
+
+// As a user whom permissions stop: a finding behind a folder they may not enter is
+// still there, so it is reported with the reason and never taken for gone.
+TEST_F(CleanerTest, UnreachableFindingIsSkippedWithTheReasonNotDropped) {
+    if (!unprivileged::rerunAsNobody()) return;
+    const auto inside = finding("Library/Caches/locked/data.bin", CleanCategory::userCaches);
+    const auto behind = finding("Library/Caches/locked/deep/data.bin", CleanCategory::userCaches);
+    const auto gone = finding("Library/Caches/gone", CleanCategory::userCaches, Risk::safe, false, -1);
+    const fs::path locked = home / "Library/Caches/locked";
+    ::chmod(locked.c_str(), 0);
+    const auto report = clean({inside, behind, gone});
+    ::chmod(locked.c_str(), 0755);
+    ASSERT_EQ(report.skipped.size(), 2u);
+    for (const auto& [skip, expected] : {std::pair{report.skipped[0], inside}, {report.skipped[1], behind}}) {
+        EXPECT_EQ(skip.item, expected);
+        EXPECT_EQ(skip.reason, std::strerror(EACCES));
+        EXPECT_TRUE(fs::exists(expected.url));
+    }
+    EXPECT_TRUE(report.removed.empty());
 }
 
 TEST_F(CleanerTest, EmptyListReportsNothing) {

@@ -82,21 +82,25 @@ TEST_P(CleanListRoundTrip, DropsWhatIsGoneAndKeepsWhatFailed) {
     const CleanItem review = finding(h, "Downloads/old.zip", CleanCategory::downloads, Risk::review);
     const CleanItem stuck = finding(h, "Library/Caches/stuck/pinned");
     ::chmod((h / "Library/Caches/stuck").c_str(), 0555);
+    const CleanItem locked = finding(h, "Library/Caches/locked/data.db");
     const CleanItem vanished = finding(h, "Library/Caches/gone.db");
     const CleanItem admin{"/.quelto-snapshot/2025-01-01-120000", 100, CleanCategory::systemData, Risk::safe,
                           "note", false, true, "true"};
 
-    CleanListModel list("clean", returning({admin, safe, review, stuck, vanished}));
+    CleanListModel list("clean", returning({admin, safe, review, stuck, locked, vanished}));
     ASSERT_TRUE(drive(clocks, list.scan()));
     EXPECT_EQ(list.phase().kind, Kind::ready);
-    EXPECT_EQ(list.selection(), ids({safe, stuck, vanished, admin}));
+    EXPECT_EQ(list.selection(), ids({safe, stuck, locked, vanished, admin}));
 
     fs::remove(vanished.url);
+    // What lies behind a folder the user may not enter is still there: it stays listed.
+    ::chmod((h / "Library/Caches/locked").c_str(), 0);
     ASSERT_TRUE(drive(clocks, list.clean()));
     ::chmod((h / "Library/Caches/stuck").c_str(), 0755);
+    ::chmod((h / "Library/Caches/locked").c_str(), 0755);
 
-    std::vector<CleanItem> left{review, stuck};
-    Selection selected{stuck.id()};
+    std::vector<CleanItem> left{review, stuck, locked};
+    Selection selected{stuck.id(), locked.id()};
     if (!outcome.removed) {
         left.insert(left.begin(), admin);
         selected.insert(admin.id());
@@ -106,7 +110,7 @@ TEST_P(CleanListRoundTrip, DropsWhatIsGoneAndKeepsWhatFailed) {
     EXPECT_FALSE(fs::exists(safe.url));
     ASSERT_EQ(list.phase().kind, Kind::done);
     const CleanReport& report = list.phase().report;
-    EXPECT_EQ(report.skipped.size(), outcome.removed ? 1u : 2u);
+    EXPECT_EQ(report.skipped.size(), outcome.removed ? 2u : 3u);
     EXPECT_EQ(report.freed, safe.size + (outcome.removed ? admin.size : 0));
     ASSERT_EQ(History::entries().size(), 1u);
     EXPECT_EQ(History::entries()[0].action, "clean");
