@@ -300,6 +300,24 @@ FileOps::Status removeTrashedEntry(int filesFd, const std::string& name) {
     return status;
 }
 
+void removeOrphanedInfo() {
+    const fs::path trash = Locations::trash();
+    const FileOps::Descriptor files(::open((trash / "files").c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const FileOps::Descriptor info(::open((trash / "info").c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!info) return;
+    const std::string_view suffix = ".trashinfo";
+    for (const auto& child : FileOps::list(trash / "info")) {
+        const std::string& name = child.name;
+        if (!S_ISREG(child.status.st_mode) || name.size() <= suffix.size() ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        const std::string entry = name.substr(0, name.size() - suffix.size());
+        struct ::stat st {};
+        const bool gone = !files || (::fstatat(files.get(), entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT);
+        if (gone) ::unlinkat(info.get(), name.c_str(), 0);
+    }
+}
+
 bool isHomeTrashEntry(const fs::path& item) {
     const fs::path entry = withoutTrailingSlashes(item.native());
     if (entry.filename().empty()) return false;

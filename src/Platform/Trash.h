@@ -27,6 +27,9 @@ bool removeTrashedEntry(const std::filesystem::path& entryInFiles);
 // The same for the entry `name` of the files/ folder already open.
 FileOps::Status removeTrashedEntry(int filesFd, const std::string& name);
 
+// Deletes the .trashinfo files of the user's Trash whose entry in files/ is gone.
+void removeOrphanedInfo();
+
 // Whether the item is an entry of the user's own Trash (its files/ folder),
 // whichever way the home folder is written.
 bool isHomeTrashEntry(const std::filesystem::path& item);

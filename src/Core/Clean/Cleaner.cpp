@@ -245,5 +245,7 @@ Cleaner::TrashEmptied Cleaner::emptyTrash() {
         if (Platform::Trash::removeTrashedEntry(entry)) result.freed += size;
         else ++result.left;
     }
+    // Info left by an entry deleted some other way would keep the Trash from being empty.
+    Platform::Trash::removeOrphanedInfo();
     return result;
 }

@@ -423,6 +423,21 @@ TEST_F(CleanerTest, EmptyTrash) {
     EXPECT_FALSE(fs::exists(History::fileURL()));
 }
 
+TEST_F(CleanerTest, EmptyingTheTrashDropsInfoWhoseEntryIsAlreadyGone) {
+    for (const char* name : {"deleted.txt", "kept.txt"}) {
+        writeFile(home / "old" / name, "x");
+        ASSERT_TRUE(Platform::Trash::moveToTrash(home / "old" / name).ok);
+    }
+    // Deleted from files/ by another tool, its info stays behind.
+    fs::remove(Platform::Locations::trashFiles() / "deleted.txt");
+    writeFile(Platform::Locations::trashInfo() / "README", "not trash info");
+    Cleaner::emptyTrash();
+    std::vector<std::string> info;
+    for (const auto& e : fs::directory_iterator(Platform::Locations::trashInfo())) info.push_back(e.path().filename());
+    EXPECT_EQ(info, std::vector<std::string>{"README"});
+    EXPECT_TRUE(fs::is_empty(Platform::Locations::trashFiles()));
+}
+
 TEST_F(CleanerTest, DeletingATrashEntryDropsItsInfoFile) {
     writeFile(home / "old/report.pdf", std::string(20000, 'r'));
     ASSERT_TRUE(Platform::Trash::moveToTrash(home / "old/report.pdf").ok);
