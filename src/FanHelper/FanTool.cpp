@@ -247,14 +247,13 @@ int run(int argc, char** argv, const Setup& setup) {
         return run.oneShot(args[0], mode, *pid);
     }
 
+    // A refused command changes nothing, not even for a watcher: the fans, the token
+    // and a watcher already running are left as they are.
+    if (!pid || !knownMode) return invalid();
     // A watcher exists only after a one-shot forced the fans: whatever stops it
     // from watching hands them back first.
     Run run(setup);
     run.openFolder();
-    if (!pid || !knownMode) {
-        run.retire(pid, args[4], kInvalid);
-        return invalid();
-    }
     if (!run.reader.isControllable()) {
         run.retire(pid, args[4], kUnsupported);
         return unsupported();

@@ -71,7 +71,7 @@ std::string path(Program p) {
         case Program::nmcli: return "/usr/bin/nmcli";
         case Program::sqlite3: return "/usr/bin/sqlite3";
         case Program::pgrep: return "/usr/bin/pgrep";
-        case Program::fanHelper: return besideExecutable("QueltoFanHelper", "");
+        case Program::fanHelper: return "/usr/local/libexec/quelto/QueltoFanHelper";
     }
     return {};
 }

@@ -27,7 +27,7 @@ enum class Program {
     nmcli,
     sqlite3,
     pgrep,
-    fanHelper,       // QueltoFanHelper beside the executable; empty when it is not there
+    fanHelper,       // QueltoFanHelper where it is installed for root (never a build folder's copy)
 };
 
 namespace Programs {

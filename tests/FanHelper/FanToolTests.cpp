@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <linux/sched.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -163,6 +165,33 @@ TEST_F(FanTool, BadCommandsChangeNothing) {
     EXPECT_EQ(readFile(sim.smc()), before);
     EXPECT_FALSE(fs::exists(SimulatedSmc::logOf(sim.smc())));
     EXPECT_FALSE(fs::exists(sim.tokenFolder()));
+}
+
+TEST_F(FanTool, MalformedWatchCommandChangesNothing) {
+    const auto malformed = [](const std::string& pid, const std::string& token) {
+        return std::vector<std::vector<std::string>>{
+            {"watch", "fast", pid, token}, {"watch", "max", "1", token}, {"watch", "max", "x" + pid, token}};
+    };
+    // Nothing forced yet: not even the token folder is made.
+    for (const auto& args : malformed("501", "TOKEN")) EXPECT_EQ(tool(sim, args).status, 2) << args[1] << args[2];
+    EXPECT_FALSE(fs::exists(sim.tokenFolder()));
+    EXPECT_FALSE(fs::exists(SimulatedSmc::logOf(sim.smc())));
+
+    // A watcher keeps the fans forced: the fans, its token and the watcher are left be.
+    FakeApp app;
+    const pid_t watcher = force(sim, app);
+    const std::string token = readFile(sim.token(app.pid));
+    const size_t from = readFile(SimulatedSmc::logOf(sim.smc())).size();
+    for (const auto& args : malformed(app.text(), token)) {
+        const auto r = tool(sim, args);
+        EXPECT_EQ(r.status, 2) << args[1] << args[2];
+        EXPECT_EQ(r.output, kInvalid);
+    }
+    std::istringstream after(readFile(SimulatedSmc::logOf(sim.smc())).substr(from));
+    for (std::string line; std::getline(after, line);)
+        EXPECT_EQ(line.rfind(std::to_string(watcher) + " ", 0), 0u) << "written by a refused command: " << line;
+    EXPECT_EQ(readFile(sim.token(app.pid)), token);
+    EXPECT_TRUE(running(watcher));
 }
 
 TEST_F(FanTool, TokenNamedByTheParsedProcessId) {
@@ -382,10 +411,32 @@ TEST_F(FanTool, UnsafeTokenFolderFailsWithFansAutomatic) {
     }
 }
 
-TEST_F(FanTool, ProductionBuildIgnoresTheTestEnvironment) {
-    const std::string before = readFile(sim.smc());
-    platformtest::run({kProduction, "auto", "501"}, {{"QUELTO_FAN_TEST_ROOT", sim.path().string()}});
-    EXPECT_EQ(readFile(sim.smc()), before);
+TEST_F(FanTool, ProductionBuildIgnoresTheTestEnvironmentAndNeverMeetsRealFans) {
+    // The real tool runs where /sys and /run are empty, so whatever fans this machine
+    // has are out of its reach: it finds none to drive, and never the simulated ones.
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(out[1], 1);
+        ::dup2(out[1], 2);
+        const bool isolated = ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                              ::mount("tmpfs", "/sys", "tmpfs", 0, "size=1m") == 0 &&
+                              ::mount("tmpfs", "/run", "tmpfs", 0, "size=1m") == 0;
+        if (!isolated) ::_exit(77);
+        ::setenv("QUELTO_FAN_TEST_ROOT", sim.path().c_str(), 1);
+        ::execl(kProduction.c_str(), kProduction.c_str(), "auto", "501", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    std::string output;
+    char buf[512];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) output.append(buf, size_t(n));
+    ::close(out[0]);
+    const int status = exitStatus(child);
+    if (status == 77) GTEST_SKIP() << "cannot give the tool a /sys of its own here";
+    EXPECT_EQ(status, 3) << output;
+    EXPECT_FALSE(fs::exists(SimulatedSmc::logOf(sim.smc())));
     EXPECT_FALSE(fs::exists(sim.tokenFolder()));
 }
 }  // namespace

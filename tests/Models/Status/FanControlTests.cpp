@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include <chrono>
+#include <functional>
 #include <fcntl.h>
 
 #include "Models/Status/FanControl.h"
@@ -114,6 +115,55 @@ TEST(FanControl, AwkwardToolPathReachesTheToolIntact) {
     ASSERT_TRUE(settle(fans));
     EXPECT_EQ(fans.error(), "");
     EXPECT_EQ(readFile(dir / "argv"), tool.string() + "\ncool\n" + std::to_string(::getpid()) + "\n");
+}
+
+// Run as root, a tool that someone else could have swapped is never started.
+TEST(FanControl, RootSideRefusesAToolOthersCouldReplace) {
+    ASSERT_EQ(::geteuid(), 0u) << "the ownership checks need root";
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path& folder, const fs::path& tool)> make;
+        const char* atFault;  // "tool" or "folder"
+    } cases[] = {
+        {"tool owned by nobody", [](const fs::path&, const fs::path& t) { ASSERT_EQ(::chown(t.c_str(), 65534, 65534), 0); }, "tool"},
+        {"tool writable by its group", [](const fs::path&, const fs::path& t) { ::chmod(t.c_str(), 0775); }, "tool"},
+        {"folder owned by nobody", [](const fs::path& f, const fs::path&) { ASSERT_EQ(::chown(f.c_str(), 65534, 65534), 0); }, "folder"},
+        {"folder anyone may write to", [](const fs::path& f, const fs::path&) { ::chmod(f.c_str(), 0777); }, "folder"},
+        {"tool reached through a link", [](const fs::path& f, const fs::path& t) {
+             fs::rename(t, f / "real");
+             fs::create_symlink(f / "real", t);
+         }, "tool"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Prompt prompt;
+        TempDir dir;
+        const fs::path folder = dir / "libexec";
+        fs::create_directories(folder);
+        const fs::path tool = writeScript(folder / "QueltoFanHelper", "touch " + testtree::shellQuoted(dir / "ran") + "\n");
+        c.make(folder, tool);
+        Platform::Programs::setPathForTesting(Program::fanHelper, tool);
+        FanControl fans;
+        fans.choose(FanPreset::max);
+        ASSERT_TRUE(settle(fans));
+        EXPECT_FALSE(fs::exists(dir / "ran"));
+        EXPECT_EQ(fans.preset(), FanPreset::auto_);
+        const std::string atFault = std::string(c.atFault) == "tool" ? tool.string() : folder.string();
+        EXPECT_TRUE(fans.error().startsWith(QString::fromStdString("The fan tool was not run: " + atFault + " must belong to root")))
+            << fans.error().toStdString();
+    }
+    // In a folder anyone may write to but only owners may rename in, root's tool stays root's.
+    Prompt prompt;
+    TempDir dir;
+    const fs::path folder = dir / "shared";
+    fs::create_directories(folder / "mine");
+    ::chmod(folder.c_str(), 01777);
+    Platform::Programs::setPathForTesting(Program::fanHelper,
+                                          writeScript(folder / "mine/QueltoFanHelper", "touch " + testtree::shellQuoted(dir / "ran") + "\n"));
+    FanControl fans;
+    fans.choose(FanPreset::max);
+    ASSERT_TRUE(settle(fans));
+    EXPECT_TRUE(fs::exists(dir / "ran")) << fans.error().toStdString();
 }
 
 TEST(FanControl, MissingToolStartsNothing) {
