@@ -6,7 +6,8 @@
 // busiest first. %CPU is measured over the delay before the sample (0.0 in the
 // first, which has nothing to compare with); MEM is the resident size; POWER is
 // 0.0, as Linux keeps no per-process energy figure. Control characters in a
-// process name print as '?', so no name can start a line of its own.
+// process name print as '?', so no name can start a line of its own, and a name
+// that is empty or only blanks prints as "?", so every row has all its columns.
 #include <dirent.h>
 #include <fcntl.h>
 #include <time.h>
@@ -95,7 +96,8 @@ std::string printable(const std::string& name) {
     std::string out = name;
     for (char& c : out)
         if ((unsigned char)c < 0x20 || c == 0x7f) c = '?';
-    return out.empty() ? "?" : out;
+    // A name of blanks alone would leave its row a column short, and the row unread.
+    return out.find_first_not_of(' ') == std::string::npos ? "?" : out;
 }
 
 std::string memoryText(long long bytes) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Core/Clean/Shell.h"
 #include "Core/Status/Processes.h"
 #include "Platform/Programs.h"
 #include "Support/TestTree.h"
@@ -144,6 +145,33 @@ TEST(ProcessesSnapshot, BusiestFirstAndNoForgedRows) {
     EXPECT_EQ(find(row)->name, "?1 evil 99 1M 0");
     EXPECT_TRUE(std::none_of(rows.begin(), rows.end(), [](const Info& r) { return r.name == "evil"; }));
     EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(), [](const Info& a, const Info& b) { return a.cpu > b.cpu; }));
+}
+
+// One full sample of the stand-in lists every process, whatever name it gave itself.
+TEST(ProcessesSnapshot, EveryProcessKeepsItsRowWhateverItsName) {
+    std::vector<std::pair<pid_t, std::string>> named;
+    for (const std::string name : {"   ", " ", "\t", "  x  "}) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::prctl(PR_SET_NAME, name.c_str(), 0, 0, 0);
+            for (;;) ::pause();
+        }
+        named.push_back({pid, name});
+    }
+    // Named by now: each child names itself first thing.
+    for (const auto& [pid, name] : named)
+        for (int i = 0; i < 1000 && testtree::readFile("/proc/" + std::to_string(pid) + "/comm") != name + "\n"; ++i)
+            ::usleep(1000);
+    const auto result = Shell::run(Platform::Programs::path(Platform::Program::top),
+                                   {"-l", "1", "-n", "1000000", "-stats", "pid,command,cpu,mem,power"}, 10);
+    for (const auto& [pid, name] : named) stop(pid);
+    ASSERT_EQ(result.status, 0) << result.output;
+    const auto rows = Processes::parse(result.output);
+    for (const auto& [pid, name] : named) {
+        const auto row = std::find_if(rows.begin(), rows.end(), [&](const Info& r) { return r.pid == pid; });
+        ASSERT_NE(row, rows.end()) << "'" << name << "'";
+        EXPECT_FALSE(row->name.empty());
+    }
 }
 
 TEST(ProcessesSnapshot, EmptyWhenTopFails) {
