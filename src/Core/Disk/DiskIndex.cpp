@@ -28,9 +28,9 @@ Measurement measurement(TreeWalk::Result&& result) {
 }
 
 LargeFiles largest(TreeWalk::Result&& result, size_t limit) {
-    LargeFiles files = std::move(result.large);
-    if (files.size() > limit) files.resize(limit);
-    return files;
+    LargeFiles found{std::move(result.large), !result.rootElsewhere};
+    if (found.files.size() > limit) found.files.resize(limit);
+    return found;
 }
 
 Measurement measure(const std::string& path, int recordDepth, const std::atomic<bool>* stop) {

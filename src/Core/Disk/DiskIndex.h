@@ -35,10 +35,16 @@ struct Measurement {
 // file system is not walked: its totals are sizeless.
 Measurement measure(const std::string& path, int recordDepth, const std::atomic<bool>* stop = nullptr);
 
-using LargeFiles = std::vector<std::pair<std::string, int64_t>>;
+struct LargeFiles {
+    std::vector<std::pair<std::string, int64_t>> files;  // path and allocated bytes
+    // False when the folder lies on a pseudo or network file system: it was not walked,
+    // so no files says nothing about what is there.
+    bool searched = true;
+    bool operator==(const LargeFiles&) const = default;
+};
 // The regular files of at least `minimum` allocated bytes under `under` (every name
 // of a hard link), largest first, ties by path, at most `limit`. Photo, music and TV
-// libraries are not entered.
+// libraries are not entered, nor is a folder on a pseudo or network file system.
 LargeFiles largeFiles(const std::string& under, int64_t minimum, size_t limit,
                       const std::atomic<bool>* stop = nullptr);
 

@@ -91,6 +91,10 @@ void AnalyzeModel::setEntries(std::vector<Entry> value) {
     if (pendingChanged) emit busyChanged();
 }
 
+void AnalyzeModel::setSearched(bool value) {
+    if (assignIfChanged(searched_, value)) emit searchedChanged(value);
+}
+
 void AnalyzeModel::setListing(bool value) {
     if (!assignIfChanged(listing_, value)) return;
     emit listingChanged(value);
@@ -197,6 +201,7 @@ void AnalyzeModel::load() {
     measuring_.reset();
     const fs::path folder = path_.back();
     setListing(true);
+    setSearched(true);
     if (mode_ == Mode::largeFiles) {
         setEntries({});
         loadLargeFiles(generation_, folder);
@@ -297,9 +302,10 @@ QCoro::Task<> AnalyzeModel::loadLargeFiles(int token, fs::path folder) {
     co_await turn;
     if (!self || generation_ != token) co_return;
     std::vector<Entry> entries;
-    entries.reserve(found.size());
-    for (const auto& [path, bytes] : found) entries.push_back({fs::path(path), bytes, 1, false});
+    entries.reserve(found.files.size());
+    for (const auto& [path, bytes] : found.files) entries.push_back({fs::path(path), bytes, 1, false});
     setEntries(std::move(entries));
+    setSearched(found.searched);
     setListing(false);
 }
 

@@ -70,6 +70,9 @@ public:
     const std::vector<std::filesystem::path>& path() const { return path_; }
     const std::vector<Entry>& entries() const { return entries_; }
     bool listing() const { return listing_; }
+    // False while the large files shown come from no search: the folder lies on a
+    // pseudo or network file system, where none is made.
+    bool searched() const { return searched_; }
     const SubSlices& subSlices() const { return subSlices_; }
     const std::optional<AnalyzeFocus>& focus() const { return focus_; }
     void setFocus(std::optional<AnalyzeFocus> value);
@@ -120,6 +123,7 @@ signals:
     void pathChanged();
     void entriesChanged();
     void listingChanged(bool value);
+    void searchedChanged(bool value);
     void subSlicesChanged();
     void focusChanged();
     void selectionChanged();
@@ -151,6 +155,7 @@ private:
     void setPath(std::vector<std::filesystem::path> value);
     void setEntries(std::vector<Entry> value);
     void setListing(bool value);
+    void setSearched(bool value);
     void setSubSlices(SubSlices value);
     void setRemoving(bool value);
 
@@ -160,6 +165,7 @@ private:
     std::vector<Entry> entries_;
     int64_t pending_ = 0;
     bool listing_ = false;
+    bool searched_ = true;
     SubSlices subSlices_;
     std::optional<AnalyzeFocus> focus_;
     Selection selection_;

@@ -29,6 +29,7 @@ LargeFileRows::LargeFileRows(AnalyzeModel& model, QWidget* parent)
     setEmptyHeight(int(std::ceil(QFontMetricsF(empty_).height())) + 60);
     connect(&model_, &AnalyzeModel::entriesChanged, this, &LargeFileRows::refresh);
     connect(&model_, &AnalyzeModel::selectionChanged, this, [this] { viewport()->update(); });
+    connect(&model_, &AnalyzeModel::searchedChanged, this, [this] { viewport()->update(); });
     connect(&Preferences::shared(), &Preferences::protectedPathsChanged, this, [this] { viewport()->update(); });
     refresh();
 }
@@ -36,13 +37,15 @@ LargeFileRows::LargeFileRows(AnalyzeModel& model, QWidget* parent)
 void LargeFileRows::refresh() { setCount(int(model_.entries().size())); }
 
 QString LargeFileRows::emptyText() { return tr("No files over 500 MB here"); }
+QString LargeFileRows::notSearchedText() { return tr("Not searched: this folder is on a network or system file system"); }
+QString LargeFileRows::shownEmptyText() const { return model_.searched() ? emptyText() : notSearchedText(); }
 
 QRectF LargeFileRows::boxRect() { return QRectF(padX, (rowHeight - CheckBox::side) / 2.0, CheckBox::side, CheckBox::side); }
 
 void LargeFileRows::paintEmpty(QPainter& p, const QRect& rect) {
     p.setFont(empty_);
     p.setPen(Theme::tertiary());
-    p.drawText(rect, Qt::AlignCenter, emptyText());
+    p.drawText(rect, Qt::AlignCenter, shownEmptyText());
 }
 
 void LargeFileRows::paintRow(QPainter& p, int row, const QRect& rect) {

@@ -139,7 +139,7 @@ TEST(DiskIndex, LargeFiles) {
     fallocated(root / "linked/one", kBlock * 20);
     ASSERT_EQ(::link((root / "linked/one").c_str(), (root / "linked/two").c_str()), 0);
 
-    const auto found = DiskIndex::largeFiles(root, 2 * kBlock, 200);
+    const auto found = DiskIndex::largeFiles(root, 2 * kBlock, 200).files;
     ASSERT_EQ(found.size(), 200u);
     EXPECT_EQ(found[0], std::make_pair((root / "album.photoslibrary").string(), int64_t(30 * kBlock)));
     EXPECT_EQ(found[1], std::make_pair((root / "linked/one").string(), int64_t(20 * kBlock)));
@@ -151,5 +151,5 @@ TEST(DiskIndex, LargeFiles) {
         EXPECT_EQ(found[i].first.find(".photoslibrary/"), std::string::npos);
     }
     EXPECT_EQ(found.back().second, 7 * kBlock);  // 3, then 50 each of 10, 9 and 8 blocks, then 7
-    EXPECT_TRUE(DiskIndex::largeFiles(tmp / "missing", 0, 10).empty());
+    EXPECT_TRUE(DiskIndex::largeFiles(tmp / "missing", 0, 10).files.empty());
 }

@@ -197,6 +197,6 @@ TEST_F(SizeServiceTest, IdenticalSearchesShareOneWalk) {
     std::unique_lock lock(m);
     cv.wait(lock, [&] { return results.size() == 2; });
     EXPECT_EQ(results[0], results[1]);
-    EXPECT_EQ(results[0], (DiskIndex::LargeFiles{{a + "/data", 3 * 4096}}));
+    EXPECT_EQ(results[0], (DiskIndex::LargeFiles{{{a + "/data", 3 * 4096}}}));
     EXPECT_EQ(latch.started(2).size(), 2u);
 }

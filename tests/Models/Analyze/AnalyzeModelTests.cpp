@@ -300,6 +300,25 @@ TEST(AnalyzeModel, KernelMountsShowNoSize) {
     EXPECT_EQ(layout.inner[0].id, (h / "data").string());
 }
 
+TEST(AnalyzeModel, LargeFileSearchOnAKernelFileSystemSaysItDidNotSearch) {
+    FakeHome h;
+    const platformtest::TmpfsMount kernel(h / "sys", platformtest::TmpfsMount::Kernel{"sysfs"});
+    if (!kernel.mounted()) GTEST_SKIP() << "cannot mount a sysfs here";
+    Held held;
+    held.latch.releaseAll();
+    AnalyzeModel& m = held.model;
+    m.setMode(AnalyzeModel::Mode::largeFiles);
+    ASSERT_TRUE(until([&] { return !m.listing(); }));
+    EXPECT_TRUE(m.searched());
+    m.navigate(h / "sys");
+    ASSERT_TRUE(until([&] { return !m.listing() && m.generation() > 1; }));
+    EXPECT_TRUE(m.entries().empty());
+    EXPECT_FALSE(m.searched());
+    // Back on the disk, a search is made again.
+    m.goBack();
+    EXPECT_TRUE(m.searched());
+}
+
 TEST(AnalyzeModel, LargeFiles) {
     FakeHome h;
     auto allocate = [&](const char* rel, off_t bytes) {
