@@ -175,9 +175,15 @@ Owner owner(const fs::path& url) {
 
     const auto attributes = Platform::FileOps::attributes(url);
     const std::string extension = ScanSupport::lowercasedExtension(url.filename().native());
-    const bool folder = (attributes && S_ISDIR(attributes->st_mode)) || extension.empty();
-    const std::string type = folder ? "folder" : extension;
-    return {"type:" + type, attributes ? IconRef::file(url) : IconRef::ofType(type)};
+    if (!attributes) {
+        // Gone: only its name tells, and a name without an extension is most likely a folder's.
+        const std::string type = extension.empty() ? "folder" : extension;
+        return {"type:" + type, IconRef::ofType(type)};
+    }
+    // There: a folder is a folder, and a file without an extension is still a file (its
+    // icon comes from its content; the empty type name cannot be any extension's).
+    const std::string type = S_ISDIR(attributes->st_mode) ? "folder" : extension;
+    return {"type:" + type, IconRef::file(url)};
 }
 
 IconRef icon(const fs::path& url) {

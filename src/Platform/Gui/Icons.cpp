@@ -1,6 +1,8 @@
 #include "Platform/Gui/Icons.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCache>
 #include <QDir>
@@ -78,11 +80,34 @@ std::string extensionOf(const std::filesystem::path& p) {
 
 QStringList applicationNames(const std::filesystem::path& p);
 
+// A regular file's type by its name, or, where the name does not settle it (no
+// extension, or one of several types), by its first bytes as well.
+QMimeType contentType(const std::filesystem::path& p) {
+    static QMimeDatabase db;
+    const QString name = fromBytes(p.filename().native());
+    const auto byName = db.mimeTypesForFileName(name);
+    if (byName.size() == 1) return byName.first();
+    QByteArray head;
+    // Never waits: what stands there now may no longer be a regular file.
+    const int fd = ::open(p.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    struct ::stat st;
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        head.resize(4096);
+        const ssize_t n = ::read(fd, head.data(), size_t(head.size()));
+        head.resize(n > 0 ? n : 0);
+    }
+    if (fd >= 0) ::close(fd);
+    return db.mimeTypeForFileNameAndData(name, head);
+}
+
 QStringList fileNames(const std::filesystem::path& p) {
     static QMimeDatabase db;
-    // The kind of entry, never its content: reading could block on a FIFO or device.
+    // The kind of entry; only a regular file is ever read (a FIFO or device could block).
     struct ::stat st;
     if (::lstat(p.c_str(), &st) == 0) {
+        // A desktop entry shows as the application it starts, as file managers show it.
+        if (S_ISREG(st.st_mode) && extensionOf(p) == "desktop") return applicationNames(p);
+        if (S_ISREG(st.st_mode)) return mimeNames(contentType(p));
         if (S_ISDIR(st.st_mode))
             return {extensionOf(p) == "app" ? QStringLiteral("application-x-executable") : QStringLiteral("folder")};
         const char* inode = S_ISFIFO(st.st_mode)   ? "inode/fifo"
@@ -91,8 +116,6 @@ QStringList fileNames(const std::filesystem::path& p) {
                             : S_ISBLK(st.st_mode)  ? "inode/blockdevice"
                                                    : nullptr;
         if (inode) return mimeNames(db.mimeTypeForName(QString::fromLatin1(inode)));
-        // A desktop entry shows as the application it starts, as file managers show it.
-        if (S_ISREG(st.st_mode) && extensionOf(p) == "desktop") return applicationNames(p);
     }
     const std::string ext = extensionOf(p);
     return typeNames(ext.empty() ? std::string("folder") : ext);

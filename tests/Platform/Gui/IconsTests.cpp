@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Core/Clean/FileIcons.h"
 #include "Support/TestTree.h"
 
 using Platform::IconRef;
@@ -76,6 +77,27 @@ TEST(Icons, ResolveThroughTheThemesAndTheDesktopEntries) {
     }
     const QImage own = image(IconRef::application(r / "own.desktop"));
     EXPECT_EQ(own.pixelColor(own.width() / 2, own.height() / 2), QColor(Qt::red));
+}
+
+TEST(Icons, AFileWithoutAnExtensionGetsAFileIconFromItsContent) {
+    testtree::TempDir dir;
+    const auto r = dir.path();
+    testtree::writeFile(r / ".bashrc", "# ~/.bashrc\nexport PATH\n");
+    testtree::writeFile(r / "model-blob", std::string("\x7f\x01\x00\xfe\xff\x00binary", 12));
+    testtree::writeFile(r / "empty", "");
+    Icons::resetForTesting();
+    FileIcons::resetForTesting(FileIcons::Places{});
+    for (const auto& [name, firstName] : {std::pair{".bashrc", "text-plain"},
+                                          {"model-blob", "application-octet-stream"},
+                                          {"empty", "application-x-zerosize"}}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(Icons::themeNames(IconRef::file(r / name)).value(0), firstName);
+        // The feed's owner too: a file of its own type, never keyed as a folder.
+        const auto owner = FileIcons::owner(r / name);
+        EXPECT_EQ(owner.key, "type:");
+        EXPECT_EQ(owner.icon, IconRef::file(r / name));
+    }
+    FileIcons::resetForTesting();
 }
 
 TEST(Icons, SharedImagesAndOurSymbolsLast) {
