@@ -9,6 +9,7 @@
 #include "App/Reopen.h"
 #include "Platform/Gui/AudioPlayer.h"
 #include "Platform/Gui/StatusButton.h"
+#include "Models/Kit/Localization.h"
 #include "Models/Window/AppState.h"
 #include "Models/Window/QuietStart.h"
 #include "Models/Settings/LaunchAtLogin.h"
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
     app.setDesktopFileName(QStringLiteral("quelto"));
     // Closing the window never quits while anything could bring it back (below).
     app.setQuitOnLastWindowClosed(false);
+    Localization::install();
     Theme::applyApplicationLook(app);
     QIcon icon;
     for (int size : {16, 32, 64, 128, 256, 512}) icon.addPixmap(QPixmap::fromImage(QueltoMark::applicationIconImage(size)));

@@ -7,19 +7,31 @@ std::mutex& lock() {
     static std::mutex m;
     return m;
 }
-std::function<std::string(const std::string&)>& translator() {
-    static std::function<std::string(const std::string&)> t;
+Localizer& translator() {
+    static Localizer t;
     return t;
 }
 }  // namespace
 
 std::string localized(const std::string& english) {
     std::lock_guard g(lock());
-    if (auto& t = translator()) return t(english);
+    if (auto& t = translator()) return t(english, std::nullopt);
     return english;
 }
 
-void setLocalizer(std::function<std::string(const std::string&)> t) {
+std::string localizedCount(const std::string& english, int64_t count) {
+    {
+        std::lock_guard g(lock());
+        if (auto& t = translator()) return t(english, count);
+    }
+    std::string out = english;
+    const std::string number = std::to_string(count);
+    for (size_t at = out.find("%n"); at != std::string::npos; at = out.find("%n", at + number.size()))
+        out.replace(at, 2, number);
+    return out;
+}
+
+void setLocalizer(Localizer t) {
     std::lock_guard g(lock());
     translator() = std::move(t);
 }

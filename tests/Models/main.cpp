@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "Models/Kit/Localization.h"
 #include "Support/QtTestSupport.h"
 
 int main(int argc, char** argv) {
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
     qttest::TempHome home;
 
     QCoreApplication app(argc, argv);
+    Localization::install();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "Models/Kit/Localization.h"
 #include "Support/QtTestSupport.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(home / ".local/share");
 
     QApplication app(argc, argv);
+    Localization::install();
     Theme::applyApplicationLook(app);
     Symbols::installAsIconFallback();
     ::testing::InitGoogleTest(&argc, argv);

@@ -6,6 +6,7 @@
 #include "Models/Kit/RawValue.h"
 #include "Platform/Locations.h"
 #include "Platform/LoginItemService.h"
+#include "Models/Kit/Localization.h"
 
 #include <QCoreApplication>
 
@@ -65,7 +66,7 @@ QString fullDiskAccessDetail(bool hasFullDiskAccess) {
                              : tr("Off — macOS hides Mail, Safari and the Trash from Quelto.");
 }
 
-QString staleDaysText(int days) { return tr("%1 days").arg(days); }
+QString staleDaysText(int days) { return counted("%n days", days); }
 
 QList<MenuBarMetric> toggledMetrics(const QList<MenuBarMetric>& current, MenuBarMetric metric, bool on) {
     std::set<MenuBarMetric> chosen(current.begin(), current.end());

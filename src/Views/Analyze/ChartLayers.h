@@ -16,6 +16,7 @@
 #include "Models/Analyze/OrbitLayout.h"
 #include "Models/Kit/QtBridge.h"
 #include "Views/Analyze/PathText.h"
+#include "Models/Kit/Localization.h"
 
 class QPainter;
 
@@ -132,7 +133,7 @@ struct Detail {
     bool operator==(const Detail&) const = default;
 };
 
-inline QString tr(const char* text) { return QCoreApplication::translate("CenterReadout", text); }
+inline QString files(int64_t n) { return counted("%n files", n, FileCount::format(n)); }
 inline QString percent(double part, double total) { return QString::asprintf("%.1f%%", part / total * 100); }
 
 // Entries have `url`, `size`, `files` and `isFolder`; sub-slices `url`, `size` and
@@ -146,7 +147,7 @@ Detail detail(const Entries& entries, const SubSlices& subSlices, const std::fil
             if (std::string(e.url) != focus->path) continue;
             if (!e.size) break;
             QString caption = percent(double(*e.size), t);
-            if (e.files) caption += QStringLiteral(" · ") + tr("%1 files").arg(FileCount::format(*e.files));
+            if (e.files) caption += QStringLiteral(" · ") + files(*e.files);
             return {pathToQString(e.url.filename()), *e.size, caption,
                     e.isFolder ? QStringLiteral("folder") : QStringLiteral("doc")};
         }
@@ -156,7 +157,7 @@ Detail detail(const Entries& entries, const SubSlices& subSlices, const std::fil
                 if (std::string(s.url) != focus->path) continue;
                 const QString caption = pathToQString(s.url.parent_path().filename()) + QStringLiteral("/ · ") +
                                         percent(double(s.size), t) + QStringLiteral(" · ") +
-                                        tr("%1 files").arg(FileCount::format(s.files));
+                                        files(s.files);
                 return {pathToQString(s.url.filename()), s.size, caption, QStringLiteral("folder")};
             }
     } else if (focus) {
@@ -166,10 +167,10 @@ Detail detail(const Entries& entries, const SubSlices& subSlices, const std::fil
                 ++count;
                 sum += *e.size;
             }
-        return {tr("%1 small items").arg(count), sum, percent(double(sum), t), QStringLiteral("square.grid.3x3")};
+        return {counted("%n small items", count), sum, percent(double(sum), t), QStringLiteral("square.grid.3x3")};
     }
     return {PathText::folderName(shown), total,
-            tr("%1 items · %2 files").arg(qlonglong(entries.size())).arg(FileCount::format(totalFiles)),
+            counted("%n items", qlonglong(entries.size())) + QStringLiteral(" · ") + files(totalFiles),
             QStringLiteral("internaldrive")};
 }
 

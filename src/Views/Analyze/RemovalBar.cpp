@@ -15,6 +15,7 @@
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
+#include "Models/Kit/Localization.h"
 
 namespace {
 QString bytes(int64_t n) { return toQString(formattedBytes(n)); }
@@ -82,12 +83,12 @@ QString RemovalBar::selectionText(qsizetype count, int64_t size) {
 }
 
 QString RemovalBar::confirmationTitle(qsizetype count, int64_t size) {
-    return tr("Move %1 items (%2) to the Trash?").arg(qlonglong(count)).arg(bytes(size));
+    return counted("Move %n items (%1) to the Trash?", qlonglong(count)).arg(bytes(size));
 }
 
 QString RemovalBar::bannerText(const CleanReport& r) {
     if (r.dryRun) return tr("Preview: %1 would be freed").arg(bytes(r.freed));
-    return tr("%1 items · %2 moved to the Trash").arg(qlonglong(r.removed.size())).arg(bytes(r.trashed));
+    return counted("%n items · %1 moved to the Trash", qlonglong(r.removed.size())).arg(bytes(r.trashed));
 }
 
 QString RemovalBar::skippedToolTip(const CleanReport& r) {

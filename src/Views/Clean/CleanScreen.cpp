@@ -20,6 +20,7 @@
 #include "Views/Kit/OverflowOverlay.h"
 #include "Views/Kit/Theme.h"
 #include "Views/Kit/WindowActions.h"
+#include "Models/Kit/Localization.h"
 
 namespace {
 constexpr double sheetRadius = 18;
@@ -255,8 +256,7 @@ void CleanScreen::reviewingChanged(bool reviewing) {
         layout->setContentsMargins(0, 0, 0, 0);
         int64_t total = 0;
         for (const CleanItem& i : model_.items()) total += i.size;
-        const QString subtitle = tr("%1 items · %2 in total")
-                                     .arg(qlonglong(model_.items().size()))
+        const QString subtitle = counted("%n items · %1 in total", qlonglong(model_.items().size()))
                                      .arg(QString::fromStdString(formattedBytes(total)));
         panel_ = new ReviewPanel(model_, prefs_, texts_.reviewTitle, subtitle, texts_.actionTitle,
                                  [this] { model_.setReviewing(false); });

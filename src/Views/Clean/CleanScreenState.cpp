@@ -6,6 +6,7 @@
 
 #include "Core/Clean/Cleaner.h"
 #include "Models/Kit/QtBridge.h"
+#include "Models/Kit/Localization.h"
 
 namespace {
 QString tr(const char* text) { return QCoreApplication::translate("CleanScreen", text); }
@@ -47,8 +48,8 @@ CleanScreenState CleanScreenState::of(const CleanListModel& list, const Texts& t
         } else {
             s.open = resealed ? 0 : 1;
             s.title = tr("%1 freed").arg(bytes(r.freed - r.trashed));
-            s.subtitle = r.trashed < 1 ? tr("%1 items removed for good").arg(removed)
-                                       : tr("%1 items removed · %2 waiting in the Trash").arg(removed).arg(bytes(r.trashed));
+            s.subtitle = r.trashed < 1 ? counted("%n items removed for good", removed)
+                                       : counted("%n items removed · %1 waiting in the Trash", removed).arg(bytes(r.trashed));
             s.emptyTrash = r.trashed >= 1;
         }
         s.review = found;
@@ -67,10 +68,9 @@ CleanScreenState CleanScreenState::of(const CleanListModel& list, const Texts& t
             for (const CleanItem& i : list.selectedItems()) selected += i.size;
             s.open = 0.5;
             s.title = tr("%1 found").arg(bytes(total));
-            s.subtitle = tr("%1 items in %2 categories · %3 preselected")
-                             .arg(qlonglong(list.items().size()))
-                             .arg(qlonglong(list.grouped().size()))
-                             .arg(bytes(selected));
+            s.subtitle = tr("%1 in %2 · %3 preselected")
+                             .arg(counted("%n items", qlonglong(list.items().size())),
+                                  counted("%n categories", qlonglong(list.grouped().size())), bytes(selected));
         } else {
             s.title = tr("All clear");
             s.subtitle = tr("Nothing worth removing right now");

@@ -8,6 +8,7 @@
 #include "Views/Kit/ConfirmationDialog.h"
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/Theme.h"
+#include "Models/Kit/Localization.h"
 
 EmptyTrashButton::EmptyTrashButton(QWidget* parent) : QWidget(parent) {
     auto* row = new QHBoxLayout(this);
@@ -24,8 +25,7 @@ EmptyTrashButton::EmptyTrashButton(QWidget* parent) : QWidget(parent) {
 QString EmptyTrashButton::resultText(const Cleaner::TrashEmptied& e) {
     const QString freed = toQString(formattedBytes(e.freed));
     if (e.left == 0) return tr("Trash emptied · %1").arg(freed);
-    if (e.left == 1) return tr("Freed %1 · 1 item could not be deleted").arg(freed);
-    return tr("Freed %1 · %2 items could not be deleted").arg(freed).arg(e.left);
+    return counted("Freed %1 · %n items could not be deleted", e.left).arg(freed);
 }
 
 void EmptyTrashButton::ask() {

@@ -20,6 +20,7 @@
 #include "Views/Kit/Spring.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
+#include "Models/Kit/Localization.h"
 
 namespace {
 QString tr(const char* text) { return QCoreApplication::translate("ReviewPanel", text); }
@@ -40,9 +41,9 @@ int up(double v) { return int(std::ceil(v)); }
 
 QString ReportBanner::headline(const CleanReport& r) {
     const auto count = qlonglong(r.removed.size());
-    if (r.dryRun) return tr("Preview: %1 would be freed (%2 items)").arg(bytes(r.freed)).arg(count);
+    if (r.dryRun) return counted("Preview: %1 would be freed (%n items)", count).arg(bytes(r.freed));
     if (r.trashed >= 1) return tr("Freed %1 · %2 in the Trash").arg(bytes(r.freed - r.trashed), bytes(r.trashed));
-    return tr("Freed %1 · %2 items removed").arg(bytes(r.freed - r.trashed)).arg(count);
+    return counted("Freed %1 · %n items removed", count).arg(bytes(r.freed - r.trashed));
 }
 
 QString ReportBanner::symbol(const CleanReport& r) {

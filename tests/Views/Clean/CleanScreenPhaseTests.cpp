@@ -141,7 +141,10 @@ TEST(CleanScreenPhases, ScanReviewAndCleanOutright) {
     ASSERT_EQ(items.size(), 3u);
     const int64_t found = total(items), selected = total(s.list().selectedItems());
     expectShows(s, "ready", {bytes(found) + " found",
-                             QString("3 items in %1 categories · %2 preselected").arg(s.list().grouped().size()).arg(bytes(selected)),
+                             QString("3 items in %1 · %2 preselected")
+                                 .arg(s.list().grouped().size() == 1 ? QString("1 category")
+                                                                     : QString("%1 categories").arg(s.list().grouped().size()))
+                                 .arg(bytes(selected)),
                              {"Review results", "Scan again"}, 0.5});
     const QImage closed = s.picture("ready");
 

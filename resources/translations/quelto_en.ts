@@ -1,0 +1,60 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<!-- The English forms of every counted text: the singular first, then the plural. -->
+<TS version="2.1" language="en" sourcelanguage="en">
+<context>
+    <name>Counted</name>
+    <message numerus="yes">
+        <source>%n items</source>
+        <translation><numerusform>%n item</numerusform><numerusform>%n items</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n categories</source>
+        <translation><numerusform>%n category</numerusform><numerusform>%n categories</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n files</source>
+        <translation><numerusform>%n file</numerusform><numerusform>%n files</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n small items</source>
+        <translation><numerusform>%n small item</numerusform><numerusform>%n small items</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n days</source>
+        <translation><numerusform>%n day</numerusform><numerusform>%n days</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n items · %1 in total</source>
+        <translation><numerusform>%n item · %1 in total</numerusform><numerusform>%n items · %1 in total</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>Preview: %1 would be freed (%n items)</source>
+        <translation><numerusform>Preview: %1 would be freed (%n item)</numerusform><numerusform>Preview: %1 would be freed (%n items)</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>Freed %1 · %n items removed</source>
+        <translation><numerusform>Freed %1 · %n item removed</numerusform><numerusform>Freed %1 · %n items removed</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>Freed %1 · %n items could not be deleted</source>
+        <translation><numerusform>Freed %1 · %n item could not be deleted</numerusform><numerusform>Freed %1 · %n items could not be deleted</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n items removed for good</source>
+        <translation><numerusform>%n item removed for good</numerusform><numerusform>%n items removed for good</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n items removed · %1 waiting in the Trash</source>
+        <translation><numerusform>%n item removed · %1 waiting in the Trash</numerusform><numerusform>%n items removed · %1 waiting in the Trash</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>Move %n items (%1) to the Trash?</source>
+        <translation><numerusform>Move %n item (%1) to the Trash?</numerusform><numerusform>Move %n items (%1) to the Trash?</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n items · %1 moved to the Trash</source>
+        <translation><numerusform>%n item · %1 moved to the Trash</numerusform><numerusform>%n items · %1 moved to the Trash</numerusform></translation>
+    </message>
+</context>
+</TS>

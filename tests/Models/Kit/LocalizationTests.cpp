@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+#include <QXmlStreamReader>
+
+#include "Core/Localized.h"
+#include "Models/Kit/Localization.h"
+#include "Support/QtTestSupport.h"
+
+namespace {
+QString read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+// The keys the English translation gives two forms.
+QSet<QString> translatedKeys() {
+    QXmlStreamReader xml(read(QStringLiteral(QUELTO_SOURCE_DIR "/resources/translations/quelto_en.ts")));
+    QSet<QString> keys;
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("source"))
+            keys.insert(xml.readElementText());
+    return keys;
+}
+}  // namespace
+
+TEST(CountedTexts, OneReadsInTheSingular) {
+    const QSet<QString> keys = translatedKeys();
+    ASSERT_FALSE(keys.isEmpty());
+    for (const QString& key : keys) {
+        SCOPED_TRACE(key.toStdString());
+        const QByteArray english = key.toUtf8();
+        const QString one = counted(english.constData(), 1), two = counted(english.constData(), 2);
+        EXPECT_EQ(two, QString(key).replace(QLatin1String("%n"), QLatin1String("2")));
+        EXPECT_NE(one, QString(key).replace(QLatin1String("%n"), QLatin1String("1")));
+        EXPECT_TRUE(one.contains(QLatin1String("1"))) << one.toStdString();
+        EXPECT_EQ(counted(english.constData(), 0), QString(key).replace(QLatin1String("%n"), QLatin1String("0")));
+    }
+    // The engine's counted texts take the same forms.
+    EXPECT_EQ(localizedCount("%n items", 1), "1 item");
+    EXPECT_EQ(localizedCount("%n items", 12), "12 items");
+    // A count shown abbreviated still takes its own form.
+    EXPECT_EQ(counted("%n files", 1, QStringLiteral("1")), "1 file");
+    EXPECT_EQ(counted("%n files", 1234, QStringLiteral("1.2k")), "1.2k files");
+}
+
+// Every counted text in the sources has its English forms (else one would read "1 items").
+TEST(CountedTexts, EveryOneUsedHasItsEnglishForms) {
+    const QSet<QString> keys = translatedKeys();
+    const QRegularExpression use(QStringLiteral(R"re((?:counted|localizedCount)\(\s*"((?:[^"\\]|\\.)*)")re"));
+    int found = 0;
+    QDirIterator files(QStringLiteral(QUELTO_SOURCE_DIR "/src"), {"*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        auto matches = use.globalMatch(read(path));
+        while (matches.hasNext()) {
+            const QString key = matches.next().captured(1);
+            ++found;
+            EXPECT_TRUE(keys.contains(key)) << key.toStdString() << " in " << path.toStdString();
+        }
+    }
+    EXPECT_GE(found, 10);
+}
