@@ -327,7 +327,8 @@ FolderPanel::FolderPanel(AnalyzeModel& model, QWidget* parent) : QScrollArea(par
     top->addWidget(icon_);
     auto* names = new QVBoxLayout;
     names->setSpacing(1);
-    name_ = plainLabel({}, Theme::font(14, QFont::Bold), Theme::text());
+    // A long name is cut inside the card; it never widens the column.
+    name_ = new MiddleElided(Theme::font(14, QFont::Bold), Theme::text());
     pathLabel_ = new MiddleElided(Theme::font(10, QFont::Normal, Theme::Design::monospaced), Theme::tertiary());
     names->addWidget(name_);
     names->addWidget(pathLabel_);
@@ -411,7 +412,7 @@ void FolderPanel::syncFolder() {
     chart_->setShownFolder(shown);
     const QPixmap icon = IconCache::icon(shown);
     icon_->setPixmap(icon.scaled(QSize(28, 28) * icon.devicePixelRatio(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    name_->setText(PathText::folderName(shown));
+    static_cast<MiddleElided*>(name_)->setFullText(PathText::folderName(shown));
     static_cast<MiddleElided*>(pathLabel_)->setFullText(PathText::tilde(shown, model_.home()));
 
     const std::filesystem::path here = standardized(shown);
@@ -428,6 +429,7 @@ void FolderPanel::syncFolder() {
                         [this, i] { model_.go(int(i)); }});
     }
     fill(pathBox_, rows);
+    revealHere_ = true;
     syncChart();
 }
 
@@ -445,10 +447,23 @@ bool FolderPanel::showsMeasuring() const { return !measuringRow_->isHidden(); }
 int FolderPanel::shownHeight() const { return height() - viewportMargins().bottom(); }
 
 void FolderPanel::fitView() {
+    QWidget* content = widget();
+    // A new path: its last row, the shown folder, is scrolled into view once the
+    // column is laid out with it.
+    const QList<PlaceRow*> path = pathRows();
+    if (revealHere_ && !path.isEmpty() && content->layout()) {
+        revealHere_ = false;
+        content->layout()->activate();
+        const PlaceRow* here = path.last();
+        const int top = here->mapTo(content, QPoint()).y(), bottom = top + here->height();
+        int value = verticalScrollBar()->value();
+        if (bottom - value > height()) value = bottom - height();
+        if (top < value) value = top;
+        verticalScrollBar()->setValue(value);
+    }
     // In a window too short for the whole column, what shows ends below the last chart,
     // card or row that fits whole, so nothing is cut through (a section's title least
     // of all); the rest scrolls into view.
-    const QWidget* content = widget();
     const int offset = verticalScrollBar()->value();
     int end = height();
     if (content->height() - offset > height()) {
@@ -465,6 +480,7 @@ void FolderPanel::fitView() {
 
 void FolderPanel::resizeEvent(QResizeEvent* e) {
     QScrollArea::resizeEvent(e);
+    revealHere_ = true;
     fitView();
 }
 
@@ -561,6 +577,7 @@ void AnalyzeView::sync() {
 }
 
 void AnalyzeView::finishAnimations() {
+    modes_->finishAnimation();
     panel_->finishAnimations();
     table_->list()->settle();
 }

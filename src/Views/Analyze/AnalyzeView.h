@@ -138,6 +138,7 @@ private:
     QLabel* measuring_;
     QWidget* placesBox_;
     QWidget* pathBox_;
+    bool revealHere_ = false;  // the shown folder's row is still to be scrolled into view
 };
 
 // The Analyze tab: the folder panel beside the header and the table, the large

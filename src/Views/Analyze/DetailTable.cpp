@@ -143,6 +143,10 @@ DetailList::DetailList(AnalyzeModel& model, QWidget* parent)
     connect(&model_, &AnalyzeModel::entriesChanged, this, &DetailList::refresh);
     connect(&model_, &AnalyzeModel::focusChanged, this, &DetailList::refreshLight);
     connect(&MotionPause::shared(), &MotionPause::hiddenChanged, this, &DetailList::syncSpinner);
+    // Scrolled under a pointer at rest, the list lights what is under it now.
+    connect(&MotionPause::shared(), &MotionPause::scrollingChanged, this, [this](bool scrolling) {
+        if (!scrolling) pointerAgain();
+    });
     connect(&model_, &AnalyzeModel::selectionChanged, this, &DetailList::refresh);
     // The model forgets its verdicts first (it was made before any view).
     connect(&Preferences::shared(), &Preferences::protectedPathsChanged, this, &DetailList::refresh);

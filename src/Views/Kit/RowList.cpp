@@ -102,7 +102,14 @@ void RowList::resizeEvent(QResizeEvent* e) {
     relayout();
 }
 
-void RowList::scrollContentsBy(int, int) { viewport()->update(); }
+void RowList::scrollContentsBy(int, int) {
+    viewport()->update();
+    pointerAgain();
+}
+
+void RowList::pointerAgain() {
+    if (pointer_) pointerMoved(*pointer_ + QPoint(0, verticalScrollBar()->value()));
+}
 
 bool RowList::viewportEvent(QEvent* e) {
     if (e->type() == QEvent::ToolTip) {
@@ -113,7 +120,10 @@ bool RowList::viewportEvent(QEvent* e) {
         else QToolTip::showText(help->globalPos(), tip, viewport(), rowRect(row));
         return true;
     }
-    if (e->type() == QEvent::Leave) pointerMoved(std::nullopt);
+    if (e->type() == QEvent::Leave) {
+        pointer_.reset();
+        pointerMoved(std::nullopt);
+    }
     return QAbstractScrollArea::viewportEvent(e);
 }
 
@@ -126,7 +136,8 @@ void RowList::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void RowList::mouseMoveEvent(QMouseEvent* e) {
-    pointerMoved(e->position().toPoint() + QPoint(0, verticalScrollBar()->value()));
+    pointer_ = e->position().toPoint();
+    pointerMoved(*pointer_ + QPoint(0, verticalScrollBar()->value()));
 }
 
 void RowList::contextMenuEvent(QContextMenuEvent* e) {

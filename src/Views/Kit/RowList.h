@@ -44,8 +44,11 @@ protected:
     virtual void paintRow(QPainter& painter, int row, const QRect& rect) = 0;
     // Draws what shows when there are no rows, in the content's top `rect`.
     virtual void paintEmpty(QPainter&, const QRect&) {}
-    // The pointer moved to a point of the content (scroll offset removed), or left (nullopt).
+    // The pointer moved to a point of the content (scroll offset removed), or left
+    // (nullopt); also when the content moved under a pointer at rest (scrolling).
     virtual void pointerMoved(std::optional<QPoint>) {}
+    // Tells pointerMoved again where the pointer rests now, if it is over the list.
+    void pointerAgain();
     // A click that began and ended on one row, at `inRow` relative to the row's rectangle.
     virtual void rowClicked(int, QPoint, Qt::MouseButton) {}
     virtual void rowMenuRequested(int, QPoint /*inRow*/, QPoint /*global*/) {}
@@ -74,5 +77,6 @@ private:
     int emptyHeight_ = 0;
     int pressed_ = -1;
     int rowsPainted_ = 0;
+    std::optional<QPoint> pointer_;  // in the viewport, while it is over it
     std::unordered_map<int, StillPicture> pictures_;
 };

@@ -24,6 +24,8 @@ public:
     QList<Item> items() const { return items_; }
     QRectF itemRect(int index) const;
     int highlightedIndex() const;  // -1 when no item matches the selection
+    // Ends the highlight's move under way (for tests and pictures).
+    void finishAnimation() { fade_.stop(); }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }

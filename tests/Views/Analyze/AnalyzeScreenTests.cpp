@@ -210,7 +210,7 @@ TEST(AnalyzeScreen, FitsTheSmallestWindow) {
     ASSERT_TRUE(until([&] { return !stage.model->listing(); }));
     const QImage picture = stage.picture();
     FolderPanel* panel = stage.view->panel();
-    ASSERT_LT(panel->shownHeight(), panel->height());  // the column is longer than the window
+    ASSERT_GT(panel->widget()->height(), panel->height());  // the column is longer than the window
     const auto whole = [&](const QWidget* w) {
         const QRect r(w->mapTo(panel, QPoint()), w->size());
         return r.bottom() < panel->shownHeight() || r.top() >= panel->shownHeight();
@@ -228,6 +228,89 @@ TEST(AnalyzeScreen, FitsTheSmallestWindow) {
     Breadcrumbs* crumbs = stage.view->breadcrumbs();
     EXPECT_TRUE(crumbs->rect().contains(crumbs->crumbRect(int(stage.model->path().size()) - 1)));
     keep(picture, "analyze-smallest-window");
+}
+
+// Three levels below the home folder, in a folder with a long name: the crumbs give
+// way whole from the start, the card cuts the name inside itself, and "You are here"
+// shows the folder.
+TEST(AnalyzeScreen, ThreeLevelsDeepWithALongFolderName) {
+    Home home;
+    const std::string longName = "client-website-redesign-with-the-new-checkout-and-every-asset-2024";
+    const fs::path deep = home.home() / "Projects" / longName / "exports";
+    allocate(deep / "final-cut-of-the-launch-video-for-the-spring-campaign-in-full-resolution.mov", 9 * MB);
+    allocate(deep / "poster.psd", 3 * MB);
+    ClockScope clock(pictureTime);
+    Stage stage;
+    stage.show();
+    stage.model->navigate(deep);
+    ASSERT_TRUE(stage.settle());
+    stage.picture();
+    ASSERT_EQ(stage.model->path().size(), 5u);
+
+    Breadcrumbs* crumbs = stage.view->breadcrumbs();
+    const int last = int(stage.model->path().size()) - 1;
+    EXPECT_EQ(crumbs->titles().back(), "exports");
+    EXPECT_GT(crumbs->firstShown(), 0);
+    EXPECT_TRUE(crumbs->showsEllipsis());
+    for (int i = crumbs->firstShown(); i <= last; ++i) {
+        EXPECT_EQ(crumbs->shownTitle(i), crumbs->titles()[i]) << i;  // whole crumbs, none cut
+        EXPECT_TRUE(crumbs->rect().contains(crumbs->crumbRect(i))) << i;
+    }
+    EXPECT_TRUE(crumbs->crumbRect(0).isEmpty());
+
+    FolderPanel* panel = stage.view->panel();
+    const QList<PlaceRow*> here = panel->pathRows();
+    ASSERT_EQ(here.size(), 5);
+    EXPECT_EQ(here.back()->text(), "exports");
+    EXPECT_TRUE(here.back()->selected());
+    const QRect shown(here.back()->mapTo(panel, QPoint()), here.back()->size());
+    EXPECT_GE(shown.top(), 0);
+    EXPECT_LE(shown.bottom(), panel->shownHeight()) << "the shown folder's row is out of view";
+
+    // One level up, three below the whole disk: the long name is cut inside the card
+    // rather than widening the column, and in the bar in its middle, as it alone is too wide.
+    stage.model->goBack();
+    ASSERT_TRUE(stage.settle());
+    const QImage up = stage.picture();
+    const QLabel* name = panel->nameLabel();
+    const QRect nameRect(name->mapTo(panel, QPoint()), name->size());
+    EXPECT_LE(nameRect.right(), panel->width());
+    EXPECT_TRUE(name->text().contains(QStringLiteral("…"))) << name->text().toStdString();
+    EXPECT_EQ(panel->pathRows().back()->text(), QString::fromStdString(longName));
+    const QRect upRow(panel->pathRows().back()->mapTo(panel, QPoint()), panel->pathRows().back()->size());
+    EXPECT_LE(upRow.bottom(), panel->shownHeight());
+    const int upLast = int(stage.model->path().size()) - 1;
+    EXPECT_TRUE(crumbs->shownTitle(upLast).contains(QStringLiteral("…")));
+    EXPECT_TRUE(crumbs->rect().contains(crumbs->crumbRect(upLast)));
+    keep(up, "analyze-three-levels-deep");
+}
+
+// Scrolled with the wheel under a pointer at rest, the table lights the row now under
+// the pointer, and the chart's centre tells of it, not of the row the pointer left.
+TEST(AnalyzeScreen, WheelScrollMovesTheLightToTheRowUnderThePointer) {
+    Home home;
+    for (int i = 0; i < 20; ++i) allocate(home.home() / ("more-" + std::to_string(i)) / "x", (i + 1) * 100'000);
+    ClockScope clock(pictureTime);
+    Stage stage;
+    stage.show();
+    ASSERT_TRUE(stage.settle());
+    DetailList* list = stage.view->table()->list();
+    const QPoint at = rowPoint(*list, 1);
+    QTest::mouseMove(list->viewport(), at);
+    ASSERT_EQ(stage.model->focus(), AnalyzeFocus::entry(stage.model->entries()[1].url.native()));
+
+    const auto wheel = [&](QPoint delta, Qt::ScrollPhase phase) {
+        QWheelEvent e(at, list->viewport()->mapToGlobal(at), {}, delta, Qt::NoButton, {}, phase, false);
+        QCoreApplication::sendEvent(list->viewport(), &e);
+    };
+    wheel({0, -120}, Qt::ScrollUpdate);
+    ASSERT_GT(list->verticalScrollBar()->value(), 0);
+    wheel({}, Qt::ScrollEnd);
+    const int row = list->rowAt(at);
+    ASSERT_NE(row, 1);
+    const auto& entry = stage.model->entries()[size_t(row)];
+    EXPECT_EQ(stage.model->focus(), AnalyzeFocus::entry(entry.url.native()));
+    EXPECT_EQ(stage.view->panel()->chart()->readout().name, QString::fromStdString(entry.url.filename().string()));
 }
 
 TEST(AnalyzeScreen, LargeFilesWhileSearching) {
@@ -269,7 +352,17 @@ TEST(AnalyzeScreen, LargeFilesListedLargestFirst) {
     QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->rowRect(1).topLeft() + LargeFileRows::boxRect().center().toPoint());
     EXPECT_EQ(stage.model->selection(), AnalyzeModel::Selection{(home.home() / "Projects/dump.sql").native()});
     EXPECT_EQ(stage.view->largeFiles()->removalBar()->content(), RemovalBar::Content::selection);
-    keep(stage.picture(), "analyze-large-files");
+    const QImage picture = stage.picture();
+    // The picture shows "Large files" lit, not the highlight on its way there.
+    SubTabs* modes = stage.view->modePicker();
+    const auto brightness = [&](int item) {
+        const QRect r = modes->itemRect(item).toRect().translated(modes->mapTo(&stage.window, QPoint()));
+        double sum = 0;
+        for (int x = r.left() + 2; x < r.left() + 10; ++x) sum += qGray(picture.pixel(x, r.center().y()));
+        return sum;
+    };
+    EXPECT_GT(brightness(1), brightness(0) + 8 * 20);
+    keep(picture, "analyze-large-files");
 }
 
 TEST(AnalyzeScreen, MovesChosenEntriesToTheTrashAfterAConfirmation) {

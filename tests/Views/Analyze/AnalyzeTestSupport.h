@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QImage>
+#include <QSize>
 
 #include "Core/Clean/FakeHome.h"
 #include "Core/Disk/SizeService.h"
@@ -25,6 +26,8 @@ namespace fs = std::filesystem;
 // Between two shooting stars, so no streak crosses a picture.
 inline constexpr double pictureTime = 11.0 * 72000000 + 4.42;
 inline constexpr int64_t MB = 1'000'000;
+// What the screen has of the main window at its default size (1000 × 680) under the tab bar.
+inline constexpr QSize defaultScreen{1000, 628};
 
 using qttest::until;
 
@@ -82,7 +85,7 @@ struct Stage {
         sizes = new SizeService({4, 8, [l = latch](const std::string& path) { l->arrive(path); }});
         if (!held) latch->releaseAll();
         model = new AnalyzeModel(*sizes, &window);
-        window.resize(1000, 640);
+        window.resize(defaultScreen);
         sky = new SpaceBackground(AppTab::analyze, false, &window);
         sky->setGeometry(window.rect());
         OverflowOverlay::markHost(&window, sky);
