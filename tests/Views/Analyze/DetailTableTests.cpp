@@ -52,8 +52,10 @@ TEST_F(DetailTableView, HoverFocusesTheRowUnderThePointer) {
     QSignalSpy writes(&m, &AnalyzeModel::focusChanged);
     MotionPause::shared().setScrolling(true);
     QTest::mouseMove(vp, QPoint(200, 40));
-    MotionPause::shared().setScrolling(false);
     EXPECT_EQ(writes.count(), 0);
+    // Once it rests, the row under the pointer is lit.
+    MotionPause::shared().setScrolling(false);
+    EXPECT_EQ(m.focus(), entryFocus(m, 1));
     // Leaving clears a row's focus, never the chart's.
     QTest::mouseMove(vp, QPoint(201, 40));
     ASSERT_EQ(m.focus(), entryFocus(m, 1));
