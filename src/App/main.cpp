@@ -10,6 +10,8 @@
 #include "Platform/Gui/AudioPlayer.h"
 #include "Platform/Gui/StatusButton.h"
 #include "Models/Kit/Localization.h"
+#include "Models/Kit/MotionPause.h"
+#include "Platform/DesktopSettings.h"
 #include "Models/Window/AppState.h"
 #include "Models/Window/QuietStart.h"
 #include "Models/Settings/LaunchAtLogin.h"
@@ -54,6 +56,14 @@ int main(int argc, char** argv) {
     Platform::AudioPlayer audio;
     Platform::setAudioOutput(&audio);
     Symbols::installAsIconFallback();
+
+    // The desktop's animations switch, read again whenever the app comes to the front
+    // (it may have been switched meanwhile).
+    const auto readMotion = [] { MotionPause::shared().setReduceMotion(Platform::DesktopSettings::animationsOff()); };
+    readMotion();
+    QObject::connect(&app, &QGuiApplication::applicationStateChanged, &app, [readMotion](Qt::ApplicationState s) {
+        if (s == Qt::ApplicationActive) readMotion();
+    });
 
     AppState& state = AppState::shared();
     Preferences& prefs = Preferences::shared();

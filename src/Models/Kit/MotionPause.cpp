@@ -14,3 +14,7 @@ void MotionPause::setScrolling(bool v) {
 void MotionPause::setHidden(bool v) {
     if (assignIfChanged(hidden_, v)) emit hiddenChanged(v);
 }
+
+void MotionPause::setReduceMotion(bool v) {
+    if (assignIfChanged(reduceMotion_, v)) emit reduceMotionChanged(v);
+}

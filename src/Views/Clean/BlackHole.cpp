@@ -56,6 +56,7 @@ BlackHole::BlackHole(double size, QWidget* parent)
                                    [this](QPainter& p, QPointF centre) { paintLayers(p, centre); });
     connect(&timeline_, &PacedTimeline::frame, this, &BlackHole::onFrame);
     connect(&MotionPause::shared(), &MotionPause::hiddenChanged, this, &BlackHole::updateSchedule);
+    connect(&MotionPause::shared(), &MotionPause::reduceMotionChanged, this, &BlackHole::updateSchedule);
     // A new shockwave runs at once, on the fast frames.
     connect(&Shockwave::shared(), &Shockwave::startChanged, this, &BlackHole::refresh);
     connect(&Shockwave::shared(), &Shockwave::strengthChanged, this, &BlackHole::refresh);
@@ -94,9 +95,7 @@ void BlackHole::setAnimated(bool animated) {
     if (assignIfChanged(animated_, animated)) refresh();
 }
 
-void BlackHole::setReduceMotion(bool reduce) {
-    if (assignIfChanged(reduceMotion_, reduce)) refresh();
-}
+bool BlackHole::reduceMotion() const { return MotionPause::shared().reduceMotion(); }
 
 void BlackHole::showEvent(QShowEvent*) { updateSchedule(); }
 
@@ -123,7 +122,7 @@ void BlackHole::updateSchedule() {
     const double now = Platform::secondsSinceReferenceDate(Platform::clock().now());
     const bool fast = spinning_ || suction_ || shockAge(now).has_value();
     timeline_.setFps(fast ? fastRate : slowRate);
-    timeline_.setPaused(!animated_ || reduceMotion_ || MotionPause::shared().hidden() || !isVisible());
+    timeline_.setPaused(!animated_ || reduceMotion() || MotionPause::shared().hidden() || !isVisible());
 }
 
 void BlackHole::refresh() {

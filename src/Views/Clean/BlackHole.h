@@ -32,7 +32,7 @@ struct MotionClock {
 // screens. The caller describes the mood (scanning, how open, swallowing, how much
 // has been swallowed); the hero eases its own motion towards it frame by frame,
 // on a paced timeline of 12 frames a second, 60 while something moves fast, and
-// none at all while no main window is on screen.
+// none at all while no main window is on screen or the desktop asks for less motion.
 //
 // The widget itself is only the square box the hero takes in the layout; its
 // layers (glow, art, the icons flying in, the shockwave) reach far beyond it and
@@ -55,7 +55,8 @@ public:
     bool suction() const { return suction_; }
     double growth() const { return growth_; }
     bool animated() const { return animated_; }
-    bool reduceMotion() const { return reduceMotion_; }
+    // The desktop asks for less motion: the hero rests (MotionPause.reduceMotion).
+    bool reduceMotion() const;
     const std::optional<Events>& feed() const { return feed_; }
 
     void setGlow(const QColor& glow);
@@ -72,7 +73,6 @@ public:
     void setGrowth(double growth);
     // False freezes the hero.
     void setAnimated(bool animated);
-    void setReduceMotion(bool reduce);
 
     // What the frame on show was drawn from.
     struct Frame {
@@ -130,7 +130,6 @@ private:
     bool suction_ = false;
     double growth_ = 0;
     bool animated_ = true;
-    bool reduceMotion_ = false;
     std::optional<Events> feed_;
 
     MotionClock clock_;

@@ -64,7 +64,7 @@ TEST_P(BlackHoleRate, RunsFastOnlyWhileSomethingMovesFastAndRestsWhenItMust) {
     hero.setSpinning(c.spinning);
     hero.setSuction(c.suction);
     hero.setAnimated(c.animated);
-    hero.setReduceMotion(c.reduceMotion);
+    MotionPause::shared().setReduceMotion(c.reduceMotion);
     MotionPause::shared().setHidden(c.hidden);
     if (c.fps == 0) {
         EXPECT_FALSE(hero.timeline().isScheduled());
@@ -74,6 +74,7 @@ TEST_P(BlackHoleRate, RunsFastOnlyWhileSomethingMovesFastAndRestsWhenItMust) {
         EXPECT_NEAR(b - a, 1.0 / c.fps, 1e-6);
     }
     MotionPause::shared().setHidden(false);
+    MotionPause::shared().setReduceMotion(false);
 }
 
 INSTANTIATE_TEST_SUITE_P(
