@@ -37,7 +37,9 @@ start_app() {
     shot_prefix=$1
     mkdir -p "$shots"
 
-    QUELTO_BUILD_DIR=$BUILD "$SRC/scripts/quelto" run > "$WORK/app.log" 2>&1 &
+    # On this X server whatever the caller's environment says: an inherited offscreen
+    # platform would leave no window to wait for.
+    QT_QPA_PLATFORM=xcb QUELTO_BUILD_DIR=$BUILD "$SRC/scripts/quelto" run > "$WORK/app.log" 2>&1 &
     APP_PID=$!
     WINDOW=$(timeout 120 xdotool search --sync --onlyvisible --name '^Quelto$' | head -1) || fail "no window"
     sleep 2  # first paint
