@@ -21,6 +21,14 @@
         <translation><numerusform>%n small item</numerusform><numerusform>%n small items</numerusform></translation>
     </message>
     <message numerus="yes">
+        <source>%n apps</source>
+        <translation><numerusform>%n app</numerusform><numerusform>%n apps</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>Run %n tasks</source>
+        <translation><numerusform>Run %n task</numerusform><numerusform>Run %n tasks</numerusform></translation>
+    </message>
+    <message numerus="yes">
         <source>%n days</source>
         <translation><numerusform>%n day</numerusform><numerusform>%n days</numerusform></translation>
     </message>

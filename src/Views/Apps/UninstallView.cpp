@@ -23,6 +23,7 @@
 #include "Views/Kit/StillPicture.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
+#include "Models/Kit/Localization.h"
 
 namespace {
 constexpr int listWidth = 260;
@@ -103,7 +104,7 @@ UninstallPaneState UninstallPaneState::of(const UninstallModel& model) {
     } else if (!list.items().empty()) {
         s.kind = Kind::review;
         s.title = app;
-        s.subtitle = UninstallView::tr("%1 · %2").arg(id, UninstallView::tr("%1 items").arg(qlonglong(list.items().size())));
+        s.subtitle = UninstallView::tr("%1 · %2").arg(id, counted("%n items", qlonglong(list.items().size())));
     } else if (phase.kind == Phase::done && !phase.report.dryRun && !phase.report.removed.empty()) {
         s.kind = Kind::gone;
         s.title = UninstallView::tr("%1 is gone").arg(app);
@@ -285,7 +286,7 @@ UninstallView::UninstallView(AppState& state, Preferences& prefs, QWidget* paren
     watchFiles();
 }
 
-void UninstallView::syncCount() { count_->setText(tr("%1 apps").arg(rows_->count())); }
+void UninstallView::syncCount() { count_->setText(counted("%n apps", rows_->count())); }
 
 void UninstallView::watchFiles() {
     if (files_) files_->disconnect(this);

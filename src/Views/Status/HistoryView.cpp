@@ -24,6 +24,7 @@
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
+#include "Models/Kit/Localization.h"
 
 // ---- HistoryList
 
@@ -59,7 +60,7 @@ QString HistoryList::dateText(std::chrono::system_clock::time_point date) {
     return QLocale().toString(QDateTime::fromMSecsSinceEpoch(ms).toLocalTime(), QLocale::ShortFormat);
 }
 
-QString HistoryList::countText(int64_t count) { return tr("%1 items").arg(qlonglong(count)); }
+QString HistoryList::countText(int64_t count) { return counted("%n items", count); }
 
 std::optional<QString> HistoryList::sizeText(int64_t bytes) {
     if (bytes < 1) return std::nullopt;

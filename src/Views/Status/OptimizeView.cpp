@@ -16,6 +16,7 @@
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
+#include "Models/Kit/Localization.h"
 
 namespace {
 // A task can print screens of text; its tool tip keeps the end, where the verdict is.
@@ -177,7 +178,7 @@ void OptimizeView::sync() {
     text_->setTitle(title(model_));
 
     const auto selected = model_.selected().size();
-    run_->setText(tr("Run %1 tasks").arg(qlonglong(selected)));
+    run_->setText(counted("Run %n tasks", qlonglong(selected)));
     run_->setEnabled(selected > 0 && model_.running().empty() && !feed_);
 
     for (const auto& [id, row] : rows_) {

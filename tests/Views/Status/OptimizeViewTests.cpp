@@ -176,7 +176,7 @@ TEST(OptimizeScreen, AtRestListsTheOfferedTasks) {
     QTest::mouseClick(s.screen->rows().at("dns")->checkBox(), Qt::LeftButton);
     EXPECT_EQ(s.model.selected(), (OptimizeModel::Ids{"dns"}));
     EXPECT_EQ(s.screen->rows().at("dns")->checkBox()->state(), CheckBox::Mark::on);
-    EXPECT_EQ(s.screen->runButton()->text(), "Run 1 tasks");
+    EXPECT_EQ(s.screen->runButton()->text(), "Run 1 task");
 }
 
 TEST(OptimizeScreen, RunsWithTheBlackHoleSwallowingAndEndsWithChecksAndCrosses) {
