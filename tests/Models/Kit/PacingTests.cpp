@@ -45,10 +45,12 @@ TEST(Pacing, SleepsWakeAtTheirDeadlineInOrderOnlyWhenTheClockMoves) {
 TEST(Pacing, RealClockSleepWaitsAtLeastItsSpan) {
     const auto start = std::chrono::steady_clock::now();
     bool done = false;
-    [&]() -> QCoro::Task<> {
+    // What it sets is handed in: a coroutine's parameters live in its frame, a
+    // temporary lambda's captures end with the statement.
+    [](bool* finished) -> QCoro::Task<> {
         co_await Pacing::sleepFor(20ms);
-        done = true;
-    }();
+        *finished = true;
+    }(&done);
     while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 20ms);
 }
