@@ -29,6 +29,10 @@
         <translation><numerusform>Run %n task</numerusform><numerusform>Run %n tasks</numerusform></translation>
     </message>
     <message numerus="yes">
+        <source>%n updates available</source>
+        <translation><numerusform>%n update available</numerusform><numerusform>%n updates available</numerusform></translation>
+    </message>
+    <message numerus="yes">
         <source>%n days</source>
         <translation><numerusform>%n day</numerusform><numerusform>%n days</numerusform></translation>
     </message>

@@ -18,6 +18,7 @@
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/Theme.h"
 #include "Views/Kit/WindowActions.h"
+#include "Models/Kit/Localization.h"
 
 namespace {
 using Source = AppUpdates::Source;
@@ -339,7 +340,7 @@ void UpdatesView::sync() {
     heroPage_->setVisible(!listed);
     listPage_->setVisible(listed);
     if (listed) {
-        count_->setText(tr("%n updates available", nullptr, int(model_.updates().size())));
+        count_->setText(counted("%n updates available", qlonglong(model_.updates().size())));
         const auto& u = model_.updates();
         updateAll_->setVisible(std::any_of(u.begin(), u.end(), [](const auto& x) { return x.source == Source::homebrew; }));
         return;
