@@ -33,6 +33,18 @@
         <translation><numerusform>%n update available</numerusform><numerusform>%n updates available</numerusform></translation>
     </message>
     <message numerus="yes">
+        <source>%n cycles</source>
+        <translation><numerusform>%n cycle</numerusform><numerusform>%n cycles</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n GPU cores</source>
+        <translation><numerusform>%n GPU core</numerusform><numerusform>%n GPU cores</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 · load %2 / %n cores</source>
+        <translation><numerusform>%1 · load %2 / %n core</numerusform><numerusform>%1 · load %2 / %n cores</numerusform></translation>
+    </message>
+    <message numerus="yes">
         <source>%n days</source>
         <translation><numerusform>%n day</numerusform><numerusform>%n days</numerusform></translation>
     </message>

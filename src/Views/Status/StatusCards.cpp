@@ -10,6 +10,7 @@
 #include "Models/Status/Monitor.h"
 #include "Views/Kit/Theme.h"
 #include "Views/Status/StatusFormat.h"
+#include "Models/Kit/Localization.h"
 
 namespace StatusCards {
 
@@ -32,10 +33,9 @@ Content cpu(const Readings& r) {
     const double load = orZero(r.cpu);
     Content c{QStringLiteral("cpu"), QStringLiteral("CPU"), QString::number(StatusFormat::percent(load)),
               QStringLiteral("%"), tempChip(r.cpuTemp), Theme::secondary(), {}, {}};
-    c.footer = tr("%1 · load %2 / %3 cores")
+    c.footer = counted("%1 · load %2 / %n cores", r.cores)
                    .arg(load < 0.15 ? tr("idle") : tr("busy"))
-                   .arg(orZero(r.load), 0, 'f', 1)
-                   .arg(r.cores);
+                   .arg(orZero(r.load), 0, 'f', 1);
     c.graph = {Graph::Kind::bars, r.cpuHistory.mid(std::max<qsizetype>(0, r.cpuHistory.size() - cpuBars)), 0,
                Theme::good()};
     return c;
@@ -46,7 +46,7 @@ Content gpu(const Readings& r) {
     Content c{QStringLiteral("rectangle.3.group"), QStringLiteral("GPU"),
               load ? QString::number(StatusFormat::percent(*load)) : QStringLiteral("\u2014"), QStringLiteral("%"),
               tempChip(r.gpuTemp), Theme::secondary(), {}, {}};
-    c.footer = r.gpuCores ? tr("%1 GPU cores").arg(*r.gpuCores) : tr("Integrated GPU");
+    c.footer = r.gpuCores ? counted("%n GPU cores", *r.gpuCores) : tr("Integrated GPU");
     c.graph = {Graph::Kind::sparkline, r.gpuHistory, 0, orange()};
     return c;
 }

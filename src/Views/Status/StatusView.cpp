@@ -19,6 +19,7 @@
 #include "Views/Status/MonitorWatch.h"
 #include "Views/Status/ProcessesCard.h"
 #include "Views/Status/StatusTexts.h"
+#include "Models/Kit/Localization.h"
 
 using StatusCards::Metric;
 
@@ -148,7 +149,7 @@ QString BatteryCard::symbol(const QString& name) {
 
 QString BatteryCard::footer(const Sensors::Battery& b) {
     QStringList parts;
-    if (b.cycles) parts << tr("%1 cycles").arg(*b.cycles);
+    if (b.cycles) parts << counted("%n cycles", *b.cycles);
     if (const auto t = StatusFormat::finite(b.temperature)) parts << StatusFormat::temp(*t);
     return parts.join(QStringLiteral(" · "));
 }
