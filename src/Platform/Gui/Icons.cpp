@@ -118,6 +118,8 @@ QStringList fileNames(const std::filesystem::path& p) {
         if (inode) return mimeNames(db.mimeTypeForName(QString::fromLatin1(inode)));
     }
     const std::string ext = extensionOf(p);
+    // An app bundle that is gone (or not yet there) still looks like an app.
+    if (ext == "app") return {QStringLiteral("application-x-executable")};
     return typeNames(ext.empty() ? std::string("folder") : ext);
 }
 
@@ -169,9 +171,12 @@ QString fallbackSymbol(const IconRef& ref) {
         case IconRef::Kind::application: return QStringLiteral("app.badge");
         case IconRef::Kind::symbol: return fromBytes(ref.name);
         case IconRef::Kind::file:
-        case IconRef::Kind::type:
-            return themeNames(ref).value(0) == QStringLiteral("folder") ? QStringLiteral("folder.fill")
-                                                                        : QStringLiteral("doc.fill");
+        case IconRef::Kind::type: {
+            const QString first = themeNames(ref).value(0);
+            if (first == QStringLiteral("folder")) return QStringLiteral("folder.fill");
+            if (first == QStringLiteral("application-x-executable")) return QStringLiteral("app.badge");
+            return QStringLiteral("doc.fill");
+        }
     }
     return QStringLiteral("doc.fill");
 }

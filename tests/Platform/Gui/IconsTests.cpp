@@ -53,6 +53,8 @@ TEST(Icons, ResolveThroughTheThemesAndTheDesktopEntries) {
          "application-x-executable"},
         {"a FIFO by its kind, never read", IconRef::file(r / "pipe"), "inode-fifo", ""},
         {"a removed file without an extension", IconRef::file(r / "gone"), "folder", "folder"},
+        {"an app bundle that is gone", IconRef::file(r / "Gone.app"), "application-x-executable",
+         "application-x-executable"},
         {"an app whose entry names an image file", IconRef::application(r / "own.desktop"),
          QString::fromStdString((r / "own.png").string()), ""},
         {"an app whose entry names a theme icon", IconRef::application(r / "themed.desktop"), "folder-music",
