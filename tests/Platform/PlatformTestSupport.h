@@ -69,6 +69,8 @@ inline Run run(const std::vector<std::string>& argv, const std::vector<std::pair
 
 // Moves this test process (and what it starts) into a mount namespace of its own,
 // so that nothing it mounts is seen by, or left behind on, the machine. Needs root.
+// Only the calling thread and threads started later move: a binary whose tests start
+// threads calls it first thing in main.
 inline bool privateMountNamespace() {
     static const bool done = ::unshare(CLONE_NEWNS) == 0 &&
                              ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
