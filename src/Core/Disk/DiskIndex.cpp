@@ -28,7 +28,7 @@ Measurement measurement(TreeWalk::Result&& result) {
 }
 
 LargeFiles largest(TreeWalk::Result&& result, size_t limit) {
-    LargeFiles found{std::move(result.large), !result.rootElsewhere};
+    LargeFiles found{std::move(result.large), !result.rootElsewhere && !result.rootUnreadable, !result.rootUnreadable};
     if (found.files.size() > limit) found.files.resize(limit);
     return found;
 }

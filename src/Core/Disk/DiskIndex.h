@@ -40,6 +40,8 @@ struct LargeFiles {
     // False when the folder lies on a pseudo or network file system: it was not walked,
     // so no files says nothing about what is there.
     bool searched = true;
+    // False when the folder could not be opened: nothing in it was seen.
+    bool readable = true;
     bool operator==(const LargeFiles&) const = default;
 };
 // The regular files of at least `minimum` allocated bytes under `under` (every name

@@ -434,9 +434,9 @@ void Walk::begin(Sink& sink) {
     }
     if (skips(path_)) return;
     const int fd = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return;
-    if (::fstat(fd, &st) != 0) {
-        ::close(fd);
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        result_.rootUnreadable = true;
+        if (fd >= 0) ::close(fd);
         return;
     }
     device_ = st.st_dev;

@@ -43,6 +43,7 @@ struct Result {
     std::vector<std::pair<std::string, int64_t>> large;    // largest first, then by path
     bool complete = true;  // false when stopped before the end
     bool rootElsewhere = false;  // the root lies on a pseudo or network file system: not walked
+    bool rootUnreadable = false;  // the root is a folder that could not be opened: not walked
 };
 
 // Walks on the calling thread.

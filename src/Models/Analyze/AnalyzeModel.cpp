@@ -91,8 +91,9 @@ void AnalyzeModel::setEntries(std::vector<Entry> value) {
     if (pendingChanged) emit busyChanged();
 }
 
-void AnalyzeModel::setSearched(bool value) {
-    if (assignIfChanged(searched_, value)) emit searchedChanged(value);
+void AnalyzeModel::setSearched(bool value, bool unreadable) {
+    const bool reasonChanged = assignIfChanged(searchUnreadable_, unreadable);
+    if (assignIfChanged(searched_, value) || reasonChanged) emit searchedChanged(value);
 }
 
 void AnalyzeModel::setListing(bool value) {
@@ -305,7 +306,7 @@ QCoro::Task<> AnalyzeModel::loadLargeFiles(int token, fs::path folder) {
     entries.reserve(found.files.size());
     for (const auto& [path, bytes] : found.files) entries.push_back({fs::path(path), bytes, 1, false});
     setEntries(std::move(entries));
-    setSearched(found.searched);
+    setSearched(found.searched, !found.readable);
     setListing(false);
 }
 

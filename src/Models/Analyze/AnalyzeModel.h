@@ -73,6 +73,9 @@ public:
     // False while the large files shown come from no search: the folder lies on a
     // pseudo or network file system, where none is made.
     bool searched() const { return searched_; }
+    // True while the large files shown come from no search because the folder could
+    // not be read.
+    bool searchUnreadable() const { return searchUnreadable_; }
     const SubSlices& subSlices() const { return subSlices_; }
     const std::optional<AnalyzeFocus>& focus() const { return focus_; }
     void setFocus(std::optional<AnalyzeFocus> value);
@@ -155,7 +158,7 @@ private:
     void setPath(std::vector<std::filesystem::path> value);
     void setEntries(std::vector<Entry> value);
     void setListing(bool value);
-    void setSearched(bool value);
+    void setSearched(bool value, bool unreadable = false);
     void setSubSlices(SubSlices value);
     void setRemoving(bool value);
 
@@ -166,6 +169,7 @@ private:
     int64_t pending_ = 0;
     bool listing_ = false;
     bool searched_ = true;
+    bool searchUnreadable_ = false;
     SubSlices subSlices_;
     std::optional<AnalyzeFocus> focus_;
     Selection selection_;

@@ -38,7 +38,11 @@ void LargeFileRows::refresh() { setCount(int(model_.entries().size())); }
 
 QString LargeFileRows::emptyText() { return tr("No files over 500 MB here"); }
 QString LargeFileRows::notSearchedText() { return tr("Not searched: this folder is on a network or system file system"); }
-QString LargeFileRows::shownEmptyText() const { return model_.searched() ? emptyText() : notSearchedText(); }
+QString LargeFileRows::unreadableText() { return tr("Not searched: Quelto can't read this folder"); }
+QString LargeFileRows::shownEmptyText() const {
+    if (model_.searched()) return emptyText();
+    return model_.searchUnreadable() ? unreadableText() : notSearchedText();
+}
 
 QRectF LargeFileRows::boxRect() { return QRectF(padX, (rowHeight - CheckBox::side) / 2.0, CheckBox::side, CheckBox::side); }
 

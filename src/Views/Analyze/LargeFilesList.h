@@ -19,6 +19,7 @@ public:
     static QString emptyText();
     // In place of the empty text where no search was made.
     static QString notSearchedText();
+    static QString unreadableText();
     // What the list shows while it has no rows.
     QString shownEmptyText() const;
 

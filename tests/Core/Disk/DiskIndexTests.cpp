@@ -11,6 +11,7 @@
 #include "Platform/PlatformTestSupport.h"
 #include "Support/TestTree.h"
 #include "Support/Unprivileged.h"
+#include "Support/Unprivileged.h"
 
 using namespace testtree;
 
@@ -152,4 +153,20 @@ TEST(DiskIndex, LargeFiles) {
     }
     EXPECT_EQ(found.back().second, 7 * kBlock);  // 3, then 50 each of 10, 9 and 8 blocks, then 7
     EXPECT_TRUE(DiskIndex::largeFiles(tmp / "missing", 0, 10).files.empty());
+}
+
+TEST(DiskIndex, ALargeFileSearchOfAFolderItCannotOpenSaysItDidNotSearch) {
+    if (!unprivileged::rerunAsNobody()) return;
+    TempDir tmp;
+    const fs::path locked = tmp / "locked";
+    fallocated(locked / "big", 8 * 4096);
+    ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+    const auto found = DiskIndex::largeFiles(locked, 0, 10);
+    ::chmod(locked.c_str(), 0700);
+    EXPECT_TRUE(found.files.empty());
+    EXPECT_FALSE(found.searched);
+    EXPECT_FALSE(found.readable);
+    const auto open = DiskIndex::largeFiles(locked, 0, 10);
+    EXPECT_TRUE(open.searched && open.readable);
+    EXPECT_EQ(open.files.size(), 1u);
 }
