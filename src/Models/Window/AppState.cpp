@@ -8,6 +8,7 @@
 #include "Models/Clean/CleanFinders.h"
 #include "Models/Clean/CleanListModel.h"
 #include "Models/Kit/AssignIfChanged.h"
+#include "Models/MenuBar/QuickClean.h"
 #include "Models/Status/OptimizeModel.h"
 
 AppState& AppState::shared() {
@@ -40,6 +41,7 @@ AppState::AppState(const Sensors::Roots& sensors, QObject* parent)
     updates_ = new UpdatesModel(this);
     connect(updates_, &UpdatesModel::busyChanged, this, &AppState::busyChanged);
     startup_ = new StartupModel(this);
+    quickClean_ = new QuickClean(this);
 }
 
 void AppState::setTab(AppTab value) {

@@ -12,6 +12,7 @@
 class AnalyzeModel;
 class CleanListModel;
 class OptimizeModel;
+class QuickClean;
 class UninstallModel;
 class UpdatesModel;
 class Preferences;
@@ -70,6 +71,8 @@ public:
     UpdatesModel& updates() const { return *updates_; }
     // What starts on its own: the Apps tab's Startup screen.
     StartupModel& startup() const { return *startup_; }
+    // The menu-bar panel's quick clean over the junk list; its phase outlives the panel.
+    QuickClean& quickClean() const { return *quickClean_; }
 
     // Whether work runs on that tab. `busyChanged` tells when an answer may have changed.
     bool isBusy(AppTab tab) const;
@@ -115,6 +118,7 @@ private:
     OptimizeModel* optimize_;
     UninstallModel* uninstall_;
     UpdatesModel* updates_;
+    QuickClean* quickClean_;
     QObject* statusItem_ = nullptr;
     StartupModel* startup_;
 };
