@@ -96,6 +96,7 @@ class Chip : public QWidget {
 public:
     Chip(const QString& text, const QColor& color, QWidget* parent = nullptr);
     void setText(const QString& text);
+    QString text() const { return text_; }
     // For views that draw rows themselves: the chip's size and look at `topLeft`.
     static QSizeF size(const QString& text);
     static void paint(QPainter& painter, const QPointF& topLeft, const QString& text, const QColor& color);

@@ -574,6 +574,68 @@ Drawing magicMouse() {
     return d;
 }
 
+// The menu-bar panel.
+Drawing sparkle() {
+    Drawing d;
+    d.filled = star(QPointF(12, 12), 9.5);
+    return d;
+}
+
+Drawing macWindow() {
+    Drawing d;
+    d.stroked.addPath(rounded(2.5, 4, 19, 16, 2.6));
+    d.stroked.addPath(line({2.8, 8.6}, {21.2, 8.6}));
+    for (double x : {5.4, 7.9, 10.4}) d.filled.addEllipse(QPointF(x, 6.3), 0.85, 0.85);
+    return d;
+}
+
+Drawing power() {
+    Drawing d;
+    const QRectF ring(4, 4.5, 16, 16);
+    d.stroked.arcMoveTo(ring, 55);
+    d.stroked.arcTo(ring, 55, -290);
+    d.stroked.addPath(line({12, 2.5}, {12, 11.5}));
+    return d;
+}
+
+Drawing chartBar() {
+    Drawing d;
+    d.stroked.addPath(rounded(3.5, 12.5, 4.2, 8, 1));
+    d.stroked.addPath(rounded(9.9, 4, 4.2, 16.5, 1));
+    d.stroked.addPath(rounded(16.3, 8.5, 4.2, 12, 1));
+    return d;
+}
+
+Drawing flame() {
+    Drawing d;
+    d.stroked.moveTo(12, 21.5);
+    d.stroked.cubicTo(6.6, 21.5, 4.6, 17.6, 5.4, 13.8);
+    d.stroked.cubicTo(6.1, 10.6, 8.6, 9.4, 9.2, 6.8);
+    d.stroked.cubicTo(10.8, 8.2, 11.2, 10.2, 10.8, 11.6);
+    d.stroked.cubicTo(12.6, 10.2, 13.4, 6.4, 12.8, 2.5);
+    d.stroked.cubicTo(16.4, 5, 19.2, 9.4, 18.8, 14.4);
+    d.stroked.cubicTo(18.5, 18.6, 15.8, 21.5, 12, 21.5);
+    d.stroked.closeSubpath();
+    d.filled.moveTo(12, 19.6);
+    d.filled.cubicTo(9.6, 19.6, 8.8, 17.6, 9.6, 15.8);
+    d.filled.cubicTo(10.3, 14.4, 11.8, 13.8, 12.2, 12.2);
+    d.filled.cubicTo(14.2, 13.6, 15.2, 15.6, 14.8, 17.2);
+    d.filled.cubicTo(14.5, 18.6, 13.4, 19.6, 12, 19.6);
+    return d;
+}
+
+Drawing airpodsPro() {
+    // Two earbuds, stems down, facing each other.
+    Drawing d;
+    for (int side : {-1, 1}) {
+        const double cx = 12 + side * 4.6;
+        QPainterPath bud;
+        bud.addEllipse(QPointF(cx, 8.6), 3.6, 3.9);
+        d.stroked.addPath(bud.united(rounded(cx - side * 1.2 - 1.1, 9.5, 2.2, 11, 1.1)));
+    }
+    return d;
+}
+
 // The analyzer's places, header and chart centre.
 Drawing doc() {
     Drawing d;
@@ -759,6 +821,13 @@ const QHash<QString, Maker>& table() {
         {"keyboard", keyboard},
         {"magicmouse", magicMouse},
         {"dot.radiowaves.left.and.right", radioWaves},
+        // The menu-bar panel.
+        {"sparkle", sparkle},
+        {"macwindow", macWindow},
+        {"power", power},
+        {"chart.bar", chartBar},
+        {"flame", flame},
+        {"airpodspro", airpodsPro},
         // The analyzer.
         {"chevron.left", [] { Drawing d; d.stroked = polyline({{15, 5}, {8, 12}, {15, 19}}); return d; }},
         {"chevron.right", [] { Drawing d; d.stroked = polyline({{9, 5}, {16, 12}, {9, 19}}); return d; }},

@@ -11,13 +11,21 @@
 #include "Models/Window/AppState.h"
 #include "Platform/Gui/StatusButton.h"
 #include "Platform/MonotonicClock.h"
+#include "Views/MenuBar/GlassPanel.h"
 #include "Views/MenuBar/MenuBarImage.h"
+#include "Views/MenuBar/MenuBarPanel.h"
 
 StatusItemController::StatusItemController(AppState& state, Preferences& prefs, Platform::StatusButton* button,
                                            QObject* parent)
     : QObject(parent), state_(state), prefs_(prefs),
       button_(button ? button : new Platform::TrayStatusButton) {
     button_->setParent(this);
+    panel_ = std::make_unique<GlassPanel>([this]() -> QWidget* {
+        QPointer<GlassPanel> panel(panel_.get());
+        return new MenuBarPanel(state_, prefs_, [panel] {
+            if (panel) panel->hide();
+        });
+    });
     for (int step = 0; step <= pulseSteps; ++step)
         frames_.append(MenuBarImage::glyph(1.0 - (1.0 - pulseLow) * step / pulseSteps));
     connect(button_, &Platform::StatusButton::activated, this, &StatusItemController::toggle);
@@ -37,9 +45,9 @@ StatusItemController::~StatusItemController() = default;
 
 void StatusItemController::setMenu(QMenu* menu) { button_->setMenu(menu); }
 
-void StatusItemController::toggle(QRect) {
-    // A copy: opening the window may install a new opener mid-call.
-    if (auto open = state_.openMainWindow) open();
+void StatusItemController::toggle(QRect frame) {
+    if (panel_->isVisible()) panel_->hide();
+    else panel_->showBy(frame);
 }
 
 void StatusItemController::scheduleRefresh() {

@@ -5,13 +5,17 @@
 #include <QRect>
 #include <QVector>
 
+#include <memory>
+
 class AppState;
+class GlassPanel;
 class Preferences;
 class QMenu;
 namespace Platform { class StatusButton; }
 
 // The application's status item in the desktop's tray: the glyph, pulsing while
-// any tab has work running, and the chosen live readings in its tool tip. It has
+// any tab has work running, the chosen live readings in its tool tip, and the glass
+// panel that a click opens. It has
 // no timer of its own: it refreshes once after each burst of changes to what it
 // shows, and sends no icon frame while nothing runs. One per process, kept by
 // AppState. Main thread only.
@@ -32,8 +36,10 @@ public:
     Platform::StatusButton& button() const { return *button_; }
     // The right-click menu (the application's commands); not owned.
     void setMenu(QMenu* menu);
-    // The button's click, with the button's frame on the screen: brings up the main window.
+    // The button's click, with the button's frame on the screen: opens the glass panel
+    // by the button, or closes it when it is open.
     void toggle(QRect frame);
+    GlassPanel& panel() const { return *panel_; }
 
     bool isPulsing() const { return pulsing_; }
     // How many refreshes ran, for tests.
@@ -49,6 +55,7 @@ private:
     AppState& state_;
     Preferences& prefs_;
     Platform::StatusButton* button_;
+    std::unique_ptr<GlassPanel> panel_;
     // The glyph at full opacity, then a frame for each step down to the pulse's low.
     QVector<QIcon> frames_;
     int shownFrame_ = -1;

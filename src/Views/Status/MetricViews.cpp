@@ -176,12 +176,14 @@ void Ring::paintEvent(QPaintEvent*) {
 namespace {
 // The typeface's digits share one width, so a changing reading does not jitter.
 QFont valueFont(double size) { return Theme::font(size, QFont::Bold); }
-QFont unitFont() { return Theme::font(13, QFont::DemiBold); }
-constexpr double unitGap = 4;
+QFont unitFont(double size) { return Theme::font(size, QFont::DemiBold); }
 }  // namespace
 
 MetricValue::MetricValue(const QString& value, const QString& unit, QWidget* parent)
-    : QWidget(parent), value_(value), unit_(unit) {
+    : MetricValue(value, unit, Size(), parent) {}
+
+MetricValue::MetricValue(const QString& value, const QString& unit, Size size, QWidget* parent)
+    : QWidget(parent), value_(value), unit_(unit), size_(size) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
@@ -193,27 +195,25 @@ void MetricValue::set(const QString& value, const QString& unit) {
     update();
 }
 
-namespace {
-double unitWidth(const QString& unit) {
-    return unit.isEmpty() ? 0 : unitGap + QFontMetricsF(unitFont()).horizontalAdvance(unit);
+double MetricValue::unitWidth() const {
+    return unit_.isEmpty() ? 0 : size_.gap + QFontMetricsF(unitFont(size_.unit)).horizontalAdvance(unit_);
 }
-}  // namespace
 
 double MetricValue::shownFontSize() const {
-    const double room = width() - unitWidth(unit_);
-    const double natural = QFontMetricsF(valueFont(fontSize)).horizontalAdvance(value_);
-    if (natural <= room || natural <= 0) return fontSize;
-    return std::max(fontSize * minimumScale, fontSize * std::max(room, 0.0) / natural);
+    const double room = width() - unitWidth();
+    const double natural = QFontMetricsF(valueFont(size_.value)).horizontalAdvance(value_);
+    if (natural <= room || natural <= 0) return size_.value;
+    return std::max(size_.value * minimumScale, size_.value * std::max(room, 0.0) / natural);
 }
 
 QString MetricValue::shownValue() const {
     const QFontMetricsF fm(valueFont(shownFontSize()));
-    return fm.elidedText(value_, Qt::ElideRight, std::max(0.0, width() - unitWidth(unit_)));
+    return fm.elidedText(value_, Qt::ElideRight, std::max(0.0, width() - unitWidth()));
 }
 
 QSize MetricValue::sizeHint() const {
-    const QFontMetricsF fm(valueFont(fontSize));
-    return QSize(int(std::ceil(fm.horizontalAdvance(value_) + unitWidth(unit_))), int(std::ceil(fm.height())));
+    const QFontMetricsF fm(valueFont(size_.value));
+    return QSize(int(std::ceil(fm.horizontalAdvance(value_) + unitWidth())), int(std::ceil(fm.height())));
 }
 
 QSize MetricValue::minimumSizeHint() const { return QSize(0, sizeHint().height()); }
@@ -222,7 +222,7 @@ void MetricValue::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::TextAntialiasing);
     const QFont big = valueFont(shownFontSize());
-    const QFontMetricsF bigMetrics(valueFont(fontSize));
+    const QFontMetricsF bigMetrics(valueFont(size_.value));
     // One baseline for both texts, where the full-size value puts it.
     const double baseline = bigMetrics.ascent();
     const QString shown = shownValue();
@@ -230,9 +230,36 @@ void MetricValue::paintEvent(QPaintEvent*) {
     p.setPen(Theme::text());
     p.drawText(QPointF(0, baseline), shown);
     if (unit_.isEmpty()) return;
-    p.setFont(unitFont());
+    p.setFont(unitFont(size_.unit));
     p.setPen(Theme::secondary());
-    p.drawText(QPointF(QFontMetricsF(big).horizontalAdvance(shown) + unitGap, baseline), unit_);
+    p.drawText(QPointF(QFontMetricsF(big).horizontalAdvance(shown) + size_.gap, baseline), unit_);
+}
+
+// ---- OneLine
+
+OneLine::OneLine(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
+    : QWidget(parent), text_(text), font_(font), color_(color) {
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void OneLine::setText(const QString& text) {
+    if (text == text_) return;
+    text_ = text;
+    updateGeometry();
+    update();
+}
+
+QSize OneLine::sizeHint() const {
+    const QFontMetricsF fm(font_);
+    return QSize(int(std::ceil(fm.horizontalAdvance(text_))), int(std::ceil(fm.height())));
+}
+
+void OneLine::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setFont(font_);
+    p.setPen(color_);
+    const QFontMetricsF fm(font_);
+    p.drawText(QPointF(0, fm.ascent()), fm.elidedText(text_, Qt::ElideRight, width()));
 }
 
 // ---- MetricCard

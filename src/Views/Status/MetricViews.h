@@ -10,7 +10,6 @@
 #include "Views/Kit/Spring.h"
 
 class QHBoxLayout;
-class OneLine;
 
 // The graphs of the live readings and the card that frames each reading. They hold
 // no state of their own: callers hand in fractions of full scale (0 empty, 1 full),
@@ -107,7 +106,14 @@ private:
 class MetricValue : public QWidget {
 public:
     static constexpr double fontSize = 28, minimumScale = 0.6;
+    // The value's and the unit's font sizes, and the room between them.
+    struct Size {
+        double value = fontSize;
+        double unit = 13;
+        double gap = 4;
+    };
     MetricValue(const QString& value, const QString& unit, QWidget* parent = nullptr);
+    MetricValue(const QString& value, const QString& unit, Size size, QWidget* parent = nullptr);
     void set(const QString& value, const QString& unit);
     QString value() const { return value_; }
     QString unit() const { return unit_; }
@@ -121,7 +127,27 @@ protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
+    double unitWidth() const;
     QString value_, unit_;
+    Size size_;
+};
+
+// One line of plain text in one colour, cut short with an ellipsis when narrow.
+class OneLine : public QWidget {
+public:
+    OneLine(const QString& text, const QFont& font, const QColor& color, QWidget* parent = nullptr);
+    void setText(const QString& text);
+    QString text() const { return text_; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return QSize(0, sizeHint().height()); }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QString text_;
+    QFont font_;
+    QColor color_;
 };
 
 // The card of one live reading: a labelled header with an optional chip, the value

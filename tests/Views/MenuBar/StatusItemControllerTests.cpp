@@ -9,7 +9,10 @@
 #include "Models/Clean/CleanTestSupport.h"
 #include "Models/Status/Monitor.h"
 #include "Support/FakeStatusButton.h"
+#include "Views/MenuBar/GlassPanel.h"
 #include "Views/MenuBar/MenuBarImage.h"
+#include "Views/MenuBar/MenuBarPanel.h"
+#include "Views/Kit/Controls.h"
 #include "Views/MenuBar/StatusItemController.h"
 #include "Views/TestSupport.h"
 #include "Views/Window/AppCommands.h"
@@ -108,8 +111,8 @@ TEST(StatusItem, PulsesWhileAListCleansAndSendsNoFrameWhenIdle) {
 }
 
 // The window's first show makes the process's one item; showing it again keeps
-// that item, and a click on the button brings the closed window back.
-TEST(StatusItem, TheFirstShowMakesTheOneItemAndAClickBringsTheWindowBack) {
+// that item, and the panel a click on the button opens brings the closed window back.
+TEST(StatusItem, TheFirstShowMakesTheOneItemAndItsPanelBringsTheWindowBack) {
     Fixture f;
     f.state->makeStatusItem = [](AppState& s, Preferences& p) -> QObject* {
         return new StatusItemController(s, p, new FakeStatusButton);
@@ -122,6 +125,11 @@ TEST(StatusItem, TheFirstShowMakesTheOneItemAndAClickBringsTheWindowBack) {
     auto& button = static_cast<FakeStatusButton&>(static_cast<StatusItemController*>(first)->button());
     window.close();
     button.click();
+    GlassPanel& panel = static_cast<StatusItemController*>(first)->panel();
+    ASSERT_TRUE(panel.isVisible());
+    EXPECT_FALSE(window.isVisible());
+    static_cast<MenuBarPanel*>(panel.content())->openButton()->click();
     EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(panel.isVisible());
     EXPECT_EQ(f.state->statusItem(), first);
 }

@@ -1,0 +1,51 @@
+#pragma once
+#include <QPointer>
+#include <QRect>
+#include <QVariantAnimation>
+#include <QWidget>
+
+#include <functional>
+
+// The floating panel the status item opens: a frameless pop-up by the tray button,
+// above every window and on every desktop. A click outside it or on the button
+// closes it, a click inside keeps it. Its content is made afresh at each show and
+// let go at each hide.
+class GlassPanel : public QWidget {
+    Q_OBJECT
+public:
+    // Points between the panel and the button, and from the panel to the screen's edges.
+    static constexpr int gap = 6;
+    static constexpr int margin = 8;
+    static constexpr double fadeSeconds = 0.16;
+    static constexpr int cornerRadius = 20;
+
+    // Makes the content for one show; the panel owns what it returns.
+    using ContentMaker = std::function<QWidget*()>;
+    explicit GlassPanel(ContentMaker makeContent, QWidget* parent = nullptr);
+
+    // Where the panel goes for content that wants `fitting`, by a button at
+    // `button`, on a screen whose free area is `visible`: centred under the button
+    // (above it when the button is in the lower half, as with a bottom tray), and
+    // kept `margin` inside the free area on both axes. Content that has not measured
+    // itself yet gets 320 x 480; content taller than the screen is cut to it and scrolls.
+    static QRect place(QSize fitting, QRect button, QRect visible);
+
+    // Shows fresh content by the button (a frame on the screen) and fades it in.
+    void showBy(QRect button);
+    QWidget* content() const { return content_; }
+    // The opacity of the fade now.
+    double fade() const { return fade_.state() == QAbstractAnimation::Running ? fade_.currentValue().toDouble() : 1.0; }
+
+signals:
+    void shown();
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void releaseContent();
+    ContentMaker makeContent_;
+    QPointer<QWidget> content_;
+    QVariantAnimation fade_;
+};

@@ -1,0 +1,147 @@
+#include "Views/MenuBar/MenuBarPanel.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+#include "Models/Window/AppState.h"
+#include "Views/Kit/Controls.h"
+#include "Views/Kit/SpaceBackground.h"
+#include "Views/Kit/Theme.h"
+#include "Views/MenuBar/CleaningTotals.h"
+#include "Views/MenuBar/GlassPanel.h"
+#include "Views/MenuBar/PanelSections.h"
+#include "Views/MenuBar/QuickCleanCard.h"
+
+MenuBarPanel::MenuBarPanel(AppState& state, Preferences& prefs, std::function<void()> close, QWidget* parent)
+    : QWidget(parent), state_(state), prefs_(prefs), close_(std::move(close)) {
+    setObjectName(QStringLiteral("menu-bar-panel"));
+    setAttribute(Qt::WA_TranslucentBackground);
+    setFixedWidth(width);
+
+    scroll_ = new QScrollArea(this);
+    makePlainScrollArea(scroll_);
+    scroll_->setWidgetResizable(true);
+    column_ = new QWidget;
+    column_->setAttribute(Qt::WA_TranslucentBackground);
+    auto* v = new QVBoxLayout(column_);
+    v->setContentsMargins(padding, padding, padding, padding);
+    v->setSpacing(8);
+
+    Monitor& monitor = state_.monitor();
+    battery_ = new PanelBattery(monitor, column_);
+    v->addWidget(battery_);
+    processes_ = new PanelProcesses(monitor, column_);
+    v->addWidget(processes_);
+    quickClean_ = new QuickCleanCard(state_, prefs_, [this](std::optional<AppTab> tab) { open(tab); }, column_);
+    v->addWidget(quickClean_);
+    v->addWidget(makeActions());
+    totals_ = new CleaningTotals(column_);
+    v->addWidget(totals_);
+    v->addStretch(1);
+    scroll_->setWidget(column_);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll_);
+}
+
+QWidget* MenuBarPanel::makeActions() {
+    auto* row = new QWidget(column_);
+    auto* h = new QHBoxLayout(row);
+    h->setContentsMargins(0, 0, 0, 0);
+    h->setSpacing(6);
+    openButton_ = new PillButton(tr("Open Quelto"), PillButtonStyle::Kind::primary, row);
+    openButton_->setSymbol(QStringLiteral("macwindow"));
+    cleanButton_ = new PillButton(tr("Clean"), PillButtonStyle::Kind::secondary, row);
+    cleanButton_->setSymbol(QStringLiteral("sparkles"));
+    settingsButton_ = new SymbolButton(QStringLiteral("gearshape"), 14, row);
+    settingsButton_->setToolTip(plainToolTip(tr("Settings")));
+    quitButton_ = new SymbolButton(QStringLiteral("power"), 14, row);
+    quitButton_->setToolTip(plainToolTip(tr("Quit Quelto")));
+    for (QWidget* b : std::initializer_list<QWidget*>{openButton_, cleanButton_}) b->setFocusPolicy(Qt::NoFocus);
+    h->addWidget(openButton_);
+    h->addWidget(cleanButton_);
+    h->addStretch(1);
+    h->addWidget(settingsButton_);
+    h->addWidget(quitButton_);
+
+    connect(openButton_, &QAbstractButton::clicked, this, [this] { open(std::nullopt); });
+    connect(cleanButton_, &QAbstractButton::clicked, this, [this] { open(AppTab::clean); });
+    connect(settingsButton_, &QAbstractButton::clicked, this, [this] {
+        AppState& state = state_;
+        if (close_) close_();
+        state.setShowSettings(true);
+        // A copy: showing the window installs a new opener while this one runs.
+        if (auto openWindow = state.openMainWindow) openWindow();
+    });
+    // An ordinary end of the event loop: the fan tool's watcher sees the process go.
+    connect(quitButton_, &QAbstractButton::clicked, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    return row;
+}
+
+void MenuBarPanel::open(std::optional<AppTab> tab) {
+    AppState& state = state_;  // closing lets go of this panel once the click is over
+    if (close_) close_();
+    if (tab) state.setTab(*tab);
+    if (auto openWindow = state.openMainWindow) openWindow();
+}
+
+QString MenuBarPanel::accessorySymbol(const QString& name) {
+    const QString n = name.toLower();
+    if (n.contains(QLatin1String("airpods")) || n.contains(QLatin1String("buds")) || n.contains(QLatin1String("headphone")))
+        return QStringLiteral("airpodspro");
+    if (n.contains(QLatin1String("keyboard"))) return QStringLiteral("keyboard");
+    if (n.contains(QLatin1String("trackpad"))) return QStringLiteral("rectangle.and.hand.point.up.left");
+    if (n.contains(QLatin1String("mouse"))) return QStringLiteral("magicmouse");
+    return QStringLiteral("dot.radiowaves.left.and.right");
+}
+
+std::vector<Processes::Info> MenuBarPanel::topProcesses(std::vector<Processes::Info> processes) {
+    Processes::sortLargestFirst(processes, Processes::SortKey::cpu);
+    if (processes.size() > 5) processes.resize(5);
+    return processes;
+}
+
+std::optional<Processes::Info> MenuBarPanel::topEnergy(const std::vector<Processes::Info>& processes) {
+    const Processes::Info* top = nullptr;
+    for (const Processes::Info& p : processes)
+        if (p.power > 0 && std::isfinite(p.power) && (!top || p.power > top->power)) top = &p;
+    return top ? std::optional<Processes::Info>(*top) : std::nullopt;
+}
+
+QSize MenuBarPanel::sizeHint() const { return QSize(width, column_->sizeHint().height()); }
+
+void MenuBarPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (sky_.size() == size() * devicePixelRatioF()) return;
+    // The Status tab's sky, still: drawn once for this size.
+    SpaceBackground still(AppTab::status, false);
+    still.resize(size());
+    sky_ = QImage(size() * devicePixelRatioF(), QImage::Format_ARGB32_Premultiplied);
+    sky_.setDevicePixelRatio(devicePixelRatioF());
+    sky_.fill(Qt::transparent);
+    still.render(&sky_);
+}
+
+void MenuBarPanel::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setClipRegion(event->region());
+    const double r = GlassPanel::cornerRadius;
+    QPainterPath glass;
+    glass.addRoundedRect(QRectF(rect()), r, r);
+    p.setClipPath(glass, Qt::IntersectClip);
+    p.drawImage(QPointF(0, 0), sky_);
+    p.setClipping(false);
+    p.setPen(QPen(Theme::stroke(), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), r - 0.5, r - 0.5);
+}

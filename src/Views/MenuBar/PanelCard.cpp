@@ -1,0 +1,48 @@
+#include "Views/MenuBar/PanelCard.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "Views/Kit/Theme.h"
+#include "Views/Status/MetricViews.h"
+
+PanelCard::PanelCard(const QString& symbol, const QString& title, const std::optional<QString>& chip,
+                     const QString& value, const QString& unit, const QString& footer, QWidget* graph, QWidget* parent)
+    : Card(10, parent), graph_(graph) {
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    auto* column = contentLayout();
+    column->setSpacing(7);
+
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(0, 0, 0, 0);
+    header->setSpacing(4);
+    title_ = new SymbolLabel(symbol, title, Theme::font(11.5, QFont::Medium), Theme::secondary(), this);
+    header->addWidget(title_, 0, Qt::AlignVCenter);
+    header->addStretch(1);
+    header->addSpacing(2);
+    chip_ = new Chip(QString(), Theme::secondary(), this);
+    header->addWidget(chip_, 0, Qt::AlignVCenter);
+    column->addLayout(header);
+    setChip(chip);
+
+    value_ = new MetricValue(value, unit, {22, 11, 3}, this);
+    column->addWidget(value_);
+    graph_->setParent(this);
+    graph_->setMinimumHeight(minimumGraphHeight);
+    column->addWidget(graph_, 1);
+    footer_ = new OneLine(footer, Theme::font(10.5), Theme::secondary(), this);
+    column->addWidget(footer_);
+}
+
+void PanelCard::setChip(const std::optional<QString>& chip) {
+    if (chip == chipText_ && chip_->isHidden() != chip.has_value()) return;
+    chipText_ = chip;
+    if (chip) chip_->setText(*chip);
+    chip_->setVisible(chip.has_value());
+}
+
+void PanelCard::setValue(const QString& value, const QString& unit) { value_->set(value, unit); }
+
+void PanelCard::setFooter(const QString& footer) { footer_->setText(footer); }
+
+QString PanelCard::footer() const { return footer_->text(); }

@@ -1,0 +1,201 @@
+#include "Views/MenuBar/PanelSections.h"
+
+#include <QFontMetricsF>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "Core/Clean/CleanTypes.h"
+#include "Models/Kit/QtBridge.h"
+#include "Models/Status/Monitor.h"
+#include "Views/Kit/Theme.h"
+#include "Views/MenuBar/MenuBarPanel.h"
+#include "Views/Status/MetricViews.h"
+
+// ---- PanelBattery
+
+PanelBattery::PanelBattery(Monitor& monitor, QWidget* parent) : Card(12, parent), monitor_(monitor) {
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    auto* column = contentLayout();
+    column->setSpacing(10);
+
+    header_ = new QHBoxLayout;
+    header_->setContentsMargins(0, 0, 0, 0);
+    header_->addStretch(1);
+    health_ = new Chip(QString(), Theme::secondary(), this);
+    header_->addWidget(health_, 0, Qt::AlignVCenter);
+    column->addLayout(header_);
+
+    ringRow_ = new QHBoxLayout;
+    ringRow_->setContentsMargins(0, 0, 0, 0);
+    ringRow_->setSpacing(8);
+    chargeLine_ = new QWidget(this);
+    auto* charge = new QHBoxLayout(chargeLine_);
+    charge->setContentsMargins(0, 0, 0, 0);
+    charge->setSpacing(8);
+    charge_ = plainLabel(QString(), Theme::font(24, QFont::Bold), Theme::text(), chargeLine_);
+    state_ = plainLabel(QString(), Theme::font(13, QFont::DemiBold), Theme::text(), chargeLine_);
+    charge->addWidget(charge_, 0, Qt::AlignBaseline);
+    charge->addWidget(state_, 0, Qt::AlignBaseline);
+    auto* line = new QHBoxLayout;
+    line->setContentsMargins(0, 0, 0, 0);
+    line->addWidget(chargeLine_, 0, Qt::AlignVCenter);
+    line->addStretch(1);
+    line->addLayout(ringRow_);
+    column->addLayout(line);
+
+    topEnergy_ = new SymbolLabel(QStringLiteral("flame"), QString(), Theme::font(11.5), Theme::secondary(), this);
+    column->addWidget(topEnergy_);
+
+    connect(&monitor_, &Monitor::batteryChanged, this, &PanelBattery::sync);
+    connect(&monitor_, &Monitor::accessoriesChanged, this, &PanelBattery::sync);
+    connect(&monitor_, &Monitor::processesChanged, this, &PanelBattery::sync);
+    sync();
+}
+
+bool PanelBattery::hasContent() const { return monitor_.battery() || !monitor_.accessories().empty(); }
+
+QString PanelBattery::chargeText() const { return chargeLine_->isHidden() ? QString() : charge_->text(); }
+QString PanelBattery::stateText() const { return chargeLine_->isHidden() ? QString() : state_->text(); }
+QString PanelBattery::topEnergyText() const { return topEnergy_->isHidden() ? QString() : topEnergy_->text(); }
+std::optional<QString> PanelBattery::healthText() const {
+    return health_->isHidden() ? std::nullopt : std::optional<QString>(health_->text());
+}
+
+void PanelBattery::sync() {
+    setVisible(hasContent());
+    const std::optional<Sensors::Battery>& battery = monitor_.battery();
+
+    const bool charging = battery && battery->charging;
+    if (!label_ || charging != charging_) {
+        delete label_;
+        charging_ = charging;
+        label_ = new CardLabel(charging ? QStringLiteral("battery.100percent.bolt") : QStringLiteral("battery.75percent"),
+                               tr("Battery"), Theme::secondary(), this);
+        header_->insertWidget(0, label_, 0, Qt::AlignVCenter);
+    }
+    if (battery && battery->health) {
+        health_->setText(tr("%1% health").arg(*battery->health));
+    }
+    health_->setVisible(battery && battery->health);
+
+    chargeLine_->setVisible(battery.has_value());
+    if (battery) {
+        charge_->setText(QString::number(battery->percent) + QLatin1Char('%'));
+        QString state = !battery->pluggedIn ? tr("On battery") : battery->charging ? tr("Charging") : tr("Plugged in");
+        if (battery->pluggedIn && battery->adapterWatts)
+            state += QStringLiteral("  ⚡%1W").arg(*battery->adapterWatts);
+        state_->setText(state);
+    }
+
+    const std::vector<Sensors::Level>& accessories = monitor_.accessories();
+    if (int(accessories.size()) != rings_.size()) {
+        qDeleteAll(rings_);
+        rings_.clear();
+        for (size_t i = 0; i < accessories.size(); ++i) {
+            auto* ring = new Ring(0, QString(), this);
+            ringRow_->addWidget(ring, 0, Qt::AlignVCenter);
+            rings_.append(ring);
+        }
+    }
+    for (size_t i = 0; i < accessories.size(); ++i) {
+        const QString name = toQString(accessories[i].name);
+        Ring*& ring = rings_[int(i)];
+        const QString symbol = MenuBarPanel::accessorySymbol(name);
+        if (ring->symbol() != symbol) {
+            // A ring's symbol is fixed: a renamed accessory gets a new one.
+            auto* fresh = new Ring(0, symbol, this);
+            ringRow_->replaceWidget(ring, fresh);
+            delete ring;
+            ring = fresh;
+        }
+        ring->setFraction(accessories[i].percent / 100.0);
+        ring->setToolTip(plainToolTip(QStringLiteral("%1: %2%").arg(name).arg(accessories[i].percent)));
+    }
+
+    const auto top = MenuBarPanel::topEnergy(monitor_.processes());
+    if (top)
+        topEnergy_->set(QStringLiteral("flame"),
+                        tr("Top energy use: %1 · %2").arg(toQString(top->name)).arg(top->power, 0, 'f', 1),
+                        Theme::secondary());
+    topEnergy_->setVisible(top.has_value());
+}
+
+// ---- PanelProcesses
+
+namespace {
+constexpr int memoryWidth = 70, cpuWidth = 48;
+}
+
+// The rows, drawn in one go: five rows of three columns.
+class PanelProcesses::List : public QWidget {
+public:
+    explicit List(PanelProcesses* owner) : QWidget(owner), owner_(owner) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        const auto& rows = owner_->rows();
+        const double rowHeight = double(listHeight) / 5;
+        const QFont name = Theme::font(12, QFont::Medium), figure = Theme::font(11), busy = Theme::font(11, QFont::Bold);
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const QRectF row(0, i * rowHeight, width(), rowHeight);
+            const QRectF cpu(row.right() - cpuWidth, row.top(), cpuWidth, rowHeight);
+            const QRectF memory(cpu.left() - memoryWidth, row.top(), memoryWidth, rowHeight);
+            const QRectF title(row.left(), row.top(), memory.left() - 6, rowHeight);
+            p.setFont(name);
+            p.setPen(Theme::text());
+            p.drawText(title, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                       QFontMetricsF(name).elidedText(toQString(rows[i].name), Qt::ElideRight, title.width()));
+            p.setFont(figure);
+            p.setPen(Theme::secondary());
+            p.drawText(memory, Qt::AlignRight | Qt::AlignVCenter, toQString(formattedMemory(rows[i].memory)));
+            const bool hot = rows[i].cpu > 50;
+            p.setFont(hot ? busy : figure);
+            p.setPen(hot ? Theme::text() : Theme::secondary());
+            p.drawText(cpu, Qt::AlignRight | Qt::AlignVCenter, QString::number(rows[i].cpu, 'f', 1));
+        }
+    }
+
+private:
+    PanelProcesses* owner_;
+};
+
+PanelProcesses::PanelProcesses(Monitor& monitor, QWidget* parent) : Card(12, parent), monitor_(monitor) {
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    auto* column = contentLayout();
+    column->setSpacing(6);
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(0, 0, 0, 0);
+    header->setSpacing(0);
+    header->addWidget(new CardLabel(QStringLiteral("chart.bar"), tr("Top processes"), Theme::secondary(), this), 0,
+                      Qt::AlignVCenter);
+    header->addStretch(1);
+    const QFont caption = Theme::font(10.5, QFont::DemiBold);
+    for (const auto& [text, w] : {std::pair{tr("Memory"), memoryWidth}, std::pair{tr("% CPU"), cpuWidth}}) {
+        QLabel* label = plainLabel(text, caption, Theme::tertiary(), this);
+        label->setFixedWidth(w);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        header->addWidget(label, 0, Qt::AlignVCenter);
+    }
+    column->addLayout(header);
+
+    list_ = new List(this);
+    list_->setFixedHeight(listHeight);
+    auto* stack = new QVBoxLayout(list_);
+    stack->setContentsMargins(0, 0, 0, 0);
+    spinner_ = new SpinnerView(Theme::secondary(), list_);
+    stack->addWidget(spinner_, 0, Qt::AlignCenter);
+    column->addWidget(list_);
+
+    connect(&monitor_, &Monitor::processesChanged, this, &PanelProcesses::sync);
+    sync();
+}
+
+void PanelProcesses::sync() {
+    rows_ = MenuBarPanel::topProcesses(monitor_.processes());
+    spinner_->setVisible(monitor_.processes().empty());
+    list_->update();
+}

@@ -1,0 +1,63 @@
+#pragma once
+#include <QList>
+#include <QString>
+#include <QWidget>
+
+#include <vector>
+
+#include "Core/Status/Processes.h"
+#include "Views/Kit/Controls.h"
+
+class Chip;
+class Monitor;
+class QHBoxLayout;
+class QLabel;
+class Ring;
+class SymbolLabel;
+
+// The panel's battery section: the charge, the power state and the adapter, one
+// ring per accessory, and the process that uses the most energy. Shown only while
+// the monitor has a battery or an accessory.
+class PanelBattery : public Card {
+public:
+    explicit PanelBattery(Monitor& monitor, QWidget* parent = nullptr);
+    // Whether the section has anything to show.
+    bool hasContent() const;
+    QString chargeText() const;
+    QString stateText() const;
+    QString topEnergyText() const;  // empty when the line is not shown
+    std::optional<QString> healthText() const;
+    QList<Ring*> rings() const { return rings_; }
+
+private:
+    void sync();
+    Monitor& monitor_;
+    CardLabel* label_ = nullptr;
+    QHBoxLayout* header_;
+    Chip* health_;
+    QWidget* chargeLine_;
+    QLabel* charge_;
+    QLabel* state_;
+    QHBoxLayout* ringRow_;
+    QList<Ring*> rings_;
+    SymbolLabel* topEnergy_;
+    bool charging_ = false;
+};
+
+// The five busiest processes by CPU under a header with the column captions; a
+// spinner until the first list has come.
+class PanelProcesses : public Card {
+public:
+    static constexpr int listHeight = 100;
+    explicit PanelProcesses(Monitor& monitor, QWidget* parent = nullptr);
+    const std::vector<Processes::Info>& rows() const { return rows_; }
+    SpinnerView* spinner() const { return spinner_; }
+
+private:
+    class List;
+    void sync();
+    Monitor& monitor_;
+    std::vector<Processes::Info> rows_;
+    List* list_;
+    SpinnerView* spinner_;
+};

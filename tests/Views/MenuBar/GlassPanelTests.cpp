@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <QPointer>
+#include <QTest>
+
+#include "Support/FakeStatusButton.h"
+#include "Views/Kit/Controls.h"
+#include "Views/MenuBar/GlassPanel.h"
+#include "Views/MenuBar/MenuBarPanel.h"
+#include "Views/MenuBar/StatusItemController.h"
+#include "Views/TestSupport.h"
+
+namespace {
+struct Placement {
+    const char* name;
+    QSize fitting;
+    QRect button;
+    QRect expected;
+};
+const QRect screen(0, 0, 1280, 800);
+const QRect topTray(1200, 0, 22, 22), bottomTray(1200, 778, 22, 22);
+
+// A panel the size of `fitting` under a top tray's button at x 600.
+QRect under(QSize fitting) { return GlassPanel::place(fitting, QRect(600, 0, 22, 22), screen); }
+
+class GlassPanelPlacement : public ::testing::TestWithParam<Placement> {};
+}  // namespace
+
+TEST(GlassPanelSize, ContentThatHasNotMeasuredItselfGetsADefaultSize) {
+    EXPECT_EQ(under({0, 0}).size(), QSize(320, 480));
+    EXPECT_EQ(under({50, 600}).size(), QSize(320, 600));
+    EXPECT_EQ(under({340, 300}).size(), QSize(340, 300));
+    EXPECT_EQ(under({340, 700}).size(), QSize(340, 700));
+}
+
+TEST_P(GlassPanelPlacement, StaysInsideTheScreenByTheButton) {
+    const Placement& c = GetParam();
+    const QRect placed = GlassPanel::place(c.fitting, c.button, screen);
+    EXPECT_EQ(placed, c.expected);
+    EXPECT_TRUE(screen.contains(placed) || placed.width() > screen.width());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GlassPanelPlacement,
+    ::testing::Values(
+        // Centred on the button, 6 below it.
+        Placement{"centredUnderTheButton", {340, 600}, {600, 0, 22, 22}, {441, 28, 340, 600}},
+        // At the right edge: 8 inside the screen.
+        Placement{"keptInsideOnTheRight", {340, 600}, topTray, {1280 - 340 - 8, 28, 340, 600}},
+        Placement{"keptInsideOnTheLeft", {340, 600}, {0, 0, 22, 22}, {8, 28, 340, 600}},
+        // A bottom tray: above the button, 6 above it.
+        Placement{"aboveABottomTray", {340, 600}, bottomTray, {932, 778 - 6 - 600, 340, 600}},
+        // Taller than the screen: cut to it, 8 from either edge.
+        Placement{"tallerThanTheScreen", {340, 1200}, topTray, {932, 8, 340, 800 - 16}},
+        Placement{"tallerAboveABottomTray", {340, 1200}, bottomTray, {932, 8, 340, 800 - 16}},
+        // A panel too tall to hang below the button is lifted to fit.
+        Placement{"liftedToFit", {340, 780}, {600, 100, 22, 22}, {441, 12, 340, 780}},
+        // Wider than the screen: the right margin wins.
+        Placement{"widerThanTheScreen", {1400, 300}, topTray, {1280 - 1400 - 8, 28, 1400, 300}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+namespace {
+// The status item on a fake button, with its panel.
+struct Tray : Fixture {
+    FakeStatusButton* button = new FakeStatusButton;
+    StatusItemController item{*state, *prefs, button};
+    GlassPanel& panel = item.panel();
+    QWidget elsewhere;  // another window of ours
+    Tray() {
+        button->frame = QRect(600, 0, 22, 22);
+        elsewhere.setGeometry(20, 400, 200, 200);
+        elsewhere.show();
+    }
+    void settle() {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+};
+}  // namespace
+
+// A click on the button opens the panel under it with fresh content; a click inside
+// keeps it; a click on the button or anywhere else closes it and lets its content go.
+TEST(GlassPanel, OpensByTheButtonAndClosesOnTheButtonOrOutside) {
+    Tray t;
+    t.button->click();
+    ASSERT_TRUE(t.panel.isVisible());
+    EXPECT_EQ(t.panel.x(), 600 + 11 - MenuBarPanel::width / 2);
+    EXPECT_EQ(t.panel.y(), 28);
+    EXPECT_EQ(t.panel.width(), MenuBarPanel::width);
+    QPointer<QWidget> first = t.panel.content();
+    ASSERT_TRUE(first);
+
+    QTest::mouseClick(t.panel.windowHandle(), Qt::LeftButton, {}, QPoint(40, 10));
+    t.settle();
+    EXPECT_TRUE(t.panel.isVisible());
+    EXPECT_EQ(t.panel.content(), first);
+
+    t.button->click();
+    t.settle();
+    EXPECT_FALSE(t.panel.isVisible());
+    EXPECT_FALSE(first) << "the content outlived its showing";
+
+    t.button->click();
+    ASSERT_TRUE(t.panel.isVisible());
+    QPointer<QWidget> second = t.panel.content();
+    EXPECT_TRUE(second);
+    QTest::mouseClick(t.elsewhere.windowHandle(), Qt::LeftButton, {}, QPoint(100, 100));
+    t.settle();
+    EXPECT_FALSE(t.panel.isVisible());
+    EXPECT_FALSE(second);
+}
+
+// The panel's own buttons close it from inside their click: ten times over, with
+// no crash and no content left behind.
+TEST(GlassPanel, ClosingFromInsideItsOwnButtonsIsSafe) {
+    Tray t;
+    int opened = 0;
+    t.state->openMainWindow = [&] { ++opened; };
+    for (int i = 0; i < 10; ++i) {
+        t.button->click();
+        auto* content = static_cast<MenuBarPanel*>(t.panel.content());
+        ASSERT_TRUE(content);
+        QPointer<QWidget> alive(content);
+        if (i % 2) content->openButton()->click();
+        else content->settingsButton()->click();
+        EXPECT_FALSE(t.panel.isVisible());
+        t.settle();
+        EXPECT_FALSE(alive);
+    }
+    EXPECT_EQ(opened, 10);
+}
