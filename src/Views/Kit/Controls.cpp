@@ -372,10 +372,14 @@ void PillButton::hideEvent(QHideEvent* e) {
     syncSpinner();
 }
 
+void PillButton::setHorizontalPadding(double padding) {
+    horizontalPadding_ = padding;
+    updateGeometry();
+}
+
 QSize PillButton::sizeHint() const {
     QFontMetricsF fm(PillButtonStyle::font());
-    return QSize(int(std::ceil(PillButtonStyle::labelWidth(text(), !symbol_.isEmpty(), busy_) +
-                               2 * PillButtonStyle::horizontalPadding)),
+    return QSize(int(std::ceil(PillButtonStyle::labelWidth(text(), !symbol_.isEmpty(), busy_) + 2 * horizontalPadding_)),
                  int(std::ceil(fm.height() + 2 * PillButtonStyle::verticalPadding)));
 }
 

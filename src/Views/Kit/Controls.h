@@ -168,6 +168,8 @@ public:
     // Shows the spinner before the label, turning while the button is shown.
     void setBusy(bool busy);
     bool isBusy() const { return busy_; }
+    // Where a row is short of room (the menu-bar panel's), less than the style's padding.
+    void setHorizontalPadding(double padding);
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -183,6 +185,7 @@ private:
     QVariantAnimation press_;
     QString symbol_;
     bool busy_ = false;
+    double horizontalPadding_ = PillButtonStyle::horizontalPadding;
     int spinnerStep_ = 0;
     QTimer spin_;
     QPixmap resting_;  // the button at rest, drawn once for its size, text and state

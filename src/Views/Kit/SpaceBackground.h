@@ -31,6 +31,10 @@ public:
     // The time of the frame on display, seconds since the reference date.
     double frameTime() const { return timeline_.currentTime(); }
 
+    // The sky at this size without the live stars (still ones when not animated), for
+    // a view that draws it itself.
+    void paintSky(QPainter& p) const;
+
     static constexpr int stillStarCount = 90;
     static constexpr uint64_t stillStarSeed = 7;
     static constexpr double stillStarOpacity = 0.5;
@@ -44,7 +48,6 @@ protected:
 private:
     void updatePause();
     void rebuildBackdrop();
-    void paintSky(QPainter& p) const;
     void frame(double t);
     double starTime(double t) const;  // when the stars shown at frame t are
     QRegion dirtyRegion(double from, double to) const;

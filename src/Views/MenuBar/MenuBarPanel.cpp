@@ -47,6 +47,7 @@ MenuBarPanel::MenuBarPanel(AppState& state, Preferences& prefs, std::function<vo
     v->addWidget(totals_);
     v->addStretch(1);
     scroll_->setWidget(column_);
+    column_->setAutoFillBackground(false);  // the scroll area makes it opaque
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -66,7 +67,10 @@ QWidget* MenuBarPanel::makeActions() {
     settingsButton_->setToolTip(plainToolTip(tr("Settings")));
     quitButton_ = new SymbolButton(QStringLiteral("power"), 14, row);
     quitButton_->setToolTip(plainToolTip(tr("Quit Quelto")));
-    for (QWidget* b : std::initializer_list<QWidget*>{openButton_, cleanButton_}) b->setFocusPolicy(Qt::NoFocus);
+    for (PillButton* b : {openButton_, cleanButton_}) {
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setHorizontalPadding(14);
+    }
     h->addWidget(openButton_);
     h->addWidget(cleanButton_);
     h->addStretch(1);
@@ -127,8 +131,8 @@ void MenuBarPanel::resizeEvent(QResizeEvent* event) {
     still.resize(size());
     sky_ = QImage(size() * devicePixelRatioF(), QImage::Format_ARGB32_Premultiplied);
     sky_.setDevicePixelRatio(devicePixelRatioF());
-    sky_.fill(Qt::transparent);
-    still.render(&sky_);
+    QPainter p(&sky_);
+    still.paintSky(p);
 }
 
 void MenuBarPanel::paintEvent(QPaintEvent* event) {
@@ -144,4 +148,18 @@ void MenuBarPanel::paintEvent(QPaintEvent* event) {
     p.setPen(QPen(Theme::stroke(), 1));
     p.setBrush(Qt::NoBrush);
     p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), r - 0.5, r - 0.5);
+}
+
+void MenuBarPanel::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (counted_) return;
+    counted_ = true;
+    state_.monitor().setProcessWatchers(state_.monitor().processWatchers() + 1);
+}
+
+void MenuBarPanel::hideEvent(QHideEvent* e) {
+    QWidget::hideEvent(e);
+    if (!counted_) return;
+    counted_ = false;
+    state_.monitor().setProcessWatchers(state_.monitor().processWatchers() - 1);
 }

@@ -60,6 +60,8 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
+    void showEvent(QShowEvent*) override;
+    void hideEvent(QHideEvent*) override;
 
 private:
     QWidget* makeActions();
@@ -76,5 +78,6 @@ private:
     PillButton* cleanButton_;
     SymbolButton* settingsButton_;
     SymbolButton* quitButton_;
+    bool counted_ = false;
     QImage sky_;  // the still backdrop, drawn once for the panel's size
 };

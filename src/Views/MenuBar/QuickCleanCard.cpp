@@ -134,6 +134,9 @@ QuickCleanCard::QuickCleanCard(AppState& state, Preferences& prefs, Open open, Q
     details_ = new PillButton(tr("Details"), PillButtonStyle::Kind::primary, this);
     done_ = new SymbolButton(QStringLiteral("checkmark"), 12, this);
     done_->setToolTip(plainToolTip(tr("Done")));
+    for (PillButton* pill : {quick_, clean_, details_}) pill->setHorizontalPadding(14);
+    // As tall in every phase, with or without a pill.
+    row->addStrut(quick_->sizeHint().height());
     for (QWidget* w : std::initializer_list<QWidget*>{quick_, spinner_, cancel_, clean_, details_, done_}) {
         w->setFocusPolicy(Qt::NoFocus);
         row->addWidget(w, 0, Qt::AlignVCenter);
