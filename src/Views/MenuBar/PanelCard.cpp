@@ -5,6 +5,7 @@
 
 #include "Views/Kit/Theme.h"
 #include "Views/Status/MetricViews.h"
+#include "Views/Status/StatusTexts.h"
 
 PanelCard::PanelCard(const QString& symbol, const QString& title, const std::optional<QString>& chip,
                      const QString& value, const QString& unit, const QString& footer, QWidget* graph, QWidget* parent)

@@ -235,33 +235,6 @@ void MetricValue::paintEvent(QPaintEvent*) {
     p.drawText(QPointF(QFontMetricsF(big).horizontalAdvance(shown) + size_.gap, baseline), unit_);
 }
 
-// ---- OneLine
-
-OneLine::OneLine(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-    : QWidget(parent), text_(text), font_(font), color_(color) {
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-}
-
-void OneLine::setText(const QString& text) {
-    if (text == text_) return;
-    text_ = text;
-    updateGeometry();
-    update();
-}
-
-QSize OneLine::sizeHint() const {
-    const QFontMetricsF fm(font_);
-    return QSize(int(std::ceil(fm.horizontalAdvance(text_))), int(std::ceil(fm.height())));
-}
-
-void OneLine::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setFont(font_);
-    p.setPen(color_);
-    const QFontMetricsF fm(font_);
-    p.drawText(QPointF(0, fm.ascent()), fm.elidedText(text_, Qt::ElideRight, width()));
-}
-
 // ---- MetricCard
 
 MetricCard::MetricCard(const QString& symbol, const QString& title, const QString& value, const QString& unit,

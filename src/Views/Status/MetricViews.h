@@ -10,6 +10,7 @@
 #include "Views/Kit/Spring.h"
 
 class QHBoxLayout;
+class OneLine;
 
 // The graphs of the live readings and the card that frames each reading. They hold
 // no state of their own: callers hand in fractions of full scale (0 empty, 1 full),
@@ -130,24 +131,6 @@ private:
     double unitWidth() const;
     QString value_, unit_;
     Size size_;
-};
-
-// One line of plain text in one colour, cut short with an ellipsis when narrow.
-class OneLine : public QWidget {
-public:
-    OneLine(const QString& text, const QFont& font, const QColor& color, QWidget* parent = nullptr);
-    void setText(const QString& text);
-    QString text() const { return text_; }
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override { return QSize(0, sizeHint().height()); }
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-
-private:
-    QString text_;
-    QFont font_;
-    QColor color_;
 };
 
 // The card of one live reading: a labelled header with an optional chip, the value
