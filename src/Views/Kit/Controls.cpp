@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollArea>
 #include <QPixmapCache>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -712,4 +713,23 @@ void setContentHeight(QAbstractScrollArea* area, int height) {
     QScrollBar* bar = area->verticalScrollBar();
     bar->setPageStep(area->viewport()->height());
     bar->setRange(0, std::max(0, height - area->viewport()->height()));
+}
+
+QScrollArea* makeTransparentScrollArea(QWidget* content, bool showIndicators) {
+    auto* scroll = new QScrollArea;
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(showIndicators ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(content);
+    scroll->setAttribute(Qt::WA_TranslucentBackground);
+    scroll->viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+    scroll->setStyleSheet(QStringLiteral(
+        "QScrollArea { background: transparent; border: none; }"
+        "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px; }"
+        "QScrollBar::handle:vertical { background: rgba(255,255,255,60); border-radius: 2px; min-height: 24px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
+    return scroll;
 }

@@ -9,6 +9,7 @@
 #include <functional>
 
 class QAbstractScrollArea;
+class QScrollArea;
 class QPainter;
 class QVBoxLayout;
 
@@ -282,6 +283,9 @@ void makePlainScrollArea(QAbstractScrollArea* area);
 // The scroll area of a list its owner draws: plain, following the pointer, `step`
 // points a wheel notch, and the sky's motion paused while it scrolls.
 void makeDrawnList(QAbstractScrollArea* area, int step);
+// A scroll area over `content` that lets what is behind it show through, with a
+// thin scroll bar while the content is taller than the area when `showIndicators`.
+QScrollArea* makeTransparentScrollArea(QWidget* content, bool showIndicators);
 // Lets the area scroll through `height` points of content, a page at a time.
 void setContentHeight(QAbstractScrollArea* area, int height);
 

@@ -28,14 +28,18 @@ QRect GlassPanel::place(QSize fitting, QRect button, QRect visible) {
     const bool unmeasured = fitting.width() < 100;
     const int w = unmeasured ? 320 : fitting.width();
     int h = unmeasured && fitting.height() <= 480 ? 480 : fitting.height();
-    h = std::min(h, std::max(visible.height() - 2 * margin, 1));
 
     const int right = visible.x() + visible.width();
     const int bottom = visible.y() + visible.height();
     int x = button.x() + button.width() / 2 - w / 2;
     x = std::max(x, visible.x() + margin);
     x = std::min(x, right - w - margin);  // the right margin wins on a narrow screen
+    // Hung below the button, or stood above it in the lower half of the screen; cut to
+    // the room on that side, so it never covers the button.
     const bool above = button.y() + button.height() / 2 > visible.y() + visible.height() / 2;
+    int room = above ? button.y() - gap - (visible.y() + margin) : bottom - margin - (button.y() + button.height() + gap);
+    if (room < 160) room = visible.height();  // the button is off the screen's free area
+    h = std::min({h, room, std::max(visible.height() - 2 * margin, 1)});
     int y = above ? button.y() - gap - h : button.y() + button.height() + gap;
     y = std::min(y, bottom - h - margin);
     y = std::max(y, visible.y() + margin);

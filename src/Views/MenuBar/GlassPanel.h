@@ -27,7 +27,8 @@ public:
     // `button`, on a screen whose free area is `visible`: centred under the button
     // (above it when the button is in the lower half, as with a bottom tray), and
     // kept `margin` inside the free area on both axes. Content that has not measured
-    // itself yet gets 320 x 480; content taller than the screen is cut to it and scrolls.
+    // itself yet gets 320 x 480; content taller than the room beside the button is cut
+    // to it and scrolls.
     static QRect place(QSize fitting, QRect button, QRect visible);
 
     // Shows fresh content by the button (a frame on the screen) and fades it in.

@@ -11,14 +11,18 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Models/Status/Monitor.h"
 #include "Models/Window/AppState.h"
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/SpaceBackground.h"
 #include "Views/Kit/Theme.h"
 #include "Views/MenuBar/CleaningTotals.h"
 #include "Views/MenuBar/GlassPanel.h"
+#include "Views/MenuBar/PanelCard.h"
 #include "Views/MenuBar/PanelSections.h"
 #include "Views/MenuBar/QuickCleanCard.h"
+#include "Views/Status/MonitorWatch.h"
+#include "Views/Status/StatusView.h"
 
 MenuBarPanel::MenuBarPanel(AppState& state, Preferences& prefs, std::function<void()> close, QWidget* parent)
     : QWidget(parent), state_(state), prefs_(prefs), close_(std::move(close)) {
@@ -26,9 +30,6 @@ MenuBarPanel::MenuBarPanel(AppState& state, Preferences& prefs, std::function<vo
     setAttribute(Qt::WA_TranslucentBackground);
     setFixedWidth(width);
 
-    scroll_ = new QScrollArea(this);
-    makePlainScrollArea(scroll_);
-    scroll_->setWidgetResizable(true);
     column_ = new QWidget;
     column_->setAttribute(Qt::WA_TranslucentBackground);
     auto* v = new QVBoxLayout(column_);
@@ -36,6 +37,27 @@ MenuBarPanel::MenuBarPanel(AppState& state, Preferences& prefs, std::function<vo
     v->setSpacing(8);
 
     Monitor& monitor = state_.monitor();
+    header_ = new PanelHeader(column_);
+    v->addWidget(header_);
+    const auto readings = StatusCards::Readings::of(monitor);
+    QHBoxLayout* row = nullptr;
+    for (PanelCards::Card card : PanelCards::cards) {
+        if (!row || row->count() == 2) {
+            row = new QHBoxLayout;
+            row->setSpacing(8);
+            v->addLayout(row);
+        }
+        PanelCard* made = nullptr;
+        if (card == PanelCards::Card::heat) {
+            made = new PanelHeat(state_, column_);
+        } else {
+            const auto c = PanelCards::content(card, readings, {});
+            made = new PanelCard(c.symbol, c.title, c.chip, c.value, c.unit, c.footer, StatusCards::makeGraph(c.graph),
+                                 column_);
+        }
+        cards_[card] = made;
+        row->addWidget(made, 1);
+    }
     battery_ = new PanelBattery(monitor, column_);
     v->addWidget(battery_);
     processes_ = new PanelProcesses(monitor, column_);
@@ -46,13 +68,54 @@ MenuBarPanel::MenuBarPanel(AppState& state, Preferences& prefs, std::function<vo
     totals_ = new CleaningTotals(column_);
     v->addWidget(totals_);
     v->addStretch(1);
-    scroll_->setWidget(column_);
-    column_->setAutoFillBackground(false);  // the scroll area makes it opaque
+    // On a screen too short for it the panel is cut to the screen and its content scrolls.
+    scroll_ = makeTransparentScrollArea(column_, true);
+    scroll_->setParent(this);
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(scroll_);
+
+    // While on screen it is one more watcher: the monitor reads everything.
+    watch_ = new MonitorWatch(this, monitor);
+    for (auto signal : {&Monitor::cpuChanged, &Monitor::cpuHistoryChanged, &Monitor::gpuChanged,
+                        &Monitor::gpuHistoryChanged, &Monitor::cpuTempChanged, &Monitor::gpuTempChanged,
+                        &Monitor::memoryChanged, &Monitor::memoryHistoryChanged, &Monitor::diskChanged,
+                        &Monitor::downloadChanged, &Monitor::uploadChanged, &Monitor::networkHistoryChanged,
+                        &Monitor::connectionChanged, &Monitor::loadChanged, &Monitor::fansChanged})
+        connect(&monitor, signal, this, &MenuBarPanel::scheduleRefresh);
+    refresh();
 }
+
+void MenuBarPanel::scheduleRefresh() {
+    // One refresh for a tick's burst of changes.
+    if (refreshPending_) return;
+    refreshPending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            refreshPending_ = false;
+            refresh();
+        },
+        Qt::QueuedConnection);
+}
+
+void MenuBarPanel::refresh() {
+    const Monitor& monitor = state_.monitor();
+    const auto r = StatusCards::Readings::of(monitor);
+    header_->refresh(monitor, Monitor::healthScore(r.disk, r.memory, r.cpu, r.thermal), r.memory.total);
+    for (PanelCards::Card card : PanelCards::cards) {
+        const auto c = PanelCards::content(card, r, monitor.fans());
+        if (card == PanelCards::Card::heat) {
+            heat()->refresh(c, !monitor.fans().empty());
+            continue;
+        }
+        cards_[card]->setTexts(c);
+        StatusCards::updateGraph(cards_[card]->graph(), c.graph);
+    }
+}
+
+PanelHeat* MenuBarPanel::heat() const { return static_cast<PanelHeat*>(cards_.at(PanelCards::Card::heat)); }
 
 QWidget* MenuBarPanel::makeActions() {
     auto* row = new QWidget(column_);
@@ -102,10 +165,8 @@ QString MenuBarPanel::accessorySymbol(const QString& name) {
     const QString n = name.toLower();
     if (n.contains(QLatin1String("airpods")) || n.contains(QLatin1String("buds")) || n.contains(QLatin1String("headphone")))
         return QStringLiteral("airpodspro");
-    if (n.contains(QLatin1String("keyboard"))) return QStringLiteral("keyboard");
-    if (n.contains(QLatin1String("trackpad"))) return QStringLiteral("rectangle.and.hand.point.up.left");
-    if (n.contains(QLatin1String("mouse"))) return QStringLiteral("magicmouse");
-    return QStringLiteral("dot.radiowaves.left.and.right");
+    // Otherwise as the Status tab's battery card names them.
+    return BatteryCard::symbol(name);
 }
 
 std::vector<Processes::Info> MenuBarPanel::topProcesses(std::vector<Processes::Info> processes) {
@@ -121,7 +182,11 @@ std::optional<Processes::Info> MenuBarPanel::topEnergy(const std::vector<Process
     return top ? std::optional<Processes::Info>(*top) : std::nullopt;
 }
 
-QSize MenuBarPanel::sizeHint() const { return QSize(width, column_->sizeHint().height()); }
+QSize MenuBarPanel::sizeHint() const {
+    // The chips wrap, so the column's height depends on its width.
+    const QLayout* l = column_->layout();
+    return QSize(width, l->hasHeightForWidth() ? l->totalHeightForWidth(width) : l->totalSizeHint().height());
+}
 
 void MenuBarPanel::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
@@ -150,16 +215,3 @@ void MenuBarPanel::paintEvent(QPaintEvent* event) {
     p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), r - 0.5, r - 0.5);
 }
 
-void MenuBarPanel::showEvent(QShowEvent* e) {
-    QWidget::showEvent(e);
-    if (counted_) return;
-    counted_ = true;
-    state_.monitor().setProcessWatchers(state_.monitor().processWatchers() + 1);
-}
-
-void MenuBarPanel::hideEvent(QHideEvent* e) {
-    QWidget::hideEvent(e);
-    if (!counted_) return;
-    counted_ = false;
-    state_.monitor().setProcessWatchers(state_.monitor().processWatchers() - 1);
-}

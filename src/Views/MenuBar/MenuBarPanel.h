@@ -4,15 +4,21 @@
 #include <QWidget>
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <vector>
 
 #include "Core/Status/Processes.h"
 #include "Models/Window/AppTab.h"
+#include "Views/MenuBar/PanelCards.h"
 
 class AppState;
 class CleaningTotals;
+class MonitorWatch;
 class PanelBattery;
+class PanelCard;
+class PanelHeader;
+class PanelHeat;
 class PanelProcesses;
 class PillButton;
 class Preferences;
@@ -35,6 +41,8 @@ public:
 
     // Closes the panel and brings the main window up, on `tab` when one is given.
     void open(std::optional<AppTab> tab);
+    // Brings the header and the cards up to the monitor's readings now.
+    void refreshNow() { refresh(); }
 
     // The symbol of an accessory's battery by the words in its name.
     static QString accessorySymbol(const QString& name);
@@ -47,7 +55,12 @@ public:
     // The whole column's size: the panel is cut to the screen and scrolls when taller.
     QSize sizeHint() const override;
 
+    PanelHeader* header() const { return header_; }
+    // The heat card is a PanelHeat.
+    PanelCard* card(PanelCards::Card card) const { return cards_.at(card); }
+    PanelHeat* heat() const;
     PanelBattery* battery() const { return battery_; }
+    MonitorWatch* watch() const { return watch_; }
     PanelProcesses* processes() const { return processes_; }
     QuickCleanCard* quickClean() const { return quickClean_; }
     CleaningTotals* totals() const { return totals_; }
@@ -60,16 +73,18 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
-    void showEvent(QShowEvent*) override;
-    void hideEvent(QHideEvent*) override;
 
 private:
     QWidget* makeActions();
+    void scheduleRefresh();
+    void refresh();
     AppState& state_;
     Preferences& prefs_;
     std::function<void()> close_;
     QScrollArea* scroll_;
     QWidget* column_;
+    PanelHeader* header_;
+    std::map<PanelCards::Card, PanelCard*> cards_;
     PanelBattery* battery_;
     PanelProcesses* processes_;
     QuickCleanCard* quickClean_;
@@ -78,6 +93,7 @@ private:
     PillButton* cleanButton_;
     SymbolButton* settingsButton_;
     SymbolButton* quitButton_;
-    bool counted_ = false;
+    MonitorWatch* watch_;
+    bool refreshPending_ = false;
     QImage sky_;  // the still backdrop, drawn once for the panel's size
 };

@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 
 #include "Views/Kit/Theme.h"
+#include "Views/MenuBar/PanelSections.h"
 #include "Views/Status/MetricViews.h"
 #include "Views/Status/StatusTexts.h"
 
@@ -31,6 +32,7 @@ PanelCard::PanelCard(const QString& symbol, const QString& title, const std::opt
     graph_->setParent(this);
     graph_->setMinimumHeight(minimumGraphHeight);
     column->addWidget(graph_, 1);
+    graphIndex_ = column->indexOf(graph_);
     footer_ = new OneLine(footer, Theme::font(10.5), Theme::secondary(), this);
     column->addWidget(footer_);
 }
@@ -47,3 +49,38 @@ void PanelCard::setValue(const QString& value, const QString& unit) { value_->se
 void PanelCard::setFooter(const QString& footer) { footer_->setText(footer); }
 
 QString PanelCard::footer() const { return footer_->text(); }
+
+void PanelCard::setTexts(const PanelCards::Content& c) {
+    setChip(c.chip);
+    setValue(c.value, c.unit);
+    setFooter(c.footer);
+}
+
+void PanelCard::setGraph(QWidget* graph) {
+    graph->setParent(this);
+    graph->setMinimumHeight(minimumGraphHeight);
+    contentLayout()->insertWidget(graphIndex_, graph, 1);
+    delete graph_;
+    graph_ = graph;
+}
+
+// ---- PanelHeat
+
+PanelHeat::PanelHeat(AppState& state, QWidget* parent)
+    : PanelCard(QStringLiteral("thermometer.medium"), tr("Heat"), std::nullopt, QString(), QStringLiteral("°C"), QString(),
+                new QWidget, parent),
+      state_(state) {}
+
+void PanelHeat::refresh(const PanelCards::Content& c, bool fans) {
+    setTexts(c);
+    if (fans && !controls_) {
+        controls_ = new HeatFanControls(state_);
+        meter_ = nullptr;
+        setGraph(controls_);
+    } else if (!fans && !meter_) {
+        meter_ = new Meter(c.graph.fraction, c.graph.color);
+        controls_ = nullptr;
+        setGraph(meter_);
+    }
+    if (meter_) StatusCards::updateGraph(meter_, c.graph);
+}

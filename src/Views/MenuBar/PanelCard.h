@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "Views/Kit/Controls.h"
+#include "Views/MenuBar/PanelCards.h"
 
 class Chip;
 class MetricValue;
@@ -23,6 +24,8 @@ public:
     void setChip(const std::optional<QString>& chip);
     void setValue(const QString& value, const QString& unit);
     void setFooter(const QString& footer);
+    // Chip, value, unit and footer (the graph is the caller's).
+    void setTexts(const PanelCards::Content& content);
 
     SymbolLabel* titleLabel() const { return title_; }
     // Hidden without a chip.
@@ -32,11 +35,36 @@ public:
     QString footer() const;
     QWidget* graph() const { return graph_; }
 
+protected:
+    // The graph widget is replaced; the card owns the new one.
+    void setGraph(QWidget* graph);
+
 private:
     SymbolLabel* title_;
     Chip* chip_;
     std::optional<QString> chipText_;
     MetricValue* value_;
     QWidget* graph_;
+    int graphIndex_ = 0;
     OneLine* footer_;
+};
+
+class AppState;
+class HeatFanControls;
+class Meter;
+
+// The heat card: the processor's temperature and the thermal state, with the fan
+// controls on a machine with fans and a temperature meter on one without.
+class PanelHeat : public PanelCard {
+public:
+    explicit PanelHeat(AppState& state, QWidget* parent = nullptr);
+    void refresh(const PanelCards::Content& content, bool fans);
+    // The fan controls, or none on a machine without fans.
+    HeatFanControls* fanControls() const { return controls_; }
+    Meter* meter() const { return meter_; }
+
+private:
+    AppState& state_;
+    HeatFanControls* controls_ = nullptr;
+    Meter* meter_ = nullptr;
 };

@@ -8,10 +8,16 @@
 
 #include "Core/Clean/CleanTypes.h"
 #include "Models/Kit/QtBridge.h"
+#include "Models/Status/FanControl.h"
 #include "Models/Status/Monitor.h"
+#include "Models/Window/AppState.h"
+#include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
 #include "Views/MenuBar/MenuBarPanel.h"
+#include "Views/Status/FanControlCard.h"
 #include "Views/Status/MetricViews.h"
+#include "Views/Status/StatusFormat.h"
+#include "Views/Status/StatusTexts.h"
 
 // ---- PanelBattery
 
@@ -198,4 +204,101 @@ void PanelProcesses::sync() {
     rows_ = MenuBarPanel::topProcesses(monitor_.processes());
     spinner_->setVisible(monitor_.processes().empty());
     list_->update();
+}
+
+// ---- PanelHeader
+
+PanelHeader::PanelHeader(QWidget* parent) : QWidget(parent) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(4, 2, 4, 4);
+    column->setSpacing(8);
+    auto* line = new QHBoxLayout;
+    line->setContentsMargins(0, 0, 0, 0);
+    line->setSpacing(8);
+    auto* sun = new QLabel(this);
+    sun->setPixmap(Symbols::pixmap(QStringLiteral("sun.max"), Symbols::sizeForFont(18), Theme::good(), 1.0,
+                                   devicePixelRatioF()));
+    line->addWidget(sun, 0, Qt::AlignVCenter);
+    score_ = new BaselineTexts({{QString(), Theme::font(26, QFont::Bold), Theme::text()},
+                                {QString(), Theme::font(14, QFont::DemiBold), Theme::secondary()}},
+                               8, this);
+    line->addWidget(score_, 1, Qt::AlignVCenter);
+    column->addLayout(line);
+    chips_ = new ChipRow(Theme::secondary(), this);
+    column->addWidget(chips_);
+}
+
+void PanelHeader::refresh(const Monitor& monitor, int score, int64_t memoryTotal) {
+    score_->setText(0, QString::number(score));
+    score_->setText(1, StatusFormat::healthWord(score));
+    QStringList chips{monitor.chip(), toQString(formattedMemory(memoryTotal)), StatusFormat::system(monitor.system())};
+    const QString up = StatusFormat::uptime(monitor.uptime(), 1);
+    chips << (up.isEmpty() ? tr("up") : tr("up %1").arg(up));
+    if (chips != chips_->texts()) chips_->setTexts(chips);
+}
+
+// ---- HeatFanControls
+
+HeatFanControls::HeatFanControls(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(5);
+
+    auto* line = new QHBoxLayout;
+    line->setContentsMargins(0, 0, 0, 0);
+    line->setSpacing(4);
+    auto* fan = new QLabel(this);
+    fan->setPixmap(Symbols::pixmap(QStringLiteral("fan.fill"), Symbols::sizeForFont(9), Theme::secondary(), 1.0,
+                                   devicePixelRatioF()));
+    speed_ = plainLabel(QString(), Theme::font(10.5, QFont::DemiBold), Theme::text(), this);
+    spinner_ = new SpinnerView(Theme::secondary(), this);
+    line->addStretch(1);
+    line->addWidget(fan, 0, Qt::AlignVCenter);
+    line->addWidget(speed_, 0, Qt::AlignVCenter);
+    line->addWidget(plainLabel(tr("RPM"), Theme::font(9.5), Theme::secondary(), this), 0, Qt::AlignVCenter);
+    line->addWidget(spinner_, 0, Qt::AlignVCenter);
+    line->addStretch(1);
+    column->addLayout(line);
+
+    auto* modes = new QHBoxLayout;
+    modes->setContentsMargins(0, 0, 0, 0);
+    modes->setSpacing(3);
+    modes->addStretch(1);
+    for (FanPreset p : FanPresets::allCases) {
+        auto* b = new FanModeButton(p, FanModeButton::Look::heat, this);
+        buttons_[static_cast<size_t>(p)] = b;
+        modes->addWidget(b, 0, Qt::AlignVCenter);
+        connect(b, &QAbstractButton::clicked, this, [this, p] { state_.fanControl().choose(p); });
+    }
+    modes->addStretch(1);
+    column->addLayout(modes);
+
+    Monitor& monitor = state_.monitor();
+    FanControl& control = state_.fanControl();
+    connect(&monitor, &Monitor::fansChanged, this, &HeatFanControls::sync);
+    connect(&monitor, &Monitor::fanControlAvailableChanged, this, &HeatFanControls::sync);
+    connect(&control, &FanControl::presetChanged, this, &HeatFanControls::sync);
+    connect(&control, &FanControl::busyChanged, this, &HeatFanControls::sync);
+    connect(&control, &FanControl::errorChanged, this, &HeatFanControls::sync);
+    sync();
+}
+
+QString HeatFanControls::speedText() const { return speed_->text(); }
+
+void HeatFanControls::sync() {
+    const Monitor& monitor = state_.monitor();
+    const FanControl& control = state_.fanControl();
+    // The fan card's reading of the same state: the speed, what each button may do.
+    const auto shown = FanControlCard::content(monitor.fans(), monitor.fanControlAvailable(), control.preset(),
+                                               control.busy(), control.error());
+    speed_->setText(QString::number(shown.rpm));
+    spinner_->setVisible(shown.spinner);
+    for (FanPreset p : FanPresets::allCases) {
+        const auto& b = shown.buttons[static_cast<size_t>(p)];
+        FanModeButton* button = buttons_[static_cast<size_t>(p)];
+        button->setCurrent(b.current);
+        button->setEnabled(b.enabled);
+        button->setRowOpacity(shown.rowOpacity);
+        button->setToolTip(plainToolTip(control.error().isEmpty() ? explanation(p) : control.error()));
+    }
 }

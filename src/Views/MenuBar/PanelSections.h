@@ -3,9 +3,11 @@
 #include <QString>
 #include <QWidget>
 
+#include <array>
 #include <vector>
 
 #include "Core/Status/Processes.h"
+#include "Models/Status/FanPreset.h"
 #include "Views/Kit/Controls.h"
 
 class Chip;
@@ -60,4 +62,42 @@ private:
     std::vector<Processes::Info> rows_;
     List* list_;
     SpinnerView* spinner_;
+};
+
+class AppState;
+class BaselineTexts;
+class ChipRow;
+class FanModeButton;
+class Meter;
+class PanelCard;
+
+// The panel's health line (the score and its word) over the chips of the machine:
+// processor, memory, system and uptime.
+class PanelHeader : public QWidget {
+public:
+    explicit PanelHeader(QWidget* parent = nullptr);
+    void refresh(const Monitor& monitor, int score, int64_t memoryTotal);
+    BaselineTexts* score() const { return score_; }
+    ChipRow* chips() const { return chips_; }
+
+private:
+    BaselineTexts* score_;
+    ChipRow* chips_;
+};
+
+// The first fan's speed with the three fan mode buttons, which ask fan control for
+// a mode; a spinner while it works.
+class HeatFanControls : public QWidget {
+public:
+    explicit HeatFanControls(AppState& state, QWidget* parent = nullptr);
+    FanModeButton* button(FanPreset preset) const { return buttons_[static_cast<size_t>(preset)]; }
+    QString speedText() const;
+    SpinnerView* spinner() const { return spinner_; }
+
+private:
+    void sync();
+    AppState& state_;
+    QLabel* speed_;
+    SpinnerView* spinner_;
+    std::array<FanModeButton*, 3> buttons_{};
 };

@@ -99,25 +99,6 @@ void paintListArea(QPainter& p, const QRectF& r) {
     p.drawRoundedRect(r, 10, 10);
 }
 
-QScrollArea* transparentScrollArea(QWidget* content, bool showIndicators) {
-    auto* scroll = new QScrollArea;
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setVerticalScrollBarPolicy(showIndicators ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-    scroll->setWidget(content);
-    scroll->setAttribute(Qt::WA_TranslucentBackground);
-    scroll->viewport()->setAutoFillBackground(false);
-    content->setAutoFillBackground(false);
-    scroll->setStyleSheet(QStringLiteral(
-        "QScrollArea { background: transparent; border: none; }"
-        "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px; }"
-        "QScrollBar::handle:vertical { background: rgba(255,255,255,60); border-radius: 2px; min-height: 24px; }"
-        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
-    return scroll;
-}
-
 // One labelled row of the General section.
 QWidget* settingRow(const QString& title, QLabel*& detail, const QString& detailText, QWidget* control) {
     auto* row = new QWidget;
@@ -345,7 +326,7 @@ GeneralSettings::GeneralSettings(Preferences& prefs, Platform::LoginItemService&
     cv->setContentsMargins(18, 18, 18, 18);
     cv->addWidget(card);
     cv->addStretch(1);
-    auto* scroll = transparentScrollArea(content, false);
+    auto* scroll = makeTransparentScrollArea(content, false);
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
     v->addWidget(scroll);
@@ -446,7 +427,7 @@ PathListSettings::PathListSettings(Preferences& prefs, PathList list, QWidget* p
     rowsLayout_ = new QVBoxLayout(rows_);
     rowsLayout_->setContentsMargins(0, 0, 0, 0);
     rowsLayout_->setSpacing(0);
-    scroll_ = transparentScrollArea(rows_, true);
+    scroll_ = makeTransparentScrollArea(rows_, true);
     areaLayout->addWidget(scroll_);
     empty_ = label(tr("No folders added yet"), Theme::font(13), Theme::tertiary());
     empty_->setAlignment(Qt::AlignCenter);

@@ -21,12 +21,15 @@ double pick(bool compact, double full, double small) { return compact ? small : 
 // ---- FanModeButton
 
 FanModeButton::FanModeButton(FanPreset preset, bool compact, QWidget* parent)
-    : QAbstractButton(parent), preset_(preset), compact_(compact) {
+    : FanModeButton(preset, compact ? Look::compact : Look::full, parent) {}
+
+FanModeButton::FanModeButton(FanPreset preset, Look look, QWidget* parent)
+    : QAbstractButton(parent), preset_(preset), look_(look) {
     setText(title(preset));
     setCheckable(true);
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::PointingHandCursor);
-    setFont(Theme::font(pick(compact, 12, 11), QFont::DemiBold));
+    setFont(Theme::font(look == Look::heat ? 9.5 : pick(look == Look::compact, 12, 11), QFont::DemiBold));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
@@ -44,8 +47,10 @@ void FanModeButton::setRowOpacity(double opacity) {
 
 QSize FanModeButton::sizeHint() const {
     const QFontMetricsF fm(font());
-    const double padX = pick(compact_, 11, 7), padY = pick(compact_, 7, 5);
-    const double w = std::max(pick(compact_, 55, 42), fm.horizontalAdvance(text()) + 2 * padX);
+    const bool compact = look_ == Look::compact;
+    double padX = pick(compact, 11, 7), padY = pick(compact, 7, 5), least = pick(compact, 55, 42);
+    if (look_ == Look::heat) padX = 7, padY = 3, least = 0;
+    const double w = std::max(least, fm.horizontalAdvance(text()) + 2 * padX);
     return QSize(int(std::ceil(w)), int(std::ceil(fm.height() + 2 * padY)));
 }
 
@@ -55,12 +60,20 @@ void FanModeButton::paintEvent(QPaintEvent*) {
     p.setOpacity(rowOpacity_ * (isDown() ? 0.7 : 1.0));
     const QRectF r(rect());
     p.setPen(Qt::NoPen);
-    p.setBrush(isChecked() ? Theme::withOpacity(Theme::text(), 0.18) : Theme::white(0.07));
+    QColor text;
+    if (look_ == Look::heat) {
+        static const QColor cream = QColor::fromRgbF(0.92f, 0.85f, 0.73f);
+        p.setBrush(isChecked() ? cream : Theme::white(0.08));
+        text = isChecked() ? Theme::ink() : Theme::secondary();
+    } else {
+        p.setBrush(isChecked() ? Theme::withOpacity(Theme::text(), 0.18) : Theme::white(0.07));
+        // A mode that cannot be chosen now reads fainter, except the one in force.
+        text = isEnabled() || isChecked() ? Theme::text() : Theme::secondary();
+    }
     p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
-    // A mode that cannot be chosen now reads fainter, except the one in force.
-    p.setPen(isEnabled() || isChecked() ? Theme::text() : Theme::secondary());
+    p.setPen(text);
     p.setFont(font());
-    p.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, text());
+    p.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, this->text());
 }
 
 // ---- FanControlCard

@@ -20,7 +20,11 @@ class WrappedText;
 // mode in force (which it reports as checked).
 class FanModeButton : public QAbstractButton {
 public:
+    // The fan card's two sizes, and the menu-bar panel's heat card, whose mode in
+    // force stands on a cream capsule.
+    enum class Look { full, compact, heat };
     FanModeButton(FanPreset preset, bool compact, QWidget* parent = nullptr);
+    FanModeButton(FanPreset preset, Look look, QWidget* parent = nullptr);
     FanPreset preset() const { return preset_; }
     void setCurrent(bool current);
     bool isCurrent() const { return isChecked(); }
@@ -35,7 +39,7 @@ protected:
 
 private:
     FanPreset preset_;
-    bool compact_;
+    Look look_;
     double rowOpacity_ = 1.0;
 };
 

@@ -9,6 +9,7 @@
 #include "Models/Kit/QtBridge.h"
 #include "Models/Status/Monitor.h"
 #include "Views/Kit/Theme.h"
+#include "Views/Status/MetricViews.h"
 #include "Views/Status/StatusFormat.h"
 #include "Models/Kit/Localization.h"
 
@@ -127,6 +128,24 @@ Readings Readings::of(const Monitor& m) {
     r.gpuCores = m.gpuCores();
     r.thermal = m.thermalState();
     return r;
+}
+
+QWidget* makeGraph(const Graph& g) {
+    switch (g.kind) {
+        case Graph::Kind::bars: return new Bars(g.values, g.color);
+        case Graph::Kind::sparkline: return new Sparkline(g.values, g.color);
+        case Graph::Kind::meter: break;
+    }
+    return new Meter(g.fraction, g.color);
+}
+
+void updateGraph(QWidget* widget, const Graph& g) {
+    if (auto* meter = dynamic_cast<Meter*>(widget)) {
+        meter->setColor(g.color);
+        meter->setFraction(g.fraction);
+    } else if (auto* history = dynamic_cast<HistoryGraph*>(widget)) {
+        history->setValues(g.values);
+    }
 }
 
 Content content(Metric metric, const Readings& r) {

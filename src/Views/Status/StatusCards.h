@@ -10,6 +10,7 @@
 #include "Sensors/SystemInfo.h"
 
 class Monitor;
+class QWidget;
 
 // What the Status tab's metric cards show, worked out from the readings alone:
 // one pure function per card behind one list of the cards.
@@ -44,6 +45,10 @@ struct Graph {
     double fraction = 0;   // meter
     QColor color;
 };
+
+// A widget that draws `graph`, and bringing such a widget up to a new reading.
+QWidget* makeGraph(const Graph& graph);
+void updateGraph(QWidget* widget, const Graph& graph);
 
 // A metric card's fields, in the order the card takes them.
 struct Content {

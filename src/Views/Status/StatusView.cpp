@@ -30,25 +30,11 @@ QVBoxLayout* cardColumn(Card* card, int spacing) {
     return column;
 }
 
-QWidget* makeGraph(const StatusCards::Graph& g) {
-    switch (g.kind) {
-        case StatusCards::Graph::Kind::bars: return new Bars(g.values, g.color);
-        case StatusCards::Graph::Kind::sparkline: return new Sparkline(g.values, g.color);
-        case StatusCards::Graph::Kind::meter: break;
-    }
-    return new Meter(g.fraction, g.color);
-}
-
 void apply(MetricCard* card, const StatusCards::Content& c) {
     card->setValue(c.value, c.unit);
     card->setChip(c.chip, c.chipColor);
     card->setFooter(c.footer);
-    if (auto* meter = dynamic_cast<Meter*>(card->graph())) {
-        meter->setColor(c.graph.color);
-        meter->setFraction(c.graph.fraction);
-    } else if (auto* history = dynamic_cast<HistoryGraph*>(card->graph())) {
-        history->setValues(c.graph.values);
-    }
+    StatusCards::updateGraph(card->graph(), c.graph);
 }
 }  // namespace
 
@@ -231,7 +217,8 @@ StatusView::StatusView(AppState& state, Preferences& prefs, QWidget* parent) : Q
     const auto readings = StatusCards::Readings::of(monitor);
     for (Metric card : StatusCards::metricCards) {
         const auto c = StatusCards::content(card, readings);
-        auto* metric = new MetricCard(c.symbol, c.title, c.value, c.unit, c.chip, c.chipColor, c.footer, makeGraph(c.graph), cells);
+        auto* metric = new MetricCard(c.symbol, c.title, c.value, c.unit, c.chip, c.chipColor, c.footer,
+                                      StatusCards::makeGraph(c.graph), cells);
         metrics_[card] = metric;
     }
     battery_ = new BatteryCard(monitor, cells);

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QPointer>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include "Support/FakeStatusButton.h"
 #include "Views/Kit/Controls.h"
+#include "Views/MenuBar/CleaningTotals.h"
 #include "Views/MenuBar/GlassPanel.h"
 #include "Views/MenuBar/MenuBarPanel.h"
 #include "Views/MenuBar/StatusItemController.h"
@@ -50,11 +54,12 @@ INSTANTIATE_TEST_SUITE_P(
         Placement{"keptInsideOnTheLeft", {340, 600}, {0, 0, 22, 22}, {8, 28, 340, 600}},
         // A bottom tray: above the button, 6 above it.
         Placement{"aboveABottomTray", {340, 600}, bottomTray, {932, 778 - 6 - 600, 340, 600}},
-        // Taller than the screen: cut to it, 8 from either edge.
-        Placement{"tallerThanTheScreen", {340, 1200}, topTray, {932, 8, 340, 800 - 16}},
-        Placement{"tallerAboveABottomTray", {340, 1200}, bottomTray, {932, 8, 340, 800 - 16}},
-        // A panel too tall to hang below the button is lifted to fit.
-        Placement{"liftedToFit", {340, 780}, {600, 100, 22, 22}, {441, 12, 340, 780}},
+        // Taller than the room beside the button: cut to it, 8 from the screen's edge.
+        Placement{"tallerThanTheScreen", {340, 1200}, topTray, {932, 28, 340, 800 - 8 - 28}},
+        Placement{"tallerAboveABottomTray", {340, 1200}, bottomTray, {932, 8, 340, 778 - 6 - 8}},
+        Placement{"cutToTheRoomBelow", {340, 780}, {600, 100, 22, 22}, {441, 128, 340, 800 - 8 - 128}},
+        // A button above the screen's free area (a tray the free area leaves out).
+        Placement{"buttonAboveTheFreeArea", {340, 1200}, {600, -30, 22, 22}, {441, 8, 340, 800 - 16}},
         // Wider than the screen: the right margin wins.
         Placement{"widerThanTheScreen", {1400, 300}, topTray, {1280 - 1400 - 8, 28, 1400, 300}}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -89,6 +94,18 @@ TEST(GlassPanel, OpensByTheButtonAndClosesOnTheButtonOrOutside) {
     EXPECT_EQ(t.panel.width(), MenuBarPanel::width);
     QPointer<QWidget> first = t.panel.content();
     ASSERT_TRUE(first);
+
+    // Taller than this screen: cut to it, and the rest is reached by scrolling.
+    const QRect visible = t.panel.screen()->availableGeometry();
+    auto* content = static_cast<MenuBarPanel*>(t.panel.content());
+    ASSERT_GT(content->sizeHint().height(), visible.height());
+    EXPECT_EQ(t.panel.geometry().bottom(), visible.bottom() - GlassPanel::margin);
+    EXPECT_EQ(t.panel.y(), 28);
+    QScrollBar* bar = content->scrollArea()->verticalScrollBar();
+    EXPECT_TRUE(bar->isVisible());
+    bar->setValue(bar->maximum());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(content->totals()->visibleRegion().isEmpty());
 
     QTest::mouseClick(t.panel.windowHandle(), Qt::LeftButton, {}, QPoint(40, 10));
     t.settle();
