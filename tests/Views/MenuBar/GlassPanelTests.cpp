@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include "Models/Status/Monitor.h"
 #include "Support/FakeStatusButton.h"
 #include "Views/Kit/Controls.h"
 #include "Views/MenuBar/CleaningTotals.h"
@@ -127,22 +128,31 @@ TEST(GlassPanel, OpensByTheButtonAndClosesOnTheButtonOrOutside) {
     EXPECT_FALSE(second);
 }
 
-// The panel's own buttons close it from inside their click: ten times over, with
-// no crash and no content left behind.
-TEST(GlassPanel, ClosingFromInsideItsOwnButtonsIsSafe) {
+// The panel counts as one watcher of the monitor while it shows, and as none once
+// hidden, however it closes. Its own buttons close it from inside their click: ten
+// times over, with no crash and no content left behind.
+TEST(GlassPanel, CountsAsOneWatcherWhileShownAndClosesSafelyFromInside) {
     Tray t;
+    const Monitor& monitor = t.state->monitor();
     int opened = 0;
     t.state->openMainWindow = [&] { ++opened; };
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 12; ++i) {
         t.button->click();
         auto* content = static_cast<MenuBarPanel*>(t.panel.content());
         ASSERT_TRUE(content);
+        EXPECT_EQ(monitor.processWatchers(), 1);
         QPointer<QWidget> alive(content);
-        if (i % 2) content->openButton()->click();
-        else content->settingsButton()->click();
+        switch (i % 4) {
+            case 0: content->openButton()->click(); break;
+            case 1: content->settingsButton()->click(); break;
+            case 2: QTest::mouseClick(t.elsewhere.windowHandle(), Qt::LeftButton, {}, QPoint(10, 10)); break;
+            default: t.button->click(); break;
+        }
         EXPECT_FALSE(t.panel.isVisible());
+        EXPECT_EQ(monitor.processWatchers(), 0) << "a hidden panel still counted";
         t.settle();
         EXPECT_FALSE(alive);
     }
-    EXPECT_EQ(opened, 10);
+    EXPECT_EQ(opened, 6);
+    EXPECT_EQ(monitor.processWatchers(), 0);
 }
