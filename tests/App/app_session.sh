@@ -25,10 +25,11 @@ mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 unset DBUS_SESSION_BUS_ADDRESS
 
 # Starts a private X server on a free display, then the app on it, and waits for
-# the window's first paint. With QUELTO_SCREENSHOT_DIR set, `shot NAME` keeps the
+# the window's first paint (on a 1280x800 screen unless SCREEN_SIZE says otherwise).
+# With QUELTO_SCREENSHOT_DIR set, `shot NAME` keeps the
 # window's picture there as <prefix>-NAME.png.
 start_app() {
-    exec 3< <(exec Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null)
+    exec 3< <(exec Xvfb -displayfd 1 -screen 0 "${SCREEN_SIZE:-1280x800}x24" -nolisten tcp 2>/dev/null)
     XVFB_PID=$!
     read -r -t 20 DISPLAY_NUMBER <&3 || fail "Xvfb did not start"
     export DISPLAY=:$DISPLAY_NUMBER

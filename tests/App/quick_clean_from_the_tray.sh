@@ -20,6 +20,8 @@ mkdir -p "$XDG_DATA_HOME/Trash/info"
 printf '[Trash Info]\nPath=%s\nDeletionDate=2024-01-01T10:00:00\n' "$HOME/old.bin" > "$XDG_DATA_HOME/Trash/info/old.bin.trashinfo"
 blob "$HOME/Documents/keep.txt" 1000
 
+# Tall enough for the whole panel under the tray.
+SCREEN_SIZE=1280x1024
 start_app tray-panel
 trayer --edge top --align right --widthtype pixel --width 180 --height 24 --transparent true --alpha 0 \
     --tint 0x1d212b --SetDockType true > /dev/null 2>&1 &
@@ -96,7 +98,7 @@ no_panel || fail "the click on the icon opened the panel again"
 # A click elsewhere closes it too.
 click_at "$cx" "$cy"
 wait_for 10 has_panel || fail "the panel did not open again"
-click_at 1200 700
+click_at 1200 900
 wait_for 5 no_panel || fail "a click elsewhere left the panel open"
 watch_runs 2  # a run started just before ends
 left=$(runs)
@@ -129,7 +131,7 @@ panel_shot done
 grep -q '"clean"' "$XDG_DATA_HOME/Quelto/history.json" || fail "no history entry"
 
 # The totals read the history afresh at the next showing.
-click_at 1200 700
+click_at 1200 900
 wait_for 5 no_panel || fail "the panel did not close"
 click_at "$cx" "$cy"
 wait_for 10 has_panel || fail "the panel did not open after the clean"

@@ -1,0 +1,134 @@
+// What the glass panel costs while it stays open: the built program on a private X
+// server and session bus with a StatusNotifierItem watcher, its window closed, the
+// panel opened from the tray item and left open, its cards ticking every two
+// seconds and the process list taken every eight. Over the same seconds htop
+// refreshes every two seconds on a terminal of its own, as a peer that shows the
+// same kind of readings. Then the panel closed again for as long. Reports Quelto's
+// processor time (its own and the `top` runs it waited for), htop's, their ratio,
+// and the share of one core; the open panel must stay under 3 %.
+//
+//   idle_panel [--seconds N]     (default 30)
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "BenchSupport.h"
+#include "PeerMonitors.h"
+#include "Support/QtTestSupport.h"
+#include "Support/TrayHarness.h"
+
+namespace th = trayharness;
+
+namespace {
+// Processor seconds of a process and of the children it has waited for.
+std::pair<double, double> cpuWithChildren(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(in, line);
+    const size_t close = line.rfind(')');
+    if (close == std::string::npos) return {0, 0};
+    std::vector<unsigned long long> f;
+    for (size_t at = close + 2; at < line.size();) {
+        const size_t space = line.find(' ', at);
+        const std::string field = line.substr(at, space - at);
+        f.push_back(std::strtoull(field.c_str(), nullptr, 10));
+        if (space == std::string::npos) break;
+        at = space + 1;
+    }
+    if (f.size() < 15) return {0, 0};
+    const double tick = double(sysconf(_SC_CLK_TCK));
+    return {double(f[11] + f[12]) / tick, double(f[13] + f[14]) / tick};
+}
+
+bool panelShown(const th::XServer& x) {
+    for (const th::Window& w : x.mapped("Quelto"))
+        if (!w.embedded && w.frame.width() == 340) return true;
+    return false;
+}
+
+struct Span {
+    double quelto, children, htop;
+};
+
+Span measure(pid_t quelto, pid_t htop, double seconds) {
+    const auto q0 = cpuWithChildren(quelto);
+    const double h0 = bench::cpuOf(htop);
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    const auto q1 = cpuWithChildren(quelto);
+    return {q1.first - q0.first, q1.second - q0.second, bench::cpuOf(htop) - h0};
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    double seconds = 30;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atof(argv[i + 1]);
+    QCoreApplication app(argc, argv);
+    qttest::TempHome home;
+    const std::string runtime = (home / "run").string();
+    std::filesystem::create_directories(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+
+    for (const char* program : {"Xvfb", "dbus-daemon", "status-notifier-watcher", "htop"}) {
+        if (!th::onPath(program)) {
+            std::printf("idle_panel: %s is missing (see .ci/packages.txt)\n", program);
+            return 1;
+        }
+    }
+    th::XServer x({1280, 1024});
+    th::SessionBus bus;
+    th::SniTray tray(bus);
+    if (!x.ok() || !tray.ok()) {
+        std::printf("idle_panel: no X server or no notifier watcher\n");
+        return 1;
+    }
+    // A login launch: the window stays closed.
+    th::Child quelto({std::string(QUELTO_BIN_DIR) + "/Quelto", "--login-item"},
+                     {{"DISPLAY", x.display()},
+                      {"QT_QPA_PLATFORM", "xcb"},
+                      {"XDG_RUNTIME_DIR", runtime},
+                      {"DBUS_SESSION_BUS_ADDRESS", bus.address()}},
+                     (home / "quelto.log").string());
+    if (!th::waitFor([&] { return !tray.items().isEmpty(); }, 20)) {
+        std::printf("idle_panel: Quelto's item never appeared in the tray\n");
+        return 1;
+    }
+    const QString item = tray.items().first();
+    if (!tray.activate(item) || !th::waitFor([&] { return panelShown(x); }, 10)) {
+        std::printf("idle_panel: activating the item opened no panel\n");
+        return 1;
+    }
+    const bench::Peer htop = bench::startPeer("htop", {"htop", "-d", "20"});
+
+    // Let both settle, then measure the same span with the panel open, then closed.
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    const Span open = measure(quelto.pid(), htop.pid, seconds);
+    if (!panelShown(x) || !tray.activate(item) || !th::waitFor([&] { return !panelShown(x); }, 10)) {
+        std::printf("idle_panel: the panel did not stay open, or did not close on a second activation\n");
+        bench::stop(htop);
+        return 1;
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    const Span closed = measure(quelto.pid(), htop.pid, seconds);
+    bench::stop(htop);
+    if (!quelto.running()) {
+        std::printf("idle_panel: Quelto ended early\n");
+        return 1;
+    }
+
+    const auto report = [seconds](const char* state, const Span& s) {
+        const double total = s.quelto + s.children;
+        std::printf("idle_panel: panel %s, %.0f s: Quelto %.2f CPU s (%.2f%% of one core; %.2f s of it in `top` runs), "
+                    "htop %.2f CPU s: ratio %.2f\n",
+                    state, seconds, total, 100 * total / seconds, s.children, s.htop, s.htop > 0 ? total / s.htop : 0.0);
+    };
+    std::printf("idle_panel: Quelto in a notifier tray under Xvfb (1280x1024), its window closed; htop -d 20 on a pty\n");
+    report("open", open);
+    report("closed", closed);
+    return 100 * (open.quelto + open.children) / seconds < 3 ? 0 : 2;
+}
