@@ -54,10 +54,16 @@ struct Desktop {
             if (w.embedded) return w;
         return std::nullopt;
     }
-    // The right-click menu: a window of ours that bypasses the window manager, beside the icon.
+    // The glass panel: a window of ours that bypasses the window manager, 340 wide.
+    std::optional<th::Window> panel() const {
+        for (const th::Window& w : x.mapped("Quelto"))
+            if (!w.embedded && w.overrideRedirect && w.frame.width() == 340) return w;
+        return std::nullopt;
+    }
+    // The right-click menu: another such window, beside the icon.
     std::optional<th::Window> menu() const {
         for (const th::Window& w : x.mapped("Quelto"))
-            if (!w.embedded && w.overrideRedirect && w.frame.height() >= 80) return w;
+            if (!w.embedded && w.overrideRedirect && w.frame.height() >= 80 && w.frame.width() != 340) return w;
         return std::nullopt;
     }
     // A note or tool tip by the icon: a small window of ours that bypasses the window manager.
@@ -82,8 +88,9 @@ struct Desktop {
     if (!(desktop).ready()) GTEST_SKIP() << "needs Xvfb and xdotool (in .ci/packages.txt)"
 
 // The login-item case: Quelto starts before the desktop's tray, with no window and
-// no session bus. The tray still gets the icon; a click on it brings the window,
-// closing that keeps Quelto in the tray, and its menu quits.
+// no session bus. The tray still gets the icon; a click on it opens the glass panel
+// and another closes it, the menu brings the window, closing that keeps Quelto in the
+// tray, and the menu quits.
 TEST(Tray, AnXEmbedTrayStartedLaterGetsTheIconAndItsMenuQuits) {
     Desktop d;
     SKIP_WITHOUT(d);
@@ -107,8 +114,19 @@ TEST(Tray, AnXEmbedTrayStartedLaterGetsTheIconAndItsMenuQuits) {
     th::waitFor([] { return false; }, 0.3);
     EXPECT_TRUE(keepScreenshot(d.x.grab(d.note()->frame.united(trayArea).adjusted(-8, 0, 8, 8)), "tray-tool-tip"));
 
+    // A click opens the glass panel under the icon; another closes it.
     ASSERT_TRUE(d.x.click(icon.frame.center()));
-    ASSERT_TRUE(th::waitFor([&] { return d.mainWindow().has_value(); }, 30)) << "a click on the icon showed nothing";
+    ASSERT_TRUE(th::waitFor([&] { return d.panel().has_value(); }, 30)) << "a click on the icon showed nothing";
+    EXPECT_GE(d.panel()->frame.top(), icon.frame.bottom());
+    EXPECT_FALSE(d.mainWindow().has_value());
+    ASSERT_TRUE(d.x.click(icon.frame.center()));
+    ASSERT_TRUE(th::waitFor([&] { return !d.panel(); }, 30)) << "a second click left the panel open";
+
+    // "Open Quelto", the menu's first row, brings the window.
+    ASSERT_TRUE(d.x.click(icon.frame.center(), 3));
+    ASSERT_TRUE(th::waitFor([&] { return d.menu().has_value(); }, 30)) << "no menu on a right click";
+    ASSERT_TRUE(d.x.keys({"Down", "Return"}));
+    ASSERT_TRUE(th::waitFor([&] { return d.mainWindow().has_value(); }, 30)) << "Open Quelto showed nothing";
 
     d.x.close(d.mainWindow()->id);
     ASSERT_TRUE(th::waitFor([&] { return !d.mainWindow(); }, 30));
@@ -140,8 +158,8 @@ TEST(Tray, AnXEmbedTrayStartedLaterGetsTheIconAndItsMenuQuits) {
 
 // The relaunch after an update: a fresh mark starts Quelto with no window and is
 // gone afterwards. The desktop's StatusNotifierItem watcher comes up seconds later
-// and still gets the item, with the readings in its tool tip; activating it brings
-// the window, closing that keeps Quelto, and a second launch brings it back.
+// and still gets the item, with the readings in its tool tip; activating it opens
+// and closes the glass panel, and a second launch brings the window.
 TEST(Tray, ANotifierWatcherStartedLaterGetsTheItemAndASecondLaunchShowsTheWindow) {
     Desktop d;
     SKIP_WITHOUT(d);
@@ -169,10 +187,14 @@ TEST(Tray, ANotifierWatcherStartedLaterGetsTheItemAndASecondLaunchShowsTheWindow
         10))
         << tip.join('|').toStdString();
 
+    // Activating it opens the glass panel (by the pointer: the host tells no icon
+    // place), and again closes it; the window stays closed.
     ASSERT_TRUE(tray.activate(item));
-    ASSERT_TRUE(th::waitFor([&] { return d.mainWindow().has_value(); }, 30));
-    d.x.close(d.mainWindow()->id);
-    ASSERT_TRUE(th::waitFor([&] { return !d.mainWindow(); }, 30));
+    ASSERT_TRUE(th::waitFor([&] { return d.panel().has_value(); }, 30));
+    EXPECT_TRUE(QRect(0, 0, 1280, 800).contains(d.panel()->frame));
+    ASSERT_TRUE(tray.activate(item));
+    ASSERT_TRUE(th::waitFor([&] { return !d.panel(); }, 30));
+    EXPECT_FALSE(d.mainWindow().has_value());
     EXPECT_TRUE(app.running());
     EXPECT_EQ(tray.items(), QStringList{item});
 
