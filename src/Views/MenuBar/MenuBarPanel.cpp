@@ -83,21 +83,8 @@ MenuBarPanel::MenuBarPanel(AppState& state, Preferences& prefs, std::function<vo
                         &Monitor::memoryChanged, &Monitor::memoryHistoryChanged, &Monitor::diskChanged,
                         &Monitor::downloadChanged, &Monitor::uploadChanged, &Monitor::networkHistoryChanged,
                         &Monitor::connectionChanged, &Monitor::loadChanged, &Monitor::fansChanged})
-        connect(&monitor, signal, this, &MenuBarPanel::scheduleRefresh);
+        connect(&monitor, signal, this, [this] { refreshSoon_.request(); });
     refresh();
-}
-
-void MenuBarPanel::scheduleRefresh() {
-    // One refresh for a tick's burst of changes.
-    if (refreshPending_) return;
-    refreshPending_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            refreshPending_ = false;
-            refresh();
-        },
-        Qt::QueuedConnection);
 }
 
 void MenuBarPanel::refresh() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Core/Status/Processes.h"
+#include "Models/Kit/CoalescedCall.h"
 #include "Models/Window/AppTab.h"
 #include "Views/MenuBar/PanelCards.h"
 
@@ -76,7 +77,6 @@ protected:
 
 private:
     QWidget* makeActions();
-    void scheduleRefresh();
     void refresh();
     AppState& state_;
     Preferences& prefs_;
@@ -94,6 +94,6 @@ private:
     SymbolButton* settingsButton_;
     SymbolButton* quitButton_;
     MonitorWatch* watch_;
-    bool refreshPending_ = false;
+    CoalescedCall refreshSoon_{this, [this] { refresh(); }};  // one refresh for a tick's burst of changes
     QImage sky_;  // the still backdrop, drawn once for the panel's size
 };

@@ -67,16 +67,11 @@ Content disk(const StatusCards::Readings& r) {
 }
 
 Content network(const StatusCards::Readings& r) {
-    double scale = 1.0;
-    for (double v : r.networkHistory)
-        if (std::isfinite(v)) scale = std::max(scale, v);
-    QList<double> values;
-    values.reserve(r.networkHistory.size());
-    for (double v : r.networkHistory) values.append(std::isfinite(v) ? v / scale : 0.0);
     auto [value, unit] = splitUnit(formattedRate(r.download));
     if (value.isEmpty()) value = QStringLiteral("0");
     return {QStringLiteral("network"), tr("Network"), r.connection ? *r.connection : tr("Offline"), value, unit,
-            QStringLiteral("↑ ") + formattedRate(r.upload), {Kind::sparkline, values, 0, rgb(0.45f, 0.75f, 1.0f)}};
+            QStringLiteral("↑ ") + formattedRate(r.upload),
+            {Kind::sparkline, StatusCards::networkFractions(r.networkHistory), 0, rgb(0.45f, 0.75f, 1.0f)}};
 }
 
 Content heat(const StatusCards::Readings& r, const std::vector<FanReader::Fan>& fans) {

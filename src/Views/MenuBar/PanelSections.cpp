@@ -293,12 +293,7 @@ void HeatFanControls::sync() {
                                                control.busy(), control.error());
     speed_->setText(QString::number(shown.rpm));
     spinner_->setVisible(shown.spinner);
-    for (FanPreset p : FanPresets::allCases) {
-        const auto& b = shown.buttons[static_cast<size_t>(p)];
-        FanModeButton* button = buttons_[static_cast<size_t>(p)];
-        button->setCurrent(b.current);
-        button->setEnabled(b.enabled);
-        button->setRowOpacity(shown.rowOpacity);
-        button->setToolTip(plainToolTip(control.error().isEmpty() ? explanation(p) : control.error()));
-    }
+    FanControlCard::showButtons(shown, buttons_);
+    for (FanPreset p : FanPresets::allCases)
+        button(p)->setToolTip(plainToolTip(control.error().isEmpty() ? explanation(p) : control.error()));
 }

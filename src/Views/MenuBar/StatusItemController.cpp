@@ -35,9 +35,9 @@ StatusItemController::StatusItemController(AppState& state, Preferences& prefs, 
     for (auto signal : {&Monitor::cpuChanged, &Monitor::gpuChanged, &Monitor::memoryChanged, &Monitor::cpuTempChanged,
                         &Monitor::diskChanged, &Monitor::downloadChanged, &Monitor::uploadChanged,
                         &Monitor::batteryChanged, &Monitor::menuBarMetricsChanged})
-        connect(&monitor, signal, this, &StatusItemController::scheduleRefresh);
-    connect(&prefs_, &Preferences::menuBarMetricsChanged, this, &StatusItemController::scheduleRefresh);
-    connect(&state_, &AppState::busyChanged, this, &StatusItemController::scheduleRefresh);
+        connect(&monitor, signal, this, [this] { refreshSoon_.request(); });
+    connect(&prefs_, &Preferences::menuBarMetricsChanged, this, [this] { refreshSoon_.request(); });
+    connect(&state_, &AppState::busyChanged, this, [this] { refreshSoon_.request(); });
     refresh();
 }
 
@@ -48,18 +48,6 @@ void StatusItemController::setMenu(QMenu* menu) { button_->setMenu(menu); }
 void StatusItemController::toggle(QRect frame) {
     if (panel_->isVisible()) panel_->hide();
     else panel_->showBy(frame);
-}
-
-void StatusItemController::scheduleRefresh() {
-    if (refreshPending_) return;
-    refreshPending_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            refreshPending_ = false;
-            refresh();
-        },
-        Qt::QueuedConnection);
 }
 
 void StatusItemController::refresh() {

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+#include "Models/Kit/CoalescedCall.h"
+
 class AppState;
 class GlassPanel;
 class Preferences;
@@ -46,7 +48,6 @@ public:
     int refreshes() const { return refreshes_; }
 
 private:
-    void scheduleRefresh();
     void refresh();
     void setPulsing(bool on);
     QCoro::Task<> pulse(int generation);
@@ -61,6 +62,6 @@ private:
     int shownFrame_ = -1;
     bool pulsing_ = false;
     int pulseGeneration_ = 0;
-    bool refreshPending_ = false;
+    CoalescedCall refreshSoon_{this, [this] { refresh(); }};
     int refreshes_ = 0;
 };

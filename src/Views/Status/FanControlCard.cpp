@@ -171,12 +171,16 @@ void FanControlCard::sync() {
     speed_->setText(0, QString::number(shown_.rpm));
     status_->setText(shown_.status);
     status_->setColor(shown_.failed ? Theme::danger() : Theme::secondary());
+    showButtons(shown_, buttons_);
+    spinner_->setVisible(shown_.spinner);
+}
+
+void FanControlCard::showButtons(const Content& content, const std::array<FanModeButton*, 3>& buttons) {
     for (FanPreset p : FanPresets::allCases) {
-        const auto& b = shown_.buttons[static_cast<size_t>(p)];
-        FanModeButton* button = buttons_[static_cast<size_t>(p)];
+        const auto& b = content.buttons[static_cast<size_t>(p)];
+        FanModeButton* button = buttons[static_cast<size_t>(p)];
         button->setCurrent(b.current);
         button->setEnabled(b.enabled);
-        button->setRowOpacity(shown_.rowOpacity);
+        button->setRowOpacity(content.rowOpacity);
     }
-    spinner_->setVisible(shown_.spinner);
 }

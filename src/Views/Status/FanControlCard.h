@@ -66,6 +66,8 @@ public:
     };
     static Content content(const std::vector<FanReader::Fan>& fans, bool available, FanPreset preset, bool busy,
                            const QString& error);
+    // Sets the mode buttons (auto, cool, max) to what `content` says of them.
+    static void showButtons(const Content& content, const std::array<FanModeButton*, 3>& buttons);
 
     FanControlCard(AppState& state, bool compact, QWidget* parent = nullptr);
 

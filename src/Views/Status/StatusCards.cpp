@@ -82,16 +82,10 @@ Content disk(const Readings& r) {
 }
 
 Content network(const Readings& r) {
-    double scale = 1.0;
-    for (double v : r.networkHistory)
-        if (std::isfinite(v)) scale = std::max(scale, v);
-    QList<double> values;
-    values.reserve(r.networkHistory.size());
-    for (double v : r.networkHistory) values.append(std::isfinite(v) ? v / scale : 0.0);
     return {QStringLiteral("network"), tr("Network"), formattedRate(r.download), {},
             r.connection ? *r.connection : tr("Offline"), Theme::secondary(),
             QStringLiteral("↑ ") + formattedRate(r.upload),
-            {Graph::Kind::sparkline, values, 0, QColor::fromRgbF(0.45f, 0.75f, 1.0f)}};
+            {Graph::Kind::sparkline, networkFractions(r.networkHistory), 0, QColor::fromRgbF(0.45f, 0.75f, 1.0f)}};
 }
 
 Content thermal(const Readings& r) {
@@ -128,6 +122,16 @@ Readings Readings::of(const Monitor& m) {
     r.gpuCores = m.gpuCores();
     r.thermal = m.thermalState();
     return r;
+}
+
+QList<double> networkFractions(const QList<double>& history) {
+    double scale = 1.0;
+    for (double v : history)
+        if (std::isfinite(v)) scale = std::max(scale, v);
+    QList<double> values;
+    values.reserve(history.size());
+    for (double v : history) values.append(std::isfinite(v) ? v / scale : 0.0);
+    return values;
 }
 
 QWidget* makeGraph(const Graph& g) {

@@ -46,6 +46,10 @@ struct Graph {
     QColor color;
 };
 
+// A network history as fractions of its largest value, or of 1 when that is smaller;
+// a value that is not a number counts as 0.
+QList<double> networkFractions(const QList<double>& history);
+
 // A widget that draws `graph`, and bringing such a widget up to a new reading.
 QWidget* makeGraph(const Graph& graph);
 void updateGraph(QWidget* widget, const Graph& graph);

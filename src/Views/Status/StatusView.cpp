@@ -253,12 +253,7 @@ StatusView::StatusView(AppState& state, Preferences& prefs, QWidget* parent) : Q
 void StatusView::scheduleRefresh() {
     // A tick sends a dozen changes; they come in as one refresh. A page off screen
     // (hidden, its window minimised) draws nothing and catches up when it is back.
-    if (refreshPending_ || !watch_ || !watch_->counted()) return;
-    refreshPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        refreshPending_ = false;
-        refresh();
-    });
+    if (watch_ && watch_->counted()) refreshSoon_.request();
 }
 
 void StatusView::refresh() {

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 
+#include "Models/Kit/CoalescedCall.h"
 #include "Sensors/PowerSensors.h"
 #include "Views/Kit/Controls.h"
 #include "Views/Status/StatusCards.h"
@@ -116,5 +117,5 @@ private:
     FanControlCard* fans_;
     ProcessesCard* processes_;
     MonitorWatch* watch_ = nullptr;
-    bool refreshPending_ = false;
+    CoalescedCall refreshSoon_{this, [this] { refresh(); }};
 };
