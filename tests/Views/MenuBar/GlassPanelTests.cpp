@@ -8,6 +8,7 @@
 
 #include "Models/Status/Monitor.h"
 #include "Support/FakeStatusButton.h"
+#include "Support/SteppedAnimations.h"
 #include "Views/Kit/Controls.h"
 #include "Views/MenuBar/CleaningTotals.h"
 #include "Views/MenuBar/GlassPanel.h"
@@ -87,9 +88,17 @@ struct Tray : Fixture {
 // A click on the button opens the panel under it with fresh content; a click inside
 // keeps it; a click on the button or anywhere else closes it and lets its content go.
 TEST(GlassPanel, OpensByTheButtonAndClosesOnTheButtonOrOutside) {
+    qttest::SteppedAnimations animations;
     Tray t;
     t.button->click();
     ASSERT_TRUE(t.panel.isVisible());
+    // It fades in over 0.16 s.
+    EXPECT_LT(t.panel.fade(), 0.5);
+    animations.step(80);
+    EXPECT_GT(t.panel.fade(), 0.3);
+    EXPECT_LT(t.panel.fade(), 0.7);
+    animations.step(100);
+    EXPECT_EQ(t.panel.fade(), 1.0);
     EXPECT_EQ(t.panel.x(), 600 + 11 - MenuBarPanel::width / 2);
     EXPECT_EQ(t.panel.y(), 28);
     EXPECT_EQ(t.panel.width(), MenuBarPanel::width);
