@@ -60,26 +60,27 @@ TEST(QuickClean, OnlyTheAllClearSafeFindingQualifies) {
     EXPECT_TRUE(none.selection().empty());
 }
 
-TEST(QuickClean, CountsAndSelectsTheQualifyingFindingsAndCleansThem) {
+// Two qualifying findings among others: counted, selected alone, previewed with
+// every file left, then cleaned through the list's run with its history entry.
+TEST(QuickClean, SelectsTheQualifyingFindingsPreviewsAndCleansThem) {
     Scene s;
     const CleanItem a = finding(s.h, "Library/Caches/a", 1000), b = finding(s.h, "Library/Caches/b", 2500);
     const CleanItem review = finding(s.h, "Downloads/old.zip", 9000, Risk::review);
     CleanListModel list("clean", returning({a, review, b}));
-    ASSERT_TRUE(drive(s.clocks, s.quick.scan(list)));
-    EXPECT_EQ(s.quick.phase(), Phase::ready(2, 3500));
-    EXPECT_EQ(list.selection(), (CleanListModel::Selection{a.id(), b.id()}));
-
-    QSignalSpy phases(&s.quick, &QuickClean::phaseChanged);
-    ASSERT_TRUE(drive(s.clocks, s.quick.clean(list)));
-    EXPECT_EQ(phases.count(), 2);  // cleaning, then done
-    ASSERT_EQ(list.phase().kind, ListKind::done);
-    EXPECT_EQ(s.quick.phase(), Phase::done(list.phase().report.freed, false));
-    EXPECT_GT(list.phase().report.freed, 0);
-    EXPECT_FALSE(fs::exists(a.url));
-    EXPECT_FALSE(fs::exists(b.url));
-    EXPECT_TRUE(fs::exists(review.url));
-    ASSERT_EQ(History::entries().size(), 1u);
-    EXPECT_EQ(History::entries()[0].action, "clean");
+    for (const bool preview : {true, false}) {
+        Preferences::shared().setDryRun(preview);
+        ASSERT_TRUE(drive(s.clocks, s.quick.scan(list)));
+        EXPECT_EQ(s.quick.phase(), Phase::ready(2, 3500));
+        EXPECT_EQ(list.selection(), (CleanListModel::Selection{a.id(), b.id()}));
+        ASSERT_TRUE(drive(s.clocks, s.quick.clean(list)));
+        ASSERT_EQ(list.phase().kind, ListKind::done);
+        EXPECT_GT(list.phase().report.freed, 0);
+        EXPECT_EQ(s.quick.phase(), Phase::done(list.phase().report.freed, preview));
+        EXPECT_EQ(fs::exists(a.url), preview);
+        EXPECT_EQ(fs::exists(b.url), preview);
+        EXPECT_TRUE(fs::exists(review.url));
+        EXPECT_EQ(History::entries().size(), preview ? 0u : 1u);
+    }
 }
 
 // Requests the list cannot take now leave the quick clean where it was.
@@ -93,23 +94,20 @@ TEST(QuickClean, RequestsWhileTheListIsBusyOrOutsideReadyDoNothing) {
         co_return std::vector<CleanItem>{a};
     });
 
-    // Idle, nothing, scanning and done: a clean does nothing.
+    // Outside ready a clean does nothing.
     for (const Phase phase : {Phase::idle(), Phase::nothing(), Phase::scanning(), Phase::done(5, false)}) {
         s.quick.setPhase(phase);
         s.quick.clean(list);
         EXPECT_EQ(s.quick.phase(), phase);
         EXPECT_EQ(list.phase().kind, ListKind::idle);
     }
-
-    // The Clean tab's scan runs: a quick scan leaves the phase alone and starts none.
+    // While the Clean tab's scan runs, a quick scan or clean starts nothing.
     s.quick.setPhase(Phase::idle());
     bool tabScan = false;
     cleantest::markDone(list.scan(), &tabScan);
     s.quick.scan(list);
     EXPECT_EQ(s.quick.phase(), Phase::idle());
     EXPECT_EQ(scans, 1);
-
-    // Ready, but the list is busy: no clean starts.
     s.quick.setPhase(Phase::ready(1, 1000));
     s.quick.clean(list);
     EXPECT_EQ(s.quick.phase(), Phase::ready(1, 1000));
@@ -140,20 +138,4 @@ TEST(QuickClean, NeverShowsAnotherRunsReportAsItsOwn) {
     EXPECT_EQ(s.quick.phase(), Phase::nothing());
     EXPECT_EQ(listPhases.count(), 0);  // no clean ran
     EXPECT_EQ(History::entries().size(), 1u);
-}
-
-TEST(QuickClean, APreviewReportsWhatWouldGoAndTouchesNothing) {
-    Scene s;
-    const CleanItem a = finding(s.h, "Library/Caches/a", 1000), b = finding(s.h, "Library/Caches/b", 2500);
-    Preferences::shared().setDryRun(true);
-    CleanListModel list("clean", returning({a, b}));
-    ASSERT_TRUE(drive(s.clocks, s.quick.scan(list)));
-    ASSERT_TRUE(drive(s.clocks, s.quick.clean(list)));
-    Preferences::shared().setDryRun(false);
-    ASSERT_EQ(list.phase().kind, ListKind::done);
-    EXPECT_EQ(s.quick.phase(), Phase::done(list.phase().report.freed, true));
-    EXPECT_GT(list.phase().report.freed, 0);
-    EXPECT_TRUE(fs::exists(a.url));
-    EXPECT_TRUE(fs::exists(b.url));
-    EXPECT_TRUE(History::entries().empty());
 }
