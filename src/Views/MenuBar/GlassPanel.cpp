@@ -51,7 +51,8 @@ void GlassPanel::showBy(QRect button) {
     content_ = makeContent_();
     layout()->addWidget(content_);
     // Transparent corners need a compositor; without one, the window is cut round.
-    setAttribute(Qt::WA_TranslucentBackground, Platform::hasCompositor());
+    // Decided once, before the window is made.
+    if (!testAttribute(Qt::WA_WState_Created)) setAttribute(Qt::WA_TranslucentBackground, Platform::hasCompositor());
 
     QScreen* screen = QGuiApplication::screenAt(button.center());
     if (!screen) screen = QGuiApplication::primaryScreen();
