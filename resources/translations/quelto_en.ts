@@ -45,6 +45,14 @@
         <translation><numerusform>%1 · load %2 / %n core</numerusform><numerusform>%1 · load %2 / %n cores</numerusform></translation>
     </message>
     <message numerus="yes">
+        <source>%n cores</source>
+        <translation><numerusform>%n core</numerusform><numerusform>%n cores</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n safe caches</source>
+        <translation><numerusform>%n safe cache</numerusform><numerusform>%n safe caches</numerusform></translation>
+    </message>
+    <message numerus="yes">
         <source>%n days</source>
         <translation><numerusform>%n day</numerusform><numerusform>%n days</numerusform></translation>
     </message>

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Models/Kit/Localization.h"
 #include "Core/Clean/CleanTypes.h"
 #include "Models/Kit/QtBridge.h"
 #include "Models/Status/Monitor.h"
@@ -42,7 +43,7 @@ Content gpu(const StatusCards::Readings& r) {
     const auto load = StatusFormat::finite(r.gpu);
     return {QStringLiteral("rectangle.3.group"), QStringLiteral("GPU"), tempChip(r.gpuTemp),
             load ? QString::number(StatusFormat::percent(*load)) : emDash, QStringLiteral("%"),
-            r.gpuCores ? tr("%1 cores").arg(*r.gpuCores) : tr("integrated"),
+            r.gpuCores ? counted("%n cores", *r.gpuCores) : tr("integrated"),
             {Kind::sparkline, r.gpuHistory, 0, rgb(1.0f, 0.7f, 0.4f)}};
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "Models/Kit/Localization.h"
 #include "Core/Clean/CleanTypes.h"
 #include "Models/Clean/CleanListModel.h"
 #include "Models/Clean/SwallowFeed.h"
@@ -100,7 +101,7 @@ QString QuickCleanCard::detail(const QuickClean::Phase& phase) {
     switch (phase.kind) {
         case Kind::idle: return tr("Nothing you'd miss");
         case Kind::scanning: return tr("Only what's safe to remove");
-        case Kind::ready: return tr("%1 safe caches").arg(phase.count);
+        case Kind::ready: return counted("%n safe caches", phase.count);
         case Kind::nothing: return tr("No safe caches right now");
         case Kind::cleaning: return tr("Crossing the event horizon");
         case Kind::done: return phase.dryRun ? tr("Preview, nothing touched") : tr("Done");
