@@ -16,6 +16,7 @@
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/SpaceBackground.h"
 #include "Views/Kit/Theme.h"
+#include "Models/MenuBar/QuickClean.h"
 #include "Views/MenuBar/CleaningTotals.h"
 #include "Views/MenuBar/GlassPanel.h"
 #include "Views/MenuBar/PanelCard.h"
@@ -67,6 +68,10 @@ MenuBarPanel::MenuBarPanel(AppState& state, Preferences& prefs, std::function<vo
     v->addWidget(makeActions());
     totals_ = new CleaningTotals(column_);
     v->addWidget(totals_);
+    // A quick clean made while the panel is open counts at once, not at the next show.
+    connect(&state_.quickClean(), &QuickClean::phaseChanged, totals_, [this] {
+        if (state_.quickClean().phase().kind == QuickClean::Phase::Kind::done) totals_->load();
+    });
     v->addStretch(1);
     // On a screen too short for it the panel is cut to the screen and its content scrolls.
     scroll_ = makeTransparentScrollArea(column_, true);
