@@ -65,9 +65,7 @@ Span measure(pid_t quelto, pid_t htop, double seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    double seconds = 30;
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atof(argv[i + 1]);
+    const double seconds = bench::secondsOption(argc, argv, 30);
     QCoreApplication app(argc, argv);
     qttest::TempHome home;
     const std::string runtime = (home / "run").string();

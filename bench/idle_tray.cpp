@@ -32,9 +32,7 @@ int countLines(const std::string& file, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    double seconds = 60;
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atof(argv[i + 1]);
+    const double seconds = bench::secondsOption(argc, argv, 60);
     QCoreApplication app(argc, argv);
     qttest::TempHome home;
     const std::string runtime = (home / "run").string();

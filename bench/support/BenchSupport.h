@@ -9,6 +9,7 @@
 #include <fstream>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -20,6 +21,13 @@
 
 namespace bench {
 namespace fs = std::filesystem;
+
+// "--seconds N" from the command line, else `fallback`.
+inline double secondsOption(int argc, char** argv, double fallback) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--seconds") == 0) return std::atof(argv[i + 1]);
+    return fallback;
+}
 
 // Writes `folders` folders (grouped `perGroup` to a parent) of `filesPerFolder` tiny files.
 inline bool buildTree(const fs::path& root, int folders, int filesPerFolder, int perGroup = 100) {

@@ -11,16 +11,10 @@
 #include <cstring>
 #include <functional>
 
+#include "BenchSupport.h"
 #include "Models/Kit/PacedSchedule.h"
 
 namespace bench {
-
-// "--seconds N" from the command line, else `fallback`.
-inline double secondsOption(int argc, char** argv, double fallback) {
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--seconds") == 0) return std::atof(argv[i + 1]);
-    return fallback;
-}
 
 // Draws offscreen unless an X server (or another platform) is given.
 inline void offscreenWithoutDisplay() {

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <set>
 #include <string>
 #include <vector>
@@ -274,24 +275,32 @@ bool isPackage(std::string_view folderName) {
     return false;
 }
 
-std::optional<std::string> readFile(const fs::path& p) {
-    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+namespace {
+// Reads `fd` to its end and closes it; absent on a read error or past `maxBytes`.
+std::optional<std::string> readToEnd(int fd, std::size_t maxBytes) {
     std::string out;
     char buf[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buf, sizeof buf);
         if (n > 0) {
             out.append(buf, static_cast<size_t>(n));
+            if (out.size() > maxBytes) break;
         } else if (n == 0) {
-            break;
-        } else if (errno != EINTR) {
             ::close(fd);
-            return std::nullopt;
+            return out;
+        } else if (errno != EINTR) {
+            break;
         }
     }
     ::close(fd);
-    return out;
+    return std::nullopt;
+}
+}  // namespace
+
+std::optional<std::string> readFile(const fs::path& p) {
+    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    return readToEnd(fd, std::numeric_limits<std::size_t>::max());
 }
 
 std::optional<std::string> readRegularFile(const fs::path& p, std::size_t maxBytes) {
@@ -303,24 +312,8 @@ std::optional<std::string> readRegularFile(const fs::path& p, std::size_t maxByt
         ::close(fd);
         return std::nullopt;
     }
-    std::string out;
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n > 0) {
-            out.append(buf, static_cast<size_t>(n));
-            // The file may have grown since fstat.
-            if (out.size() > maxBytes) break;
-        } else if (n == 0) {
-            break;
-        } else if (errno != EINTR) {
-            ::close(fd);
-            return std::nullopt;
-        }
-    }
-    ::close(fd);
-    if (out.size() > maxBytes) return std::nullopt;
-    return out;
+    // The file may have grown since fstat: the cap holds for what is read too.
+    return readToEnd(fd, maxBytes);
 }
 
 bool writeAll(int fd, std::string_view bytes) {

@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTextLayout>
 #include <QTextOption>
 #include <QVBoxLayout>
 
@@ -32,30 +31,6 @@ QSizeF pillSize(const QString& label) {
             line + 2 * PillButtonStyle::verticalPadding};
 }
 
-// The text in at most `max` lines of `width`, the last one cut with an ellipsis
-// when more would follow.
-QStringList wrapped(const QString& text, const QFont& font, double width, int max) {
-    QStringList lines;
-    QString shown = text;
-    shown.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    QTextLayout layout(shown, font);
-    // Command output has long runs without spaces: those break anywhere.
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        if (lines.size() == max - 1) {
-            const QString rest = shown.mid(line.textStart()).simplified();
-            lines << QFontMetricsF(font).elidedText(rest, Qt::ElideRight, width);
-            break;
-        }
-        lines << shown.mid(line.textStart(), line.textLength()).trimmed();
-    }
-    layout.endLayout();
-    return lines;
-}
 }  // namespace
 
 // ---- UpdatesScreenState
@@ -138,7 +113,7 @@ int UpdateRows::rowHeightFor() const {
         // Most rows have no message: only those are described and laid out.
         if (u.source != Source::inApp && !model_.messages().count(u.key())) continue;
         const Row r = describe(model_, u);
-        lines = std::max(lines, int(wrapped(r.message, message_, textWidth(card, r), maxMessageLines).size()));
+        lines = std::max(lines, int(wrappedLines(r.message, message_, textWidth(card, r), maxMessageLines).size()));
         if (lines == maxMessageLines) break;
     }
     const double withMessage = text + (lines ? lineGap + lines * QFontMetricsF(message_).height() : 0);
@@ -215,7 +190,7 @@ void UpdateRows::paintRow(QPainter& p, int index, const QRect& rect) {
         const QFontMetricsF nameMetrics(name_), versionMetrics(versions_), messageMetrics(message_);
         const QSizeF chip = Chip::size(r.source);
         const double nameLine = std::max(nameMetrics.height(), chip.height());
-        const QStringList message = r.message.isEmpty() ? QStringList() : wrapped(r.message, message_, width, maxMessageLines);
+        const QStringList message = r.message.isEmpty() ? QStringList() : wrappedLines(r.message, message_, width, maxMessageLines);
         const double total = nameLine + lineGap + versionMetrics.height() +
                              (message.isEmpty() ? 0 : lineGap + message.size() * messageMetrics.height());
         double y = (card.height() - total) / 2;

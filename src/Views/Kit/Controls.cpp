@@ -1,13 +1,14 @@
 #include "Views/Kit/Controls.h"
 
-#include <QFontMetricsF>
 #include <QAbstractScrollArea>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScrollArea>
 #include <QPixmapCache>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -40,6 +41,30 @@ void strokeCapsule(QPainter& p, const QRectF& r, const QColor& c, double width) 
     p.drawRoundedRect(in, radius, radius);
 }
 }  // namespace
+
+QStringList wrappedLines(const QString& text, const QFont& font, double width, int maxLines) {
+    QStringList out;
+    if (text.isEmpty() || width <= 0 || maxLines <= 0) return out;
+    QString shown = text;
+    shown.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(shown, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        if (out.size() == maxLines - 1) {
+            // The last line holds the rest, cut short.
+            const QString rest = shown.mid(line.textStart()).replace(QChar::LineSeparator, QLatin1Char(' ')).simplified();
+            out << QFontMetricsF(font).elidedText(rest, Qt::ElideRight, width);
+            break;
+        }
+        out << shown.mid(line.textStart(), line.textLength()).remove(QChar::LineSeparator).trimmed();
+    }
+    layout.endLayout();
+    return out;
+}
 
 QString plainToolTip(const QString& text) {
     return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");

@@ -66,6 +66,11 @@ private:
 // is marked up on purpose, so the escaped text can never be taken for markup itself.
 QString plainToolTip(const QString& text);
 
+// `text` in at most `maxLines` lines of `width`, the last one cut with an ellipsis when
+// more would follow. Line breaks in the text break lines; long runs without spaces
+// (command output, paths) break anywhere.
+QStringList wrappedLines(const QString& text, const QFont& font, double width, int maxLines);
+
 // A label that shows its text literally (never as markup), in one font and colour.
 class QLabel;
 QLabel* plainLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent = nullptr);

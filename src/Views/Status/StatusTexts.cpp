@@ -2,7 +2,6 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
-#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -129,32 +128,7 @@ void WrappedText::setColor(const QColor& color) {
     update();
 }
 
-QStringList WrappedText::lines(double width) const {
-    QStringList out;
-    if (text_.isEmpty() || width <= 0) return out;
-    // A line break in the text breaks the line here too.
-    QString text = text_;
-    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    QTextLayout layout(text, font_);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    for (;;) {
-        QTextLine line = layout.createLine();
-        if (!line.isValid()) break;
-        line.setLineWidth(width);
-        if (out.size() == maxLines_ - 1) {
-            // The last line holds the rest, cut short.
-            const QString rest = text.mid(line.textStart()).replace(QChar::LineSeparator, QLatin1Char(' ')).simplified();
-            out << QFontMetricsF(font_).elidedText(rest, Qt::ElideRight, width);
-            break;
-        }
-        out << text.mid(line.textStart(), line.textLength()).remove(QChar::LineSeparator).trimmed();
-    }
-    layout.endLayout();
-    return out;
-}
+QStringList WrappedText::lines(double width) const { return wrappedLines(text_, font_, width, maxLines_); }
 
 int WrappedText::heightForWidth(int width) const {
     const auto n = lines(width).size();
