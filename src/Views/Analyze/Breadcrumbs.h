@@ -2,6 +2,7 @@
 #include <QWidget>
 
 #include "Models/Analyze/AnalyzeModel.h"
+#include "Views/Kit/StillPicture.h"
 
 // The shown folder's path as clickable crumbs, from the whole disk down; dimmed
 // and inert while large files are listed. When the bar is too narrow for every
@@ -14,26 +15,42 @@ public:
     explicit Breadcrumbs(AnalyzeModel& model, QWidget* parent = nullptr);
 
     // Every crumb's title, the hidden ones included.
-    QStringList titles() const;
+    QStringList titles() const { return titles_; }
     // The crumbs on show: from this index to the last.
-    int firstShown() const;
-    bool showsEllipsis() const;
+    int firstShown() const { return first_; }
+    bool showsEllipsis() const { return ellipsis_; }
     // What the crumb shows (its title, or the title cut short).
     QString shownTitle(int index) const;
     // The crumb's rectangle in this widget's coordinates; empty for a hidden crumb.
     QRect crumbRect(int index) const;
-    bool isInert() const;
-    double opacity() const;
+    bool isInert() const { return inert_; }
+    double opacity() const { return inert_ ? 0.4 : 1.0; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
-    class Row;
     void sync();
+    void relayout();
+    static double gap();
+    int lineHeight() const;
+    double advance(int i, const QString& text) const;
+    double fullWidth() const;  // every crumb together
+    int at(QPointF pos) const;
+
     AnalyzeModel& model_;
-    Row* row_;
+    QFont regular_, last_;
+    QStringList titles_, shown_;
+    QList<QRectF> rects_;
+    int first_ = 0;
+    bool ellipsis_ = false;
+    bool inert_ = false;
+    int pressed_ = -1;
+    StillPicture picture_;
 };

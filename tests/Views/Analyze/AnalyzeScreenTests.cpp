@@ -58,10 +58,7 @@ QPoint rowPoint(DetailList& list, int row) { return list.rowRect(row).center(); 
 
 // Clicks crumb `index` where it is drawn.
 void clickCrumb(Breadcrumbs& crumbs, int index) {
-    const QPoint at = crumbs.crumbRect(index).center();
-    QWidget* row = crumbs.childAt(at);
-    ASSERT_NE(row, nullptr);
-    QTest::mouseClick(row, Qt::LeftButton, {}, row->mapFrom(&crumbs, at));
+    QTest::mouseClick(&crumbs, Qt::LeftButton, {}, crumbs.crumbRect(index).center());
 }
 
 void keep(const QImage& image, const char* name) { ASSERT_TRUE(keepScreenshot(image, name)); }
