@@ -7,31 +7,19 @@ std::mutex& lock() {
     static std::mutex m;
     return m;
 }
-Localizer& translator() {
-    static Localizer t;
+std::function<std::string(const std::string&)>& translator() {
+    static std::function<std::string(const std::string&)> t;
     return t;
 }
 }  // namespace
 
 std::string localized(const std::string& english) {
     std::lock_guard g(lock());
-    if (auto& t = translator()) return t(english, std::nullopt);
+    if (auto& t = translator()) return t(english);
     return english;
 }
 
-std::string localizedCount(const std::string& english, int64_t count) {
-    {
-        std::lock_guard g(lock());
-        if (auto& t = translator()) return t(english, count);
-    }
-    std::string out = english;
-    const std::string number = std::to_string(count);
-    for (size_t at = out.find("%n"); at != std::string::npos; at = out.find("%n", at + number.size()))
-        out.replace(at, 2, number);
-    return out;
-}
-
-void setLocalizer(Localizer t) {
+void setLocalizer(std::function<std::string(const std::string&)> t) {
     std::lock_guard g(lock());
     translator() = std::move(t);
 }

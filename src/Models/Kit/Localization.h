@@ -10,8 +10,6 @@ QString counted(const char* english, qint64 n);
 QString counted(const char* english, qint64 n, const QString& shown);
 
 namespace Localization {
-// The translations' context of counted texts, the engine's included.
-inline constexpr const char* countedContext = "Counted";
 // Installs the translations for the application object, and hands the engine's
 // texts to them. Once, after the application object is made.
 void install();

@@ -6,7 +6,6 @@
 #include <QSet>
 #include <QXmlStreamReader>
 
-#include "Core/Localized.h"
 #include "Models/Kit/Localization.h"
 #include "Support/QtTestSupport.h"
 
@@ -39,9 +38,6 @@ TEST(CountedTexts, OneReadsInTheSingular) {
         EXPECT_TRUE(one.contains(QLatin1String("1"))) << one.toStdString();
         EXPECT_EQ(counted(english.constData(), 0), QString(key).replace(QLatin1String("%n"), QLatin1String("0")));
     }
-    // The engine's counted texts take the same forms.
-    EXPECT_EQ(localizedCount("%n items", 1), "1 item");
-    EXPECT_EQ(localizedCount("%n items", 12), "12 items");
     // A count shown abbreviated still takes its own form.
     EXPECT_EQ(counted("%n files", 1, QStringLiteral("1")), "1 file");
     EXPECT_EQ(counted("%n files", 1234, QStringLiteral("1.2k")), "1.2k files");
@@ -50,7 +46,7 @@ TEST(CountedTexts, OneReadsInTheSingular) {
 // Every counted text in the sources has its English forms (else one would read "1 items").
 TEST(CountedTexts, EveryOneUsedHasItsEnglishForms) {
     const QSet<QString> keys = translatedKeys();
-    const QRegularExpression use(QStringLiteral(R"re((?:counted|localizedCount)\(\s*"((?:[^"\\]|\\.)*)")re"));
+    const QRegularExpression use(QStringLiteral(R"re(counted\(\s*"((?:[^"\\]|\\.)*)")re"));
     int found = 0;
     QDirIterator files(QStringLiteral(QUELTO_SOURCE_DIR "/src"), {"*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories);
     while (files.hasNext()) {
