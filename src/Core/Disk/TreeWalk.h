@@ -66,7 +66,6 @@ public:
     // pool thread that ends it.
     void start(const std::string& path, const Options& options, std::function<void(Result)> done,
                std::function<void()> prelude = {});
-    int threads() const { return count_; }
 
 private:
     struct Active;
@@ -77,7 +76,7 @@ private:
     void wakeOne();
 
     const int count_;
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::condition_variable wake_;
     std::vector<std::shared_ptr<Active>> walks_;  // newest last
     std::atomic<int> sleeping_{0};  // threads waiting on wake_

@@ -37,19 +37,17 @@ LargeFileRows::LargeFileRows(AnalyzeModel& model, QWidget* parent)
 void LargeFileRows::refresh() { setCount(int(model_.entries().size())); }
 
 QString LargeFileRows::emptyText() { return tr("No files over 500 MB here"); }
-QString LargeFileRows::notSearchedText() { return tr("Not searched: this folder is on a network or system file system"); }
-QString LargeFileRows::unreadableText() { return tr("Not searched: Quelto can't read this folder"); }
-QString LargeFileRows::shownEmptyText() const {
-    if (model_.searched()) return emptyText();
-    return model_.searchUnreadable() ? unreadableText() : notSearchedText();
-}
 
 QRectF LargeFileRows::boxRect() { return QRectF(padX, (rowHeight - CheckBox::side) / 2.0, CheckBox::side, CheckBox::side); }
 
 void LargeFileRows::paintEmpty(QPainter& p, const QRect& rect) {
     p.setFont(empty_);
     p.setPen(Theme::tertiary());
-    p.drawText(rect, Qt::AlignCenter, shownEmptyText());
+    // Where no search was made, it says so rather than claim there is nothing.
+    const QString text = model_.searched()          ? emptyText()
+                         : model_.searchUnreadable() ? tr("Not searched: Quelto can't read this folder")
+                                                     : tr("Not searched: this folder is on a network or system file system");
+    p.drawText(rect, Qt::AlignCenter, text);
 }
 
 void LargeFileRows::paintRow(QPainter& p, int row, const QRect& rect) {

@@ -17,11 +17,6 @@ public:
     explicit LargeFileRows(AnalyzeModel& model, QWidget* parent = nullptr);
     static QRectF boxRect();
     static QString emptyText();
-    // In place of the empty text where no search was made.
-    static QString notSearchedText();
-    static QString unreadableText();
-    // What the list shows while it has no rows.
-    QString shownEmptyText() const;
 
 protected:
     void paintRow(QPainter& painter, int row, const QRect& rect) override;
