@@ -6,7 +6,6 @@
 //
 //   size_service_vs_peers [rounds] [folder the trees are kept in] [broad|skewed]
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "PeerMonitors.h"
 #include "Core/Disk/SizeService.h"
 
 namespace fs = std::filesystem;
@@ -122,23 +122,16 @@ bool ensure(const fs::path& tree, const char* recipe, bool (*build)(const fs::pa
     return true;
 }
 
-double cpuSeconds(int who) {
-    struct rusage usage {};
-    ::getrusage(who, &usage);
-    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 struct Times {
     std::vector<double> wall, cpu;
 };
 
-// Runs `work`, adding its wall time and the processor time of `who` (this process, or
-// the children it waited for) to `times`.
-void timed(Times& times, int who, const std::function<void()>& work) {
-    const double cpu = cpuSeconds(who);
+// Runs `work`, adding its wall time and the processor time `cpu` counts (this process's,
+// or that of the children it waited for) to `times`.
+void timed(Times& times, double (*cpu)(), const std::function<void()>& work) {
+    const double before = cpu();
     times.wall.push_back(bench::secondsOf(work));
-    times.cpu.push_back(cpuSeconds(who) - cpu);
+    times.cpu.push_back(cpu() - before);
 }
 
 DiskIndex::Info measuredByTheService(const fs::path& root) {
@@ -190,10 +183,10 @@ bool compare(const char* label, const fs::path& tree, int rounds) {
         for (size_t k = 0; k < turns; ++k) {
             const size_t who = (k + size_t(i)) % turns;
             if (who == 0) {
-                timed(oursTimes, RUSAGE_SELF, [&] { ours = measuredByTheService(tree); });
+                timed(oursTimes, bench::selfCpu, [&] { ours = measuredByTheService(tree); });
             } else {
                 const Peer& peer = peers[who - 1];
-                timed(peerTimes[who - 1], RUSAGE_CHILDREN, [&] { Shell::run(peer.program, peer.arguments, 600); });
+                timed(peerTimes[who - 1], bench::childrenCpu, [&] { Shell::run(peer.program, peer.arguments, 600); });
             }
         }
     }
