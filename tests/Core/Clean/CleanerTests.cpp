@@ -424,18 +424,15 @@ TEST_F(CleanerTest, EmptyTrash) {
 }
 
 TEST_F(CleanerTest, EmptyingTheTrashDropsInfoWhoseEntryIsAlreadyGone) {
-    for (const char* name : {"deleted.txt", "kept.txt"}) {
-        writeFile(home / "old" / name, "x");
-        ASSERT_TRUE(Platform::Trash::moveToTrash(home / "old" / name).ok);
-    }
-    // Deleted from files/ by another tool, its info stays behind.
+    writeFile(home / "old/deleted.txt", "x");
+    ASSERT_TRUE(Platform::Trash::moveToTrash(home / "old/deleted.txt").ok);
+    // Deleted from files/ by another tool, its info stays behind; what is no trash info stays.
     fs::remove(Platform::Locations::trashFiles() / "deleted.txt");
     writeFile(Platform::Locations::trashInfo() / "README", "not trash info");
     Cleaner::emptyTrash();
     std::vector<std::string> info;
     for (const auto& e : fs::directory_iterator(Platform::Locations::trashInfo())) info.push_back(e.path().filename());
     EXPECT_EQ(info, std::vector<std::string>{"README"});
-    EXPECT_TRUE(fs::is_empty(Platform::Locations::trashFiles()));
 }
 
 TEST_F(CleanerTest, DeletingATrashEntryDropsItsInfoFile) {
