@@ -25,27 +25,23 @@ TEST(Programs, StandInsLiveBesideTheExecutable) {
 TEST(Programs, HomebrewIsTheFirstPrefixThatHasIt) {
     struct Case {
         const char* name;
-        std::vector<const char*> executables;  // below the fixture's root
-        std::vector<const char*> plainFiles;
+        std::vector<std::pair<const char*, mode_t>> files;  // below the fixture's root
         const char* found;
-    };
-    const Case cases[] = {
-        {"none anywhere", {}, {}, "usr/local/bin/brew"},
-        {"Homebrew on Linux", {"home/linuxbrew/.linuxbrew/bin/brew"}, {}, "home/linuxbrew/.linuxbrew/bin/brew"},
-        {"Apple silicon first", {"opt/homebrew/bin/brew", "home/linuxbrew/.linuxbrew/bin/brew"}, {},
+    } cases[] = {
+        {"none anywhere", {}, "usr/local/bin/brew"},
+        {"Homebrew on Linux", {{"home/linuxbrew/.linuxbrew/bin/brew", 0755}}, "home/linuxbrew/.linuxbrew/bin/brew"},
+        {"Apple silicon first", {{"opt/homebrew/bin/brew", 0755}, {"home/linuxbrew/.linuxbrew/bin/brew", 0755}},
          "opt/homebrew/bin/brew"},
-        {"a user's own prefix", {"home/me/.linuxbrew/bin/brew"}, {}, "home/me/.linuxbrew/bin/brew"},
-        {"not executable is not there", {"home/me/.linuxbrew/bin/brew"}, {"opt/homebrew/bin/brew"},
+        {"a user's own prefix, past one not executable", {{"opt/homebrew/bin/brew", 0644}, {"home/me/.linuxbrew/bin/brew", 0755}},
          "home/me/.linuxbrew/bin/brew"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         platformtest::TempDir root;
-        for (const char* p : c.executables) {
+        for (const auto& [p, mode] : c.files) {
             platformtest::writeFile(root / p, "#!/bin/sh\n");
-            ::chmod((root / p).c_str(), 0755);
+            ::chmod((root / p).c_str(), mode);
         }
-        for (const char* p : c.plainFiles) platformtest::writeFile(root / p, "");
         EXPECT_EQ(Programs::homebrew(root.path(), root / "home/me"), (root / c.found).string());
     }
 }
