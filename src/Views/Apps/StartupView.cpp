@@ -8,22 +8,22 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QStackedLayout>
-#include <QTextLayout>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "Models/Apps/StartupModel.h"
 #include "Models/Kit/QtBridge.h"
 #include "Platform/Gui/FileManager.h"
 #include "Platform/Gui/IconCache.h"
 #include "Views/Kit/Controls.h"
-#include "Views/Kit/StillPicture.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
 
@@ -38,6 +38,7 @@ constexpr int cardPadding = 11;
 constexpr int iconSide = 28;
 constexpr int rowSpacing = 12;
 constexpr QSizeF switchSize(28, 16);
+constexpr int unlimited = std::numeric_limits<int>::max();
 
 using Section = StartupList::Section;
 using Kind = StartupList::Target::Kind;
@@ -71,12 +72,7 @@ QString pillText(Kind kind) {
     }
 }
 
-bool isApp(const std::string& path) {
-    const auto ends = [&](std::string_view suffix) {
-        return path.size() >= suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0;
-    };
-    return ends(".app") || ends(".app/");
-}
+bool isApp(const std::string& path) { return path.ends_with(".app") || path.ends_with(".app/"); }
 
 int up(double v) { return int(std::ceil(v)); }
 }  // namespace
@@ -101,44 +97,22 @@ StartupList::StartupList(StartupModel& model, QWidget* parent)
         invalidate();
     });
 
-    const auto changed = [this] { relayout(); };
     connect(&model_, &StartupModel::itemsChanged, this, [this] {
         syncKnobs();
         relayout();
     });
-    for (auto signal : {&StartupModel::errorsChanged, &StartupModel::switchingChanged, &StartupModel::openAtLoginChanged,
+    for (auto signal : {&StartupModel::errorsChanged, &StartupModel::openAtLoginChanged,
                         &StartupModel::openAtLoginErrorChanged, &StartupModel::backgroundChanged,
                         &StartupModel::backgroundErrorChanged, &StartupModel::backgroundLoadedChanged})
-        connect(&model_, signal, this, changed);
+        connect(&model_, signal, this, &StartupList::relayout);
+    // These change how rows look, never where they are.
+    connect(&model_, &StartupModel::switchingChanged, this, &StartupList::invalidate);
     connect(&model_, &StartupModel::loadingBackgroundChanged, this, [this] {
         syncSpinner();
-        relayout();
+        invalidate();
     });
     syncKnobs();
     relayout();
-}
-
-QStringList StartupList::wrapped(const QString& text, const QFont& font, int width, int maxLines) const {
-    QStringList lines;
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
-        QTextLayout layout(paragraph, font);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-            line.setLineWidth(std::max(1, width));
-            lines << paragraph.mid(line.textStart(), line.textLength()).trimmed();
-        }
-        layout.endLayout();
-        if (paragraph.isEmpty()) lines << QString();
-    }
-    if (maxLines > 0 && lines.size() > maxLines) {
-        const QString rest = QStringList(lines.mid(maxLines - 1)).join(QLatin1Char(' '));
-        lines = lines.mid(0, maxLines - 1);
-        lines << QFontMetricsF(font).elidedText(rest, Qt::ElideRight, width);
-    }
-    return lines;
 }
 
 QRect StartupList::cardOf(const Block& b) const { return QRect(0, b.top, viewport()->width(), b.height); }
@@ -188,13 +162,13 @@ void StartupList::relayout() {
         blocks_.push_back({kind, s, index, y, height});
         y += height + spacing;
     };
-    const auto textHeight = [&](const QString& text, const QFont& font, const QFontMetricsF& fm) {
-        return up(wrapped(text, font, width, 0).size() * fm.lineSpacing());
+    const auto textHeight = [&](const QString& text) {
+        return up(wrappedLines(text, fonts_.detail, width, unlimited).size() * detail.lineSpacing());
     };
     const auto section = [&](Section s, const std::optional<QString>& error) {
         add(Block::Kind::title, s, up(title.height()));
-        add(Block::Kind::detail, s, textHeight(sectionDetail(s), fonts_.detail, detail) + 2);
-        if (error) add(Block::Kind::error, s, textHeight(*error, fonts_.detail, detail));
+        add(Block::Kind::detail, s, textHeight(sectionDetail(s)) + 2);
+        if (error) add(Block::Kind::error, s, textHeight(*error));
     };
     const int emptyHeight = up(empty.height() + 8);
 
@@ -218,11 +192,10 @@ void StartupList::relayout() {
     for (int i = 0; i < int(model_.items().size()); ++i) {
         int text = jobBase;
         if (auto it = errors.find(model_.items()[i].plist); it != errors.end())
-            text += up(2 + wrapped(it->second, fonts_.rowError, errorWidth, 2).size() * rowError.lineSpacing());
+            text += up(2 + wrappedLines(it->second, fonts_.rowError, errorWidth, 2).size() * rowError.lineSpacing());
         add(Block::Kind::job, Section::launchServices, up(2 * cardPadding + std::max<double>(iconSide, text)), i);
     }
-    contentHeight_ = y - spacing;
-    setContentHeight(this, contentHeight_);
+    setContentHeight(this, y - spacing);
     invalidate();
 }
 
@@ -230,36 +203,39 @@ void StartupList::syncKnobs() {
     std::map<fs::path, bool> shown;
     for (const auto& item : model_.items()) {
         shown[item.plist] = item.enabled;
-        const double target = item.enabled ? 1 : 0;
-        auto before = shownEnabled_.find(item.plist);
-        QPointer<QVariantAnimation>& slide = slides_[item.plist];
-        if (before == shownEnabled_.end() || before->second == item.enabled || !isVisible()) {
-            if (!slide || slide->state() != QAbstractAnimation::Running) knobs_[item.plist] = target;
-            continue;
+        const auto before = shownEnabled_.find(item.plist);
+        if (before == shownEnabled_.end() || before->second == item.enabled) continue;
+        // The knob slides on from where it is, even halfway through a slide.
+        double from = before->second ? 1 : 0;
+        if (const auto running = slides_.extract(item.plist)) {
+            from = running.mapped()->currentValue().toDouble();
+            running.mapped()->stop();
         }
-        if (!slide) {
-            slide = new QVariantAnimation(this);
-            slide->setDuration(160);
-            slide->setEasingCurve(QEasingCurve::OutCubic);
-            connect(slide, &QVariantAnimation::valueChanged, this, [this, path = item.plist](const QVariant& v) {
-                knobs_[path] = v.toDouble();
-                invalidate();
-            });
-        }
-        slide->stop();
-        slide->setStartValue(knobs_.count(item.plist) ? knobs_[item.plist] : 1 - target);
-        slide->setEndValue(target);
-        slide->start();
+        if (!isVisible()) continue;
+        auto* slide = new QVariantAnimation(this);
+        slide->setDuration(160);
+        slide->setEasingCurve(QEasingCurve::OutCubic);
+        slide->setStartValue(from);
+        slide->setEndValue(item.enabled ? 1.0 : 0.0);
+        connect(slide, &QVariantAnimation::valueChanged, this, &StartupList::invalidate);
+        connect(slide, &QVariantAnimation::finished, this, [this, slide, path = item.plist] {
+            if (auto it = slides_.find(path); it != slides_.end() && it->second == slide) slides_.erase(it);
+        });
+        slides_[item.plist] = slide;
+        slide->start(QAbstractAnimation::DeleteWhenStopped);
     }
     shownEnabled_ = std::move(shown);
-    std::erase_if(knobs_, [&](const auto& kv) { return !shownEnabled_.count(kv.first); });
-    std::erase_if(slides_, [&](const auto& kv) { return !shownEnabled_.count(kv.first); });
+    std::erase_if(slides_, [&](const auto& kv) {
+        if (shownEnabled_.count(kv.first)) return false;
+        kv.second->stop();
+        return true;
+    });
 }
 
 double StartupList::knob(int job) const {
     const auto& item = model_.items().at(size_t(job));
-    auto it = knobs_.find(item.plist);
-    return it != knobs_.end() ? it->second : (item.enabled ? 1 : 0);
+    const auto slide = slides_.find(item.plist);
+    return slide != slides_.end() ? slide->second->currentValue().toDouble() : (item.enabled ? 1 : 0);
 }
 
 void StartupList::syncSpinner() {
@@ -375,9 +351,7 @@ QString StartupList::toolTipAt(QPoint pos) const {
     case Kind::jobCard:
     case Kind::jobSwitch: {
         const QString program = toQString(model_.items().at(size_t(t.index)).program);
-        if (program.isEmpty()) return {};
-        // Marked up on purpose, so the escaped program can never be taken for markup itself.
-        return QStringLiteral("<p style='white-space:pre'>") + program.toHtmlEscaped() + QStringLiteral("</p>");
+        return program.isEmpty() ? QString() : plainToolTip(program);
     }
     default: return {};
     }
@@ -401,15 +375,9 @@ QMenu* StartupList::contextMenu(int job, QWidget* parent) {
 void StartupList::act(const Target& t) {
     switch (t.kind) {
     case Kind::removeLogin: model_.removeFromLogin(model_.openAtLogin().at(size_t(t.index))); break;
-    case Kind::showBackground:
-        if (!model_.loadingBackground()) model_.loadBackground();
-        break;
+    case Kind::showBackground: model_.loadBackground(); break;
     case Kind::changeBackground: StartupItems::openLoginItemsSettings(); break;
-    case Kind::jobSwitch: {
-        const auto& item = model_.items().at(size_t(t.index));
-        if (!model_.isSwitching(item.plist)) model_.toggle(item);
-        break;
-    }
+    case Kind::jobSwitch: model_.toggle(model_.items().at(size_t(t.index))); break;
     default: break;
     }
 }
@@ -507,7 +475,7 @@ void StartupList::render(QPainter& p) {
             p.setPen(b->kind == Block::Kind::error ? Theme::review() : Theme::secondary());
             const double line = QFontMetricsF(fonts_.detail).lineSpacing();
             double y = r.top();
-            for (const QString& text : wrapped(blockText(*b), fonts_.detail, width, 0)) {
+            for (const QString& text : wrappedLines(blockText(*b), fonts_.detail, width, unlimited)) {
                 p.drawText(QRectF(0, y, width, line), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
                 y += line;
             }
@@ -618,7 +586,7 @@ void StartupList::paintJob(QPainter& p, const Block& b) {
     const double line = std::max(name.height(), chipHeight);
     const int w = jobTextWidth(card);
     const auto error = model_.errors().find(item.plist);
-    const QStringList errorLines = error != model_.errors().end() ? wrapped(error->second, fonts_.rowError, w, 2) : QStringList();
+    const QStringList errorLines = error != model_.errors().end() ? wrappedLines(error->second, fonts_.rowError, w, 2) : QStringList();
     const double textHeight = line + 2 + mono.height() + (errorLines.isEmpty() ? 0 : 2 + errorLines.size() * rowError.lineSpacing());
     const double x = icon.right() + rowSpacing;
     double y = cy - textHeight / 2;

@@ -1,7 +1,6 @@
 #pragma once
 #include <QAbstractScrollArea>
 #include <QFont>
-#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -75,7 +74,7 @@ private:
         int height = 0;
     };
     struct Fonts {
-        QFont title, detail, empty, name, mono, chip, rowError;
+        QFont title, detail, empty, name, mono, rowError;
     };
     void relayout();
     void syncKnobs();
@@ -84,7 +83,6 @@ private:
     void invalidate();
     void render(QPainter& p);
     QString blockText(const Block& b) const;
-    QStringList wrapped(const QString& text, const QFont& font, int width, int maxLines) const;
     const Block* blockAt(int contentY) const;
     QRect cardOf(const Block& b) const;  // content coordinates
     QRectF controlRect(const Block& b, Target::Kind kind) const;
@@ -103,11 +101,10 @@ private:
     Fonts fonts_;
     int pillHeight_ = 0;
     std::vector<Block> blocks_;
-    int contentHeight_ = 0;
     Target pressed_;
     std::map<std::filesystem::path, bool> shownEnabled_;
-    std::map<std::filesystem::path, double> knobs_;
-    std::map<std::filesystem::path, QPointer<QVariantAnimation>> slides_;
+    // The switches sliding now; every other knob sits where its job's value says.
+    std::map<std::filesystem::path, QVariantAnimation*> slides_;
     QTimer spin_;
     int spinnerStep_ = 0;
     int rowsPainted_ = 0;
