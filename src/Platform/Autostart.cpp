@@ -19,9 +19,7 @@ namespace Platform::Autostart {
 namespace {
 constexpr std::string_view kSuffix = ".desktop";
 
-bool isEntryName(const std::string& n) {
-    return n.size() > kSuffix.size() && n.compare(n.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0;
-}
+bool isEntryName(std::string_view n) { return n.size() > kSuffix.size() && n.ends_with(kSuffix); }
 
 // The entry file names of one folder, sorted by their bytes. `error` is set when
 // the folder is there but cannot be read; a missing folder simply has none.

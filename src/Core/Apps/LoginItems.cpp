@@ -31,7 +31,6 @@ std::string trimmed(std::string_view s) {
     return std::string(s.substr(first, s.find_last_not_of(" \t") - first + 1));
 }
 
-bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 bool contains(std::string_view s, std::string_view part) { return s.find(part) != std::string_view::npos; }
 
 bool countsAsAllowed(const std::string& disposition) {
@@ -46,7 +45,7 @@ std::vector<Record> records(const std::string& text) {
         const size_t end = std::min(text.find_first_of("\r\n", start), text.size());
         const std::string line = trimmed(std::string_view(text).substr(start, end - start));
         start = end + 1;
-        if (startsWith(line, "#") && line.back() == ':') {
+        if (line.starts_with("#") && line.back() == ':') {
             if (current) out.push_back(std::move(*current));
             current.emplace();
             continue;
@@ -60,7 +59,7 @@ std::vector<Record> records(const std::string& text) {
         else if (key == "Disposition") current->disposition = value;
         else if (key == "Identifier") current->identifier = value;
         else if (key == "Parent Identifier") current->parent = value;
-        else if ((key == "URL" || key == "Bundle URL") && (startsWith(value, "file:") || startsWith(value, "/")))
+        else if ((key == "URL" || key == "Bundle URL") && (value.starts_with("file:") || value.starts_with("/")))
             current->url = value;
     }
     if (current) out.push_back(std::move(*current));
@@ -78,7 +77,7 @@ int hexDigit(char c) {
 // nothing when the text is not a well-formed URL.
 std::optional<std::string> urlPath(const std::string& url) {
     std::string_view rest = std::string_view(url).substr(std::string_view("file:").size());
-    if (startsWith(rest, "//")) {
+    if (rest.starts_with("//")) {
         const auto slash = rest.find('/', 2);
         rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
     }
@@ -103,15 +102,13 @@ std::optional<std::string> urlPath(const std::string& url) {
 
 std::optional<std::string> pathOf(const Record& r) {
     if (!r.url) return std::nullopt;
-    if (startsWith(*r.url, "/")) return r.url;
+    if (r.url->starts_with("/")) return r.url;
     return urlPath(*r.url).value_or(*r.url);
 }
 
 std::string displayName(const Record& r, const std::optional<std::string>& path) {
     struct stat st;
-    if (!path || path->size() < 4 || path->compare(path->size() - 4, 4, ".app") != 0 ||
-        ::stat(path->c_str(), &st) != 0)
-        return r.name;
+    if (!path || !path->ends_with(".app") || ::stat(path->c_str(), &st) != 0) return r.name;
     return std::filesystem::path(Platform::Workspace::displayName(*path)).stem().string();
 }
 
@@ -160,7 +157,7 @@ std::vector<Background> parseBTM(const std::string& text) {
     std::map<std::string, Background> byName;
     for (const auto& r : all) {
         if (r.name.empty() || r.name == "(null)") continue;
-        if (!startsWith(r.type, "app") && !startsWith(r.type, "developer")) continue;
+        if (!r.type.starts_with("app") && !r.type.starts_with("developer")) continue;
         const bool allowed = countsAsAllowed(r.disposition) && !blockedParents.count(r.identifier);
         const auto path = pathOf(r);
         const std::string name = displayName(r, path);

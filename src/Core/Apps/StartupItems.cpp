@@ -112,21 +112,6 @@ void collect(Scope scope, const fs::path& folder, const Overrides& overrides, co
 }
 }  // namespace
 
-std::string rawValue(Scope s) {
-    switch (s) {
-        case Scope::user: return "user";
-        case Scope::allUsers: return "allUsers";
-        case Scope::system: return "system";
-    }
-    return {};
-}
-
-std::optional<Scope> scopeFromRawValue(std::string_view raw) {
-    for (Scope s : allCases)
-        if (rawValue(s) == raw) return s;
-    return std::nullopt;
-}
-
 std::string title(Scope s) {
     switch (s) {
         case Scope::user: return localized("You");

@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 // The launch services defined by property lists in the three launch folders:
@@ -13,8 +12,6 @@ namespace StartupItems {
 
 enum class Scope { user, allUsers, system };
 inline constexpr std::array<Scope, 3> allCases = {Scope::user, Scope::allUsers, Scope::system};
-std::string rawValue(Scope s);
-std::optional<Scope> scopeFromRawValue(std::string_view raw);
 // "You", "All users", "System" (localized).
 std::string title(Scope s);
 // "gui/<uid>" for the two agent scopes, "system" for daemons.

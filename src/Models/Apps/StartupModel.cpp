@@ -95,10 +95,7 @@ QCoro::Task<> StartupModel::remove(StartupItems::Item item) {
     auto removing = services_.remove(std::move(item));
     const bool removed = co_await removing;
     if (!self || !removed) co_return;
-    const auto end = std::remove_if(items_.begin(), items_.end(), [&](const auto& i) { return i.plist == path; });
-    if (end == items_.end()) co_return;
-    items_.erase(end, items_.end());
-    emit itemsChanged();
+    if (std::erase_if(items_, [&](const auto& i) { return i.plist == path; })) emit itemsChanged();
 }
 
 QCoro::Task<> StartupModel::removeFromLogin(LoginItems::OpenAtLogin item) {
@@ -110,9 +107,7 @@ QCoro::Task<> StartupModel::removeFromLogin(LoginItems::OpenAtLogin item) {
         setOpenAtLoginError(tr("macOS didn't let Quelto remove %1.").arg(toQString(item.name)));
         co_return;
     }
-    auto rest = openAtLogin_;
-    std::erase_if(rest, [&](const auto& i) { return i.name == item.name; });
-    setOpenAtLogin(std::move(rest));
+    if (std::erase_if(openAtLogin_, [&](const auto& i) { return i.name == item.name; })) emit openAtLoginChanged();
 }
 
 void StartupModel::setItems(std::vector<StartupItems::Item> value) {
