@@ -1,11 +1,9 @@
 #pragma once
 // Startup services whose answers the test gives by hand, in the order it chooses.
-#include <QFuture>
+#include <QCoreApplication>
 #include <QPromise>
 
-#include <memory>
-#include <utility>
-#include <vector>
+#include <deque>
 
 #include "Models/Apps/StartupModel.h"
 
@@ -13,59 +11,48 @@ namespace startupfake {
 using StartupItems::Item;
 using StartupItems::Scope;
 
-// Calls of one service, each answered when the test finishes it.
+// Lets finished answers reach the model.
+inline void settle() { for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(); }
+
+// The calls of one service, each answered when the test finishes it; an unanswered
+// call gets an empty answer at the end, as an awaiter never wakes to a future without one.
 template <class T>
 struct Pending {
-    std::vector<std::shared_ptr<QPromise<T>>> promises;
-    Pending() = default;
-    Pending(const Pending&) = delete;
-    // A call left unanswered gets an empty answer: an awaiter never wakes to a
-    // cancelled future without a value.
+    std::deque<QPromise<T>> calls;
     ~Pending() {
-        for (auto& p : promises)
-            if (!p->future().isFinished()) {
-                p->addResult(T{});
-                p->finish();
-            }
+        for (size_t i = 0; i < calls.size(); ++i)
+            if (!calls[i].future().isFinished()) finish(i, T{});
     }
     QFuture<T> next() {
-        auto p = std::make_shared<QPromise<T>>();
-        p->start();
-        promises.push_back(p);
-        return p->future();
+        calls.emplace_back().start();
+        return calls.back().future();
     }
-    size_t count() const { return promises.size(); }
     void finish(size_t call, T value) {
-        promises.at(call)->addResult(std::move(value));
-        promises.at(call)->finish();
+        calls.at(call).addResult(std::move(value));
+        calls.at(call).finish();
+        settle();
     }
 };
 
-struct Services {
+// A model over services the test answers.
+struct FakeStartup {
     Pending<std::vector<Item>> loads;
     Pending<LoginItems::Listing<LoginItems::OpenAtLogin>> logins;
     Pending<LoginItems::Listing<LoginItems::Background>> backgrounds;
     Pending<StartupItems::Outcome> switches;
-    std::vector<std::pair<Item, bool>> switched;  // what each switch asked for
-    Pending<bool> removals;
-    Pending<bool> loginRemovals;
-    std::vector<std::string> loginRemoved;
-
-    StartupModel::Services make() {
-        return {
-            [this] { return loads.next(); },
-            [this] { return logins.next(); },
-            [this] { return backgrounds.next(); },
-            [this](Item item, bool on) {
-                switched.emplace_back(std::move(item), on);
-                return switches.next();
-            },
-            [this](Item) { return removals.next(); },
-            [this](std::string name) {
-                loginRemoved.push_back(std::move(name));
-                return loginRemovals.next();
-            },
-        };
+    std::vector<bool> switchedTo;  // what each switch asked for
+    StartupModel model{{[this] { return loads.next(); }, [this] { return logins.next(); }, [this] { return backgrounds.next(); },
+                        [this](Item, bool on) {
+                            switchedTo.push_back(on);
+                            return switches.next();
+                        },
+                        [](Item) { return QtFuture::makeReadyFuture(true); },
+                        [](std::string) { return QtFuture::makeReadyFuture(true); }}};
+    // Answers the running load (else a new one) with these lists.
+    void loaded(std::vector<Item> jobs, std::vector<LoginItems::OpenAtLogin> logins_ = {}) {
+        model.load();
+        loads.finish(loads.calls.size() - 1, std::move(jobs));
+        logins.finish(logins.calls.size() - 1, {std::move(logins_), std::nullopt});
     }
 };
 
