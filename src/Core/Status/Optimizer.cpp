@@ -87,42 +87,23 @@ const std::vector<Action>& actions() {
     return built;
 }
 
-const std::string& brew() {
-    static const std::string path = Platform::Programs::path(Platform::Program::brew);
-    return path;
-}
-
-const std::string& savedState() {
-    static const std::string path = (Platform::Locations::home() / "Library/Saved Application State").string();
-    return path;
-}
-
 bool isOffered(const Action& action) {
-    if (!action.requires_) return true;
-    const char* p = action.requires_->c_str();
-    return ::access(p, X_OK) == 0 || ::access(p, F_OK) == 0;
+    return !action.requires_ || ::access(action.requires_->c_str(), F_OK) == 0;
 }
 
 Outcome run(const Action& action, double timeLimit) {
-    int status;
-    std::string output;
-    bool timedOut;
+    Shell::Result r;
     if (action.needsAdmin) {
-        auto r = AdminScript::run(action.command, timeLimit);
-        status = r.status;
-        output = std::move(r.output);
-        timedOut = r.timedOut;
+        auto admin = AdminScript::run(action.command, timeLimit);
+        r = {admin.status, std::move(admin.output), admin.timedOut};
     } else {
-        auto r = Shell::run(Platform::Programs::path(Platform::Program::zsh), {"-lc", action.command}, timeLimit);
-        status = r.status;
-        output = std::move(r.output);
-        timedOut = r.timedOut;
+        r = Shell::run(Platform::Programs::path(Platform::Program::zsh), {"-lc", action.command}, timeLimit);
     }
-    if (timedOut) {
-        if (!output.empty() && output.back() != '\n') output += '\n';
-        output += timedOutText(timeLimit);
+    if (r.timedOut) {
+        if (!r.output.empty() && r.output.back() != '\n') r.output += '\n';
+        r.output += timedOutText(timeLimit);
     }
-    return {action, status == 0 && !timedOut, std::move(output)};
+    return {action, r.status == 0 && !r.timedOut, std::move(r.output)};
 }
 
 std::string batchScript(const std::vector<Action>& actions) {

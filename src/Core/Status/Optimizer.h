@@ -36,13 +36,8 @@ struct Outcome {
 std::vector<Action> table(const std::filesystem::path& home, uid_t uid);
 // The table for the running user, built once on first use.
 const std::vector<Action>& actions();
-// Where Homebrew's brew is, and the user's saved-window-state folder; both worked
-// out once, on first use.
-const std::string& brew();
-const std::string& savedState();
 
-// Whether this machine offers the task: it has no precondition, or its path is an
-// executable file or exists.
+// Whether this machine offers the task: it has no precondition, or its path exists.
 bool isOffered(const Action& action);
 
 inline constexpr double runTimeLimit = 300;

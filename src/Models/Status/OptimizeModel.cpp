@@ -53,6 +53,16 @@ std::optional<IconRef> installed(const char* bundleID) {
 
 IconRef typeIcon(const char* extension) { return IconRef::ofType(extension); }
 IconRef folderIcon() { return IconRef::ofType("folder"); }
+
+IconRef ownerIcon(const std::string& id) {
+    for (const auto& row : ownerTable()) {
+        if (std::find(row.ids.begin(), row.ids.end(), id) == row.ids.end()) continue;
+        for (const char* owner : row.owners)
+            if (auto found = installed(owner)) return *found;
+        break;
+    }
+    return IconRef::thisApplication();
+}
 }  // namespace
 
 OptimizeModel::OptimizeModel(QObject* parent)
@@ -162,18 +172,8 @@ QCoro::Task<> OptimizeModel::runSelected() {
     co_await recording;
 }
 
-IconRef OptimizeModel::icon(const Action& action) {
-    for (const auto& row : ownerTable()) {
-        if (std::find(row.ids.begin(), row.ids.end(), action.id) == row.ids.end()) continue;
-        for (const char* owner : row.owners)
-            if (auto found = installed(owner)) return *found;
-        break;
-    }
-    return IconRef::thisApplication();
-}
-
 std::vector<IconRef> OptimizeModel::icons(const Action& action) {
-    std::vector<IconRef> out{icon(action)};
+    std::vector<IconRef> out{ownerIcon(action.id)};
     const std::string& id = action.id;
     const auto add = [&](std::initializer_list<IconRef> more) { out.insert(out.end(), more); };
     if (id == "quicklook") {

@@ -60,11 +60,9 @@ public:
     QCoro::Task<> runSelected();
 
     // The images that stand for the task in the feed: its owning application's
-    // icon, then the kinds of files it deals with.
+    // icon (this application's own when none of its owners is installed), then the
+    // kinds of files it deals with.
     static std::vector<Platform::IconRef> icons(const Action& action);
-    // The icon of the application that owns the task; this application's own when
-    // none of its owners is installed.
-    static Platform::IconRef icon(const Action& action);
 
     // How long a run's animation lasts at least, in seconds.
     static constexpr double feedMinimum = 2.5;

@@ -20,9 +20,6 @@ double pick(bool compact, double full, double small) { return compact ? small : 
 
 // ---- FanModeButton
 
-FanModeButton::FanModeButton(FanPreset preset, bool compact, QWidget* parent)
-    : FanModeButton(preset, compact ? Look::compact : Look::full, parent) {}
-
 FanModeButton::FanModeButton(FanPreset preset, Look look, QWidget* parent)
     : QAbstractButton(parent), preset_(preset), look_(look) {
     setText(title(preset));
@@ -139,7 +136,7 @@ FanControlCard::FanControlCard(AppState& state, bool compact, QWidget* parent)
     modes->setContentsMargins(0, 0, 0, 0);
     modes->setSpacing(6);
     for (FanPreset p : FanPresets::allCases) {
-        auto* b = new FanModeButton(p, compact, this);
+        auto* b = new FanModeButton(p, compact ? FanModeButton::Look::compact : FanModeButton::Look::full, this);
         buttons_[static_cast<size_t>(p)] = b;
         modes->addWidget(b, 0, Qt::AlignVCenter);
         connect(b, &QAbstractButton::clicked, this, [this, p] { state_.fanControl().choose(p); });

@@ -23,7 +23,6 @@ public:
     // The fan card's two sizes, and the menu-bar panel's heat card, whose mode in
     // force stands on a cream capsule.
     enum class Look { full, compact, heat };
-    FanModeButton(FanPreset preset, bool compact, QWidget* parent = nullptr);
     FanModeButton(FanPreset preset, Look look, QWidget* parent = nullptr);
     FanPreset preset() const { return preset_; }
     void setCurrent(bool current);

@@ -179,7 +179,7 @@ void OptimizeView::sync() {
 
     const auto selected = model_.selected().size();
     run_->setText(counted("Run %n tasks", qlonglong(selected)));
-    run_->setEnabled(selected > 0 && model_.running().empty() && !feed_);
+    run_->setEnabled(selected > 0 && !model_.isBusy());
 
     for (const auto& [id, row] : rows_) {
         row->checkBox()->setState(model_.selected().count(id) ? CheckBox::Mark::on : CheckBox::Mark::off);

@@ -189,14 +189,14 @@ void ProcessRows::rowClicked(int row, QPoint inRow, Qt::MouseButton button) {
     if (button != Qt::LeftButton || row >= int(card_.rows().size())) return;
     const Layout l = layout(row, rowRect(row).width());
     const auto& process = card_.rows()[size_t(row)];
-    if (l.pin.adjusted(-5, -5, 5, 5).contains(inRow)) card_.togglePin(process);
-    else if (!l.info.isEmpty() && l.info.adjusted(-4, -4, 4, 4).contains(inRow)) card_.toggleExplaining(toQString(process.name));
+    if (l.onPin(inRow)) card_.togglePin(process);
+    else if (l.onInfo(inRow)) card_.toggleExplaining(toQString(process.name));
 }
 
 QString ProcessRows::toolTip(int row, QPoint inRow) const {
     if (row >= int(card_.rows().size())) return {};
     const Layout l = layout(row, rowRect(row).width());
-    if (l.pin.adjusted(-5, -5, 5, 5).contains(inRow)) return card_.isPinned(card_.rows()[size_t(row)]) ? tr("Unpin") : tr("Pin to top");
+    if (l.onPin(inRow)) return card_.isPinned(card_.rows()[size_t(row)]) ? tr("Unpin") : tr("Pin to top");
     if (l.columns[2].contains(inRow)) return tr("Energy impact, as in Activity Monitor");
     return {};
 }
@@ -209,8 +209,7 @@ void ProcessRows::pointerMoved(std::optional<QPoint> pos) {
         if (row >= 0) {
             const QPoint inRow = at - rowRect(row).topLeft();
             const Layout l = layout(row, rowRect(row).width());
-            onButton = l.pin.adjusted(-5, -5, 5, 5).contains(inRow) ||
-                       (!l.info.isEmpty() && l.info.adjusted(-4, -4, 4, 4).contains(inRow));
+            onButton = l.onPin(inRow) || l.onInfo(inRow);
         }
     }
     if (onButton) viewport()->setCursor(Qt::PointingHandCursor);
@@ -226,9 +225,7 @@ void ProcessRows::wheelEvent(QWheelEvent* e) {
 
 std::vector<Processes::Info> ProcessesCard::ordered(std::vector<Processes::Info> processes, Sort sort,
                                                     const QStringList& pinned) {
-    Processes::sortLargestFirst(processes, sort == Sort::cpu      ? Processes::SortKey::cpu
-                                           : sort == Sort::memory ? Processes::SortKey::memory
-                                                                  : Processes::SortKey::energy);
+    Processes::sortLargestFirst(processes, sort);
     std::stable_partition(processes.begin(), processes.end(),
                           [&](const Processes::Info& p) { return pinned.contains(toQString(p.name)); });
     if (processes.size() > maxRows) processes.resize(maxRows);

@@ -50,7 +50,7 @@ private:
 class ProcessRows : public RowList {
     Q_OBJECT
 public:
-    enum class Column { cpu, memory, energy };
+    using Column = Processes::SortKey;
     static constexpr std::array<int, 3> columnWidths = {64, 84, 52};
 
     explicit ProcessRows(ProcessesCard& card);
@@ -59,6 +59,10 @@ public:
     struct Layout {
         QRectF pin, name, info;  // no info rectangle without an explanation
         std::array<QRectF, 3> columns;
+        // Whether a point in the row presses the pin or the info button (a little
+        // beyond their symbols).
+        bool onPin(QPointF at) const { return pin.adjusted(-5, -5, 5, 5).contains(at); }
+        bool onInfo(QPointF at) const { return !info.isEmpty() && info.adjusted(-4, -4, 4, 4).contains(at); }
     };
     Layout layout(int row, int width) const;
     // A column's font and colour: the sorted one semibold in the text colour.
@@ -89,7 +93,7 @@ private:
 class ProcessesCard : public Card {
     Q_OBJECT
 public:
-    enum class Sort { cpu, memory, energy };
+    using Sort = Processes::SortKey;
     static constexpr int maxRows = 12;
 
     // Sorted by `sort`, largest first (equal keys keep their order), the processes

@@ -44,7 +44,6 @@ public:
     BaselineTexts(QList<Part> parts, double spacing, QWidget* parent = nullptr);
     void setText(int index, const QString& text);
     QString text(int index) const { return parts_.value(index).text; }
-    QFont font(int index) const { return parts_.value(index).font; }
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 

@@ -2,7 +2,6 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "Core/Clean/CleanTypes.h"
@@ -94,6 +93,9 @@ BatteryCard::BatteryCard(const Monitor& monitor, QWidget* parent) : Card(16, par
     auto* column = cardColumn(this, 12);
     header_ = new QHBoxLayout;
     header_->addStretch(1);
+    health_ = new Chip(QString(), Theme::secondary(), this);
+    health_->hide();
+    header_->addWidget(health_, 0, Qt::AlignVCenter);
     column->addLayout(header_);
     charge_ = new BaselineTexts({{QString(), Theme::font(30, QFont::Bold), Theme::text()},
                                  {QStringLiteral("%"), Theme::font(13, QFont::DemiBold), Theme::secondary()},
@@ -143,6 +145,11 @@ QString BatteryCard::footer(const Sensors::Battery& b) {
 
 QString BatteryCard::footerText() const { return footer_->text(); }
 
+std::optional<QString> BatteryCard::healthChip() const {
+    if (health_->isHidden()) return std::nullopt;
+    return health_->text();
+}
+
 void BatteryCard::refresh() {
     const auto& battery = monitor_.battery();
     if (!battery) return;
@@ -154,16 +161,9 @@ void BatteryCard::refresh() {
         header_->insertWidget(0, label_, 0, Qt::AlignVCenter);
         labelSymbol_ = look;
     }
-    const std::optional<QString> chip = b.health ? std::optional(tr("%1% health").arg(*b.health)) : std::nullopt;
-    if (chip != healthText_) {
-        delete health_;
-        health_ = nullptr;
-        if (chip) {
-            health_ = new Chip(*chip, Theme::secondary(), this);
-            header_->addWidget(health_, 0, Qt::AlignVCenter);
-        }
-        healthText_ = chip;
-    }
+    const QString health = b.health ? tr("%1% health").arg(*b.health) : QString();
+    if (health != health_->text()) health_->setText(health);
+    health_->setVisible(b.health.has_value());
     charge_->setText(0, QString::number(b.percent));
     charge_->setText(2, status(b));
 

@@ -63,7 +63,7 @@ public:
     void refresh();
 
     CardLabel* label() const { return label_; }
-    const std::optional<QString>& healthChip() const { return healthText_; }
+    std::optional<QString> healthChip() const;
     BaselineTexts* charge() const { return charge_; }
     QList<Ring*> rings() const { return rings_; }
     Meter* meter() const { return meter_; }
@@ -74,8 +74,7 @@ private:
     QHBoxLayout* header_;
     CardLabel* label_ = nullptr;
     QString labelSymbol_;
-    Chip* health_ = nullptr;
-    std::optional<QString> healthText_;
+    Chip* health_;
     BaselineTexts* charge_;
     QWidget* gauge_;
     QHBoxLayout* ringRow_;
