@@ -79,11 +79,7 @@ TEST_F(HistoryTest, AnEntryThatCannotBeDecodedCostsOnlyItself) {
     nonStringPath[0]["paths"] = json::array({"/a", 2});
     json oneOfThree = json::array({stored(1), stored(2), stored(3)});
     oneOfThree[1]["date"] = 20250102;
-    struct Case {
-        std::string content;
-        std::vector<int64_t> kept;  // counts of the entries that still read
-    };
-    const Case cases[] = {
+    const std::pair<std::string, std::vector<int64_t>> cases[] = {  // the file, the counts of the entries that still read
         {"not json {", {}},
         {"{\"id\": 1}", {}},
         {missingBytes.dump(), {1}},
@@ -100,18 +96,17 @@ TEST_F(HistoryTest, AnEntryThatCannotBeDecodedCostsOnlyItself) {
         return out;
     };
     const fs::path copy = History::fileURL().string() + ".bad";
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.content);
+    for (const auto& [content, kept] : cases) {
+        SCOPED_TRACE(content);
         fs::remove(copy);
-        writeFile(History::fileURL(), c.content);
-        EXPECT_EQ(counts(History::entries()), c.kept);
-        const auto e = entry("purge", 100);
-        History::record(e);
+        writeFile(History::fileURL(), content);
+        EXPECT_EQ(counts(History::entries()), kept);
+        History::record(entry("purge", 100));
         std::vector<int64_t> after = {100};
-        after.insert(after.end(), c.kept.begin(), c.kept.end());
+        after.insert(after.end(), kept.begin(), kept.end());
         EXPECT_EQ(counts(History::entries()), after);
         // What the new file no longer holds is kept beside it, byte for byte.
-        EXPECT_EQ(readFile(copy), c.content);
+        EXPECT_EQ(readFile(copy), content);
     }
     // A later record, of an intact file, copies nothing more.
     History::record(entry("clean"));

@@ -69,6 +69,7 @@ struct StatusScene {
                                                       tree.path() / "sys/class/hwmon/hwmon1/device");
         }
         set(10, 90, 0);
+        tree.put("proc/meminfo", "MemTotal: 16777216 kB\nMemAvailable: 6977216 kB\nSwapTotal: 2097152 kB\nSwapFree: 1835008 kB\n");
         Platform::Programs::setPathForTesting(Platform::Program::top, fakeTop());
         Platform::Programs::setPathForTesting(Platform::Program::systemProfiler, (tools / "absent").string());
         defaults = std::make_unique<Platform::UserDefaults>(pathFromQString(dir.path() + "/Quelto.plist"));
@@ -77,20 +78,6 @@ struct StatusScene {
     }
     ~StatusScene() { Platform::Programs::resetForTesting(); }
 
-    // Processor ticks spent busy and idle so far, bytes moved on disk and network,
-    // and memory used, in KiB of 16 GiB.
-    void set(uint64_t busyTicks, uint64_t idleTicks, uint64_t movedBytes, uint64_t usedKiB = 9'800'000) {
-        busy = busyTicks;
-        idle = idleTicks;
-        bytes = movedBytes;
-        tree.put("proc/stat", "cpu0 " + std::to_string(busy) + " 0 0 " + std::to_string(idle) + " 0 0 0 0\n");
-        tree.put("proc/meminfo", "MemTotal: 16777216 kB\nMemAvailable: " + std::to_string(16777216 - usedKiB) +
-                                     " kB\nSwapTotal: 2097152 kB\nSwapFree: 1835008 kB\n");
-        const auto b = std::to_string(bytes);
-        tree.put("proc/net/dev", "wlan0: " + b + " 0 0 0 0 0 0 0 " + std::to_string(bytes / 9) + " 0 0 0 0 0 0 0\n");
-        tree.put("proc/diskstats", "259 0 nvme0n1 0 0 " + std::to_string(bytes / 2048) + " 0 0 0 " +
-                                       std::to_string(bytes / 4096) + " 0 0 0 0\n");
-    }
     // One tick of the monitor after a stretch of the given load (0-1) and traffic.
     void tick(double load, uint64_t traffic) {
         set(busy + uint64_t(load * 200), idle + uint64_t((1 - load) * 200), bytes + traffic);
@@ -102,6 +89,15 @@ struct StatusScene {
     }
 
 private:
+    // Processor ticks spent busy and idle so far, and bytes moved on disk and network.
+    void set(uint64_t busyTicks, uint64_t idleTicks, uint64_t movedBytes) {
+        busy = busyTicks, idle = idleTicks, bytes = movedBytes;
+        tree.put("proc/stat", "cpu0 " + std::to_string(busy) + " 0 0 " + std::to_string(idle) + " 0 0 0 0\n");
+        const auto b = std::to_string(bytes);
+        tree.put("proc/net/dev", "wlan0: " + b + " 0 0 0 0 0 0 0 " + std::to_string(bytes / 9) + " 0 0 0 0 0 0 0\n");
+        tree.put("proc/diskstats", "259 0 nvme0n1 0 0 " + std::to_string(bytes / 2048) + " 0 0 0 " +
+                                       std::to_string(bytes / 4096) + " 0 0 0 0\n");
+    }
     std::string fakeTop() {
         // Twenty processes as `top` prints them, busiest first.
         const char* rows[] = {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
-#include <limits>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTest>
@@ -32,22 +31,21 @@ using StatusCards::Metric;
 
 namespace {
 
-// The main window's content on the Status tab of a scene.
+// The main window's content on the Status tab.
 struct ShownStatus {
     qttest::SteppedAnimations animations;
     ContentView view;
-    explicit ShownStatus(StatusScene& scene, QSize size = {1000, 680})
-        : view((scene.state->setTab(AppTab::status), *scene.state), *scene.prefs, scene.login) {
-        view.resize(size);
+    ShownStatus(AppState& state, Preferences& prefs, FakeLoginItem& login)
+        : view((state.setTab(AppTab::status), state), prefs, login) {
+        view.resize(1000, 680);
         view.show();
     }
+    explicit ShownStatus(StatusScene& scene) : ShownStatus(*scene.state, *scene.prefs, scene.login) {}
     StatusView* status() const { return qobject_cast<StatusView*>(view.screens()->screen()); }
-    QImage shoot(const QString& name) {
+    void shoot(const QString& name) {
         animations.step(2000);  // the meters have sprung to their readings
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-        const QImage image = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
-        EXPECT_TRUE(keepScreenshot(image, name));
-        return image;
+        EXPECT_TRUE(keepScreenshot(view.grab().toImage().convertToFormat(QImage::Format_RGB32), name));
     }
 };
 
@@ -63,12 +61,6 @@ void warmUp(StatusScene& scene) {
     }
     ASSERT_TRUE(settled(scene.state->monitor()));
     QCoreApplication::processEvents();
-}
-
-QStringList ringSymbols(const BatteryCard* card) {
-    QStringList out;
-    for (const Ring* r : card->rings()) out << r->symbol();
-    return out;
 }
 
 QStringList names(const std::vector<Processes::Info>& rows) {
@@ -91,7 +83,6 @@ TEST(StatusTab, FixtureWithBatteryAccessoriesAndTwoFans) {
     EXPECT_FALSE(status->banner()->isVisible());
     EXPECT_FALSE(status->metricCard(Metric::thermal)->isVisible());
     ASSERT_TRUE(status->fanCard()->isVisible());
-    EXPECT_FALSE(status->fanCard()->isCompact());
     EXPECT_EQ(status->fanCard()->titleLabel()->text(), "Fans");
     EXPECT_EQ(status->fanCard()->loadText(), "Load 43%");  // 2212 of 5200 rpm
     EXPECT_EQ(status->fanCard()->speed()->text(0), "2212");
@@ -102,9 +93,10 @@ TEST(StatusTab, FixtureWithBatteryAccessoriesAndTwoFans) {
     EXPECT_EQ(battery->charge()->text(2), "Charging · 96W");
     EXPECT_EQ(battery->healthChip(), std::optional<QString>("92% health"));
     EXPECT_EQ(battery->footerText(), "812 cycles · 31°C");
-    EXPECT_EQ(ringSymbols(battery), QStringList({"keyboard", "magicmouse", "rectangle.and.hand.point.up.left"}));
+    QStringList symbols;
+    for (const Ring* r : battery->rings()) symbols << r->symbol();
+    EXPECT_EQ(symbols, QStringList({"keyboard", "magicmouse", "rectangle.and.hand.point.up.left"}));
     EXPECT_EQ(battery->rings()[2]->toolTip(), "Magic Trackpad: 15%");
-    EXPECT_EQ(battery->rings()[2]->fraction(), 0.15);
     EXPECT_FALSE(battery->meter()->isVisible());
 
     HealthCard* health = status->healthCard();
@@ -112,10 +104,7 @@ TEST(StatusTab, FixtureWithBatteryAccessoriesAndTwoFans) {
     EXPECT_EQ(health->uptimeText(), "up 3d 5h");
     EXPECT_EQ(health->score()->text(1), StatusFormat::healthWord(health->score()->text(0).toInt()));
     EXPECT_FALSE(health->hole()->animated());
-    EXPECT_NE(status->metricCard(Metric::cpu)->chip(), nullptr);
     EXPECT_EQ(status->metricCard(Metric::gpu)->valueView()->value(), "12");
-    EXPECT_EQ(status->metricCard(Metric::network)->footer().left(2), "↑ ");
-    EXPECT_EQ(status->processesCard()->rows().size(), size_t(ProcessesCard::maxRows));
 
     // Health, CPU, GPU, memory / battery, disk, network, fans: four to a row.
     EXPECT_EQ(status->grid()->columns(), 4);
@@ -135,15 +124,12 @@ TEST(StatusTab, FixtureWithoutFansShowsTheThermalCardAndTheAccessBanner) {
 
     ASSERT_TRUE(status->banner()->isVisible());
     EXPECT_EQ(status->banner()->title()->text(), "Full Disk Access is off");
-    EXPECT_TRUE(status->banner()->checkButton()->isVisible());
     EXPECT_FALSE(status->fanCard()->isVisible());
     EXPECT_FALSE(status->batteryCard()->isVisible());
     MetricCard* thermal = status->metricCard(Metric::thermal);
     ASSERT_TRUE(thermal->isVisible());
     EXPECT_EQ(thermal->valueView()->value(), "52");
-    ASSERT_NE(thermal->chip(), nullptr);
     EXPECT_EQ(thermal->footer(), "GPU 47°C");
-    EXPECT_NEAR(static_cast<Meter*>(thermal->graph())->fraction(), 22.5 / 70, 1e-9);
     // The banner lies above the grid; granting access drops it.
     EXPECT_LT(status->banner()->y(), status->healthCard()->parentWidget()->y());
     scene.state->setHasFullDiskAccess(true);
@@ -152,21 +138,15 @@ TEST(StatusTab, FixtureWithoutFansShowsTheThermalCardAndTheAccessBanner) {
 }
 
 TEST(StatusTab, ThisMachineLive) {
-    qttest::SteppedAnimations animations;
     Fixture f;  // the machine's own sensors and the `top` stand-in
-    f.state->setTab(AppTab::status);
-    ContentView view(*f.state, *f.prefs, *f.login);
-    view.resize(1000, 680);
-    view.show();
+    ShownStatus shown(*f.state, *f.prefs, *f.login);
     const Monitor& monitor = f.state->monitor();
     ASSERT_TRUE(settled(monitor));
     QTest::qWait(100);
-    auto* status = qobject_cast<StatusView*>(view.screens()->screen());
+    StatusView* status = shown.status();
     ASSERT_NE(status, nullptr);
     status->refresh();
-    animations.step(2000);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    ASSERT_TRUE(keepScreenshot(view.grab().toImage(), "status-live"));
+    shown.shoot("status-live");
 
     EXPECT_EQ(status->fanCard()->isVisible(), !monitor.fans().empty());
     EXPECT_EQ(status->metricCard(Metric::thermal)->isVisible(), monitor.fans().empty());
@@ -177,96 +157,75 @@ TEST(StatusTab, ThisMachineLive) {
         const QString value = status->metricCard(m)->valueView()->value();
         EXPECT_FALSE(value.isEmpty() || value.contains("nan")) << value.toStdString();
     }
-    EXPECT_FALSE(status->processesCard()->rows().empty());
 }
 
-TEST(StatusTab, ProcessesWithTwoPinsSortedByMemory) {
+TEST(StatusTab, ProcessesCardExplainsOneAtATimeAndPinsSortedByMemory) {
     StatusScene scene({});
     scene.state->setHasFullDiskAccess(true);
-    scene.prefs->setPinnedProcesses({"postgres", "node", "launchd"});  // launchd runs nowhere here
-    ShownStatus shown(scene);
-    warmUp(scene);
-    ProcessesCard* card = shown.status()->processesCard();
-    SubTabs* tabs = card->sortTabs();
-    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->itemRect(1).center().toPoint());
-    ASSERT_EQ(card->sort(), ProcessesCard::Sort::memory);
-    shown.status()->verticalScrollBar()->setValue(shown.status()->verticalScrollBar()->maximum());
-    shown.shoot("status-processes-pinned-memory");
-
-    // Both processes named node and postgres first, by memory among themselves; then the rest.
-    EXPECT_EQ(names(card->rows()).mid(0, 5), QStringList({"node", "postgres", "node", "firefox-esr", "code"}));
-    EXPECT_EQ(card->rows().size(), size_t(ProcessesCard::maxRows));
-    EXPECT_EQ(ProcessRows::columnFont(ProcessRows::Column::memory, int(card->sort())).weight(), QFont::DemiBold);
-    EXPECT_EQ(ProcessRows::columnColor(ProcessRows::Column::memory, int(card->sort())), Theme::text());
-    EXPECT_EQ(ProcessRows::columnFont(ProcessRows::Column::cpu, int(card->sort())).weight(), QFont::Normal);
-    EXPECT_EQ(ProcessRows::columnColor(ProcessRows::Column::energy, int(card->sort())), Theme::secondary());
-    EXPECT_EQ(ProcessRows::columnTexts(card->rows()[0]), (std::array<QString, 3>{"21.7%", "412 MB", "0.0"}));
-
-    // Unpinning a name takes it out of the stored list everywhere, and the next launch reads that.
-    scene.prefs->setPinnedProcesses({"node", "postgres", "node"});
-    ProcessRows* list = card->list();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->pinRect(0).center());
-    EXPECT_EQ(scene.prefs->pinnedProcesses(), QStringList({"postgres"}));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->pinRect(1).center());  // firefox-esr after postgres
-    EXPECT_EQ(scene.prefs->pinnedProcesses(), QStringList({"postgres", "firefox-esr"}));
-    EXPECT_EQ(names(card->rows()).mid(0, 2), QStringList({"firefox-esr", "postgres"}));
-    scene.defaults->reload();
-    EXPECT_EQ(Preferences(*scene.defaults).pinnedProcesses(), QStringList({"postgres", "firefox-esr"}));
-}
-
-TEST(StatusTab, OneExplanationAtATime) {
-    StatusScene scene({});
     ShownStatus shown(scene);
     warmUp(scene);
     ProcessesCard* card = shown.status()->processesCard();
     ProcessRows* list = card->list();
     shown.status()->verticalScrollBar()->setValue(shown.status()->verticalScrollBar()->maximum());
-    // "node" (row 1) and "Electron" (row 6) have explanations; firefox-esr (row 0) has none.
+    // By CPU, "node" (row 1) and "Electron" (row 6) have explanations; firefox-esr (row 0) has none.
     EXPECT_TRUE(list->infoRect(0).isEmpty());
-    ASSERT_FALSE(list->infoRect(1).isEmpty());
     ASSERT_FALSE(list->infoRect(6).isEmpty());
-
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->infoRect(1).center());
     ASSERT_EQ(card->explaining(), std::optional<QString>("node"));
     ASSERT_NE(card->popover(), nullptr);
     EXPECT_TRUE(card->popover()->isVisible());
     EXPECT_TRUE(card->popover()->text().contains("Node.js"));
-    EXPECT_EQ(card->popover()->width(), ExplanationPopover::panelWidth);
     // The picture: the page with the popover floating over it.
     shown.animations.step(2000);
     QImage picture = shown.view.grab().toImage();
-    {
-        QPainter on(&picture);
-        on.drawPixmap(shown.view.mapFromGlobal(card->popover()->pos()), card->popover()->grab());
-    }
+    QPainter(&picture).drawPixmap(shown.view.mapFromGlobal(card->popover()->pos()), card->popover()->grab());
     ASSERT_TRUE(keepScreenshot(picture, "status-process-explanation"));
 
-    // A press on another info button, as the open popover receives it, opens that one instead.
-    QPointer<ExplanationPopover> first = card->popover();
+    // A press on another info button, as the open popover receives it, opens that one instead, beside its button.
     const QPoint electron = list->viewport()->mapToGlobal(list->infoRect(6).center());
-    QMouseEvent press(QEvent::MouseButtonPress, first->mapFromGlobal(QPointF(electron)), QPointF(electron),
-                      Qt::LeftButton, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(first, &press);
-    QCoreApplication::processEvents();
+    const auto press = [&](QPoint global) {
+        QMouseEvent event(QEvent::MouseButtonPress, card->popover()->mapFromGlobal(QPointF(global)), QPointF(global),
+                          Qt::LeftButton, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(card->popover(), &event);
+        QCoreApplication::processEvents();
+    };
+    press(electron);
     EXPECT_EQ(card->explaining(), std::optional<QString>("Electron"));
     ASSERT_NE(card->popover(), nullptr);
     EXPECT_TRUE(card->popover()->text().contains("Electron"));
     int open = 0;
     for (auto* p : card->findChildren<ExplanationPopover*>()) open += p->isVisible();
     EXPECT_EQ(open, 1);
-    // Beside its own button, above or below.
     const QRect panel = card->popover()->geometry();
     EXPECT_LE(std::min(std::abs(panel.top() - electron.y()), std::abs(panel.bottom() - electron.y())), 20);
-
     // Its own button closes it; so does a press anywhere else.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->infoRect(6).center());
     EXPECT_EQ(card->explaining(), std::nullopt);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->infoRect(1).center());
-    QMouseEvent away(QEvent::MouseButtonPress, QPointF(-40, -40), card->popover()->mapToGlobal(QPointF(-40, -40)),
-                     Qt::LeftButton, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(card->popover(), &away);
-    QCoreApplication::processEvents();
+    press(card->popover()->mapToGlobal(QPoint(-40, -40)));
     EXPECT_EQ(card->explaining(), std::nullopt);
+
+    scene.prefs->setPinnedProcesses({"postgres", "node", "launchd"});  // launchd runs nowhere here
+    SubTabs* tabs = card->sortTabs();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->itemRect(1).center().toPoint());
+    ASSERT_EQ(card->sort(), ProcessesCard::Sort::memory);
+    shown.status()->verticalScrollBar()->setValue(shown.status()->verticalScrollBar()->maximum());
+    shown.shoot("status-processes-pinned-memory");
+    // Both processes named node and postgres first, by memory among themselves; then the rest.
+    EXPECT_EQ(names(card->rows()).mid(0, 5), QStringList({"node", "postgres", "node", "firefox-esr", "code"}));
+    EXPECT_EQ(card->rows().size(), size_t(ProcessesCard::maxRows));
+    EXPECT_EQ(ProcessRows::columnFont(ProcessRows::Column::memory, int(card->sort())).weight(), QFont::DemiBold);
+    EXPECT_EQ(ProcessRows::columnFont(ProcessRows::Column::cpu, int(card->sort())).weight(), QFont::Normal);
+    EXPECT_EQ(ProcessRows::columnTexts(card->rows()[0]), (std::array<QString, 3>{"21.7%", "412 MB", "0.0"}));
+
+    // Unpinning a name takes it out of the stored list everywhere, and the next launch reads that.
+    scene.prefs->setPinnedProcesses({"node", "postgres", "node"});
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->pinRect(0).center());
+    EXPECT_EQ(scene.prefs->pinnedProcesses(), QStringList({"postgres"}));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->pinRect(1).center());  // firefox-esr after postgres
+    EXPECT_EQ(names(card->rows()).mid(0, 2), QStringList({"firefox-esr", "postgres"}));
+    scene.defaults->reload();
+    EXPECT_EQ(Preferences(*scene.defaults).pinnedProcesses(), QStringList({"postgres", "firefox-esr"}));
 }
 
 // Each way of leaving the tab ends the detailed sampling: the count goes back, and
@@ -290,12 +249,7 @@ void watchersFollowTheTab() {
     };
     EXPECT_EQ(monitor.processWatchers(), 0);
 
-    struct Step {
-        const char* name;
-        std::function<void()> act;
-        int watchers;
-    };
-    const Step steps[] = {
+    const std::tuple<const char*, std::function<void()>, int> steps[] = {  // the step, and the count after it
         {"tab chosen, with its transition", [&] { content->chooseTab(AppTab::status); animations.step(1500); }, 1},
         {"another tab", [&] { content->chooseTab(AppTab::clean); animations.step(1500); }, 0},
         {"back", [&] { content->chooseTab(AppTab::status); animations.step(1500); }, 1},
@@ -308,14 +262,14 @@ void watchersFollowTheTab() {
         {"window closed", [&] { window.close(); }, 0},
         {"window opened again", [&] { window.show(); }, 1},
     };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.name);
-        step.act();
+    for (const auto& [name, act, watchers] : steps) {
+        SCOPED_TRACE(name);
+        act();
         // An X server answers in its own time; then nothing may move the count further.
-        EXPECT_TRUE(QTest::qWaitFor([&] { return monitor.processWatchers() == step.watchers; }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor([&, watchers = watchers] { return monitor.processWatchers() == watchers; }, 5000));
         QTest::qWait(50);
-        EXPECT_EQ(monitor.processWatchers(), step.watchers);
-        if (step.watchers == 0) {
+        EXPECT_EQ(monitor.processWatchers(), watchers);
+        if (watchers == 0) {
             EXPECT_EQ(runsAfterAMinute(), 0);
         }
     }
@@ -342,42 +296,3 @@ TEST(StatusTab, CountsAsOneWatcherWhileOnScreenUnderX) {
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("[  PASSED  ] 1 test"), std::string::npos) << run.output;
 }
-
-TEST(AdaptiveGrid, ColumnsThatFit) {
-    // 200 wide at least, 14 apart.
-    const std::pair<double, int> cases[] = {{0, 1}, {199, 1}, {413, 1}, {414, 2}, {627, 2}, {628, 3}, {952, 4}, {2000, 9}};
-    for (const auto& [width, columns] : cases) EXPECT_EQ(AdaptiveGridLayout::columns(width, 200, 14), columns) << width;
-}
-
-struct OrderCase {
-    const char* name;
-    ProcessesCard::Sort sort;
-    QStringList pinned;
-    std::vector<int32_t> pids;
-};
-
-void PrintTo(const OrderCase& c, std::ostream* os) { *os << c.name; }
-
-class ProcessOrder : public ::testing::TestWithParam<OrderCase> {};
-
-// A snapshot as `top` gives it, by CPU: equal keys keep this order.
-TEST_P(ProcessOrder, PinsFirstThenLargestFirst) {
-    std::vector<Processes::Info> snapshot;
-    for (int i = 0; i < 14; ++i) snapshot.push_back({100 + i, "p" + std::to_string(i), 50.0 - i, (i % 3) * 1000, 0});
-    snapshot[4].name = snapshot[9].name = "twin";
-    snapshot[13].cpu = std::numeric_limits<double>::quiet_NaN();
-    std::vector<int32_t> pids;
-    for (const auto& p : ProcessesCard::ordered(snapshot, GetParam().sort, GetParam().pinned)) pids.push_back(p.pid);
-    EXPECT_EQ(pids, GetParam().pids);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, ProcessOrder,
-    ::testing::Values(
-        OrderCase{"TwelveByCpu", ProcessesCard::Sort::cpu, {}, {100, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111}},
-        OrderCase{"EnergyAllZeroKeepsCpuOrder", ProcessesCard::Sort::energy, {}, {100, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111}},
-        OrderCase{"MemoryTiesKeepCpuOrder", ProcessesCard::Sort::memory, {}, {102, 105, 108, 111, 101, 104, 107, 110, 113, 100, 103, 106}},
-        OrderCase{"PinnedTwinsAndAnAbsentName", ProcessesCard::Sort::cpu, {"absent", "twin", "p12"},
-                  {104, 109, 112, 100, 101, 102, 103, 105, 106, 107, 108, 110}},
-        OrderCase{"NotANumberSortsLast", ProcessesCard::Sort::cpu, {"p13"}, {113, 100, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110}}),
-    [](const auto& info) { return std::string(info.param.name); });
