@@ -63,6 +63,16 @@ const std::string* stringAt(const json& object, const char* key) {
     return it != object.end() && it->is_string() ? it->get_ptr<const std::string*>() : nullptr;
 }
 
+const std::string* stringAt(const Platform::PropertyList::Dictionary& info, const char* key) {
+    const auto it = info.find(key);
+    return it == info.end() ? nullptr : it->second.get<std::string>();
+}
+
+std::optional<std::string> shortVersion(const Platform::PropertyList::Dictionary& info) {
+    const std::string* s = stringAt(info, "CFBundleShortVersionString");
+    return s ? std::optional<std::string>(*s) : std::nullopt;
+}
+
 Found homebrew(const std::vector<App>& apps) {
     Found found;
     const std::string brew = brewPath();
@@ -196,10 +206,9 @@ std::vector<Pending> askFeeds(const std::vector<App>& apps, Platform::Http::Clie
     for (const App& app : apps) {
         const auto info = Platform::PropertyList::readDictionary(app.url / "Contents/Info.plist");
         if (!info) continue;
-        const auto feed = info->find("SUFeedURL");
-        const std::string* url = feed == info->end() ? nullptr : feed->second.get<std::string>();
+        const std::string* url = stringAt(*info, "SUFeedURL");
         if (!url || !Platform::Http::isHttpsUrl(*url)) continue;
-        const std::optional<std::string> installed = version(app.url);
+        const std::optional<std::string> installed = shortVersion(*info);
         if (!installed) continue;
         pending.push_back({&app, *installed, http.get(*url, feedMaxBytes)});
     }
@@ -240,12 +249,6 @@ std::string rawValue(Source source) {
     return {};
 }
 
-std::optional<Source> sourceFromRawValue(std::string_view raw) {
-    for (Source s : allSources)
-        if (rawValue(s) == raw) return s;
-    return std::nullopt;
-}
-
 std::string title(Source source) {
     switch (source) {
         case Source::homebrew: return "Homebrew";
@@ -282,11 +285,7 @@ bool isNewer(std::string_view a, std::string_view b) {
 
 std::optional<std::string> version(const fs::path& app) {
     const auto info = Platform::PropertyList::readDictionary(app / "Contents/Info.plist");
-    if (!info) return std::nullopt;
-    const auto it = info->find("CFBundleShortVersionString");
-    if (it == info->end()) return std::nullopt;
-    if (const std::string* s = it->second.get<std::string>()) return *s;
-    return std::nullopt;
+    return info ? shortVersion(*info) : std::nullopt;
 }
 
 Check check(const Environment& environment) {

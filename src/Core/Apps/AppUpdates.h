@@ -1,5 +1,4 @@
 #pragma once
-#include <array>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -18,9 +17,7 @@ class Client;
 // from any thread, never throws: what fails only leaves results out.
 namespace AppUpdates {
 enum class Source { homebrew, appStore, sparkle, inApp };
-inline constexpr std::array<Source, 4> allSources{Source::homebrew, Source::appStore, Source::sparkle, Source::inApp};
 std::string rawValue(Source source);
-std::optional<Source> sourceFromRawValue(std::string_view raw);
 // "Homebrew", "App Store", "Developer", "In app".
 std::string title(Source source);
 

@@ -20,7 +20,6 @@
 #include "Views/Clean/ReviewPanel.h"
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/OverflowOverlay.h"
-#include "Views/Kit/StillPicture.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
 #include "Models/Kit/Localization.h"
@@ -35,14 +34,9 @@ class Surface : public QWidget {
 public:
     using Paint = std::function<void(QPainter&, const QRectF&)>;
     explicit Surface(Paint paint, QWidget* parent = nullptr) : QWidget(parent), paint_(std::move(paint)) {}
-    void setPaint(Paint paint) {
-        paint_ = std::move(paint);
-        update();
-    }
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        if (!paint_) return;
         QPainter p(this);
         paint_(p, QRectF(rect()));
     }
@@ -186,11 +180,6 @@ void AppRows::rowClicked(int row, QPoint, Qt::MouseButton button) {
 
 // ---- UninstallView
 
-const QColor& UninstallView::glow() {
-    static const QColor c = QColor::fromRgbF(0.3f, 0.85f, 0.85f, 1.0f);
-    return c;
-}
-
 UninstallView::UninstallView(AppState& state, Preferences& prefs, QWidget* parent)
     : QWidget(parent), model_(state.uninstall()), prefs_(prefs) {
     auto* row = new QHBoxLayout(this);
@@ -198,11 +187,9 @@ UninstallView::UninstallView(AppState& state, Preferences& prefs, QWidget* paren
     row->setSpacing(14);
 
     // The app list: search field, count, rows, on a card.
-    auto* list = new Surface([](QPainter& p, const QRectF& r) { CardModifier::paint(p, r); });
+    auto* list = new Card(0);
     list->setFixedWidth(listWidth);
-    auto* column = new QVBoxLayout(list);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
+    QVBoxLayout* column = list->contentLayout();
 
     auto* field = new Surface([](QPainter& p, const QRectF& r) {
         p.setRenderHint(QPainter::Antialiasing);
@@ -250,7 +237,9 @@ UninstallView::UninstallView(AppState& state, Preferences& prefs, QWidget* paren
     row->addWidget(list);
 
     // The detail pane. Its hero draws inside it: on the card, over the card.
-    detail_ = new Surface({});
+    detail_ = new Surface([this](QPainter& p, const QRectF& r) {
+        if (pane_.card) paintOutlinedRoundedRect(p, r, paneRadius, Theme::withOpacity(Theme::ink(), 0.55));
+    });
     OverflowOverlay::markHost(detail_);
     auto* detail = new QVBoxLayout(detail_);
     detail->setContentsMargins(0, 0, 0, 0);
@@ -261,7 +250,7 @@ UninstallView::UninstallView(AppState& state, Preferences& prefs, QWidget* paren
     hero->setSpacing(22);
     hero->addStretch(1);
     hero_ = new BlackHole(heroSize);
-    hero_->setGlow(glow());
+    hero_->setGlow(Theme::color(glow(AppTab::apps)));
     hero->addWidget(hero_, 0, Qt::AlignHCenter);
     text_ = new HeroText;
     hero->addWidget(text_);
@@ -312,11 +301,10 @@ void UninstallView::watchFeed() {
 
 void UninstallView::sync() {
     using Kind = UninstallPaneState::Kind;
+    const bool card = pane_.card;
     pane_ = UninstallPaneState::of(model_);
-    static_cast<Surface*>(detail_)->setPaint(pane_.card ? Surface::Paint([](QPainter& p, const QRectF& r) {
-        paintOutlinedRoundedRect(p, r, paneRadius, Theme::withOpacity(Theme::ink(), 0.55));
-    })
-                                                        : Surface::Paint());
+    // Runs for every swallowed item: the pane repaints only when its card comes or goes.
+    if (pane_.card != card) detail_->update();
     if (pane_.kind == Kind::review) {
         const QString title = pane_.title, subtitle = pane_.subtitle;
         if (!panel_) {

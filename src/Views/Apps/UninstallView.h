@@ -1,5 +1,4 @@
 #pragma once
-#include <QColor>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -65,7 +64,6 @@ public:
     UninstallView(AppState& state, Preferences& prefs, QWidget* parent = nullptr);
 
     static constexpr double heroSize = 180;
-    static const QColor& glow();
 
     QLineEdit* searchField() const { return search_; }
     QLabel* countLabel() const { return count_; }

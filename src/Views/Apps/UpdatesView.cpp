@@ -5,12 +5,12 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTextOption>
 #include <QVBoxLayout>
 
 #include <functional>
 
 #include "Models/Kit/QtBridge.h"
+#include "Models/Window/AppTab.h"
 #include "Platform/Gui/IconCache.h"
 #include "Views/Clean/BlackHole.h"
 #include "Views/Clean/HeroText.h"
@@ -244,11 +244,6 @@ void UpdateRows::rowClicked(int index, QPoint inRow, Qt::MouseButton button) {
 
 // ---- UpdatesView
 
-const QColor& UpdatesView::glow() {
-    static const QColor c = QColor::fromRgbF(0.3f, 0.85f, 0.85f, 1.0f);
-    return c;
-}
-
 UpdatesView::UpdatesView(UpdatesModel& model, QWidget* parent) : QWidget(parent), model_(model) {
     auto* pages = new QVBoxLayout(this);
     pages->setContentsMargins(0, 0, 0, 0);
@@ -260,7 +255,7 @@ UpdatesView::UpdatesView(UpdatesModel& model, QWidget* parent) : QWidget(parent)
     column->setSpacing(22);
     column->addStretch(1);
     hero_ = new BlackHole(heroSize);
-    hero_->setGlow(glow());
+    hero_->setGlow(Theme::color(glow(AppTab::apps)));
     column->addWidget(hero_, 0, Qt::AlignHCenter);
     text_ = new HeroText;
     column->addWidget(text_);

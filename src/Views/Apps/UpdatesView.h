@@ -1,5 +1,4 @@
 #pragma once
-#include <QColor>
 #include <QFont>
 #include <QTimer>
 #include <QWidget>
@@ -77,7 +76,6 @@ public:
     explicit UpdatesView(UpdatesModel& model, QWidget* parent = nullptr);
 
     static constexpr double heroSize = 170;
-    static const QColor& glow();
 
     const UpdatesScreenState& screenState() const { return state_; }
     BlackHole* hero() const { return hero_; }
