@@ -9,37 +9,29 @@
 #include "Support/HttpsServer.h"
 
 using namespace std::chrono_literals;
-using httpstest::HttpsServer;
 using httpstest::Reply;
 using Platform::Http::Client;
 
 namespace {
 constexpr std::size_t cap = 100000;
 
-Reply route(const std::string& target, const HttpsServer* self) {
-    if (target == "/ok") return {Reply::Kind::answer, 200, "hello", {}};
-    if (target == "/missing") return {Reply::Kind::answer, 404, "gone", {}};
-    if (target == "/hop") return Reply::redirect(self->url("/ok"));
-    if (target == "/down") return Reply::redirect("http://127.0.0.1:" + std::to_string(self->port()) + "/ok");
-    if (target == "/file") return Reply::redirect("file:///etc/hostname");
-    if (target == "/silent") return Reply::silent();
-    if (target == "/endless") return Reply::endless();
-    if (target == "/huge") return {Reply::Kind::endless, 200, {}, {"Content-Length: 2147483648"}};
-    if (target == "/slow") {
-        std::this_thread::sleep_for(150ms);  // the server's pace, not the test's
-        return {Reply::Kind::answer, 200, "slow", {}};
-    }
-    return {Reply::Kind::answer, 500, {}, {}};
-}
-
 struct Served {
-    HttpsServer* self = nullptr;
-    HttpsServer server{[this](const std::string& t) { return route(t, self); }};
+    httpstest::HttpsServer server{[this](const std::string& target) -> Reply {
+        if (target == "/ok") return {Reply::Kind::answer, 200, "hello", {}};
+        if (target == "/missing") return {Reply::Kind::answer, 404, "gone", {}};
+        if (target == "/hop") return Reply::redirect(server.url("/ok"));
+        if (target == "/down") return Reply::redirect("http://127.0.0.1:" + std::to_string(server.port()) + "/ok");
+        if (target == "/file") return Reply::redirect("file:///etc/hostname");
+        if (target == "/endless") return {Reply::Kind::endless, 200, {}, {}};
+        if (target == "/huge") return {Reply::Kind::endless, 200, {}, {"Content-Length: 2147483648"}};
+        if (target == "/slow") {
+            std::this_thread::sleep_for(150ms);  // the server's pace, not the test's
+            return {Reply::Kind::answer, 200, "slow", {}};
+        }
+        return Reply::silent();
+    }};
     Client client{{2000ms, 1500ms, 4}};
-    Served() {
-        self = &server;
-        client.setTrustedCertificatesForTesting(server.certificate());
-    }
+    Served() { client.setTrustedCertificatesForTesting(server.certificate()); }
 };
 }  // namespace
 
@@ -88,20 +80,4 @@ TEST(Http, RunsAFewAtOnceAndAnswersEveryRequest) {
     EXPECT_EQ(s.server.connections(), 10);
     EXPECT_LE(s.server.peakConnections(), 4);
     EXPECT_GE(s.server.peakConnections(), 2) << "requests run side by side";
-}
-
-TEST(Http, UrlsAndQueryValues) {
-    struct Case {
-        const char* text;
-        bool https;
-    } cases[] = {
-        {"https://example.com/feed.xml", true}, {"https://example.com", true},
-        {"HTTPS://example.com/feed.xml", false}, {"http://example.com/feed.xml", false},
-        {"https:/example.com", false},          {"https://", false},
-        {"example.com/feed.xml", false},        {"https://exa mple.com/", false},
-        {"file:///etc/passwd", false},          {"", false},
-    };
-    for (const Case& c : cases) EXPECT_EQ(Platform::Http::isHttpsUrl(c.text), c.https) << c.text;
-    EXPECT_EQ(Platform::Http::queryValue("com.example.App-1_x~"), "com.example.App-1_x~");
-    EXPECT_EQ(Platform::Http::queryValue("a&b=c d/é"), "a%26b%3Dc%20d%2F%C3%A9");
 }

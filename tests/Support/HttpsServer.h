@@ -5,7 +5,6 @@
 // body without end. Nothing leaves the machine.
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
@@ -32,7 +31,6 @@ struct Reply {
     std::vector<std::string> headers;  // "Name: value"
 
     static Reply silent() { return {Kind::silent, 0, {}, {}}; }
-    static Reply endless() { return {Kind::endless, 200, {}, {}}; }
     static Reply redirect(const std::string& to) { return {Kind::answer, 302, {}, {"Location: " + to}}; }
 };
 
@@ -41,8 +39,7 @@ public:
     using Handler = std::function<Reply(const std::string& target)>;
 
     explicit HttpsServer(Handler handler) : handler_(std::move(handler)) {
-        // A client that hangs up mid-body must not end the test process.
-        ::signal(SIGPIPE, SIG_IGN);
+        ::signal(SIGPIPE, SIG_IGN);  // a client that hangs up mid-body must not end the test process
         makeCertificate();
         listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
@@ -53,7 +50,16 @@ public:
             ::listen(listener_, 64) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             throw std::runtime_error("no test server socket");
         port_ = ntohs(address.sin_port);
-        acceptor_ = std::thread([this] { acceptLoop(); });
+        acceptor_ = std::thread([this] {
+            for (int fd; (fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+                std::lock_guard lock(mutex_);
+                if (stopping_) return void(::close(fd));
+                ++connections_;
+                open_.push_back(fd);
+                peak_ = std::max(peak_.load(), static_cast<int>(open_.size()));
+                threads_.emplace_back([this, fd] { serve(fd); });
+            }
+        });
     }
 
     ~HttpsServer() {
@@ -65,18 +71,16 @@ public:
         released_.notify_all();
         ::shutdown(listener_, SHUT_RDWR);
         acceptor_.join();
-        for (auto& t : connections_) t.join();
+        for (auto& t : threads_) t.join();
         ::close(listener_);
         SSL_CTX_free(context_);
     }
 
-    std::string url(const std::string& target = "/") const {
-        return "https://127.0.0.1:" + std::to_string(port_) + target;
-    }
+    std::string url(const std::string& target = "/") const { return "https://127.0.0.1:" + std::to_string(port_) + target; }
     int port() const { return port_; }
     const std::string& certificate() const { return certificatePem_; }
     // Connections accepted (a plain-text one included), requests read, most held at once.
-    int connections() const { return connections_count_; }
+    int connections() const { return connections_; }
     std::vector<std::string> targets() const {
         std::lock_guard lock(mutex_);
         return targets_;
@@ -93,8 +97,7 @@ private:
         X509_gmtime_adj(X509_getm_notAfter(cert), 24 * 3600);
         X509_set_pubkey(cert, key);
         X509_NAME* name = X509_get_subject_name(cert);
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1,
-                                   -1, 0);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
         X509_set_issuer_name(cert, name);
         X509V3_CTX ctx;
         X509V3_set_ctx_nodb(&ctx);
@@ -109,8 +112,7 @@ private:
         BIO* pem = BIO_new(BIO_s_mem());
         PEM_write_bio_X509(pem, cert);
         char* data = nullptr;
-        const long size = BIO_get_mem_data(pem, &data);
-        certificatePem_.assign(data, static_cast<size_t>(size));
+        certificatePem_.assign(data, static_cast<size_t>(BIO_get_mem_data(pem, &data)));
         BIO_free(pem);
         context_ = SSL_CTX_new(TLS_server_method());
         SSL_CTX_use_certificate(context_, cert);
@@ -119,37 +121,16 @@ private:
         EVP_PKEY_free(key);
     }
 
-    void acceptLoop() {
-        for (;;) {
-            const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd < 0) return;
-            std::lock_guard lock(mutex_);
-            if (stopping_) {
-                ::close(fd);
-                return;
-            }
-            ++connections_count_;
-            open_.push_back(fd);
-            peak_ = std::max(peak_.load(), static_cast<int>(open_.size()));
-            connections_.emplace_back([this, fd] { serve(fd); });
-        }
-    }
-
     void serve(int fd) {
         SSL* ssl = SSL_new(context_);
         SSL_set_fd(ssl, fd);
         std::string request;
-        if (SSL_accept(ssl) == 1) {
-            char buffer[4096];
-            while (request.find("\r\n\r\n") == std::string::npos) {
-                const int n = SSL_read(ssl, buffer, sizeof buffer);
-                if (n <= 0) break;
+        char buffer[4096];
+        if (SSL_accept(ssl) == 1)
+            for (int n; request.find("\r\n\r\n") == std::string::npos && (n = SSL_read(ssl, buffer, sizeof buffer)) > 0;)
                 request.append(buffer, static_cast<size_t>(n));
-            }
-        }
-        const size_t space = request.find(' ');
-        const size_t end = space == std::string::npos ? space : request.find(' ', space + 1);
-        if (end != std::string::npos) {
+        const size_t space = request.find(' '), end = request.find(' ', space + 1);
+        if (space != std::string::npos && end != std::string::npos) {
             const std::string target = request.substr(space + 1, end - space - 1);
             {
                 std::lock_guard lock(mutex_);
@@ -173,28 +154,23 @@ private:
         std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " Test\r\nConnection: close\r\n";
         for (const auto& h : reply.headers) head += h + "\r\n";
         if (reply.kind == Reply::Kind::answer) head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
-        head += "\r\n";
-        if (SSL_write(ssl, head.data(), static_cast<int>(head.size())) <= 0) return;
-        if (reply.kind == Reply::Kind::answer) {
-            if (!reply.body.empty()) SSL_write(ssl, reply.body.data(), static_cast<int>(reply.body.size()));
-            return;
-        }
-        const std::string block(64 * 1024, 'x');
-        while (!stopping_ && SSL_write(ssl, block.data(), static_cast<int>(block.size())) > 0) {}
+        const std::string body = reply.kind == Reply::Kind::answer ? reply.body : std::string(64 * 1024, 'x');
+        if (SSL_write(ssl, (head + "\r\n").data(), static_cast<int>(head.size() + 2)) <= 0 || body.empty()) return;
+        while (SSL_write(ssl, body.data(), static_cast<int>(body.size())) > 0 && reply.kind == Reply::Kind::endless &&
+               !stopping_) {}
     }
 
     Handler handler_;
     SSL_CTX* context_ = nullptr;
     std::string certificatePem_;
-    int listener_ = -1;
-    int port_ = 0;
+    int listener_ = -1, port_ = 0;
     std::thread acceptor_;
-    std::vector<std::thread> connections_;
+    std::vector<std::thread> threads_;
     mutable std::mutex mutex_;
     std::condition_variable released_;
     std::vector<int> open_;
     std::vector<std::string> targets_;
-    std::atomic<int> connections_count_{0}, peak_{0};
+    std::atomic<int> connections_{0}, peak_{0};
     std::atomic<bool> stopping_{false};
 };
 }  // namespace httpstest

@@ -1,5 +1,6 @@
 // The Uninstall sub-tab over a fixture home with apps in ~/Applications, on stepped
-// clocks: each state of the pane in a picture, with what it must say and offer.
+// clocks: each state of the pane in a picture, with what it must say and offer, and
+// the removal through the real remover into the freedesktop Trash.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -8,42 +9,27 @@
 #include <QTest>
 
 #include "Core/Apps/AppFixtures.h"
+#include "Core/Clean/History.h"
 #include "Models/Clean/CleanListModel.h"
-#include "Models/Clean/CleanTestSupport.h"
-#include "Views/Apps/AppsView.h"
+#include "Platform/Locations.h"
+#include "Views/Apps/AppsScene.h"
 #include "Views/Apps/UninstallView.h"
-#include "Views/Clean/BlackHole.h"
-#include "Views/Clean/HeroText.h"
 #include "Views/Clean/ReviewPanel.h"
 #include "Views/Kit/Controls.h"
-#include "Views/Kit/ScreenStack.h"
-#include "Views/TestSupport.h"
 
 namespace fs = std::filesystem;
 using Kind = UninstallPaneState::Kind;
 using Phase = CleanListModel::Phase::Kind;
 
 namespace {
-// Between two shooting stars, so no streak crosses the pictures.
-constexpr double pictureTime = 11.0 * 72000000 + 4.5;
-
 QString bytes(int64_t n) { return QString::fromStdString(formattedBytes(n)); }
 
-struct Scene {
-    fakehome::FakeHome home;
-    steppedtime::Clocks clocks{Platform::dateFromReferenceSeconds(pictureTime)};
-    cleantest::FakeAudio audio;
-    Fixture f;
-    std::unique_ptr<ContentView> view;
-
+struct Scene : AppsScene<UninstallView> {
     Scene() {
-        const std::pair<const char*, const char*> apps[] = {
-            {"Discord", "com.hnc.Discord"},     {"Firefox", "org.mozilla.firefox"},
-            {"Google Chrome", "com.google.Chrome"}, {"Slack", "com.tinyspeck.slackmacgap"},
-            {"Spotify", "com.spotify.client"},  {"Visual Studio Code", "com.microsoft.VSCode"},
-            {"Zoom", "us.zoom.xos"},            {"1Password", "com.1password.1password"},
-        };
-        for (const auto& [name, id] : apps)
+        for (const auto& [name, id] : {std::pair{"Discord", "com.hnc.Discord"}, {"Firefox", "org.mozilla.firefox"},
+                                       {"Google Chrome", "com.google.Chrome"}, {"Slack", "com.tinyspeck.slackmacgap"},
+                                       {"Spotify", "com.spotify.client"}, {"Visual Studio Code", "com.microsoft.VSCode"},
+                                       {"Zoom", "us.zoom.xos"}, {"1Password", "com.1password.1password"}})
             appfixtures::bundle(home, fs::path("Applications") / (std::string(name) + ".app"),
                                 {{"CFBundleIdentifier", id}, {"CFBundleName", name}});
         home.folder("Library/Application Support/Code/User", 40);
@@ -51,42 +37,20 @@ struct Scene {
         home.file("Library/Preferences/com.microsoft.VSCode.plist", 1);
         home.folder("Library/Saved Application State/com.microsoft.VSCode.savedState", 2);
         home.folder("Library/Application Support/Visual Studio Code", 12);
-        f.state->setTab(AppTab::apps);
-        view = std::make_unique<ContentView>(*f.state, Preferences::shared(), *f.login);
-        view->resize(1000, 680);
-        view->show();
-        QCoreApplication::sendPostedEvents();
+        show(AppsMode::uninstall);
     }
     UninstallModel& model() const { return f.state->uninstall(); }
-    UninstallView& screen() const {
-        return *qobject_cast<UninstallView*>(qobject_cast<AppsView*>(view->screens()->screen())->screen());
-    }
-    void run(double seconds) {
-        for (int i = 0; i < int(std::lround(seconds / 0.05)); ++i) {
-            QCoreApplication::processEvents();
-            clocks.advance(0.05);
-            deliverFrames();
-        }
-        QCoreApplication::processEvents();
-    }
     bool settle() {
         QElapsedTimer timer;
         timer.start();
         while (model().files().isBusy() && timer.elapsed() < 30000) run(0.05);
         return !model().files().isBusy();
     }
-    void deliverFrames() { deliverDueFrames(screen().hero()->timeline()); }
     QImage picture(const QString& name) {
         screen().heroText()->showRollAt(1);
-        deliverFrames();
+        deliverDueFrames(screen().hero()->timeline());
         QCoreApplication::sendPostedEvents();
-        QImage img = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        EXPECT_TRUE(keepScreenshot(img, "apps-uninstall-" + name));
-        return img;
-    }
-    void clickRow(int row) {
-        AppRows* rows = screen().rows();
-        QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->rowRect(row).center());
+        return keep("apps-uninstall-" + name);
     }
     std::vector<std::string> rowNames() const {
         std::vector<std::string> out;
@@ -108,6 +72,8 @@ void expectHero(Scene& s, const QString& title, const QString& subtitle, bool sp
 }  // namespace
 
 TEST(UninstallView, SearchPickReviewUninstallAndReport) {
+    // Whether the tab is busy as a reader told of each change sees it, each time it differs.
+    std::vector<bool> busy{false};
     Scene s;
     UninstallView& v = s.screen();
     EXPECT_EQ(v.countLabel()->text(), "8 apps");
@@ -122,7 +88,11 @@ TEST(UninstallView, SearchPickReviewUninstallAndReport) {
     EXPECT_EQ(v.countLabel()->text(), "2 apps");
     s.picture("search");
 
-    s.clickRow(1);
+    QObject::connect(s.f.state.get(), &AppState::busyChanged, [&] {
+        EXPECT_EQ(s.f.state->isBusy(AppTab::apps), s.model().files().isBusy());
+        if (busy.back() != s.f.state->isBusy(AppTab::apps)) busy.push_back(!busy.back());
+    });
+    QTest::mouseClick(v.rows()->viewport(), Qt::LeftButton, {}, v.rows()->rowRect(1).center());
     ASSERT_TRUE(s.model().chosen());
     EXPECT_EQ(s.model().chosen()->name, "Visual Studio Code");
     ASSERT_TRUE(s.settle());
@@ -149,8 +119,7 @@ TEST(UninstallView, SearchPickReviewUninstallAndReport) {
     ASSERT_EQ(s.model().files().phase().kind, Phase::cleaning);
     CleanListModel* list = &s.model().files();
     // Another app picked now changes nothing: the removal stays on show.
-    s.clickRow(0);
-    EXPECT_EQ(s.model().chosen()->name, "Visual Studio Code");
+    QTest::mouseClick(v.rows()->viewport(), Qt::LeftButton, {}, v.rows()->rowRect(0).center());
     EXPECT_EQ(&s.model().files(), list);
     SwallowFeed* feed = list->feed();
     ASSERT_NE(feed, nullptr);
@@ -170,6 +139,19 @@ TEST(UninstallView, SearchPickReviewUninstallAndReport) {
     expectHero(s, "Visual Studio Code is gone", "Everything it installed is in the Trash.", false, 1, false);
     EXPECT_GT(v.hero()->growth(), 0);
     s.picture("gone");
+
+    // Through the real remover: everything in the freedesktop Trash, recorded once.
+    for (const std::string name : {"Visual Studio Code.app", "Visual Studio Code", "com.microsoft.VSCode",
+                                   "com.microsoft.VSCode.plist", "com.microsoft.VSCode.savedState"}) {
+        EXPECT_TRUE(fs::exists(Platform::Locations::trashFiles() / name)) << name;
+        EXPECT_TRUE(fs::exists(Platform::Locations::trashInfo() / (name + ".trashinfo"))) << name;
+    }
+    EXPECT_TRUE(fs::exists(s.home / "Library/Application Support/Code/User"));
+    ASSERT_EQ(History::entries().size(), 1u);
+    EXPECT_EQ(History::entries()[0].action, "uninstall");
+    EXPECT_EQ(History::entries()[0].count, 5);
+    EXPECT_EQ(History::entries()[0].bytes, total);
+    EXPECT_EQ(busy, (std::vector<bool>{false, true, false, true, false})) << "busy through the scan and the clean";
 }
 
 TEST(UninstallView, AnAppThatQuitSinceItWasPickedIsNotCalledGone) {

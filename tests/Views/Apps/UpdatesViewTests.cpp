@@ -8,141 +8,99 @@
 
 #include "Core/Apps/AppFixtures.h"
 #include "Models/Apps/UpdatesTestSupport.h"
-#include "Models/Clean/CleanTestSupport.h"
 #include "Platform/Programs.h"
 #include "Support/SteppedAnimations.h"
-#include "Views/Apps/AppsView.h"
+#include "Views/Apps/AppsScene.h"
 #include "Views/Apps/UpdatesView.h"
-#include "Views/Clean/BlackHole.h"
-#include "Views/Clean/HeroText.h"
 #include "Views/Kit/Controls.h"
-#include "Views/Kit/ScreenStack.h"
-#include "Views/TestSupport.h"
 
-using updatestest::Answering;
-using updatestest::make;
 using AppUpdates::Outcome;
 using AppUpdates::Source;
+using updatestest::answer;
+using updatestest::make;
 using Kind = UpdatesScreenState::Kind;
 
 namespace {
-// Between two shooting stars, so no streak crosses the pictures.
-constexpr double pictureTime = 11.0 * 72000000 + 4.5;
+const QString sources = "Homebrew casks, the App Store and developer feeds";
 
-struct Scene {
-    fakehome::FakeHome home;
-    steppedtime::Clocks clocks{Platform::dateFromReferenceSeconds(pictureTime)};
+struct Scene : AppsScene<UpdatesView> {
     qttest::SteppedAnimations animations;
-    Fixture f;
-    Answering fake;
-    std::unique_ptr<ContentView> view;
+    updatestest::Answering fake;
 
     explicit Scene(bool answered = true) {
         if (answered) f.state->updates().setServicesForTesting(fake.services());
-        f.state->setTab(AppTab::apps);
-        f.state->setAppsMode(AppsMode::updates);
-        view = std::make_unique<ContentView>(*f.state, Preferences::shared(), *f.login);
-        view->resize(1000, 680);
-        view->show();
-        QCoreApplication::sendPostedEvents();
+        show(AppsMode::updates);
     }
     UpdatesModel& model() const { return f.state->updates(); }
-    UpdatesView& screen() const {
-        return *qobject_cast<UpdatesView*>(qobject_cast<AppsView*>(view->screens()->screen())->screen());
-    }
-    void run(double seconds) {
-        for (int i = 0; i < int(std::lround(seconds / 0.05)); ++i) {
-            QCoreApplication::processEvents();
-            clocks.advance(0.05);
-            deliverDueFrames(screen().hero()->timeline());
-        }
-        QCoreApplication::processEvents();
-    }
     bool until(const std::function<bool()>& done) {
         return qttest::until([&] {
             run(0.05);
             return done();
         });
     }
-    QImage picture(const QString& name) {
+    void picture(const QString& name) {
         screen().heroText()->showRollAt(1);
         animations.step(1000);
         run(0.05);
-        QImage img = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        EXPECT_TRUE(keepScreenshot(img, "apps-updates-" + name));
-        return img;
-    }
-    void finishCheck(AppUpdates::Check found) {
-        Answering::answer(*fake.checks.back(), std::move(found));
-        ASSERT_TRUE(until([&] { return !model().checking(); }));
+        keep("apps-updates-" + name);
     }
     void press(int row) {
         UpdateRows* rows = screen().rows();
         QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->buttonRect(row).center());
     }
+    // The hero's state, texts and mood, and which of its buttons shows.
+    void expectHero(Kind kind, const QString& title, const QString& subtitle, bool spinning, double open,
+                    PillButton* button) {
+        UpdatesView& v = screen();
+        EXPECT_EQ(v.screenState().kind, kind);
+        EXPECT_TRUE(v.heroText()->isVisibleTo(&v) && !v.rows()->isVisibleTo(&v));
+        EXPECT_EQ(v.heroText()->title(), title);
+        EXPECT_EQ(v.heroText()->subtitle(), subtitle);
+        EXPECT_EQ(v.hero()->spinning(), spinning);
+        EXPECT_DOUBLE_EQ(v.hero()->open(), open);
+        for (PillButton* b : {v.checkButton(), v.checkAgainButton()}) EXPECT_EQ(b->isVisibleTo(&v), b == button);
+    }
 };
-
-void expectHero(Scene& s, Kind kind, const QString& title, const QString& subtitle, bool spinning, double open) {
-    UpdatesView& v = s.screen();
-    EXPECT_EQ(v.screenState().kind, kind);
-    EXPECT_TRUE(v.heroText()->isVisibleTo(&v));
-    EXPECT_FALSE(v.rows()->isVisibleTo(&v));
-    EXPECT_EQ(v.heroText()->title(), title);
-    EXPECT_EQ(v.heroText()->subtitle(), subtitle);
-    EXPECT_EQ(v.hero()->spinning(), spinning);
-    EXPECT_DOUBLE_EQ(v.hero()->open(), open);
-    EXPECT_DOUBLE_EQ(v.hero()->heroSize(), 170);
-}
-
-std::vector<AppUpdates::Update> fourSources() {
-    auto store = make("Pages", Source::appStore);
-    store.page = "https://apps.example/pages";
-    auto brew = make("Firefox", Source::homebrew, "firefox");
-    brew.installed = "127.0";
-    brew.available = "128.0.3";
-    return {make("Discord", Source::sparkle), brew, make("iTerm", Source::homebrew, "iterm2"),
-            make("Legacy Tool", Source::inApp, "legacy-tool"), store};
-}
 }  // namespace
 
 TEST(UpdatesView, CheckListApplyAndCount) {
     Scene s;
     UpdatesView& v = s.screen();
-    expectHero(s, Kind::idle, "App updates", "Homebrew casks, the App Store and developer feeds", false, 0);
-    EXPECT_TRUE(v.checkButton()->isVisibleTo(&v));
-    EXPECT_FALSE(v.checkAgainButton()->isVisibleTo(&v));
+    s.expectHero(Kind::idle, "App updates", sources, false, 0, v.checkButton());
     s.picture("idle");
 
     QTest::mouseClick(v.checkButton(), Qt::LeftButton);
     QTest::mouseClick(v.checkButton(), Qt::LeftButton);
     EXPECT_EQ(s.fake.checks.size(), 1u);
     EXPECT_TRUE(s.f.state->isBusy(AppTab::apps));
-    expectHero(s, Kind::checking, "Checking for updates…", "Homebrew casks, the App Store and developer feeds", true, 0);
-    EXPECT_FALSE(v.checkButton()->isVisibleTo(&v));
-    EXPECT_FALSE(v.checkAgainButton()->isVisibleTo(&v));
+    s.expectHero(Kind::checking, "Checking for updates…", sources, true, 0, nullptr);
     s.picture("checking");
 
     // Away to another sub-tab and back: the check and its spinning hero are still there.
     s.f.state->setAppsMode(AppsMode::uninstall);
     s.f.state->setAppsMode(AppsMode::updates);
-    EXPECT_EQ(s.screen().screenState().kind, Kind::checking);
     EXPECT_TRUE(s.screen().hero()->spinning());
 
-    s.finishCheck({fourSources(), true, ""});
+    auto store = make("Pages", Source::appStore);
+    store.page = "https://apps.example/pages";
+    auto brew = make("Firefox", Source::homebrew, "firefox");
+    brew.installed = "127.0";
+    brew.available = "128.0.3";
+    answer(s.fake.checks.back(), AppUpdates::Check{{make("Discord", Source::sparkle), brew, make("iTerm", Source::homebrew, "iterm2"),
+                                                    make("Legacy Tool", Source::inApp, "legacy-tool"), store}, true, ""});
+    ASSERT_TRUE(s.until([&] { return !s.model().checking(); }));
     UpdatesView& list = s.screen();
     EXPECT_EQ(list.screenState().kind, Kind::list);
     EXPECT_FALSE(list.heroText()->isVisibleTo(&list));
     EXPECT_EQ(list.countLabel()->text(), "5 updates available");
-    EXPECT_TRUE(list.listCheckAgainButton()->isVisibleTo(&list));
-    EXPECT_TRUE(list.updateAllButton()->isVisibleTo(&list));
+    EXPECT_TRUE(list.listCheckAgainButton()->isVisibleTo(&list) && list.updateAllButton()->isVisibleTo(&list));
     UpdateRows* rows = list.rows();
-    ASSERT_EQ(rows->count(), 5);
     EXPECT_EQ(rows->row(1).versions, "127.0  →  128.0.3");
-    const std::vector<std::vector<QString>> shown{{"Discord", "Developer", "Open app", ""},
-                                                  {"Firefox", "Homebrew", "Update", ""},
-                                                  {"iTerm", "Homebrew", "Update", ""},
-                                                  {"Legacy Tool", "In app", "Open app", "Homebrew cannot update this app; use its own updater."},
-                                                  {"Pages", "App Store", "App Store", ""}};
+    const std::vector<std::vector<QString>> shown{
+        {"Discord", "Developer", "Open app", ""}, {"Firefox", "Homebrew", "Update", ""}, {"iTerm", "Homebrew", "Update", ""},
+        {"Legacy Tool", "In app", "Open app", "Homebrew cannot update this app; use its own updater."},
+        {"Pages", "App Store", "App Store", ""}};
+    ASSERT_EQ(rows->count(), 5);
     for (int i = 0; i < 5; ++i) {
         const auto r = rows->row(i);
         EXPECT_EQ((std::vector<QString>{r.name, r.source, r.button, r.message}), shown[size_t(i)]);
@@ -150,41 +108,38 @@ TEST(UpdatesView, CheckListApplyAndCount) {
     }
     s.picture("list");
 
-    // The feed app's instruction lands under its row; two quick presses of one
-    // Homebrew row run one upgrade, and only that row turns into a spinner.
-    s.press(0);
-    Answering::answer(*s.fake.applies.back().second, Outcome{true, "Use the app's \"Check for Updates\u2026\" menu"});
-    ASSERT_TRUE(s.until([&] { return s.model().working().empty(); }));
-    s.press(3);
-    Answering::answer(*s.fake.applies.back().second, Outcome{true, "Homebrew cannot update this app. Use its own updater."});
-    ASSERT_TRUE(s.until([&] { return s.model().working().empty(); }));
-    EXPECT_EQ(rows->row(3).message, "Homebrew cannot update this app. Use its own updater.");
-    EXPECT_FALSE(rows->row(3).messageIsInstruction);
-    // A failed upgrade keeps its row and shows the end of Homebrew's output.
+    // The feed app's instruction and a failed upgrade's last output land under their
+    // rows; two quick presses of one Homebrew row run one upgrade, and only that row
+    // turns into a spinner.
     const int oneLine = rows->rowRect(0).height();
-    s.press(2);
     const std::string output = "==> Downloading https://iterm2.com/downloads/stable/iTerm2-3_5_4.zip\n" +
                                std::string(400, '#') + "\ncurl: (28) Operation timed out after 30001 milliseconds "
                                "with 1048576 out of 28311552 bytes received\nError: Download failed on Cask 'iterm2'";
-    Answering::answer(*s.fake.applies.back().second, Outcome{false, output});
-    ASSERT_TRUE(s.until([&] { return s.model().working().empty(); }));
+    for (const auto& [row, outcome] : {std::pair{0, Outcome{true, "Use the app's \"Check for Updates\u2026\" menu"}},
+                                       {3, Outcome{true, "Homebrew cannot update this app. Use its own updater."}},
+                                       {2, Outcome{false, output}}}) {
+        s.press(row);
+        answer(s.fake.applies.back(), outcome);
+        ASSERT_TRUE(s.until([&] { return s.model().working().empty(); }));
+    }
+    EXPECT_EQ(rows->row(0).message, "Use the app's \"Check for Updates\u2026\" menu");
+    EXPECT_EQ(rows->row(3).message, "Homebrew cannot update this app. Use its own updater.");
+    EXPECT_FALSE(rows->row(3).messageIsInstruction);
     EXPECT_EQ(rows->row(2).message, UpdatesModel::lastCharacters(QString::fromStdString(output)));
     EXPECT_EQ(rows->row(2).message.size(), 300);
     EXPECT_GT(rows->rowRect(0).height(), oneLine) << "room for a second line of it";
     s.press(1);
     s.press(1);
-    EXPECT_EQ(s.fake.applied(), (std::vector<std::string>{"Discord", "Legacy Tool", "iTerm", "Firefox"}));
+    EXPECT_EQ(s.fake.applied, (std::vector<std::string>{"Discord", "Legacy Tool", "iTerm", "Firefox"}));
     EXPECT_TRUE(s.f.state->isBusy(AppTab::apps));
-    EXPECT_TRUE(rows->row(1).working);
-    EXPECT_TRUE(rows->buttonRect(1).isEmpty());
+    EXPECT_TRUE(rows->row(1).working && rows->buttonRect(1).isEmpty());
     for (int other : {0, 2, 3, 4}) EXPECT_FALSE(rows->buttonRect(other).isEmpty()) << other;
-    EXPECT_EQ(rows->row(0).message, "Use the app's \"Check for Updates\u2026\" menu");
     const int step = rows->spinnerStep();
     s.run(0.3);
     EXPECT_TRUE(qttest::until([&] { return rows->spinnerStep() != step; })) << "the spinner turns";
     s.picture("applying");
 
-    Answering::answer(*s.fake.applies.back().second, Outcome{true, "==> Upgraded firefox"});
+    answer(s.fake.applies.back(), Outcome{true, "==> Upgraded firefox"});
     ASSERT_TRUE(s.until([&] { return s.model().working().empty(); }));
     EXPECT_EQ(list.countLabel()->text(), "4 updates available");
     EXPECT_EQ(rows->count(), 4);
@@ -192,6 +147,8 @@ TEST(UpdatesView, CheckListApplyAndCount) {
 }
 
 TEST(UpdatesView, NothingNewerAndNobodyToAskAreToldApart) {
+    const QString problem = "Homebrew could not list the outdated apps. The App Store could not be reached. No app's "
+                            "update feed could be reached.";
     struct Case {
         const char* picture;
         AppUpdates::Check found;
@@ -200,25 +157,19 @@ TEST(UpdatesView, NothingNewerAndNobodyToAskAreToldApart) {
         double open;
     } cases[] = {
         {"uptodate", {{}, true, ""}, Kind::upToDate, "Everything is up to date", "", 0.5},
-        {"failed", {{}, false, "Homebrew could not list the outdated apps. The App Store could not be reached. "
-                                "No app's update feed could be reached."},
-         Kind::failed, "Couldn't check for updates",
-         "Homebrew could not list the outdated apps. The App Store could not be reached. No app's update feed could be "
-         "reached.",
-         0},
+        {"failed", {{}, false, problem.toStdString()}, Kind::failed, "Couldn't check for updates", problem, 0},
     };
     for (const Case& c : cases) {
         Scene s;
         s.model().check();
-        s.finishCheck(c.found);
-        expectHero(s, c.kind, c.title, c.subtitle, false, c.open);
+        answer(s.fake.checks.back(), c.found);
+        ASSERT_TRUE(s.until([&] { return !s.model().checking(); }));
         UpdatesView& v = s.screen();
-        EXPECT_TRUE(v.checkAgainButton()->isVisibleTo(&v));
+        s.expectHero(c.kind, c.title, c.subtitle, false, c.open, v.checkAgainButton());
         EXPECT_EQ(v.checkAgainButton()->kind(), PillButtonStyle::Kind::secondary);
-        EXPECT_FALSE(v.checkButton()->isVisibleTo(&v));
         s.picture(c.picture);
         QTest::mouseClick(v.checkAgainButton(), Qt::LeftButton);
-        EXPECT_EQ(s.screen().screenState().kind, Kind::checking);
+        EXPECT_EQ(v.screenState().kind, Kind::checking);
     }
 }
 
@@ -232,15 +183,14 @@ TEST(UpdatesView, ThisMachineWithoutHomebrewStoreAppsOrFeeds) {
     QTest::mouseClick(s.screen().checkButton(), Qt::LeftButton);
     ASSERT_TRUE(s.until([&] { return s.model().checked(); }));
     Platform::Programs::setPathForTesting(Platform::Program::brew, "");
-    expectHero(s, Kind::failed, "Couldn't check for updates",
-               "Homebrew is not installed. No app here comes from the App Store. No app here names an update feed.", false,
-               0);
+    s.expectHero(Kind::failed, "Couldn't check for updates",
+                 "Homebrew is not installed. No app here comes from the App Store. No app here names an update feed.",
+                 false, 0, s.screen().checkAgainButton());
     s.picture("this-machine");
 }
 
-// Without a Homebrew row there is nothing to update all.
 TEST(UpdatesView, TwentyThousandUpdatesDrawAScreenful) {
-    Answering fake;
+    updatestest::Answering fake;
     UpdatesModel model(fake.services());
     UpdatesView view(model);
     view.resize(1000, 620);
@@ -249,10 +199,10 @@ TEST(UpdatesView, TwentyThousandUpdatesDrawAScreenful) {
     for (int i = 0; i < 20000; ++i) many.push_back(make(("App " + std::to_string(i)).c_str(), Source::appStore));
     many[7].source = Source::inApp;
     model.check();
-    Answering::answer(*fake.checks.back(), AppUpdates::Check{many, true, ""});
+    answer(fake.checks.back(), AppUpdates::Check{many, true, ""});
     ASSERT_TRUE(qttest::until([&] { return model.checked(); }));
     EXPECT_EQ(view.countLabel()->text(), "20000 updates available");
-    EXPECT_FALSE(view.updateAllButton()->isVisibleTo(&view));
+    EXPECT_FALSE(view.updateAllButton()->isVisibleTo(&view)) << "without a Homebrew row there is nothing to update all";
     view.grab();
     EXPECT_GT(view.rows()->rowsPainted(), 0);
     EXPECT_LT(view.rows()->rowsPainted(), 12);
