@@ -78,6 +78,6 @@ TEST(Http, RunsAFewAtOnceAndAnswersEveryRequest) {
     for (int i = 0; i < 10; ++i) answers.push_back(s.client.get(s.server.url("/slow"), cap));
     for (auto& a : answers) EXPECT_EQ(a.get().body, "slow");
     EXPECT_EQ(s.server.connections(), 10);
-    EXPECT_LE(s.server.peakConnections(), 4);
-    EXPECT_GE(s.server.peakConnections(), 2) << "requests run side by side";
+    EXPECT_LE(s.server.peakRequests(), 4);
+    EXPECT_GE(s.server.peakRequests(), 2) << "requests run side by side";
 }

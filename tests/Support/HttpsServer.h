@@ -56,7 +56,6 @@ public:
                 if (stopping_) return void(::close(fd));
                 ++connections_;
                 open_.push_back(fd);
-                peak_ = std::max(peak_.load(), static_cast<int>(open_.size()));
                 threads_.emplace_back([this, fd] { serve(fd); });
             }
         });
@@ -79,13 +78,18 @@ public:
     std::string url(const std::string& target = "/") const { return "https://127.0.0.1:" + std::to_string(port_) + target; }
     int port() const { return port_; }
     const std::string& certificate() const { return certificatePem_; }
-    // Connections accepted (a plain-text one included), requests read, most held at once.
+    // Connections accepted (a plain-text one included), requests read, and the most
+    // requests answered at once: from reading one to starting its answer, which the
+    // client cannot have seen yet, so a connection it already let go never counts.
     int connections() const { return connections_; }
     std::vector<std::string> targets() const {
         std::lock_guard lock(mutex_);
         return targets_;
     }
-    int peakConnections() const { return peak_; }
+    int peakRequests() const {
+        std::lock_guard lock(mutex_);
+        return peak_;
+    }
 
 private:
     void makeCertificate() {
@@ -135,8 +139,14 @@ private:
             {
                 std::lock_guard lock(mutex_);
                 targets_.push_back(target);
+                peak_ = std::max(peak_, ++answering_);
             }
-            answer(ssl, handler_(target));
+            const Reply reply = handler_(target);
+            {
+                std::lock_guard lock(mutex_);
+                --answering_;
+            }
+            answer(ssl, reply);
         }
         SSL_shutdown(ssl);
         SSL_free(ssl);
@@ -170,7 +180,8 @@ private:
     std::condition_variable released_;
     std::vector<int> open_;
     std::vector<std::string> targets_;
-    std::atomic<int> connections_{0}, peak_{0};
+    int answering_ = 0, peak_ = 0;
+    std::atomic<int> connections_{0};
     std::atomic<bool> stopping_{false};
 };
 }  // namespace httpstest
