@@ -2,19 +2,10 @@
 
 #include "Core/Clean/Shell.h"
 #include "Core/Localized.h"
+#include "Platform/AsciiText.h"
 #include "Platform/Programs.h"
 
 namespace AdminScript {
-
-namespace {
-std::string trimmed(const std::string& s) {
-    const char* space = " \t\n\r\f\v";
-    const auto first = s.find_first_not_of(space);
-    if (first == std::string::npos) return {};
-    const auto last = s.find_last_not_of(space);
-    return s.substr(first, last - first + 1);
-}
-}  // namespace
 
 std::string escaped(const std::string& text) {
     std::string out;
@@ -45,7 +36,7 @@ bool isCancelled(const std::string& output) { return output.find("-128") != std:
 
 std::string Result::failureReason(const std::string& fallback) const {
     if (cancelled) return localized("Password prompt cancelled");
-    auto text = trimmed(output);
+    auto text = std::string(Platform::trimmed(output));
     return text.empty() ? fallback : text;
 }
 

@@ -6,6 +6,8 @@
 
 #include <sstream>
 
+#include "Platform/AsciiText.h"
+
 namespace fs = std::filesystem;
 
 namespace Platform::DesktopEntry {
@@ -23,13 +25,6 @@ std::string readStart(const fs::path& p) {
     }
     ::close(fd);
     return s;
-}
-
-std::string trimmed(const std::string& s) {
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return {};
-    const auto e = s.find_last_not_of(" \t\r");
-    return s.substr(b, e - b + 1);
 }
 
 // The escapes of a desktop-entry string value.
@@ -73,7 +68,7 @@ std::vector<Key> mainGroup(const fs::path& file) {
     std::string line;
     bool inMain = false;
     while (std::getline(in, line)) {
-        const std::string t = trimmed(line);
+        const std::string t(trimmed(line, " \t\r"));
         if (t.empty() || t[0] == '#') continue;
         if (t[0] == '[') {
             inMain = t == "[Desktop Entry]";
@@ -82,7 +77,7 @@ std::vector<Key> mainGroup(const fs::path& file) {
         if (!inMain) continue;
         const auto eq = t.find('=');
         if (eq == std::string::npos) continue;
-        keys.emplace_back(trimmed(t.substr(0, eq)), trimmed(t.substr(eq + 1)));
+        keys.emplace_back(trimmed(std::string_view(t).substr(0, eq), " \t\r"), trimmed(std::string_view(t).substr(eq + 1), " \t\r"));
     }
     return keys;
 }

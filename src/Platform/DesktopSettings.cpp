@@ -8,18 +8,12 @@
 #include <sstream>
 #include <string>
 
+#include "Platform/AsciiText.h"
 #include "Platform/FileOps.h"
 #include "Platform/Locations.h"
 
 namespace Platform::DesktopSettings {
 namespace {
-std::string trimmed(std::string s) {
-    const auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
-    s.erase(s.begin(), std::find_if_not(s.begin(), s.end(), blank));
-    s.erase(std::find_if_not(s.rbegin(), s.rend(), blank).base(), s.end());
-    return s;
-}
-
 std::optional<bool> gnome() {
     GSettingsSchemaSource* source = g_settings_schema_source_get_default();
     if (!source) return std::nullopt;
@@ -41,16 +35,16 @@ std::optional<bool> gtkAnimations(const std::string& settingsIni) {
     bool inSettings = false;
     std::optional<bool> value;
     for (std::string line; std::getline(lines, line);) {
-        line = trimmed(line);
+        line = std::string(trimmed(line));
         if (line.empty() || line[0] == '#' || line[0] == ';') continue;
         if (line[0] == '[') {
             inSettings = line == "[Settings]";
             continue;
         }
         const size_t equals = line.find('=');
-        if (!inSettings || equals == std::string::npos || trimmed(line.substr(0, equals)) != "gtk-enable-animations")
+        if (!inSettings || equals == std::string::npos || trimmed(std::string_view(line).substr(0, equals)) != "gtk-enable-animations")
             continue;
-        std::string v = trimmed(line.substr(equals + 1));
+        std::string v(trimmed(std::string_view(line).substr(equals + 1)));
         std::transform(v.begin(), v.end(), v.begin(), [](unsigned char c) { return char(std::tolower(c)); });
         if (v == "true" || v == "1" || v == "yes") value = true;
         else if (v == "false" || v == "0" || v == "no") value = false;

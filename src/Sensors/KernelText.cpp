@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 
+#include "Platform/AsciiText.h"
 #include "Platform/FileOps.h"
 
 namespace Sensors::KernelText {
@@ -19,12 +20,7 @@ bool present(const std::filesystem::path& p) {
     return ::stat(p.c_str(), &st) == 0;
 }
 
-std::string_view trim(std::string_view s) {
-    constexpr std::string_view blanks = " \t\n\r\v\f";
-    const size_t first = s.find_first_not_of(blanks);
-    if (first == std::string_view::npos) return {};
-    return s.substr(first, s.find_last_not_of(blanks) - first + 1);
-}
+std::string_view trim(std::string_view s) { return Platform::trimmed(s); }
 
 std::vector<std::string_view> fields(std::string_view line) {
     std::vector<std::string_view> out;

@@ -13,6 +13,7 @@
 #include "Core/Clean/Shell.h"
 #include "Core/Localized.h"
 #include "Core/Text.h"
+#include "Platform/AsciiText.h"
 #include "Platform/Autostart.h"
 #include "Platform/Programs.h"
 #include "Platform/Workspace.h"
@@ -24,12 +25,6 @@ struct Record {
     std::string name, type, disposition, identifier, parent;
     std::optional<std::string> url;
 };
-
-std::string trimmed(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    return std::string(s.substr(first, s.find_last_not_of(" \t") - first + 1));
-}
 
 bool contains(std::string_view s, std::string_view part) { return s.find(part) != std::string_view::npos; }
 
@@ -43,7 +38,7 @@ std::vector<Record> records(const std::string& text) {
     size_t start = 0;
     while (start <= text.size()) {
         const size_t end = std::min(text.find_first_of("\r\n", start), text.size());
-        const std::string line = trimmed(std::string_view(text).substr(start, end - start));
+        const std::string line(Platform::trimmed(std::string_view(text).substr(start, end - start), " \t"));
         start = end + 1;
         if (line.starts_with("#") && line.back() == ':') {
             if (current) out.push_back(std::move(*current));
@@ -52,8 +47,8 @@ std::vector<Record> records(const std::string& text) {
         }
         const auto colon = line.find(':');
         if (!current || colon == std::string::npos) continue;
-        const std::string key = trimmed(std::string_view(line).substr(0, colon));
-        const std::string value = trimmed(std::string_view(line).substr(colon + 1));
+        const std::string key(Platform::trimmed(std::string_view(line).substr(0, colon), " \t"));
+        const std::string value(Platform::trimmed(std::string_view(line).substr(colon + 1), " \t"));
         if (key == "Name") current->name = value;
         else if (key == "Type") current->type = Text::lowercased(value);
         else if (key == "Disposition") current->disposition = value;

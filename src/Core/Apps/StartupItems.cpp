@@ -11,6 +11,7 @@
 #include "Core/Clean/Shell.h"
 #include "Core/Localized.h"
 #include "Core/Text.h"
+#include "Platform/AsciiText.h"
 #include "Platform/FileOps.h"
 #include "Platform/Locations.h"
 #include "Platform/LoginItemService.h"
@@ -41,12 +42,6 @@ std::vector<std::string_view> nonEmptyPieces(std::string_view text, char separat
     return pieces;
 }
 
-std::string_view trimmed(std::string_view s, std::string_view characters) {
-    const auto first = s.find_first_not_of(characters);
-    if (first == std::string_view::npos) return {};
-    return s.substr(first, s.find_last_not_of(characters) - first + 1);
-}
-
 // launchctl's table of switched-off labels: `"label" => disabled` lines.
 Overrides disabled(const std::string& domain) {
     const std::string output = Shell::run(launchctl(), {"print-disabled", domain}, kReadTime).output;
@@ -54,7 +49,7 @@ Overrides disabled(const std::string& domain) {
     for (std::string_view line : nonEmptyPieces(output, '\n')) {
         const auto arrow = line.find("=>");
         if (arrow == std::string_view::npos || line.find("=>", arrow + 2) != std::string_view::npos) continue;
-        const std::string_view key = trimmed(trimmed(line.substr(0, arrow), " \t"), "\"");
+        const std::string_view key = Platform::trimmed(Platform::trimmed(line.substr(0, arrow), " \t"), "\"");
         const std::string_view value = line.substr(arrow + 2);
         table[std::string(key)] =
             value.find("disabled") != std::string_view::npos || value.find("true") != std::string_view::npos;

@@ -10,6 +10,7 @@
 #include "Core/Permissions.h"
 #include "Core/Clean/ScanSupport.h"
 #include "Core/Clean/Shell.h"
+#include "Platform/AsciiText.h"
 #include "Platform/Clock.h"
 #include "Platform/FileOps.h"
 #include "Platform/Programs.h"
@@ -28,12 +29,6 @@ std::optional<std::vector<std::string>> names(const fs::path& folder) {
     std::vector<std::string> out;
     while (const dirent* e = dir.next()) out.emplace_back(e->d_name);
     return out;
-}
-
-std::string trimmedSpacesAndTabs(const std::string& s) {
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
 // Four digits, dash, two, dash, two, dash, six: the whole line.
@@ -216,7 +211,7 @@ std::vector<CleanItem> systemData(const SafetyGuard& safety, const SystemDataSou
         while (i < out.size()) {
             size_t j = out.find('\n', i);
             if (j == std::string::npos) j = out.size();
-            const std::string date = trimmedSpacesAndTabs(out.substr(i, j - i));
+            const std::string date(Platform::trimmed(std::string_view(out).substr(i, j - i), " \t"));
             i = j + 1;
             if (!isSnapshotDate(date)) continue;
             items.push_back(adminFinding(

@@ -8,6 +8,7 @@
 #include "Core/Clean/Shell.h"
 #include "Core/Localized.h"
 #include "Core/Status/MaintenanceCommands.h"
+#include "Platform/AsciiText.h"
 #include "Platform/Locations.h"
 #include "Platform/Programs.h"
 
@@ -44,13 +45,6 @@ constexpr Row rows[] = {
     {"permissions", "Repair home folder permissions",
      "Fixes \"you don't have permission\" errors in your own files; takes a few minutes", true, false},
 };
-
-std::string trimmed(const std::string& s) {
-    const char* space = " \t\n\r\f\v";
-    const auto first = s.find_first_not_of(space);
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(space) - first + 1);
-}
 
 std::string timedOutText(double seconds) {
     char n[32];
@@ -133,7 +127,7 @@ std::vector<Outcome> reportedOutcomes(const std::vector<Action>& actions, const 
             if (w.size() == 3)
                 for (const Action& a : actions)
                     if (a.id == w[1]) {
-                        out.push_back({a, w[2] == "0", trimmed(buffer)});
+                        out.push_back({a, w[2] == "0", std::string(Platform::trimmed(buffer))});
                         break;
                     }
             buffer.clear();
