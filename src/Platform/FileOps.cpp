@@ -303,6 +303,16 @@ std::optional<std::string> readFile(const fs::path& p) {
     return readToEnd(fd, std::numeric_limits<std::size_t>::max());
 }
 
+bool isExecutableFile(const fs::path& p) {
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0) return false;
+    if (!S_ISREG(st.st_mode) || ::access(p.c_str(), X_OK) != 0) {
+        errno = EACCES;
+        return false;
+    }
+    return true;
+}
+
 std::optional<std::string> readRegularFile(const fs::path& p, std::size_t maxBytes) {
     // Non-blocking, so opening a fifo returns at once; fstat then turns it away.
     const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);

@@ -95,6 +95,9 @@ bool isPackage(std::string_view folderName);
 std::optional<std::string> readFile(const std::filesystem::path& p);
 // The whole of a regular file no larger than `maxBytes`; absent for anything else
 // (a fifo or device is never waited on) or when it cannot be read.
+// Whether `p` is a regular file this process may run; false with errno set (EACCES
+// for anything else that is there).
+bool isExecutableFile(const std::filesystem::path& p);
 std::optional<std::string> readRegularFile(const std::filesystem::path& p, std::size_t maxBytes);
 // Writes all of `bytes`, going on after interrupted and short writes; false with
 // errno set when it fails.

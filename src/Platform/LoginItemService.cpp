@@ -5,7 +5,6 @@
 #include "Platform/FileOps.h"
 #include "Platform/Programs.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,14 +14,6 @@
 namespace fs = std::filesystem;
 
 namespace Platform {
-namespace {
-
-bool isExecutableFile(const fs::path& p) {
-    struct stat st{};
-    return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(p.c_str(), X_OK) == 0;
-}
-
-}  // namespace
 
 LoginItemService::LoginItemService(fs::path entryFile, fs::path executable)
     : entryFile_(std::move(entryFile)), executable_(std::move(executable)) {}
@@ -51,7 +42,7 @@ std::string LoginItemService::entryText() const {
 }
 
 LoginItemService::Status LoginItemService::status() const {
-    if (!isExecutableFile(executable_)) return Status::notFound;
+    if (!FileOps::isExecutableFile(executable_)) return Status::notFound;
     const Autostart::Entry entry = Autostart::read(entryFile_);
     const auto args = DesktopEntry::execArguments(entry.exec);
     // An entry left by a copy of Quelto elsewhere does not start this one.
@@ -61,7 +52,7 @@ LoginItemService::Status LoginItemService::status() const {
 }
 
 LoginItemService::Result LoginItemService::registerItem() {
-    if (!isExecutableFile(executable_))
+    if (!FileOps::isExecutableFile(executable_))
         return Result::failure("The Quelto program was not found at \"" + executable_.string() + "\".");
     const fs::path dir = entryFile_.parent_path();
     std::error_code ec;

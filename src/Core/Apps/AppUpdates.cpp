@@ -15,6 +15,7 @@
 #include "Core/Clean/Shell.h"
 #include "Core/Localized.h"
 #include "Core/Text.h"
+#include "Platform/FileOps.h"
 #include "Platform/Http.h"
 #include "Platform/Programs.h"
 #include "Platform/PropertyList.h"
@@ -36,11 +37,6 @@ struct Found {
 };
 
 std::string brewPath() { return Platform::Programs::path(Platform::Program::brew); }
-
-bool isExecutableFile(const std::string& path) {
-    struct ::stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
-}
 
 std::optional<json> parsedJson(const std::string& text) {
     json value = json::parse(text, nullptr, false);
@@ -76,7 +72,7 @@ std::optional<std::string> shortVersion(const Platform::PropertyList::Dictionary
 Found homebrew(const std::vector<App>& apps) {
     Found found;
     const std::string brew = brewPath();
-    if (!isExecutableFile(brew)) return found;
+    if (!Platform::FileOps::isExecutableFile(brew)) return found;
     found.reach = Reach::failed;
     const Shell::Result outdated = Shell::run(brew, {"outdated", "--cask", "--greedy", "--json=v2"}, listTimeout);
     if (outdated.status != 0) return found;

@@ -15,6 +15,7 @@
 #include "Core/Text.h"
 #include "Platform/AsciiText.h"
 #include "Platform/Autostart.h"
+#include "Platform/FileOps.h"
 #include "Platform/Programs.h"
 #include "Platform/Workspace.h"
 
@@ -113,12 +114,6 @@ void sortByName(std::vector<T>& items) {
                      [](const T& a, const T& b) { return Text::localizedCaseInsensitiveCompare(a.name, b.name) < 0; });
 }
 
-bool isExecutableFile(const std::string& path, int& err) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return err = errno, false;
-    if (!S_ISREG(st.st_mode) || ::access(path.c_str(), X_OK) != 0) return err = EACCES, false;
-    return true;
-}
 }  // namespace
 
 Listing<OpenAtLogin> openAtLogin() {
@@ -137,7 +132,7 @@ bool remove(const std::string& name) { return Platform::Autostart::remove(name);
 Listing<Background> backgroundActivity() {
     const std::string tool = Platform::Programs::path(Platform::Program::sfltool);
     // No password prompt for a tool that is not there to run.
-    if (int err = 0; !isExecutableFile(tool, err)) return {{}, Shell::launchError(tool, err)};
+    if (!Platform::FileOps::isExecutableFile(tool)) return {{}, Shell::launchError(tool, errno)};
     const auto result = AdminScript::run(AdminScript::singleQuoted(tool) + " dumpbtm", 60);
     if (result.ok()) return {parseBTM(result.output), std::nullopt};
     return {{}, result.failureReason(localized("Couldn't read the background items."))};
