@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 
@@ -58,16 +57,7 @@ fs::path userFolder() { return Locations::configHome() / "autostart"; }
 
 std::vector<fs::path> systemFolders() {
     std::vector<fs::path> folders;
-    const char* dirs = std::getenv("XDG_CONFIG_DIRS");
-    std::string list = dirs && *dirs ? dirs : "/etc/xdg";
-    size_t start = 0;
-    while (start <= list.size()) {
-        const size_t colon = std::min(list.find(':', start), list.size());
-        const std::string dir = list.substr(start, colon - start);
-        // Relative entries are invalid and ignored, as the base-directory rules say.
-        if (!dir.empty() && dir[0] == '/') folders.push_back(fs::path(dir) / "autostart");
-        start = colon + 1;
-    }
+    for (const auto& dir : Locations::configDirs()) folders.push_back(dir / "autostart");
     return folders;
 }
 

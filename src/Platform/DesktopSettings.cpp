@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <sstream>
 #include <string>
 
@@ -55,10 +54,7 @@ std::optional<bool> gtkAnimations(const std::string& settingsIni) {
 Sources defaultSources() {
     Sources sources;
     sources.configFolders.push_back(Locations::configHome());
-    const char* dirs = std::getenv("XDG_CONFIG_DIRS");
-    std::istringstream list(dirs && *dirs ? dirs : "/etc/xdg");
-    for (std::string dir; std::getline(list, dir, ':');)
-        if (!dir.empty()) sources.configFolders.emplace_back(dir);
+    for (const auto& dir : Locations::configDirs()) sources.configFolders.push_back(dir);
     sources.gnomeAnimations = gnome;
     return sources;
 }

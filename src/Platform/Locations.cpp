@@ -4,8 +4,10 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <string>
 
 namespace fs = std::filesystem;
 
@@ -15,6 +17,19 @@ fs::path fromEnv(const char* name) {
     const char* v = std::getenv(name);
     if (v && v[0] == '/') return v;
     return {};
+}
+
+// Relative entries are invalid and ignored, as the base-directory rules say.
+std::vector<fs::path> pathList(const char* name, const char* fallback) {
+    const char* v = std::getenv(name);
+    const std::string list = v && *v ? v : fallback;
+    std::vector<fs::path> dirs;
+    for (size_t start = 0; start <= list.size();) {
+        const size_t colon = std::min(list.find(':', start), list.size());
+        if (colon > start && list[start] == '/') dirs.emplace_back(list.substr(start, colon - start));
+        start = colon + 1;
+    }
+    return dirs;
 }
 }  // namespace
 
@@ -45,6 +60,9 @@ fs::path configHome() {
     if (auto d = fromEnv("XDG_CONFIG_HOME"); !d.empty()) return d;
     return home() / ".config";
 }
+
+std::vector<fs::path> dataDirs() { return pathList("XDG_DATA_DIRS", "/usr/local/share:/usr/share"); }
+std::vector<fs::path> configDirs() { return pathList("XDG_CONFIG_DIRS", "/etc/xdg"); }
 
 fs::path applicationSupport() { return dataHome(); }
 fs::path trash() { return dataHome() / "Trash"; }

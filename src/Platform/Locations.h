@@ -1,5 +1,6 @@
 #pragma once
 #include <filesystem>
+#include <vector>
 
 // Where the current user's folders are. Read from the environment on every call
 // ($HOME, $XDG_DATA_HOME, $XDG_CONFIG_HOME), so tests point them at temporary trees.
@@ -8,6 +9,10 @@ std::filesystem::path home();            // as the environment names it
 std::filesystem::path resolvedHome();    // symbolic links resolved, "." and ".." removed
 std::filesystem::path dataHome();        // $XDG_DATA_HOME or ~/.local/share
 std::filesystem::path configHome();      // $XDG_CONFIG_HOME or ~/.config
+// The system's folders in order of preference: the absolute entries of
+// $XDG_DATA_DIRS (else /usr/local/share, /usr/share) and $XDG_CONFIG_DIRS (else /etc/xdg).
+std::vector<std::filesystem::path> dataDirs();
+std::vector<std::filesystem::path> configDirs();
 std::filesystem::path applicationSupport();  // the platform's Application Support: dataHome()
 std::filesystem::path trash();           // the user's Trash: dataHome()/Trash
 std::filesystem::path trashFiles();      // the Trash's files/ folder: what the user sees in it

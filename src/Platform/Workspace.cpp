@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 
 #include <climits>
-#include <cstdlib>
 #include <fstream>
 #include <thread>
 #include <unordered_set>
@@ -124,16 +123,7 @@ bool isNumber(const char* s) {
 
 std::vector<fs::path> applicationDirectories() {
     std::vector<fs::path> dirs{Locations::dataHome() / "applications"};
-    const char* env = std::getenv("XDG_DATA_DIRS");
-    const std::string list = env && *env ? env : "/usr/local/share:/usr/share";
-    size_t i = 0;
-    while (i <= list.size()) {
-        size_t j = list.find(':', i);
-        if (j == std::string::npos) j = list.size();
-        const std::string d = list.substr(i, j - i);
-        if (!d.empty() && d[0] == '/') dirs.push_back(fs::path(d) / "applications");
-        i = j + 1;
-    }
+    for (const auto& dir : Locations::dataDirs()) dirs.push_back(dir / "applications");
     return dirs;
 }
 

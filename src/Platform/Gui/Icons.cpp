@@ -13,7 +13,6 @@
 #include <QMimeDatabase>
 #include <QPainter>
 
-#include <cstdlib>
 
 #include "Platform/DesktopEntry.h"
 #include "Platform/Locations.h"
@@ -31,8 +30,7 @@ void prepareThemes() {
     done = true;
     QStringList paths = QIcon::themeSearchPaths();
     QStringList dataDirs{fromBytes(Locations::dataHome().string())};
-    const char* env = std::getenv("XDG_DATA_DIRS");
-    dataDirs += QString::fromLocal8Bit(env && *env ? env : "/usr/local/share:/usr/share").split(':', Qt::SkipEmptyParts);
+    for (const auto& dir : Locations::dataDirs()) dataDirs << fromBytes(dir.string());
     for (const QString& dir : dataDirs) {
         const QString icons = dir + QStringLiteral("/icons");
         if (!paths.contains(icons) && QFileInfo(icons).isDir()) paths << icons;
