@@ -105,6 +105,11 @@ std::unique_ptr<void, PlistFree> read(std::string_view bytes) {
 }
 }  // namespace
 
+const std::string* string(const Dictionary& dict, const std::string& key) {
+    const auto it = dict.find(key);
+    return it == dict.end() ? nullptr : it->second.get<std::string>();
+}
+
 std::optional<Value> parse(std::string_view bytes) {
     const auto root = read(bytes);
     if (!root) return std::nullopt;

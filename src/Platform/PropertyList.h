@@ -15,6 +15,9 @@ using Dictionary = UserDefaults::Dictionary;
 // Large enough for any real Info.plist or job description.
 inline constexpr std::size_t kDefaultMaxBytes = 4 * 1024 * 1024;
 
+// The text stored under `key`; null when there is none or it is not text.
+const std::string* string(const Dictionary& dict, const std::string& key);
+
 // Absent when the bytes hold no property list. Values of a type we do not keep
 // (data, UID) are left out of their dictionary.
 std::optional<Value> parse(std::string_view bytes);

@@ -36,11 +36,6 @@ std::vector<std::string> entries(const fs::path& folder) {
     return names;
 }
 
-const std::string* stringValue(const Platform::PropertyList::Dictionary& info, const char* key) {
-    const auto it = info.find(key);
-    return it == info.end() ? nullptr : it->second.get<std::string>();
-}
-
 // A key names one entry inside a Library folder only when it is a plain name:
 // an empty one, "." or ".." would name the folder itself or its parent, and one
 // holding "/" (an absolute one too) another app's folder or a place outside.
@@ -85,10 +80,10 @@ std::vector<InstalledApp> installedApps(const std::vector<fs::path>& folders) {
             if (bundle.extension() != ".app") continue;
             const auto info = Platform::PropertyList::readDictionary(bundle / "Contents" / "Info.plist");
             if (!info) continue;
-            const std::string* id = stringValue(*info, "CFBundleIdentifier");
+            const std::string* id = Platform::PropertyList::string(*info, "CFBundleIdentifier");
             if (!id || startsWith(*id, "com.apple.")) continue;
-            const std::string* shown = stringValue(*info, "CFBundleDisplayName");
-            if (!shown) shown = stringValue(*info, "CFBundleName");
+            const std::string* shown = Platform::PropertyList::string(*info, "CFBundleDisplayName");
+            if (!shown) shown = Platform::PropertyList::string(*info, "CFBundleName");
             const std::string name = shown ? *shown : bundleStem(bundle);
             apps.push_back({bundle, Text::removingFormatOnlyCharacters(name), *id, 0});
         }

@@ -59,13 +59,8 @@ const std::string* stringAt(const json& object, const char* key) {
     return it != object.end() && it->is_string() ? it->get_ptr<const std::string*>() : nullptr;
 }
 
-const std::string* stringAt(const Platform::PropertyList::Dictionary& info, const char* key) {
-    const auto it = info.find(key);
-    return it == info.end() ? nullptr : it->second.get<std::string>();
-}
-
 std::optional<std::string> shortVersion(const Platform::PropertyList::Dictionary& info) {
-    const std::string* s = stringAt(info, "CFBundleShortVersionString");
+    const std::string* s = Platform::PropertyList::string(info, "CFBundleShortVersionString");
     return s ? std::optional<std::string>(*s) : std::nullopt;
 }
 
@@ -202,7 +197,7 @@ std::vector<Pending> askFeeds(const std::vector<App>& apps, Platform::Http::Clie
     for (const App& app : apps) {
         const auto info = Platform::PropertyList::readDictionary(app.url / "Contents/Info.plist");
         if (!info) continue;
-        const std::string* url = stringAt(*info, "SUFeedURL");
+        const std::string* url = Platform::PropertyList::string(*info, "SUFeedURL");
         if (!url || !Platform::Http::isHttpsUrl(*url)) continue;
         const std::optional<std::string> installed = shortVersion(*info);
         if (!installed) continue;

@@ -69,8 +69,7 @@ std::set<std::string> loadedLabels() {
 }
 
 std::string programOf(const Platform::PropertyList::Dictionary& plist) {
-    if (auto it = plist.find("Program"); it != plist.end())
-        if (const auto* s = it->second.get<std::string>()) return *s;
+    if (const auto* program = Platform::PropertyList::string(plist, "Program")) return *program;
     if (auto it = plist.find("ProgramArguments"); it != plist.end()) {
         const auto* args = it->second.get<Platform::UserDefaults::Array>();
         const bool allStrings = args && std::all_of(args->begin(), args->end(),
