@@ -50,7 +50,7 @@ QCoro::Task<> QuickClean::scan(CleanListModel& list) {
     self->setPhase(q.paths.empty() ? Phase::nothing() : Phase::ready(int(q.paths.size()), q.bytes));
 }
 
-QCoro::Task<> QuickClean::clean(CleanListModel& list, std::function<void()>) {
+QCoro::Task<> QuickClean::clean(CleanListModel& list) {
     if (phase_.kind != Kind::ready || list.isBusy()) co_return;
     // The list may have changed since the scan (a clean or a scan from the Clean tab).
     if (selectQualifying(list).paths.empty()) {

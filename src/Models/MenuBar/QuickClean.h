@@ -3,7 +3,6 @@
 #include <QObject>
 
 #include <cstdint>
-#include <functional>
 
 #include "Core/Clean/CleanTypes.h"
 
@@ -45,8 +44,8 @@ public:
     // list scans or cleans.
     QCoro::Task<> scan(CleanListModel& list);
     // Cleans the qualifying findings on the list now. Only from ready, and only while
-    // the list is idle. `openApp` is the card's; the quick clean never calls it.
-    QCoro::Task<> clean(CleanListModel& list, std::function<void()> openApp = {});
+    // the list is idle.
+    QCoro::Task<> clean(CleanListModel& list);
 
 signals:
     void phaseChanged();

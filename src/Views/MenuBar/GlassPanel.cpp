@@ -65,7 +65,6 @@ void GlassPanel::showBy(QRect button) {
     activateWindow();
     fade_.stop();
     fade_.start();
-    emit shown();
 }
 
 void GlassPanel::resizeEvent(QResizeEvent* event) {

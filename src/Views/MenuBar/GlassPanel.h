@@ -37,9 +37,6 @@ public:
     // The opacity of the fade now.
     double fade() const { return fade_.state() == QAbstractAnimation::Running ? fade_.currentValue().toDouble() : 1.0; }
 
-signals:
-    void shown();
-
 protected:
     void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -115,8 +115,6 @@ QString value(MenuBarMetric metric, const Readings& r) {
     return dash;
 }
 
-QString value(MenuBarMetric metric, const Monitor& monitor) { return value(metric, Readings::of(monitor)); }
-
 QString compact(double rate) {
     if (!std::isfinite(rate) || rate < 1024) return QStringLiteral("0K");
     if (rate < 1048576) return QString::number(static_cast<long long>(rate / 1024)) + QLatin1Char('K');

@@ -47,7 +47,6 @@ QString titleText(const QList<TitlePart>& parts);
 
 // One metric's reading as the item shows it ("12%", "48°", "↓1K ↑0K", "—").
 QString value(MenuBarMetric metric, const Readings& readings);
-QString value(MenuBarMetric metric, const Monitor& monitor);
 // A rate in bytes per second as "0K", "523K" or "1.5M".
 QString compact(double bytesPerSecond);
 

@@ -18,8 +18,8 @@ PanelCard::PanelCard(const QString& symbol, const QString& title, const std::opt
     auto* header = new QHBoxLayout;
     header->setContentsMargins(0, 0, 0, 0);
     header->setSpacing(4);
-    title_ = new SymbolLabel(symbol, title, Theme::font(11.5, QFont::Medium), Theme::secondary(), this);
-    header->addWidget(title_, 0, Qt::AlignVCenter);
+    header->addWidget(new SymbolLabel(symbol, title, Theme::font(11.5, QFont::Medium), Theme::secondary(), this), 0,
+                      Qt::AlignVCenter);
     header->addStretch(1);
     header->addSpacing(2);
     chip_ = new Chip(QString(), Theme::secondary(), this);
@@ -44,16 +44,12 @@ void PanelCard::setChip(const std::optional<QString>& chip) {
     chip_->setVisible(chip.has_value());
 }
 
-void PanelCard::setValue(const QString& value, const QString& unit) { value_->set(value, unit); }
-
-void PanelCard::setFooter(const QString& footer) { footer_->setText(footer); }
-
 QString PanelCard::footer() const { return footer_->text(); }
 
 void PanelCard::setTexts(const PanelCards::Content& c) {
     setChip(c.chip);
-    setValue(c.value, c.unit);
-    setFooter(c.footer);
+    value_->set(c.value, c.unit);
+    footer_->setText(c.footer);
 }
 
 void PanelCard::setGraph(QWidget* graph) {

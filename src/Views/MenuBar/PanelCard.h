@@ -9,8 +9,6 @@
 class Chip;
 class MetricValue;
 class OneLine;
-class QHBoxLayout;
-class SymbolLabel;
 
 // The menu-bar panel's compact metric card: a titled header with an optional chip,
 // the value and its unit, a graph at least 22 points high, and a one-line footer.
@@ -21,15 +19,10 @@ public:
     PanelCard(const QString& symbol, const QString& title, const std::optional<QString>& chip, const QString& value,
               const QString& unit, const QString& footer, QWidget* graph, QWidget* parent = nullptr);
 
-    void setChip(const std::optional<QString>& chip);
-    void setValue(const QString& value, const QString& unit);
-    void setFooter(const QString& footer);
     // Chip, value, unit and footer (the graph is the caller's).
     void setTexts(const PanelCards::Content& content);
 
-    SymbolLabel* titleLabel() const { return title_; }
-    // Hidden without a chip.
-    Chip* chip() const { return chip_; }
+    // None while the chip is hidden.
     std::optional<QString> chipText() const { return chipText_; }
     MetricValue* valueView() const { return value_; }
     QString footer() const;
@@ -40,7 +33,7 @@ protected:
     void setGraph(QWidget* graph);
 
 private:
-    SymbolLabel* title_;
+    void setChip(const std::optional<QString>& chip);
     Chip* chip_;
     std::optional<QString> chipText_;
     MetricValue* value_;

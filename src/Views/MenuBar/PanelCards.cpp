@@ -29,6 +29,13 @@ std::optional<QString> tempChip(std::optional<double> celsius) {
 
 double orZero(double v) { return std::isfinite(v) ? v : 0.0; }
 
+// A byte-count text split at its first space: the number, then the rest as the unit.
+std::pair<QString, QString> splitUnit(const QString& text) {
+    const qsizetype space = text.indexOf(QLatin1Char(' '));
+    if (space < 0) return {text, QString()};
+    return {text.left(space), text.mid(space + 1)};
+}
+
 Content cpu(const StatusCards::Readings& r) {
     const double load = orZero(r.cpu);
     return {QStringLiteral("cpu"), QStringLiteral("CPU"), tempChip(r.cpuTemp), QString::number(StatusFormat::percent(load)),
@@ -91,12 +98,6 @@ Content heat(const StatusCards::Readings& r, const std::vector<FanReader::Fan>& 
     return c;
 }
 }  // namespace
-
-std::pair<QString, QString> splitUnit(const QString& text) {
-    const qsizetype space = text.indexOf(QLatin1Char(' '));
-    if (space < 0) return {text, QString()};
-    return {text.left(space), text.mid(space + 1)};
-}
 
 Content content(Card card, const StatusCards::Readings& r, const std::vector<FanReader::Fan>& fans) {
     switch (card) {

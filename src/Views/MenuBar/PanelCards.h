@@ -26,7 +26,4 @@ inline constexpr Card cards[] = {Card::cpu, Card::gpu, Card::memory, Card::disk,
 // The heat card's graph with fans is the fan controls rather than `graph`.
 Content content(Card card, const StatusCards::Readings& readings, const std::vector<FanReader::Fan>& fans);
 
-// A byte-count text split at its first space: the number, then the rest as the unit.
-std::pair<QString, QString> splitUnit(const QString& text);
-
 }  // namespace PanelCards

@@ -60,8 +60,6 @@ PanelBattery::PanelBattery(Monitor& monitor, QWidget* parent) : Card(12, parent)
     sync();
 }
 
-bool PanelBattery::hasContent() const { return monitor_.battery() || !monitor_.accessories().empty(); }
-
 QString PanelBattery::chargeText() const { return chargeLine_->isHidden() ? QString() : charge_->text(); }
 QString PanelBattery::stateText() const { return chargeLine_->isHidden() ? QString() : state_->text(); }
 QString PanelBattery::topEnergyText() const { return topEnergy_->isHidden() ? QString() : topEnergy_->text(); }
@@ -70,8 +68,8 @@ std::optional<QString> PanelBattery::healthText() const {
 }
 
 void PanelBattery::sync() {
-    setVisible(hasContent());
     const std::optional<Sensors::Battery>& battery = monitor_.battery();
+    setVisible(battery || !monitor_.accessories().empty());
 
     const bool charging = battery && battery->charging;
     if (!label_ || charging != charging_) {

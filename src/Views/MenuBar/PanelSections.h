@@ -23,8 +23,6 @@ class SymbolLabel;
 class PanelBattery : public Card {
 public:
     explicit PanelBattery(Monitor& monitor, QWidget* parent = nullptr);
-    // Whether the section has anything to show.
-    bool hasContent() const;
     QString chargeText() const;
     QString stateText() const;
     QString topEnergyText() const;  // empty when the line is not shown
@@ -53,7 +51,6 @@ public:
     static constexpr int listHeight = 100;
     explicit PanelProcesses(Monitor& monitor, QWidget* parent = nullptr);
     const std::vector<Processes::Info>& rows() const { return rows_; }
-    SpinnerView* spinner() const { return spinner_; }
 
 private:
     class List;
@@ -77,7 +74,6 @@ class PanelHeader : public QWidget {
 public:
     explicit PanelHeader(QWidget* parent = nullptr);
     void refresh(const Monitor& monitor, int score, int64_t memoryTotal);
-    BaselineTexts* score() const { return score_; }
     ChipRow* chips() const { return chips_; }
 
 private:
