@@ -37,10 +37,7 @@ QCoro::Task<> IdleUpdateInstaller::look(int generation) {
 void IdleUpdateInstaller::tick() {
     if (!install_) return;
     if (idleSeconds() < idleNeeded) return;
-    if (windowOpen()) return;
-    for (AppTab tab : AppTabs::allCases) {
-        if (state_.isBusy(tab)) return;
-    }
+    if (windowOpen() || state_.isAnyBusy()) return;
     looking_ = false;
     ++generation_;
     auto install = std::move(install_);

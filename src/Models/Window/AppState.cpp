@@ -1,5 +1,7 @@
 #include "Models/Window/AppState.h"
 
+#include <algorithm>
+
 #include "Core/Permissions.h"
 #include "Models/Apps/UninstallModel.h"
 #include "Models/Apps/UpdatesModel.h"
@@ -93,4 +95,12 @@ bool AppState::isBusy(AppTab tab) const {
             // No other tab's models run work yet.
             return false;
     }
+}
+
+bool AppState::isAnyBusy() const {
+    return std::ranges::any_of(AppTabs::allCases, [this](AppTab tab) { return isBusy(tab); });
+}
+
+void AppState::bringUpMainWindow() const {
+    if (auto open = openMainWindow) open();
 }

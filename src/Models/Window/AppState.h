@@ -76,9 +76,14 @@ public:
 
     // Whether work runs on that tab. `busyChanged` tells when an answer may have changed.
     bool isBusy(AppTab tab) const;
+    // Whether work runs on any tab, asked in the tabs' order.
+    bool isAnyBusy() const;
 
     // Brings up the main window; the application sets it. Not observed.
     std::function<void()> openMainWindow;
+    // Calls `openMainWindow` when set, through a copy: the window's first show
+    // replaces the opener while it runs.
+    void bringUpMainWindow() const;
 
     // The menu-bar status item, made once for the process and kept; null until then
     // and where nothing makes one (no factory). Not observed.

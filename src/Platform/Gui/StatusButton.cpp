@@ -118,10 +118,12 @@ bool TrayStatusButton::notifierHostIsUp() const {
 
 void TrayStatusButton::lookForTray() {
     if (tray_) return;
-    if ((xembed_ && xembed_->trayIsUp()) || notifierHostIsUp()) makeTrayIcon();
+    // Asked once: Qt takes the notifier host whenever one is up, whatever else is.
+    const bool notifierHost = notifierHostIsUp();
+    if (notifierHost || (xembed_ && xembed_->trayIsUp())) makeTrayIcon(notifierHost);
 }
 
-void TrayStatusButton::makeTrayIcon() {
+void TrayStatusButton::makeTrayIcon(bool viaNotifierHost) {
     xembed_.reset();
     if (busWatch_) {
         QDBusConnection::sessionBus().disconnect(kWatcher, kWatcherPath, kWatcher,
@@ -130,8 +132,7 @@ void TrayStatusButton::makeTrayIcon() {
         busWatch_->deleteLater();
         busWatch_ = nullptr;
     }
-    // Qt takes the notifier host whenever one is up, whatever else is.
-    viaNotifierHost_ = notifierHostIsUp();
+    viaNotifierHost_ = viaNotifierHost;
     tray_ = new QSystemTrayIcon(icon_, this);
     tray_->setToolTip(toolTip_);
     if (menu_) tray_->setContextMenu(menu_);

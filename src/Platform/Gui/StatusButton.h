@@ -64,7 +64,7 @@ private:
     class XEmbedWatch;
     void lookForTray();
     bool notifierHostIsUp() const;
-    void makeTrayIcon();
+    void makeTrayIcon(bool viaNotifierHost);
 
     QIcon icon_;
     QString toolTip_;

@@ -135,11 +135,8 @@ QWidget* MenuBarPanel::makeActions() {
     connect(openButton_, &QAbstractButton::clicked, this, [this] { open(std::nullopt); });
     connect(cleanButton_, &QAbstractButton::clicked, this, [this] { open(AppTab::clean); });
     connect(settingsButton_, &QAbstractButton::clicked, this, [this] {
-        AppState& state = state_;
-        if (close_) close_();
-        state.setShowSettings(true);
-        // A copy: showing the window installs a new opener while this one runs.
-        if (auto openWindow = state.openMainWindow) openWindow();
+        state_.setShowSettings(true);
+        open(std::nullopt);
     });
     // An ordinary end of the event loop: the fan tool's watcher sees the process go.
     connect(quitButton_, &QAbstractButton::clicked, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
@@ -150,7 +147,7 @@ void MenuBarPanel::open(std::optional<AppTab> tab) {
     AppState& state = state_;  // closing lets go of this panel once the click is over
     if (close_) close_();
     if (tab) state.setTab(*tab);
-    if (auto openWindow = state.openMainWindow) openWindow();
+    state.bringUpMainWindow();
 }
 
 QString MenuBarPanel::accessorySymbol(const QString& name) {

@@ -59,15 +59,7 @@ void StatusItemController::refresh() {
 
     const QSet<MenuBarMetric> shown(chosen.begin(), chosen.end());
     if (state_.monitor().menuBarMetrics() != shown) state_.monitor().setMenuBarMetrics(shown);
-
-    bool busy = false;
-    for (AppTab tab : AppTabs::allCases) {
-        if (state_.isBusy(tab)) {
-            busy = true;
-            break;
-        }
-    }
-    setPulsing(busy);
+    setPulsing(state_.isAnyBusy());
 }
 
 void StatusItemController::showFrame(int frame) {

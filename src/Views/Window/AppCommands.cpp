@@ -6,24 +6,17 @@
 
 #include "Models/Window/AppState.h"
 
-namespace {
-void openMainWindow(AppState& state) {
-    // A copy: showing the window installs a new opener while the old one runs.
-    if (auto open = state.openMainWindow) open();
-}
-}  // namespace
-
 AppCommands::AppCommands(AppState& state, std::function<void()> checkForUpdates, QObject* parent)
     : QObject(parent), menu_(std::make_unique<QMenu>()) {
     openQuelto_ = new QAction(tr("Open Quelto"), this);
-    connect(openQuelto_, &QAction::triggered, this, [&state] { openMainWindow(state); });
+    connect(openQuelto_, &QAction::triggered, this, [&state] { state.bringUpMainWindow(); });
 
     settings_ = new QAction(tr("Settings…"), this);
     settings_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     settings_->setShortcutContext(Qt::ApplicationShortcut);
     connect(settings_, &QAction::triggered, this, [&state] {
         state.setShowSettings(true);
-        openMainWindow(state);  // which also raises and focuses the window
+        state.bringUpMainWindow();  // which also raises and focuses the window
     });
 
     checkForUpdates_ = new QAction(tr("Check for Updates…"), this);
