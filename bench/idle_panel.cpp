@@ -12,15 +12,13 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <string>
 #include <thread>
 
 #include "BenchSupport.h"
 #include "PeerMonitors.h"
-#include "Support/QtTestSupport.h"
-#include "Support/TrayHarness.h"
+#include "QueltoInTray.h"
 
 namespace th = trayharness;
 
@@ -67,36 +65,12 @@ Span measure(pid_t quelto, pid_t htop, double seconds) {
 int main(int argc, char** argv) {
     const double seconds = bench::secondsOption(argc, argv, 30);
     QCoreApplication app(argc, argv);
-    qttest::TempHome home;
-    const std::string runtime = (home / "run").string();
-    std::filesystem::create_directories(runtime);
-    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-
-    for (const char* program : {"Xvfb", "dbus-daemon", "status-notifier-watcher", "htop"}) {
-        if (!th::onPath(program)) {
-            std::printf("idle_panel: %s is missing (see .ci/packages.txt)\n", program);
-            return 1;
-        }
-    }
-    th::XServer x({1280, 1024});
-    th::SessionBus bus;
-    th::SniTray tray(bus);
-    if (!x.ok() || !tray.ok()) {
-        std::printf("idle_panel: no X server or no notifier watcher\n");
-        return 1;
-    }
-    // A login launch: the window stays closed.
-    th::Child quelto({std::string(QUELTO_BIN_DIR) + "/Quelto", "--login-item"},
-                     {{"DISPLAY", x.display()},
-                      {"QT_QPA_PLATFORM", "xcb"},
-                      {"XDG_RUNTIME_DIR", runtime},
-                      {"DBUS_SESSION_BUS_ADDRESS", bus.address()}},
-                     (home / "quelto.log").string());
-    if (!th::waitFor([&] { return !tray.items().isEmpty(); }, 20)) {
-        std::printf("idle_panel: Quelto's item never appeared in the tray\n");
-        return 1;
-    }
-    const QString item = tray.items().first();
+    bench::QueltoInTray desktop("idle_panel", {"htop"}, {1280, 1024});
+    if (!desktop.ok()) return 1;
+    const th::XServer& x = desktop.x;
+    const th::SniTray& tray = desktop.tray;
+    const QString& item = desktop.item;
+    th::Child& quelto = desktop.quelto;
     if (!tray.activate(item) || !th::waitFor([&] { return panelShown(x); }, 10)) {
         std::printf("idle_panel: activating the item opened no panel\n");
         return 1;

@@ -9,15 +9,12 @@
 #include <QCoreApplication>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <string>
 #include <thread>
 
 #include "BenchSupport.h"
-#include "Support/QtTestSupport.h"
-#include "Support/TrayHarness.h"
+#include "QueltoInTray.h"
 
 namespace th = trayharness;
 
@@ -34,39 +31,14 @@ int countLines(const std::string& file, const std::string& text) {
 int main(int argc, char** argv) {
     const double seconds = bench::secondsOption(argc, argv, 60);
     QCoreApplication app(argc, argv);
-    qttest::TempHome home;
-    const std::string runtime = (home / "run").string();
-    std::filesystem::create_directories(runtime);
-    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-
-    for (const char* program : {"Xvfb", "dbus-daemon", "dbus-monitor", "status-notifier-watcher", "conky"}) {
-        if (!th::onPath(program)) {
-            std::printf("idle_tray: %s is missing (see .ci/packages.txt)\n", program);
-            return 1;
-        }
-    }
-    th::XServer x;
-    th::SessionBus bus;
-    th::SniTray tray(bus);
-    if (!x.ok() || !tray.ok()) {
-        std::printf("idle_tray: no X server or no notifier watcher\n");
-        return 1;
-    }
+    bench::QueltoInTray desktop("idle_tray", {"dbus-monitor", "conky"});
+    if (!desktop.ok()) return 1;
+    const auto& home = desktop.home;
 
     const std::string busLog = (home / "busLog.log").string();
-    th::Child monitor({"dbus-monitor", "--address", bus.address(), "type='signal',interface='org.kde.StatusNotifierItem'"},
+    th::Child monitor({"dbus-monitor", "--address", desktop.bus.address(),
+                       "type='signal',interface='org.kde.StatusNotifierItem'"},
                       {}, busLog);
-    // A login launch: the window stays closed.
-    th::Child quelto({std::string(QUELTO_BIN_DIR) + "/Quelto", "--login-item"},
-                     {{"DISPLAY", x.display()},
-                      {"QT_QPA_PLATFORM", "xcb"},
-                      {"XDG_RUNTIME_DIR", runtime},
-                      {"DBUS_SESSION_BUS_ADDRESS", bus.address()}},
-                     (home / "quelto.log").string());
-    if (!th::waitFor([&] { return !tray.items().isEmpty(); }, 20)) {
-        std::printf("idle_tray: Quelto's item never appeared in the tray\n");
-        return 1;
-    }
     const std::string conkyConfig = (home / "conky.conf").string();
     std::ofstream(conkyConfig) << "conky.config = { out_to_console = true, out_to_x = false, update_interval = 2, "
                                   "total_run_times = 0, background = false }\n"
@@ -76,12 +48,12 @@ int main(int argc, char** argv) {
     // Let both settle, then measure the same span.
     std::this_thread::sleep_for(std::chrono::seconds(3));
     const int icons0 = countLines(busLog, "member=NewIcon"), tips0 = countLines(busLog, "member=NewToolTip");
-    const double quelto0 = bench::cpuOf(quelto.pid()), conky0 = bench::cpuOf(conky.pid());
+    const double quelto0 = bench::cpuOf(desktop.quelto.pid()), conky0 = bench::cpuOf(conky.pid());
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    const double quelto1 = bench::cpuOf(quelto.pid()) - quelto0, conky1 = bench::cpuOf(conky.pid()) - conky0;
+    const double quelto1 = bench::cpuOf(desktop.quelto.pid()) - quelto0, conky1 = bench::cpuOf(conky.pid()) - conky0;
     const int icons = countLines(busLog, "member=NewIcon") - icons0;
     const int tips = countLines(busLog, "member=NewToolTip") - tips0;
-    if (!quelto.running() || !conky.running()) {
+    if (!desktop.quelto.running() || !conky.running()) {
         std::printf("idle_tray: a process ended early\n");
         return 1;
     }

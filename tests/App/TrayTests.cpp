@@ -22,22 +22,11 @@ struct Desktop {
     th::XServer x;
     std::filesystem::path log = home / "quelto.log";
 
-    Desktop() {
-        std::filesystem::create_directories(home / "run");
-        std::filesystem::permissions(home / "run", std::filesystem::perms::owner_all);
-    }
     bool ready() const { return x.ok() && th::onPath("xdotool"); }
 
     // Quelto with `arguments`, on the given session bus or none.
     th::Child launch(const std::vector<std::string>& arguments, const std::optional<std::string>& bus = {}) const {
-        std::vector<std::string> argv{std::string(QUELTO_BIN_DIR) + "/Quelto"};
-        argv.insert(argv.end(), arguments.begin(), arguments.end());
-        return th::Child(argv,
-                         {{"DISPLAY", x.display()},
-                          {"QT_QPA_PLATFORM", "xcb"},
-                          {"XDG_RUNTIME_DIR", (home / "run").string()},
-                          {"DBUS_SESSION_BUS_ADDRESS", bus}},
-                         log.string());
+        return th::launchQuelto(x.display(), home.path(), arguments, bus, log.string());
     }
     std::string output() const {
         std::ifstream in(log);

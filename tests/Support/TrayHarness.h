@@ -173,6 +173,24 @@ inline int run(const std::vector<std::string>& argv, const Env& env = {}) {
     return c.exitCode(30).value_or(-1);
 }
 
+// The built Quelto on the X server at `display` as a desktop session starts it: its
+// runtime folder under `home`, on the session bus at `bus` or on none, its output to `log`.
+inline Child launchQuelto(const std::string& display, const std::filesystem::path& home,
+                          const std::vector<std::string>& arguments, const std::optional<std::string>& bus,
+                          const std::string& log) {
+    const std::filesystem::path runtime = home / "run";
+    std::filesystem::create_directories(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    std::vector<std::string> argv{std::string(QUELTO_BIN_DIR) + "/Quelto"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return Child(argv,
+                 {{"DISPLAY", display},
+                  {"QT_QPA_PLATFORM", "xcb"},
+                  {"XDG_RUNTIME_DIR", runtime.string()},
+                  {"DBUS_SESSION_BUS_ADDRESS", bus}},
+                 log);
+}
+
 // One top-level or embedded window as the X server has it.
 struct Window {
     uint32_t id = 0;
