@@ -1,22 +1,19 @@
 #pragma once
 // A desktop of our own for tray tests and benchmarks: an X server on a free display,
-// an XEmbed tray (trayer) on it, a private session bus with a StatusNotifierItem
-// watcher and a registered host, and the means to look at it from outside: windows
-// by name, their frames, pictures of the screen, clicks through xdotool. Everything
-// it starts ends with it. Needs a QCoreApplication for the bus calls.
+// a private session bus with a StatusNotifierItem watcher and a registered host, the
+// built program started on them, and the means to look at it from outside: our
+// windows and their frames, pictures of the screen, clicks through xdotool. Everything
+// it starts ends with it.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QByteArray>
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusVariant>
 #include <QImage>
 #include <QRect>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -29,12 +26,13 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "Core/Clean/Shell.h"
 
 namespace trayharness {
 
@@ -52,111 +50,80 @@ inline bool waitFor(const std::function<bool()>& done, double seconds = 20) {
 }
 
 inline bool onPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        const size_t end = dirs.find(':', start);
-        const std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return false;
+    return !QStandardPaths::findExecutable(QString::fromStdString(program)).isEmpty();
 }
 
-// A program of ours, ended (SIGTERM, then SIGKILL) when this goes. Its output goes
-// to `log`, or nowhere. With `reportFd`, the first line it writes to that
-// descriptor is kept (Xvfb's display, the bus's address).
+// Runs a program to its end: what it printed, or none when it could not run or failed.
+inline std::optional<std::string> run(const std::vector<std::string>& argv, double timeout = 30) {
+    const QString program = QStandardPaths::findExecutable(QString::fromStdString(argv.front()));
+    if (program.isEmpty()) return std::nullopt;
+    const Shell::Result r = Shell::run(program.toStdString(), {argv.begin() + 1, argv.end()}, timeout);
+    return r.status == 0 ? std::optional(r.output) : std::nullopt;
+}
+
+// A program of ours in a process group of its own, ended (SIGTERM, then SIGKILL) with
+// everything it started when this goes. Its output goes to `log`, or nowhere. With
+// `report`, the first line it writes to descriptor 3 is kept (a display, an address).
 class Child {
 public:
     Child() = default;
-    Child(const std::vector<std::string>& argv, const Env& env = {}, const std::string& log = {},
-          int reportFd = -1) {
+    Child(const std::vector<std::string>& argv, const Env& env = {}, const std::string& log = {}, bool report = false) {
         int pipeFds[2] = {-1, -1};
-        if (reportFd >= 0 && ::pipe2(pipeFds, O_CLOEXEC) != 0) return;
-        std::vector<std::string> envStrings;
-        for (char** e = environ; *e; ++e) {
-            const std::string entry = *e;
-            const std::string key = entry.substr(0, entry.find('='));
-            if (!env.count(key)) envStrings.push_back(entry);
-        }
+        if (report && ::pipe(pipeFds) != 0) return;
+        std::vector<std::string> command{"env"};  // which unsets first, then sets
         for (const auto& [key, value] : env)
-            if (value) envStrings.push_back(key + "=" + *value);
-        std::vector<char*> args, envp;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            if (!value) command.push_back("--unset=" + key);
+        for (const auto& [key, value] : env)
+            if (value) command.push_back(key + "=" + *value);
+        command.insert(command.end(), argv.begin(), argv.end());
+        std::vector<char*> args;
+        for (auto& a : command) args.push_back(a.data());
         args.push_back(nullptr);
-        for (auto& e : envStrings) envp.push_back(e.data());
-        envp.push_back(nullptr);
         const std::string out = log.empty() ? "/dev/null" : log;
-
         pid_ = ::fork();
         if (pid_ == 0) {
             ::setpgid(0, 0);
             const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-            const int in = ::open("/dev/null", O_RDONLY);
-            ::dup2(in, 0);
+            ::dup2(::open("/dev/null", O_RDONLY), 0);
             ::dup2(fd, 1);
             ::dup2(fd, 2);
-            if (reportFd >= 0) {
-                if (pipeFds[1] == reportFd) ::fcntl(reportFd, F_SETFD, 0);
-                else ::dup2(pipeFds[1], reportFd);
-            }
-            ::execvpe(args[0], args.data(), envp.data());
+            if (report) ::dup2(pipeFds[1], 3);
+            ::execvp(args[0], args.data());
             ::_exit(127);
         }
-        if (reportFd < 0) return;
+        if (!report) return;
         ::close(pipeFds[1]);
-        // Read the report line, for at most 20 s.
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        ::fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
-        char c;
-        while (std::chrono::steady_clock::now() < end) {
-            const ssize_t n = ::read(pipeFds[0], &c, 1);
-            if (n == 1) {
-                if (c == '\n') break;
-                report_ += c;
-            } else if (n == 0) {
-                break;
-            } else {
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-        }
+        pollfd ready{pipeFds[0], POLLIN, 0};
+        for (char c; ::poll(&ready, 1, 20000) > 0 && ::read(pipeFds[0], &c, 1) == 1 && c != '\n';) report_ += c;
         ::close(pipeFds[0]);
     }
     ~Child() { stop(); }
     Child(Child&& o) noexcept { *this = std::move(o); }
+    // The child this held ends with `o`.
     Child& operator=(Child&& o) noexcept {
-        if (this != &o) {
-            stop();
-            pid_ = std::exchange(o.pid_, -1);
-            status_ = o.status_;
-            report_ = std::move(o.report_);
-        }
+        std::swap(pid_, o.pid_);
+        std::swap(status_, o.status_);
+        std::swap(report_, o.report_);
         return *this;
     }
 
     pid_t pid() const { return pid_; }
     const std::string& report() const { return report_; }
     bool running() {
-        if (pid_ <= 0 || status_) return false;
         int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) status_ = status;
-        return !status_;
+        if (pid_ > 0 && !status_ && ::waitpid(pid_, &status, WNOHANG) == pid_) status_ = status;
+        return pid_ > 0 && !status_;
     }
     // The exit code once it ended by itself within `seconds`.
     std::optional<int> exitCode(double seconds) {
-        if (!waitFor([this] { return !running(); }, seconds) || !status_) return std::nullopt;
-        return WIFEXITED(*status_) ? std::optional<int>(WEXITSTATUS(*status_)) : std::nullopt;
+        if (!waitFor([this] { return !running(); }, seconds) || !status_ || !WIFEXITED(*status_)) return std::nullopt;
+        return WEXITSTATUS(*status_);
     }
     void stop() {
-        if (pid_ <= 0) return;
-        if (running()) {
-            ::kill(-pid_, SIGTERM);
-            if (!waitFor([this] { return !running(); }, 3)) {
-                ::kill(-pid_, SIGKILL);
-                waitFor([this] { return !running(); }, 3);
-            }
+        for (int signal : {SIGTERM, SIGKILL}) {
+            if (!running()) break;
+            ::kill(-pid_, signal);
+            waitFor([this] { return !running(); }, 3);
         }
         pid_ = -1;
     }
@@ -166,12 +133,6 @@ private:
     std::optional<int> status_;
     std::string report_;
 };
-
-// Runs a program to its end; its exit code, or -1.
-inline int run(const std::vector<std::string>& argv, const Env& env = {}) {
-    Child c(argv, env);
-    return c.exitCode(30).value_or(-1);
-}
 
 // The built Quelto on the X server at `display` as a desktop session starts it: its
 // runtime folder under `home`, on the session bus at `bus` or on none, its output to `log`.
@@ -191,14 +152,12 @@ inline Child launchQuelto(const std::string& display, const std::filesystem::pat
                  log);
 }
 
-// One top-level or embedded window as the X server has it.
+// A mapped window as the X server has it.
 struct Window {
     uint32_t id = 0;
-    QString name, windowClass;
-    QRect frame;  // in root coordinates
-    bool mapped = false;
-    bool embedded = false;  // a child of another client's window (a tray's)
-    bool overrideRedirect = false;
+    QString name;
+    QRect frame;            // in root coordinates
+    bool embedded = false;  // not a child of the root (a tray's icon)
 };
 
 // An X server on a free display, with a connection of our own to look at it.
@@ -207,59 +166,36 @@ public:
     explicit XServer(QSize size = {1280, 800}) {
         if (!onPath("Xvfb")) return;
         const std::string screen = std::to_string(size.width()) + "x" + std::to_string(size.height()) + "x24";
-        server_ = Child({"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp"}, {}, {}, 3);
+        server_ = Child({"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp"}, {}, {}, true);
         if (server_.report().empty()) return;
         display_ = ":" + server_.report();
-        c_ = xcb_connect(display_.c_str(), nullptr);
-        if (xcb_connection_has_error(c_)) {
-            xcb_disconnect(c_);
-            c_ = nullptr;
-            return;
-        }
-        root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
+        c_.reset(xcb_connect(display_.c_str(), nullptr));
+        if (xcb_connection_has_error(c_.get())) { c_.reset(); return; }
         // A desktop's colour rather than the server's black, so pictures read as a desktop.
-        const uint32_t background = 0x3a4a66;
-        xcb_change_window_attributes(c_, root_, XCB_CW_BACK_PIXEL, &background);
-        xcb_clear_area(c_, 0, root_, 0, 0, 0, 0);
-        xcb_flush(c_);
+        const uint32_t root = xcb_setup_roots_iterator(xcb_get_setup(c_.get())).data->root, background = 0x3a4a66;
+        xcb_change_window_attributes(c_.get(), root, XCB_CW_BACK_PIXEL, &background);
+        xcb_clear_area(c_.get(), 0, root, 0, 0, 0, 0);
+        xcb_flush(c_.get());
     }
-    ~XServer() {
-        if (c_) xcb_disconnect(c_);
-    }
-    XServer(const XServer&) = delete;
-    XServer& operator=(const XServer&) = delete;
 
     bool ok() const { return c_ != nullptr; }
     const std::string& display() const { return display_; }
-    xcb_connection_t* connection() const { return c_; }
 
-    uint32_t atom(const char* name) const {
-        auto* r = xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, std::strlen(name), name), nullptr);
-        const uint32_t a = r ? r->atom : 0;
-        std::free(r);
-        return a;
-    }
-    bool selectionOwned(const char* selection) const {
-        auto* r = xcb_get_selection_owner_reply(c_, xcb_get_selection_owner(c_, atom(selection)), nullptr);
-        const bool owned = r && r->owner != XCB_NONE;
-        std::free(r);
-        return owned;
-    }
-
-    // Every window, depth first from the root.
-    std::vector<Window> windows() const {
-        std::vector<Window> all;
-        collect(root_, false, all);
-        return all;
-    }
-    // The mapped windows whose class names `windowClass` (either half of WM_CLASS).
+    // The mapped windows of the class `windowClass`, as xdotool and xwininfo tell them.
     std::vector<Window> mapped(const QString& windowClass) const {
+        const QStringList shown = QString::fromStdString(
+            x({"xdotool", "search", "--onlyvisible", "--class", windowClass.toStdString()}).value_or("")).split('\n');
+        static const QRegularExpression row(R"re(^( +)0x(\w+) "?(.*?)"?: .*  (\d+)x(\d+)\S*  \+(-?\d+)\+(-?\d+)$)re",
+                                            QRegularExpression::MultilineOption);
         std::vector<Window> found;
-        for (const Window& w : windows())
-            if (w.mapped && w.windowClass.split(QLatin1Char('\n')).contains(windowClass)) found.push_back(w);
+        for (const auto& m : row.globalMatch(QString::fromStdString(x({"xwininfo", "-root", "-tree"}).value_or("")))) {
+            const uint32_t id = m.captured(2).toUInt(nullptr, 16);
+            if (!shown.contains(QString::number(id))) continue;
+            const auto n = [&m](int i) { return m.captured(i).toInt(); };
+            found.push_back({id, m.captured(3), QRect(n(6), n(7), n(4), n(5)), m.captured(1).size() > 5});
+        }
         return found;
     }
-
     // Asks the window's client to close it, as a window manager's close button does.
     void close(uint32_t window) const {
         xcb_client_message_event_t e{};
@@ -268,202 +204,99 @@ public:
         e.window = window;
         e.type = atom("WM_PROTOCOLS");
         e.data.data32[0] = atom("WM_DELETE_WINDOW");
-        e.data.data32[1] = XCB_CURRENT_TIME;
-        xcb_send_event(c_, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&e));
-        xcb_flush(c_);
+        xcb_send_event(c_.get(), 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&e));
+        xcb_flush(c_.get());
     }
-
-    // A picture of part of the screen (the part of `area` on it).
+    // A picture of the part of `area` on the screen.
     QImage grab(QRect area) const {
-        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
-        area &= QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels);
-        if (area.isEmpty()) return {};
-        auto* r = xcb_get_image_reply(
-            c_, xcb_get_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, area.x(), area.y(), area.width(), area.height(), ~0u),
-            nullptr);
-        if (!r) return {};
-        const QImage view(xcb_get_image_data(r), area.width(), area.height(), area.width() * 4, QImage::Format_RGB32);
-        QImage copy = view.copy();
-        std::free(r);
-        return copy;
+        const QTemporaryDir dir;
+        const QString file = dir.filePath("grab.png");
+        const QString crop = QStringLiteral("%1x%2+%3+%4").arg(area.width()).arg(area.height()).arg(area.x()).arg(area.y());
+        x({"import", "-window", "root", "-crop", crop.toStdString(), "+repage", file.toStdString()});
+        return QImage(file);
     }
-
     // Input as a user gives it (xdotool, through the XTEST extension).
-    bool click(QPoint at, int button = 1) const {
-        return run({"xdotool", "mousemove", std::to_string(at.x()), std::to_string(at.y()), "click",
-                    std::to_string(button)},
-                   {{"DISPLAY", display_}}) == 0;
-    }
-    bool keys(const std::vector<std::string>& names) const {
-        std::vector<std::string> argv{"xdotool", "key", "--delay", "60"};
-        argv.insert(argv.end(), names.begin(), names.end());
-        return run(argv, {{"DISPLAY", display_}}) == 0;
-    }
     bool moveMouse(QPoint to) const {
-        return run({"xdotool", "mousemove", std::to_string(to.x()), std::to_string(to.y())}, {{"DISPLAY", display_}}) ==
-               0;
+        return x({"xdotool", "mousemove", std::to_string(to.x()), std::to_string(to.y())}).has_value();
+    }
+    bool click(QPoint at, int button = 1) const {
+        return x({"xdotool", "mousemove", std::to_string(at.x()), std::to_string(at.y()), "click", std::to_string(button)})
+            .has_value();
+    }
+    bool keys(std::vector<std::string> names) const {
+        names.insert(names.begin(), {"xdotool", "key", "--delay", "60"});
+        return x(names).has_value();
     }
 
 private:
-    QString property(uint32_t window, uint32_t prop) const {
-        auto* r = xcb_get_property_reply(c_, xcb_get_property(c_, 0, window, prop, XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
-                                         nullptr);
-        QString value;
-        if (r) {
-            QByteArray bytes(static_cast<const char*>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
-            if (bytes.endsWith('\0')) bytes.chop(1);
-            value = QString::fromUtf8(bytes).replace(QLatin1Char('\0'), QLatin1Char('\n'));
-        }
-        std::free(r);
-        return value;
+    // A program run to its end on this server.
+    std::optional<std::string> x(std::vector<std::string> argv) const {
+        argv.insert(argv.begin(), {"env", "DISPLAY=" + display_});
+        return run(argv);
     }
-
-    void collect(uint32_t parent, bool parentIsClient, std::vector<Window>& out) const {
-        auto* tree = xcb_query_tree_reply(c_, xcb_query_tree(c_, parent), nullptr);
-        if (!tree) return;
-        const uint32_t* kids = xcb_query_tree_children(tree);
-        const int count = xcb_query_tree_children_length(tree);
-        for (int i = 0; i < count; ++i) {
-            Window w;
-            w.id = kids[i];
-            auto* attributes = xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, w.id), nullptr);
-            auto* geometry = xcb_get_geometry_reply(c_, xcb_get_geometry(c_, w.id), nullptr);
-            auto* at = xcb_translate_coordinates_reply(c_, xcb_translate_coordinates(c_, w.id, root_, 0, 0), nullptr);
-            if (attributes && geometry && at) {
-                w.mapped = attributes->map_state == XCB_MAP_STATE_VIEWABLE;
-                w.overrideRedirect = attributes->override_redirect;
-                w.frame = QRect(at->dst_x, at->dst_y, geometry->width, geometry->height);
-                w.name = property(w.id, XCB_ATOM_WM_NAME);
-                w.windowClass = property(w.id, XCB_ATOM_WM_CLASS);
-                w.embedded = parentIsClient;
-                out.push_back(w);
-            }
-            std::free(attributes);
-            std::free(geometry);
-            std::free(at);
-            collect(w.id, parentIsClient || !w.windowClass.isEmpty(), out);
-        }
-        std::free(tree);
+    uint32_t atom(const char* name) const {
+        auto* r = xcb_intern_atom_reply(c_.get(), xcb_intern_atom(c_.get(), 0, std::strlen(name), name), nullptr);
+        const uint32_t a = r ? r->atom : 0;
+        std::free(r);
+        return a;
     }
 
     Child server_;
     std::string display_;
-    xcb_connection_t* c_ = nullptr;
-    uint32_t root_ = 0;
-};
-
-// An XEmbed tray along the top edge, at the right (trayer).
-class XEmbedTray {
-public:
-    explicit XEmbedTray(const XServer& x) {
-        if (!onPath("trayer")) return;
-        tray_ = Child({"trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "180", "--height", "24",
-                       "--transparent", "true", "--alpha", "0", "--tint", "0x1d212b", "--SetDockType", "true"},
-                      {{"DISPLAY", x.display()}});
-        up_ = waitFor([&x] { return x.selectionOwned("_NET_SYSTEM_TRAY_S0"); }, 10);
-    }
-    bool ok() const { return up_; }
-
-private:
-    Child tray_;
-    bool up_ = false;
+    std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> c_{nullptr, xcb_disconnect};
 };
 
 // A private session bus.
-class SessionBus {
-public:
-    SessionBus() {
-        if (!onPath("dbus-daemon")) return;
-        daemon_ = Child({"dbus-daemon", "--session", "--nofork", "--print-address=3"}, {}, {}, 3);
-        address_ = daemon_.report();
-        if (address_.empty()) return;
-        name_ = QStringLiteral("trayharness-%1").arg(reinterpret_cast<quintptr>(this));
-        bus_ = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(QString::fromStdString(address_), name_));
+struct SessionBus {
+    Child daemon{{"dbus-daemon", "--session", "--nofork", "--print-address=3"}, {}, {}, true};
+    bool ok() const { return !address().empty(); }
+    const std::string& address() const { return daemon.report(); }
+    // A method called on it through gdbus: the answer as text, or none when the call failed.
+    std::optional<QString> call(const QString& service, const QString& path, const std::string& method,
+                                std::vector<std::string> arguments = {}) const {
+        arguments.insert(arguments.begin(), {"gdbus", "call", "--address", address(), "--dest", service.toStdString(),
+                                             "--object-path", path.toStdString(), "--method", method});
+        const auto answer = run(arguments);
+        return answer ? std::optional(QString::fromStdString(*answer)) : std::nullopt;
     }
-    ~SessionBus() {
-        bus_.reset();
-        if (!name_.isEmpty()) QDBusConnection::disconnectFromBus(name_);
-    }
-    bool ok() const { return bus_ && bus_->isConnected(); }
-    const std::string& address() const { return address_; }
-    QDBusConnection& connection() const { return *bus_; }
-
-private:
-    Child daemon_;
-    std::string address_;
-    QString name_;
-    std::unique_ptr<QDBusConnection> bus_;
 };
 
 // A StatusNotifierItem watcher on the bus, with a host registered as a desktop's
 // panel would, and the means to ask about the items it holds.
 class SniTray {
 public:
-    static constexpr const char* watcher = "org.kde.StatusNotifierWatcher";
-
-    explicit SniTray(SessionBus& bus) : bus_(bus) {
+    explicit SniTray(const SessionBus& bus) : bus_(bus) {
         if (!bus.ok() || !onPath("status-notifier-watcher")) return;
         watcher_ = Child({"status-notifier-watcher"}, {{"DBUS_SESSION_BUS_ADDRESS", bus.address()}});
-        if (!waitFor([&] { return bus_.connection().interface()->isServiceRegistered(watcher).value(); }, 10)) return;
-        QDBusMessage m = QDBusMessage::createMethodCall(watcher, "/StatusNotifierWatcher", watcher,
-                                                        "RegisterStatusNotifierHost");
-        m << QStringLiteral("org.kde.StatusNotifierHost-trayharness");
-        up_ = bus_.connection().call(m, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
+        const std::string registerHost = kWatcher + std::string(".RegisterStatusNotifierHost");
+        up_ = waitFor([&] { return onWatcher(registerHost, {"org.kde.StatusNotifierHost-trayharness"}).has_value(); }, 10);
     }
     bool ok() const { return up_; }
-
-    QStringList items() const { return watcherProperty("RegisteredStatusNotifierItems").toStringList(); }
-
-    // The item's tool tip: its title and its text.
-    QStringList toolTip(const QString& item) const {
-        const QVariant v = itemProperty(item, "ToolTip");
-        if (!v.canConvert<QDBusArgument>()) return {};
-        const QDBusArgument arg = v.value<QDBusArgument>();
-        QString iconName, title, text;
-        arg.beginStructure();
-        arg >> iconName;
-        arg.beginArray();
-        while (!arg.atEnd()) {
-            int w, h;
-            QByteArray data;
-            arg.beginStructure();
-            arg >> w >> h >> data;
-            arg.endStructure();
-        }
-        arg.endArray();
-        arg >> title >> text;
-        arg.endStructure();
-        return {title, text};
+    QStringList items() const {
+        QStringList found;
+        const auto answer = onWatcher(kGet, {kWatcher, "RegisteredStatusNotifierItems"});
+        for (const auto& m : QRegularExpression("'([^']+)'").globalMatch(answer.value_or(QString()))) found << m.captured(1);
+        return found;
     }
-    bool activate(const QString& item, QPoint at = {}) const {
-        const auto [service, path] = split(item);
-        QDBusMessage m = QDBusMessage::createMethodCall(service, path, "org.kde.StatusNotifierItem", "Activate");
-        m << at.x() << at.y();
-        return bus_.connection().call(m, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
-    }
+    // The item's tool tip as gdbus prints it: its title and its text are in there.
+    QString toolTip(const QString& item) const { return onItem(item, kGet, {kItem, "ToolTip"}).value_or(QString()); }
+    bool activate(const QString& item) const { return onItem(item, kItem + std::string(".Activate"), {"0", "0"}).has_value(); }
 
 private:
-    static std::pair<QString, QString> split(const QString& item) {
-        const int slash = item.indexOf(QLatin1Char('/'));
-        if (slash < 0) return {item, QStringLiteral("/StatusNotifierItem")};
-        return {item.left(slash), item.mid(slash)};
+    static constexpr const char* kWatcher = "org.kde.StatusNotifierWatcher";
+    static constexpr const char* kItem = "org.kde.StatusNotifierItem";
+    static constexpr const char* kGet = "org.freedesktop.DBus.Properties.Get";
+    std::optional<QString> onWatcher(const std::string& method, std::vector<std::string> arguments) const {
+        return bus_.call(kWatcher, "/StatusNotifierWatcher", method, std::move(arguments));
     }
-    QVariant get(const QString& service, const QString& path, const QString& interface, const char* name) const {
-        QDBusMessage m = QDBusMessage::createMethodCall(service, path, "org.freedesktop.DBus.Properties", "Get");
-        m << interface << QString::fromLatin1(name);
-        const QDBusMessage answer = bus_.connection().call(m, QDBus::Block, 5000);
-        if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty()) return {};
-        return answer.arguments().first().value<QDBusVariant>().variant();
-    }
-    QVariant watcherProperty(const char* name) const {
-        return get(watcher, "/StatusNotifierWatcher", watcher, name);
-    }
-    QVariant itemProperty(const QString& item, const char* name) const {
-        const auto [service, path] = split(item);
-        return get(service, path, "org.kde.StatusNotifierItem", name);
+    // An item is a bus name, with its object's path after it or the usual one.
+    std::optional<QString> onItem(const QString& item, const std::string& method, std::vector<std::string> arguments) const {
+        const qsizetype slash = item.indexOf(QLatin1Char('/'));
+        return bus_.call(item.left(slash), slash < 0 ? QStringLiteral("/StatusNotifierItem") : item.mid(slash),
+                         method, std::move(arguments));
     }
 
-    SessionBus& bus_;
+    const SessionBus& bus_;
     Child watcher_;
     bool up_ = false;
 };

@@ -3,26 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
-using qttest::TempHome;
-using Date = Platform::UserDefaults::Date;
-
 namespace {
-const Date now = Platform::dateFromReferenceSeconds(700'000'000);
+const Platform::UserDefaults::Date now = Platform::dateFromReferenceSeconds(700'000'000);
 
 struct Case {
     const char* name;
-    std::function<void(Platform::UserDefaults&)> mark;
-    QStringList arguments;
-    bool quiet;
-};
-
-const auto markedAgo = [](double seconds) {
-    return [seconds](Platform::UserDefaults& d) {
-        d.setDate(QuietStart::relaunchKey,
-                  now - std::chrono::duration_cast<Date::duration>(std::chrono::duration<double>(seconds)));
-    };
+    std::optional<int> markedSecondsAgo;  // none: no date
+    const char* markText;                 // a mark that is not a date
+    bool loginItem, quiet;
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
@@ -31,15 +19,17 @@ class QuietStartDecision : public ::testing::TestWithParam<Case> {};
 }  // namespace
 
 // Each launch is judged from the defaults file as the last process left it, and
-// leaves the mark gone whatever it held.
+// leaves the mark gone whatever it held (and nothing else).
 TEST_P(QuietStartDecision, JudgesTheMarkAndRemovesIt) {
     const Case& c = GetParam();
-    TempHome home;
-    if (c.mark) c.mark(*home.freshDefaults());
-    home.freshDefaults()->setString("other", "kept");
+    qttest::TempHome home;
+    auto before = home.freshDefaults();
+    if (c.markedSecondsAgo) before->setDate(QuietStart::relaunchKey, now - std::chrono::seconds(*c.markedSecondsAgo));
+    if (c.markText) before->setString(QuietStart::relaunchKey, c.markText);
+    before->setString("other", "kept");
 
-    auto defaults = home.freshDefaults();
-    EXPECT_EQ(QuietStart::decide(*defaults, c.arguments, now), c.quiet);
+    const QStringList arguments = c.loginItem ? QStringList{"Quelto", "--login-item"} : QStringList{"Quelto"};
+    EXPECT_EQ(QuietStart::decide(*home.freshDefaults(), arguments, now), c.quiet);
     auto after = home.freshDefaults();
     EXPECT_FALSE(after->object(QuietStart::relaunchKey).has_value());
     EXPECT_EQ(after->string("other"), "kept");
@@ -48,12 +38,8 @@ TEST_P(QuietStartDecision, JudgesTheMarkAndRemovesIt) {
 INSTANTIATE_TEST_SUITE_P(
     Marks, QuietStartDecision,
     ::testing::Values(
-        Case{"TenSecondsOld", markedAgo(10), {"Quelto"}, true},
-        Case{"JustUnderFiveMinutes", markedAgo(299), {"Quelto"}, true},
-        Case{"JustOverFiveMinutes", markedAgo(301), {"Quelto"}, false},
-        Case{"FromTheFuture", markedAgo(-3600), {"Quelto"}, true},
-        Case{"AStringNotADate", [](auto& d) { d.setString(QuietStart::relaunchKey, "now"); }, {"Quelto"}, false},
-        Case{"NoMark", nullptr, {"Quelto"}, false},
-        Case{"LoginLaunch", nullptr, {"Quelto", "--login-item"}, true},
-        Case{"LoginLaunchWithAStaleMark", markedAgo(3600), {"Quelto", "--login-item"}, true}),
+        Case{"TenSecondsOld", 10, nullptr, false, true}, Case{"JustUnderFiveMinutes", 299, nullptr, false, true},
+        Case{"JustOverFiveMinutes", 301, nullptr, false, false}, Case{"NoMark", {}, nullptr, false, false},
+        Case{"FromTheFuture", -3600, nullptr, false, true}, Case{"AStringNotADate", {}, "now", false, false},
+        Case{"LoginLaunch", {}, nullptr, true, true}, Case{"LoginLaunchWithAStaleMark", 3600, nullptr, true, true}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -1,0 +1,367 @@
+#include <gtest/gtest.h>
+
+#include <QPointer>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include "Core/Clean/CleanTypes.h"
+#include "Core/Clean/FakeHome.h"
+#include "Core/Clean/History.h"
+#include "Models/Clean/CleanListModel.h"
+#include "Models/Clean/CleanTestSupport.h"
+#include "Models/Clean/SwallowFeed.h"
+#include "Models/MenuBar/QuickClean.h"
+#include "Models/Status/Monitor.h"
+#include "Platform/Gui/StatusButton.h"
+#include "Support/SteppedAnimations.h"
+#include "Views/Kit/Controls.h"
+#include "Views/MenuBar/CleaningTotals.h"
+#include "Views/MenuBar/GlassPanel.h"
+#include "Views/MenuBar/MenuBarImage.h"
+#include "Views/MenuBar/MenuBarPanel.h"
+#include "Views/MenuBar/PanelCard.h"
+#include "Views/MenuBar/PanelCards.h"
+#include "Views/MenuBar/PanelSections.h"
+#include "Views/MenuBar/QuickCleanCard.h"
+#include "Views/MenuBar/StatusItemController.h"
+#include "Views/Status/MetricViews.h"
+#include "Views/Status/StatusFormat.h"
+#include "Views/Status/StatusScene.h"
+#include "Views/Status/StatusTexts.h"
+#include "Views/TestSupport.h"
+
+namespace {
+struct Placement {
+    const char* name;
+    QSize fitting;
+    QRect button, expected;
+};
+const QRect topTray(1200, 0, 22, 22), bottomTray(1200, 778, 22, 22), middle(600, 0, 22, 22);
+
+class GlassPanelPlacement : public ::testing::TestWithParam<Placement> {};
+
+// A tray button under the middle of the screen: always there, clicked by the test.
+struct FakeButton : Platform::StatusButton {
+    bool isAvailable() const override { return true; }
+    void setIcon(const QIcon&) override {}
+    void setToolTip(const QString&) override {}
+    void setMenu(QMenu*) override {}
+    QRect geometry() const override { return middle; }
+    void showMessage(const QString&, const QString&) override {}
+    void click() { emit activated(middle); }
+};
+
+QString bytes(int64_t n) { return toQString(formattedBytes(n)); }
+
+// The panel over a scene's state, shown on its own as the glass panel shows it.
+struct ShownPanel {
+    qttest::SteppedAnimations animations;
+    MenuBarPanel panel;
+    ShownPanel(AppState& state, Preferences& prefs) : panel(state, prefs, {}) {
+        panel.resize(panel.sizeHint());
+        panel.show();
+    }
+    QImage shoot(const QString& name) {
+        animations.step(2000);  // meters and texts have sprung into place
+        panel.refreshNow();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        panel.resize(panel.sizeHint());
+        QImage image(panel.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        panel.render(&image);
+        EXPECT_TRUE(keepScreenshot(image, name));
+        return image;
+    }
+};
+
+bool settled(const Monitor& m) {
+    return qttest::until([&] { return !m.measuringDisk() && !m.samplingProcesses() && !m.processes().empty(); });
+}
+
+void warmUp(StatusScene& scene) {
+    for (int i = 0; i < 24; ++i) {
+        scene.tick(0.3 + 0.2 * std::sin(i * 0.7), uint64_t(1'500'000 * (1.2 + std::sin(i * 0.9))));
+        QCoreApplication::processEvents();
+    }
+    ASSERT_TRUE(settled(scene.state->monitor()));
+    QCoreApplication::processEvents();
+}
+
+struct HeatCase {
+    const char* name;
+    std::optional<double> temp;
+    std::vector<FanReader::Fan> fans;
+    const char* value;
+    const char* chip;
+    double meter;  // without fans
+};
+
+class PanelHeatContent : public ::testing::TestWithParam<HeatCase> {};
+}  // namespace
+
+// Centred 6 below the button (above a bottom tray), 8 inside the screen's free area,
+// cut to the room beside the button; unmeasured content gets 320 x 480.
+TEST_P(GlassPanelPlacement, StaysInsideTheScreenByTheButton) {
+    EXPECT_EQ(GlassPanel::place(GetParam().fitting, GetParam().button, QRect(0, 0, 1280, 800)), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GlassPanelPlacement,
+    ::testing::Values(Placement{"unmeasured", {0, 0}, middle, {451, 28, 320, 480}},
+                      Placement{"unmeasuredButTall", {50, 600}, middle, {451, 28, 320, 600}},
+                      Placement{"measuredShort", {340, 300}, middle, {441, 28, 340, 300}},
+                      Placement{"keptInsideOnTheRight", {340, 600}, topTray, {932, 28, 340, 600}},
+                      Placement{"keptInsideOnTheLeft", {340, 600}, {0, 0, 22, 22}, {8, 28, 340, 600}},
+                      Placement{"aboveABottomTray", {340, 600}, bottomTray, {932, 172, 340, 600}},
+                      Placement{"tallerThanTheScreen", {340, 1200}, topTray, {932, 28, 340, 764}},
+                      Placement{"tallerAboveABottomTray", {340, 1200}, bottomTray, {932, 8, 340, 764}},
+                      Placement{"cutToTheRoomBelow", {340, 780}, {600, 100, 22, 22}, {441, 128, 340, 664}},
+                      Placement{"buttonAboveTheFreeArea", {340, 1200}, {600, -30, 22, 22}, {441, 8, 340, 784}},
+                      Placement{"widerThanTheScreen", {1400, 300}, topTray, {-128, 28, 1400, 300}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// One watcher of the monitor while shown and none once hidden, however it closes; its
+// own buttons close it from inside their click, and its content goes each time. Taller
+// than this screen, it is cut to it and scrolls to the totals at its foot.
+TEST(GlassPanel, CountsAsOneWatcherWhileShownAndClosesSafelyFromInside) {
+    Fixture f;
+    auto* button = new FakeButton;
+    StatusItemController item(*f.state, *f.prefs, button);
+    GlassPanel& panel = item.panel();
+    QWidget elsewhere;  // another window of ours
+    elsewhere.setGeometry(20, 400, 200, 200);
+    elsewhere.show();
+    const Monitor& monitor = f.state->monitor();
+    int opened = 0;
+    f.state->openMainWindow = [&] { ++opened; };
+    for (int i = 0; i < 12; ++i) {
+        button->click();
+        auto* content = static_cast<MenuBarPanel*>(panel.content());
+        ASSERT_TRUE(content);
+        EXPECT_EQ(monitor.processWatchers(), 1);
+        if (i == 0) {
+            EXPECT_EQ(panel.geometry().bottom(), panel.screen()->availableGeometry().bottom() - GlassPanel::margin);
+            QScrollBar* bar = content->scrollArea()->verticalScrollBar();
+            bar->setValue(bar->maximum());
+            QCoreApplication::processEvents();
+            EXPECT_FALSE(content->totals()->visibleRegion().isEmpty());
+        }
+        QPointer<QWidget> alive(content);
+        switch (i % 4) {
+            case 0: content->openButton()->click(); break;
+            case 1: content->settingsButton()->click(); break;
+            case 2: QTest::mouseClick(elsewhere.windowHandle(), Qt::LeftButton, {}, QPoint(10, 10)); break;
+            default: button->click(); break;
+        }
+        EXPECT_FALSE(panel.isVisible());
+        EXPECT_EQ(monitor.processWatchers(), 0) << "a hidden panel still counted";
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(alive) << "the content outlived its showing";
+    }
+    EXPECT_EQ(opened, 6);
+}
+
+// A broken sensor can hand over anything: what is not a number shows as a dash, and
+// nothing is converted out of its range.
+TEST(MenuBarImage, ValuesTruncateRoundOrShowADash) {
+    using MenuBarImage::Readings;
+    using M = MenuBarMetric;
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char* name;
+        M metric;
+        void (*set)(Readings&);
+        const char* text;
+    };
+    const Case cases[] = {
+        {"cpu truncates", M::cpu, [](Readings& r) { r.cpu = 0.999; }, "99%"},
+        {"cpu not a number", M::cpu, [](Readings& r) { r.cpu = std::nan(""); }, "—"},
+        {"cpu huge", M::cpu, [](Readings& r) { r.cpu = 1e300; }, "1000000000000000%"},
+        {"gpu absent", M::gpu, [](Readings&) {}, "—"},
+        {"gpu infinite", M::gpu, [](Readings& r) { r.gpu = -inf; }, "—"},
+        {"memory of no total", M::memory, [](Readings& r) { r.memory = {0, 0, 0, 0}; }, "0%"},
+        {"temperature rounds", M::temperature, [](Readings& r) { r.cpuTemp = 47.5; }, "48°"},
+        {"temperature not a number", M::temperature, [](Readings& r) { r.cpuTemp = std::nan(""); }, "—"},
+        {"network", M::network, [](Readings& r) { r.download = 2048, r.upload = 1572864; }, "↓2K ↑1.5M"},
+        {"network edges", M::network, [](Readings& r) { r.download = 1048575, r.upload = 1023.9; }, "↓1023K ↑0K"},
+        {"network broken", M::network, [](Readings& r) { r.download = std::nan(""), r.upload = -inf; }, "↓0K ↑0K"},
+        {"battery absent", M::battery, [](Readings&) {}, "—"},
+    };
+    for (const Case& c : cases) {
+        Readings r;
+        c.set(r);
+        EXPECT_EQ(MenuBarImage::value(c.metric, r), QString::fromUtf8(c.text)) << c.name;
+    }
+}
+
+// Tune-ups free nothing; every other entry adds its bytes, a negative count nothing,
+// and the sum stops at the largest count rather than wrapping.
+TEST(CleaningTotals, SumsTheHistoryByKind) {
+    constexpr int64_t big = std::numeric_limits<int64_t>::max();
+    const auto entry = [](const char* action, int64_t bytes) {
+        return History::Entry{History::newIdentifier(), {}, action, 1, bytes, {}};
+    };
+    const std::pair<std::vector<History::Entry>, CleaningTotals::Totals> rows[] = {
+        {{}, {0, 0, 0}},
+        {{entry("clean", 100), entry("optimize", 7000), entry("uninstall", 20), entry("ai", 3), entry("optimize", 0),
+          entry("analyze", 4), entry("purge", 5), entry("installers", 6)},
+         {138, 1, 2}},
+        {{entry("clean", big), entry("uninstall", big), entry("clean", 1)}, {big, 1, 0}},
+        {{entry("clean", -50), entry("clean", 80)}, {80, 0, 0}},
+    };
+    for (const auto& [entries, totals] : rows) EXPECT_EQ(CleaningTotals::sum(entries), totals) << entries.size();
+}
+
+// The heat card for every kind of reading: a temperature that is not a number shows
+// as missing, and the meter runs from 30 °C (empty) to 100 °C (full).
+TEST_P(PanelHeatContent, FollowsTheTemperatureAndTheFirstFan) {
+    const HeatCase& c = GetParam();
+    StatusCards::Readings r;
+    r.cpuTemp = c.temp;
+    r.thermal = Sensors::ThermalState::fair;
+    const auto shown = PanelCards::content(PanelCards::Card::heat, r, c.fans);
+    EXPECT_EQ(shown.value, QString::fromUtf8(c.value));
+    EXPECT_EQ(shown.chip, std::optional<QString>(QString::fromUtf8(c.chip)));
+    if (c.fans.empty()) EXPECT_DOUBLE_EQ(shown.graph.fraction, c.meter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PanelHeatContent,
+    ::testing::Values(HeatCase{"belowThirtyIsEmpty", 12.0, {}, "12", "Warm", 0.0},
+                      HeatCase{"aboveAHundredIsFull", 130.0, {}, "130", "Warm", 1.0},
+                      HeatCase{"halfRoundsAway", 47.5, {}, "48", "Warm", 17.5 / 70},
+                      HeatCase{"notANumberAsForty", std::nan(""), {}, "\u2014", "Warm", 1.0 / 7},
+                      HeatCase{"firstFansLoad", 60.0, {{2212, 5200}, {900, 4000}}, "60", "Load 43%", 0},
+                      HeatCase{"infinite", std::numeric_limits<double>::infinity(),
+                               {{std::numeric_limits<double>::infinity(), 5200}}, "\u2014", "Load 0%", 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MenuBarPanel, FixtureWithBatteryAccessoriesAndAFan) {
+    StatusScene scene({.battery = true, .accessories = 3, .fans = 1});
+    ShownPanel shown(*scene.state, *scene.prefs);
+    warmUp(scene);
+    const QImage image = shown.shoot("panel-fixture");
+    MenuBarPanel& panel = shown.panel;
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << "the corners are not cut round";
+    EXPECT_EQ(qAlpha(image.pixel(MenuBarPanel::width / 2, image.height() / 2)), 255);
+
+    EXPECT_EQ(panel.header()->chips()->texts(),
+              QStringList({"AMD Ryzen 7 7840U w/ Radeon 780M Graphics", "16 GB", "Debian 12", "up 3d"}));
+    using C = PanelCards::Card;
+    EXPECT_EQ(panel.card(C::cpu)->chipText(), std::optional<QString>("53°C"));
+    EXPECT_EQ(panel.card(C::gpu)->footer(), "integrated");
+    EXPECT_EQ(panel.card(C::network)->chipText(), std::optional<QString>("Wi-Fi"));
+    PanelHeat* heat = panel.heat();
+    EXPECT_EQ(heat->valueView()->value(), "53");  // 52.5 °C, half away from zero
+    EXPECT_EQ(heat->chipText(), std::optional<QString>("Load 43%"));
+    ASSERT_NE(heat->fanControls(), nullptr);
+    EXPECT_EQ(heat->fanControls()->speedText(), "2212");
+
+    PanelBattery* battery = panel.battery();
+    ASSERT_TRUE(battery->isVisible());
+    EXPECT_EQ(battery->chargeText(), "82%");
+    EXPECT_EQ(battery->stateText(), "Charging  ⚡96W");
+    EXPECT_EQ(battery->healthText(), std::optional<QString>("92% health"));
+    QStringList symbols;
+    for (const Ring* r : battery->rings()) symbols << r->symbol();
+    EXPECT_EQ(symbols, QStringList({"keyboard", "magicmouse", "rectangle.and.hand.point.up.left"}));
+    EXPECT_EQ(battery->rings()[0]->toolTip(), plainToolTip("Magic Keyboard: 71%"));
+    EXPECT_EQ(battery->topEnergyText(), "");  // no energy figures on this system
+
+    ASSERT_EQ(panel.processes()->rows().size(), 5u);
+    EXPECT_EQ(panel.processes()->rows().front().name, "firefox-esr");
+    EXPECT_EQ(panel.quickClean()->shownTitle(), "Safe caches");
+    for (QWidget* w : std::initializer_list<QWidget*>{panel.openButton(), panel.cleanButton(), panel.settingsButton(),
+                                                      panel.quitButton(), panel.totals()})
+        EXPECT_TRUE(w->isVisible());
+}
+
+TEST(MenuBarPanel, ThisMachine) {
+    Fixture f;  // the machine's own sensors and the `top` stand-in
+    ShownPanel shown(*f.state, *f.prefs);
+    const Monitor& monitor = f.state->monitor();
+    ASSERT_TRUE(settled(monitor));
+    shown.shoot("panel-live");
+    MenuBarPanel& panel = shown.panel;
+    EXPECT_EQ(panel.header()->chips()->texts().value(2), StatusFormat::system(Sensors::osVersion()));
+    EXPECT_TRUE(panel.header()->chips()->texts().value(3).startsWith("up"));
+    for (PanelCards::Card c : PanelCards::cards) {
+        const QString value = panel.card(c)->valueView()->value();
+        EXPECT_FALSE(value.isEmpty() || value.contains("nan")) << value.toStdString();
+    }
+    EXPECT_EQ(panel.heat()->fanControls() != nullptr, !monitor.fans().empty());
+    EXPECT_EQ(panel.battery()->isVisible(), monitor.battery() || !monitor.accessories().empty());
+    EXPECT_FALSE(panel.processes()->rows().empty());
+}
+
+// A quick clean from the panel over a fake home: the safe caches are offered and
+// cleaned through the junk list's run, the Trash is left alone, and the totals show
+// the bytes freed at once and at the panel's next showing. Pictures of ready, cleaning and done.
+TEST(MenuBarPanel, AQuickCleanFromThePanel) {
+    StatusScene scene({.battery = true, .accessories = 2, .fans = 1});
+    fakehome::FakeHome h;  // after the scene: its stopped wall clock dates the findings
+    cleantest::FakeAudio audio;
+    h.folder(".npm/_cacache/index-v5", 300);
+    h.folder(".cache/uv/wheels", 200);
+    const auto npm = h / ".npm/_cacache", uv = h / ".cache/uv";
+    const auto trashed = h.file(".local/share/Trash/files/old.bin", 40);
+    h.bytes(".local/share/Trash/info/old.bin.trashinfo", 10);
+    auto shown = std::make_unique<ShownPanel>(*scene.state, *scene.prefs);
+    warmUp(scene);
+    QuickCleanCard* card = shown->panel.quickClean();
+    QuickClean& quick = scene.state->quickClean();
+    const auto runUntil = [&](const std::function<bool()>& done) {
+        return qttest::until([&] {
+            if (!done()) scene.clocks.advance(0.05);
+            return done();
+        });
+    };
+
+    card->quickCleanButton()->click();
+    ASSERT_TRUE(runUntil([&] { return quick.phase().kind == QuickClean::Phase::Kind::ready; }));
+    const int64_t offered = quick.phase().bytes;
+    EXPECT_EQ(offered, 500 * fakehome::kBlock);
+    shown->shoot("panel-quick-clean-ready");
+    EXPECT_EQ(card->shownTitle(), bytes(offered) + " to clean");
+    EXPECT_EQ(card->shownDetail(), "2 safe caches");
+    EXPECT_TRUE(card->cleanButton()->isVisible());
+    EXPECT_TRUE(card->cancelButton()->isVisible());
+    EXPECT_EQ(scene.state->junk().selection(), (CleanListModel::Selection{npm.string(), uv.string()}));
+
+    card->cleanButton()->click();
+    ASSERT_TRUE(runUntil([&] {
+        const SwallowFeed* feed = scene.state->junk().feed();
+        return feed && feed->remaining() > 0 && feed->remaining() < offered;
+    }));
+    shown->shoot("panel-quick-clean-cleaning");
+    EXPECT_TRUE(card->shownTitle().endsWith(" to go")) << card->shownTitle().toStdString();
+    EXPECT_EQ(card->shownDetail(), "Crossing the event horizon");
+    EXPECT_TRUE(card->spinner()->isVisible());
+
+    ASSERT_TRUE(runUntil([&] { return quick.phase().kind == QuickClean::Phase::Kind::done; }));
+    const int64_t freed = quick.phase().bytes;
+    // The open panel's totals count the clean at once.
+    ASSERT_TRUE(qttest::until([&] { return shown->panel.totals()->totals().freed == freed; }));
+    shown->shoot("panel-quick-clean-done");
+    EXPECT_EQ(card->shownTitle(), bytes(freed) + " freed");
+    EXPECT_EQ(card->shownDetail(), "Done");
+    EXPECT_TRUE(card->detailsButton()->isVisible());
+    EXPECT_FALSE(std::filesystem::exists(npm) || std::filesystem::exists(uv));
+    EXPECT_TRUE(std::filesystem::exists(trashed));
+    ASSERT_EQ(History::entries().size(), 1u);
+    EXPECT_EQ(History::entries()[0].bytes, freed);
+
+    // The next showing reads the history afresh; the phase outlives the panel.
+    shown.reset();
+    ShownPanel again(*scene.state, *scene.prefs);
+    ASSERT_TRUE(qttest::until([&] { return again.panel.totals()->isLoaded(); }));
+    EXPECT_EQ(again.panel.totals()->shownText(0), bytes(freed));
+    EXPECT_EQ(again.panel.quickClean()->shownTitle(), bytes(freed) + " freed");
+}
