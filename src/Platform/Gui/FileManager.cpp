@@ -4,9 +4,8 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QProcess>
 
-#include "Platform/Programs.h"
+#include "Platform/Workspace.h"
 
 namespace Platform::FileManager {
 
@@ -25,8 +24,8 @@ void openParent(const std::filesystem::path& item, const std::function<void(Reve
 }  // namespace
 
 bool open(const std::filesystem::path& folder) {
-    // A URI keeps the folder's bytes exact; xdg-open hands it to the file manager.
-    return QProcess::startDetached(QString::fromStdString(Programs::path(Program::xdgOpen)), {fileUri(folder)});
+    // A URI keeps the folder's bytes exact; the opener hands it to the file manager.
+    return Workspace::open(fileUri(folder).toStdString());
 }
 
 QString fileUri(const std::filesystem::path& path) {
