@@ -12,6 +12,7 @@
 #include "Models/Status/OptimizeModel.h"
 #include "Models/Window/AppTab.h"
 #include "Views/Clean/BlackHole.h"
+#include "Views/Clean/HeroColumn.h"
 #include "Views/Clean/HeroText.h"
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/Symbols.h"
@@ -104,21 +105,15 @@ OptimizeView::OptimizeView(OptimizeModel& model, QWidget* parent) : QWidget(pare
 
     auto* column = new QWidget;
     column->setFixedWidth(300);
-    auto* heroColumn = new QVBoxLayout(column);
-    heroColumn->setContentsMargins(0, 0, 0, 0);
-    heroColumn->setSpacing(24);
-    heroColumn->addStretch(1);
-    hero_ = new BlackHole(heroSize);
-    hero_->setGlow(Theme::color(glow(AppTab::optimize)));
-    heroColumn->addWidget(hero_, 0, Qt::AlignHCenter);
+    HeroColumn heroColumn(column, heroSize, Theme::color(glow(AppTab::optimize)), 24);
+    hero_ = heroColumn.hole();
     text_ = new HeroText(tr("Tune-up"),
                          tr("Maintenance that fixes the small annoyances. Your documents are never touched."));
     // 260 wide, as tall as the wrapped subtitle: the texts change only the title's one line.
     text_->setFixedSize(260, text_->heightForWidth(260));
-    heroColumn->addWidget(text_, 0, Qt::AlignHCenter);
+    heroColumn.add(text_, Qt::AlignHCenter);
     run_ = new PillButton(QString(), PillButtonStyle::Kind::primary);
-    heroColumn->addWidget(run_, 0, Qt::AlignHCenter);
-    heroColumn->addStretch(1);
+    heroColumn.add(run_, Qt::AlignHCenter);
     root->addWidget(column, 0, Qt::AlignVCenter);
 
     auto* scroll = new QScrollArea;
