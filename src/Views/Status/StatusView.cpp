@@ -8,6 +8,7 @@
 #include "Models/Kit/QtBridge.h"
 #include "Models/Status/Monitor.h"
 #include "Models/Window/AppState.h"
+#include "Models/Window/AppTab.h"
 #include "Views/Clean/BlackHole.h"
 #include "Views/Kit/AdaptiveGrid.h"
 #include "Views/Kit/OverflowOverlay.h"
@@ -63,12 +64,9 @@ HealthCard::HealthCard(const Monitor& monitor, QWidget* parent) : Card(16, paren
     row->addLayout(texts);
     row->addStretch(1);
     hole_ = new BlackHole(64, this);
-    hole_->setGlow(QColor::fromRgbF(1.0f, 0.7f, 0.4f));
-    hole_->setSpinning(false);
+    hole_->setGlow(Theme::color(glow(AppTab::status)));
     hole_->setOpen(0.5);
-    hole_->setSuction(false);
     hole_->setFeed(BlackHole::Events{});
-    hole_->setGrowth(0);
     hole_->setAnimated(false);
     row->addWidget(hole_, 0, Qt::AlignVCenter);
     column->addLayout(row);
