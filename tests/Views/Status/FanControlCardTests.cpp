@@ -32,8 +32,6 @@ TEST(FanCardContent, FollowsTheFansAndFanControl) {
         {"no fans", {}, false, false, "", "Fan", 0, 0, "No fan on this Mac", {false, false, false}},
         {"maximum unknown", {{1800, 0}}, true, false, "", "Fan", 0, 1800, cooling, {true, false, true}},
         {"speed not a number", {{notANumber, 5200}}, true, false, "", "Fan", 0, 0, cooling, {true, false, true}},
-        {"speed infinite", {{std::numeric_limits<double>::infinity(), 5200}}, true, false, "", "Fan", 0, 0, cooling,
-         {true, false, true}},
         {"unavailable", {{1800, 5200}}, false, false, "", "Fan", 35, 1800, "Fan control unavailable on this Mac",
          {false, false, false}},
         {"busy", {{1800, 5200}}, true, true, "", "Fan", 35, 1800, cooling, {false, false, false}},

@@ -5,6 +5,7 @@
 #include <functional>
 #include <limits>
 
+#include "Models/Window/AppTab.h"
 #include "Support/QtTestSupport.h"
 #include "Views/Kit/Theme.h"
 #include "Views/Status/StatusCards.h"
@@ -18,7 +19,7 @@ using StatusCards::Readings;
 namespace {
 const double notANumber = std::numeric_limits<double>::quiet_NaN();
 const double infinite = std::numeric_limits<double>::infinity();
-const QColor orange = QColor::fromRgbF(1.0f, 0.7f, 0.4f);
+const QColor orange = Theme::color(glow(AppTab::status));
 
 Battery battery(bool plugged, bool charging, std::optional<int> watts, std::optional<int> minutes,
                 std::optional<double> celsius = {}) {
