@@ -9,6 +9,7 @@
 #include "Core/Clean/CleanTypes.h"
 #include "Models/Kit/QtBridge.h"
 #include "Models/Status/Monitor.h"
+#include "Models/Window/AppTab.h"
 #include "Views/Kit/Theme.h"
 #include "Views/Status/FanControlCard.h"
 #include "Views/Status/StatusFormat.h"
@@ -51,7 +52,7 @@ Content gpu(const StatusCards::Readings& r) {
     return {QStringLiteral("rectangle.3.group"), QStringLiteral("GPU"), tempChip(r.gpuTemp),
             load ? QString::number(StatusFormat::percent(*load)) : emDash, QStringLiteral("%"),
             r.gpuCores ? counted("%n cores", *r.gpuCores) : tr("integrated"),
-            {Kind::sparkline, r.gpuHistory, 0, rgb(1.0f, 0.7f, 0.4f)}};
+            {Kind::sparkline, r.gpuHistory, 0, Theme::color(glow(AppTab::status))}};
 }
 
 Content memory(const StatusCards::Readings& r) {

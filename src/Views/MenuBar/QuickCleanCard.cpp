@@ -15,6 +15,7 @@
 #include "Models/Kit/QtBridge.h"
 #include "Models/Settings/Preferences.h"
 #include "Models/Window/AppState.h"
+#include "Models/Window/AppTab.h"
 #include "Views/Kit/Spring.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
@@ -119,7 +120,7 @@ QuickCleanCard::QuickCleanCard(AppState& state, Preferences& prefs, Open open, Q
 
     auto* symbol = new QLabel(this);
     symbol->setPixmap(Symbols::pixmap(QStringLiteral("sparkles"), Symbols::sizeForFont(15),
-                                      QColor::fromRgbF(0.4f, 0.62f, 1.0f), 1.0, devicePixelRatioF()));
+                                      Theme::color(glow(AppTab::clean)), 1.0, devicePixelRatioF()));
     symbol->setFixedWidth(22);
     symbol->setAlignment(Qt::AlignCenter);
     row->addWidget(symbol, 0, Qt::AlignVCenter);
