@@ -37,14 +37,7 @@
 #include "Views/TestSupport.h"
 
 namespace {
-struct Placement {
-    const char* name;
-    QSize fitting;
-    QRect button, expected;
-};
 const QRect topTray(1200, 0, 22, 22), bottomTray(1200, 778, 22, 22), middle(600, 0, 22, 22);
-
-class GlassPanelPlacement : public ::testing::TestWithParam<Placement> {};
 
 // A tray button under the middle of the screen: always there, clicked by the test.
 struct FakeButton : Platform::StatusButton {
@@ -79,52 +72,32 @@ struct ShownPanel {
         return image;
     }
 };
-
-bool settled(const Monitor& m) {
-    return qttest::until([&] { return !m.measuringDisk() && !m.samplingProcesses() && !m.processes().empty(); });
-}
-
-void warmUp(StatusScene& scene) {
-    for (int i = 0; i < 24; ++i) {
-        scene.tick(0.3 + 0.2 * std::sin(i * 0.7), uint64_t(1'500'000 * (1.2 + std::sin(i * 0.9))));
-        QCoreApplication::processEvents();
-    }
-    ASSERT_TRUE(settled(scene.state->monitor()));
-    QCoreApplication::processEvents();
-}
-
-struct HeatCase {
-    const char* name;
-    std::optional<double> temp;
-    std::vector<FanReader::Fan> fans;
-    const char* value;
-    const char* chip;
-    double meter;  // without fans
-};
-
-class PanelHeatContent : public ::testing::TestWithParam<HeatCase> {};
 }  // namespace
 
 // Centred 6 below the button (above a bottom tray), 8 inside the screen's free area,
 // cut to the room beside the button; unmeasured content gets 320 x 480.
-TEST_P(GlassPanelPlacement, StaysInsideTheScreenByTheButton) {
-    EXPECT_EQ(GlassPanel::place(GetParam().fitting, GetParam().button, QRect(0, 0, 1280, 800)), GetParam().expected);
+TEST(GlassPanel, StaysInsideTheScreenByTheButton) {
+    struct Case {
+        const char* name;
+        QSize fitting;
+        QRect button, expected;
+    };
+    const Case cases[] = {
+        {"unmeasured", {0, 0}, middle, {451, 28, 320, 480}},
+        {"unmeasured but tall", {50, 600}, middle, {451, 28, 320, 600}},
+        {"measured short", {340, 300}, middle, {441, 28, 340, 300}},
+        {"kept inside on the right", {340, 600}, topTray, {932, 28, 340, 600}},
+        {"kept inside on the left", {340, 600}, {0, 0, 22, 22}, {8, 28, 340, 600}},
+        {"above a bottom tray", {340, 600}, bottomTray, {932, 172, 340, 600}},
+        {"taller than the screen", {340, 1200}, topTray, {932, 28, 340, 764}},
+        {"taller, above a bottom tray", {340, 1200}, bottomTray, {932, 8, 340, 764}},
+        {"cut to the room below", {340, 780}, {600, 100, 22, 22}, {441, 128, 340, 664}},
+        {"button above the free area", {340, 1200}, {600, -30, 22, 22}, {441, 8, 340, 784}},
+        {"wider than the screen", {1400, 300}, topTray, {-128, 28, 1400, 300}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(GlassPanel::place(c.fitting, c.button, QRect(0, 0, 1280, 800)), c.expected) << c.name;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, GlassPanelPlacement,
-    ::testing::Values(Placement{"unmeasured", {0, 0}, middle, {451, 28, 320, 480}},
-                      Placement{"unmeasuredButTall", {50, 600}, middle, {451, 28, 320, 600}},
-                      Placement{"measuredShort", {340, 300}, middle, {441, 28, 340, 300}},
-                      Placement{"keptInsideOnTheRight", {340, 600}, topTray, {932, 28, 340, 600}},
-                      Placement{"keptInsideOnTheLeft", {340, 600}, {0, 0, 22, 22}, {8, 28, 340, 600}},
-                      Placement{"aboveABottomTray", {340, 600}, bottomTray, {932, 172, 340, 600}},
-                      Placement{"tallerThanTheScreen", {340, 1200}, topTray, {932, 28, 340, 764}},
-                      Placement{"tallerAboveABottomTray", {340, 1200}, bottomTray, {932, 8, 340, 764}},
-                      Placement{"cutToTheRoomBelow", {340, 780}, {600, 100, 22, 22}, {441, 128, 340, 664}},
-                      Placement{"buttonAboveTheFreeArea", {340, 1200}, {600, -30, 22, 22}, {441, 8, 340, 784}},
-                      Placement{"widerThanTheScreen", {1400, 300}, topTray, {-128, 28, 1400, 300}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // One watcher of the monitor while shown and none once hidden, however it closes; its
 // own buttons close it from inside their click, and its content goes each time. Taller
@@ -221,32 +194,41 @@ TEST(CleaningTotals, SumsTheHistoryByKind) {
 
 // The heat card for every kind of reading: a temperature that is not a number shows
 // as missing, and the meter runs from 30 °C (empty) to 100 °C (full).
-TEST_P(PanelHeatContent, FollowsTheTemperatureAndTheFirstFan) {
-    const HeatCase& c = GetParam();
-    StatusCards::Readings r;
-    r.cpuTemp = c.temp;
-    r.thermal = Sensors::ThermalState::fair;
-    const auto shown = PanelCards::content(PanelCards::Card::heat, r, c.fans);
-    EXPECT_EQ(shown.value, QString::fromUtf8(c.value));
-    EXPECT_EQ(shown.chip, std::optional<QString>(QString::fromUtf8(c.chip)));
-    if (c.fans.empty()) EXPECT_DOUBLE_EQ(shown.graph.fraction, c.meter);
+TEST(PanelCards, HeatFollowsTheTemperatureAndTheFirstFan) {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char* name;
+        std::optional<double> temp;
+        std::vector<FanReader::Fan> fans;
+        const char* value;
+        const char* chip;
+        double meter;  // without fans
+    };
+    const Case cases[] = {
+        {"below thirty is empty", 12.0, {}, "12", "Warm", 0.0},
+        {"above a hundred is full", 130.0, {}, "130", "Warm", 1.0},
+        {"half rounds away", 47.5, {}, "48", "Warm", 17.5 / 70},
+        {"not a number as forty", std::nan(""), {}, "\u2014", "Warm", 1.0 / 7},
+        {"first fan's load", 60.0, {{2212, 5200}, {900, 4000}}, "60", "Load 43%", 0},
+        {"infinite", inf, {{inf, 5200}}, "\u2014", "Load 0%", 0},
+    };
+    for (const Case& c : cases) {
+        StatusCards::Readings r;
+        r.cpuTemp = c.temp;
+        r.thermal = Sensors::ThermalState::fair;
+        const auto shown = PanelCards::content(PanelCards::Card::heat, r, c.fans);
+        EXPECT_EQ(shown.value, QString::fromUtf8(c.value)) << c.name;
+        EXPECT_EQ(shown.chip, std::optional<QString>(QString::fromUtf8(c.chip))) << c.name;
+        if (c.fans.empty()) {
+            EXPECT_DOUBLE_EQ(shown.graph.fraction, c.meter) << c.name;
+        }
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, PanelHeatContent,
-    ::testing::Values(HeatCase{"belowThirtyIsEmpty", 12.0, {}, "12", "Warm", 0.0},
-                      HeatCase{"aboveAHundredIsFull", 130.0, {}, "130", "Warm", 1.0},
-                      HeatCase{"halfRoundsAway", 47.5, {}, "48", "Warm", 17.5 / 70},
-                      HeatCase{"notANumberAsForty", std::nan(""), {}, "\u2014", "Warm", 1.0 / 7},
-                      HeatCase{"firstFansLoad", 60.0, {{2212, 5200}, {900, 4000}}, "60", "Load 43%", 0},
-                      HeatCase{"infinite", std::numeric_limits<double>::infinity(),
-                               {{std::numeric_limits<double>::infinity(), 5200}}, "\u2014", "Load 0%", 0}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MenuBarPanel, FixtureWithBatteryAccessoriesAndAFan) {
     StatusScene scene({.battery = true, .accessories = 3, .fans = 1});
     ShownPanel shown(*scene.state, *scene.prefs);
-    warmUp(scene);
+    scene.warmUp();
     const QImage image = shown.shoot("panel-fixture");
     MenuBarPanel& panel = shown.panel;
     EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << "the corners are not cut round";
@@ -287,7 +269,7 @@ TEST(MenuBarPanel, ThisMachine) {
     Fixture f;  // the machine's own sensors and the `top` stand-in
     ShownPanel shown(*f.state, *f.prefs);
     const Monitor& monitor = f.state->monitor();
-    ASSERT_TRUE(settled(monitor));
+    ASSERT_TRUE(StatusScene::settled(monitor));
     shown.shoot("panel-live");
     MenuBarPanel& panel = shown.panel;
     EXPECT_EQ(panel.header()->chips()->texts().value(2), StatusFormat::system(Sensors::osVersion()));
@@ -314,7 +296,7 @@ TEST(MenuBarPanel, AQuickCleanFromThePanel) {
     const auto trashed = h.file(".local/share/Trash/files/old.bin", 40);
     h.bytes(".local/share/Trash/info/old.bin.trashinfo", 10);
     auto shown = std::make_unique<ShownPanel>(*scene.state, *scene.prefs);
-    warmUp(scene);
+    scene.warmUp();
     QuickCleanCard* card = shown->panel.quickClean();
     QuickClean& quick = scene.state->quickClean();
     const auto runUntil = [&](const std::function<bool()>& done) {

@@ -4,6 +4,9 @@
 // own file.
 #include <QTemporaryDir>
 
+#include <gtest/gtest.h>
+
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -82,6 +85,19 @@ struct StatusScene {
     void tick(double load, uint64_t traffic) {
         set(busy + uint64_t(load * 200), idle + uint64_t((1 - load) * 200), bytes + traffic);
         clocks.advance(std::chrono::duration<double>(Monitor::tick).count());
+    }
+    // A minute of work: the processor busy in waves, the network in bursts.
+    void warmUp() {
+        for (int i = 0; i < 30; ++i) {
+            tick(0.25 + 0.2 * std::sin(i * 0.7) + (i % 7 == 3 ? 0.3 : 0.0), uint64_t(2'000'000 * (1.2 + std::sin(i * 0.9))));
+            QCoreApplication::processEvents();
+        }
+        ASSERT_TRUE(settled(state->monitor()));
+        QCoreApplication::processEvents();
+    }
+    // Once the monitor's first disk measure and process sample are in.
+    static bool settled(const Monitor& m) {
+        return qttest::until([&] { return !m.measuringDisk() && !m.samplingProcesses() && !m.processes().empty(); });
     }
     int topRuns() const {
         const std::string text = testtree::readFile(tools / "top.log");
