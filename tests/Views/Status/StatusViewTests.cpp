@@ -49,20 +49,6 @@ struct ShownStatus {
     }
 };
 
-bool settled(const Monitor& m) {
-    return qttest::until([&] { return !m.measuringDisk() && !m.samplingProcesses() && !m.processes().empty(); });
-}
-
-// A minute of work: the processor busy in waves, the network in bursts.
-void warmUp(StatusScene& scene) {
-    for (int i = 0; i < 30; ++i) {
-        scene.tick(0.25 + 0.2 * std::sin(i * 0.7) + (i % 7 == 3 ? 0.3 : 0.0), uint64_t(2'000'000 * (1.2 + std::sin(i * 0.9))));
-        QCoreApplication::processEvents();
-    }
-    ASSERT_TRUE(settled(scene.state->monitor()));
-    QCoreApplication::processEvents();
-}
-
 QStringList names(const std::vector<Processes::Info>& rows) {
     QStringList out;
     for (const auto& p : rows) out << QString::fromStdString(p.name);
@@ -75,7 +61,7 @@ TEST(StatusTab, FixtureWithBatteryAccessoriesAndTwoFans) {
     StatusScene scene({.battery = true, .accessories = 3, .fans = 2});
     scene.state->setHasFullDiskAccess(true);
     ShownStatus shown(scene);
-    warmUp(scene);
+    scene.warmUp();
     StatusView* status = shown.status();
     ASSERT_NE(status, nullptr);
     shown.shoot("status-fixture-fans");
@@ -116,7 +102,7 @@ TEST(StatusTab, FixtureWithoutFansShowsTheThermalCardAndTheAccessBanner) {
     StatusScene scene({});
     scene.state->setHasFullDiskAccess(false);
     ShownStatus shown(scene);
-    warmUp(scene);
+    scene.warmUp();
     StatusView* status = shown.status();
     ASSERT_NE(status, nullptr);
     shown.shoot("status-fixture-thermal");
@@ -140,7 +126,7 @@ TEST(StatusTab, ThisMachineLive) {
     Fixture f;  // the machine's own sensors and the `top` stand-in
     ShownStatus shown(*f.state, *f.prefs, *f.login);
     const Monitor& monitor = f.state->monitor();
-    ASSERT_TRUE(settled(monitor));
+    ASSERT_TRUE(StatusScene::settled(monitor));
     QTest::qWait(100);
     StatusView* status = shown.status();
     ASSERT_NE(status, nullptr);
@@ -162,7 +148,7 @@ TEST(StatusTab, ProcessesCardExplainsOneAtATimeAndPinsSortedByMemory) {
     StatusScene scene({});
     scene.state->setHasFullDiskAccess(true);
     ShownStatus shown(scene);
-    warmUp(scene);
+    scene.warmUp();
     ProcessesCard* card = shown.status()->processesCard();
     ProcessRows* list = card->list();
     shown.status()->verticalScrollBar()->setValue(shown.status()->verticalScrollBar()->maximum());
@@ -236,7 +222,7 @@ void watchersFollowTheTab() {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     ContentView* content = window.content();
     const auto runsAfterAMinute = [&] {
-        settled(monitor);
+        StatusScene::settled(monitor);
         const int before = scene.topRuns();
         for (int i = 0; i < 30; ++i) {
             scene.tick(0.3, 1000);
