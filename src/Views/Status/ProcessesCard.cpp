@@ -21,10 +21,11 @@
 #include "Views/Kit/SubTabs.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
+#include "Models/Window/AppTab.h"
 
 namespace {
 const QColor& pinColor() {
-    static const QColor c = QColor::fromRgbF(1.0f, 0.7f, 0.4f);
+    static const QColor c = Theme::color(glow(AppTab::status));
     return c;
 }
 constexpr double gap = 10;

@@ -12,6 +12,7 @@
 #include "Views/Status/MetricViews.h"
 #include "Views/Status/StatusFormat.h"
 #include "Models/Kit/Localization.h"
+#include "Models/Window/AppTab.h"
 
 namespace StatusCards {
 
@@ -19,7 +20,7 @@ namespace {
 QString tr(const char* text) { return QCoreApplication::translate("StatusView", text); }
 
 const QColor& orange() {
-    static const QColor c = QColor::fromRgbF(1.0f, 0.7f, 0.4f);
+    static const QColor c = Theme::color(glow(AppTab::status));
     return c;
 }
 
