@@ -89,7 +89,7 @@ StartupList::StartupList(StartupModel& model, QWidget* parent)
     fonts_.name = Theme::font(13, QFont::DemiBold);
     fonts_.mono = Theme::font(10.5, QFont::Normal, Theme::Design::monospaced);
     fonts_.rowError = Theme::font(11);
-    pillHeight_ = up(QFontMetricsF(PillButtonStyle::font()).height() + 2 * PillButtonStyle::verticalPadding);
+    pillHeight_ = up(PillButtonStyle::size({}).height());
 
     spin_.setInterval(1000 / Spinner::steps);
     connect(&spin_, &QTimer::timeout, this, [this] {
@@ -124,7 +124,7 @@ QRectF StartupList::controlRect(const Block& b, Kind kind) const {
     case Kind::removeLogin:
     case Kind::changeBackground:
     case Kind::showBackground: {
-        const double w = PillButtonStyle::labelWidth(pillText(kind), false, false) + 2 * PillButtonStyle::horizontalPadding;
+        const double w = PillButtonStyle::size(pillText(kind)).width();
         return QRectF(right - w, cy - pillHeight_ / 2.0, w, pillHeight_);
     }
     case Kind::jobSwitch: return QRectF(QPointF(right - switchSize.width(), cy - switchSize.height() / 2), switchSize);

@@ -24,13 +24,6 @@ using Source = AppUpdates::Source;
 constexpr double padding = 12, iconSide = 34, lineGap = 3, chipGap = 6;
 constexpr int maxMessageLines = 2;
 constexpr int spinMs = 1000 / Spinner::steps;
-
-QSizeF pillSize(const QString& label) {
-    const double line = QFontMetricsF(PillButtonStyle::font()).height();
-    return {PillButtonStyle::labelWidth(label, false, false) + 2 * PillButtonStyle::horizontalPadding,
-            line + 2 * PillButtonStyle::verticalPadding};
-}
-
 }  // namespace
 
 // ---- UpdatesScreenState
@@ -117,7 +110,7 @@ int UpdateRows::rowHeightFor() const {
         if (lines == maxMessageLines) break;
     }
     const double withMessage = text + (lines ? lineGap + lines * QFontMetricsF(message_).height() : 0);
-    return int(std::ceil(2 * padding + std::max(iconSide, std::max(withMessage, pillSize("X").height()))));
+    return int(std::ceil(2 * padding + std::max(iconSide, std::max(withMessage, PillButtonStyle::size("X").height()))));
 }
 
 double UpdateRows::textWidth(const QRectF& card, const Row& row) const {
@@ -154,7 +147,7 @@ void UpdateRows::resizeEvent(QResizeEvent* e) {
 
 QRectF UpdateRows::buttonIn(const QRectF& card, const Row& row) const {
     if (row.working) return {};
-    const QSizeF s = pillSize(row.button);
+    const QSizeF s = PillButtonStyle::size(row.button);
     return QRectF(card.right() - padding - s.width(), card.top() + (card.height() - s.height()) / 2, s.width(), s.height());
 }
 

@@ -290,6 +290,10 @@ double PillButtonStyle::labelWidth(const QString& text, bool symbol, bool spinne
     return w;
 }
 
+QSizeF PillButtonStyle::size(const QString& text, bool symbol, bool spinner, double padding) {
+    return {labelWidth(text, symbol, spinner) + 2 * padding, QFontMetricsF(font()).height() + 2 * verticalPadding};
+}
+
 void PillButtonStyle::paint(QPainter& p, const QRectF& rect, const QString& text, bool enabled,
                             double pressed, const QString& symbol, int spinnerStep) const {
     p.save();
@@ -404,9 +408,8 @@ void PillButton::setHorizontalPadding(double padding) {
 }
 
 QSize PillButton::sizeHint() const {
-    QFontMetricsF fm(PillButtonStyle::font());
-    return QSize(int(std::ceil(PillButtonStyle::labelWidth(text(), !symbol_.isEmpty(), busy_) + 2 * horizontalPadding_)),
-                 int(std::ceil(fm.height() + 2 * PillButtonStyle::verticalPadding)));
+    const QSizeF s = PillButtonStyle::size(text(), !symbol_.isEmpty(), busy_, horizontalPadding_);
+    return QSize(int(std::ceil(s.width())), int(std::ceil(s.height())));
 }
 
 void PillButton::paintEvent(QPaintEvent*) {

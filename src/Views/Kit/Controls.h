@@ -135,6 +135,8 @@ struct PillButtonStyle {
     void paint(QPainter& painter, const QRectF& rect, const QString& text, bool enabled,
                double pressedAmount, const QString& symbol = {}, int spinnerStep = -1) const;
     static double labelWidth(const QString& text, bool symbol, bool spinner);
+    // The capsule around such a label.
+    static QSizeF size(const QString& text, bool symbol = false, bool spinner = false, double padding = horizontalPadding);
 };
 
 // The platform's small indeterminate spinner: twelve spokes, the brightest at
