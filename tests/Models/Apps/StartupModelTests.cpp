@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "Support/QtTestSupport.h"
-#include "Support/StartupFakes.h"
+#include "Support/AppsFakes.h"
 
-using namespace startupfake;
+using namespace appsfake;
 
 TEST(StartupModel, LoadPublishesTheJobsFirstAndIgnoresASecondLoadMeanwhile) {
     FakeStartup f;

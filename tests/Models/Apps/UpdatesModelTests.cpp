@@ -6,76 +6,66 @@
 
 #include <gtest/gtest.h>
 
-#include "Models/Apps/UpdatesTestSupport.h"
+#include "Support/AppsFakes.h"
 #include "Support/QtTestSupport.h"
 
 using AppUpdates::Check;
 using AppUpdates::Outcome;
 using AppUpdates::Source;
-using updatestest::answer;
-using updatestest::make;
-
-namespace {
-// A model holding `list` after a finished check.
-struct Listed {
-    updatestest::Answering fake;
-    UpdatesModel model{fake.services()};
-    explicit Listed(std::vector<UpdatesModel::Update> list) {
-        model.check();
-        answer(fake.checks.back(), Check{std::move(list), true, ""});
-        EXPECT_TRUE(qttest::until([&] { return model.checked(); }));
-    }
-    bool idle() { return qttest::until([&] { return model.working().empty(); }); }
-};
-}  // namespace
+using appsfake::make;
 
 TEST(UpdatesModel, OneCheckAtATimeAndANoAnswerIsAProblemNotAnAllClear) {
-    updatestest::Answering fake;
+    appsfake::FakeUpdates fake;
     UpdatesModel model(fake.services());
     QSignalSpy checking(&model, &UpdatesModel::checkingChanged);
     model.check();
     model.check();
-    EXPECT_EQ(fake.checks.size(), 1u);
+    EXPECT_EQ(fake.checks.calls.size(), 1u);
     EXPECT_EQ(checking.count(), 1);
     EXPECT_TRUE(model.isBusy());
     EXPECT_FALSE(model.checked());
 
     const std::vector found{make("Alpha", Source::homebrew, "alpha"), make("Beta", Source::appStore)};
-    answer(fake.checks[0], Check{found, true, ""});
+    fake.checks.finish(0, Check{found, true, ""});
     ASSERT_TRUE(qttest::until([&] { return model.checked(); }));
     EXPECT_FALSE(model.isBusy());
     EXPECT_EQ(model.updates(), found);
     EXPECT_TRUE(model.problem().isEmpty());
 
     model.check();
-    answer(fake.checks[1], Check{{}, false, "Homebrew is not installed."});
+    fake.checks.finish(1, Check{{}, false, "Homebrew is not installed."});
     ASSERT_TRUE(qttest::until([&] { return !model.checking(); }));
     EXPECT_TRUE(model.updates().empty());
     EXPECT_EQ(model.problem(), "Homebrew is not installed.");
 }
 
 TEST(UpdatesModel, UpdateAllWalksTheHomebrewRowsOfItsMomentInOrder) {
-    Listed l({make("Alpha", Source::homebrew, "alpha"), make("Beta", Source::appStore),
-              make("Gamma", Source::homebrew, "gamma"), make("Delta", Source::homebrew, "delta")});
-    l.model.apply(l.model.updates()[3]);  // Delta already runs from its row
-    l.model.updateAllHomebrew();
-    l.model.updateAllHomebrew();  // a second press while it walks
-    EXPECT_EQ(l.fake.applied, (std::vector<std::string>{"Delta", "Alpha"}));
+    appsfake::FakeUpdates fake;
+    UpdatesModel model(fake.services());
+    model.check();
+    fake.checks.finishLast(Check{{make("Alpha", Source::homebrew, "alpha"), make("Beta", Source::appStore),
+                                  make("Gamma", Source::homebrew, "gamma"), make("Delta", Source::homebrew, "delta")},
+                                 true, ""});
+    ASSERT_TRUE(qttest::until([&] { return model.checked(); }));
+    model.apply(model.updates()[3]);  // Delta already runs from its row
+    model.updateAllHomebrew();
+    model.updateAllHomebrew();  // a second press while it walks
+    EXPECT_EQ(fake.applied, (std::vector<std::string>{"Delta", "Alpha"}));
 
     // A check that ends mid-walk changes nothing about the walk.
-    l.model.check();
-    answer(l.fake.checks.back(), Check{{make("Omega", Source::homebrew, "omega")}, true, ""});
-    ASSERT_TRUE(qttest::until([&] { return !l.model.checking(); }));
-    answer(l.fake.applies[1], Outcome{true, ""});
-    ASSERT_TRUE(qttest::until([&] { return l.fake.applies.size() == 3; }));
-    answer(l.fake.applies[2], Outcome{true, ""});
-    answer(l.fake.applies[0], Outcome{true, ""});
-    ASSERT_TRUE(l.idle());
-    EXPECT_EQ(l.fake.applied, (std::vector<std::string>{"Delta", "Alpha", "Gamma"})) << "Delta was passed over";
-    EXPECT_EQ(l.model.updates().size(), 1u);
+    model.check();
+    fake.checks.finishLast(Check{{make("Omega", Source::homebrew, "omega")}, true, ""});
+    ASSERT_TRUE(qttest::until([&] { return !model.checking(); }));
+    fake.applies.finish(1, Outcome{true, ""});
+    ASSERT_TRUE(qttest::until([&] { return fake.applies.calls.size() == 3; }));
+    fake.applies.finish(2, Outcome{true, ""});
+    fake.applies.finish(0, Outcome{true, ""});
+    ASSERT_TRUE(qttest::until([&] { return model.working().empty(); }));
+    EXPECT_EQ(fake.applied, (std::vector<std::string>{"Delta", "Alpha", "Gamma"})) << "Delta was passed over";
+    EXPECT_EQ(model.updates().size(), 1u);
 
-    l.model.updateAllHomebrew();  // once it has ended, another walk may start
-    EXPECT_EQ(l.fake.applied.back(), "Omega");
+    model.updateAllHomebrew();  // once it has ended, another walk may start
+    EXPECT_EQ(fake.applied.back(), "Omega");
 }
 
 TEST(UpdatesModel, MessagesKeepTheirLastWholeCharacters) {

@@ -6,13 +6,13 @@
 #include <QTest>
 
 #include "Support/SteppedAnimations.h"
-#include "Support/StartupFakes.h"
+#include "Support/AppsFakes.h"
 #include "Support/TestTree.h"
 #include "Views/Apps/StartupView.h"
 #include "Views/Kit/SpaceBackground.h"
 #include "Views/TestSupport.h"
 
-using namespace startupfake;
+using namespace appsfake;
 using Kind = StartupList::Target::Kind;
 
 namespace {

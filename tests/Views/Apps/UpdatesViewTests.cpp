@@ -7,7 +7,7 @@
 #include <QTest>
 
 #include "Core/Apps/AppFixtures.h"
-#include "Models/Apps/UpdatesTestSupport.h"
+#include "Support/AppsFakes.h"
 #include "Platform/Programs.h"
 #include "Support/SteppedAnimations.h"
 #include "Views/Apps/AppsScene.h"
@@ -16,8 +16,7 @@
 
 using AppUpdates::Outcome;
 using AppUpdates::Source;
-using updatestest::answer;
-using updatestest::make;
+using appsfake::make;
 using Kind = UpdatesScreenState::Kind;
 
 namespace {
@@ -25,7 +24,7 @@ const QString sources = "Homebrew casks, the App Store and developer feeds";
 
 struct Scene : AppsScene<UpdatesView> {
     qttest::SteppedAnimations animations;
-    updatestest::Answering fake;
+    appsfake::FakeUpdates fake;
 
     explicit Scene(bool answered = true) {
         if (answered) f.state->updates().setServicesForTesting(fake.services());
@@ -71,7 +70,7 @@ TEST(UpdatesView, CheckListApplyAndCount) {
 
     QTest::mouseClick(v.checkButton(), Qt::LeftButton);
     QTest::mouseClick(v.checkButton(), Qt::LeftButton);
-    EXPECT_EQ(s.fake.checks.size(), 1u);
+    EXPECT_EQ(s.fake.checks.calls.size(), 1u);
     EXPECT_TRUE(s.f.state->isBusy(AppTab::apps));
     s.expectHero(Kind::checking, "Checking for updates…", sources, true, 0, nullptr);
     s.picture("checking");
@@ -86,7 +85,7 @@ TEST(UpdatesView, CheckListApplyAndCount) {
     auto brew = make("Firefox", Source::homebrew, "firefox");
     brew.installed = "127.0";
     brew.available = "128.0.3";
-    answer(s.fake.checks.back(), AppUpdates::Check{{make("Discord", Source::sparkle), brew, make("iTerm", Source::homebrew, "iterm2"),
+    s.fake.checks.finishLast(AppUpdates::Check{{make("Discord", Source::sparkle), brew, make("iTerm", Source::homebrew, "iterm2"),
                                                     make("Legacy Tool", Source::inApp, "legacy-tool"), store}, true, ""});
     ASSERT_TRUE(s.until([&] { return !s.model().checking(); }));
     UpdatesView& list = s.screen();
@@ -119,7 +118,7 @@ TEST(UpdatesView, CheckListApplyAndCount) {
                                        {3, Outcome{true, "Homebrew cannot update this app. Use its own updater."}},
                                        {2, Outcome{false, output}}}) {
         s.press(row);
-        answer(s.fake.applies.back(), outcome);
+        s.fake.applies.finishLast(outcome);
         ASSERT_TRUE(s.until([&] { return s.model().working().empty(); }));
     }
     EXPECT_EQ(rows->row(0).message, "Use the app's \"Check for Updates\u2026\" menu");
@@ -139,7 +138,7 @@ TEST(UpdatesView, CheckListApplyAndCount) {
     EXPECT_TRUE(qttest::until([&] { return rows->spinnerStep() != step; })) << "the spinner turns";
     s.picture("applying");
 
-    answer(s.fake.applies.back(), Outcome{true, "==> Upgraded firefox"});
+    s.fake.applies.finishLast(Outcome{true, "==> Upgraded firefox"});
     ASSERT_TRUE(s.until([&] { return s.model().working().empty(); }));
     EXPECT_EQ(list.countLabel()->text(), "4 updates available");
     EXPECT_EQ(rows->count(), 4);
@@ -162,7 +161,7 @@ TEST(UpdatesView, NothingNewerAndNobodyToAskAreToldApart) {
     for (const Case& c : cases) {
         Scene s;
         s.model().check();
-        answer(s.fake.checks.back(), c.found);
+        s.fake.checks.finishLast(c.found);
         ASSERT_TRUE(s.until([&] { return !s.model().checking(); }));
         UpdatesView& v = s.screen();
         s.expectHero(c.kind, c.title, c.subtitle, false, c.open, v.checkAgainButton());
@@ -190,7 +189,7 @@ TEST(UpdatesView, ThisMachineWithoutHomebrewStoreAppsOrFeeds) {
 }
 
 TEST(UpdatesView, TwentyThousandUpdatesDrawAScreenful) {
-    updatestest::Answering fake;
+    appsfake::FakeUpdates fake;
     UpdatesModel model(fake.services());
     UpdatesView view(model);
     view.resize(1000, 620);
@@ -199,7 +198,7 @@ TEST(UpdatesView, TwentyThousandUpdatesDrawAScreenful) {
     for (int i = 0; i < 20000; ++i) many.push_back(make(("App " + std::to_string(i)).c_str(), Source::appStore));
     many[7].source = Source::inApp;
     model.check();
-    answer(fake.checks.back(), AppUpdates::Check{many, true, ""});
+    fake.checks.finishLast(AppUpdates::Check{many, true, ""});
     ASSERT_TRUE(qttest::until([&] { return model.checked(); }));
     EXPECT_EQ(view.countLabel()->text(), "20000 updates available");
     EXPECT_FALSE(view.updateAllButton()->isVisibleTo(&view)) << "without a Homebrew row there is nothing to update all";

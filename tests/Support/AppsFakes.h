@@ -1,16 +1,14 @@
 #pragma once
-// Startup services whose answers the test gives by hand, in the order it chooses.
+// The Apps tab's services with answers the test gives by hand, in the order it chooses.
 #include <QCoreApplication>
 #include <QPromise>
 
 #include <deque>
 
 #include "Models/Apps/StartupModel.h"
+#include "Models/Apps/UpdatesModel.h"
 
-namespace startupfake {
-using StartupItems::Item;
-using StartupItems::Scope;
-
+namespace appsfake {
 // Lets finished answers reach the model.
 inline void settle() { for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(); }
 
@@ -32,9 +30,14 @@ struct Pending {
         calls.at(call).finish();
         settle();
     }
+    void finishLast(T value) { finish(calls.size() - 1, std::move(value)); }
 };
 
-// A model over services the test answers.
+// ---- Startup
+
+using StartupItems::Item;
+using StartupItems::Scope;
+
 struct FakeStartup {
     Pending<std::vector<Item>> loads;
     Pending<LoginItems::Listing<LoginItems::OpenAtLogin>> logins;
@@ -51,8 +54,8 @@ struct FakeStartup {
     // Answers the running load (else a new one) with these lists.
     void loaded(std::vector<Item> jobs, std::vector<LoginItems::OpenAtLogin> logins_ = {}) {
         model.load();
-        loads.finish(loads.calls.size() - 1, std::move(jobs));
-        logins.finish(logins.calls.size() - 1, {std::move(logins_), std::nullopt});
+        loads.finishLast(std::move(jobs));
+        logins.finishLast({std::move(logins_), std::nullopt});
     }
 };
 
@@ -60,4 +63,26 @@ inline Item job(const std::string& name, Scope scope, bool enabled, bool running
                 std::optional<std::filesystem::path> app = std::nullopt) {
     return {"/fixture/" + name + ".plist", name, "/usr/libexec/" + name, scope, enabled, running, std::move(app)};
 }
-}  // namespace startupfake
+
+// ---- Updates
+
+using Update = UpdatesModel::Update;
+
+inline Update make(const char* name, AppUpdates::Source source, std::optional<std::string> token = std::nullopt) {
+    return {std::string("/Applications/") + name + ".app", name, "1.0", "2.0", source, std::move(token), std::nullopt};
+}
+
+struct FakeUpdates {
+    Pending<AppUpdates::Check> checks;
+    Pending<AppUpdates::Outcome> applies;
+    std::vector<std::string> applied;  // the names, in the order asked
+
+    UpdatesModel::Services services() {
+        return {[this] { return checks.next(); },
+                [this](const Update& u) {
+                    applied.push_back(u.name);
+                    return applies.next();
+                }};
+    }
+};
+}  // namespace appsfake
