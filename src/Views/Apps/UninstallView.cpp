@@ -16,6 +16,7 @@
 #include "Models/Window/AppState.h"
 #include "Platform/Gui/IconCache.h"
 #include "Views/Clean/BlackHole.h"
+#include "Views/Clean/HeroColumn.h"
 #include "Views/Clean/HeroText.h"
 #include "Views/Clean/ReviewPanel.h"
 #include "Views/Kit/Controls.h"
@@ -245,16 +246,10 @@ UninstallView::UninstallView(AppState& state, Preferences& prefs, QWidget* paren
     detail->setContentsMargins(0, 0, 0, 0);
     detail->setSpacing(0);
     heroBox_ = new QWidget;
-    auto* hero = new QVBoxLayout(heroBox_);
-    hero->setContentsMargins(24, 0, 24, 0);
-    hero->setSpacing(22);
-    hero->addStretch(1);
-    hero_ = new BlackHole(heroSize);
-    hero_->setGlow(Theme::color(glow(AppTab::apps)));
-    hero->addWidget(hero_, 0, Qt::AlignHCenter);
+    HeroColumn hero(heroBox_, heroSize, Theme::color(glow(AppTab::apps)), 22, 24);
+    hero_ = hero.hole();
     text_ = new HeroText;
-    hero->addWidget(text_);
-    hero->addStretch(1);
+    hero.add(text_);
     detail->addWidget(heroBox_);
     row->addWidget(detail_, 1);
 

@@ -13,6 +13,7 @@
 #include "Models/Window/AppTab.h"
 #include "Platform/Gui/IconCache.h"
 #include "Views/Clean/BlackHole.h"
+#include "Views/Clean/HeroColumn.h"
 #include "Views/Clean/HeroText.h"
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/Theme.h"
@@ -243,15 +244,10 @@ UpdatesView::UpdatesView(UpdatesModel& model, QWidget* parent) : QWidget(parent)
     pages->setSpacing(0);
 
     heroPage_ = new QWidget;
-    auto* column = new QVBoxLayout(heroPage_);
-    column->setContentsMargins(40, 0, 40, 0);
-    column->setSpacing(22);
-    column->addStretch(1);
-    hero_ = new BlackHole(heroSize);
-    hero_->setGlow(Theme::color(glow(AppTab::apps)));
-    column->addWidget(hero_, 0, Qt::AlignHCenter);
+    HeroColumn column(heroPage_, heroSize, Theme::color(glow(AppTab::apps)), 22, 40);
+    hero_ = column.hole();
     text_ = new HeroText;
-    column->addWidget(text_);
+    column.add(text_);
     auto* buttons = new QWidget;
     auto* row = new QHBoxLayout(buttons);
     row->setContentsMargins(0, 0, 0, 0);
@@ -264,8 +260,7 @@ UpdatesView::UpdatesView(UpdatesModel& model, QWidget* parent) : QWidget(parent)
     row->addStretch(1);
     // The row keeps its height while a check runs without a button, so the hero stays put.
     buttons->setFixedHeight(check_->sizeHint().height());
-    column->addWidget(buttons);
-    column->addStretch(1);
+    column.add(buttons);
     pages->addWidget(heroPage_);
 
     listPage_ = new QWidget;
