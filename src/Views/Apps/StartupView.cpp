@@ -641,12 +641,12 @@ StartupView::StartupView(StartupModel& model, QWidget* parent) : QWidget(parent)
     subtitle->setWordWrap(true);
     texts->addWidget(subtitle);
     header->addLayout(texts, 1);
-    loginItems_ = new PillButton(tr("Login Items…"), PillButtonStyle::Kind::secondary);
-    loginItems_->setToolTip(tr("Apps that open at login are managed in System Settings"));
-    header->addWidget(loginItems_);
-    reload_ = new SymbolButton(QStringLiteral("arrow.clockwise"), 13);
-    reload_->setColor(Theme::secondary());
-    header->addWidget(reload_);
+    auto* loginItems = new PillButton(tr("Login Items…"), PillButtonStyle::Kind::secondary);
+    loginItems->setToolTip(tr("Apps that open at login are managed in System Settings"));
+    header->addWidget(loginItems);
+    auto* reload = new SymbolButton(QStringLiteral("arrow.clockwise"), 13);
+    reload->setColor(Theme::secondary());
+    header->addWidget(reload);
     column->addLayout(header);
 
     auto* body = new QWidget;
@@ -661,8 +661,8 @@ StartupView::StartupView(StartupModel& model, QWidget* parent) : QWidget(parent)
     body_->addWidget(list_);
     column->addWidget(body, 1);
 
-    connect(loginItems_, &QAbstractButton::clicked, this, [] { StartupItems::openLoginItemsSettings(); });
-    connect(reload_, &QAbstractButton::clicked, this, [this] { model_.load(); });
+    connect(loginItems, &QAbstractButton::clicked, this, [] { StartupItems::openLoginItemsSettings(); });
+    connect(reload, &QAbstractButton::clicked, this, [this] { model_.load(); });
     connect(&model_, &StartupModel::loadingChanged, this, &StartupView::syncBody);
     connect(&model_, &StartupModel::itemsChanged, this, &StartupView::syncBody);
     syncBody();

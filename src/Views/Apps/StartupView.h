@@ -14,10 +14,8 @@
 class QMenu;
 class QStackedLayout;
 class QVariantAnimation;
-class PillButton;
 class SpinnerView;
 class StartupModel;
-class SymbolButton;
 
 // The three sections of the Startup screen on one scrolling page: the apps that
 // open at login, the background items and the launch services. Only what is on
@@ -120,8 +118,6 @@ public:
     explicit StartupView(StartupModel& model, QWidget* parent = nullptr);
 
     StartupList* list() const { return list_; }
-    PillButton* loginItemsButton() const { return loginItems_; }
-    SymbolButton* reloadButton() const { return reload_; }
     // The full-page progress indicator shows instead of the list.
     bool showsProgress() const;
 
@@ -132,8 +128,6 @@ private:
     void syncBody();
 
     StartupModel& model_;
-    PillButton* loginItems_;
-    SymbolButton* reload_;
     QStackedLayout* body_;
     QWidget* progress_;
     StartupList* list_;

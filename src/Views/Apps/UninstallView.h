@@ -72,7 +72,6 @@ public:
     HeroText* heroText() const { return text_; }
     // Present while the review shows.
     ReviewPanel* reviewPanel() const { return panel_; }
-    const UninstallPaneState& paneState() const { return pane_; }
 
 protected:
     void showEvent(QShowEvent*) override;
