@@ -113,7 +113,11 @@ DetailColumns DetailColumns::at(double width) {
 // ---- DetailList
 
 DetailList::DetailList(AnalyzeModel& model, QWidget* parent)
-    : RowList({rowHeight, 0, 0}, parent), model_(model) {
+    : RowList({rowHeight, 0, 0}, parent), model_(model), spinner_([this] {
+          const int first = std::max(0, rowAt(QPoint(1, 0))), last = rowAt(QPoint(1, viewport()->height() - 1));
+          for (int i = first; i <= (last < 0 ? count() - 1 : last) && i < int(rows_.size()); ++i)
+              if (rows_[i].entry.measuring()) updateRow(i);
+      }) {
     name_ = Theme::font(12.5);
     nameLit_ = Theme::font(12.5, QFont::DemiBold);
     size_ = Theme::font(11, QFont::Medium, Theme::Design::monospaced);
@@ -132,13 +136,6 @@ DetailList::DetailList(AnalyzeModel& model, QWidget* parent)
     connect(&hotChange_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
         hot_ = v.toDouble();
         updateRow(hotRow_);
-    });
-    spinner_.setInterval(1000 / Spinner::steps);
-    connect(&spinner_, &QTimer::timeout, this, [this] {
-        spinnerStep_ = (spinnerStep_ + 1) % Spinner::steps;
-        const int first = std::max(0, rowAt(QPoint(1, 0))), last = rowAt(QPoint(1, viewport()->height() - 1));
-        for (int i = first; i <= (last < 0 ? count() - 1 : last) && i < int(rows_.size()); ++i)
-            if (rows_[i].entry.measuring()) updateRow(i);
     });
     connect(&model_, &AnalyzeModel::entriesChanged, this, &DetailList::refresh);
     connect(&model_, &AnalyzeModel::focusChanged, this, &DetailList::refreshLight);
@@ -213,11 +210,7 @@ void DetailList::updateLightRows() {
 
 void DetailList::syncSpinner() {
     const bool any = std::any_of(rows_.begin(), rows_.end(), [](const DetailRow& r) { return r.entry.measuring(); });
-    if (any && isVisible() && !MotionPause::shared().hidden()) {
-        if (!spinner_.isActive()) spinner_.start();
-    } else {
-        spinner_.stop();
-    }
+    spinner_.run(any && isVisible() && !MotionPause::shared().hidden());
 }
 
 void DetailList::showEvent(QShowEvent*) { syncSpinner(); }
@@ -309,7 +302,7 @@ void DetailList::drawRow(QPainter& p, const DetailRow& r, double w, double trash
                    QStringLiteral("—"));
     } else {
         Spinner::paint(p, QRectF(c.size + DetailColumns::sizeWidth - Spinner::side, cy - Spinner::side / 2, Spinner::side, Spinner::side),
-                       Theme::secondary(), spinnerStep_);
+                       Theme::secondary(), spinner_.step());
     }
 
     // Share: a bar and the percentage.

@@ -1,6 +1,5 @@
 #pragma once
 #include <QVariantAnimation>
-#include <QTimer>
 #include <QWidget>
 
 #include <optional>
@@ -8,6 +7,7 @@
 
 #include "Models/Analyze/AnalyzeModel.h"
 #include "Views/Analyze/ListCard.h"
+#include "Views/Kit/Controls.h"
 #include "Views/Kit/RowList.h"
 
 class CheckBox;
@@ -83,8 +83,7 @@ private:
     int hotRow_ = -1;
     double hot_ = 0;
     QVariantAnimation hotChange_;
-    int spinnerStep_ = 0;
-    QTimer spinner_;
+    Spinner::Clock spinner_;
 };
 
 // The card of the shown folder's children: the header with "Select all" and the

@@ -91,12 +91,6 @@ StartupList::StartupList(StartupModel& model, QWidget* parent)
     fonts_.rowError = Theme::font(11);
     pillHeight_ = up(PillButtonStyle::size({}).height());
 
-    spin_.setInterval(1000 / Spinner::steps);
-    connect(&spin_, &QTimer::timeout, this, [this] {
-        spinnerStep_ = (spinnerStep_ + 1) % Spinner::steps;
-        invalidate();
-    });
-
     connect(&model_, &StartupModel::itemsChanged, this, [this] {
         syncKnobs();
         relayout();
@@ -239,8 +233,7 @@ double StartupList::knob(int job) const {
 }
 
 void StartupList::syncSpinner() {
-    if (model_.loadingBackground() && isVisible()) spin_.start();
-    else spin_.stop();
+    spin_.run(model_.loadingBackground() && isVisible());
 }
 
 const StartupList::Block* StartupList::blockAt(int y) const {
@@ -522,7 +515,7 @@ void StartupList::paintPasswordCard(QPainter& p, const Block& b) {
     double right = show.left() - 10;
     if (reading) {
         const QRectF spinner(right - Spinner::side, card.center().y() + 0.5 - Spinner::side / 2, Spinner::side, Spinner::side);
-        Spinner::paint(p, spinner, Theme::secondary(), spinnerStep_);
+        Spinner::paint(p, spinner, Theme::secondary(), spin_.step());
         right = spinner.left() - 10;
     }
     const QFont font = Theme::font(12);

@@ -1,7 +1,6 @@
 #pragma once
 #include <QAbstractScrollArea>
 #include <QFont>
-#include <QTimer>
 #include <QWidget>
 
 #include <filesystem>
@@ -9,6 +8,7 @@
 #include <map>
 #include <vector>
 
+#include "Views/Kit/Controls.h"
 #include "Views/Kit/StillPicture.h"
 
 class QMenu;
@@ -103,8 +103,7 @@ private:
     std::map<std::filesystem::path, bool> shownEnabled_;
     // The switches sliding now; every other knob sits where its job's value says.
     std::map<std::filesystem::path, QVariantAnimation*> slides_;
-    QTimer spin_;
-    int spinnerStep_ = 0;
+    Spinner::Clock spin_{[this] { invalidate(); }};
     int rowsPainted_ = 0;
     StillPicture picture_;
     size_t generation_ = 0;  // what the page shows; a new value draws it again

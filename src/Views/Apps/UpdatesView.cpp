@@ -24,7 +24,6 @@ namespace {
 using Source = AppUpdates::Source;
 constexpr double padding = 12, iconSide = 34, lineGap = 3, chipGap = 6;
 constexpr int maxMessageLines = 2;
-constexpr int spinMs = 1000 / Spinner::steps;
 }  // namespace
 
 // ---- UpdatesScreenState
@@ -57,16 +56,14 @@ UpdatesScreenState UpdatesScreenState::of(const UpdatesModel& model) {
 
 // ---- UpdateRows
 
-UpdateRows::UpdateRows(UpdatesModel& model, QWidget* parent) : RowList({64, 8, 0}, parent), model_(model) {
+UpdateRows::UpdateRows(UpdatesModel& model, QWidget* parent)
+    : RowList({64, 8, 0}, parent), model_(model), spin_([this] {
+          for (int i = 0; i < count(); ++i)
+              if (model_.isWorking(model_.updates()[size_t(i)])) updateRow(i);
+      }) {
     name_ = Theme::font(13, QFont::DemiBold);
     versions_ = Theme::font(11.5, QFont::Normal, Theme::Design::monospaced);
     message_ = Theme::font(11);
-    spin_.setInterval(spinMs);
-    connect(&spin_, &QTimer::timeout, this, [this] {
-        step_ = (step_ + 1) % Spinner::steps;
-        for (int i = 0; i < count(); ++i)
-            if (model_.isWorking(model_.updates()[size_t(i)])) updateRow(i);
-    });
     connect(&model_, &UpdatesModel::updatesChanged, this, &UpdateRows::refresh);
     connect(&model_, &UpdatesModel::workingChanged, this, &UpdateRows::refresh);
     connect(&model_, &UpdatesModel::messagesChanged, this, &UpdateRows::refresh);
@@ -127,8 +124,7 @@ void UpdateRows::refresh() {
 
 void UpdateRows::syncSpinner() {
     const bool any = !model_.working().empty() && isVisible();
-    if (any && !spin_.isActive()) spin_.start();
-    if (!any) spin_.stop();
+    spin_.run(any);
 }
 
 void UpdateRows::showEvent(QShowEvent* e) {
@@ -138,7 +134,7 @@ void UpdateRows::showEvent(QShowEvent* e) {
 
 void UpdateRows::hideEvent(QHideEvent* e) {
     RowList::hideEvent(e);
-    spin_.stop();
+    spin_.run(false);
 }
 
 void UpdateRows::resizeEvent(QResizeEvent* e) {
@@ -164,7 +160,7 @@ void UpdateRows::paintRow(QPainter& p, int index, const QRect& rect) {
     const bool pressed = index == pressed_;
     const size_t key = std::hash<std::string>{}(update.app.native()) ^
                        std::hash<QString>{}(r.name + r.source + r.versions + r.message + r.button) * 31 ^
-                       size_t(r.working ? step_ + 1 : 0) << 8 ^ size_t(pressed) << 16 ^ size_t(rect.width()) << 20;
+                       size_t(r.working ? spin_.step() + 1 : 0) << 8 ^ size_t(pressed) << 16 ^ size_t(rect.width()) << 20;
     paintFromPicture(p, index, rect, key, [&](QPainter& on) {
         on.setRenderHint(QPainter::Antialiasing);
         const QRectF card(0, 0, rect.width(), rect.height());
@@ -174,7 +170,7 @@ void UpdateRows::paintRow(QPainter& p, int index, const QRect& rect) {
         if (r.working) {
             const double side = Spinner::side;
             Spinner::paint(on, QRectF(card.right() - padding - side, (card.height() - side) / 2, side, side),
-                           Theme::secondary(), step_);
+                           Theme::secondary(), spin_.step());
         } else {
             PillButtonStyle{r.primary ? PillButtonStyle::Kind::primary : PillButtonStyle::Kind::secondary}.paint(
                 on, buttonIn(card, r), r.button, true, pressed ? 1.0 : 0.0);

@@ -1,9 +1,9 @@
 #pragma once
 #include <QFont>
-#include <QTimer>
 #include <QWidget>
 
 #include "Models/Apps/UpdatesModel.h"
+#include "Views/Kit/Controls.h"
 #include "Views/Kit/RowList.h"
 
 class BlackHole;
@@ -43,7 +43,7 @@ public:
     Row row(int index) const { return describe(model_, model_.updates().at(size_t(index))); }
     // Where row `index`'s button lies, in viewport coordinates; empty while it applies.
     QRect buttonRect(int index) const;
-    int spinnerStep() const { return step_; }
+    int spinnerStep() const { return spin_.step(); }
 
 protected:
     void paintRow(QPainter& painter, int row, const QRect& rect) override;
@@ -64,8 +64,7 @@ private:
     UpdatesModel& model_;
     QFont name_, versions_, message_;
     int pressed_ = -1;
-    int step_ = 0;
-    QTimer spin_;
+    Spinner::Clock spin_;
 };
 
 // The Updates sub-tab: the black hole while nothing is listed (before a check,

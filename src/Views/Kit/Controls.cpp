@@ -344,6 +344,19 @@ void Spinner::paint(QPainter& p, const QRectF& box, const QColor& color, int ste
     p.restore();
 }
 
+Spinner::Clock::Clock(std::function<void()> stepped) {
+    timer_.setInterval(1000 / steps);
+    QObject::connect(&timer_, &QTimer::timeout, [this, stepped = std::move(stepped)] {
+        step_ = (step_ + 1) % steps;
+        stepped();
+    });
+}
+
+void Spinner::Clock::run(bool on) {
+    if (!on) timer_.stop();
+    else if (!timer_.isActive()) timer_.start();
+}
+
 PillButton::PillButton(const QString& text, PillButtonStyle::Kind kind, QWidget* parent)
     : QPushButton(text, parent), style_{kind} {
     setFont(PillButtonStyle::font());
@@ -364,11 +377,6 @@ PillButton::PillButton(const QString& text, PillButtonStyle::Kind kind, QWidget*
     };
     connect(this, &QPushButton::pressed, this, [animateTo] { animateTo(1.0); });
     connect(this, &QPushButton::released, this, [animateTo] { animateTo(0.0); });
-    spin_.setInterval(1000 / Spinner::steps);
-    connect(&spin_, &QTimer::timeout, this, [this] {
-        spinnerStep_ = (spinnerStep_ + 1) % Spinner::steps;
-        update();
-    });
 }
 
 void PillButton::setSymbol(const QString& symbol) {
@@ -388,8 +396,7 @@ void PillButton::setBusy(bool busy) {
 
 // The spinner turns only while it can be seen.
 void PillButton::syncSpinner() {
-    if (busy_ && isVisible()) spin_.start();
-    else spin_.stop();
+    spin_.run(busy_ && isVisible());
 }
 
 void PillButton::showEvent(QShowEvent* e) {
@@ -416,7 +423,7 @@ void PillButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const double pressed = isEnabled() ? pressedAmount_ : 0.0;
     if (pressed > 0 || busy_) {
-        style_.paint(p, QRectF(rect()), text(), isEnabled(), pressed, symbol_, busy_ ? spinnerStep_ : -1);
+        style_.paint(p, QRectF(rect()), text(), isEnabled(), pressed, symbol_, busy_ ? spin_.step() : -1);
         return;
     }
     // At rest the button looks the same on every repaint (stars pass behind it).
@@ -682,23 +689,19 @@ void SymbolButton::paintEvent(QPaintEvent*) {
     Symbols::paint(p, symbol_, box, color_, 1.0);
 }
 
-SpinnerView::SpinnerView(const QColor& color, QWidget* parent) : QWidget(parent), color_(color) {
+SpinnerView::SpinnerView(const QColor& color, QWidget* parent)
+    : QWidget(parent), color_(color), spin_([this] { update(); }) {
     setFixedSize(sizeHint());
-    spin_.setInterval(1000 / Spinner::steps);
-    connect(&spin_, &QTimer::timeout, this, [this] {
-        step_ = (step_ + 1) % Spinner::steps;
-        update();
-    });
 }
 
 void SpinnerView::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    Spinner::paint(p, QRectF(rect()), color_, step_);
+    Spinner::paint(p, QRectF(rect()), color_, spin_.step());
 }
 
-void SpinnerView::showEvent(QShowEvent*) { spin_.start(); }
+void SpinnerView::showEvent(QShowEvent*) { spin_.run(true); }
 
-void SpinnerView::hideEvent(QHideEvent*) { spin_.stop(); }
+void SpinnerView::hideEvent(QHideEvent*) { spin_.run(false); }
 
 PlainButton::PlainButton(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
     : QAbstractButton(parent), font_(font), color_(color) {

@@ -145,13 +145,26 @@ namespace Spinner {
 inline constexpr int steps = 12;
 inline constexpr double side = 12;
 void paint(QPainter& painter, const QRectF& box, const QColor& color, int step);
+
+// The step a drawn spinner shows, advanced while the clock runs; `stepped` repaints.
+class Clock {
+public:
+    explicit Clock(std::function<void()> stepped);
+    int step() const { return step_; }
+    // A clock already running keeps its rhythm.
+    void run(bool on);
+
+private:
+    QTimer timer_;
+    int step_ = 0;
+};
 }  // namespace Spinner
 
 // The small spinner on its own, turning only while it can be seen.
 class SpinnerView : public QWidget {
 public:
     explicit SpinnerView(const QColor& color, QWidget* parent = nullptr);
-    int step() const { return step_; }
+    int step() const { return spin_.step(); }
     QSize sizeHint() const override { return {int(Spinner::side), int(Spinner::side)}; }
 
 protected:
@@ -161,8 +174,7 @@ protected:
 
 private:
     QColor color_;
-    int step_ = 0;
-    QTimer spin_;
+    Spinner::Clock spin_;
 };
 
 class PillButton : public QPushButton {
@@ -194,8 +206,7 @@ private:
     QString symbol_;
     bool busy_ = false;
     double horizontalPadding_ = PillButtonStyle::horizontalPadding;
-    int spinnerStep_ = 0;
-    QTimer spin_;
+    Spinner::Clock spin_{[this] { update(); }};
     QPixmap resting_;  // the button at rest, drawn once for its size, text and state
     QString restingKey_;
 };
