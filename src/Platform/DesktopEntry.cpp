@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <sstream>
-
 #include "Platform/AsciiText.h"
 
 namespace fs = std::filesystem;
@@ -62,25 +60,26 @@ std::string unescapeStringValue(const std::string& s) {
 }
 }  // namespace
 
-std::vector<Key> mainGroup(const fs::path& file) {
+std::vector<Key> group(std::string_view text, std::string_view name, std::string_view comments) {
     std::vector<Key> keys;
-    std::istringstream in(readStart(file));
-    std::string line;
-    bool inMain = false;
-    while (std::getline(in, line)) {
-        const std::string t(trimmed(line, " \t\r"));
-        if (t.empty() || t[0] == '#') continue;
+    bool inGroup = false;
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        const std::string_view t = trimmed(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (t.empty() || comments.find(t[0]) != std::string_view::npos) continue;
         if (t[0] == '[') {
-            inMain = t == "[Desktop Entry]";
+            inGroup = t.size() == name.size() + 2 && t.back() == ']' && t.substr(1, name.size()) == name;
             continue;
         }
-        if (!inMain) continue;
         const auto eq = t.find('=');
-        if (eq == std::string::npos) continue;
-        keys.emplace_back(trimmed(std::string_view(t).substr(0, eq), " \t\r"), trimmed(std::string_view(t).substr(eq + 1), " \t\r"));
+        if (!inGroup || eq == std::string_view::npos) continue;
+        keys.emplace_back(trimmed(t.substr(0, eq)), trimmed(t.substr(eq + 1)));
     }
     return keys;
 }
+
+std::vector<Key> mainGroup(const fs::path& file) { return group(readStart(file), "Desktop Entry"); }
 
 std::string stringValue(const std::string& raw) { return unescapeStringValue(raw); }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -12,6 +13,11 @@ using Key = std::pair<std::string, std::string>;
 // around the key and the value dropped. Only a regular file is read, and only its
 // start: a FIFO or device named like a desktop file could block or never end.
 std::vector<Key> mainGroup(const std::filesystem::path& file);
+
+// The key/value lines of the group named `name` in a key-file text, in order,
+// blanks around the key and the value dropped; a line that starts with one of
+// `comments` is skipped.
+std::vector<Key> group(std::string_view text, std::string_view name, std::string_view comments = "#");
 
 // A string value with its escapes (\s \n \t \r \\) undone.
 std::string stringValue(const std::string& raw);

@@ -4,10 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <sstream>
 #include <string>
 
-#include "Platform/AsciiText.h"
+#include "Platform/DesktopEntry.h"
 #include "Platform/FileOps.h"
 #include "Platform/Locations.h"
 
@@ -30,20 +29,9 @@ std::optional<bool> gnome() {
 }  // namespace
 
 std::optional<bool> gtkAnimations(const std::string& settingsIni) {
-    std::istringstream lines(settingsIni);
-    bool inSettings = false;
     std::optional<bool> value;
-    for (std::string line; std::getline(lines, line);) {
-        line = std::string(trimmed(line));
-        if (line.empty() || line[0] == '#' || line[0] == ';') continue;
-        if (line[0] == '[') {
-            inSettings = line == "[Settings]";
-            continue;
-        }
-        const size_t equals = line.find('=');
-        if (!inSettings || equals == std::string::npos || trimmed(std::string_view(line).substr(0, equals)) != "gtk-enable-animations")
-            continue;
-        std::string v(trimmed(std::string_view(line).substr(equals + 1)));
+    for (auto [key, v] : DesktopEntry::group(settingsIni, "Settings", "#;")) {
+        if (key != "gtk-enable-animations") continue;
         std::transform(v.begin(), v.end(), v.begin(), [](unsigned char c) { return char(std::tolower(c)); });
         if (v == "true" || v == "1" || v == "yes") value = true;
         else if (v == "false" || v == "0" || v == "no") value = false;
