@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QSignalSpy>
+
 #include "Core/Clean/FakeHome.h"
 #include "Models/Clean/CleanListModel.h"
 #include "Models/Clean/CleanTestSupport.h"
@@ -8,6 +11,7 @@
 #include "Support/QtTestSupport.h"
 #include "Support/SteppedTime.h"
 #include "Updates/IdleUpdateInstaller.h"
+#include "Updates/UpdateController.h"
 
 namespace {
 // The installer over fresh state and a defaults file of its own, the user's idle time
@@ -101,4 +105,12 @@ TEST(IdleUpdateInstaller, ASecondArmKeepsTheOneRhythmAndOnlyTheNewerBlock) {
     f.clocks.advance(30);
     EXPECT_EQ(older, 0);
     EXPECT_EQ(f.installs, 1);
+}
+
+// This build's check tells, in a note and not an alert, that there is no update.
+TEST(UpdateController, ThisBuildsCheckSaysThereIsNoUpdateWithoutAnAlert) {
+    QSignalSpy notes(&UpdateController::shared(), &UpdateController::note);
+    UpdateController::shared().checkForUpdates();
+    EXPECT_EQ(notes.value(0).value(0).toString(), "No update is available for this build.");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
