@@ -13,6 +13,7 @@
 #include "Models/Settings/Preferences.h"
 #include "Views/Clean/BlackHole.h"
 #include "Views/Clean/EmptyTrashButton.h"
+#include "Views/Clean/HeroColumn.h"
 #include "Views/Clean/HeroText.h"
 #include "Views/Clean/ReviewPanel.h"
 #include "Views/Kit/Bloom.h"
@@ -126,15 +127,10 @@ private:
 CleanScreen::CleanScreen(CleanListModel& model, Preferences& prefs, const QColor& glow, Texts texts, QWidget* parent)
     : QWidget(parent), model_(model), prefs_(prefs), texts_(std::move(texts)) {
     column_ = new QWidget(this);
-    auto* column = new QVBoxLayout(column_);
-    column->setContentsMargins(40, 0, 40, 0);
-    column->setSpacing(26);
-    column->addStretch(1);
-    hero_ = new BlackHole(heroSize);
-    hero_->setGlow(glow);
-    column->addWidget(hero_, 0, Qt::AlignHCenter);
+    HeroColumn column(column_, heroSize, glow, 26, 40);
+    hero_ = column.hole();
     text_ = new HeroText;
-    column->addWidget(text_);
+    column.add(text_);
 
     buttons_ = new QWidget;
     auto* row = new QHBoxLayout(buttons_);
@@ -150,8 +146,7 @@ CleanScreen::CleanScreen(CleanListModel& model, Preferences& prefs, const QColor
     row->addStretch(1);
     // The row keeps its height while it has no buttons, so the hero stays put.
     buttons_->setFixedHeight(scan_->sizeHint().height());
-    column->addWidget(buttons_);
-    column->addStretch(1);
+    column.add(buttons_);
 
     frozen_ = new Frozen(sharp_, blurred_, shown_, this);
     frozen_->hide();
