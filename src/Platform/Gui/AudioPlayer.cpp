@@ -2,12 +2,41 @@
 
 #include <QAudioSink>
 #include <QByteArray>
+#include <QFile>
 #include <QIODevice>
 #include <QMediaDevices>
+
+#include <sys/stat.h>
 
 #include <cstring>
 
 namespace Platform {
+
+namespace {
+bool isSocket(const QString& path) {
+    struct stat st{};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISSOCK(st.st_mode);
+}
+
+// Qt's sound backend reports on the console each time it finds no PulseAudio server
+// (PipeWire's counts), so it is asked only once one is there: the server the
+// environment names, or a socket where the client library looks for one.
+bool soundServerIsUp() {
+    const QString named = qEnvironmentVariable("PULSE_SERVER");
+    if (!named.isEmpty()) {
+        for (QString server : named.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (server.startsWith(QLatin1Char('{'))) server = server.mid(server.indexOf(QLatin1Char('}')) + 1);
+            if (server.startsWith(QLatin1String("unix:"))) server = server.mid(5);
+            // A network address can only be tried.
+            if (!server.startsWith(QLatin1Char('/')) || isSocket(server)) return true;
+        }
+        return false;
+    }
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return (!runtime.isEmpty() && isSocket(runtime + QLatin1String("/pulse/native"))) ||
+           isSocket(QStringLiteral("/var/run/pulse/native"));
+}
+}  // namespace
 
 class AudioPlayer::Queue : public QIODevice {
 public:
@@ -55,6 +84,10 @@ bool AudioPlayer::isOpen() const {
 // Asked again whenever the device is closed, so one that appears later is used.
 bool AudioPlayer::prepare() {
     if (isOpen()) return true;
+    if (!soundServerIsUp()) {
+        device_ = {};
+        return false;
+    }
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull()) {
         device_ = {};

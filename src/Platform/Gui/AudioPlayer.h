@@ -14,8 +14,8 @@ namespace Platform {
 // Plays mono float sounds through the default audio device. The sink pulls from a
 // queue of our own, so a sound handed in while another plays follows it. The
 // device is opened on a sound and closed once the queue has drained and the
-// device has played out what it holds; the next sound opens it again. Without an
-// audio device every sound is dropped. Main thread only.
+// device has played out what it holds; the next sound opens it again. Without a
+// sound server or an audio device every sound is dropped. Main thread only.
 class AudioPlayer : public QObject, public AudioOutput {
     Q_OBJECT
 

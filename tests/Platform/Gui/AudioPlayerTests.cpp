@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "Core/Clean/CompletionSound.h"
+#include "Support/TestTree.h"
 
 namespace {
 // Runs the event loop until `done` holds; false once the generous deadline has passed.
@@ -136,17 +137,32 @@ double correlation(const std::vector<float>& heard, const std::vector<float>& wa
 }
 }  // namespace
 
+// Without a server every sound is dropped at once, and quietly: nothing on the console.
 TEST(AudioPlayer, SilentWithoutAnAudioServer) {
-    qputenv("PULSE_SERVER", "unix:/nonexistent/quelto-test-socket");
-    Platform::AudioPlayer player;
-    QElapsedTimer timer;
-    timer.start();
-    EXPECT_EQ(player.sampleRate(), 0);
-    player.play(std::vector<float>(1000, 0.1f));
-    EXPECT_LT(timer.elapsed(), 1000);
-    EXPECT_EQ(player.opens(), 0);
-    EXPECT_FALSE(player.isOpen());
-    qunsetenv("PULSE_SERVER");
+    static QStringList printed;
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
+        printed << m;
+    });
+    const QTemporaryDir runtime;  // no server's socket in it
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"none named, none in the runtime folder", std::nullopt},
+        {"a named socket that is not there", "unix:/nonexistent/quelto-test-socket"},
+        {"a machine's named socket that is not there", "{0123abcd}unix:/nonexistent/quelto-test-socket"},
+    };
+    for (const auto& [name, server] : cases) {
+        testtree::ScopedEnv pulse("PULSE_SERVER", server), dir("XDG_RUNTIME_DIR", runtime.path().toStdString());
+        printed.clear();
+        Platform::AudioPlayer player;
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(player.sampleRate(), 0) << name;
+        player.play(std::vector<float>(1000, 0.1f));
+        EXPECT_LT(timer.elapsed(), 1000) << name;
+        EXPECT_EQ(player.opens(), 0) << name;
+        EXPECT_FALSE(player.isOpen()) << name;
+        EXPECT_EQ(printed.join(QLatin1Char('\n')).toStdString(), "") << name;
+    }
+    qInstallMessageHandler(previous);
 }
 
 TEST(AudioPlayer, QueuesSoundsThroughANullSinkAndClosesWhenDrained) {
