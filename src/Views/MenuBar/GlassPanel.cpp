@@ -1,6 +1,9 @@
 #include "Views/MenuBar/GlassPanel.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QMouseEvent>
+#include <QWindow>
 #include <QPainterPath>
 #include <QRegion>
 #include <QScreen>
@@ -13,8 +16,7 @@
 GlassPanel::GlassPanel(ContentMaker makeContent, QWidget* parent)
     : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint), makeContent_(std::move(makeContent)) {
     setObjectName(QStringLiteral("glass-panel"));
-    // A click outside closes the panel and goes no further: a click on the tray button
-    // must not open it again at once.
+    // A click outside closes the panel; where it goes on is ours to decide (below).
     setAttribute(Qt::WA_NoMouseReplay);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -30,19 +32,21 @@ QRect GlassPanel::place(QSize fitting, QRect button, QRect visible) {
     int h = unmeasured && fitting.height() <= 480 ? 480 : fitting.height();
 
     const int right = visible.x() + visible.width();
-    const int bottom = visible.y() + visible.height();
+    const int top = visible.y() + margin, bottom = visible.y() + visible.height() - margin;
     int x = button.x() + button.width() / 2 - w / 2;
     x = std::max(x, visible.x() + margin);
     x = std::min(x, right - w - margin);  // the right margin wins on a narrow screen
-    // Hung below the button, or stood above it in the lower half of the screen; cut to
-    // the room on that side, so it never covers the button.
-    const bool above = button.y() + button.height() / 2 > visible.y() + visible.height() / 2;
-    int room = above ? button.y() - gap - (visible.y() + margin) : bottom - margin - (button.y() + button.height() + gap);
+    // Never over the button: a click there must reach it.
+    const int roomAbove = button.y() - gap - top, roomBelow = bottom - (button.y() + button.height() + gap);
+    bool above = button.y() + button.height() / 2 > visible.y() + visible.height() / 2;
+    const int roomHere = above ? roomAbove : roomBelow, roomThere = above ? roomBelow : roomAbove;
+    if (h > roomHere && (h <= roomThere || roomThere > roomHere)) above = !above;
+    int room = above ? roomAbove : roomBelow;
     if (room < 160) room = visible.height();  // the button is off the screen's free area
-    h = std::min({h, room, std::max(visible.height() - 2 * margin, 1)});
+    h = std::min({h, room, std::max(bottom - top, 1)});
     int y = above ? button.y() - gap - h : button.y() + button.height() + gap;
-    y = std::min(y, bottom - h - margin);
-    y = std::max(y, visible.y() + margin);
+    y = std::min(y, bottom - h);
+    y = std::max(y, top);
     return {x, y, w, h};
 }
 
@@ -53,11 +57,8 @@ void GlassPanel::showBy(QRect button) {
     // Transparent corners need a compositor; without one, the window is cut round.
     // Decided once, before the window is made.
     if (!testAttribute(Qt::WA_WState_Created)) setAttribute(Qt::WA_TranslucentBackground, Platform::hasCompositor());
-
-    QScreen* screen = QGuiApplication::screenAt(button.center());
-    if (!screen) screen = QGuiApplication::primaryScreen();
-    const QRect visible = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
-    setGeometry(place(content_->sizeHint(), button, visible));
+    button_ = button;
+    fit();
 
     setWindowOpacity(0.0);
     show();
@@ -65,6 +66,40 @@ void GlassPanel::showBy(QRect button) {
     activateWindow();
     fade_.stop();
     fade_.start();
+}
+
+void GlassPanel::fit() {
+    QScreen* screen = QGuiApplication::screenAt(button_.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    const QRect visible = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    const QRect placed = place(content_->sizeHint(), button_, visible);
+    if (placed != geometry()) setGeometry(placed);
+}
+
+bool GlassPanel::event(QEvent* event) {
+    const bool done = QWidget::event(event);
+    // The content's size changed: its first full readings came, a section appeared or went.
+    if (event->type() == QEvent::LayoutRequest && content_ && isVisible()) fit();
+    return done;
+}
+
+void GlassPanel::mousePressEvent(QMouseEvent* event) {
+    const bool outside = !rect().contains(event->position().toPoint());
+    QWidget::mousePressEvent(event);  // closes the panel on a click outside
+    const QPoint at = event->globalPosition().toPoint();
+    // The tray button's own click only closes: going on, it would open the panel again.
+    if (!outside || button_.contains(at)) return;
+    QWidget* target = QApplication::widgetAt(at);
+    if (!target || target->window() == this) return;
+    QWindow* window = target->window()->windowHandle();
+    // A window behind a dialog takes no clicks.
+    if (!window || (QGuiApplication::modalWindow() && QGuiApplication::modalWindow() != window)) return;
+    target->activateWindow();
+    target->window()->raise();
+    const QPointF local = window->mapFromGlobal(event->globalPosition());
+    QCoreApplication::postEvent(window, new QMouseEvent(QEvent::MouseButtonPress, local, local, event->globalPosition(),
+                                                        event->button(), event->buttons(), event->modifiers(),
+                                                        event->pointingDevice()));
 }
 
 void GlassPanel::resizeEvent(QResizeEvent* event) {

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -80,6 +81,9 @@ MenuBarPanel::MenuBarPanel(AppState& state, Preferences& prefs, std::function<vo
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(scroll_);
+    // The scroll area keeps the column's size to itself; the glass panel asks ours.
+    column_->installEventFilter(this);
+    scroll_->verticalScrollBar()->installEventFilter(this);
 
     // While on screen it is one more watcher: the monitor reads everything.
     watch_ = new MonitorWatch(this, monitor);
@@ -172,9 +176,24 @@ std::optional<Processes::Info> MenuBarPanel::topEnergy(const std::vector<Process
 }
 
 QSize MenuBarPanel::sizeHint() const {
-    // The chips wrap, so the column's height depends on its width.
+    // The chips wrap, so the column's height depends on its width: the width it has
+    // with no scroll bar in its margin.
     const QLayout* l = column_->layout();
-    return QSize(width, l->hasHeightForWidth() ? l->totalHeightForWidth(width) : l->totalSizeHint().height());
+    const QMargins m = l->contentsMargins();
+    const int w = width - 2 * padding + m.left() + m.right();
+    return QSize(width, l->hasHeightForWidth() ? l->totalHeightForWidth(w) : l->totalSizeHint().height());
+}
+
+bool MenuBarPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == column_ && event->type() == QEvent::LayoutRequest) updateGeometry();
+    // A scroll bar stands in the right margin, so the column keeps its width and the
+    // cards their room.
+    QScrollBar* bar = scroll_->verticalScrollBar();
+    if (watched == bar && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent)) {
+        const int right = bar->isHidden() ? padding : std::max(padding - bar->sizeHint().width(), 2);
+        column_->layout()->setContentsMargins(padding, padding, right, padding);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MenuBarPanel::resizeEvent(QResizeEvent* event) {

@@ -72,6 +72,7 @@ public:
     QScrollArea* scrollArea() const { return scroll_; }
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
 

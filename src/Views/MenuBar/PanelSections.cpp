@@ -21,7 +21,7 @@
 
 // ---- PanelBattery
 
-PanelBattery::PanelBattery(Monitor& monitor, QWidget* parent) : Card(12, parent), monitor_(monitor) {
+PanelBattery::PanelBattery(Monitor& monitor, QWidget* parent) : Card(padding, parent), monitor_(monitor) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     auto* column = contentLayout();
     column->setSpacing(10);
@@ -33,7 +33,8 @@ PanelBattery::PanelBattery(Monitor& monitor, QWidget* parent) : Card(12, parent)
     header_->addWidget(health_, 0, Qt::AlignVCenter);
     column->addLayout(header_);
 
-    ringRow_ = new QHBoxLayout;
+    ringBox_ = new QWidget(this);
+    ringRow_ = new QHBoxLayout(ringBox_);
     ringRow_->setContentsMargins(0, 0, 0, 0);
     ringRow_->setSpacing(8);
     chargeLine_ = new QWidget(this);
@@ -44,12 +45,17 @@ PanelBattery::PanelBattery(Monitor& monitor, QWidget* parent) : Card(12, parent)
     state_ = plainLabel(QString(), Theme::font(13, QFont::DemiBold), Theme::text(), chargeLine_);
     charge->addWidget(charge_, 0, Qt::AlignBaseline);
     charge->addWidget(state_, 0, Qt::AlignBaseline);
-    auto* line = new QHBoxLayout;
-    line->setContentsMargins(0, 0, 0, 0);
-    line->addWidget(chargeLine_, 0, Qt::AlignVCenter);
-    line->addStretch(1);
-    line->addLayout(ringRow_);
-    column->addLayout(line);
+    line_ = new QHBoxLayout;
+    line_->setContentsMargins(0, 0, 0, 0);
+    line_->setSpacing(8);
+    line_->addWidget(chargeLine_, 0, Qt::AlignVCenter);
+    line_->addStretch(1);
+    line_->addWidget(ringBox_, 0, Qt::AlignVCenter);
+    column->addLayout(line_);
+    ringLine_ = new QHBoxLayout;
+    ringLine_->setContentsMargins(0, 0, 0, 0);
+    ringLine_->addStretch(1);
+    column->addLayout(ringLine_);
 
     topEnergy_ = new SymbolLabel(QStringLiteral("flame"), QString(), Theme::font(11.5), Theme::secondary(), this);
     column->addWidget(topEnergy_);
@@ -98,7 +104,7 @@ void PanelBattery::sync() {
         qDeleteAll(rings_);
         rings_.clear();
         for (size_t i = 0; i < accessories.size(); ++i) {
-            auto* ring = new Ring(0, QString(), this);
+            auto* ring = new Ring(0, QString(), ringBox_);
             ringRow_->addWidget(ring, 0, Qt::AlignVCenter);
             rings_.append(ring);
         }
@@ -109,7 +115,7 @@ void PanelBattery::sync() {
         const QString symbol = MenuBarPanel::accessorySymbol(name);
         if (ring->symbol() != symbol) {
             // A ring's symbol is fixed: a renamed accessory gets a new one.
-            auto* fresh = new Ring(0, symbol, this);
+            auto* fresh = new Ring(0, symbol, ringBox_);
             ringRow_->replaceWidget(ring, fresh);
             delete ring;
             ring = fresh;
@@ -117,6 +123,11 @@ void PanelBattery::sync() {
         ring->setFraction(accessories[i].percent / 100.0);
         ring->setToolTip(plainToolTip(QStringLiteral("%1: %2%").arg(name).arg(accessories[i].percent)));
     }
+    // A charger's wattage and three accessories are more than the panel's width holds.
+    const int room = MenuBarPanel::width - 2 * MenuBarPanel::padding - 2 * padding;
+    const int n = int(rings_.size());
+    const int rings = n * Ring::side + std::max(n - 1, 0) * ringRow_->spacing();
+    placeRings(!battery || chargeLine_->sizeHint().width() + line_->spacing() + rings <= room);
 
     const auto top = MenuBarPanel::topEnergy(monitor_.processes());
     if (top)
@@ -124,6 +135,13 @@ void PanelBattery::sync() {
                         tr("Top energy use: %1 · %2").arg(toQString(top->name)).arg(top->power, 0, 'f', 1),
                         Theme::secondary());
     topEnergy_->setVisible(top.has_value());
+}
+
+void PanelBattery::placeRings(bool beside) {
+    if (beside == ringsBeside_) return;
+    ringsBeside_ = beside;
+    (beside ? ringLine_ : line_)->removeWidget(ringBox_);
+    (beside ? line_ : ringLine_)->addWidget(ringBox_, 0, Qt::AlignVCenter);
 }
 
 // ---- PanelProcesses

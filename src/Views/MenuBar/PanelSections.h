@@ -22,15 +22,19 @@ class SymbolLabel;
 // the monitor has a battery or an accessory.
 class PanelBattery : public Card {
 public:
+    static constexpr int padding = 12;
     explicit PanelBattery(Monitor& monitor, QWidget* parent = nullptr);
     QString chargeText() const;
     QString stateText() const;
     QString topEnergyText() const;  // empty when the line is not shown
     std::optional<QString> healthText() const;
     QList<Ring*> rings() const { return rings_; }
+    // Whether the rings are beside the charge or, short of room there, on a line of their own.
+    bool ringsBesideCharge() const { return ringsBeside_; }
 
 private:
     void sync();
+    void placeRings(bool beside);
     Monitor& monitor_;
     CardLabel* label_ = nullptr;
     QHBoxLayout* header_;
@@ -38,7 +42,11 @@ private:
     QWidget* chargeLine_;
     QLabel* charge_;
     QLabel* state_;
+    QHBoxLayout* line_;
+    QHBoxLayout* ringLine_;
+    QWidget* ringBox_;
     QHBoxLayout* ringRow_;
+    bool ringsBeside_ = true;
     QList<Ring*> rings_;
     SymbolLabel* topEnergy_;
     bool charging_ = false;

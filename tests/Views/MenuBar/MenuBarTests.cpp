@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -13,6 +15,7 @@
 #include "Core/Clean/CleanTypes.h"
 #include "Core/Clean/FakeHome.h"
 #include "Core/Clean/History.h"
+#include "Core/Clean/Shell.h"
 #include "Models/Clean/CleanListModel.h"
 #include "Models/Clean/CleanTestSupport.h"
 #include "Models/Clean/SwallowFeed.h"
@@ -20,6 +23,7 @@
 #include "Models/Status/Monitor.h"
 #include "Platform/Gui/StatusButton.h"
 #include "Support/SteppedAnimations.h"
+#include "Support/TrayHarness.h"
 #include "Views/Kit/Controls.h"
 #include "Views/MenuBar/CleaningTotals.h"
 #include "Views/MenuBar/GlassPanel.h"
@@ -39,15 +43,16 @@
 namespace {
 const QRect topTray(1200, 0, 22, 22), bottomTray(1200, 778, 22, 22), middle(600, 0, 22, 22);
 
-// A tray button under the middle of the screen: always there, clicked by the test.
+// A tray button (under the middle of the screen unless told): always there, clicked by the test.
 struct FakeButton : Platform::StatusButton {
+    QRect frame = middle;
     bool isAvailable() const override { return true; }
     void setIcon(const QIcon&) override {}
     void setToolTip(const QString&) override {}
     void setMenu(QMenu*) override {}
-    QRect geometry() const override { return middle; }
+    QRect geometry() const override { return frame; }
     void showMessage(const QString&, const QString&) override {}
-    void click() { emit activated(middle); }
+    void click() { emit activated(frame); }
 };
 
 QString bytes(int64_t n) { return toQString(formattedBytes(n)); }
@@ -65,6 +70,7 @@ struct ShownPanel {
         panel.refreshNow();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         panel.resize(panel.sizeHint());
+        QCoreApplication::processEvents();  // the scroll bar goes once the column fits
         QImage image(panel.size(), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         panel.render(&image);
@@ -94,9 +100,123 @@ TEST(GlassPanel, StaysInsideTheScreenByTheButton) {
         {"cut to the room below", {340, 780}, {600, 100, 22, 22}, {441, 128, 340, 664}},
         {"button above the free area", {340, 1200}, {600, -30, 22, 22}, {441, 8, 340, 784}},
         {"wider than the screen", {1400, 300}, topTray, {-128, 28, 1400, 300}},
+        // By the pointer, where the tray tells no place: the side with room for all of it.
+        {"pointer low, room above", {340, 700}, {600, 740, 22, 22}, {441, 34, 340, 700}},
+        {"pointer high, room below", {340, 700}, {600, 40, 22, 22}, {441, 68, 340, 700}},
+        {"pointer in the middle, room on neither side", {340, 700}, {600, 389, 22, 22}, {441, 417, 340, 375}},
+        {"pointer just below the middle, room on neither side", {340, 700}, {600, 391, 22, 22}, {441, 8, 340, 377}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(GlassPanel::place(c.fitting, c.button, QRect(0, 0, 1280, 800)), c.expected) << c.name;
+}
+
+// A click outside closes the panel. On another window of ours it goes on to that
+// window; on the tray's icon (under an XEmbed tray, a window of ours too) it goes no
+// further, so that it does not open the panel again.
+TEST(GlassPanel, AClickOutsideClosesItAndGoesOnToOurOtherWindows) {
+    Fixture f;
+    auto* button = new FakeButton;
+    StatusItemController item(*f.state, *f.prefs, button);
+    GlassPanel& panel = item.panel();
+    struct Icon : QWidget {
+        FakeButton* button;
+        void mousePressEvent(QMouseEvent*) override { button->click(); }
+    } icon;
+    icon.button = button;
+    icon.setGeometry(middle);
+    icon.show();
+    QWidget window;
+    window.setGeometry(20, 400, 300, 200);
+    auto* push = new QPushButton("Go", &window);
+    push->setGeometry(10, 10, 100, 30);
+    window.show();
+    int pushed = 0;
+    QObject::connect(push, &QPushButton::clicked, [&] { ++pushed; });
+
+    struct Case {
+        const char* name;
+        QWidget* on;
+        QPoint at;
+        bool stillOpen;
+        int pushed;
+    };
+    const Case cases[] = {
+        {"inside the panel", &panel, {170, 30}, true, 0},
+        {"on a button of our window", &window, {20, 20}, false, 1},
+        {"on a bare part of our window", &window, {200, 150}, false, 0},
+        {"on the tray icon", &icon, {11, 11}, false, 0},
+    };
+    for (const Case& c : cases) {
+        if (!panel.isVisible()) button->click();
+        ASSERT_TRUE(panel.isVisible());
+        pushed = 0;
+        // As a hand clicks: the release comes once the press has been dealt with.
+        QTest::mousePress(c.on->windowHandle(), Qt::LeftButton, {}, c.at);
+        QCoreApplication::processEvents();
+        QTest::mouseRelease(c.on->windowHandle(), Qt::LeftButton, {}, c.at);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(panel.isVisible(), c.stillOpen) << c.name;
+        EXPECT_EQ(pushed, c.pushed) << c.name;
+    }
+}
+
+// The panel follows its content: a section that comes after it opened (the battery
+// and accessories of the first full readings) grows it, one that goes shrinks it,
+// every section fits its width, and it never scrolls while the screen holds it all.
+// On a private X server tall enough for the whole panel: this binary runs it there.
+TEST(GlassPanel, FollowsItsContentUnderX) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        trayharness::XServer x({1280, 1200});
+        ASSERT_TRUE(x.ok()) << "Xvfb did not start";
+        testtree::ScopedEnv display("QUELTO_TEST_X_DISPLAY", x.display());
+        const auto run = Shell::run(QUELTO_BIN_DIR "/QueltoViewsTests", {"--gtest_filter=GlassPanel.FollowsItsContentUnderX"}, 240);
+        EXPECT_EQ(run.status, 0) << run.output;
+        EXPECT_NE(run.output.find("[  PASSED  ] 1 test"), std::string::npos) << run.output;
+        return;
+    }
+    StatusScene scene({});
+    auto* button = new FakeButton;
+    button->frame = topTray;
+    StatusItemController item(*scene.state, *scene.prefs, button);
+    GlassPanel& panel = item.panel();
+    button->click();
+    auto* content = static_cast<MenuBarPanel*>(panel.content());
+    ASSERT_TRUE(StatusScene::settled(scene.state->monitor()));
+
+    struct Step {
+        const char* name;
+        void (*change)(StatusScene&);
+        bool battery;
+        int rings;
+        int grows;  // 1 taller, -1 shorter, 0 either
+    };
+    const Step steps[] = {
+        {"first full readings", [](StatusScene&) {}, false, 0, 0},
+        {"a battery on its charger comes", [](StatusScene& s) { s.addBattery(); }, true, 0, 1},
+        {"three accessories come", [](StatusScene& s) { s.addAccessories(3); }, true, 3, 1},
+        {"all of them go", [](StatusScene& s) { s.removePowerSupplies(); }, false, 0, -1},
+    };
+    int height = panel.height();
+    for (const Step& step : steps) {
+        step.change(scene);
+        for (int i = 0; i < 5; ++i) scene.tick(0.3, 1000);  // the power supplies are read every fifth
+        // The layouts settle from the inside out, one posted request a level.
+        for (int i = 0; i < 10; ++i) QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        PanelBattery* battery = content->battery();
+        EXPECT_TRUE(qttest::until([&] {
+            return battery->isVisible() == step.battery && battery->rings().size() == step.rings &&
+                   panel.height() == content->sizeHint().height();
+        })) << step.name << ": " << panel.height() << " for " << content->sizeHint().height();
+        if (step.grows) {
+            EXPECT_EQ(panel.height() > height ? 1 : -1, step.grows) << step.name;
+        }
+        height = panel.height();
+        EXPECT_EQ(panel.geometry(), QRect(932, 28, 340, height)) << step.name;
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(content->scrollArea()->verticalScrollBar()->isVisible()) << step.name;
+        EXPECT_LE(content->scrollArea()->widget()->minimumSizeHint().width(), MenuBarPanel::width) << step.name;
+        EXPECT_EQ(content->scrollArea()->widget()->width(), MenuBarPanel::width) << step.name;
+    }
 }
 
 // One watcher of the monitor while shown and none once hidden, however it closes; its

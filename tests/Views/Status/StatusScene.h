@@ -48,17 +48,8 @@ struct StatusScene {
         tree.attributes("sys/class/hwmon/hwmon0", {{"name", "k10temp"}, {"temp1_input", "52500"}, {"temp1_label", "Tctl"}});
         tree.attributes("sys/class/hwmon/hwmon2", {{"name", "amdgpu"}, {"temp1_input", "47000"}, {"temp1_label", "edge"}});
         tree.put("sys/class/drm/card0/device/gpu_busy_percent", "12\n");
-        if (m.battery) {
-            tree.attributes("sys/class/power_supply/BAT0",
-                            {{"type", "Battery"}, {"status", "Charging"}, {"capacity", "82"}, {"cycle_count", "812"},
-                             {"energy_full", "46000000"}, {"energy_full_design", "50000000"}, {"temp", "305"}});
-            tree.attributes("sys/class/power_supply/ucsi-source-psy-USBC000:001",
-                            {{"type", "USB"}, {"online", "1"}, {"voltage_max", "20000000"}, {"current_max", "4800000"}});
-        }
-        const char* accessories[][2] = {{"Magic Keyboard", "71"}, {"Magic Trackpad", "15"}, {"Magic Mouse", "48"}};
-        for (int i = 0; i < m.accessories && i < 3; ++i)
-            tree.attributes("sys/class/power_supply/hid-" + std::to_string(i) + "-battery",
-                            {{"scope", "Device"}, {"model_name", accessories[i][0]}, {"capacity", accessories[i][1]}});
+        if (m.battery) addBattery();
+        addAccessories(m.accessories);
         if (m.fans > 0) {
             tree.attributes("sys/devices/platform/applesmc.768", {{"name", "applesmc"}});
             for (int f = 1; f <= m.fans; ++f) {
@@ -80,6 +71,24 @@ struct StatusScene {
         state = std::make_unique<AppState>(tree.roots());
     }
     ~StatusScene() { Platform::Programs::resetForTesting(); }
+
+    // A battery charging from a 96 W adapter.
+    void addBattery() {
+        tree.attributes("sys/class/power_supply/BAT0",
+                        {{"type", "Battery"}, {"status", "Charging"}, {"capacity", "82"}, {"cycle_count", "812"},
+                         {"energy_full", "46000000"}, {"energy_full_design", "50000000"}, {"temp", "305"}});
+        tree.attributes("sys/class/power_supply/ucsi-source-psy-USBC000:001",
+                        {{"type", "USB"}, {"online", "1"}, {"voltage_max", "20000000"}, {"current_max", "4800000"}});
+    }
+    // Up to three accessories, in this order: a keyboard, a trackpad, a mouse.
+    void addAccessories(int count) {
+        const char* accessories[][2] = {{"Magic Keyboard", "71"}, {"Magic Trackpad", "15"}, {"Magic Mouse", "48"}};
+        for (int i = 0; i < count && i < 3; ++i)
+            tree.attributes("sys/class/power_supply/hid-" + std::to_string(i) + "-battery",
+                            {{"scope", "Device"}, {"model_name", accessories[i][0]}, {"capacity", accessories[i][1]}});
+    }
+    // Takes every battery, adapter and accessory away.
+    void removePowerSupplies() { std::filesystem::remove_all(tree.path() / "sys/class/power_supply"); }
 
     // One tick of the monitor after a stretch of the given load (0-1) and traffic.
     void tick(double load, uint64_t traffic) {
