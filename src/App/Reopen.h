@@ -13,7 +13,7 @@ public:
     enum class Role {
         first,      // this process owns the name and answers reopens
         forwarded,  // another Quelto runs and was asked to show its window
-        alone,      // no session bus: nothing could ever bring a closed window back
+        alone,      // no session bus, or a stuck owner of the name: no relaunch reaches this process
     };
 
     explicit ReopenService(std::function<void()> reopen, QObject* parent = nullptr);

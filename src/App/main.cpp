@@ -25,8 +25,8 @@
 #include "Views/Kit/Theme.h"
 
 namespace {
-// How long a quiet start that nothing else could reach waits for the desktop's tray
-// (which often comes up after the applications started at login).
+// How long a quiet start waits for the desktop's tray (which often comes up after the
+// applications started at login) before it shows its window.
 constexpr std::chrono::seconds trayWait{10};
 }  // namespace
 
@@ -92,18 +92,18 @@ int main(int argc, char** argv) {
     state.ensureStatusItem(prefs);
     auto& statusItem = *static_cast<StatusItemController*>(state.statusItem());
 
-    if (role == ReopenService::Role::alone) {
-        // With no session bus, only the tray can bring a closed window back: without
-        // one, closing the window ends the run.
-        const auto policy = [&app, &statusItem] { app.setQuitOnLastWindowClosed(!statusItem.button().isAvailable()); };
-        QObject::connect(&statusItem.button(), &Platform::StatusButton::availableChanged, &app, policy);
-        policy();
-        // And a quiet start that no tray comes up for would be out of reach for good.
-        if (startsQuietly) {
-            QTimer::singleShot(trayWait, &window, [&statusItem, &commands] {
-                if (!statusItem.button().isAvailable()) commands.openQuelto()->trigger();
-            });
-        }
+    // Only the tray's icon can bring a closed window back (a relaunch aside, which a
+    // user with no icon to look at would not think of): with none, closing the window
+    // ends the run. A session bus says nothing about a tray; a stock GNOME session has one
+    // without the other.
+    const auto policy = [&app, &statusItem] { app.setQuitOnLastWindowClosed(!statusItem.button().isAvailable()); };
+    QObject::connect(&statusItem.button(), &Platform::StatusButton::availableChanged, &app, policy);
+    policy();
+    // And a quiet start that no tray comes up for would run unseen for the whole session.
+    if (startsQuietly) {
+        QTimer::singleShot(trayWait, &window, [&statusItem, &commands] {
+            if (!statusItem.button().isAvailable()) commands.openQuelto()->trigger();
+        });
     }
 
     if (!startsQuietly) window.show();

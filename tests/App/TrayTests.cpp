@@ -23,6 +23,8 @@ struct Desktop {
     th::XServer x;
     std::filesystem::path log = home / "quelto.log";
 
+    explicit Desktop(QSize screen = {1280, 800}) : x(screen) {}
+
     bool ready() const { return x.ok() && th::onPath("xdotool"); }
     // Quelto with `arguments`, on the given session bus or none.
     th::Child launch(const std::vector<std::string>& arguments, const std::optional<std::string>& bus = {}) const {
@@ -53,6 +55,14 @@ struct Desktop {
         });
     }
     std::optional<th::Window> trayIcon() const { return find([](auto& w) { return w.embedded; }); }
+    // Whether the panel in `picture` shows its scroll bar: a light bar in its right margin.
+    static bool scrolls(const QImage& picture) {
+        const QImage gray = picture.convertToFormat(QImage::Format_Grayscale8);
+        const int w = gray.width();
+        int lit = 0;
+        for (int y = 24; y < gray.height() - 24; ++y) lit += qGray(gray.pixel(w - 5, y)) - qGray(gray.pixel(w - 11, y)) > 20;
+        return lit > 24;
+    }
     // A picture of `area` once what shows there has painted.
     void shoot(QRect area, const char* name) const {
         th::waitFor([] { return false; }, 0.3);
@@ -122,7 +132,7 @@ TEST(Tray, AnXEmbedTrayStartedLaterGetsTheIconAndItsMenuQuits) {
 // and still gets the item, with the readings in its tool tip; activating it opens
 // and closes the glass panel, and a second launch brings the window.
 TEST(Tray, ANotifierWatcherStartedLaterGetsTheItemAndASecondLaunchShowsTheWindow) {
-    Desktop d;
+    Desktop d({1280, 1024});
     if (!d.ready()) GTEST_SKIP() << "needs Xvfb and xdotool (in .ci/packages.txt)";
     if (!th::onPath("status-notifier-watcher")) GTEST_SKIP() << "needs haskell-status-notifier-item-utils";
     th::SessionBus bus;
@@ -143,10 +153,33 @@ TEST(Tray, ANotifierWatcherStartedLaterGetsTheItemAndASecondLaunchShowsTheWindow
     const QRegularExpression readings("CPU \\d+%  Memory \\d+%");
     ASSERT_TRUE(th::waitFor([&] { return (tip = tray.toolTip(item)).contains(readings); }, 10)) << tip.toStdString();
 
-    // By the pointer: the host tells no icon place.
+    // By the pointer, as the host tells no icon place: above it low on the screen, below
+    // it high up, whole both times once the readings it opened for have come.
+    const auto openBy = [&](QPoint pointer) -> QRect {
+        EXPECT_TRUE(d.x.moveMouse(pointer));
+        EXPECT_TRUE(tray.activate(item));
+        EXPECT_TRUE(th::waitFor([&] { return d.panel().has_value(); }, 30));
+        QRect frame;
+        int still = 0;
+        th::waitFor([&] {
+            const QRect now = d.panel() ? d.panel()->frame : QRect();
+            still = now == frame ? still + 1 : 0;
+            frame = now;
+            return still >= 50;  // a second without a change
+        }, 15);
+        return frame;
+    };
+    const QPoint low(900, 1000), high(900, 60);
+    const QRect above = openBy(low);
+    EXPECT_EQ(above.y() + above.height(), low.y() - 11 - 6) << "not right above the pointer";
+    EXPECT_GE(above.y(), 8);
+    d.shoot(above, "tray-panel-by-the-pointer");
+    EXPECT_FALSE(Desktop::scrolls(d.x.grab(above))) << "cut short: it scrolls";
     ASSERT_TRUE(tray.activate(item));
-    ASSERT_TRUE(th::waitFor([&] { return d.panel().has_value(); }, 30));
-    EXPECT_TRUE(QRect(0, 0, 1280, 800).contains(d.panel()->frame));
+    ASSERT_TRUE(th::waitFor([&] { return !d.panel(); }, 30));
+    const QRect below = openBy(high);
+    EXPECT_EQ(below.y(), high.y() + 11 + 6) << "not right below the pointer";
+    EXPECT_EQ(below.size(), above.size()) << "cut short on one side";
     ASSERT_TRUE(tray.activate(item));
     ASSERT_TRUE(th::waitFor([&] { return !d.panel(); }, 30));
     EXPECT_FALSE(d.mainWindow().has_value());
@@ -158,15 +191,59 @@ TEST(Tray, ANotifierWatcherStartedLaterGetsTheItemAndASecondLaunchShowsTheWindow
     EXPECT_TRUE(app.running());
 }
 
-// No session bus and no tray: a quiet start would leave a process nothing can
-// reach, so once the tray has had its time the window comes; closing it then quits.
-TEST(Tray, AQuietStartThatNothingCouldReachShowsTheWindowAfterWaitingForATray) {
+// Desktops where no tray shows the icon, with or without a session bus (a stock GNOME
+// session has one): a quiet start would run unseen, so once the tray has had its time
+// the window comes; closing it then quits.
+struct NoTray {
+    const char* name;
+    bool bus;
+    bool watcher;  // a StatusNotifierItem watcher with no host registered
+};
+void PrintTo(const NoTray& c, std::ostream* os) { *os << c.name; }
+class WithoutATray : public ::testing::TestWithParam<NoTray> {};
+
+TEST_P(WithoutATray, AQuietStartShowsTheWindowAfterWaitingForATrayAndClosingItQuits) {
     Desktop d;
     if (!d.ready()) GTEST_SKIP() << "needs Xvfb and xdotool (in .ci/packages.txt)";
-    th::Child app = d.launch({"--login-item"});
+    if (GetParam().watcher && !th::onPath("status-notifier-watcher"))
+        GTEST_SKIP() << "needs haskell-status-notifier-item-utils";
+    std::optional<th::SessionBus> bus;
+    std::optional<th::SniTray> watcher;
+    if (GetParam().bus) {
+        ASSERT_TRUE(bus.emplace().ok());
+    }
+    if (GetParam().watcher) {
+        ASSERT_TRUE(watcher.emplace(*bus, false).ok());
+    }
+    th::Child app = d.launch({"--login-item"}, bus ? std::optional(bus->address()) : std::nullopt);
     EXPECT_FALSE(th::waitFor([&] { return d.mainWindow().has_value(); }, 6));
     ASSERT_TRUE(th::waitFor([&] { return d.mainWindow().has_value(); }, 30)) << d.output();
     d.x.close(d.mainWindow()->id);
+    EXPECT_EQ(app.exitCode(30), 0) << d.output();
+}
+
+INSTANTIATE_TEST_SUITE_P(Tray, WithoutATray,
+                         ::testing::Values(NoTray{"NoSessionBus", false, false}, NoTray{"ASessionBus", true, false},
+                                           NoTray{"AWatcherWithNoHost", true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// An ordinary run on a desktop whose tray is up before Quelto: from start to the
+// menu's quit, nothing on the console.
+TEST(Tray, AStartAndAQuitPrintNothing) {
+    Desktop d;
+    if (!d.ready()) GTEST_SKIP() << "needs Xvfb and xdotool (in .ci/packages.txt)";
+    if (!th::onPath("trayer")) GTEST_SKIP() << "needs trayer (in .ci/packages.txt)";
+    th::SessionBus bus;
+    ASSERT_TRUE(bus.ok());
+    th::Child tray({"trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "180"},
+                   {{"DISPLAY", d.x.display()}});
+    ASSERT_TRUE(th::waitFor([&] { return !d.x.mapped("trayer").empty(); }, 30)) << "trayer did not come up";
+    th::Child app = d.launch({}, bus.address());
+    ASSERT_TRUE(th::waitFor([&] { return d.trayIcon().has_value() && d.mainWindow().has_value(); }, 30)) << d.output();
+    ASSERT_TRUE(d.x.click(d.trayIcon()->frame.center(), 3));
+    ASSERT_TRUE(th::waitFor([&] { return d.menu().has_value(); }, 30)) << "no menu on a right click";
+    ASSERT_TRUE(d.x.keys({"Up", "Return"}));
     EXPECT_EQ(app.exitCode(30), 0);
+    EXPECT_EQ(d.output(), "");
 }
 }  // namespace

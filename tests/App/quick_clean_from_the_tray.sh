@@ -6,8 +6,8 @@
 # takes the process list (a `top` child every few seconds); once it is closed, no
 # run starts. Then a quick clean from the panel over a fixture home: only the
 # safe caches go, the Trash is left alone, the history gains a "clean" entry; and
-# the panel's power button ends the app normally. With QUELTO_SCREENSHOT_DIR set,
-# the pictures are kept there.
+# the panel's power button ends the app normally, having printed no warning.
+# With QUELTO_SCREENSHOT_DIR set, the pictures are kept there.
 #   quick_clean_from_the_tray.sh <source dir> <build dir>
 source "$(dirname "$0")/app_session.sh" "$@"
 
@@ -147,4 +147,6 @@ kill -0 "$APP_PID" 2>/dev/null && fail "the power button left the app running"
 wait "$APP_PID" && status=0 || status=$?
 APP_PID=""
 ((status == 0)) || fail "the app ended with status $status"
+# Ordinary use, a sound with no sound server among it, leaves nothing on the console.
+! grep -E 'QSystemTrayIcon|PulseAudio|QAudio' "$WORK/app.log" || fail "the app printed warnings"
 echo "PASS: the panel opened from the tray, closed on the icon and outside, cleaned the safe caches; pictures in $shots"

@@ -262,14 +262,18 @@ struct SessionBus {
 };
 
 // A StatusNotifierItem watcher on the bus, with a host registered as a desktop's
-// panel would, and the means to ask about the items it holds.
+// panel would (or, with `withHost` false, none: nothing shows the items), and the
+// means to ask about the items it holds.
 class SniTray {
 public:
-    explicit SniTray(const SessionBus& bus) : bus_(bus) {
+    explicit SniTray(const SessionBus& bus, bool withHost = true) : bus_(bus) {
         if (!bus.ok() || !onPath("status-notifier-watcher")) return;
         watcher_ = Child({"status-notifier-watcher"}, {{"DBUS_SESSION_BUS_ADDRESS", bus.address()}});
         const std::string registerHost = kWatcher + std::string(".RegisterStatusNotifierHost");
-        up_ = waitFor([&] { return onWatcher(registerHost, {"org.kde.StatusNotifierHost-trayharness"}).has_value(); }, 10);
+        up_ = waitFor([&] {
+            return withHost ? onWatcher(registerHost, {"org.kde.StatusNotifierHost-trayharness"}).has_value()
+                            : onWatcher(kGet, {kWatcher, "IsStatusNotifierHostRegistered"}).has_value();
+        }, 10);
     }
     bool ok() const { return up_; }
     QStringList items() const {

@@ -143,7 +143,8 @@ void TrayStatusButton::makeTrayIcon(bool viaNotifierHost) {
         if (frame.isEmpty()) frame = QRect(QCursor::pos() - QPoint(11, 11), QSize(22, 22));
         emit activated(frame);
     });
-    tray_->show();
+    // Shown once it has an icon: a tray icon without one only earns a warning.
+    if (!icon_.isNull()) tray_->show();
     emit availableChanged(true);
 }
 
@@ -151,7 +152,9 @@ bool TrayStatusButton::isAvailable() const { return tray_ && QSystemTrayIcon::is
 
 void TrayStatusButton::setIcon(const QIcon& icon) {
     icon_ = icon;
-    if (tray_) tray_->setIcon(icon);
+    if (!tray_) return;
+    tray_->setIcon(icon);
+    if (!icon.isNull() && !tray_->isVisible()) tray_->show();
 }
 
 void TrayStatusButton::setToolTip(const QString& text) {
