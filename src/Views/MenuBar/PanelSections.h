@@ -29,8 +29,6 @@ public:
     QString topEnergyText() const;  // empty when the line is not shown
     std::optional<QString> healthText() const;
     QList<Ring*> rings() const { return rings_; }
-    // Whether the rings are beside the charge or, short of room there, on a line of their own.
-    bool ringsBesideCharge() const { return ringsBeside_; }
 
 private:
     void sync();
@@ -43,7 +41,7 @@ private:
     QLabel* charge_;
     QLabel* state_;
     QHBoxLayout* line_;
-    QHBoxLayout* ringLine_;
+    QHBoxLayout* ringLine_;  // the rings' own line, when the charge line has no room for them
     QWidget* ringBox_;
     QHBoxLayout* ringRow_;
     bool ringsBeside_ = true;
