@@ -57,9 +57,11 @@ struct CleanReport {
     struct Skip {
         CleanItem item;
         std::string reason;
+        // The bytes still there when the removal got partway; what went is in `freed`.
+        std::optional<int64_t> left = std::nullopt;
         bool operator==(const Skip&) const = default;
     };
-    int64_t freed = 0;
+    int64_t freed = 0;  // removed findings, and what went of those removed only partway
     int64_t trashed = 0;
     std::vector<CleanItem> removed;
     std::vector<Skip> skipped;

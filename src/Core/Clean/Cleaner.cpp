@@ -43,11 +43,13 @@ Place placeOf(const std::string& judged, const std::string& root) {
 }
 
 // 0 when something stands at the name, else why not: ENOENT when nothing does.
-int look(int folderFd, const std::string& name) {
-    struct ::stat st {};
+int look(int folderFd, const std::string& name, struct ::stat& st) {
     return ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
 }
-bool present(int folderFd, const std::string& name) { return look(folderFd, name) == 0; }
+bool present(int folderFd, const std::string& name) {
+    struct ::stat st {};
+    return look(folderFd, name, st) == 0;
+}
 
 // Whether nothing stands at the place any more, looked at without following a link;
 // nothing when that cannot be told (the way there is now a link, or not readable).
@@ -121,7 +123,8 @@ CleanReport Cleaner::clean(const std::vector<CleanItem>& items, const std::strin
                 return;
             }
             const int folder = reached.folder.get();
-            if (const int seen = look(folder, place.name); seen == ENOENT) {
+            struct ::stat st {};
+            if (const int seen = look(folder, place.name, st); seen == ENOENT) {
                 return;
             } else if (seen != 0) {
                 report.skipped.push_back({item, std::strerror(seen)});
@@ -131,6 +134,12 @@ CleanReport Cleaner::clean(const std::vector<CleanItem>& items, const std::strin
             const Way way = goesToTrash(item, alwaysTrash) ? Way::trash : Way::remove;
 
             if (!dryRun) {
+                // A folder deleted outright can stop partway, at an entry that will not
+                // go; a file, or a move to the Trash (one rename), goes whole or not at
+                // all. What a partial removal freed is what the measures before and
+                // after it differ by.
+                const bool partwayPossible = way == Way::remove && S_ISDIR(st.st_mode);
+                const int64_t before = partwayPossible ? FileSizer::size(judged) : 0;
                 Platform::FileOps::Status status;
                 if (way == Way::trash) {
                     const auto result = Platform::Trash::moveToTrash(folder, place.name, judged);
@@ -145,7 +154,14 @@ CleanReport Cleaner::clean(const std::vector<CleanItem>& items, const std::strin
                 if (status.ok && present(folder, place.name))
                     status = {false, Platform::FileOps::kChangedWhileRemoving};
                 if (!status.ok) {
-                    report.skipped.push_back({item, status.error});
+                    CleanReport::Skip skip{item, status.error, std::nullopt};
+                    if (partwayPossible) {
+                        if (const int64_t left = FileSizer::size(judged); left < before) {
+                            skip.left = left;
+                            report.freed += before - left;
+                        }
+                    }
+                    report.skipped.push_back(std::move(skip));
                     return;
                 }
             }
@@ -158,7 +174,8 @@ CleanReport Cleaner::clean(const std::vector<CleanItem>& items, const std::strin
 
     if (!admin.empty()) cleanWithAdmin(admin, safety, dryRun, report);
 
-    if (!dryRun && !report.removed.empty()) {
+    // A run that only got partway through its findings freed space too.
+    if (!dryRun && (!report.removed.empty() || report.freed > 0)) {
         History::Entry entry;
         entry.id = History::newIdentifier();
         entry.date = std::chrono::system_clock::now();

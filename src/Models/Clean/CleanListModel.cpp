@@ -7,6 +7,7 @@
 #include <cmath>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "Core/Clean/Cleaner.h"
@@ -181,10 +182,18 @@ QCoro::Task<> CleanListModel::clean() {
         std::unordered_set<std::string_view> gone;
         gone.reserve(chosen.size());
         for (const CleanItem* item : chosen) gone.insert(key(*item));
-        for (const auto& skip : report->skipped) gone.erase(key(skip.item));
+        // A finding removed only partway stays listed with what is left of it.
+        std::unordered_map<std::string_view, int64_t> partly;
+        for (const auto& skip : report->skipped) {
+            gone.erase(key(skip.item));
+            if (skip.left) partly[key(skip.item)] = *skip.left;
+        }
         std::vector<CleanItem> left;
-        for (const auto& item : *items_)
-            if (!gone.count(key(item))) left.push_back(item);
+        for (const auto& item : *items_) {
+            if (gone.count(key(item))) continue;
+            left.push_back(item);
+            if (const auto it = partly.find(key(item)); it != partly.end()) left.back().size = it->second;
+        }
         Selection selection;
         for (const auto& id : selection_)
             if (!gone.count(id)) selection.insert(selection.end(), id);

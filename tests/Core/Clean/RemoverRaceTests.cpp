@@ -106,9 +106,9 @@ TEST_P(RemoverRace, AncestorSwappedForALinkNeverRedirectsTheRemoval) {
             ++removed;
             ASSERT_FALSE(Platform::FileOps::exists(app / "cache")) << "reported removed in round " << round;
         }
-        for (const auto& [item, reason] : report.skipped)
-            EXPECT_TRUE(reason == "reached through a symbolic link" || reason.rfind("can't move", 0) == 0)
-                << reason;
+        for (const auto& skip : report.skipped)
+            EXPECT_TRUE(skip.reason == "reached through a symbolic link" || skip.reason.rfind("can't move", 0) == 0)
+                << skip.reason;
     }
     EXPECT_GT(removed, 0) << "the race never let a removal through";
 }

@@ -6,14 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 
 #include "Core/Clean/FakeHome.h"
+#include "Core/Clean/FileSizer.h"
 #include "Core/Clean/History.h"
 #include "Models/Clean/CleanTestSupport.h"
 #include "Models/Clean/Shockwave.h"
 #include "Models/Kit/Sleep.h"
 #include "Models/Settings/Preferences.h"
+#include "Platform/Locations.h"
 #include "Platform/Programs.h"
 #include "Support/Unprivileged.h"
 
@@ -126,6 +129,49 @@ INSTANTIATE_TEST_SUITE_P(AdminScript, CleanListRoundTrip,
                                            AdminOutcome{"cancelled", "execution error: User canceled. (-128)", 1, false},
                                            AdminOutcome{"fails", "rm: cannot remove", 1, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// As a user whom permissions stop: a folder deleted outright stops at what will not go,
+// while one moved to the Trash goes whole, whatever it holds.
+TEST(CleanListModel, PartialRemovalCountsWhatWentAndListsWhatIsLeft) {
+    if (!unprivileged::rerunAsNobody()) return;
+    FakeHome h;
+    Clocks clocks(h.now());
+    FakeAudio audio;
+    const auto folder = [&](const char* rel, CleanCategory category, std::vector<std::pair<const char*, int>> files) {
+        for (const auto& [name, blocks] : files) h.file(fs::path(rel) / name, blocks);
+        return CleanItem{h / rel, FileSizer::size(h / rel), category, Risk::safe, "note", false, false, std::nullopt};
+    };
+    const CleanItem partial = folder("Library/Caches/app", CleanCategory::userCaches,
+                                     {{"a", 2}, {"b", 1}, {"kept/c", 1}, {"locked/d", 3}});
+    const CleanItem whole = folder("Library/Caches/setup", CleanCategory::installers, {{"x", 1}, {"locked/y", 1}});
+    const fs::path moved = Platform::Locations::trashFiles() / "setup";
+    const std::vector<fs::path> locked = {partial.url / "kept", partial.url / "locked", moved / "locked"};
+    ::chmod(locked[0].c_str(), 0555);
+    ::chmod(locked[1].c_str(), 0);
+    ::chmod((whole.url / "locked").c_str(), 0);
+
+    CleanListModel list("clean", returning({partial, whole}));
+    ASSERT_TRUE(drive(clocks, list.scan()));
+    ASSERT_TRUE(drive(clocks, list.clean()));
+    for (const auto& p : locked) ::chmod(p.c_str(), 0755);
+
+    const CleanReport& report = list.phase().report;
+    EXPECT_EQ(report.removed, std::vector<CleanItem>{whole});
+    EXPECT_EQ(report.trashed, whole.size);
+    EXPECT_EQ(report.freed, whole.size + 3 * fakehome::kBlock);  // a and b
+    ASSERT_EQ(report.skipped.size(), 1u);
+    EXPECT_EQ(report.skipped[0].reason, std::strerror(EACCES));
+    EXPECT_EQ(report.skipped[0].left, fakehome::kBlock);  // c; d cannot be seen
+    CleanItem rest = partial;
+    rest.size = fakehome::kBlock;
+    EXPECT_EQ(list.items(), std::vector<CleanItem>{rest});
+    EXPECT_EQ(list.selection(), ids({partial}));
+    EXPECT_TRUE(fs::exists(partial.url / "kept/c") && fs::exists(partial.url / "locked/d"));
+    EXPECT_FALSE(fs::exists(partial.url / "a"));
+    EXPECT_TRUE(fs::exists(moved / "locked/y"));
+    ASSERT_EQ(History::entries().size(), 1u);
+    EXPECT_EQ(History::entries()[0].bytes, report.freed);
+}
 
 TEST(CleanListModel, RequestsWhileBusyChangeNothing) {
     FakeHome h;
