@@ -174,11 +174,17 @@ Stored load(const fs::path& file) {
     return stored;
 }
 
+// Copies of a history that could not be kept whole lie beside it under these names.
+constexpr int kCopies = 100;
+fs::path copyName(const fs::path& file, int i) {
+    return file.string() + (i == 0 ? std::string(".bad") : ".bad." + std::to_string(i));
+}
+
 // A copy of a history that cannot be kept whole, beside it under a name of its
 // own; false when none could be written.
 bool keepCopy(const fs::path& file, const std::string& text) {
-    for (int i = 0; i < 100; ++i) {
-        const fs::path copy = file.string() + (i == 0 ? std::string(".bad") : ".bad." + std::to_string(i));
+    for (int i = 0; i < kCopies; ++i) {
+        const fs::path copy = copyName(file, i);
         const int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd < 0) {
             if (errno == EEXIST) continue;
@@ -233,8 +239,13 @@ void record(const Entry& entry) {
 void clear() {
     try {
         const fs::path file = fileURL();
+        // Recording's own locks: a record in any process that read the file before
+        // the clear must not write its entries back after it.
         std::lock_guard guard(fileLock());
+        FolderLock folderLock(file.parent_path());
         ::unlink(file.c_str());
+        // The copies kept of undecodable files hold history too.
+        for (int i = 0; i < kCopies; ++i) ::unlink(copyName(file, i).c_str());
     } catch (...) {
     }
 }

@@ -25,6 +25,7 @@ inline constexpr size_t limit = 500;
 
 void record(const Entry& entry);
 std::filesystem::path fileURL();
+// Deletes the file and the copies kept beside it; waits for a record under way.
 void clear();
 // The entries as stored, without those that cannot be decoded; empty when the
 // file is missing or cannot be read.

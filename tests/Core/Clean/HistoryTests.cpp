@@ -1,5 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
@@ -139,9 +145,63 @@ TEST_F(HistoryTest, ReadsOffsetDatesAndUnsignedCounts) {
 TEST_F(HistoryTest, ClearRemovesTheFileAndToleratesNone) {
     History::clear();
     EXPECT_FALSE(fs::exists(History::fileURL()));
+    writeFile(History::fileURL(), "not json {");
     History::record(entry("clean"));
-    ASSERT_TRUE(fs::exists(History::fileURL()));
+    writeFile(History::fileURL().string() + ".bad.7", "[]");
+    ASSERT_TRUE(fs::exists(History::fileURL().string() + ".bad"));
     History::clear();
+    EXPECT_FALSE(fs::exists(History::fileURL()));
+    EXPECT_TRUE(History::entries().empty());
+    // The copies of undecodable files go with it.
+    EXPECT_TRUE(fs::is_empty(History::fileURL().parent_path()));
+}
+
+// A record in another process stops between reading the file and writing it back: the
+// file is a fifo it reads only once the test writes the old history into it.
+TEST_F(HistoryTest, ClearWaitsForARecordInAnotherProcessThatReadTheFile) {
+    struct Child {
+        pid_t pid;
+        explicit Child(const std::function<void()>& work) : pid(::fork()) {
+            if (pid == 0) {
+                work();
+                ::_exit(0);
+            }
+        }
+        ~Child() {
+            if (pid > 0 && !ended(0)) {
+                ::kill(pid, SIGKILL);
+                ended(-1);
+            }
+        }
+        // Whether it ended within `ms` (-1: however long it takes).
+        bool ended(int ms) {
+            for (int waited = 0;; waited += 10) {
+                if (pid < 0 || ::waitpid(pid, nullptr, ms < 0 ? 0 : WNOHANG) == pid) return (pid = -1), true;
+                if (waited >= ms) return false;
+                ::usleep(10000);
+            }
+        }
+    };
+    History::record(entry("clean"));
+    const std::string old = readFile(History::fileURL());
+    fs::remove(History::fileURL());
+    ASSERT_EQ(::mkfifo(History::fileURL().c_str(), 0600), 0);
+
+    Child recorder([] { History::record(entry("purge")); });
+    int fifo = -1;  // opens only once the recorder is reading
+    for (int i = 0; i < 3000 && fifo < 0; ++i)
+        if ((fifo = ::open(History::fileURL().c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0) ::usleep(1000);
+    ASSERT_GE(fifo, 0) << "the recorder never read the file";
+    // Holding the fifo open, the clearer would keep the recorder from ever reading to its end.
+    Child clearer([fifo] {
+        ::close(fifo);
+        History::clear();
+    });
+    EXPECT_FALSE(clearer.ended(300)) << "cleared under a record that had read the file";
+    ::fcntl(fifo, F_SETFL, 0);
+    EXPECT_TRUE(Platform::FileOps::writeAll(fifo, old));
+    ::close(fifo);
+    EXPECT_TRUE(recorder.ended(20000) && clearer.ended(20000));
     EXPECT_FALSE(fs::exists(History::fileURL()));
     EXPECT_TRUE(History::entries().empty());
 }
