@@ -3,11 +3,15 @@
 #include "Platform/Clock.h"
 #include "Platform/FileOps.h"
 
+#include <expat.h>
 #include <plist/plist.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <vector>
 
 namespace Platform::PropertyList {
 namespace {
@@ -97,10 +101,167 @@ struct PlistFree {
     void operator()(plist_t p) const { plist_free(p); }
 };
 
-std::unique_ptr<void, PlistFree> read(std::string_view bytes) {
-    if (bytes.empty() || bytes.size() > std::numeric_limits<uint32_t>::max()) return nullptr;
+constexpr std::string_view kBinaryMagic = "bplist00";
+
+uint64_t bigEndian(const unsigned char* p, unsigned width) {
+    uint64_t v = 0;
+    for (unsigned i = 0; i < width; ++i) v = v << 8 | p[i];
+    return v;
+}
+
+// The shape of a binary list, walked from its object table without recursion:
+// how deep its containers nest, and how many values it unfolds into. libplist
+// copies a shared object at every reference, so a few hundred bytes of objects
+// that each refer twice to the next would unfold into billions. Lists written
+// by real tools share only plain values, which never unfolds beyond one value
+// per reference, so the size of the bytes bounds an honest list.
+std::optional<Problem> binaryShape(std::string_view bytes) {
+    constexpr size_t kTrailer = 32;
+    if (bytes.size() < kBinaryMagic.size() + kTrailer) return Problem::notPropertyList;
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    const unsigned char* trailer = data + bytes.size() - kTrailer;
+    const unsigned offsetWidth = trailer[6], refWidth = trailer[7];
+    const uint64_t count = bigEndian(trailer + 8, 8), root = bigEndian(trailer + 16, 8),
+                   table = bigEndian(trailer + 24, 8), end = bytes.size() - kTrailer;
+    // Objects lie between the magic and the offset table, the table before the trailer.
+    if (offsetWidth < 1 || offsetWidth > 8 || refWidth < 1 || refWidth > 8 || table < kBinaryMagic.size() ||
+        table > end || count == 0 || count > (end - table) / offsetWidth || root >= count)
+        return Problem::notPropertyList;
+
+    struct Refs {
+        uint64_t at = 0, n = 0;
+    };
+    // Where an object's references start and how many there are; none for a plain value.
+    const auto refsOf = [&](uint64_t object) -> std::optional<Refs> {
+        const uint64_t at = bigEndian(data + table + object * offsetWidth, offsetWidth);
+        if (at < kBinaryMagic.size() || at >= table) return std::nullopt;
+        const unsigned type = data[at] >> 4;
+        if (type != 0xA && type != 0xC && type != 0xD) return Refs{};  // array, set, dictionary
+        uint64_t n = data[at] & 0xF, first = at + 1;
+        if (n == 0xF) {  // the count follows as an integer object
+            if (first >= table || data[first] >> 4 != 0x1) return std::nullopt;
+            const unsigned width = 1u << (data[first] & 0xF);
+            if (width > 8 || width >= table - first) return std::nullopt;
+            n = bigEndian(data + first + 1, width);
+            first += 1 + width;
+        }
+        const uint64_t perEntry = type == 0xD ? 2 : 1;  // a dictionary's keys, then its values
+        if (n > (table - first) / refWidth / perEntry) return std::nullopt;
+        return Refs{first, n * perEntry};
+    };
+
+    const uint32_t maxValues = static_cast<uint32_t>(std::min<uint64_t>(bytes.size() + 65536, UINT32_MAX - 1));
+    // Eight bytes an object: a few times the size of the list at most.
+    struct Seen {
+        uint32_t values = 0;  // unfolded, itself included; saturates past maxValues
+        uint16_t height = 0;  // 1 for a plain value or an empty container
+        uint8_t state = 0;    // 0 not met, 1 on the path being walked, 2 measured
+    };
+    std::vector<Seen> seen(count);
+    struct Step {
+        uint64_t object;
+        Refs refs;
+        uint64_t next = 0;
+    };
+    std::vector<Step> path;
+    const auto enter = [&](uint64_t object) -> std::optional<Problem> {
+        const auto refs = refsOf(object);
+        if (!refs) return Problem::notPropertyList;
+        if (path.size() >= static_cast<size_t>(kMaxDepth)) return Problem::nestedTooDeeply;
+        seen[object] = {1, 1, 1};
+        path.push_back({object, *refs});
+        return std::nullopt;
+    };
+    // Adds a measured child to the container on top of the path.
+    const auto account = [&](const Seen& child) {
+        Seen& parent = seen[path.back().object];
+        parent.height = std::max<uint16_t>(parent.height, child.height + 1);
+        parent.values = static_cast<uint32_t>(std::min<uint64_t>(maxValues + 1u, uint64_t{parent.values} + child.values));
+    };
+    if (auto problem = enter(root)) return problem;
+    while (!path.empty()) {
+        Step& step = path.back();
+        if (step.next == step.refs.n) {
+            seen[step.object].state = 2;
+            const Seen done = seen[step.object];
+            path.pop_back();
+            if (!path.empty()) account(done);
+            continue;
+        }
+        const uint64_t child = bigEndian(data + step.refs.at + step.next++ * refWidth, refWidth);
+        if (child >= count) return Problem::notPropertyList;
+        if (seen[child].state == 1) return Problem::notPropertyList;  // a container inside itself
+        if (seen[child].state == 0) {
+            if (auto problem = enter(child)) return problem;
+            continue;
+        }
+        account(seen[child]);
+    }
+    if (seen[root].height > kMaxDepth) return Problem::nestedTooDeeply;
+    if (seen[root].values > maxValues) return Problem::tooManyValues;
+    return std::nullopt;
+}
+
+// The shape of an XML list: well-formed, declaring no entities, nesting no
+// deeper than allowed (the <plist> element around the value not counted).
+// Expat keeps its own stack on the heap, so any depth is measured safely.
+struct XmlShape {
+    XML_Parser parser;
+    int depth = 0;
+    std::optional<Problem> problem;
+
+    void stop(Problem p) {
+        problem = p;
+        XML_StopParser(parser, XML_FALSE);
+    }
+    static void start(void* self, const XML_Char*, const XML_Char**) {
+        auto* shape = static_cast<XmlShape*>(self);
+        if (++shape->depth > kMaxDepth + 1) shape->stop(Problem::nestedTooDeeply);
+    }
+    static void end(void* self, const XML_Char*) { --static_cast<XmlShape*>(self)->depth; }
+    static void entity(void* self, const XML_Char*, int, const XML_Char*, int, const XML_Char*, const XML_Char*,
+                       const XML_Char*, const XML_Char*) {
+        static_cast<XmlShape*>(self)->stop(Problem::notPropertyList);
+    }
+};
+
+std::optional<Problem> xmlShape(std::string_view bytes) {
+    // libplist starts reading after leading white space; expat wants the declaration first.
+    const size_t first = bytes.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) return Problem::notPropertyList;
+    bytes.remove_prefix(first);
+    // Every byte is a character in Latin-1: text that is not UTF-8, which libplist
+    // reads, does not fail the check; only the markup's shape matters here.
+    std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate("ISO-8859-1"),
+                                                                          XML_ParserFree);
+    if (!parser) return Problem::notPropertyList;
+    XmlShape shape{parser.get(), 0, std::nullopt};
+    XML_SetUserData(parser.get(), &shape);
+    XML_SetElementHandler(parser.get(), XmlShape::start, XmlShape::end);
+    XML_SetEntityDeclHandler(parser.get(), XmlShape::entity);
+    XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
+    constexpr size_t kChunk = 1 << 20;
+    do {
+        const std::string_view chunk = bytes.substr(0, kChunk);
+        bytes.remove_prefix(chunk.size());
+        if (XML_Parse(parser.get(), chunk.data(), static_cast<int>(chunk.size()), bytes.empty()) != XML_STATUS_OK)
+            return shape.problem.value_or(Problem::notPropertyList);
+    } while (!bytes.empty());
+    return std::nullopt;
+}
+
+std::unique_ptr<void, PlistFree> read(std::string_view bytes, Problem* problem) {
+    const auto fail = [&](Problem p) {
+        if (problem) *problem = p;
+        return std::unique_ptr<void, PlistFree>();
+    };
+    if (bytes.empty() || bytes.size() > std::numeric_limits<uint32_t>::max()) return fail(Problem::notPropertyList);
+    // libplist takes what starts with the magic for binary and anything else for XML.
+    const bool binary = bytes.substr(0, kBinaryMagic.size()) == kBinaryMagic;
+    if (const auto shape = binary ? binaryShape(bytes) : xmlShape(bytes)) return fail(*shape);
     plist_t root = nullptr;
     plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+    if (!root) return fail(Problem::notPropertyList);
     return std::unique_ptr<void, PlistFree>(root);
 }
 }  // namespace
@@ -110,20 +271,26 @@ const std::string* string(const Dictionary& dict, const std::string& key) {
     return it == dict.end() ? nullptr : it->second.get<std::string>();
 }
 
-std::optional<Value> parse(std::string_view bytes) {
-    const auto root = read(bytes);
+std::optional<Value> parse(std::string_view bytes, Problem* problem) {
+    const auto root = read(bytes, problem);
     if (!root) return std::nullopt;
-    return fromPlist(root.get());
+    auto value = fromPlist(root.get());
+    if (!value && problem) *problem = Problem::notPropertyList;  // a top level of a type we do not keep
+    return value;
 }
 
-bool isPropertyList(std::string_view bytes) { return read(bytes) != nullptr; }
+bool isPropertyList(std::string_view bytes, Problem* problem) { return read(bytes, problem) != nullptr; }
 
-std::optional<Dictionary> readDictionary(const std::filesystem::path& file, std::size_t maxBytes) {
+std::optional<Dictionary> readDictionary(const std::filesystem::path& file, std::size_t maxBytes, Problem* problem) {
     const auto bytes = FileOps::readRegularFile(file, maxBytes);
-    if (!bytes) return std::nullopt;
-    auto value = parse(*bytes);
+    if (!bytes) {
+        if (problem) *problem = Problem::unreadable;
+        return std::nullopt;
+    }
+    auto value = parse(*bytes, problem);
     if (!value) return std::nullopt;
     if (auto* dict = value->get<Dictionary>()) return std::move(*dict);
+    if (problem) *problem = Problem::notDictionary;
     return std::nullopt;
 }
 }  // namespace Platform::PropertyList

@@ -6,8 +6,8 @@
 // Each file is read (a regular file only: a fifo or device is never waited on)
 // and parsed as an XML or binary property list. Exit status 0 when every file is
 // one, 1 when some file is not (it is broken), and 2 when a file could not be
-// checked at all (unreadable, not a regular file, too large): a file that could
-// not be read is no proof of a broken one. Without -s each good file prints
+// checked at all (unreadable, not a regular file, too large, nested too deeply to
+// read safely): a file that could not be read is no proof of a broken one. Without -s each good file prints
 // "<file>: OK"; a problem always prints "<file>: <what>".
 #include <cstdio>
 #include <cstring>
@@ -39,12 +39,19 @@ int main(int argc, char** argv) {
     bool broken = false, unchecked = false;
     for (const char* file : files) {
         const auto bytes = Platform::FileOps::readRegularFile(file, kMaxBytes);
+        using Problem = Platform::PropertyList::Problem;
+        Problem problem = Problem::notPropertyList;
         if (!bytes) {
             std::printf("%s: could not be read\n", file);
             unchecked = true;
-        } else if (!Platform::PropertyList::isPropertyList(*bytes)) {
-            std::printf("%s: not a property list\n", file);
-            broken = true;
+        } else if (!Platform::PropertyList::isPropertyList(*bytes, &problem)) {
+            // Too deep or too large to read is a limit of this checker, not a fault of the file.
+            const bool beyondLimits = problem == Problem::nestedTooDeeply || problem == Problem::tooManyValues;
+            std::printf("%s: %s\n", file,
+                        !beyondLimits                         ? "not a property list"
+                        : problem == Problem::nestedTooDeeply ? "nested too deeply to be checked"
+                                                              : "unfolds into too many values to be checked");
+            (beyondLimits ? unchecked : broken) = true;
         } else if (!silent) {
             std::printf("%s: OK\n", file);
         }

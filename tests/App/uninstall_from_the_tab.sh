@@ -3,7 +3,9 @@
 # private X server over a fixture home with two apps in ~/Applications, open the
 # Apps tab, pick one, let its leftovers be found, uninstall it from the review,
 # and check that the bundle and its leftovers are in the Trash and the other app
-# untouched. With QUELTO_SCREENSHOT_DIR set, the pictures of the run are kept there.
+# untouched. A third bundle's Info.plist is nested 60,000 levels deep: it cannot be
+# read, so that app is not listed, and opening the tab must not end the app.
+# With QUELTO_SCREENSHOT_DIR set, the pictures of the run are kept there.
 #   uninstall_from_the_tab.sh <source dir> <build dir>
 source "$(dirname "$0")/app_session.sh" "$@"
 
@@ -23,6 +25,14 @@ PLIST
 }
 app Alpha com.example.alpha
 app Beta com.example.beta
+deep=$HOME/Applications/Deep.app/Contents
+mkdir -p "$deep"
+{
+    printf '<plist version="1.0"><dict><key>CFBundleIdentifier</key><string>com.example.deep</string><key>Nest</key>'
+    printf '<array>%.0s' $(seq 60000)
+    printf '</array>%.0s' $(seq 60000)
+    printf '</dict></plist>'
+} > "$deep/Info.plist"
 blob "$HOME/Library/Caches/com.example.alpha/cache.db" 400000
 blob "$HOME/Library/Preferences/com.example.alpha.plist" 2000
 blob "$HOME/Library/Preferences/com.example.beta.plist" 2000
@@ -33,6 +43,7 @@ eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
 # The tab bar is centred at the top: Apps is its second tab, left of the middle.
 click $((WIDTH / 2 - 78)) 32
 sleep 2
+app_still_running
 shot 1-apps
 
 # The app list's first row is Alpha.

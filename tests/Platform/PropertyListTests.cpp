@@ -2,6 +2,11 @@
 #include "Platform/PropertyList.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <chrono>
+
+#include "Support/NestedPlists.h"
 
 using Platform::PropertyList::readDictionary;
 using platformtest::TempDir;
@@ -16,4 +21,41 @@ TEST(PropertyList, ReadsADictionaryWithinItsCapAndNothingElse) {
     EXPECT_TRUE(readDictionary(tmp / "xml.plist")->at("Disabled").is<bool>());
     EXPECT_FALSE(readDictionary(tmp / "xml.plist", 16)) << "larger than the cap";
     for (const char* name : {"folder.plist", "missing.plist"}) EXPECT_FALSE(readDictionary(tmp / name)) << name;
+}
+
+// Read on a thread with a small stack: a list that reached anything recursing once
+// per level (libplist reading or freeing it, the conversion to values) would end
+// the test, and libplist alone takes seconds over a deep binary list.
+TEST(PropertyList, NestingPastTheBoundIsTurnedAwayBeforeAnythingRecursesOverIt) {
+    using namespace nestedplists;
+    using Platform::PropertyList::Problem;
+    constexpr int bound = Platform::PropertyList::kMaxDepth;
+    Binary cycle;
+    cycle.container(0xA, {0});
+    std::vector<std::tuple<std::string, std::string, std::optional<Problem>>> cases{
+        {"binary, each level referring twice to the next", unfolding(40), Problem::tooManyValues},
+        {"binary array inside itself", cycle.bytes(0), Problem::notPropertyList},
+        {"xml declaring an entity", "<!DOCTYPE p [<!ENTITY e \"x\">]><plist><string>&e;</string></plist>",
+         Problem::notPropertyList},
+        {"xml after white space, its text not UTF-8", "\n <plist><string>caf\xE9</string></plist>", std::nullopt}};
+    for (Format f : {Format::xml, Format::binary}) {
+        cases.emplace_back(std::string(name(f)) + " at the bound", nested(f, bound), std::nullopt);
+        cases.emplace_back(std::string(name(f)) + " one past it", nested(f, bound + 1), Problem::nestedTooDeeply);
+        cases.emplace_back(std::string(name(f)) + " 60,000 deep", nested(f, 60000), Problem::nestedTooDeeply);
+    }
+    const auto readAll = [](void* all) -> void* {
+        for (const auto& [label, bytes, expected] : *static_cast<decltype(cases)*>(all)) {
+            const auto start = std::chrono::steady_clock::now();
+            Problem problem = Problem::unreadable;
+            EXPECT_EQ(Platform::PropertyList::parse(bytes, &problem).has_value(), !expected) << label;
+            EXPECT_EQ(problem, expected.value_or(Problem::unreadable)) << label;
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << label;
+        }
+        return nullptr;
+    };
+    pthread_attr_t small;
+    pthread_t reader;
+    ASSERT_TRUE(pthread_attr_init(&small) == 0 && pthread_attr_setstacksize(&small, 512 * 1024) == 0 &&
+                pthread_create(&reader, &small, readAll, &cases) == 0);
+    pthread_join(reader, nullptr);
 }

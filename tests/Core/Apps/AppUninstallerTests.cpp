@@ -6,6 +6,7 @@
 
 #include "Core/Apps/AppFixtures.h"
 #include "Core/Apps/AppUninstaller.h"
+#include "Support/NestedPlists.h"
 
 namespace fs = std::filesystem;
 using appfixtures::bundle;
@@ -56,6 +57,20 @@ TEST(InstalledApps, ListsBundlesOfBothFoldersByNameAndLeavesOutTheRest) {
                                   {"Émile", "fr.emile", user / "Émile.app"},
                                   {"Maps " + scotland, "com.maps", user / "Maps.app"},
                                   {"Team " + family, "com.team", user / "Team.app"}}));
+}
+
+// An Info.plist of a few hundred kilobytes can nest deep enough to overflow any
+// reader that recurses: such a bundle is one whose Info.plist cannot be read.
+TEST(InstalledApps, ABundleWhoseInfoPlistNestsTooDeeplyIsLeftOutNotACrash) {
+    using namespace nestedplists;
+    fakehome::FakeHome home;
+    bundle(home, "Applications/Plain.app", {{"CFBundleIdentifier", "com.plain"}});
+    for (const auto& [name, plist] : {std::pair{"Xml", infoPlist(Format::xml, "com.x", 60000)},
+                                      {"Binary", infoPlist(Format::binary, "com.b", 60000)}, {"Unfolding", unfolding(40)}})
+        testtree::writeFile(home / "Applications" / (std::string(name) + ".app/Contents/Info.plist"), plist);
+    const auto apps = AppUninstaller::installedApps({home / "Applications"});
+    ASSERT_EQ(apps.size(), 1u);
+    EXPECT_EQ(apps[0].bundleID, "com.plain");
 }
 
 TEST(AppFiles, BundleFirstThenEachLeftoverOnceInOrder) {

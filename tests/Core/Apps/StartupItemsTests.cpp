@@ -4,6 +4,7 @@
 
 #include "Core/Apps/StartupItems.h"
 #include "Platform/Programs.h"
+#include "Support/NestedPlists.h"
 #include "Support/TestTree.h"
 
 using StartupItems::Scope;
@@ -65,6 +66,17 @@ TEST_F(Launchd, LoadRunsItsThreeReadoutsAtOnceAndReadsTheThreeFoldersWithTheOver
                          {folders.system / "d.plist", "com.s.daemon", "", Scope::system, false, true, std::nullopt},
                      }));
     EXPECT_EQ(items.at(2).displayName() + " " + items.at(4).displayName(), "Thing s.daemon");
+}
+
+// A job nested deeper than any reader can follow is skipped like any unreadable one.
+TEST_F(Launchd, AJobNestedTooDeeplyIsSkippedNotACrash) {
+    using namespace nestedplists;
+    fakeLaunchctl("");
+    writePlist(folders.user / "ok.plist", key("Label", "com.a.ok"));
+    for (Format f : {Format::xml, Format::binary})
+        testtree::writeFile(folders.user / (std::string(name(f)) + ".plist"), infoPlist(f, "com.a.deep", 60000));
+    const auto items = StartupItems::load(folders);
+    EXPECT_TRUE(items.size() == 1 && items[0].label == "com.a.ok");
 }
 
 TEST_F(Launchd, SwitchingQuotesEveryValueAndReportsTheSwitchsOwnStatus) {

@@ -6,6 +6,7 @@
 
 #include "Core/Status/Optimizer.h"
 #include "Platform/Programs.h"
+#include "Support/NestedPlists.h"
 #include "Support/TestTree.h"
 
 using namespace testtree;
@@ -163,7 +164,7 @@ TEST(Optimizer, APlainTaskRunsThroughZshWithItsOutputUntrimmed) {
 }
 
 TEST(Optimizer, BrokenPreferencesGoThroughTheTrashAndOnlyRealMovesCount) {
-    const std::set<std::string> all = {"good.plist", "data.plist", "bad.plist", "com.x.plist"};
+    const std::set<std::string> all = {"good.plist", "data.plist", "bad.plist", "com.x.plist", "deep.plist"};
     struct Case {
         const char* name;
         bool checker;       // our checker, or none installed
@@ -172,7 +173,8 @@ TEST(Optimizer, BrokenPreferencesGoThroughTheTrashAndOnlyRealMovesCount) {
         std::string output;
         std::set<std::string> left;  // in the preferences folder afterwards
     } const cases[] = {
-        {"broken files moved", true, "", true, "2 broken files moved to the Trash\n", {"good.plist", "data.plist"}},
+        {"broken files moved", true, "", true, "2 broken files moved to the Trash\n",
+         {"good.plist", "data.plist", "deep.plist"}},
         {"no checker breaks nothing", false, "", true, "0 broken files moved to the Trash\n", all},
         {"a move that fails fails the task", true, "echo refused >&2; exit 1\n", false,
          "refused\nrefused\n0 broken files moved to the Trash\n", all},
@@ -186,6 +188,8 @@ TEST(Optimizer, BrokenPreferencesGoThroughTheTrashAndOnlyRealMovesCount) {
         writeFile(prefs / "data.plist", "<plist version=\"1.0\"><array><data>AAAA</data></array></plist>");
         writeFile(prefs / "bad.plist", "not a property list");
         writeFile(prefs / "com.x.plist", "<plist><dict>");
+        // Too deep for the checker to read is no proof of a broken file.
+        writeFile(prefs / "deep.plist", nestedplists::nested(nestedplists::Format::binary, 60000));
         // The Trash already holds a file of that name, which must survive.
         const fs::path trash = m.home / ".local/share/Trash";
         writeFile(trash / "files/com.x.plist", "earlier");
@@ -203,8 +207,8 @@ TEST(Optimizer, BrokenPreferencesGoThroughTheTrashAndOnlyRealMovesCount) {
         };
         EXPECT_EQ(names(prefs), c.left);
         // What left went to the Trash, each with its record, the earlier file untouched.
-        EXPECT_EQ(names(trash / "files").size() + c.left.size(), 5u);
-        EXPECT_EQ(names(trash / "info").size() + c.left.size(), 5u);
+        EXPECT_EQ(names(trash / "files").size() + c.left.size(), 6u);
+        EXPECT_EQ(names(trash / "info").size() + c.left.size(), 6u);
         EXPECT_EQ(readFile(trash / "files/com.x.plist"), "earlier");
     }
 }

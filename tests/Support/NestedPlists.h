@@ -1,0 +1,68 @@
+#pragma once
+// Property lists built byte by byte, never through libplist (which recurses over
+// them): nested arrays in either format, and binary lists whose references fold back.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace nestedplists {
+enum class Format { xml, binary };
+inline const char* name(Format f) { return f == Format::xml ? "xml" : "binary"; }
+
+// Binary objects of fewer than 15 entries, referring to each other by 4-byte index.
+struct Binary {
+    std::vector<std::string> objects;
+    static std::string word(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
+    uint32_t add(std::string o) { return objects.push_back(std::move(o)), uint32_t(objects.size() - 1); }
+    uint32_t string(const std::string& s) { return add(std::string{char(0x5F), char(0x10), char(s.size())} + s); }
+    uint32_t container(char kind, const std::vector<uint32_t>& refs) {  // a dictionary: keys, then values
+        std::string o(1, char(kind << 4 | (kind == 0xD ? refs.size() / 2 : refs.size())));
+        for (uint32_t r : refs) o += word(r);
+        return add(o);
+    }
+    uint32_t nest(int depth) {  // `depth` arrays, each holding the next
+        uint32_t inner = container(0xA, {});
+        for (int i = 1; i < depth; ++i) inner = container(0xA, {inner});
+        return inner;
+    }
+    std::string bytes(uint32_t root) const {
+        std::string out = "bplist00", offsets;
+        for (const std::string& o : objects) offsets += word(uint32_t(out.size())), out += o;
+        const uint32_t table = uint32_t(out.size());
+        return out + offsets + std::string(6, '\0') + "\4\4" + std::string(4, '\0') + word(uint32_t(objects.size())) +
+               std::string(4, '\0') + word(root) + std::string(4, '\0') + word(table);
+    }
+};
+
+inline std::string xmlNest(int depth) {
+    std::string xml;
+    for (int i = 0; i < depth; ++i) xml += "<array>";
+    for (int i = 0; i < depth; ++i) xml += "</array>";
+    return xml;
+}
+
+// A list whose value is `depth` nested arrays.
+inline std::string nested(Format f, int depth) {
+    Binary b;
+    return f == Format::binary ? b.bytes(b.nest(depth)) : "<?xml version=\"1.0\"?><plist>" + xmlNest(depth) + "</plist>";
+}
+
+// A dictionary naming `id` that holds `depth` nested arrays: an Info.plist or a job.
+inline std::string infoPlist(Format f, const std::string& id, int depth) {
+    if (f == Format::xml)
+        return "<plist><dict><key>CFBundleIdentifier</key><string>" + id + "</string><key>Label</key><string>" + id +
+               "</string><key>Nest</key>" + xmlNest(depth) + "</dict></plist>";
+    Binary b;
+    const uint32_t nest = b.nest(depth);
+    return b.bytes(b.container(0xD, {b.string("CFBundleIdentifier"), b.string("Label"), b.string("Nest"), b.string(id),
+                                     b.string(id), nest}));
+}
+
+// `levels` arrays each referring twice to the next: 2^levels values once unfolded.
+inline std::string unfolding(int levels) {
+    Binary b;
+    uint32_t inner = b.container(0xA, {});
+    for (int i = 0; i < levels; ++i) inner = b.container(0xA, {inner, inner});
+    return b.bytes(inner);
+}
+}  // namespace nestedplists
