@@ -94,8 +94,27 @@ QCoro::Task<> UninstallModel::reloadAfter(double seconds, std::optional<quint64>
 }
 
 void UninstallModel::reloadApps() {
-    std::vector<InstalledApp> apps = environment_.installedApps(environment_.folders);
-    if (apps == apps_) return;
+    if (reading_) readAgain_ = true;
+    else readApps();
+}
+
+QCoro::Task<> UninstallModel::readApps() {
+    QPointer<UninstallModel> self(this);
+    reading_ = true;
+    do {
+        readAgain_ = false;
+        auto listing = QtConcurrent::run(
+            [list = environment_.installedApps, folders = environment_.folders] { return list(folders); });
+        std::vector<InstalledApp> apps = co_await listing;
+        if (!self) co_return;
+        self->publish(std::move(apps));
+    } while (self->readAgain_);
+    self->reading_ = false;
+}
+
+void UninstallModel::publish(std::vector<InstalledApp> apps) {
+    if (apps == apps_ && listed_) return;
+    listed_ = true;
     apps_ = std::move(apps);
     emit appsChanged();
     if (!chosen_) return;

@@ -41,6 +41,10 @@ public:
 
     // By name, as the folders' listing orders them.
     const std::vector<InstalledApp>& apps() const { return apps_; }
+    // The folders have been read at least once: an empty list now means no apps.
+    bool listed() const { return listed_; }
+    // A read of the folders runs.
+    bool reading() const { return reading_; }
     const QString& search() const { return search_; }
     void setSearch(const QString& value);
     const std::optional<InstalledApp>& chosen() const { return chosen_; }
@@ -52,8 +56,9 @@ public:
 
     // Reads the apps again and, on the first call that can, starts watching the folders.
     void loadApps();
-    // Reads the apps again; drops a choice whose bundle is gone, unless its
-    // uninstall runs or its result shows.
+    // Reads the apps again off the main thread (every bundle's Info.plist is read)
+    // and then drops a choice whose bundle is gone, unless its uninstall runs or its
+    // result shows. A call while a read runs reads once more after it.
     void reloadApps();
     // Chooses the app and starts the search for its files. Ignored while the
     // current list cleans: its removal, progress and report stay on show.
@@ -86,11 +91,15 @@ private:
     void setFiles(CleanListModel* list);
     void setChosenIsRunning(bool value);
     CleanListModel* emptyList();
+    QCoro::Task<> readApps();
+    void publish(std::vector<InstalledApp> apps);
     QCoro::Task<> reloadAfter(double seconds, std::optional<quint64> generation);
     QCoro::Task<> askRunning(std::string id, quint64 check);
 
     Environment environment_;
     std::vector<InstalledApp> apps_;
+    bool listed_ = false;
+    bool reading_ = false, readAgain_ = false;
     QString search_;
     std::optional<InstalledApp> chosen_;
     CleanListModel* files_ = nullptr;

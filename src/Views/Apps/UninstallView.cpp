@@ -130,8 +130,10 @@ AppRows::AppRows(UninstallModel& model, QWidget* parent) : RowList({rowHeight, 2
 void AppRows::refresh() {
     shown_ = UninstallModel::filtered(model_.apps(), model_.search());
     hovered_ = -1;
-    // A line for no apps at all; a search that matches none says so in the count.
-    setEmptyHeight(model_.apps().empty() ? int(std::ceil(QFontMetricsF(empty_).height())) + 40 : 0);
+    // A line for no apps at all, once the folders were read; a search that matches
+    // none says so in the count.
+    const bool none = model_.listed() && model_.apps().empty();
+    setEmptyHeight(none ? int(std::ceil(QFontMetricsF(empty_).height())) + 40 : 0);
     setCount(int(shown_.size()));
     viewport()->update();
 }
@@ -270,7 +272,10 @@ UninstallView::UninstallView(AppState& state, Preferences& prefs, QWidget* paren
     watchFiles();
 }
 
-void UninstallView::syncCount() { count_->setText(counted("%n apps", rows_->count())); }
+void UninstallView::syncCount() {
+    // No count before the folders were first read: "0 apps" would not be true yet.
+    count_->setText(model_.listed() ? counted("%n apps", rows_->count()) : QString());
+}
 
 void UninstallView::watchFiles() {
     if (files_) files_->disconnect(this);

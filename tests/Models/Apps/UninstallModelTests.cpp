@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QThread>
+
+#include <atomic>
 #include <mutex>
 
 #include "Core/Apps/AppFixtures.h"
@@ -31,9 +34,11 @@ bool settled(Clocks& clocks, const CleanListModel& list) {
 
 TEST(UninstallModel, AFolderBurstReloadsOnceWhenQuietAndOnceLateForEachChange) {
     Clocks clocks;
+    std::mutex held;
     std::vector<double> reloads;
     std::vector<UninstallModel::InstalledApp> listed;
     UninstallModel model({{}, [&](const auto&) {
+                              std::lock_guard lock(held);
                               reloads.push_back(clocks.t());
                               return listed;
                           }});
@@ -43,12 +48,37 @@ TEST(UninstallModel, AFolderBurstReloadsOnceWhenQuietAndOnceLateForEachChange) {
         model.folderChanged();
     }
     listed = {{"/Apps/A.app", "A", "com.a", 0}};
-    clocks.advanceTo(10);
+    // A step at a time, each read (off the main thread) done before the next step.
+    for (int step = 10; step <= 200; ++step) {
+        clocks.advanceTo(step * 0.05);
+        ASSERT_TRUE(qttest::until([&] { return !model.reading(); }));
+    }
     std::vector<double> expected{0.45 + UninstallModel::quietReload};
     for (int i = 0; i < 10; ++i) expected.push_back(i * 0.05 + UninstallModel::lateReload);
+    std::lock_guard lock(held);
     ASSERT_EQ(reloads.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(reloads[i], expected[i], 1e-6) << i;
     EXPECT_EQ(published.count(), 1) << "reloads that find the same list publish nothing";
+}
+
+// Every bundle's Info.plist is read off the main thread, one read at a time:
+// calls during a read fold into one more read after it.
+TEST(UninstallModel, ReadsTheFoldersOffTheMainThreadOneReadAtATime) {
+    std::mutex gate;  // held by the test: a read waits at its start
+    std::atomic<int> reads{0}, onMainThread{0};
+    UninstallModel model({{}, [&](const auto&) {
+                              if (QThread::currentThread() == qApp->thread()) ++onMainThread;
+                              else std::lock_guard wait(gate);
+                              return std::vector<UninstallModel::InstalledApp>(++reads, {"/A.app", "A", "com.a", 0});
+                          }});
+    gate.lock();
+    model.loadApps();
+    EXPECT_TRUE(model.reading() && !model.listed());
+    model.reloadApps();
+    model.reloadApps();
+    gate.unlock();
+    ASSERT_TRUE(qttest::until([&] { return !model.reading(); }));
+    EXPECT_EQ(std::tuple(onMainThread.load(), reads.load(), model.apps().size()), std::tuple(0, 2, size_t(2)));
 }
 
 TEST(UninstallModel, ABundleMovedIntoAWatchedFolderAppearsOnceTheFolderIsQuiet) {
@@ -64,7 +94,7 @@ TEST(UninstallModel, ABundleMovedIntoAWatchedFolderAppearsOnceTheFolderIsQuiet) 
     clocks.advance(UninstallModel::quietReload - 0.01);
     EXPECT_TRUE(model.apps().empty());
     clocks.advance(0.02);
-    ASSERT_EQ(model.apps().size(), 1u);
+    ASSERT_TRUE(qttest::until([&] { return model.apps().size() == 1; }));
     EXPECT_EQ(model.apps()[0].name, "Qux");
 }
 
@@ -85,6 +115,7 @@ TEST_P(ChosenBundleDeleted, DropsTheChoiceUnlessItsUninstallRunsOrShows) {
                               return std::set<std::string>{};
                           }});
     model.loadApps();
+    ASSERT_TRUE(qttest::until([&] { return model.apps().size() == 2; }));
     if (phase == Kind::scanning) scanHold.lock();
     model.select(model.apps()[1]);
     CleanListModel* list = &model.files();
@@ -95,6 +126,7 @@ TEST_P(ChosenBundleDeleted, DropsTheChoiceUnlessItsUninstallRunsOrShows) {
 
     fs::remove_all(foo);
     model.reloadApps();
+    ASSERT_TRUE(qttest::until([&] { return !model.reading(); }));
     EXPECT_EQ(model.apps().size(), 1u);
     EXPECT_EQ(model.chosen().has_value(), kept);
     EXPECT_EQ(&model.files() == list, kept);

@@ -38,6 +38,8 @@ struct Scene : AppsScene<UninstallView> {
         home.folder("Library/Saved Application State/com.microsoft.VSCode.savedState", 2);
         home.folder("Library/Application Support/Visual Studio Code", 12);
         show(AppsMode::uninstall);
+        // The folders are read off the main thread.
+        EXPECT_TRUE(qttest::until([&] { return model().listed(); }));
     }
     UninstallModel& model() const { return f.state->uninstall(); }
     bool settle() {
@@ -162,6 +164,7 @@ TEST(UninstallView, AnAppThatQuitSinceItWasPickedIsNotCalledGone) {
     UninstallModel model({{home / "Applications"}, [](const auto& f) { return AppUninstaller::installedApps(f); },
                           [&] { return running; }});
     model.loadApps();
+    ASSERT_TRUE(qttest::until([&] { return model.listed(); }));
     model.select(model.apps().at(0));
     ASSERT_TRUE(qttest::until([&] { return !model.files().isBusy(); }));
     EXPECT_TRUE(model.files().items().empty()) << "a running app yields nothing";
