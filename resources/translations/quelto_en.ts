@@ -33,6 +33,10 @@
         <translation><numerusform>%n update available</numerusform><numerusform>%n updates available</numerusform></translation>
     </message>
     <message numerus="yes">
+        <source>and %n more</source>
+        <translation><numerusform>and %n more</numerusform><numerusform>and %n more</numerusform></translation>
+    </message>
+    <message numerus="yes">
         <source>%n cycles</source>
         <translation><numerusform>%n cycle</numerusform><numerusform>%n cycles</numerusform></translation>
     </message>

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -18,6 +19,8 @@ void globalInit() {
 struct Client::Transfer {
     std::string url;
     std::size_t maxBytes = 0;
+    std::optional<Deadline> deadline;
+    bool cutByDeadline = false;  // its time limit is what was left before the deadline
     std::promise<Response> promise;
     std::string body;
     bool tooLarge = false;
@@ -35,11 +38,13 @@ struct Client::Transfer {
         return n;
     }
 
-    void fail(std::string why) {
+    void fail(std::string why, bool expired = false) {
         Response r;
         r.error = std::move(why);
+        r.expired = expired;
         promise.set_value(std::move(r));
     }
+    void expire() { fail("The time for the request ran out before it started.", true); }
 };
 
 bool isHttpsUrl(std::string_view text) {
@@ -99,10 +104,11 @@ void Client::setTrustedCertificatesForTesting(std::string pem) {
     trusted_ = std::move(pem);
 }
 
-std::future<Response> Client::get(std::string url, std::size_t maxBytes) {
+std::future<Response> Client::get(std::string url, std::size_t maxBytes, std::optional<Deadline> deadline) {
     auto t = std::make_unique<Transfer>();
     t->url = std::move(url);
     t->maxBytes = maxBytes;
+    t->deadline = deadline;
     std::future<Response> answer = t->promise.get_future();
     if (!multi_) {
         t->fail("The network library could not start.");
@@ -132,6 +138,17 @@ void Client::run() {
             t->fail("The network library could not start.");
             return;
         }
+        long total = static_cast<long>(limits_.total.count());
+        if (t->deadline) {
+            using namespace std::chrono;
+            const long left = static_cast<long>(duration_cast<milliseconds>(*t->deadline - steady_clock::now()).count());
+            if (left <= 0) {
+                curl_easy_cleanup(e);
+                return t->expire();
+            }
+            t->cutByDeadline = left < total;
+            total = std::min(total, left);
+        }
         t->easy = e;
         curl_easy_setopt(e, CURLOPT_URL, t->url.c_str());
         // Redirects are followed, but only to https: never to plain http, a file or another scheme.
@@ -141,7 +158,7 @@ void Client::run() {
         curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects);
         // libcurl waits for ever by default: a silent server would hold the check.
         curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits_.connect.count()));
-        curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(limits_.total.count()));
+        curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, total);
         curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(t->maxBytes));
         curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, "");  // the cap counts decoded bytes
         curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
@@ -172,6 +189,7 @@ void Client::run() {
                 r.error = "The answer is larger than " + std::to_string(t.maxBytes) + " bytes.";
             } else if (result != CURLE_OK) {
                 r.error = t.error[0] ? t.error : curl_easy_strerror(result);
+                r.expired = result == CURLE_OPERATION_TIMEDOUT && t.cutByDeadline;
             } else {
                 r.ok = true;
                 r.body = std::move(t.body);
@@ -184,6 +202,7 @@ void Client::run() {
     };
 
     for (;;) {
+        int pollMs = 1000;
         {
             std::unique_lock lock(mutex_);
             if (active.empty()) wake_.wait(lock, [&] { return stopping_ || !waiting_.empty(); });
@@ -193,13 +212,29 @@ void Client::run() {
                 waiting_.pop_front();
                 start(std::move(t), trusted_);
             }
+            // Those still waiting for a turn fail at their deadline, not when a turn comes.
+            const auto now = std::chrono::steady_clock::now();
+            for (auto it = waiting_.begin(); it != waiting_.end();) {
+                if (!(*it)->deadline) {
+                    ++it;
+                    continue;
+                }
+                if (*(*it)->deadline <= now) {
+                    (*it)->expire();
+                    it = waiting_.erase(it);
+                    continue;
+                }
+                const auto left = std::chrono::ceil<std::chrono::milliseconds>(*(*it)->deadline - now).count();
+                pollMs = std::min(pollMs, static_cast<int>(left));
+                ++it;
+            }
         }
         int running = 0;
         curl_multi_perform(multi, &running);
         int left = 0;
         while (CURLMsg* m = curl_multi_info_read(multi, &left))
             if (m->msg == CURLMSG_DONE) finish(m->easy_handle, m->data.result);
-        if (!active.empty()) curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+        if (!active.empty()) curl_multi_poll(multi, nullptr, 0, pollMs, nullptr);
     }
     for (auto& t : active) {
         curl_multi_remove_handle(multi, t->easy);

@@ -6,6 +6,7 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -24,7 +25,10 @@ struct Response {
     long status = 0;    // the HTTP status of the last answer (not judged here)
     std::string body;
     std::string error;  // why not, when !ok
+    bool expired = false;  // the caller's deadline came before the answer
 };
+
+using Deadline = std::chrono::steady_clock::time_point;
 
 // An absolute https URL, the scheme written in lower case, that parses as a URL.
 bool isHttpsUrl(std::string_view text);
@@ -46,8 +50,10 @@ public:
 
     // A GET of `url`. The answer comes once the body arrived whole or the transfer
     // failed: not https (a redirect included), a time limit, or more than
-    // `maxBytes` of body, which ends the transfer at once.
-    std::future<Response> get(std::string url, std::size_t maxBytes);
+    // `maxBytes` of body, which ends the transfer at once. With a deadline, a
+    // transfer still waiting for its turn then fails without starting, and one
+    // under way ends then.
+    std::future<Response> get(std::string url, std::size_t maxBytes, std::optional<Deadline> deadline = std::nullopt);
 
     // Tests: trust only these certificates (PEM) instead of the system's.
     void setTrustedCertificatesForTesting(std::string pem);

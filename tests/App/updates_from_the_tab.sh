@@ -3,7 +3,7 @@
 # private X server over a fixture home whose only app names a plain-http update
 # feed, open Apps ▸ Updates, check, and see the check end in "Couldn't check for
 # updates" with its reasons, never "Everything is up to date": this machine has
-# no Homebrew, no App Store apps and no feed it may ask. The hero's texts are
+# no Homebrew and no App Store apps, and the plain-http feed is refused as such. The hero's texts are
 # compared with the suite's picture of that state. With QUELTO_SCREENSHOT_DIR set,
 # the pictures of the run are kept there.
 #   updates_from_the_tab.sh <source dir> <build dir>

@@ -27,6 +27,7 @@ using json = nlohmann::json;
 namespace AppUpdates {
 namespace {
 using App = AppUninstaller::InstalledApp;
+using Clock = std::chrono::steady_clock;
 
 // How far one source got: it had nothing to ask, asked and got nothing readable, or answered.
 enum class Reach { notAsked, failed, answered };
@@ -34,9 +35,30 @@ enum class Reach { notAsked, failed, answered };
 struct Found {
     std::vector<Update> updates;
     Reach reach = Reach::notAsked;
+    std::vector<std::pair<const App*, std::string>> unchecked;  // "<what>: <why>", by app
+
+    void notChecked(const App* app, const std::string& what, const std::string& why) {
+        if (reach == Reach::notAsked) reach = Reach::failed;
+        unchecked.emplace_back(app, what + ": " + why);
+    }
+    void notChecked(const App& app, const std::string& why) { notChecked(&app, app.name, why); }
+};
+
+// When a check must end, and how it says that something did not answer by then.
+struct Deadline {
+    Clock::time_point at;
+    std::string missed;  // "not checked within N s"
+
+    explicit Deadline(std::chrono::milliseconds limit)
+        : at(Clock::now() + limit),
+          missed(localizedFormat("not checked within %@ s",
+                                 {std::to_string(std::chrono::ceil<std::chrono::seconds>(limit).count())})) {}
+    double secondsLeft() const { return std::chrono::duration<double>(at - Clock::now()).count(); }
 };
 
 std::string brewPath() { return Platform::Programs::path(Platform::Program::brew); }
+
+bool readableVersion(const std::string& text) { return text.size() <= maxVersionLength; }
 
 std::optional<json> parsedJson(const std::string& text) {
     json value = json::parse(text, nullptr, false);
@@ -61,19 +83,53 @@ const std::string* stringAt(const json& object, const char* key) {
 
 std::optional<std::string> shortVersion(const Platform::PropertyList::Dictionary& info) {
     const std::string* s = Platform::PropertyList::string(info, "CFBundleShortVersionString");
-    return s ? std::optional<std::string>(*s) : std::nullopt;
+    return s && readableVersion(*s) ? std::optional<std::string>(*s) : std::nullopt;
 }
 
-Found homebrew(const std::vector<App>& apps) {
+std::string plistProblem(Platform::PropertyList::Problem problem) {
+    using Problem = Platform::PropertyList::Problem;
+    switch (problem) {
+        case Problem::unreadable: return localized("its Info.plist cannot be read");
+        case Problem::notPropertyList: return localized("its Info.plist is not a property list");
+        case Problem::nestedTooDeeply: return localized("its Info.plist is nested too deeply to read");
+        case Problem::tooManyValues: return localized("its Info.plist unfolds into too many values to read");
+        case Problem::notDictionary: return localized("its Info.plist holds no dictionary");
+    }
+    return {};
+}
+
+Found homebrew(const std::vector<App>& apps, const Deadline& deadline) {
     Found found;
     const std::string brew = brewPath();
     if (!Platform::FileOps::isExecutableFile(brew)) return found;
     found.reach = Reach::failed;
-    const Shell::Result outdated = Shell::run(brew, {"outdated", "--cask", "--greedy", "--json=v2"}, listTimeout);
-    if (outdated.status != 0) return found;
+    const std::string what = "Homebrew";
+    // Homebrew's own limit, or what is left of the check's, whichever ends first.
+    const auto limit = [&] { return std::min(listTimeout, deadline.secondsLeft()); };
+    const double outdatedLimit = limit();
+    if (outdatedLimit <= 0) {
+        found.notChecked(nullptr, what, deadline.missed);
+        return found;
+    }
+    const Shell::Result outdated = Shell::run(brew, {"outdated", "--cask", "--greedy", "--json=v2"}, outdatedLimit);
+    if (outdated.timedOut) {
+        found.notChecked(nullptr, what,
+                         outdatedLimit < listTimeout
+                             ? deadline.missed
+                             : localizedFormat("no list of outdated apps within %@ s", {std::to_string(int(listTimeout))}));
+        return found;
+    }
+    if (outdated.status != 0) {
+        const std::string status = std::to_string(outdated.status);
+        found.notChecked(nullptr, what, localizedFormat("could not list the outdated apps (exit status %@)", {status}));
+        return found;
+    }
     const std::optional<json> answer = parsedJson(outdated.output);
     const json* casks = casksOf(answer);
-    if (!casks) return found;
+    if (!casks) {
+        found.notChecked(nullptr, what, localized("its list of outdated apps could not be read"));
+        return found;
+    }
     found.reach = Reach::answered;
     if (casks->empty()) return found;
 
@@ -81,7 +137,8 @@ Found homebrew(const std::vector<App>& apps) {
     for (const json& cask : *casks)
         if (const std::string* name = stringAt(cask, "name")) arguments.push_back(*name);
     // Its status is not looked at: what it printed is read whatever it is.
-    const Shell::Result info = Shell::run(brew, arguments, listTimeout);
+    const double infoLimit = limit();
+    const Shell::Result info = infoLimit > 0 ? Shell::run(brew, arguments, infoLimit) : Shell::Result{};
     std::set<std::string> disabled;
     std::map<std::string, std::string> appName;
     if (const std::optional<json> described = parsedJson(info.output);
@@ -107,11 +164,16 @@ Found homebrew(const std::vector<App>& apps) {
         const std::string* name = stringAt(cask, "name");
         const std::string* current = stringAt(cask, "current_version");
         if (!name || !current) continue;
+        if (!readableVersion(*current)) {
+            found.notChecked(nullptr, *name, localized("Homebrew names a version too long to read"));
+            continue;
+        }
         std::string brewInstalled = "?";
         if (const auto v = cask.find("installed_versions");
             v != cask.end() && v->is_array() && !v->empty() &&
             std::all_of(v->begin(), v->end(), [](const json& e) { return e.is_string(); }))
             brewInstalled = v->back().get<std::string>();
+        if (!readableVersion(brewInstalled)) brewInstalled = "?";
         const auto named = appName.find(*name);
         const std::string artifact = named == appName.end() ? std::string() : named->second;
         const App* match = nullptr;
@@ -139,83 +201,127 @@ struct Pending {
     std::future<Platform::Http::Response> response;
 };
 
-std::vector<Pending> askStore(const std::vector<App>& apps, Platform::Http::Client& http, const std::string& base) {
+// An answer read: the update it offers, if any, and why it could not be read, if so.
+struct Reading {
+    std::optional<Update> update;
+    std::optional<std::string> unreadable;
+};
+
+// Waits, until the deadline at most, for every answer; `read` turns a body into
+// the update it offers and says why it could not be read, if so. An answer counts
+// only with a success status and a body read whole; one that could not be read but
+// still offered an update lists the update and no complaint.
+template <class Read>
+void collect(Found& found, std::vector<Pending> pending, const Deadline& deadline, const char* fetchFailed,
+             const char* serverAnswered, Read read) {
+    for (Pending& p : pending) {
+        if (found.reach == Reach::notAsked) found.reach = Reach::failed;
+        if (p.response.wait_until(deadline.at) != std::future_status::ready) {
+            found.notChecked(*p.app, deadline.missed);
+            continue;
+        }
+        const Platform::Http::Response r = p.response.get();
+        if (!r.ok) {
+            found.notChecked(*p.app, r.expired ? deadline.missed : localizedFormat(fetchFailed, {r.error}));
+            continue;
+        }
+        Reading reading = read(p, r.body);
+        // An error page is no answer, whatever its body holds.
+        if (!isAnswer(r)) reading.unreadable = localizedFormat(serverAnswered, {std::to_string(r.status)});
+        if (reading.update) found.updates.push_back(std::move(*reading.update));
+        else if (reading.unreadable) found.notChecked(*p.app, *reading.unreadable);
+        if (!reading.unreadable) found.reach = Reach::answered;
+    }
+}
+
+std::vector<Pending> askStore(Found& found, const std::vector<App>& apps, Platform::Http::Client& http,
+                              const std::string& base, const Deadline& deadline) {
     std::vector<Pending> pending;
     for (const App& app : apps) {
         struct ::stat st;
         if (::stat((app.url / "Contents/_MASReceipt/receipt").c_str(), &st) != 0) continue;
         const std::optional<std::string> installed = version(app.url);
-        if (!installed) continue;
+        if (!installed) {
+            found.notChecked(app, localized("its own version cannot be read"));
+            continue;
+        }
         const std::string url =
             base + "/lookup?bundleId=" + Platform::Http::queryValue(app.bundleID) + "&entity=macSoftware";
         if (!Platform::Http::isHttpsUrl(url)) continue;
-        pending.push_back({&app, *installed, http.get(url, lookupMaxBytes)});
+        pending.push_back({&app, *installed, http.get(url, lookupMaxBytes, deadline.at)});
     }
     return pending;
 }
 
-// Waits for every answer; `read` turns a body into an update, and tells whether
-// the body was an answer at all (not an error page).
-template <class Read>
-Found collect(std::vector<Pending> pending, Read read) {
-    Found found;
-    for (Pending& p : pending) {
-        const Platform::Http::Response r = p.response.get();
-        if (found.reach == Reach::notAsked) found.reach = Reach::failed;
-        if (!r.ok) continue;
-        bool readable = false;
-        if (std::optional<Update> u = read(p, r.body, readable)) found.updates.push_back(std::move(*u));
-        if (readable && isAnswer(r)) found.reach = Reach::answered;
-    }
-    return found;
-}
-
-std::optional<Update> storeAnswer(const Pending& p, const std::string& text, bool& readable) {
+Reading storeAnswer(const Pending& p, const std::string& text) {
     const std::optional<json> body = parsedJson(text);
-    if (!body || !body->is_object() || !body->contains("results") || !(*body)["results"].is_array()) return std::nullopt;
-    readable = true;
+    if (!body || !body->is_object() || !body->contains("results") || !(*body)["results"].is_array())
+        return {std::nullopt, localized("the App Store's answer could not be read")};
     const json& results = (*body)["results"];
-    if (results.empty() || !results[0].is_object()) return std::nullopt;
+    if (results.empty() || !results[0].is_object()) return {};
     const std::string* available = stringAt(results[0], "version");
-    if (!available || !isNewer(*available, p.installed)) return std::nullopt;
+    if (!available) return {};
+    if (!readableVersion(*available)) return {std::nullopt, localized("the App Store names a version too long to read")};
+    if (!isNewer(*available, p.installed)) return {};
     std::optional<std::string> page;
     // Only a store page is opened later, never another kind of address.
     if (const std::string* track = stringAt(results[0], "trackViewUrl"); track && Platform::Http::isHttpsUrl(*track))
         page = *track;
-    return Update{p.app->url, p.app->name, p.installed, *available, Source::appStore, std::nullopt, page};
+    return {Update{p.app->url, p.app->name, p.installed, *available, Source::appStore, std::nullopt, page}, std::nullopt};
 }
 
-std::optional<Update> feedAnswer(const Pending& p, const std::string& body, bool& readable) {
-    readable = true;
-    const std::optional<std::string> newest = AppcastParser::latestVersion(body);
-    if (!newest || !isNewer(*newest, p.installed)) return std::nullopt;
-    return Update{p.app->url, p.app->name, p.installed, *newest, Source::sparkle, std::nullopt, std::nullopt};
+Reading feedAnswer(const Pending& p, const std::string& body) {
+    AppcastParser parser;
+    Reading reading;
+    switch (parser.parse(body)) {
+        case AppcastParser::Reading::feed: break;
+        case AppcastParser::Reading::notWellFormed:
+            reading.unreadable = localizedFormat("the feed is not well-formed XML (%@)", {parser.brokenAt});
+            break;
+        case AppcastParser::Reading::declaresEntities:
+            reading.unreadable = localized("the feed declares XML entities, which are never read");
+            break;
+        case AppcastParser::Reading::notAFeed:
+            reading.unreadable = parser.root == "html" ? localized("the answer is a web page, not an update feed")
+                                                       : localized("the answer is not an update feed");
+            break;
+        case AppcastParser::Reading::versionTooLong:
+            reading.unreadable = localized("the feed names a version too long to read");
+            break;
+    }
+    if (const std::optional<std::string> newest = parser.latest(); newest && isNewer(*newest, p.installed))
+        reading.update = Update{p.app->url, p.app->name, p.installed, *newest, Source::sparkle, std::nullopt, std::nullopt};
+    return reading;
 }
 
-std::vector<Pending> askFeeds(const std::vector<App>& apps, Platform::Http::Client& http) {
+std::vector<Pending> askFeeds(Found& found, const std::vector<App>& apps, Platform::Http::Client& http,
+                              const Deadline& deadline) {
     std::vector<Pending> pending;
     for (const App& app : apps) {
-        const auto info = Platform::PropertyList::readDictionary(app.url / "Contents/Info.plist");
-        if (!info) continue;
+        Platform::PropertyList::Problem problem{};
+        const auto info = Platform::PropertyList::readDictionary(app.url / "Contents/Info.plist",
+                                                                 Platform::PropertyList::kDefaultMaxBytes, &problem);
+        if (!info) {
+            found.notChecked(app, plistProblem(problem));
+            continue;
+        }
         const std::string* url = Platform::PropertyList::string(*info, "SUFeedURL");
-        if (!url || !Platform::Http::isHttpsUrl(*url)) continue;
+        if (!url || url->empty()) continue;
+        // Only https is ever asked: an app naming another kind of address is not taken
+        // for one that names none.
+        if (!Platform::Http::isHttpsUrl(*url)) {
+            found.notChecked(app, url->rfind("https://", 0) == 0 ? localized("its feed address is not a valid URL")
+                                                                 : localized("refused: not https"));
+            continue;
+        }
         const std::optional<std::string> installed = shortVersion(*info);
-        if (!installed) continue;
-        pending.push_back({&app, *installed, http.get(*url, feedMaxBytes)});
+        if (!installed) {
+            found.notChecked(app, localized("its own version cannot be read"));
+            continue;
+        }
+        pending.push_back({&app, *installed, http.get(*url, feedMaxBytes, deadline.at)});
     }
     return pending;
-}
-
-std::string problem(Reach brew, Reach store, Reach feeds) {
-    std::string text;
-    const auto add = [&](const char* sentence) {
-        if (!text.empty()) text += ' ';
-        text += localized(sentence);
-    };
-    add(brew == Reach::notAsked ? "Homebrew is not installed." : "Homebrew could not list the outdated apps.");
-    add(store == Reach::notAsked ? "No app here comes from the App Store." : "The App Store could not be reached.");
-    add(feeds == Reach::notAsked ? "No app here names an update feed." : "No app's update feed could be reached.");
-    return text;
 }
 
 bool installedPerHomebrew(const Shell::Result& recheck, const std::string& token) {
@@ -280,27 +386,43 @@ std::optional<std::string> version(const fs::path& app) {
 }
 
 Check check(const Environment& environment) {
+    const Deadline deadline(environment.limit);
     const std::vector<App> apps = environment.installedApps();
     Platform::Http::Client& http = environment.http ? *environment.http : Platform::Http::Client::shared();
     // Every request is on its way before anything is waited for; the client runs a few at once.
-    auto store = askStore(apps, http, environment.lookupBase);
-    auto feeds = askFeeds(apps, http);
-    auto brew = std::async(std::launch::async, [&apps] { return homebrew(apps); });
-    const Found fromStore = collect(std::move(store), storeAnswer);
-    const Found fromFeeds = collect(std::move(feeds), feedAnswer);
+    Found fromStore, fromFeeds;
+    auto store = askStore(fromStore, apps, http, environment.lookupBase, deadline);
+    auto feeds = askFeeds(fromFeeds, apps, http, deadline);
+    auto brew = std::async(std::launch::async, [&apps, &deadline] { return homebrew(apps, deadline); });
+    collect(fromStore, std::move(store), deadline, "the App Store could not be reached (%@)", "the App Store answered %@",
+            storeAnswer);
+    collect(fromFeeds, std::move(feeds), deadline, "the feed could not be fetched (%@)", "the feed's server answered %@",
+            feedAnswer);
     const Found fromBrew = brew.get();
 
     Check result;
-    std::set<std::string> seen;
-    for (const Found* source : {&fromBrew, &fromStore, &fromFeeds})
+    result.answered = fromBrew.reach == Reach::answered || fromStore.reach == Reach::answered ||
+                      fromFeeds.reach == Reach::answered;
+    std::set<std::string> seen, told;
+    using Said = std::pair<const Found*, const char*>;
+    for (const auto& [source, nobodyToAsk] : {Said{&fromBrew, "Homebrew is not installed."},
+                                              Said{&fromStore, "No app here comes from the App Store."},
+                                              Said{&fromFeeds, "No app here names an update feed."}}) {
         for (const Update& u : source->updates)
             if (seen.insert(u.key()).second) result.updates.push_back(u);
+        // A source with nobody to ask failed nothing, unless nothing answered at all.
+        if (!result.answered && source->reach == Reach::notAsked) result.unchecked.push_back(localized(nobodyToAsk));
+        // In the order of the apps (answers come in any order), and an app both sources
+        // could not ask for one reason told once.
+        auto lines = source->unchecked;
+        std::stable_sort(lines.begin(), lines.end(),
+                         [](const auto& a, const auto& b) { return std::less<const App*>()(a.first, b.first); });
+        for (const auto& [app, line] : lines)
+            if (told.insert(line).second) result.unchecked.push_back(line);
+    }
     std::stable_sort(result.updates.begin(), result.updates.end(), [](const Update& a, const Update& b) {
         return Text::localizedCaseInsensitiveCompare(a.name, b.name) < 0;
     });
-    result.answered = fromBrew.reach == Reach::answered || fromStore.reach == Reach::answered ||
-                      fromFeeds.reach == Reach::answered;
-    if (!result.answered) result.problem = problem(fromBrew.reach, fromStore.reach, fromFeeds.reach);
     return result;
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -14,7 +15,7 @@ class Client;
 
 // Newer versions of the installed apps, from Homebrew casks, the App Store and
 // the apps' own update feeds, and carrying one out. Synchronous, safe to call
-// from any thread, never throws: what fails only leaves results out.
+// from any thread, never throws: what fails leaves results out and says so.
 namespace AppUpdates {
 enum class Source { homebrew, appStore, sparkle, inApp };
 std::string rawValue(Source source);
@@ -39,16 +40,24 @@ struct Update {
 struct Check {
     std::vector<Update> updates;  // one per app, by name in the user's locale
     bool answered = false;        // a source was asked and gave a readable answer
-    std::string problem;          // when no source answered: why, a sentence per source
+    // What could not be checked and why, a line each ("Homebrew: …", "<app>: …"),
+    // Homebrew first, then the store's apps, then the feeds' apps. When no source
+    // answered, a source that had nobody to ask says so in a line of its own.
+    // A check with lines here is no all-clear, whatever it found.
+    std::vector<std::string> unchecked;
 };
 
-// Where a check looks; tests point these at fixtures and a local server.
+// Where a check looks and how long it may take; tests point these at fixtures
+// and a local server.
 struct Environment {
     std::function<std::vector<AppUninstaller::InstalledApp>()> installedApps = [] {
         return AppUninstaller::installedApps();
     };
     Platform::Http::Client* http = nullptr;  // the shared client when none
     std::string lookupBase = "https://itunes.apple.com";
+    // The whole check ends within this, however many apps it asks about; what has
+    // not answered by then counts as not checked.
+    std::chrono::milliseconds limit{60000};
 };
 
 // Asks the three sources at once and merges what they found: for one app a
@@ -78,4 +87,6 @@ Outcome apply(const Update& update, const Opener& open = openWithWorkspace);
 inline constexpr double listTimeout = 120, upgradeTimeout = 900;
 // The most a store answer or an update feed may weigh.
 inline constexpr std::size_t lookupMaxBytes = 1 << 20, feedMaxBytes = 8 << 20;
+// A longer text is no version: it is not read.
+inline constexpr std::size_t maxVersionLength = 256;
 }  // namespace AppUpdates

@@ -13,8 +13,19 @@ class AppcastParser {
 public:
     using Attributes = std::map<std::string, std::string, std::less<>>;
 
+    // How a document read: whole, as a feed, or why it did not.
+    enum class Reading {
+        feed,
+        notWellFormed,     // broken XML, text that is not UTF-8, or cut off
+        declaresEntities,  // never expanded, so never read
+        notAFeed,          // well-formed, but not RSS (a web page, say)
+        versionTooLong,    // a version text no version could be; left out
+    };
+
     std::vector<std::string> versions;  // every version met, in order
-    std::string text;                   // the current element's character data
+    std::string text;                   // the current element's character data, up to a cap
+    std::string root;                   // the document's first element
+    std::string brokenAt;               // where and why a document that is not well-formed breaks
 
     void startElement(std::string_view name, const Attributes& attributes);
     void characters(std::string_view data);
@@ -23,8 +34,13 @@ public:
     // Runs the events over the document. A document that breaks off keeps the
     // versions met before the break; one that declares entities stops where it
     // declares them, so no entity is expanded and nothing outside is fetched.
-    void parse(std::string_view data);
+    Reading parse(std::string_view data);
 
-    // The newest version the feed names (the first of equals), or none.
+    // The newest of `versions` (the first of equals), or none.
+    std::optional<std::string> latest() const;
     static std::optional<std::string> latestVersion(std::string_view data);
+
+private:
+    bool textOverflow_ = false;
+    bool versionTooLong_ = false;
 };

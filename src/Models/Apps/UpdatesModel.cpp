@@ -35,10 +35,11 @@ QCoro::Task<> UpdatesModel::check() {
         updates_ = std::move(found.updates);
         emit updatesChanged();
     }
-    const QString problem = found.answered ? QString() : toQString(found.problem);
-    if (problem_ != problem) {
-        problem_ = problem;
-        emit problemChanged();
+    QStringList unchecked = toQStringList(found.unchecked);
+    if (answered_ != found.answered || unchecked_ != unchecked) {
+        answered_ = found.answered;
+        unchecked_ = std::move(unchecked);
+        emit uncheckedChanged();
     }
     checking_ = false;
     emit checkingChanged(false);

@@ -3,6 +3,7 @@
 #include <QFuture>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <map>
@@ -39,9 +40,11 @@ public:
     bool checking() const { return checking_; }
     // A check has finished during this run.
     bool checked() const { return checked_; }
-    // Why the last check could not tell whether anything is newer (no source
-    // answered); empty when one did.
-    const QString& problem() const { return problem_; }
+    // Whether some source gave the last check a readable answer.
+    bool answered() const { return answered_; }
+    // What the last check could not check and why, a line each; empty when it
+    // checked everything it found.
+    const QStringList& unchecked() const { return unchecked_; }
     // Keys of the updates being applied.
     const std::set<std::string>& working() const { return working_; }
     // What the last apply of each key had to say, at most its last 300 characters.
@@ -67,7 +70,8 @@ signals:
     void updatesChanged();
     void checkingChanged(bool value);
     void checkedChanged(bool value);
-    void problemChanged();
+    // answered() or unchecked() changed.
+    void uncheckedChanged();
     void workingChanged();
     void messagesChanged();
     // A check or an apply started or ended: ask isBusy again.
@@ -78,7 +82,8 @@ private:
     std::vector<Update> updates_;
     bool checking_ = false;
     bool checked_ = false;
-    QString problem_;
+    bool answered_ = false;
+    QStringList unchecked_;
     std::set<std::string> working_;
     std::map<std::string, QString> messages_;
     bool walking_ = false;

@@ -39,19 +39,28 @@ UpdatesScreenState UpdatesScreenState::of(const UpdatesModel& model) {
     } else if (!model.updates().empty()) {
         s.kind = Kind::list;
         s.button = Button::none;
-    } else if (model.problem().isEmpty()) {
+    } else if (model.answered() && model.unchecked().isEmpty()) {
         s.kind = Kind::upToDate;
         s.title = UpdatesView::tr("Everything is up to date");
         s.open = 0.5;
         s.button = Button::checkAgain;
     } else {
-        // Nobody could be asked: that is no all-clear.
+        // Nothing newer among what answered is no all-clear while something did not.
         s.kind = Kind::failed;
-        s.title = UpdatesView::tr("Couldn't check for updates");
-        s.subtitle = model.problem();
+        s.title = model.answered() ? UpdatesView::tr("Some apps couldn't be checked")
+                                   : UpdatesView::tr("Couldn't check for updates");
+        s.subtitle = someOf(model.unchecked(), heroLines);
         s.button = Button::checkAgain;
     }
     return s;
+}
+
+QString UpdatesScreenState::someOf(const QStringList& lines, int most) {
+    // One line for the rest rather than a line that shows only that more exist.
+    const int shown = lines.size() <= most ? int(lines.size()) : most - 1;
+    QString text = lines.mid(0, shown).join(QLatin1Char('\n'));
+    if (shown < lines.size()) text += QLatin1Char('\n') + counted("and %n more", qlonglong(lines.size() - shown));
+    return text;
 }
 
 // ---- UpdateRows
@@ -273,6 +282,9 @@ UpdatesView::UpdatesView(UpdatesModel& model, QWidget* parent) : QWidget(parent)
     header->addWidget(listCheckAgain_);
     header->addWidget(updateAll_);
     list->addLayout(header);
+    note_ = plainLabel({}, Theme::font(11), Theme::review());
+    note_->setWordWrap(true);
+    list->addWidget(note_);
     rows_ = new UpdateRows(model_);
     list->addWidget(rows_, 1);
     pages->addWidget(listPage_);
@@ -283,7 +295,7 @@ UpdatesView::UpdatesView(UpdatesModel& model, QWidget* parent) : QWidget(parent)
     connect(&model_, &UpdatesModel::checkingChanged, this, &UpdatesView::sync);
     connect(&model_, &UpdatesModel::checkedChanged, this, &UpdatesView::sync);
     connect(&model_, &UpdatesModel::updatesChanged, this, &UpdatesView::sync);
-    connect(&model_, &UpdatesModel::problemChanged, this, &UpdatesView::sync);
+    connect(&model_, &UpdatesModel::uncheckedChanged, this, &UpdatesView::sync);
     sync();
 }
 
@@ -297,6 +309,11 @@ void UpdatesView::sync() {
         count_->setText(counted("%n updates available", qlonglong(model_.updates().size())));
         const auto& u = model_.updates();
         updateAll_->setVisible(std::any_of(u.begin(), u.end(), [](const auto& x) { return x.source == Source::homebrew; }));
+        const QStringList& unchecked = model_.unchecked();
+        note_->setVisible(!unchecked.isEmpty());
+        note_->setText(unchecked.isEmpty() ? QString()
+                                           : tr("Not checked:") + QLatin1Char('\n') +
+                                                 UpdatesScreenState::someOf(unchecked, UpdatesScreenState::noteLines));
         return;
     }
     hero_->setSpinning(state_.spinning);

@@ -22,6 +22,10 @@ struct UpdatesScreenState {
     Button button = Button::check;
 
     static UpdatesScreenState of(const UpdatesModel& model);
+    // The first `most` lines, then how many more there are.
+    static QString someOf(const QStringList& lines, int most);
+    // The hero lists this many of the lines; the list's note fewer.
+    static constexpr int heroLines = 6, noteLines = 3;
 };
 
 // One card per update: icon, name with its source, the two versions, the message
@@ -68,7 +72,8 @@ private:
 };
 
 // The Updates sub-tab: the black hole while nothing is listed (before a check,
-// during one, when all is current or nobody could be asked), else the list.
+// during one, when all is current, or when something could not be checked and
+// nothing newer was found), else the list, with a note of what could not be checked.
 class UpdatesView : public QWidget {
     Q_OBJECT
 public:
@@ -82,6 +87,8 @@ public:
     PillButton* checkButton() const { return check_; }
     PillButton* checkAgainButton() const { return checkAgain_; }
     QLabel* countLabel() const { return count_; }
+    // Under the list's header: what the check could not check; hidden when nothing.
+    QLabel* uncheckedNote() const { return note_; }
     PillButton* listCheckAgainButton() const { return listCheckAgain_; }
     PillButton* updateAllButton() const { return updateAll_; }
     UpdateRows* rows() const { return rows_; }
@@ -98,6 +105,7 @@ private:
     PillButton* checkAgain_;
     QWidget* listPage_;
     QLabel* count_;
+    QLabel* note_;
     PillButton* listCheckAgain_;
     PillButton* updateAll_;
     UpdateRows* rows_;

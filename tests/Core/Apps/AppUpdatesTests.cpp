@@ -11,6 +11,7 @@
 #include "Platform/Http.h"
 #include "Platform/Programs.h"
 #include "Support/HttpsServer.h"
+#include "Support/NestedPlists.h"
 
 using namespace std::chrono_literals;
 using AppUpdates::Source;
@@ -190,6 +191,12 @@ TEST(AppUpdates, CheckMergesTheThreeSourcesOncePerAppByName) {
                        "noapp2 ?>3 homebrew brew:noapp2 token=noapp2",
                    }));
     EXPECT_TRUE(found.answered);
+    // Told once though neither source could ask; the silent feed's line ends in the client's words.
+    ASSERT_EQ(found.unchecked.size(), 4u);
+    EXPECT_EQ(std::vector(found.unchecked.begin(), found.unchecked.end() - 1),
+              (std::vector<std::string>{"Theta: its own version cannot be read", "Delta: refused: not https",
+                                        "Epsilon: refused: not https"}));
+    EXPECT_EQ(found.unchecked.back().rfind("Zeta: the feed could not be fetched (", 0), 0u) << found.unchecked.back();
     EXPECT_EQ(brew.log(), "outdated\n--cask\n--greedy\n--json=v2\n--\n"
                           "info\n--cask\n--json=v2\nalpha\nghost\nnoapp1\nnoapp2\nlegacy\nkappa\n--\n");
     auto targets = m.server.targets();
@@ -199,24 +206,29 @@ TEST(AppUpdates, CheckMergesTheThreeSourcesOncePerAppByName) {
                                                  "/lookup?bundleId=com.example.iota%26entity%3Dx&entity=macSoftware"}));
 }
 
-TEST(AppUpdates, ACheckNobodyAnsweredSaysWhyAndIsNotUpToDate) {
-    const std::string brewFailed = "Homebrew could not list the outdated apps.",
-                      nothingToAsk = " No app here comes from the App Store. No app here names an update feed.";
+TEST(AppUpdates, ACheckSaysWhatItCouldNotAskAndIsNoAllClearWithoutEveryAnswer) {
+    const std::string plain = "Plain: refused: not https";
     struct Case {
+        const char* name;
         const char* outdated;  // none: no Homebrew
         int status;
         bool storeAndFeedApps;
-        std::string problem;  // empty: answered
+        bool answered;
+        std::vector<std::string> unchecked;
     } cases[] = {
-        {nullptr, 0, false, "Homebrew is not installed." + nothingToAsk},
-        {"Error: no network", 1, true,
-         brewFailed + " The App Store could not be reached. No app's update feed could be reached."},
-        {"<html>", 0, false, brewFailed + nothingToAsk},
-        {R"({"casks":[]})", 0, false, ""},
+        {"nothing to ask", nullptr, 0, false, false,
+         {"Homebrew is not installed.", "No app here comes from the App Store.", plain}},
+        {"every source fails", "Error: no network", 1, true, false,
+         {"Homebrew: could not list the outdated apps (exit status 1)", "Store: the App Store answered 503",
+          "Fed: the feed is not well-formed XML (line 1: no element found)", plain}},
+        {"brew's list unreadable", "<html>", 0, false, false,
+         {"Homebrew: its list of outdated apps could not be read", "No app here comes from the App Store.", plain}},
+        {"brew answers, the plain feed is still unchecked", R"({"casks":[]})", 0, false, true, {plain}},
     };
     for (const Case& c : cases) {
         Machine m([](const std::string& target) {
-            return target.rfind("/lookup", 0) == 0 ? Reply{Reply::Kind::answer, 503, "<html>busy</html>", {}} : Reply::silent();
+            return target.rfind("/lookup", 0) == 0 ? Reply{Reply::Kind::answer, 503, "<html>busy</html>", {}}
+                                                    : Reply{Reply::Kind::answer, 200, "<html>", {}};
         });
         FakeBrew brew(c.outdated != nullptr);
         if (c.outdated) brew.answer("outdated", c.outdated, c.status);
@@ -226,10 +238,69 @@ TEST(AppUpdates, ACheckNobodyAnsweredSaysWhyAndIsNotUpToDate) {
         }
         m.app("Plain", {{"SUFeedURL", "http://example.com/feed"}});
         const AppUpdates::Check found = AppUpdates::check(m.environment);
-        EXPECT_TRUE(found.updates.empty()) << c.problem;
-        EXPECT_EQ(found.answered, c.problem.empty()) << c.problem;
-        EXPECT_EQ(found.problem, c.problem);
+        EXPECT_TRUE(found.updates.empty()) << c.name;
+        EXPECT_EQ(found.answered, c.answered) << c.name;
+        EXPECT_EQ(found.unchecked, c.unchecked) << c.name;
     }
+}
+
+// "Good" always answers, so each case is a check in which one feed was not read.
+TEST(AppUpdates, AFeedIsCheckedOnlyWhenItsAnswerReadsWholeAsAFeed) {
+    using nestedplists::Format;
+    const std::string current = appcast({"1.0"}), tooLong(AppUpdates::maxVersionLength + 1, '9');
+    struct Case {
+        int status;
+        std::string body, line;  // line: empty when checked
+        std::string plist = {};  // Fed's Info.plist once the apps are listed
+    } cases[] = {
+        {200, current, ""},
+        {200, "<rss><item></rss>", "the feed is not well-formed XML (line 1: mismatched tag)"},
+        {200, R"(<!DOCTYPE rss [<!ENTITY v "9">]><rss><enclosure sparkle:version="&v;"/></rss>)",
+         "the feed declares XML entities, which are never read"},
+        {200, "<rss><title>caf\xE9</title></rss>", "the feed is not well-formed XML (line 1: not well-formed (invalid token))"},
+        {200, "<html><body>Moved</body></html>", "the answer is a web page, not an update feed"},
+        {404, current, "the feed's server answered 404"},
+        {200, appcast({tooLong.c_str()}), "the feed names a version too long to read"},
+        {200, current, "its Info.plist is nested too deeply to read", nestedplists::infoPlist(Format::xml, "com.f", 60000)},
+        {200, current, "its Info.plist is nested too deeply to read", nestedplists::infoPlist(Format::binary, "com.f", 60000)},
+    };
+    for (const Case& c : cases) {
+        Machine m([&](const std::string& target) { return Reply{Reply::Kind::answer, target == "/feeds/Fed" ? c.status : 200,
+                                                               target == "/feeds/Fed" ? c.body : current, {}}; });
+        FakeBrew brew(false);
+        m.app("Fed", m.feed("Fed"));
+        m.app("Good", m.feed("Good"));
+        const auto listed = AppUninstaller::installedApps({m.home / "Applications"});
+        if (!c.plist.empty()) testtree::writeFile(m.home / "Applications/Fed.app/Contents/Info.plist", c.plist);
+        m.environment.installedApps = [&] { return listed; };
+        const AppUpdates::Check found = AppUpdates::check(m.environment);
+        EXPECT_TRUE(found.updates.empty() && found.answered) << c.line;
+        EXPECT_EQ(found.unchecked, c.line.empty() ? std::vector<std::string>{} : std::vector{"Fed: " + c.line});
+    }
+}
+
+TEST(AppUpdates, TheWholeCheckEndsWithinItsLimitHoweverManyFeedsWait) {
+    // Two transfers at a time, each allowed 30 s: without the check's own limit a
+    // dozen silent feeds would hold it for minutes, and Homebrew for 120 s.
+    Machine m([](const std::string& target) { return target == "/ok" ? Reply{} : Reply::silent(); });
+    Platform::Http::Client slow({2000ms, 30000ms, 2});
+    slow.setTrustedCertificatesForTesting(m.server.certificate());
+    m.environment.http = &slow;
+    m.environment.limit = 1000ms;
+    FakeBrew brew;
+    testtree::writeScript(brew.dir / "brew", "exec sleep 30\n");
+    std::vector<std::string> expected{"Homebrew: not checked within 1 s", "No app here comes from the App Store."};
+    for (char c = 'A'; c < 'M'; ++c) {
+        m.app(std::string("App") + c, m.feed(std::string("App") + c));
+        expected.push_back(std::string("App") + c + ": not checked within 1 s");
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const AppUpdates::Check found = AppUpdates::check(m.environment);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    EXPECT_EQ(found.unchecked, expected);
+    // Its transfers ended with it, the waiting ones too: the client is free at once.
+    auto next = slow.get(m.server.url("/ok"), 100);
+    EXPECT_EQ(next.wait_for(2s), std::future_status::ready);
 }
 
 TEST(AppUpdates, ApplyUpgradesHomebrewOnceVerifiedAndHandsTheRestOver) {

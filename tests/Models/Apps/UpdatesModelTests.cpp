@@ -26,17 +26,20 @@ TEST(UpdatesModel, OneCheckAtATimeAndANoAnswerIsAProblemNotAnAllClear) {
     EXPECT_FALSE(model.checked());
 
     const std::vector found{make("Alpha", Source::homebrew, "alpha"), make("Beta", Source::appStore)};
-    fake.checks.finish(0, Check{found, true, ""});
+    fake.checks.finish(0, Check{found, true, {}});
     ASSERT_TRUE(qttest::until([&] { return model.checked(); }));
     EXPECT_FALSE(model.isBusy());
     EXPECT_EQ(model.updates(), found);
-    EXPECT_TRUE(model.problem().isEmpty());
+    EXPECT_TRUE(model.answered() && model.unchecked().isEmpty());
 
+    QSignalSpy told(&model, &UpdatesModel::uncheckedChanged);
     model.check();
-    fake.checks.finish(1, Check{{}, false, "Homebrew is not installed."});
+    fake.checks.finish(1, Check{{}, false, {"Homebrew is not installed."}});
     ASSERT_TRUE(qttest::until([&] { return !model.checking(); }));
     EXPECT_TRUE(model.updates().empty());
-    EXPECT_EQ(model.problem(), "Homebrew is not installed.");
+    EXPECT_FALSE(model.answered());
+    EXPECT_EQ(model.unchecked(), QStringList{"Homebrew is not installed."});
+    EXPECT_EQ(told.count(), 1);
 }
 
 TEST(UpdatesModel, UpdateAllWalksTheHomebrewRowsOfItsMomentInOrder) {
@@ -45,7 +48,7 @@ TEST(UpdatesModel, UpdateAllWalksTheHomebrewRowsOfItsMomentInOrder) {
     model.check();
     fake.checks.finishLast(Check{{make("Alpha", Source::homebrew, "alpha"), make("Beta", Source::appStore),
                                   make("Gamma", Source::homebrew, "gamma"), make("Delta", Source::homebrew, "delta")},
-                                 true, ""});
+                                 true, {}});
     ASSERT_TRUE(qttest::until([&] { return model.checked(); }));
     model.apply(model.updates()[3]);  // Delta already runs from its row
     model.updateAllHomebrew();
@@ -54,7 +57,7 @@ TEST(UpdatesModel, UpdateAllWalksTheHomebrewRowsOfItsMomentInOrder) {
 
     // A check that ends mid-walk changes nothing about the walk.
     model.check();
-    fake.checks.finishLast(Check{{make("Omega", Source::homebrew, "omega")}, true, ""});
+    fake.checks.finishLast(Check{{make("Omega", Source::homebrew, "omega")}, true, {}});
     ASSERT_TRUE(qttest::until([&] { return !model.checking(); }));
     fake.applies.finish(1, Outcome{true, ""});
     ASSERT_TRUE(qttest::until([&] { return fake.applies.calls.size() == 3; }));

@@ -86,12 +86,18 @@ TEST(UpdatesView, CheckListApplyAndCount) {
     brew.installed = "127.0";
     brew.available = "128.0.3";
     s.fake.checks.finishLast(AppUpdates::Check{{make("Discord", Source::sparkle), brew, make("iTerm", Source::homebrew, "iterm2"),
-                                                    make("Legacy Tool", Source::inApp, "legacy-tool"), store}, true, ""});
+                                                    make("Legacy Tool", Source::inApp, "legacy-tool"), store}, true,
+                                                   {"Slack: the feed could not be fetched (Could not resolve host: "
+                                                    "downloads.slack-edge.com)"}});
     ASSERT_TRUE(s.until([&] { return !s.model().checking(); }));
     UpdatesView& list = s.screen();
     EXPECT_EQ(list.screenState().kind, Kind::list);
     EXPECT_FALSE(list.heroText()->isVisibleTo(&list));
     EXPECT_EQ(list.countLabel()->text(), "5 updates available");
+    // What was found is listed; what could not be asked is not passed over in silence.
+    EXPECT_TRUE(list.uncheckedNote()->isVisibleTo(&list));
+    EXPECT_EQ(list.uncheckedNote()->text(),
+              "Not checked:\nSlack: the feed could not be fetched (Could not resolve host: downloads.slack-edge.com)");
     EXPECT_TRUE(list.listCheckAgainButton()->isVisibleTo(&list) && list.updateAllButton()->isVisibleTo(&list));
     UpdateRows* rows = list.rows();
     EXPECT_EQ(rows->row(1).versions, "127.0  →  128.0.3");
@@ -145,9 +151,16 @@ TEST(UpdatesView, CheckListApplyAndCount) {
     EXPECT_FALSE(s.f.state->isBusy(AppTab::apps));
 }
 
-TEST(UpdatesView, NothingNewerAndNobodyToAskAreToldApart) {
-    const QString problem = "Homebrew could not list the outdated apps. The App Store could not be reached. No app's "
-                            "update feed could be reached.";
+// Nothing newer is an all-clear only when every source and every feed answered;
+// the hero lists what did not, the rest of a long list counted.
+TEST(UpdatesView, NothingNewerIsUpToDateOnlyWhenEverythingAnswered) {
+    const std::vector<std::string> some{"Homebrew: could not list the outdated apps (exit status 1)",
+                                        "Slack: the feed is not well-formed XML (line 1: mismatched tag)"};
+    std::vector<std::string> all{"Homebrew is not installed.",
+                                 "Pages: the App Store could not be reached (Could not resolve host: itunes.apple.com)",
+                                 "Discord: the answer is a web page, not an update feed", "Plain: refused: not https"};
+    for (const char* late : {"Slack", "Spotify", "Zoom", "Zed"}) all.push_back(std::string(late) + ": not checked within 60 s");
+    const QString allShown = QString::fromStdString(all[0] + "\n" + all[1] + "\n" + all[2] + "\n" + all[3] + "\n" + all[4]);
     struct Case {
         const char* picture;
         AppUpdates::Check found;
@@ -155,8 +168,10 @@ TEST(UpdatesView, NothingNewerAndNobodyToAskAreToldApart) {
         QString title, subtitle;
         double open;
     } cases[] = {
-        {"uptodate", {{}, true, ""}, Kind::upToDate, "Everything is up to date", "", 0.5},
-        {"failed", {{}, false, problem.toStdString()}, Kind::failed, "Couldn't check for updates", problem, 0},
+        {"uptodate", {{}, true, {}}, Kind::upToDate, "Everything is up to date", "", 0.5},
+        {"somefailed", {{}, true, some}, Kind::failed, "Some apps couldn't be checked",
+         QString::fromStdString(some[0] + "\n" + some[1]), 0},
+        {"failed", {{}, false, all}, Kind::failed, "Couldn't check for updates", allShown + "\nand 3 more", 0},
     };
     for (const Case& c : cases) {
         Scene s;
@@ -173,7 +188,7 @@ TEST(UpdatesView, NothingNewerAndNobodyToAskAreToldApart) {
 }
 
 TEST(UpdatesView, ThisMachineWithoutHomebrewStoreAppsOrFeeds) {
-    // An app whose feed is plain http is never asked; there is no Homebrew.
+    // An app whose feed is plain http is never asked, and says so; there is no Homebrew.
     Platform::Programs::setPathForTesting(Platform::Program::brew, "/nonexistent/brew");
     Scene s(false);
     appfixtures::bundle(s.home, "Applications/Plain.app",
@@ -183,8 +198,8 @@ TEST(UpdatesView, ThisMachineWithoutHomebrewStoreAppsOrFeeds) {
     ASSERT_TRUE(s.until([&] { return s.model().checked(); }));
     Platform::Programs::setPathForTesting(Platform::Program::brew, "");
     s.expectHero(Kind::failed, "Couldn't check for updates",
-                 "Homebrew is not installed. No app here comes from the App Store. No app here names an update feed.",
-                 false, 0, s.screen().checkAgainButton());
+                 "Homebrew is not installed.\nNo app here comes from the App Store.\nPlain: refused: not https", false, 0,
+                 s.screen().checkAgainButton());
     s.picture("this-machine");
 }
 
@@ -198,7 +213,7 @@ TEST(UpdatesView, TwentyThousandUpdatesDrawAScreenful) {
     for (int i = 0; i < 20000; ++i) many.push_back(make(("App " + std::to_string(i)).c_str(), Source::appStore));
     many[7].source = Source::inApp;
     model.check();
-    fake.checks.finishLast(AppUpdates::Check{many, true, ""});
+    fake.checks.finishLast(AppUpdates::Check{many, true, {}});
     ASSERT_TRUE(qttest::until([&] { return model.checked(); }));
     EXPECT_EQ(view.countLabel()->text(), "20000 updates available");
     EXPECT_FALSE(view.updateAllButton()->isVisibleTo(&view)) << "without a Homebrew row there is nothing to update all";
