@@ -33,8 +33,8 @@
         <translation><numerusform>%n update available</numerusform><numerusform>%n updates available</numerusform></translation>
     </message>
     <message numerus="yes">
-        <source>and %n more</source>
-        <translation><numerusform>and %n more</numerusform><numerusform>and %n more</numerusform></translation>
+        <source>and %n others</source>
+        <translation><numerusform>and %n other</numerusform><numerusform>and %n others</numerusform></translation>
     </message>
     <message numerus="yes">
         <source>%n cycles</source>

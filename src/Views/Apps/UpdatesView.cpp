@@ -59,7 +59,7 @@ QString UpdatesScreenState::someOf(const QStringList& lines, int most) {
     // One line for the rest rather than a line that shows only that more exist.
     const int shown = lines.size() <= most ? int(lines.size()) : most - 1;
     QString text = lines.mid(0, shown).join(QLatin1Char('\n'));
-    if (shown < lines.size()) text += QLatin1Char('\n') + counted("and %n more", qlonglong(lines.size() - shown));
+    if (shown < lines.size()) text += QLatin1Char('\n') + counted("and %n others", qlonglong(lines.size() - shown));
     return text;
 }
 

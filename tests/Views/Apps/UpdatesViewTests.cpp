@@ -171,7 +171,7 @@ TEST(UpdatesView, NothingNewerIsUpToDateOnlyWhenEverythingAnswered) {
         {"uptodate", {{}, true, {}}, Kind::upToDate, "Everything is up to date", "", 0.5},
         {"somefailed", {{}, true, some}, Kind::failed, "Some apps couldn't be checked",
          QString::fromStdString(some[0] + "\n" + some[1]), 0},
-        {"failed", {{}, false, all}, Kind::failed, "Couldn't check for updates", allShown + "\nand 3 more", 0},
+        {"failed", {{}, false, all}, Kind::failed, "Couldn't check for updates", allShown + "\nand 3 others", 0},
     };
     for (const Case& c : cases) {
         Scene s;
