@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 #include <string_view>
 
 namespace Platform {
@@ -10,5 +11,13 @@ constexpr std::string_view trimmed(std::string_view s, std::string_view characte
     const auto first = s.find_first_not_of(characters);
     if (first == std::string_view::npos) return {};
     return s.substr(first, s.find_last_not_of(characters) - first + 1);
+}
+
+// `s` with A-Z lowered, every other byte kept: for identifiers and file names, which
+// may be any bytes.
+inline std::string asciiLowercased(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
 }
 }  // namespace Platform

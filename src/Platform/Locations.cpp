@@ -19,6 +19,13 @@ fs::path fromEnv(const char* name) {
     return {};
 }
 
+// Lexically normal, without a trailing "/" (but "/" itself).
+std::string trimmed(const fs::path& p) {
+    std::string s = p.lexically_normal().string();
+    while (s.size() > 1 && s.back() == '/') s.pop_back();
+    return s;
+}
+
 // Relative entries are invalid and ignored, as the base-directory rules say.
 std::vector<fs::path> pathList(const char* name, const char* fallback) {
     const char* v = std::getenv(name);
@@ -61,10 +68,22 @@ fs::path configHome() {
     return home() / ".config";
 }
 
+fs::path cacheHome() {
+    const std::string named = trimmed(fromEnv("XDG_CACHE_HOME"));
+    // Everything inside the cache folder may be offered for cleaning: never the home folder's own entries.
+    const auto holds = [&](const std::string& h) {
+        return named == "/" || named == h ||
+               (h.size() > named.size() && h.compare(0, named.size(), named) == 0 && h[named.size()] == '/');
+    };
+    if (named.empty() || holds(trimmed(home())) || holds(trimmed(resolvedHome()))) return home() / ".cache";
+    return named;
+}
+
 std::vector<fs::path> dataDirs() { return pathList("XDG_DATA_DIRS", "/usr/local/share:/usr/share"); }
 std::vector<fs::path> configDirs() { return pathList("XDG_CONFIG_DIRS", "/etc/xdg"); }
 
 fs::path applicationSupport() { return dataHome(); }
+fs::path userCaches() { return cacheHome(); }
 fs::path trash() { return dataHome() / "Trash"; }
 fs::path trashFiles() { return trash() / "files"; }
 fs::path trashInfo() { return trash() / "info"; }

@@ -3,17 +3,22 @@
 #include <vector>
 
 // Where the current user's folders are. Read from the environment on every call
-// ($HOME, $XDG_DATA_HOME, $XDG_CONFIG_HOME), so tests point them at temporary trees.
+// ($HOME, $XDG_DATA_HOME, $XDG_CONFIG_HOME, $XDG_CACHE_HOME), so tests point them at
+// temporary trees.
 namespace Platform::Locations {
 std::filesystem::path home();            // as the environment names it
 std::filesystem::path resolvedHome();    // symbolic links resolved, "." and ".." removed
 std::filesystem::path dataHome();        // $XDG_DATA_HOME or ~/.local/share
 std::filesystem::path configHome();      // $XDG_CONFIG_HOME or ~/.config
+// $XDG_CACHE_HOME, else ~/.cache; also ~/.cache when the variable names the home
+// folder or a folder above it, which no cache folder can be.
+std::filesystem::path cacheHome();
 // The system's folders in order of preference: the absolute entries of
 // $XDG_DATA_DIRS (else /usr/local/share, /usr/share) and $XDG_CONFIG_DIRS (else /etc/xdg).
 std::vector<std::filesystem::path> dataDirs();
 std::vector<std::filesystem::path> configDirs();
 std::filesystem::path applicationSupport();  // the platform's Application Support: dataHome()
+std::filesystem::path userCaches();      // the platform's user cache folder: cacheHome()
 std::filesystem::path trash();           // the user's Trash: dataHome()/Trash
 std::filesystem::path trashFiles();      // the Trash's files/ folder: what the user sees in it
 std::filesystem::path trashInfo();       // the Trash's info/ folder

@@ -10,6 +10,7 @@
 #include <thread>
 #include <unordered_set>
 
+#include "Platform/AsciiText.h"
 #include "Platform/DesktopEntry.h"
 #include "Platform/Locations.h"
 #include "Platform/Programs.h"
@@ -32,12 +33,6 @@ struct DesktopFile {
 std::string fileName(const std::string& path) {
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string lowercased(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
 }
 
 // Reads the keys we use from the [Desktop Entry] group; unlocalized values only.
@@ -162,14 +157,14 @@ std::vector<RunningApp> runningApplications(const fs::path& procRoot, const std:
         if (app.name.empty()) continue;
 
         if (!entries) entries = installedEntries(appDirs);
-        const std::string lower = lowercased(app.name);
+        const std::string lower = Platform::asciiLowercased(app.name);
         for (const auto& entry : *entries) {
             // comm holds at most 15 bytes of the program name.
             const bool programMatches =
                 !entry.program.empty() &&
                 (entry.program == app.name || (fromComm && app.name.size() == 15 &&
                                                entry.program.compare(0, 15, app.name) == 0));
-            if (programMatches || (!entry.wmClass.empty() && lowercased(entry.wmClass) == lower)) {
+            if (programMatches || (!entry.wmClass.empty() && Platform::asciiLowercased(entry.wmClass) == lower)) {
                 app.bundleID = entry.id;
                 if (!entry.name.empty()) app.title = entry.name;
                 break;

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "Core/Clean/ScanSupport.h"
+#include "Platform/AsciiText.h"
 #include "Platform/FileOps.h"
 #include "Platform/Locations.h"
 #include "Platform/Workspace.h"
@@ -39,13 +40,6 @@ constexpr Known known[] = {
     {"/Library/Caches/Homebrew", "com.apple.Terminal"},
 };
 
-// Desktop ids are matched ignoring ASCII case.
-std::string lowercased(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 // Installed applications by desktop id, by id ignoring case and by Name=.
 struct AppIndex {
     std::unordered_map<std::string, fs::path> byID, byLowerID, byName;
@@ -78,7 +72,7 @@ const AppIndex& index() {
         AppIndex built;
         for (const auto& app : Platform::Workspace::installedApplications(places().desktopDirs)) {
             built.byID.try_emplace(app.id, app.file);
-            built.byLowerID.try_emplace(lowercased(app.id), app.file);
+            built.byLowerID.try_emplace(Platform::asciiLowercased(app.id), app.file);
             if (!app.name.empty()) built.byName.try_emplace(app.name, app.file);
         }
         s.index = std::move(built);
@@ -116,7 +110,7 @@ std::optional<fs::path> installedApp(const std::string& name) {
     }
     if (!found) {
         const auto& i = index();
-        if (auto it = i.byLowerID.find(lowercased(name)); it != i.byLowerID.end()) found = it->second;
+        if (auto it = i.byLowerID.find(Platform::asciiLowercased(name)); it != i.byLowerID.end()) found = it->second;
         else if (auto n = i.byName.find(name); n != i.byName.end()) found = n->second;
     }
     s.appCache.emplace(name, found);
