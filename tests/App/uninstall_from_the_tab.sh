@@ -33,7 +33,7 @@ mkdir -p "$deep"
     printf '</array>%.0s' $(seq 60000)
     printf '</dict></plist>'
 } > "$deep/Info.plist"
-blob "$HOME/Library/Caches/com.example.alpha/cache.db" 400000
+blob "$XDG_CACHE_HOME/com.example.alpha/cache.db" 400000
 blob "$HOME/Library/Preferences/com.example.alpha.plist" 2000
 blob "$HOME/Library/Preferences/com.example.beta.plist" 2000
 

@@ -34,6 +34,10 @@ const Location modelRoots[] = {
     {".lmstudio/models", "LM Studio"},
     {".cache/lm-studio/models", "LM Studio"},
 };
+const char* const claudeProjects = ".claude/projects";
+const char* const codexSessions = ".codex/sessions";
+const char* const huggingFaceHub = ".cache/huggingface/hub";
+const char* const ollamaModels = ".ollama/models";
 
 // Existence, the gate, then the size: the walk of a whole tree comes last.
 void admit(std::vector<CleanItem>& out, const fs::path& url, const SafetyGuard& safety, CleanCategory category,
@@ -122,7 +126,7 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
     const Clock::time_point now = Platform::clock().now();
     const Clock::time_point cutoff = ScanSupport::daysBefore(now, sessionAgeDays);
 
-    const fs::path projects = home / ".claude/projects";
+    const fs::path projects = home / claudeProjects;
     eachSecondLevel(projects, [&](const std::string& project, const Folder& folder, const dirent* e) {
         const std::string name = e->d_name;
         if (name.size() <= 6 || !ScanSupport::endsWith(name, ".jsonl")) return;
@@ -132,7 +136,7 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
               "Claude Code · " + projectName(project));
     });
 
-    const fs::path sessions = home / ".codex/sessions";
+    const fs::path sessions = home / codexSessions;
     eachSecondLevel(sessions, [&](const std::string& outer, const Folder&, const dirent* e) {
         const fs::path url = sessions / outer / e->d_name;
         if (newestModification(url, 3) >= cutoff) return;
@@ -166,7 +170,7 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
     }
 
     {
-        const fs::path hub = home / ".cache/huggingface/hub";
+        const fs::path hub = home / huggingFaceHub;
         Folder folder(hub);
         while (const dirent* e = folder.next()) {
             if (ScanSupport::startsWith(e->d_name, "models--") || ScanSupport::startsWith(e->d_name, "datasets--"))
@@ -174,9 +178,22 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
         }
     }
 
-    admit(out, home / ".ollama/models", safety, CleanCategory::aiModels, Risk::review,
+    admit(out, home / ollamaModels, safety, CleanCategory::aiModels, Risk::review,
           localized("Ollama · all models (remove single ones with `ollama rm`)"));
 
     sortLargestFirst(out);
+    return out;
+}
+
+std::vector<fs::path> SpecialScanners::aiLocations(const fs::path& home) {
+    std::vector<fs::path> out;
+    for (const char* rel : {claudeProjects, codexSessions, huggingFaceHub, ollamaModels}) out.push_back(home / rel);
+    for (const char* rel : worktreeRoots) out.push_back(home / rel);
+    const auto add = [&](const auto& table) {
+        for (const auto& l : table) out.push_back(home / l.path);
+    };
+    add(cacheLocations);
+    add(versionFolders);
+    add(modelRoots);
     return out;
 }

@@ -7,6 +7,7 @@
 #include "Core/Localized.h"
 #include "Core/Clean/ScanSupport.h"
 #include "Core/Clean/SpecialScanners.h"
+#include "Platform/AsciiText.h"
 #include "Platform/Clock.h"
 #include "Platform/FileOps.h"
 #include "Platform/Locations.h"
@@ -15,19 +16,31 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr int64_t kMinimumSize = 65536;
+constexpr const char* kUserCaches = "~/Library/Caches";
 
 std::string lastComponent(const fs::path& p) { return p.filename().string(); }
+
+// Whether a folder is named after a running application. Here an application's
+// identifier is its desktop id, which a cache folder may spell in another case: matched
+// ignoring ASCII case, as the owner lookup matches them.
+bool namesRunningApp(const std::string& name, const std::set<std::string>& bundleIDs) {
+    if (bundleIDs.count(name)) return true;
+    const std::string key = Platform::asciiLowercased(name);
+    return std::any_of(bundleIDs.begin(), bundleIDs.end(),
+                       [&](const std::string& id) { return Platform::asciiLowercased(id) == key; });
+}
 }  // namespace
 
 fs::path JunkScanner::resolvedLocation(const CleanRule& rule, const fs::path& home) {
-    // The user's Trash is the freedesktop one; it lies under the environment's home,
-    // which the scan's home (links resolved) may spell differently.
-    if (rule.category == CleanCategory::trash && rule.path == "~/.Trash") {
-        const std::string trash = SafetyGuard::standardized(Platform::Locations::trashFiles().string());
-        const std::string envHome = SafetyGuard::standardized(Platform::Locations::home().string());
-        if (envHome != "/" && trash != envHome && SafetyGuard::isInside(trash, envHome))
-            return home / trash.substr(envHome.size() + 1);
-        return trash;
+    // The user's Trash and cache folder are this platform's own; the rest of ~/Library
+    // stays as written (and absent here).
+    if (rule.category == CleanCategory::trash && rule.path == "~/.Trash")
+        return ScanSupport::platformFolder(Platform::Locations::trashFiles(), home);
+    if (const std::string_view caches = kUserCaches; ScanSupport::startsWith(rule.path, caches)) {
+        const std::string_view rest = std::string_view(rule.path).substr(caches.size());
+        const fs::path folder = ScanSupport::platformFolder(Platform::Locations::userCaches(), home);
+        if (rest.empty()) return folder;
+        if (rest.front() == '/') return folder / rest.substr(1);
     }
     if (ScanSupport::startsWith(rule.path, "~/")) return home / rule.path.substr(2);
     return rule.path;
@@ -62,6 +75,9 @@ std::vector<CleanItem> JunkScanner::scan(const std::set<CleanCategory>& categori
     roots.reserve(rules.size());
     for (const auto& rule : rules)
         roots.push_back(SafetyGuard::standardized(resolvedLocation(rule, context.home).string()));
+    // What another scanner looks in is its own, even where it lies in a rule's folder.
+    for (const auto& place : SpecialScanners::aiLocations(context.home))
+        roots.push_back(SafetyGuard::standardized(place.string()));
 
     const auto now = Platform::clock().now();
     std::vector<CleanItem> items;
@@ -95,7 +111,7 @@ std::vector<CleanItem> JunkScanner::scan(const std::set<CleanCategory>& categori
                 note = localized("macOS system cache; rebuilt automatically");
                 risk = Risk::review;
             }
-            if (context.runningBundleIDs.count(name)) {
+            if (namesRunningApp(name, context.runningBundleIDs)) {
                 note = localized("App is running; quit it first for a clean result");
                 risk = Risk::review;
             }

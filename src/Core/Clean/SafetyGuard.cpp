@@ -26,10 +26,10 @@ SafetyGuard::SafetyGuard(fs::path home, std::vector<std::string> protectedPaths,
         return p;
     };
     for (const auto& f : {Platform::Locations::trash(), Platform::Locations::trashFiles(),
-                          Platform::Locations::trashInfo()}) {
+                          Platform::Locations::trashInfo(), Platform::Locations::userCaches()}) {
         const std::string t = standardized(f.string());
-        trashFolders_.push_back(t);
-        if (std::string r = rebased(t); r != t) trashFolders_.push_back(std::move(r));
+        platformFolders_.push_back(t);
+        if (std::string r = rebased(t); r != t) platformFolders_.push_back(std::move(r));
     }
     for (const auto& r : extraRoots_) roots_.push_back(standardized(r.string()));
     // "~" means the gate's own (resolved) home, so that a home reached through a
@@ -175,7 +175,7 @@ SafetyGuard::Verdict SafetyGuard::check(const fs::path& url) const {
         if (p != homePath_) rel = p.substr(homePath_.size() + (homePath_.back() == '/' ? 0 : 1));
         for (const auto& e : neverRemove())
             if (rel == e) return Verdict::refuse("system folder");
-        for (const auto& t : trashFolders_)
+        for (const auto& t : platformFolders_)
             if (p == t) return Verdict::refuse("system folder");
         for (const auto& e : neverInside())
             if (isInside(rel, e)) return Verdict::refuse("personal data");

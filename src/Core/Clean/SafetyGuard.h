@@ -48,6 +48,7 @@ private:
     std::string homePath_;
     std::vector<std::string> roots_;
     std::vector<std::string> protected_;
-    // The user's Trash and its two folders: what ".Trash" stands for on this platform.
-    std::vector<std::string> trashFolders_;
+    // The user's Trash, its two folders and the user cache folder: what ".Trash" and
+    // "Library/Caches" stand for on this platform.
+    std::vector<std::string> platformFolders_;
 };

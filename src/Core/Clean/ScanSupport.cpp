@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include "Core/Clean/FileSizer.h"
+#include "Platform/AsciiText.h"
+#include "Platform/Locations.h"
 
 namespace ScanSupport {
 namespace {
@@ -25,6 +27,13 @@ Clock::time_point before(Clock::time_point now, int64_t seconds) {
     if (seconds >= nowS - minS - 1) return Clock::time_point::min();
     if (seconds <= 0) return now;
     return now - duration_cast<Clock::duration>(std::chrono::seconds(seconds));
+}
+
+std::filesystem::path platformFolder(const std::filesystem::path& folder, const std::filesystem::path& home) {
+    const std::string f = SafetyGuard::standardized(folder.string());
+    const std::string envHome = SafetyGuard::standardized(Platform::Locations::home().string());
+    if (envHome != "/" && f != envHome && SafetyGuard::isInside(f, envHome)) return home / f.substr(envHome.size() + 1);
+    return f;
 }
 
 std::optional<int64_t> admittedSize(const std::filesystem::path& url, const SafetyGuard& safety, int64_t minimum) {
@@ -66,12 +75,7 @@ std::string extension(const std::string& name) {
     return name.substr(dot + 1);
 }
 
-std::string lowercasedExtension(const std::string& name) {
-    std::string ext = extension(name);
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return ext;
-}
+std::string lowercasedExtension(const std::string& name) { return Platform::asciiLowercased(extension(name)); }
 
 Folder::Folder(const std::filesystem::path& path) : dir_(openFolder(AT_FDCWD, path.c_str())) {}
 

@@ -34,6 +34,11 @@ inline CleanItem finding(std::filesystem::path url, int64_t size, CleanCategory 
     return CleanItem{std::move(url), size, category, risk, std::move(note), false, false, std::nullopt};
 }
 
+// One of the platform's own folders (the Trash, the user cache folder) as a scan from
+// `home` sees it: the platform names it under the environment's home, which `home` (links
+// resolved) may spell differently.
+std::filesystem::path platformFolder(const std::filesystem::path& folder, const std::filesystem::path& home);
+
 // The allocated size of `url` when the gate admits it and it holds at least
 // `minimum` bytes. The gate is asked first: measuring walks the whole tree.
 std::optional<int64_t> admittedSize(const std::filesystem::path& url, const SafetyGuard& safety, int64_t minimum = 0);

@@ -47,4 +47,6 @@ std::vector<CleanItem> systemData(const SafetyGuard& safety, const SystemDataSou
 // Old sessions, stale agent worktrees, caches, superseded CLI versions and downloaded
 // models of AI coding tools and local model apps under `home`, largest first.
 std::vector<CleanItem> ai(const std::filesystem::path& home, const SafetyGuard& safety, int sessionAgeDays);
+// Every folder the AI-tool scan looks in under `home`: the junk scan leaves them to it.
+std::vector<std::filesystem::path> aiLocations(const std::filesystem::path& home);
 }  // namespace SpecialScanners

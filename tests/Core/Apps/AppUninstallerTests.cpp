@@ -78,8 +78,8 @@ TEST(AppFiles, BundleFirstThenEachLeftoverOnceInOrder) {
     const fs::path app = bundle(home, home.root() / "Applications/FooBar.app", {{"CFBundleIdentifier", "com.foo.bar"}});
     const AppUninstaller::InstalledApp foo{app, "Foo Bar", "com.foo.bar", 0};
     const std::vector<std::string> expected{
-        "../Applications/FooBar.app", "Library/Application Support/Foo Bar", "Library/Caches/FooBar",
-        "Library/Logs/FooBar", "Library/Caches/com.foo.bar", "Library/Containers/com.foo.bar",
+        "../Applications/FooBar.app", "Library/Application Support/Foo Bar", ".cache/FooBar",
+        "Library/Logs/FooBar", ".cache/com.foo.bar", "Library/Containers/com.foo.bar",
         "Library/Preferences/com.foo.bar.plist", "Library/Saved Application State/com.foo.bar.savedState",
         "Library/HTTPStorages/com.foo.bar", "Library/HTTPStorages/com.foo.bar.binarycookies",
         "Library/WebKit/com.foo.bar", "Library/Cookies/com.foo.bar.binarycookies",
@@ -118,6 +118,7 @@ TEST_P(HostileKeys, NameNoSharedFolder) {
     for (const char* f : {"HTTPStorages", "WebKit", "Application Scripts", "Application Support", "Caches", "Logs",
                           "Containers", "Group Containers/group.com.other"})
         home.folder(fs::path("Library") / f, 1);
+    home.folder(".cache", 1);  // the user cache folder
     for (const char* f : {"Preferences/com.other.plist", "Preferences/..plist", "LaunchAgents/com.other.agent.plist"})
         home.file(fs::path("Library") / f, 1);
     home.folder("Projects/thesis", 2);

@@ -26,6 +26,7 @@ protected:
     fs::path systemRoot = tmp / "Library/Caches";
     ScopedEnv homeEnv{"HOME", home.string()};
     ScopedEnv dataEnv{"XDG_DATA_HOME", std::nullopt};
+    ScopedEnv cacheEnv{"XDG_CACHE_HOME", std::nullopt};
 
     void SetUp() override {
         fs::create_directories(home / "real/b");
@@ -77,6 +78,11 @@ TEST_F(SafetyGuardTest, HomeFolderReasons) {
         {"~/.local/share/Trash/files", kSystem},
         {"~/.local/share/Trash/info", kSystem},
         {"~/.local/share/Trash/files/old.pdf", kAllowed},
+        // So does this platform's user cache folder where "Library/Caches" stands.
+        {"~/.cache", kSystem},
+        {"~/.cache/", kSystem},
+        {"~/.cache/pip", kAllowed},
+        {"~/.cache/pip/wheels", kAllowed},
         {"~/Downloads/setup.dmg", kAllowed},
         {"@/Users/u2/x", kOutside},
         {"@/Users/other/x", kOutside},

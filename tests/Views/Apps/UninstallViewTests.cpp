@@ -33,7 +33,7 @@ struct Scene : AppsScene<UninstallView> {
             appfixtures::bundle(home, fs::path("Applications") / (std::string(name) + ".app"),
                                 {{"CFBundleIdentifier", id}, {"CFBundleName", name}});
         home.folder("Library/Application Support/Code/User", 40);
-        home.folder("Library/Caches/com.microsoft.VSCode", 25);
+        home.folder(".cache/com.microsoft.VSCode", 25);
         home.file("Library/Preferences/com.microsoft.VSCode.plist", 1);
         home.folder("Library/Saved Application State/com.microsoft.VSCode.savedState", 2);
         home.folder("Library/Application Support/Visual Studio Code", 12);
