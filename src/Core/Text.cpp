@@ -8,7 +8,13 @@
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
+#include <atomic>
 #include <memory>
+#include <mutex>
+#include <optional>
+
+#include "Platform/UserLocale.h"
 
 namespace Text {
 namespace {
@@ -39,19 +45,49 @@ std::string utf8(std::u16string_view s) {
 struct CloseCollator {
     void operator()(UCollator* c) const { ucol_close(c); }
 };
+using OwnedCollator = std::unique_ptr<UCollator, CloseCollator>;
 
-// One collator per thread: an ICU collator is not to be shared while in use.
-// Secondary strength tells accents apart and letter case not.
-UCollator* collator() {
-    thread_local std::unique_ptr<UCollator, CloseCollator> own = [] {
-        UErrorCode status = U_ZERO_ERROR;
-        UCollator* c = ucol_open("", &status);
-        if (U_FAILURE(status)) return std::unique_ptr<UCollator, CloseCollator>();
-        ucol_setStrength(c, UCOL_SECONDARY);
-        return std::unique_ptr<UCollator, CloseCollator>(c);
-    }();
-    return own.get();
+// The user's locale, read once and again after reloadLocale(); every thread's
+// collators are opened anew when the epoch moves on.
+std::mutex localeMutex;
+std::optional<std::string> localeName;
+std::atomic<unsigned> localeEpoch{0};
+
+std::string userLocale() {
+    std::lock_guard lock(localeMutex);
+    if (!localeName) localeName = Platform::collationLocale();
+    return *localeName;
 }
+
+OwnedCollator open(const std::string& locale, UColAttributeValue strength, bool numeric) {
+    UErrorCode status = U_ZERO_ERROR;
+    OwnedCollator c(ucol_open(locale.c_str(), &status));
+    if (U_FAILURE(status)) return {};
+    ucol_setStrength(c.get(), strength);
+    if (numeric) ucol_setAttribute(c.get(), UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
+    return U_FAILURE(status) ? OwnedCollator() : std::move(c);
+}
+
+// One pair per thread: an ICU collator is not to be shared while in use.
+struct Collators {
+    unsigned epoch = ~0u;
+    OwnedCollator caseInsensitive, standard;
+};
+
+Collators& collators() {
+    thread_local Collators own;
+    if (const unsigned epoch = localeEpoch.load(std::memory_order_acquire); own.epoch != epoch) {
+        const std::string locale = userLocale();
+        // Secondary strength tells accents apart and letter case not.
+        own.caseInsensitive = open(locale, UCOL_SECONDARY, false);
+        // Digits by their value; letter case orders only names that differ in nothing else.
+        own.standard = open(locale, UCOL_TERTIARY, true);
+        own.epoch = epoch;
+    }
+    return own;
+}
+
+UCollator* collator() { return collators().caseInsensitive.get(); }
 }  // namespace
 
 int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b) {
@@ -62,6 +98,38 @@ int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b) {
                                                 static_cast<int32_t>(b.size()), &status);
     if (U_FAILURE(status)) return a.compare(b);
     return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
+}
+
+int localizedStandardCompare(std::string_view a, std::string_view b) {
+    UCollator* c = collators().standard.get();
+    UErrorCode status = U_ZERO_ERROR;
+    const UCollationResult r = c ? ucol_strcollUTF8(c, a.data(), static_cast<int32_t>(a.size()), b.data(),
+                                                    static_cast<int32_t>(b.size()), &status)
+                                 : UCOL_EQUAL;
+    if (U_SUCCESS(status) && r != UCOL_EQUAL) return r == UCOL_LESS ? -1 : 1;
+    const int bytes = a.compare(b);
+    return bytes < 0 ? -1 : bytes > 0 ? 1 : 0;
+}
+
+std::string standardSortKey(std::string_view text) {
+    UCollator* c = collators().standard.get();
+    const std::u16string s = utf16(text);
+    if (!c) return {};
+    const auto length = static_cast<int32_t>(s.size());
+    std::string key(64, '\0');
+    int32_t needed = ucol_getSortKey(c, s.data(), length, reinterpret_cast<uint8_t*>(key.data()), int32_t(key.size()));
+    if (needed > int32_t(key.size())) {
+        key.resize(size_t(needed));
+        needed = ucol_getSortKey(c, s.data(), length, reinterpret_cast<uint8_t*>(key.data()), needed);
+    }
+    key.resize(size_t(std::max(needed, 0)));
+    return key;
+}
+
+void reloadLocale() {
+    std::lock_guard lock(localeMutex);
+    localeName.reset();
+    localeEpoch.fetch_add(1, std::memory_order_release);
 }
 
 std::string lowercased(std::string_view text) {
@@ -76,13 +144,15 @@ std::string lowercased(std::string_view text) {
 
 struct CaseInsensitiveSearch::State {
     std::u16string pattern, text;
+    OwnedCollator collator;  // its own: a thread's collators are replaced when the locale is read again
     UBreakIterator* characters = nullptr;
     UStringSearch* search = nullptr;
 };
 
 CaseInsensitiveSearch::CaseInsensitiveSearch(std::string_view needle) : state_(new State) {
     state_->pattern = utf16(needle);
-    UCollator* c = collator();
+    state_->collator = open(userLocale(), UCOL_SECONDARY, false);
+    UCollator* c = state_->collator.get();
     if (!c || state_->pattern.empty()) return;
     // ICU wants some text to open on; each search sets its own.
     static const char16_t placeholder[] = u" ";

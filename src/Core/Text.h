@@ -3,13 +3,26 @@
 #include <string_view>
 #include <vector>
 
-// Text as a person reads it, in the user's locale (ICU): ordering and matching
-// that ignore letter case but not accents, and characters as grapheme clusters.
+// Text as a person reads it, in the user's locale (ICU, from Platform::collationLocale):
+// ordering and matching that ignore letter case but not accents, and characters as
+// grapheme clusters.
 // Every function takes and returns UTF-8; bytes that are not UTF-8 read as U+FFFD.
 // Safe to call from any thread.
 namespace Text {
 // <0, 0 or >0: "alpha" < "Beta" < "Émile" < "gamma".
 int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b);
+
+// Names in the order a person expects: by the locale's alphabet, numbers by their
+// value ("f2" before "f10"), letter case last; names that read alike are ordered by
+// their bytes, so two different names never compare equal.
+int localizedStandardCompare(std::string_view a, std::string_view b);
+// For sorting many names: keys compared as bytes give the same order, except that
+// names with equal keys are still to be ordered by their own bytes.
+std::string standardSortKey(std::string_view text);
+
+// Reads the user's locale again (after the environment changed); every thread's next
+// comparison follows it.
+void reloadLocale();
 
 // Every letter in lower case, by the Unicode rules: "ÉMILE Straße" gives "émile straße".
 std::string lowercased(std::string_view text);

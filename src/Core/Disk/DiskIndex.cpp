@@ -1,5 +1,9 @@
 #include "Core/Disk/DiskIndex.h"
 
+#include <algorithm>
+
+#include "Core/Text.h"
+
 namespace DiskIndex {
 TreeWalk::Options measureOptions(int recordDepth) {
     TreeWalk::Options options;
@@ -29,6 +33,11 @@ Measurement measurement(TreeWalk::Result&& result) {
 
 LargeFiles largest(TreeWalk::Result&& result, size_t limit) {
     LargeFiles found{std::move(result.large), !result.rootElsewhere && !result.rootUnreadable, !result.rootUnreadable};
+    // Equal sizes in the order a person reads the paths.
+    std::sort(found.files.begin(), found.files.end(), [](const auto& a, const auto& b) {
+        if (a.second != b.second) return a.second > b.second;
+        return Text::localizedStandardCompare(a.first, b.first) < 0;
+    });
     if (found.files.size() > limit) found.files.resize(limit);
     return found;
 }

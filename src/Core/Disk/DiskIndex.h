@@ -45,7 +45,7 @@ struct LargeFiles {
     bool operator==(const LargeFiles&) const = default;
 };
 // The regular files of at least `minimum` allocated bytes under `under` (every name
-// of a hard link), largest first, ties by path, at most `limit`. Photo, music and TV
+// of a hard link), largest first, ties by path as a person reads it, at most `limit`. Photo, music and TV
 // libraries are not entered, nor is a folder on a pseudo or network file system.
 LargeFiles largeFiles(const std::string& under, int64_t minimum, size_t limit,
                       const std::atomic<bool>* stop = nullptr);

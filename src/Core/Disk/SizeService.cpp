@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Core/Text.h"
 #include "Sensors/SystemInfo.h"
 
 namespace {
@@ -170,9 +171,11 @@ std::vector<std::pair<std::string, SizeService::Info>> SizeService::children(con
         for (const auto& member : members->second)
             if (const auto it = cache_.find(member); it != cache_.end()) known.emplace_back(member, it->second);
     }
-    // The set gives path order: ties stay in it, so the chart is the same on every run.
-    std::stable_sort(known.begin(), known.end(),
-                     [](const auto& a, const auto& b) { return a.second.size > b.second.size; });
+    // Ties in the order a person reads names, so the chart is the same on every run.
+    std::sort(known.begin(), known.end(), [](const auto& a, const auto& b) {
+        if (a.second.size != b.second.size) return a.second.size > b.second.size;
+        return Text::localizedStandardCompare(a.first, b.first) < 0;
+    });
     return known;
 }
 

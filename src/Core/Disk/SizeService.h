@@ -49,7 +49,8 @@ public:
     // What is known now, without measuring.
     std::optional<Info> cached(const std::string& path) const;
     std::vector<std::optional<Info>> cached(const std::vector<std::string>& paths) const;
-    // The known subfolders some walk recorded below the folder, largest first, ties by path.
+    // The known subfolders some walk recorded below the folder, largest first, ties by name
+    // (Text::localizedStandardCompare).
     std::vector<std::pair<std::string, Info>> children(const std::string& path) const;
     // Forgets the path, everything below it and every folder above it. A walk under way
     // that these touch still answers its requests but keeps nothing.

@@ -12,10 +12,12 @@
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 #include <unordered_set>
 
 #include "Core/Clean/Cleaner.h"
 #include "Core/Clean/SafetyGuard.h"
+#include "Core/Text.h"
 #include "Models/Kit/AssignIfChanged.h"
 #include "Models/Kit/Completion.h"
 #include "Models/Settings/Preferences.h"
@@ -146,17 +148,34 @@ int64_t AnalyzeModel::totalFiles() const {
 }
 
 std::vector<AnalyzeModel::Entry> AnalyzeModel::sorted(std::vector<Entry> entries) {
+    // Names are keyed once, when first compared: at first every folder is unmeasured,
+    // and ties are the rule.
+    std::vector<std::string> names;
+    names.reserve(entries.size());
+    for (const auto& e : entries) names.push_back(e.url.filename().native());
+    std::vector<std::optional<std::string>> keys(entries.size());
+    const auto key = [&](size_t i) -> const std::string& {
+        if (!keys[i]) keys[i] = Text::standardSortKey(names[i]);
+        return *keys[i];
+    };
     // An unmeasured entry stands just under 100 MiB: the first measured entry of that
     // size or more goes before it, a smaller one after it.
-    auto before = [](const Entry& a, const Entry& b) {
+    const auto before = [&](size_t i, size_t j) {
+        const Entry &a = entries[i], &b = entries[j];
         if (a.sizeless != b.sizeless) return b.sizeless;
         if (a.size && b.size && *a.size != *b.size) return *a.size > *b.size;
         if (a.size && !b.size) return *a.size >= unmeasuredRank;
         if (!a.size && b.size) return *b.size < unmeasuredRank;
-        return a.url.filename().native() < b.url.filename().native();
+        if (const int c = key(i).compare(key(j)); c != 0) return c < 0;
+        return names[i] < names[j];
     };
-    std::stable_sort(entries.begin(), entries.end(), before);
-    return entries;
+    std::vector<size_t> order(entries.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::stable_sort(order.begin(), order.end(), before);
+    std::vector<Entry> out;
+    out.reserve(entries.size());
+    for (const size_t i : order) out.push_back(std::move(entries[i]));
+    return out;
 }
 
 // ---- loading -----------------------------------------------------------------

@@ -119,7 +119,7 @@ public:
     void trashSelected();
 
     // The order of the list: larger first, unmeasured as if just under 100 MiB, sizeless
-    // last, ties by name as bytes.
+    // last, ties by name in the user's locale, numbers by value.
     static std::vector<Entry> sorted(std::vector<Entry> entries);
 
 signals:

@@ -8,6 +8,7 @@
 #include "Core/Clean/Shell.h"
 #include "Core/Disk/DiskIndex.h"
 #include "Core/Disk/SizeService.h"
+#include "Core/Text.h"
 #include "Platform/PlatformTestSupport.h"
 #include "Support/TestTree.h"
 #include "Support/Unprivileged.h"
@@ -147,7 +148,8 @@ TEST(DiskIndex, LargeFiles) {
     EXPECT_EQ(found[2], std::make_pair((root / "linked/two").string(), int64_t(20 * kBlock)));
     for (size_t i = 1; i < found.size(); ++i) {
         EXPECT_TRUE(found[i - 1].second > found[i].second ||
-                    (found[i - 1].second == found[i].second && found[i - 1].first < found[i].first))
+                    (found[i - 1].second == found[i].second &&
+                     Text::localizedStandardCompare(found[i - 1].first, found[i].first) < 0))
             << i;
         EXPECT_EQ(found[i].first.find(".photoslibrary/"), std::string::npos);
     }

@@ -72,7 +72,9 @@ TEST(AnalyzeModel, SortOrder) {
     } const cases[] = {
         {"unmeasured between", {e("ten", 10 << 20), e("folder", {}), e("two", 2'000'000'000)}, {"two", "folder", "ten"}},
         {"measured at 50 MB", {e("ten", 10 << 20), e("folder", 50 << 20), e("two", 2'000'000'000)}, {"two", "folder", "ten"}},
-        {"names by code", {e("apple", {}), e("Zebra", {})}, {"Zebra", "apple"}},
+        {"names as a person reads them", {e("Zebra", {}), e("apple", {})}, {"apple", "Zebra"}},
+        {"numbers in names by value", {e("f10", 5), e("f2", 5), e("f1", 5)}, {"f1", "f2", "f10"}},
+        {"unmeasured numbered", {e("f10", {}), e("f2", {}), e("F1", {})}, {"F1", "f2", "f10"}},
         {"100 MiB exactly", {e("u", {}), e("m", AnalyzeModel::unmeasuredRank)}, {"m", "u"}},
         {"just under", {e("m", AnalyzeModel::unmeasuredRank - 1), e("u", {})}, {"u", "m"}},
         {"equal sizes", {e("b", 5), e("a", 5)}, {"a", "b"}},
