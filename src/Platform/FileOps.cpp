@@ -244,15 +244,17 @@ Status removeRecursively(const fs::path& p) {
     return removeAt(folder.get(), name);
 }
 
-std::vector<Child> list(const fs::path& folder) {
-    std::vector<Child> children;
+std::vector<Child> list(const fs::path& folder) { return listIfReadable(folder).value_or(std::vector<Child>()); }
+
+std::optional<std::vector<Child>> listIfReadable(const fs::path& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return children;
+    if (fd < 0) return std::nullopt;
     DIR* dir = ::fdopendir(fd);
     if (!dir) {
         ::close(fd);
-        return children;
+        return std::nullopt;
     }
+    std::vector<Child> children;
     while (const dirent* e = ::readdir(dir)) {
         if (isDots(e->d_name)) continue;
         Child child{e->d_name, {}};

@@ -86,6 +86,8 @@ struct Child {
 // file system gives; an entry whose status cannot be read is left out. Empty when the
 // folder cannot be read.
 std::vector<Child> list(const std::filesystem::path& folder);
+// The same, or nothing when the folder cannot be opened.
+std::optional<std::vector<Child>> listIfReadable(const std::filesystem::path& folder);
 
 // Whether a folder is one the file manager shows as a single item (an app, a bundle,
 // a photo library …), by its name.

@@ -25,7 +25,9 @@ TreeWalk::Options largeFileOptions(int64_t minimum) {
 
 Measurement measurement(TreeWalk::Result&& result) {
     Measurement m;
-    m.root = result.rootElsewhere ? Info{0, 0, true} : Info{result.root.size, result.root.files};
+    m.root = result.rootElsewhere    ? Info{0, 0, true, false}
+             : result.rootUnreadable ? Info{0, 0, false, true}
+                                     : Info{result.root.size, result.root.files};
     for (auto& [path, totals] : result.recorded) m.recorded.emplace(std::move(path), Info{totals.size, totals.files});
     m.complete = result.complete;
     return m;

@@ -17,6 +17,8 @@ struct Info {
     int64_t files = 0;  // non-folder entries at any depth below it
     // On a pseudo or network file system: never walked, so there is no size to show.
     bool sizeless = false;
+    // The folder could not be opened: nothing in it was counted, so its size is unknown.
+    bool unreadable = false;
     bool operator==(const Info&) const = default;
 };
 
@@ -32,7 +34,8 @@ struct Measurement {
 // counts once, a symbolic link counts its own blocks and is never followed, the walk
 // never leaves the volume of `path` (a folder where another volume is mounted counts
 // its own blocks), and an unreadable folder adds nothing. A root on a pseudo or network
-// file system is not walked: its totals are sizeless.
+// file system is not walked: its totals are sizeless; a root that cannot be opened is
+// unreadable.
 Measurement measure(const std::string& path, int recordDepth, const std::atomic<bool>* stop = nullptr);
 
 struct LargeFiles {

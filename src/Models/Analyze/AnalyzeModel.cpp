@@ -48,8 +48,10 @@ fs::path joined(const fs::path& folder, const std::string& name) {
 // What a measurement tells of an entry: no size at all where nothing was walked.
 void fill(AnalyzeModel::Entry& entry, const DiskIndex::Info& info) {
     entry.sizeless = info.sizeless;
-    entry.size = info.sizeless ? std::nullopt : std::optional(info.size);
-    entry.files = info.sizeless ? std::nullopt : std::optional(info.files);
+    entry.unreadable = info.unreadable;
+    const bool known = !info.sizeless && !info.unreadable;
+    entry.size = known ? std::optional(info.size) : std::nullopt;
+    entry.files = known ? std::optional(info.files) : std::nullopt;
 }
 }  // namespace
 
@@ -93,9 +95,17 @@ void AnalyzeModel::setEntries(std::vector<Entry> value) {
     if (pendingChanged) emit busyChanged();
 }
 
-void AnalyzeModel::setSearched(bool value, bool unreadable) {
-    const bool reasonChanged = assignIfChanged(searchUnreadable_, unreadable);
-    if (assignIfChanged(searched_, value) || reasonChanged) emit searchedChanged(value);
+void AnalyzeModel::setSearched(bool value) {
+    if (assignIfChanged(searched_, value)) emit searchedChanged(value);
+}
+
+void AnalyzeModel::setReadable(bool value) {
+    if (assignIfChanged(readable_, value)) emit readableChanged(value);
+}
+
+void AnalyzeModel::setUnlisted(Unlisted value) {
+    // The folder's totals change with it.
+    if (assignIfChanged(unlisted_, value)) emit entriesChanged();
 }
 
 void AnalyzeModel::setListing(bool value) {
@@ -147,6 +157,16 @@ int64_t AnalyzeModel::totalFiles() const {
     return sum;
 }
 
+std::optional<int64_t> AnalyzeModel::folderSize() const {
+    if (!readable_) return std::nullopt;
+    return total() + unlisted_.bytes;
+}
+
+std::optional<int64_t> AnalyzeModel::folderFiles() const {
+    if (!readable_) return std::nullopt;
+    return totalFiles() + unlisted_.files;
+}
+
 std::vector<AnalyzeModel::Entry> AnalyzeModel::sorted(std::vector<Entry> entries) {
     // Names are keyed once, when first compared: at first every folder is unmeasured,
     // and ties are the rule.
@@ -162,7 +182,9 @@ std::vector<AnalyzeModel::Entry> AnalyzeModel::sorted(std::vector<Entry> entries
     // size or more goes before it, a smaller one after it.
     const auto before = [&](size_t i, size_t j) {
         const Entry &a = entries[i], &b = entries[j];
-        if (a.sizeless != b.sizeless) return b.sizeless;
+        // Those with no size to show go last.
+        const bool aUnsized = a.sizeless || a.unreadable, bUnsized = b.sizeless || b.unreadable;
+        if (aUnsized != bUnsized) return bUnsized;
         if (a.size && b.size && *a.size != *b.size) return *a.size > *b.size;
         if (a.size && !b.size) return *a.size >= unmeasuredRank;
         if (!a.size && b.size) return *b.size < unmeasuredRank;
@@ -180,13 +202,24 @@ std::vector<AnalyzeModel::Entry> AnalyzeModel::sorted(std::vector<Entry> entries
 
 // ---- loading -----------------------------------------------------------------
 
-std::vector<AnalyzeModel::Listed> AnalyzeModel::list(const fs::path& folder) {
-    std::vector<Listed> listed;
+AnalyzeModel::Listing AnalyzeModel::list(const fs::path& folder) {
+    Listing listing;
+    std::vector<Listed>& listed = listing.children;
     struct ::stat own {};
     const bool known = ::stat(folder.c_str(), &own) == 0;
-    for (const auto& child : Platform::FileOps::list(folder)) {
+    const auto children = Platform::FileOps::listIfReadable(folder);
+    listing.readable = children.has_value();
+    if (!children) return listing;
+    // What a walk of the folder counts and the list leaves out, so the folder reads
+    // the same opened as it did as a row.
+    if (known) listing.unlisted.bytes = static_cast<int64_t>(own.st_blocks) * 512;
+    for (const auto& child : *children) {
         const mode_t type = child.status.st_mode;
-        if (S_ISLNK(type)) continue;
+        if (S_ISLNK(type)) {
+            listing.unlisted.bytes += static_cast<int64_t>(child.status.st_blocks) * 512;
+            ++listing.unlisted.files;
+            continue;
+        }
         Listed l{joined(folder, child.name), std::nullopt, false};
         if (S_ISDIR(type)) l.navigable = !Platform::FileOps::isPackage(child.name);
         else l.fileSize = static_cast<int64_t>(child.status.st_blocks) * 512;
@@ -201,7 +234,7 @@ std::vector<AnalyzeModel::Listed> AnalyzeModel::list(const fs::path& folder) {
         }
         listed.push_back(std::move(l));
     }
-    return listed;
+    return listing;
 }
 
 std::vector<AnalyzeModel::SubSlice> AnalyzeModel::subSlicesOf(const std::string& path) const {
@@ -223,6 +256,8 @@ void AnalyzeModel::load() {
     setListing(true);
     setSearched(true);
     if (mode_ == Mode::largeFiles) {
+        setUnlisted({});
+        setReadable(true);
         setEntries({});
         loadLargeFiles(generation_, folder);
     } else {
@@ -237,21 +272,21 @@ void AnalyzeModel::rescan() {
 
 QCoro::Task<> AnalyzeModel::loadFolders(int token, fs::path folder) {
     QPointer<AnalyzeModel> self(this);
-    QFuture<std::vector<Listed>> listing = QtConcurrent::run([folder] { return list(folder); });
-    const std::vector<Listed> listed = co_await listing;
+    QFuture<Listing> listing = QtConcurrent::run([folder] { return list(folder); });
+    const Listing listed = co_await listing;
     QCoro::Task<> turn = nextTurn();  // a load never ends inside load()
     co_await turn;
     if (!self || generation_ != token) co_return;
 
     // What the size service knows already shows at once.
     std::vector<std::string> folders;
-    for (const auto& l : listed)
+    for (const auto& l : listed.children)
         if (!l.fileSize) folders.push_back(l.url.native());
     const auto known = sizes_.cached(folders);
     auto load = std::make_shared<Measuring>();
     load->token = token;
     size_t k = 0;
-    for (const auto& l : listed) {
+    for (const auto& l : listed.children) {
         if (l.fileSize) {
             load->entries.push_back({l.url, l.fileSize, 1, false});
             continue;
@@ -262,6 +297,8 @@ QCoro::Task<> AnalyzeModel::loadFolders(int token, fs::path folder) {
         load->entries.push_back(std::move(entry));
         if (info && l.navigable) load->subSlices[l.url.native()] = subSlicesOf(l.url.native());
     }
+    setReadable(listed.readable);
+    setUnlisted(listed.unlisted);
     setEntries(sorted(load->entries));
     setSubSlices(load->subSlices);
     setListing(false);
@@ -325,7 +362,8 @@ QCoro::Task<> AnalyzeModel::loadLargeFiles(int token, fs::path folder) {
     entries.reserve(found.files.size());
     for (const auto& [path, bytes] : found.files) entries.push_back({fs::path(path), bytes, 1, false});
     setEntries(std::move(entries));
-    setSearched(found.searched, !found.readable);
+    setSearched(found.searched);
+    setReadable(found.readable);
     setListing(false);
 }
 

@@ -36,8 +36,10 @@ public:
         // On a pseudo or network file system: never measured, shown without a size and
         // left out of the shares.
         bool sizeless = false;
+        // A folder that could not be opened: its size is unknown, never 0.
+        bool unreadable = false;
         const std::string& id() const { return url.native(); }
-        bool measuring() const { return !size && !sizeless; }
+        bool measuring() const { return !size && !sizeless && !unreadable; }
         bool operator==(const Entry&) const = default;
     };
     struct SubSlice {
@@ -71,11 +73,11 @@ public:
     const std::vector<Entry>& entries() const { return entries_; }
     bool listing() const { return listing_; }
     // False while the large files shown come from no search: the folder lies on a
-    // pseudo or network file system, where none is made.
+    // pseudo or network file system, or could not be read.
     bool searched() const { return searched_; }
-    // True while the large files shown come from no search because the folder could
-    // not be read.
-    bool searchUnreadable() const { return searchUnreadable_; }
+    // False when the folder shown could not be opened (listed or searched): nothing in
+    // it is known. Follows the publication of what is listed.
+    bool readable() const { return readable_; }
     const SubSlices& subSlices() const { return subSlices_; }
     const std::optional<AnalyzeFocus>& focus() const { return focus_; }
     void setFocus(std::optional<AnalyzeFocus> value);
@@ -93,8 +95,16 @@ public:
 
     // Entries still being measured.
     int64_t pending() const { return pending_; }
+    // The sums of the entries' sizes and files: what their shares are of.
     int64_t total() const;
     int64_t totalFiles() const;
+    // What the folder shown takes, as its row in the folder above reads: its entries,
+    // its own blocks and its links, which are counted but not listed. None while it
+    // cannot be read. In large-file mode, the files found.
+    std::optional<int64_t> folderSize() const;
+    std::optional<int64_t> folderFiles() const;
+    // The links in the folder shown: counted in its files, never listed.
+    int64_t unlistedFiles() const { return unlisted_.files; }
 
     // Lists the folder shown, in the current mode, from the start.
     void load();
@@ -124,9 +134,10 @@ public:
 
 signals:
     void pathChanged();
-    void entriesChanged();
+    void entriesChanged();  // also when the folder's totals change
     void listingChanged(bool value);
     void searchedChanged(bool value);
+    void readableChanged(bool value);
     void subSlicesChanged();
     void focusChanged();
     void selectionChanged();
@@ -144,9 +155,18 @@ private:
         bool navigable = false;
         bool sizeless = false;  // a pseudo or network file system is mounted here
     };
+    struct Unlisted {
+        int64_t bytes = 0, files = 0;
+        bool operator==(const Unlisted&) const = default;
+    };
+    struct Listing {
+        std::vector<Listed> children;
+        bool readable = true;
+        Unlisted unlisted;  // the folder's own blocks and its links
+    };
     struct Measuring;
 
-    static std::vector<Listed> list(const std::filesystem::path& folder);
+    static Listing list(const std::filesystem::path& folder);
     std::vector<SubSlice> subSlicesOf(const std::string& path) const;
     QCoro::Task<> loadFolders(int token, std::filesystem::path folder);
     QCoro::Task<> loadLargeFiles(int token, std::filesystem::path folder);
@@ -158,7 +178,9 @@ private:
     void setPath(std::vector<std::filesystem::path> value);
     void setEntries(std::vector<Entry> value);
     void setListing(bool value);
-    void setSearched(bool value, bool unreadable = false);
+    void setSearched(bool value);
+    void setReadable(bool value);
+    void setUnlisted(Unlisted value);
     void setSubSlices(SubSlices value);
     void setRemoving(bool value);
 
@@ -169,7 +191,8 @@ private:
     int64_t pending_ = 0;
     bool listing_ = false;
     bool searched_ = true;
-    bool searchUnreadable_ = false;
+    bool readable_ = true;
+    Unlisted unlisted_;
     SubSlices subSlices_;
     std::optional<AnalyzeFocus> focus_;
     Selection selection_;

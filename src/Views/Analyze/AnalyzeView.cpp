@@ -77,6 +77,16 @@ private:
     QString full_;
 };
 
+// A scroll area whose view may end above its bottom edge: what would show cut through
+// there stays clear.
+class ShortenedScroll : public QScrollArea {
+public:
+    int shownMargin() const { return viewportMargins().bottom(); }
+    void setShownMargin(int margin) {
+        if (viewportMargins().bottom() != margin) setViewportMargins(0, 0, 0, margin);
+    }
+};
+
 // The round Back button of the header.
 class BackButton : public QAbstractButton {
 public:
@@ -299,11 +309,8 @@ std::vector<FolderPanel::Place> FolderPanel::places(const std::filesystem::path&
     return out;
 }
 
-FolderPanel::FolderPanel(AnalyzeModel& model, QWidget* parent) : QScrollArea(parent), model_(model) {
-    makePlainScrollArea(this);
-    setWidgetResizable(true);
-    auto* content = new QWidget;
-    auto* column = new QVBoxLayout(content);
+FolderPanel::FolderPanel(AnalyzeModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+    auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
@@ -353,18 +360,33 @@ FolderPanel::FolderPanel(AnalyzeModel& model, QWidget* parent) : QScrollArea(par
     measuring->addWidget(measuring_);
     measuring->addStretch(1);
     card->contentLayout()->addWidget(measuringRow_);
+    unreadable_ = plainLabel(tr("Quelto can't read this folder"), Theme::font(10.5), Theme::review());
+    card->contentLayout()->addWidget(unreadable_);
     column->addWidget(card);
     column->addSpacing(16);
-    column->addWidget(section(tr("Places"), &placesBox_));
-    column->addSpacing(16);
-    column->addWidget(section(tr("You are here"), &pathBox_));
-    column->addStretch(1);
-    setWidget(content);
+
+    // Below the card, the lists take what height is left and scroll in it.
+    lists_ = new ShortenedScroll;
+    makePlainScrollArea(lists_);
+    lists_->setWidgetResizable(true);
+    auto* content = new QWidget;
+    auto* sections = new QVBoxLayout(content);
+    sections->setContentsMargins(0, 0, 0, 0);
+    sections->setSpacing(0);
+    sections->addWidget(section(tr("Places"), &placesBox_));
+    sections->addSpacing(16);
+    sections->addWidget(section(tr("You are here"), &pathBox_));
+    sections->addStretch(1);
+    // Room to scroll a little past the last row, so the rows above it can start whole.
+    sections->addSpacing(PlaceRow(QString(), QString(), false, 0).sizeHint().height());
+    lists_->setWidget(content);
     // The sky shows through (the scroll area paints its content's background otherwise).
     content->setAutoFillBackground(false);
+    column->addWidget(lists_, 1);
 
     content->installEventFilter(this);
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &FolderPanel::fitView);
+    lists_->installEventFilter(this);
+    connect(lists_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { fitView(false); });
     connect(chart_, &OrbitChart::focusEdited, &model_, &AnalyzeModel::setFocus);
     connect(chart_, &OrbitChart::openRequested, this, &FolderPanel::openFocus);
     connect(&model_, &AnalyzeModel::entriesChanged, this, &FolderPanel::syncChart);
@@ -372,6 +394,8 @@ FolderPanel::FolderPanel(AnalyzeModel& model, QWidget* parent) : QScrollArea(par
     connect(&model_, &AnalyzeModel::focusChanged, this, &FolderPanel::syncFocus);
     connect(&model_, &AnalyzeModel::pathChanged, this, &FolderPanel::syncFolder);
     connect(&model_, &AnalyzeModel::entriesChanged, this, &FolderPanel::syncStats);
+    connect(&model_, &AnalyzeModel::readableChanged, this, &FolderPanel::syncStats);
+    connect(&model_, &AnalyzeModel::readableChanged, this, &FolderPanel::syncFocus);
     syncFolder();
     syncChart();
     syncStats();
@@ -384,8 +408,9 @@ void FolderPanel::syncChart() {
 
 void FolderPanel::syncFocus() {
     chart_->setChartFocus(model_.focus());
-    chart_->setReadout(CenterReadout::detail(model_.entries(), model_.subSlices(), model_.path().back(), model_.total(),
-                                             model_.totalFiles(), model_.focus()));
+    chart_->setReadout(CenterReadout::detail(model_.entries(), model_.subSlices(),
+                                             {model_.path().back(), model_.folderSize(), model_.folderFiles()},
+                                             model_.total(), model_.focus()));
 }
 
 void FolderPanel::openFocus(const AnalyzeFocus& focus) {
@@ -434,9 +459,13 @@ void FolderPanel::syncFolder() {
 }
 
 void FolderPanel::syncStats() {
-    size_->setValue(toQString(formattedBytes(model_.total())));
-    items_->setValue(QString::number(model_.entries().size()));
-    files_->setValue(FileCount::format(model_.totalFiles()));
+    // A folder that cannot be read has no figures: nothing in it is known.
+    const auto size = model_.folderSize(), files = model_.folderFiles();
+    const QString unknown = QStringLiteral("—");
+    size_->setValue(size ? toQString(formattedBytes(*size)) : unknown);
+    items_->setValue(model_.readable() ? QString::number(model_.entries().size()) : unknown);
+    files_->setValue(files ? FileCount::format(*files) : unknown);
+    unreadable_->setVisible(!model_.readable());
     const int pending = model_.pending();
     measuringRow_->setVisible(pending >= 1);
     measuring_->setText(tr("measuring %1…").arg(pending));
@@ -444,51 +473,70 @@ void FolderPanel::syncStats() {
 
 bool FolderPanel::showsMeasuring() const { return !measuringRow_->isHidden(); }
 
-int FolderPanel::shownHeight() const { return height() - viewportMargins().bottom(); }
-
-void FolderPanel::fitView() {
-    QWidget* content = widget();
-    // A new path: its last row, the shown folder, is scrolled into view once the
-    // column is laid out with it.
-    const QList<PlaceRow*> path = pathRows();
-    if (revealHere_ && !path.isEmpty() && content->layout()) {
-        revealHere_ = false;
-        content->layout()->activate();
-        const PlaceRow* here = path.last();
-        const int top = here->mapTo(content, QPoint()).y(), bottom = top + here->height();
-        int value = verticalScrollBar()->value();
-        if (bottom - value > height()) value = bottom - height();
-        if (top < value) value = top;
-        verticalScrollBar()->setValue(value);
-    }
-    // In a window too short for the whole column, what shows ends below the last chart,
-    // card or row that fits whole, so nothing is cut through (a section's title least
-    // of all); the rest scrolls into view.
-    const int offset = verticalScrollBar()->value();
-    int end = height();
-    if (content->height() - offset > height()) {
-        end = 0;
-        QList<QWidget*> whole{chart_, card_};
-        for (PlaceRow* row : content->findChildren<PlaceRow*>()) whole.append(row);
-        for (const QWidget* w : whole) {
-            const int bottom = w->mapTo(content, QPoint(0, w->height())).y() - offset;
-            if (bottom <= height()) end = std::max(end, bottom);
-        }
-    }
-    if (viewportMargins().bottom() != height() - end) setViewportMargins(0, 0, 0, height() - end);
+int FolderPanel::shownHeight() const {
+    return lists_->y() + lists_->height() - static_cast<ShortenedScroll*>(lists_)->shownMargin();
 }
 
-void FolderPanel::resizeEvent(QResizeEvent* e) {
-    QScrollArea::resizeEvent(e);
-    revealHere_ = true;
-    fitView();
+void FolderPanel::fitView(bool relaid) {
+    QWidget* content = lists_->widget();
+    QScrollBar* bar = lists_->verticalScrollBar();
+    const int height = lists_->height();
+    if (relaid && content->layout()) {
+        content->layout()->activate();
+        // Where the view may start: at a section's title or a row, never through one.
+        std::vector<int> tops{0};
+        for (const QWidget* w : content->findChildren<QWidget*>())
+            if (qobject_cast<const PlaceRow*>(w) || w->parentWidget() == content) tops.push_back(w->mapTo(content, QPoint()).y());
+        std::sort(tops.begin(), tops.end());
+        int want = bar->value(), lowest = 0;
+        const QList<PlaceRow*> path = pathRows();
+        if (!path.isEmpty()) {
+            const PlaceRow* here = path.last();
+            const int top = here->mapTo(content, QPoint()).y(), bottom = top + here->height();
+            // A new path: its last row, the shown folder, is scrolled into view once the
+            // lists are laid out with it; once in view, it stays there.
+            if (revealHere_) {
+                if (bottom - want > height) want = bottom - height;
+                if (top < want) want = top;
+                // Until the scroll area has taken the lists' new length, this is tried again.
+                if (want <= bar->maximum()) revealHere_ = false;
+            }
+            if (top >= want && bottom - want <= height) lowest = bottom - height;
+        }
+        // The start at or below the one wanted, else above it while the shown folder's
+        // row stays in view, else the one wanted. The view's end, set below, can only
+        // lengthen the range.
+        const int max = std::max(0, content->height() - height);
+        int value = std::min(want, max);
+        if (const auto below = std::lower_bound(tops.begin(), tops.end(), want); below != tops.end() && *below <= max)
+            value = *below;
+        else if (const auto above = std::upper_bound(tops.begin(), tops.end(), value);
+                 above != tops.begin() && *std::prev(above) >= lowest)
+            value = *std::prev(above);
+        bar->setValue(value);
+    }
+    // Lists too long for the room left, what shows ends below the last row that fits
+    // whole, so nothing is cut through (a section's title least of all); the rest
+    // scrolls into view.
+    const int offset = bar->value();
+    int end = height;
+    if (content->height() - offset > height) {
+        end = 0;
+        for (PlaceRow* row : content->findChildren<PlaceRow*>()) {
+            const int bottom = row->mapTo(content, QPoint(0, row->height())).y() - offset;
+            if (bottom <= height) end = std::max(end, bottom);
+        }
+    }
+    static_cast<ShortenedScroll*>(lists_)->setShownMargin(height - end);
 }
 
 bool FolderPanel::eventFilter(QObject* watched, QEvent* e) {
-    // The column is laid out afresh (rows came or went, or it was resized).
-    if (watched == widget() && (e->type() == QEvent::Resize || e->type() == QEvent::LayoutRequest))
-        QMetaObject::invokeMethod(this, &FolderPanel::fitView, Qt::QueuedConnection);
-    return QScrollArea::eventFilter(watched, e);
+    if (watched == lists_ && e->type() == QEvent::Resize) revealHere_ = true;
+    // The lists are laid out afresh (rows came or went, or they were resized).
+    if ((watched == lists_ && e->type() == QEvent::Resize) ||
+        (watched == lists_->widget() && (e->type() == QEvent::Resize || e->type() == QEvent::LayoutRequest)))
+        QMetaObject::invokeMethod(this, [this] { fitView(true); }, Qt::QueuedConnection);
+    return QWidget::eventFilter(watched, e);
 }
 
 void FolderPanel::finishAnimations() {

@@ -84,9 +84,9 @@ private:
     StillPicture picture_;
 };
 
-// The left column: the orbit chart, the shown folder's card, the places and the
-// path as an indented list.
-class FolderPanel : public QScrollArea {
+// The left column: the orbit chart and the shown folder's card, always whole, over
+// the places and the path as an indented list, which scroll when the column is short.
+class FolderPanel : public QWidget {
     Q_OBJECT
 public:
     struct Place {
@@ -99,6 +99,9 @@ public:
 
     explicit FolderPanel(AnalyzeModel& model, QWidget* parent = nullptr);
     OrbitChart* chart() const { return chart_; }
+    QWidget* card() const { return card_; }
+    // "Places" and "You are here": what gives way in a short window.
+    QScrollArea* lists() const { return lists_; }
     QList<PlaceRow*> placeRows() const;
     QList<PlaceRow*> pathRows() const;
     QLabel* nameLabel() const { return name_; }
@@ -107,18 +110,21 @@ public:
     const StatFigure* itemsFigure() const { return items_; }
     const StatFigure* filesFigure() const { return files_; }
     QLabel* measuringLabel() const { return measuring_; }
+    // "Quelto can't read this folder", shown only then.
+    QLabel* unreadableLabel() const { return unreadable_; }
     bool showsMeasuring() const;
-    // How much of the panel's height shows the column (the rest stays clear).
+    // How far down the panel its column shows (the rest of the lists stays clear).
     int shownHeight() const;
     // Ends the chart's sweep, its change of light and the figures' rolls (for tests and pictures).
     void finishAnimations();
 
 protected:
-    void resizeEvent(QResizeEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-    void fitView();
+    // Ends the view below the last whole row; once the lists are laid out afresh
+    // (`relaid`), also starts it at a whole row and brings the shown folder's row into it.
+    void fitView(bool relaid);
     void syncChart();
     void syncFocus();
     void syncFolder();
@@ -136,6 +142,8 @@ private:
     QWidget* card_;
     QWidget* measuringRow_;
     QLabel* measuring_;
+    QLabel* unreadable_;
+    QScrollArea* lists_;
     QWidget* placesBox_;
     QWidget* pathBox_;
     bool revealHere_ = false;  // the shown folder's row is still to be scrolled into view

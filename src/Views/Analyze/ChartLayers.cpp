@@ -380,7 +380,8 @@ void CenterReadout::paint(QPainter& p, const QRectF& square, const Detail& d) {
     const double w = square.width(), spacing = 0.02 * w;
     const double symbolSize = Symbols::sizeForFont(std::max(0.11 * w, 9.0));
     const Fitted name = fit(d.name, Theme::font(std::max(0.11 * w, 9.0), QFont::DemiBold), w, 2, 0.6);
-    const Fitted size = fit(toQString(formattedBytes(d.size)), Theme::font(std::max(0.17 * w, 12.0), QFont::Bold), w, 1, 0.6);
+    const QString sizeText = d.size ? toQString(formattedBytes(*d.size)) : QStringLiteral("—");
+    const Fitted size = fit(sizeText, Theme::font(std::max(0.17 * w, 12.0), QFont::Bold), w, 1, 0.6);
     const Fitted caption = fit(d.caption, Theme::font(std::max(0.08 * w, 8.0), QFont::Normal, Theme::Design::monospaced), w, 2, 0.7);
     const auto height = [](const Fitted& f) { return f.lines.size() * f.lineHeight; };
     const double total = symbolSize + height(name) + height(size) + height(caption) + 3 * spacing;

@@ -127,7 +127,7 @@ private:
 namespace CenterReadout {
 struct Detail {
     QString name;
-    int64_t size = 0;
+    std::optional<int64_t> size;  // none where it is not known (a folder that cannot be read)
     QString caption;
     QString symbol;
     bool operator==(const Detail&) const = default;
@@ -136,11 +136,17 @@ struct Detail {
 inline QString files(int64_t n) { return counted("%n files", n, FileCount::format(n)); }
 inline QString percent(double part, double total) { return QString::asprintf("%.1f%%", part / total * 100); }
 
+// The folder shown with its own totals: none while it cannot be read.
+struct Shown {
+    std::filesystem::path folder;
+    std::optional<int64_t> size, files;
+};
+
 // Entries have `url`, `size`, `files` and `isFolder`; sub-slices `url`, `size` and
-// `files`; `total` and `totalFiles` are the listed entries' sums.
+// `files`; shares are of `total`, the entries' sum.
 template <class Entries, class SubSlices>
-Detail detail(const Entries& entries, const SubSlices& subSlices, const std::filesystem::path& shown, int64_t total,
-              int64_t totalFiles, const std::optional<AnalyzeFocus>& focus) {
+Detail detail(const Entries& entries, const SubSlices& subSlices, const Shown& shown, int64_t total,
+              const std::optional<AnalyzeFocus>& focus) {
     const double t = total < 1 ? 1.0 : double(total);
     if (focus && focus->kind == AnalyzeFocus::Kind::entry) {
         for (const auto& e : entries) {
@@ -169,8 +175,11 @@ Detail detail(const Entries& entries, const SubSlices& subSlices, const std::fil
             }
         return {counted("%n small items", count), sum, percent(double(sum), t), QStringLiteral("square.grid.3x3")};
     }
-    return {PathText::folderName(shown), total,
-            counted("%n items", qlonglong(entries.size())) + QStringLiteral(" · ") + files(totalFiles),
+    if (!shown.size)
+        return {PathText::folderName(shown.folder), std::nullopt,
+                QCoreApplication::translate("CenterReadout", "Quelto can't read it"), QStringLiteral("internaldrive")};
+    return {PathText::folderName(shown.folder), shown.size,
+            counted("%n items", qlonglong(entries.size())) + QStringLiteral(" · ") + files(shown.files.value_or(0)),
             QStringLiteral("internaldrive")};
 }
 

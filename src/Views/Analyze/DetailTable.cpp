@@ -145,6 +145,10 @@ DetailList::DetailList(AnalyzeModel& model, QWidget* parent)
         if (!scrolling) pointerAgain();
     });
     connect(&model_, &AnalyzeModel::selectionChanged, this, &DetailList::refresh);
+    // What an empty list says follows the folder.
+    connect(&model_, &AnalyzeModel::readableChanged, viewport(), qOverload<>(&QWidget::update));
+    connect(&model_, &AnalyzeModel::listingChanged, viewport(), qOverload<>(&QWidget::update));
+    setEmptyHeight(int(std::ceil(QFontMetricsF(name_).height())) + 60);
     // The model forgets its verdicts first (it was made before any view).
     connect(&Preferences::shared(), &Preferences::protectedPathsChanged, this, &DetailList::refresh);
     refresh();
@@ -248,7 +252,8 @@ void DetailList::paintRow(QPainter& p, int i, const QRect& rect) {
                                     size_t(r.entry.files.value_or(-1)), size_t(r.colorIndex.value_or(-1)),
                                     std::hash<double>{}(r.share.value_or(-1)),
                                     size_t(r.lit) | size_t(r.selected) << 1 | size_t(r.removable) << 2 |
-                                        size_t(r.entry.isFolder) << 3 | size_t(trash) << 4 | size_t(hot) << 5});
+                                        size_t(r.entry.isFolder) << 3 | size_t(trash) << 4 | size_t(hot) << 5 |
+                                        size_t(r.entry.sizeless) << 6 | size_t(r.entry.unreadable) << 7});
     paintFromPicture(p, i, rect, key, draw);
 }
 
@@ -276,17 +281,26 @@ void DetailList::drawRow(QPainter& p, const DetailRow& r, double w, double trash
     const double chevron = r.entry.isFolder ? Symbols::sizeForFont(9) : 0;
     const QFont& nameFont = r.lit ? nameLit_ : name_;
     const QFontMetricsF nameFm(nameFont);
-    const double room = std::max(0.0, c.nameEnd - x - (chevron ? chevron + 8 : 0));
+    // A folder that cannot be read says so after its name, which gives way first.
+    const QString note = r.entry.unreadable ? unreadableNote() : QString();
+    const double noteWidth = note.isEmpty() ? 0 : QFontMetricsF(small_).horizontalAdvance(note) + 8;
+    const double room = std::max(0.0, c.nameEnd - x - (chevron ? chevron + 8 : 0) - noteWidth);
     const QString name = nameFm.elidedText(pathToQString(r.entry.url.filename()), Qt::ElideMiddle, room);
     p.setFont(nameFont);
     p.setPen(Theme::text());
     p.drawText(QRectF(x, 0, room + 1, rowHeight), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, name);
+    double after = x + nameFm.horizontalAdvance(name) + 8;
     if (chevron) {
         p.save();
         p.setOpacity(r.lit ? 1.0 : 0.5);
-        const double cx = x + nameFm.horizontalAdvance(name) + 8;
-        Symbols::paint(p, QStringLiteral("chevron.right"), QRectF(cx, cy - chevron / 2, chevron, chevron), Theme::tertiary(), 1.4);
+        Symbols::paint(p, QStringLiteral("chevron.right"), QRectF(after, cy - chevron / 2, chevron, chevron), Theme::tertiary(), 1.4);
         p.restore();
+        after += chevron + 8;
+    }
+    if (!note.isEmpty()) {
+        p.setFont(small_);
+        p.setPen(Theme::review());
+        p.drawText(QRectF(after, 0, noteWidth, rowHeight), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, note);
     }
 
     // Size, a dash where there is none, or a spinner while it is measured.
@@ -295,7 +309,7 @@ void DetailList::drawRow(QPainter& p, const DetailRow& r, double w, double trash
         p.setPen(Theme::text());
         p.drawText(QRectF(c.size, 0, DetailColumns::sizeWidth, rowHeight), Qt::AlignRight | Qt::AlignVCenter,
                    toQString(formattedBytes(*r.entry.size)));
-    } else if (r.entry.sizeless) {
+    } else if (r.entry.sizeless || r.entry.unreadable) {
         p.setFont(small_);
         p.setPen(Theme::secondary());
         p.drawText(QRectF(c.size, 0, DetailColumns::sizeWidth, rowHeight), Qt::AlignRight | Qt::AlignVCenter,
@@ -401,7 +415,24 @@ QString DetailList::toolTip(int i, QPoint inRow) const {
     const double w = viewport()->width();
     if (!r.removable && boxRect().adjusted(-4, -4, 4, 4).contains(inRow)) return tr("Protected — Quelto won't remove this");
     if (showsTrash(r) && trashRect(w).contains(inRow)) return RowTrashButton::toolTip();
+    if (r.entry.unreadable) return tr("Quelto can't read this folder");
     return {};
+}
+
+QString DetailList::unreadableNote() { return tr("Quelto can't read it"); }
+
+QString DetailList::emptyText() const {
+    if (model_.listing()) return {};
+    if (!model_.readable()) return tr("Quelto can't read this folder");
+    // Links are counted in the folder's size and files, but never listed.
+    if (model_.unlistedFiles() > 0) return tr("Nothing listed: this folder holds only links");
+    return tr("This folder is empty");
+}
+
+void DetailList::paintEmpty(QPainter& p, const QRect& rect) {
+    p.setFont(name_);
+    p.setPen(Theme::tertiary());
+    p.drawText(rect, Qt::AlignCenter, emptyText());
 }
 
 // ---- DetailTable

@@ -53,9 +53,14 @@ public:
     static QRectF trashRect(double width);
     // Ends the trash button's coming and going (for tests and pictures).
     void settle();
+    // What the list says when there are no rows: why nothing is listed.
+    QString emptyText() const;
+    // What a row of a folder that cannot be read says after its name.
+    static QString unreadableNote();
 
 protected:
     void paintRow(QPainter& painter, int row, const QRect& rect) override;
+    void paintEmpty(QPainter& painter, const QRect& rect) override;
     void pointerMoved(std::optional<QPoint> content) override;
     void rowClicked(int row, QPoint inRow, Qt::MouseButton button) override;
     void rowMenuRequested(int row, QPoint inRow, QPoint global) override;

@@ -30,6 +30,7 @@ LargeFileRows::LargeFileRows(AnalyzeModel& model, QWidget* parent)
     connect(&model_, &AnalyzeModel::entriesChanged, this, &LargeFileRows::refresh);
     connect(&model_, &AnalyzeModel::selectionChanged, this, [this] { viewport()->update(); });
     connect(&model_, &AnalyzeModel::searchedChanged, this, [this] { viewport()->update(); });
+    connect(&model_, &AnalyzeModel::readableChanged, this, [this] { viewport()->update(); });
     connect(&Preferences::shared(), &Preferences::protectedPathsChanged, this, [this] { viewport()->update(); });
     refresh();
 }
@@ -45,7 +46,7 @@ void LargeFileRows::paintEmpty(QPainter& p, const QRect& rect) {
     p.setPen(Theme::tertiary());
     // Where no search was made, it says so rather than claim there is nothing.
     const QString text = model_.searched()          ? emptyText()
-                         : model_.searchUnreadable() ? tr("Not searched: Quelto can't read this folder")
+                         : !model_.readable() ? tr("Not searched: Quelto can't read this folder")
                                                      : tr("Not searched: this folder is on a network or system file system");
     p.drawText(rect, Qt::AlignCenter, text);
 }

@@ -20,6 +20,7 @@
 #include "Platform/PlatformTestSupport.h"
 #include "Support/QtTestSupport.h"
 #include "Support/SteppedTime.h"
+#include "Support/Unprivileged.h"
 #include "Support/WalkLatch.h"
 
 using fakehome::FakeHome;
@@ -342,4 +343,56 @@ TEST(AnalyzeModel, LargeFiles) {
     EXPECT_EQ(m.entries()[0], (Entry{h / "videos/large.mov", testtree::allocated(h / "videos/large.mov"), 1, false}));
     m.open(m.entries()[0]);
     EXPECT_EQ(m.path().size(), 2u);
+}
+
+// Opened, a folder reads what its row read: its own blocks and its links count, though
+// the list leaves links out. One that cannot be opened says so, with no size.
+TEST(AnalyzeModel, AFolderOpenedReadsWhatItsRowRead) {
+    if (!unprivileged::rerunAsNobody()) return;
+    FakeHome h;
+    h.folder("Desktop");
+    h.file(h.root() / "movie.bin", 50);
+    h.link("Links/movie", h.root() / "movie.bin");
+    h.folder("Mixed/sub", 3);
+    h.file("Mixed/a.bin", 2);
+    h.link("Mixed/shortcut", "a.bin");
+    h.folder("Locked/inner", 2);
+    ASSERT_EQ(::chmod((h / "Locked").c_str(), 0), 0);
+    Loaded held;
+    AnalyzeModel& m = held.model;
+    struct Case {
+        const char* folder;
+        std::vector<std::string> listed;
+        int64_t links;
+    } const cases[] = {{"Desktop", {}, 0}, {"Links", {}, 1}, {"Mixed", {"sub", "a.bin"}, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        const Entry row = entryNamed(m, c.folder);
+        ASSERT_TRUE(row.size);
+        m.open(row);
+        ASSERT_TRUE(until([&] { return settled(m) && m.path().back() == row.url; }));
+        EXPECT_TRUE(m.readable());
+        EXPECT_EQ(names(m.entries()), c.listed);
+        EXPECT_EQ(m.unlistedFiles(), c.links);
+        EXPECT_EQ(m.folderSize(), row.size);
+        EXPECT_EQ(m.folderFiles(), row.files);
+        m.goBack();
+        ASSERT_TRUE(until([&] { return settled(m); }));
+    }
+
+    const Entry locked = entryNamed(m, "Locked");
+    EXPECT_TRUE(locked.unreadable);
+    EXPECT_FALSE(locked.size);
+    EXPECT_FALSE(locked.files);
+    EXPECT_EQ(names(m.entries()).back(), "Locked");  // no size to show: last
+    m.open(locked);
+    ASSERT_TRUE(until([&] { return settled(m) && m.path().back() == locked.url; }));
+    EXPECT_FALSE(m.readable());
+    EXPECT_TRUE(m.entries().empty());
+    EXPECT_FALSE(m.folderSize());
+    EXPECT_FALSE(m.folderFiles());
+    m.goBack();
+    ASSERT_TRUE(until([&] { return settled(m); }));
+    EXPECT_TRUE(m.readable());
+    ::chmod((h / "Locked").c_str(), 0755);
 }

@@ -20,6 +20,7 @@
 #include "Views/Clean/HeroText.h"
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/SubTabs.h"
+#include "Support/Unprivileged.h"
 #include "Views/Analyze/AnalyzeTestSupport.h"
 
 using namespace analyzetest;
@@ -105,7 +106,7 @@ TEST(AnalyzeScreen, FirstVisitReadsTheHomeFolderThenListsIt) {
     EXPECT_EQ(looks(panel->pathRows()),
               (std::vector<RowLook>{{"Whole disk", "folder", false, 0}, {homeName, "folder.fill", true, 10}}));
     EXPECT_EQ(panel->nameLabel()->text(), homeName);
-    EXPECT_EQ(panel->sizeFigure()->value(), QString::fromStdString(formattedBytes(stage.model->total())));
+    EXPECT_EQ(panel->sizeFigure()->value(), QString::fromStdString(formattedBytes(*stage.model->folderSize())));
     EXPECT_EQ(panel->itemsFigure()->value(), QString::number(n.size()));
     EXPECT_FALSE(panel->showsMeasuring());
     // One arc for every folder above 0.4 % of the total, the small ones gathered at the end.
@@ -207,17 +208,18 @@ TEST(AnalyzeScreen, FitsTheSmallestWindow) {
     ASSERT_TRUE(until([&] { return !stage.model->listing(); }));
     const QImage picture = stage.picture();
     FolderPanel* panel = stage.view->panel();
-    ASSERT_GT(panel->widget()->height(), panel->height());  // the column is longer than the window
+    QScrollArea* lists = panel->lists();
+    ASSERT_GT(lists->widget()->height(), lists->height());  // the lists are longer than the room left
     const auto whole = [&](const QWidget* w) {
         const QRect r(w->mapTo(panel, QPoint()), w->size());
         return r.bottom() < panel->shownHeight() || r.top() >= panel->shownHeight();
     };
-    for (const QLabel* label : panel->widget()->findChildren<QLabel*>()) {
+    for (const QLabel* label : panel->findChildren<QLabel*>()) {
         if (label->isVisible()) {
             EXPECT_TRUE(whole(label)) << label->text().toStdString();
         }
     }
-    for (const PlaceRow* row : panel->widget()->findChildren<PlaceRow*>()) EXPECT_TRUE(whole(row)) << row->text().toStdString();
+    for (const PlaceRow* row : panel->findChildren<PlaceRow*>()) EXPECT_TRUE(whole(row)) << row->text().toStdString();
     const QLabel* measuring = panel->measuringLabel();
     EXPECT_EQ(measuring->text(), QString("measuring %1…").arg(stage.model->pending()));
     EXPECT_GE(measuring->width(), measuring->sizeHint().width());
@@ -250,7 +252,7 @@ TEST(AnalyzeScreen, ThreeLevelsDeepWithALongFolderName) {
         const PlaceRow* here = panel->pathRows().back();
         EXPECT_EQ(here->text(), name);
         EXPECT_TRUE(here->selected());
-        EXPECT_GE(inPanel(here).top(), 0);
+        EXPECT_GE(inPanel(here).top(), panel->lists()->y());
         EXPECT_LE(inPanel(here).bottom(), panel->shownHeight()) << "the shown folder's row is out of view";
     };
     ASSERT_EQ(stage.model->path().size(), 5u);
@@ -274,6 +276,122 @@ TEST(AnalyzeScreen, ThreeLevelsDeepWithALongFolderName) {
     EXPECT_TRUE(crumbs->shownTitle(3).contains(QStringLiteral("…")));
     EXPECT_TRUE(crumbs->rect().contains(crumbs->crumbRect(3)));
     keep(up, "analyze-three-levels-deep");
+}
+
+// At every depth, in the smallest window and at the default size, the whole chart and
+// its centre show: the lists beneath give way.
+TEST(AnalyzeScreen, TheChartStaysWholeAtEveryDepth) {
+    Home home;
+    const std::vector<std::string> levels{"Projects", "archive", "2023", "spring", "raw"};
+    fs::path deep = home.home();
+    for (size_t i = 0; i < levels.size(); ++i) {
+        deep /= levels[i];
+        allocate(deep / ("part-" + std::to_string(i) + ".bin"), int64_t(i + 1) * MB);
+    }
+    allocate(deep / "take-1.mov", 7 * MB);
+    allocate(deep / "take-2.mov", 4 * MB);
+    ClockScope clock(pictureTime);
+    Stage stage;
+    stage.show();
+    struct Size {
+        QSize screen;
+        const char* picture;
+    } const sizes[] = {{{860, 548}, "analyze-five-levels-deep-smallest"}, {defaultScreen, "analyze-five-levels-deep"}};
+    for (const Size& size : sizes) {
+        stage.window.resize(size.screen);
+        stage.view->setGeometry(stage.window.rect());
+        stage.sky->setGeometry(stage.window.rect());
+        fs::path folder = home.home();
+        for (size_t depth = 0; depth <= levels.size(); ++depth) {
+            SCOPED_TRACE(testing::Message() << size.screen.width() << "×" << size.screen.height() << " depth " << depth);
+            if (depth > 0) folder /= levels[depth - 1];
+            stage.model->navigate(folder);
+            ASSERT_TRUE(stage.settle());
+            const QImage picture = stage.picture();
+            const OrbitChart* chart = stage.view->panel()->chart();
+            const QRect square = chart->square().toAlignedRect();
+            EXPECT_GE(square.width(), 230);
+            EXPECT_TRUE(stage.window.rect().contains(QRect(chart->mapTo(&stage.window, square.topLeft()), square.size())));
+            // Nothing clips it: every pixel of its square can be painted.
+            EXPECT_TRUE((QRegion(square) - chart->visibleRegion()).isEmpty());
+            const PlaceRow* here = stage.view->panel()->pathRows().back();
+            EXPECT_TRUE(here->selected());
+            EXPECT_FALSE(here->visibleRegion().isEmpty()) << "the shown folder's row is out of view";
+            if (depth == levels.size()) {
+                EXPECT_EQ(chart->readout().name, "raw");
+                EXPECT_EQ(stage.model->path().size(), 7u);
+                keep(picture, size.picture);
+            }
+        }
+    }
+}
+
+// Opened, a folder with nothing to list reads what its row read, and says why the
+// list is empty.
+TEST(AnalyzeScreen, AFolderWithNothingListedSaysSo) {
+    Home home;
+    fs::create_directories(home.home() / "Desktop");
+    fs::create_directories(home.home() / "Shortcuts");
+    fs::create_symlink(home.home() / "Movies", home.home() / "Shortcuts/Movies");
+    ClockScope clock(pictureTime);
+    Stage stage;
+    stage.show();
+    ASSERT_TRUE(stage.settle());
+    FolderPanel* panel = stage.view->panel();
+    struct Case {
+        const char* folder;
+        QString says, files, picture;
+    } const cases[] = {{"Desktop", "This folder is empty", "0", "analyze-empty-folder"},
+                       {"Shortcuts", "Nothing listed: this folder holds only links", "1", {}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        const auto row = stage.model->entries()[size_t(rowOf(*stage.model, home.home() / c.folder))];
+        stage.model->open(row);
+        ASSERT_TRUE(stage.settle());
+        const QImage picture = stage.picture();
+        ASSERT_EQ(stage.view->content(), AnalyzeView::Content::table);
+        EXPECT_EQ(stage.view->table()->list()->count(), 0);
+        EXPECT_EQ(stage.view->table()->list()->emptyText(), c.says);
+        EXPECT_EQ(panel->sizeFigure()->value(), QString::fromStdString(formattedBytes(*row.size)));
+        EXPECT_EQ(panel->itemsFigure()->value(), "0");
+        EXPECT_EQ(panel->filesFigure()->value(), c.files);
+        EXPECT_EQ(panel->chart()->readout().size, row.size);
+        if (!c.picture.isEmpty()) keep(picture, c.picture.toUtf8().constData());
+        stage.model->goBack();
+        ASSERT_TRUE(stage.settle());
+    }
+}
+
+// A folder Quelto cannot open says so on its row and when opened; its size reads as
+// unknown, never 0.
+TEST(AnalyzeScreen, AFolderItCannotReadSaysSo) {
+    if (!unprivileged::rerunAsNobody()) return;
+    Home home;
+    const fs::path locked = home.home() / "Locked";
+    allocate(locked / "inside.bin", 3 * MB);
+    ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+    ClockScope clock(pictureTime);
+    Stage stage;
+    stage.show();
+    ASSERT_TRUE(stage.settle());
+    const DetailRow row = stage.view->table()->list()->rows()[size_t(rowOf(*stage.model, locked))];
+    EXPECT_TRUE(row.entry.unreadable);
+    EXPECT_FALSE(row.entry.size);
+    EXPECT_FALSE(row.share);
+    stage.model->open(row.entry);
+    ASSERT_TRUE(stage.settle());
+    stage.picture();
+    FolderPanel* panel = stage.view->panel();
+    EXPECT_EQ(stage.view->table()->list()->emptyText(), "Quelto can't read this folder");
+    EXPECT_TRUE(panel->unreadableLabel()->isVisible());
+    for (const StatFigure* figure : {panel->sizeFigure(), panel->itemsFigure(), panel->filesFigure()})
+        EXPECT_EQ(figure->value(), "—");
+    EXPECT_FALSE(panel->chart()->readout().size);
+    EXPECT_EQ(panel->chart()->readout().caption, "Quelto can't read it");
+    stage.model->goBack();
+    ASSERT_TRUE(stage.settle());
+    EXPECT_FALSE(panel->unreadableLabel()->isVisible());
+    ::chmod(locked.c_str(), 0755);
 }
 
 // Scrolled with the wheel under a pointer at rest, the table lights the row now under

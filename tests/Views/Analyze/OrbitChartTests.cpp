@@ -88,7 +88,7 @@ TEST(ChartMotion, TheFlaresTurnClockwiseFromThreeOClock) {
 
 struct ReadoutCase {
     const char* name;
-    std::filesystem::path shown;
+    CenterReadout::Shown shown;
     std::optional<AnalyzeFocus> focus;
     CenterReadout::Detail want;
 };
@@ -102,7 +102,7 @@ TEST_P(Readout, DescribesTheFocusOrTheShownFolder) {
                                      {"/u/pending", std::nullopt, std::nullopt, true}, {"/u/a", 3, 1, false},
                                      {"/u/b", 3, 1, false},           {"/u/c", 3, 1, false}};
     const Slices slices{{"/u/Library", {{"/u/Library/Caches", 600, 9000}, {"/u/Library/Caches/com.x", 40, 310}}}};
-    const auto got = CenterReadout::detail(entries, slices, GetParam().shown, 1000, 183'400, GetParam().focus);
+    const auto got = CenterReadout::detail(entries, slices, GetParam().shown, 1000, GetParam().focus);
     EXPECT_EQ(got.name, GetParam().want.name);
     EXPECT_EQ(got.size, GetParam().want.size);
     EXPECT_EQ(got.caption, GetParam().want.caption);
@@ -112,14 +112,16 @@ TEST_P(Readout, DescribesTheFocusOrTheShownFolder) {
 INSTANTIATE_TEST_SUITE_P(
     Focus, Readout,
     ::testing::Values(
-        ReadoutCase{"NothingAtTheRoot", "/", std::nullopt, {"Whole disk", 1000, "6 items · 183k files", "internaldrive"}},
-        ReadoutCase{"NothingInAFolder", "/u", std::nullopt, {"u", 1000, "6 items · 183k files", "internaldrive"}},
-        ReadoutCase{"AFolderEntry", "/u", AnalyzeFocus::entry("/u/Library"), {"Library", 815, "81.5% · 1.2k files", "folder"}},
-        ReadoutCase{"AFileWithoutCount", "/u", AnalyzeFocus::entry("/u/movie.mov"), {"movie.mov", 176, "17.6%", "doc"}},
-        ReadoutCase{"AnUnmeasuredEntry", "/u", AnalyzeFocus::entry("/u/pending"), {"u", 1000, "6 items · 183k files", "internaldrive"}},
-        ReadoutCase{"AGoneEntry", "/u", AnalyzeFocus::entry("/u/gone"), {"u", 1000, "6 items · 183k files", "internaldrive"}},
-        ReadoutCase{"ASlice", "/u", AnalyzeFocus::slice("/u/Library/Caches/com.x"), {"com.x", 40, "Caches/ · 4.0% · 310 files", "folder"}},
-        ReadoutCase{"TheSmallEntries", "/u", AnalyzeFocus::other(), {"3 small items", 9, "0.9%", "square.grid.3x3"}}),
+        // The folder's own totals (its blocks and links too); shares are of the entries' sum.
+        ReadoutCase{"NothingAtTheRoot", {"/", 1004, 183'401}, std::nullopt, {"Whole disk", 1004, "6 items · 183k files", "internaldrive"}},
+        ReadoutCase{"NothingInAFolder", {"/u", 1004, 183'401}, std::nullopt, {"u", 1004, "6 items · 183k files", "internaldrive"}},
+        ReadoutCase{"AFolderItCannotRead", {"/u", std::nullopt, std::nullopt}, std::nullopt, {"u", std::nullopt, "Quelto can't read it", "internaldrive"}},
+        ReadoutCase{"AFolderEntry", {"/u", 1004, 183'401}, AnalyzeFocus::entry("/u/Library"), {"Library", 815, "81.5% · 1.2k files", "folder"}},
+        ReadoutCase{"AFileWithoutCount", {"/u", 1004, 183'401}, AnalyzeFocus::entry("/u/movie.mov"), {"movie.mov", 176, "17.6%", "doc"}},
+        ReadoutCase{"AnUnmeasuredEntry", {"/u", 1004, 183'401}, AnalyzeFocus::entry("/u/pending"), {"u", 1004, "6 items · 183k files", "internaldrive"}},
+        ReadoutCase{"AGoneEntry", {"/u", 1004, 183'401}, AnalyzeFocus::entry("/u/gone"), {"u", 1004, "6 items · 183k files", "internaldrive"}},
+        ReadoutCase{"ASlice", {"/u", 1004, 183'401}, AnalyzeFocus::slice("/u/Library/Caches/com.x"), {"com.x", 40, "Caches/ · 4.0% · 310 files", "folder"}},
+        ReadoutCase{"TheSmallEntries", {"/u", 1004, 183'401}, AnalyzeFocus::other(), {"3 small items", 9, "0.9%", "square.grid.3x3"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RingArc, WideArcsKeepAGapAndNarrowOnesDoNot) {
