@@ -89,6 +89,10 @@
         <translation><numerusform>Move %n item (%1) to the Trash?</numerusform><numerusform>Move %n items (%1) to the Trash?</numerusform></translation>
     </message>
     <message numerus="yes">
+        <source>You can put them back from the Trash until you empty it.</source>
+        <translation><numerusform>You can put it back from the Trash until you empty it.</numerusform><numerusform>You can put them back from the Trash until you empty it.</numerusform></translation>
+    </message>
+    <message numerus="yes">
         <source>%n items · %1 moved to the Trash</source>
         <translation><numerusform>%n item · %1 moved to the Trash</numerusform><numerusform>%n items · %1 moved to the Trash</numerusform></translation>
     </message>

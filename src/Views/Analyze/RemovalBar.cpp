@@ -86,6 +86,10 @@ QString RemovalBar::confirmationTitle(qsizetype count, int64_t size) {
     return counted("Move %n items (%1) to the Trash?", qlonglong(count)).arg(bytes(size));
 }
 
+QString RemovalBar::confirmationMessage(qsizetype count) {
+    return counted("You can put them back from the Trash until you empty it.", qlonglong(count));
+}
+
 QString RemovalBar::bannerText(const CleanReport& r) {
     if (r.dryRun) return tr("Preview: %1 would be freed").arg(bytes(r.freed));
     return counted("%n items · %1 moved to the Trash", qlonglong(r.removed.size())).arg(bytes(r.trashed));
@@ -131,7 +135,7 @@ void RemovalBar::confirm() {
     const auto count = qsizetype(model_.selection().size());
     dialog_ = ConfirmationDialog::present(
         this, confirmationTitle(count, model_.selectedSize()),
-        tr("You can put them back from the Trash until you empty it."), tr("Move to Trash"),
+        confirmationMessage(count), tr("Move to Trash"),
         [self = QPointer(this)] {
             if (self) self->model_.trashSelected();
         },

@@ -28,6 +28,7 @@ public:
     // The texts the bar shows, by the model's state.
     static QString selectionText(qsizetype count, int64_t size);
     static QString confirmationTitle(qsizetype count, int64_t size);
+    static QString confirmationMessage(qsizetype count);
     static QString bannerText(const CleanReport& report);
     static QString skippedToolTip(const CleanReport& report);
 

@@ -33,7 +33,8 @@ TEST(CountedTexts, OneReadsInTheSingular) {
         for (const int n : {0, 2}) EXPECT_EQ(counted(english.constData(), n), filled(n));
         const QString one = counted(english.constData(), 1);
         EXPECT_NE(one, filled(1));
-        EXPECT_TRUE(one.contains(QLatin1String("1"))) << one.toStdString();
+        // A text that names no count ("put them back") still takes its singular.
+        if (key.contains(QLatin1String("%n"))) EXPECT_TRUE(one.contains(QLatin1String("1"))) << one.toStdString();
     }
     // A count shown abbreviated still takes its own form.
     EXPECT_EQ(counted("%n files", 1, QStringLiteral("1")), "1 file");

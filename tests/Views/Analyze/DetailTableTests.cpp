@@ -25,6 +25,25 @@ TEST(DetailRow, PercentTexts) {
     for (const auto& [share, text] : cases) EXPECT_EQ(DetailRow::percentText(share), QString::fromUtf8(text));
 }
 
+// Every counted text of the bar and its confirmation agrees with its number.
+TEST(RemovalBar, CountedTextsAgreeInNumber) {
+    CleanReport one;
+    one.removed.push_back(CleanItem{"/x/a"});
+    one.trashed = 629'100'000;
+    CleanReport two = one;
+    two.removed.push_back(CleanItem{"/x/b"});
+    const std::pair<QString, const char*> cases[] = {
+        {RemovalBar::confirmationTitle(1, 629'100'000), "Move 1 item (629.1 MB) to the Trash?"},
+        {RemovalBar::confirmationTitle(2, 4'000), "Move 2 items (4 KB) to the Trash?"},
+        {RemovalBar::confirmationMessage(1), "You can put it back from the Trash until you empty it."},
+        {RemovalBar::confirmationMessage(2), "You can put them back from the Trash until you empty it."},
+        {RemovalBar::bannerText(one), "1 item · 629.1 MB moved to the Trash"},
+        {RemovalBar::bannerText(two), "2 items · 629.1 MB moved to the Trash"},
+        {RemovalBar::selectionText(1, 4'000), "1 selected · 4 KB"},
+    };
+    for (const auto& [got, want] : cases) EXPECT_EQ(got, QString::fromUtf8(want));
+}
+
 class DetailTableView : public ::testing::Test {
 protected:
     void SetUp() override {
