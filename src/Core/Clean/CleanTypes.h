@@ -61,11 +61,17 @@ struct CleanReport {
         std::optional<int64_t> left = std::nullopt;
         bool operator==(const Skip&) const = default;
     };
+    // A finding moved to the Trash, and where it lies now.
+    struct Moved {
+        std::filesystem::path from, to;
+        bool operator==(const Moved&) const = default;
+    };
     int64_t freed = 0;  // removed findings, and what went of those removed only partway
     int64_t trashed = 0;
     std::vector<CleanItem> removed;
     std::vector<Skip> skipped;
     bool dryRun = false;
+    std::vector<Moved> inTrash;  // of a real run, in the order removed
 };
 
 // Byte-count texts: file style (1 KB = 1,000 bytes, zero written with a digit)

@@ -141,9 +141,11 @@ CleanReport Cleaner::clean(const std::vector<CleanItem>& items, const std::strin
                 const bool partwayPossible = way == Way::remove && S_ISDIR(st.st_mode);
                 const int64_t before = partwayPossible ? FileSizer::size(judged) : 0;
                 Platform::FileOps::Status status;
+                std::filesystem::path trashedTo;
                 if (way == Way::trash) {
                     const auto result = Platform::Trash::moveToTrash(folder, place.name, judged);
                     status = {result.ok, result.error};
+                    trashedTo = result.trashedPath;
                 } else if (Platform::Trash::isHomeTrashEntry(judged)) {
                     // An entry deleted from the Trash must not leave its .trashinfo behind.
                     status = Platform::Trash::removeTrashedEntry(folder, place.name);
@@ -164,6 +166,7 @@ CleanReport Cleaner::clean(const std::vector<CleanItem>& items, const std::strin
                     report.skipped.push_back(std::move(skip));
                     return;
                 }
+                if (way == Way::trash) report.inTrash.push_back({item.url, trashedTo});
             }
             report.removed.push_back(item);
             report.freed += item.size;

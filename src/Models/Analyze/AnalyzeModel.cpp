@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <limits>
 #include <numeric>
 #include <unordered_set>
@@ -43,6 +44,38 @@ fs::path parentOf(const fs::path& p) {
 
 fs::path joined(const fs::path& folder, const std::string& name) {
     return folder.native() == "/" ? fs::path("/" + name) : fs::path(folder.native() + "/" + name);
+}
+
+// Where a moved item lies now, with the links on its way resolved, as the crumbs are.
+fs::path resolvedPlace(const fs::path& p) {
+    char buf[PATH_MAX];
+    if (!::realpath(p.parent_path().c_str(), buf)) return p;
+    return joined(fs::path(buf), p.filename().native());
+}
+
+// The child of `folder` on the way down to `inside`, when `inside` lies below it.
+std::optional<fs::path> childOnTheWay(const fs::path& folder, const fs::path& inside) {
+    const std::string &f = folder.native(), &i = inside.native();
+    const size_t start = f == "/" ? 1 : f.size() + 1;
+    if (i.size() <= start || i.compare(0, f.size(), f) != 0 || i[start - 1] != '/') return std::nullopt;
+    return fs::path(i.substr(0, i.find('/', start)));
+}
+
+// A child as the listing makes it: a folder to measure, or a file with its size.
+std::optional<AnalyzeModel::Entry> listedEntry(const fs::path& p) {
+    struct ::stat st {};
+    if (::lstat(p.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return std::nullopt;
+    if (S_ISDIR(st.st_mode)) return AnalyzeModel::Entry{p, {}, {}, !Platform::FileOps::isPackage(p.filename().native())};
+    return AnalyzeModel::Entry{p, static_cast<int64_t>(st.st_blocks) * 512, 1, false};
+}
+
+// Large files as the search gives them: largest first, equal sizes by path as read.
+std::vector<AnalyzeModel::Entry> largestFirst(std::vector<AnalyzeModel::Entry> files) {
+    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
+        if (a.size != b.size) return a.size.value_or(0) > b.size.value_or(0);
+        return Text::localizedStandardCompare(a.url.native(), b.url.native()) < 0;
+    });
+    return files;
 }
 
 // What a measurement tells of an entry: no size at all where nothing was walked.
@@ -313,7 +346,12 @@ QCoro::Task<> AnalyzeModel::loadFolders(int token, fs::path folder) {
         publish(*load);
         co_return;
     }
-    for (const auto& path : unmeasured) {
+    measureInto(load, unmeasured);
+}
+
+void AnalyzeModel::measureInto(const std::shared_ptr<Measuring>& load, const std::vector<std::string>& paths) {
+    QPointer<AnalyzeModel> self(this);
+    for (const auto& path : paths) {
         sizes_.info(path, [self, load, path](DiskIndex::Info info) {
             // Any thread: the result goes to the main thread, to a model that may be gone.
             QMetaObject::invokeMethod(
@@ -502,25 +540,82 @@ QCoro::Task<> AnalyzeModel::remove(std::vector<Entry> entries) {
     setLastRemoval(*report);
     if (report->dryRun) co_return;
 
-    std::unordered_set<std::string> removed;
-    for (const auto& item : report->removed) removed.insert(item.url.native());
-    for (const auto& path : removed) sizes_.invalidate(path);
+    std::unordered_map<std::string, int64_t> removed;  // path and size
+    for (const auto& item : report->removed) removed.emplace(item.url.native(), item.size);
+    for (const auto& [path, size] : removed) sizes_.invalidate(path);
+    // What went to the Trash still takes its room where it lies now: every folder on
+    // its way there grew.
+    std::vector<std::pair<fs::path, int64_t>> arrived;
+    for (const auto& moved : report->inTrash) {
+        const fs::path now = resolvedPlace(moved.to);
+        sizes_.invalidate(now.native());
+        const auto size = removed.find(moved.from.native());
+        arrived.emplace_back(now, size == removed.end() ? 0 : size->second);
+    }
     auto kept = [&](const Entry& e) { return !removed.count(e.id()); };
 
     std::vector<Entry> left;
     std::copy_if(entries_.begin(), entries_.end(), std::back_inserter(left), kept);
     SubSlices slices = subSlices_;
     Selection selection = selection_;
-    for (const auto& path : removed) {
+    for (const auto& [path, size] : removed) {
         slices.erase(path);
         selection.erase(path);
     }
     // A load still measuring keeps working copies: they must not bring the entries back.
-    if (measuring_ && measuring_->token == generation_) {
+    const bool working = measuring_ && measuring_->token == generation_;
+    if (working) {
         std::erase_if(measuring_->entries, [&](const Entry& e) { return !kept(e); });
-        for (const auto& path : removed) measuring_->subSlices.erase(path);
+        for (const auto& [path, size] : removed) measuring_->subSlices.erase(path);
+    }
+    // While the next folder is listed, its listing counts what arrived there.
+    const fs::path& shown = path_.back();
+    std::vector<std::string> grown;
+    if (!listing_ && mode_ == Mode::largeFiles) {
+        for (const auto& [now, size] : arrived)
+            if (childOnTheWay(shown, now) && size >= largeFileMinimum) left.push_back({now, size, 1, false});
+        left = largestFirst(std::move(left));
+    } else if (!listing_) {
+        for (const auto& [now, size] : arrived)
+            if (const auto child = childOnTheWay(shown, now)) grown.push_back(child->native());
+        std::sort(grown.begin(), grown.end());
+        grown.erase(std::unique(grown.begin(), grown.end()), grown.end());
+        // A folder on the way is measured again; one the Trash made anew is listed.
+        const auto update = [&](std::vector<Entry>& list, const std::string& path) {
+            const auto it = std::find_if(list.begin(), list.end(), [&](const Entry& e) { return e.id() == path; });
+            if (it == list.end()) {
+                if (auto entry = listedEntry(fs::path(path))) list.push_back(std::move(*entry));
+            } else {
+                it->size.reset();
+                it->files.reset();
+                it->sizeless = it->unreadable = false;
+            }
+        };
+        for (const auto& path : grown) {
+            update(left, path);
+            slices.erase(path);
+            if (working) {
+                update(measuring_->entries, path);
+                measuring_->subSlices.erase(path);
+            }
+        }
+        std::erase_if(grown, [&](const std::string& path) {
+            return std::none_of(left.begin(), left.end(), [&](const Entry& e) { return e.id() == path && e.measuring(); });
+        });
+        if (!grown.empty() && !working) {
+            auto load = std::make_shared<Measuring>();
+            load->token = generation_;
+            load->entries = left;
+            load->subSlices = slices;
+            measuring_ = load;
+        }
+        left = sorted(std::move(left));
     }
     setEntries(std::move(left));
     setSubSlices(std::move(slices));
     setSelection(std::move(selection));
+    if (!grown.empty()) {
+        measuring_->waiting += grown.size();
+        measureInto(measuring_, grown);
+    }
 }

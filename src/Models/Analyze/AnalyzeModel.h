@@ -170,6 +170,8 @@ private:
     std::vector<SubSlice> subSlicesOf(const std::string& path) const;
     QCoro::Task<> loadFolders(int token, std::filesystem::path folder);
     QCoro::Task<> loadLargeFiles(int token, std::filesystem::path folder);
+    // Asks the size service for the paths; their sizes go into the load's working copies.
+    void measureInto(const std::shared_ptr<Measuring>& load, const std::vector<std::string>& paths);
     void measured(const std::shared_ptr<Measuring>& load, const std::string& path, DiskIndex::Info info);
     void publish(Measuring& load);
     QCoro::Task<> remove(std::vector<Entry> entries);

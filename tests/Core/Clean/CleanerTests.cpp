@@ -125,6 +125,9 @@ TEST_F(CleanerTest, WayRules) {
         EXPECT_EQ(inTrash(c.name), c.trashed) << c.name;
         EXPECT_EQ(report.freed, whole.size) << c.name;
         EXPECT_EQ(report.trashed, c.trashed ? whole.size : 0) << c.name;
+        // The report says where what went to the Trash lies now.
+        const std::vector<CleanReport::Moved> moved{{whole.url, Platform::Locations::trashFiles() / c.name}};
+        EXPECT_EQ(report.inTrash, c.trashed ? moved : std::vector<CleanReport::Moved>{}) << c.name;
     }
 }
 
@@ -207,6 +210,7 @@ TEST_F(CleanerTest, DryRunTouchesNothing) {
     EXPECT_EQ(report.removed, (std::vector<CleanItem>{toTrash, toDelete, withCommand, allowed}));
     EXPECT_EQ(report.freed, toTrash.size + toDelete.size + 700);
     EXPECT_EQ(report.trashed, toTrash.size);
+    EXPECT_TRUE(report.inTrash.empty());
     ASSERT_EQ(report.skipped.size(), 1u);
     EXPECT_EQ(report.skipped[0].reason, "system folder");
     EXPECT_TRUE(fs::exists(toTrash.url));

@@ -137,6 +137,7 @@ TEST(AnalyzeModel, BrowsesAndTrashesOnATemporaryHome) {
     EXPECT_EQ(History::entries().at(0).action, "analyze");
     EXPECT_EQ(History::entries().at(0).bytes, bytes);
     std::vector<std::string> now = names(m.entries());
+    left.push_back(".local");  // the Trash they went to, made in the home
     std::sort(now.begin(), now.end());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(now, left);
@@ -395,4 +396,67 @@ TEST(AnalyzeModel, AFolderOpenedReadsWhatItsRowRead) {
     ASSERT_TRUE(until([&] { return settled(m); }));
     EXPECT_TRUE(m.readable());
     ::chmod((h / "Locked").c_str(), 0755);
+}
+
+namespace {
+// What the model shows of its folder: rows with their sizes and files, and the totals.
+struct Shown {
+    std::vector<std::tuple<std::string, std::optional<int64_t>, std::optional<int64_t>>> rows;
+    std::optional<int64_t> size, files;
+    bool operator==(const Shown&) const = default;
+};
+void PrintTo(const Shown& s, std::ostream* os) {
+    for (const auto& [path, size, files] : s.rows) *os << path << " " << size.value_or(-1) << " " << files.value_or(-1) << "; ";
+    *os << "total " << s.size.value_or(-1) << " / " << s.files.value_or(-1);
+}
+Shown shown(const AnalyzeModel& m) {
+    Shown s{{}, m.folderSize(), m.folderFiles()};
+    for (const auto& e : m.entries()) s.rows.emplace_back(e.url.native(), e.size, e.files);
+    return s;
+}
+// The same folder looked at afresh, as "Measure again" would show it.
+Shown afresh(const AnalyzeModel& m) {
+    Loaded again;
+    again.model.setMode(m.mode());
+    again.model.navigate(m.path().back());
+    EXPECT_TRUE(until([&] { return settled(again.model) && again.model.path() == m.path(); }));
+    return shown(again.model);
+}
+}  // namespace
+
+// The Trash lies in the home: what a removal moved there is counted where it lies now,
+// in the folder's totals and in the large-file list, as a fresh look would show it.
+TEST(AnalyzeModel, WhatWentToTheTrashIsCountedWhereItLies) {
+    FakeHome h;
+    h.folder("big/inner", 30);
+    h.folder("keep", 2);
+    h.file("notes.txt", 1);
+    h.folder("films");
+    const int fd = ::open((h / "films/cut.mov").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::posix_fallocate(fd, 0, AnalyzeModel::largeFileMinimum), 0);
+    ::close(fd);
+    Loaded held;
+    AnalyzeModel& m = held.model;
+    const auto removal = [&](const std::string& name) {
+        m.trash(entryNamed(m, name));
+        EXPECT_TRUE(until([&] { return m.lastRemoval().has_value() && settled(m); }));
+        ASSERT_EQ(m.lastRemoval()->removed.size(), 1u);
+        m.setLastRemoval(std::nullopt);
+    };
+    // The first removal makes the Trash, and with it ".local"; the next one grows it.
+    ASSERT_FALSE(fs::exists(h / ".local"));
+    const auto before = m.folderSize();
+    removal("big");
+    EXPECT_GE(m.folderSize(), before);  // moved, not freed
+    EXPECT_EQ(shown(m), afresh(m));
+    removal("keep");
+    EXPECT_EQ(shown(m), afresh(m));
+
+    m.setMode(AnalyzeModel::Mode::largeFiles);
+    ASSERT_TRUE(until([&] { return settled(m); }));
+    ASSERT_EQ(names(m.entries()), std::vector<std::string>{"cut.mov"});
+    removal("cut.mov");
+    EXPECT_EQ(m.entries().at(0).url, Platform::Locations::trashFiles() / "cut.mov");
+    EXPECT_EQ(shown(m), afresh(m));
 }
