@@ -33,8 +33,10 @@ std::string errorText(int err) {
 }
 
 
+}  // namespace
+
 // Replaces every ill-formed sequence by U+FFFD, one per maximal ill-formed subpart.
-std::string decodeUtf8(const std::string& in) {
+std::string Shell::decodeUtf8(const std::string& in) {
     static const char kReplacement[] = "\xEF\xBF\xBD";
     std::string out;
     out.reserve(in.size());
@@ -81,6 +83,7 @@ std::string decodeUtf8(const std::string& in) {
     return out;
 }
 
+namespace {
 int statusOf(int waitStatus) {
     if (WIFEXITED(waitStatus)) return WEXITSTATUS(waitStatus);
     if (WIFSIGNALED(waitStatus)) return 128 + WTERMSIG(waitStatus);
@@ -258,5 +261,5 @@ Shell::Result Shell::run(const std::string& program, const std::vector<std::stri
     }
 
     const int status = waitStatus == -1 ? -1 : statusOf(waitStatus);
-    return {status, decodeUtf8(bytes), stoppedRunning};
+    return {status, Shell::decodeUtf8(bytes), stoppedRunning};
 }

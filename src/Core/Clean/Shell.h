@@ -13,6 +13,9 @@ struct Result {
 
 Result run(const std::string& program, const std::vector<std::string>& arguments, double timeout);
 
+// The bytes as text: every ill-formed UTF-8 sequence becomes U+FFFD, as in run()'s output.
+std::string decodeUtf8(const std::string& bytes);
+
 // The text run() gives when `program` cannot be started for the error `err`.
 std::string launchError(const std::string& program, int err);
 }  // namespace Shell

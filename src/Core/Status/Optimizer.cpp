@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <random>
 
 #include "Core/AdminScript.h"
 #include "Core/Clean/Shell.h"
@@ -11,6 +13,7 @@
 #include "Platform/AsciiText.h"
 #include "Platform/Locations.h"
 #include "Platform/Programs.h"
+#include "Sensors/KernelText.h"
 
 namespace fs = std::filesystem;
 
@@ -52,16 +55,34 @@ std::string timedOutText(double seconds) {
     return localizedFormat("Timed out after %@ seconds", {n});
 }
 
-std::vector<std::string> words(const std::string& line) {
-    std::vector<std::string> out;
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && line[i] == ' ') ++i;
-        const size_t start = i;
-        while (i < line.size() && line[i] != ' ') ++i;
-        if (i > start) out.push_back(line.substr(start, i - start));
+// A fresh secret per batch, so no text outside a frame can pass for one.
+std::string newNonce() {
+    std::random_device random;
+    std::string out;
+    char hex[9];
+    for (int i = 0; i < 4; ++i) {
+        std::snprintf(hex, sizeof hex, "%08x", unsigned(random()));
+        out += hex;
     }
     return out;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Appends one line of `od -An -tx1`: blank-separated two-digit hex bytes.
+bool appendHexLine(std::string_view line, std::string& bytes) {
+    for (const auto word : Sensors::KernelText::fields(line)) {
+        if (word.size() != 2) return false;
+        const int high = hexDigit(word[0]), low = hexDigit(word[1]);
+        if (high < 0 || low < 0) return false;
+        bytes += char(high * 16 + low);
+    }
+    return true;
 }
 }  // namespace
 
@@ -97,57 +118,101 @@ Outcome run(const Action& action, double timeLimit) {
         if (!r.output.empty() && r.output.back() != '\n') r.output += '\n';
         r.output += timedOutText(timeLimit);
     }
-    return {action, r.status == 0 && !r.timedOut, std::move(r.output)};
+    return {action, r.status == 0 && !r.timedOut, keptTail(std::move(r.output))};
 }
 
-std::string batchScript(const std::vector<Action>& actions) {
-    std::string script;
-    for (const Action& a : actions) {
-        if (!script.empty()) script += "; ";
-        // The marker starts a line of its own even after output without a final
-        // newline, which would otherwise hide it and the task's report with it.
-        script += "{ " + a.command + " ; } 2>&1; printf '\\n%s\\n' \"" + doneMarker + " " + a.id + " $?\"";
-    }
+std::string keptTail(std::string text, size_t limit) {
+    if (text.size() <= limit) return text;
+    size_t from = text.size() - limit;
+    // Start at a whole line where the kept part has one, else at a whole character.
+    if (const size_t newline = text.find('\n', from); newline != std::string::npos) from = newline + 1;
+    else
+        while (from < text.size() && (static_cast<unsigned char>(text[from]) & 0xC0) == 0x80) ++from;
+    return "\u2026\n" + text.substr(from);
+}
+
+std::string batchScript(const std::vector<Action>& actions, const std::string& nonce) {
+    // Every command runs in a shell of its own with its output in a file of a
+    // private folder; the batch then prints that output hex-encoded between two
+    // lines of its own. One byte past the limit tells keptTail the output was cut.
+    std::string script =
+        "d=$(mktemp -d \"${TMPDIR:-/tmp}/quelto-tasks.XXXXXX\") || exit 1\n"
+        "trap 'rm -rf \"$d\"' EXIT\n"
+        "trap 'exit 143' HUP INT TERM\n"
+        "t() {\n"
+        "  /bin/sh -c \"$2\" </dev/null >\"$d/out\" 2>&1\n"
+        "  s=$?\n"
+        "  tail -c " + std::to_string(outputLimit + 1) + " \"$d/out\" >\"$d/kept\"\n"
+        "  printf '%s %s %s\\n' " + nonce + " \"$1\" \"$s\"\n"
+        "  od -An -v -tx1 \"$d/kept\"\n"
+        "  printf '%s end\\n' " + nonce + "\n"
+        "  rm -f \"$d/out\" \"$d/kept\"\n"
+        "}\n";
+    for (size_t i = 0; i < actions.size(); ++i)
+        script += "t " + std::to_string(i) + " " + AdminScript::singleQuoted(actions[i].command) + "\n";
+    script += "exit 0\n";
     return script;
 }
 
-std::vector<Outcome> reportedOutcomes(const std::vector<Action>& actions, const std::string& output) {
-    std::vector<Outcome> out;
-    std::string buffer;
-    const std::string marker = doneMarker;
+BatchReport readBatch(const std::vector<Action>& actions, const std::string& nonce, const std::string& output) {
+    BatchReport report;
+    report.outcomes.resize(actions.size());
+    constexpr size_t outside = SIZE_MAX;
+    size_t task = outside;  // else inside this task's frame
+    int status = 0;
+    bool intact = true;
+    std::string bytes;
+    // The platform's prompt may hand back its output with carriage returns for line ends.
     size_t start = 0;
-    for (;;) {
-        const size_t end = output.find_first_of("\r\n", start);
-        const std::string line = output.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (line.compare(0, marker.size(), marker) != 0) {
-            buffer += line;
-            buffer += '\n';
-        } else {
-            const auto w = words(line);
-            if (w.size() == 3)
-                for (const Action& a : actions)
-                    if (a.id == w[1]) {
-                        out.push_back({a, w[2] == "0", std::string(Platform::trimmed(buffer))});
-                        break;
-                    }
-            buffer.clear();
-        }
-        if (end == std::string::npos) break;
+    while (start < output.size()) {
+        const size_t end = std::min(output.find_first_of("\r\n", start), output.size());
+        const std::string_view line(output.data() + start, end - start);
         start = end + 1;
+        const auto words = Sensors::KernelText::fields(line);
+        if (!words.empty() && words[0] == nonce) {
+            if (task != outside && words.size() == 2 && words[1] == "end") {
+                if (intact) {
+                    const auto text = keptTail(Shell::decodeUtf8(bytes));
+                    report.outcomes[task] = Outcome{actions[task], status == 0, std::string(Platform::trimmed(text))};
+                }
+                task = outside;
+            } else if (words.size() == 3) {
+                const auto index = Sensors::KernelText::toUnsigned(words[1]);
+                const auto code = Sensors::KernelText::toInt(words[2]);
+                if (index && code && *index < actions.size()) {
+                    task = size_t(*index);
+                    status = int(*code);
+                    intact = true;
+                    bytes.clear();
+                }
+            }
+            continue;
+        }
+        if (task != outside) {
+            intact = appendHexLine(line, bytes) && intact;
+        } else {
+            report.rest.append(line);
+            report.rest += '\n';
+        }
     }
-    return out;
+    return report;
 }
 
 std::vector<Outcome> runAsAdmin(const std::vector<Action>& actions, double timeLimit) {
     if (actions.empty()) return {};
-    const auto result = AdminScript::run(batchScript(actions), timeLimit);
-    if (result.ok() && !result.timedOut) return reportedOutcomes(actions, result.output);
-    const std::string message = result.timedOut    ? timedOutText(timeLimit)
-                                : result.cancelled ? localized("Password prompt cancelled")
-                                                   : result.output;
+    const std::string nonce = newNonce();
+    const auto result = AdminScript::run(batchScript(actions, nonce), timeLimit);
+    auto report = readBatch(actions, nonce, result.output);
+    // Why a task has no report: the prompt or the script ended before it did.
+    const auto rest = Platform::trimmed(report.rest);
+    const std::string why = result.timedOut    ? timedOutText(timeLimit)
+                            : result.cancelled ? localized("Password prompt cancelled")
+                            : !rest.empty()    ? keptTail(std::string(rest))
+                                               : localized("The task ended without a report");
     std::vector<Outcome> out;
     out.reserve(actions.size());
-    for (const Action& a : actions) out.push_back({a, false, message});
+    for (size_t i = 0; i < actions.size(); ++i)
+        out.push_back(report.outcomes[i] ? std::move(*report.outcomes[i]) : Outcome{actions[i], false, why});
     return out;
 }
 }  // namespace Optimizer

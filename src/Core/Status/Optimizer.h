@@ -43,22 +43,37 @@ bool isOffered(const Action& action);
 inline constexpr double runTimeLimit = 300;
 inline constexpr double batchTimeLimit = 900;
 
+// The most a task's output keeps: its end, where the verdict is.
+inline constexpr size_t outputLimit = 1 << 20;
+
 // Runs one task: through `zsh -lc`, or the administrator prompt when it needs it.
-// The output comes back untrimmed; a run the time-out ended fails and says so.
+// The output comes back untrimmed but for the limit; a run the time-out ended
+// fails and says so.
 Outcome run(const Action& action, double timeLimit = runTimeLimit);
 
 // Runs every task in one administrator script under one password prompt and
-// returns an outcome per task that reported, in the order they reported. A task
-// whose report is missing has no outcome. When the script fails as a whole every
-// task fails with one message: "Password prompt cancelled" for a dismissed prompt,
-// a time-out's own text, else the output. An empty list starts nothing.
+// returns an outcome per task, in the given order. Each command runs in a shell of
+// its own, so however it ends (an `exit`, an `exec`, a signal to its shell) it ends
+// only itself, and what it prints is its own outcome's output, trimmed. A task
+// that never reported (the prompt was dismissed, the time-out came, the script
+// died) fails with the reason: "Password prompt cancelled" for a dismissed prompt,
+// the time-out's text, else what the prompt and the script printed themselves.
+// An empty list starts nothing.
 std::vector<Outcome> runAsAdmin(const std::vector<Action>& actions, double timeLimit = batchTimeLimit);
 
-// The line each task of the batch ends with: the marker, its id, its exit status.
-inline constexpr const char* doneMarker = "__QUELTO_DONE__";
-// The batch's shell script: each command with its errors folded into its output,
-// then its done-marker line, on a line of its own.
-std::string batchScript(const std::vector<Action>& actions);
-// The outcomes that a successful batch's output reports.
-std::vector<Outcome> reportedOutcomes(const std::vector<Action>& actions, const std::string& output);
+// The batch's shell script. Each task reports in a frame of its own: a line with
+// the run's `nonce`, the task's index and its exit status, then its output as hex
+// bytes, then a closing line; a command's output can never read as a frame.
+std::string batchScript(const std::vector<Action>& actions, const std::string& nonce);
+
+// What the batch printed: each task's outcome, or none where its frame is missing
+// or cut short, and the text outside every frame.
+struct BatchReport {
+    std::vector<std::optional<Outcome>> outcomes;  // by index into the tasks
+    std::string rest;
+};
+BatchReport readBatch(const std::vector<Action>& actions, const std::string& nonce, const std::string& output);
+
+// The text cut to its last `limit` bytes at a line start, after a "…" line.
+std::string keptTail(std::string text, size_t limit = outputLimit);
 }  // namespace Optimizer

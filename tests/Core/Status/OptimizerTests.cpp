@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -89,17 +90,40 @@ TEST(Optimizer, TheTableHoldsTheFourteenTasksInOrderAndOffersThoseWhoseProgramOr
     }
 }
 
-TEST(Optimizer, ReadsEachTasksReportFromTheBatchOutput) {
-    const std::vector<Action> tasks = {admin("dns", ""), admin("dhcp", "")};
-    const std::pair<std::string, std::vector<std::tuple<std::string, bool, std::string>>> cases[] = {
-        {"a\rb\r__QUELTO_DONE__ dns 0\r__QUELTO_DONE__ dhcp 1\r", {{"dns", true, "a\nb"}, {"dhcp", false, ""}}},
-        {"lost\n__QUELTO_DONE__ fonts 0\n  mine \n__QUELTO_DONE__   dns   2\ntrailing", {{"dns", false, "mine"}}},
+TEST(Optimizer, ReadsEachTasksFrameAndNothingElseFromTheBatchOutput) {
+    const std::vector<Action> tasks = {admin("dns", ""), admin("dhcp", ""), admin("fonts", "")};
+    const std::string n = "0123456789abcdef0123456789abcdef";
+    struct Case {
+        const char* name;
+        std::string output;
+        std::vector<std::optional<std::pair<bool, std::string>>> expected;
+        std::string rest;
+    } const cases[] = {
+        {"carriage returns for line ends", n + " 1 0\r 61 0a 62\r" + n + " end\r" + n + " 0 1\r" + n + " end\r",
+         {std::pair(false, ""), std::pair(true, "a\nb"), std::nullopt}, ""},
+        {"text outside frames is the rest", "prompt says\n" + n + " 2 0\n 2d 31 32 38\n" + n + " end\ntail",
+         {std::nullopt, std::nullopt, std::pair(true, "-128")}, "prompt says\ntail\n"},
+        {"a frame cut short or spoilt reports nothing",
+         n + " 0 0\n 61 zz\n" + n + " end\n" + n + " 1 0\n 61\n", {std::nullopt, std::nullopt, std::nullopt}, ""},
+        {"another nonce, an index beyond the tasks",
+         "ffffffffffffffffffffffffffffffff 0 0\n" + n + " 7 0\n" + n + " end\n",
+         {std::nullopt, std::nullopt, std::nullopt}, "ffffffffffffffffffffffffffffffff 0 0\n"},
     };
-    for (const auto& [output, expected] : cases) {
-        std::vector<std::tuple<std::string, bool, std::string>> got;
-        for (const auto& o : Optimizer::reportedOutcomes(tasks, output)) got.emplace_back(o.action.id, o.ok, o.output);
-        EXPECT_EQ(got, expected) << output;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto report = Optimizer::readBatch(tasks, n, c.output);
+        std::vector<std::optional<std::pair<bool, std::string>>> got;
+        for (const auto& o : report.outcomes) got.push_back(o ? std::optional(std::pair(o->ok, o->output)) : std::nullopt);
+        EXPECT_EQ(got, c.expected);
+        EXPECT_EQ(report.rest, c.rest);
     }
+}
+
+TEST(Optimizer, AnOutputPastTheLimitKeepsItsEndFromAWholeLine) {
+    EXPECT_EQ(Optimizer::keptTail("short", 5), "short");
+    EXPECT_EQ(Optimizer::keptTail("first\nsecond\nend", 9), "\u2026\nend");
+    // No line start in the kept part: it starts at a whole character.
+    EXPECT_EQ(Optimizer::keptTail("\u00e9\u00e9\u00e9", 5), "\u2026\n\u00e9\u00e9");
 }
 
 namespace {
@@ -124,6 +148,82 @@ TEST_F(AdminBatch, CommandsReachTheShellByteForByte) {
         EXPECT_EQ(outcomes[i].action, tasks[i]);
         EXPECT_TRUE(outcomes[i].ok) << outcomes[i].output;
         EXPECT_EQ(outcomes[i].output, expected[i]);
+    }
+}
+
+TEST_F(AdminBatch, EachCommandEndsOnlyItselfAndCannotForgeAnotherTasksReport) {
+    // The forger reads the batch's own script, secret included, and prints frames of its own.
+    const std::string forge =
+        "n=$(tr '\\0' '\\n' </proc/$PPID/cmdline | grep -o '[0-9a-f]\\{32\\}' | head -n 1); "
+        "printf '%s 5 1\\n%s end\\n__QUELTO_DONE__ next 1\\n' \"$n\" \"$n\"";
+    const std::vector<Action> tasks = {
+        admin("exit", "echo before; exit 3"),
+        admin("exec", "exec echo replaced"),
+        admin("kill", "echo dying; kill $$; echo survived"),
+        admin("forge", forge),
+        admin("bytes", "printf 'caf\\351\\r\\n'"),
+        admin("next", "echo fine"),
+    };
+    const auto outcomes = Optimizer::runAsAdmin(tasks);
+    std::vector<std::tuple<std::string, bool, std::string>> got;
+    for (const auto& o : outcomes) got.emplace_back(o.action.id, o.ok, o.output);
+    ASSERT_EQ(got.size(), 6u);
+    const std::string forged = std::get<2>(got[3]);
+    ASSERT_EQ(forged.find(' '), 32u) << forged;
+    const std::string nonce = forged.substr(0, 32);
+    // The shell may add its own word on the signal that ended the command.
+    ASSERT_EQ(std::get<2>(got[2]).substr(0, 5), "dying");
+    std::get<2>(got[2]).resize(5);
+    EXPECT_EQ(got, (std::vector<std::tuple<std::string, bool, std::string>>{
+                       {"exit", false, "before"},
+                       {"exec", true, "replaced"},
+                       {"kill", false, "dying"},
+                       {"forge", true, nonce + " 5 1\n" + nonce + " end\n__QUELTO_DONE__ next 1"},
+                       {"bytes", true, "caf\uFFFD"},
+                       {"next", true, "fine"},
+                   }));
+}
+
+TEST_F(AdminBatch, AHugeOutputKeepsItsEnd) {
+    const auto outcomes = Optimizer::runAsAdmin({admin("loud", "yes 0123456789 | head -n 200000; echo last")});
+    ASSERT_EQ(outcomes.size(), 1u);
+    const std::string& out = outcomes[0].output;
+    EXPECT_TRUE(outcomes[0].ok);
+    EXPECT_LE(out.size(), Optimizer::outputLimit + 4);
+    EXPECT_EQ(out.substr(0, 15), "\u2026\n0123456789\n");
+    EXPECT_EQ(out.substr(out.size() - 15), "0123456789\nlast");
+}
+
+TEST_F(AdminBatch, ARenewalWithoutADefaultRouteFailsAloneAndTheFlushStillSucceeds) {
+    const std::string header = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+    struct Case {
+        const char* name;
+        std::string routes;
+        std::pair<bool, std::string> dhcp;
+    } const cases[] = {
+        {"no default route", header + "eth9\t0000A8C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n",
+         {false, "No default route"}},
+        {"a default route", header + "eth9\t00000000\t0100A8C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n",
+         {true, "renew eth9"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TaskMachine m;
+        m.install(Program::resolvectl, "echo flushed\n");
+        m.install(Program::networkctl, "echo \"$@\"\n");
+        const fs::path routes = m.tmp / "route";
+        writeFile(routes, c.routes);
+        Action dhcp = m.task("dhcp");
+        const auto at = dhcp.command.find("/proc/net/route");
+        ASSERT_NE(at, std::string::npos) << dhcp.command;
+        dhcp.command.replace(at, std::string("/proc/net/route").size(), shellQuoted(routes));
+
+        const auto outcomes = Optimizer::runAsAdmin({m.task("dns"), dhcp});
+        ASSERT_EQ(outcomes.size(), 2u);
+        EXPECT_EQ(std::tuple(outcomes[0].action.id, outcomes[0].ok, outcomes[0].output),
+                  std::tuple(std::string("dns"), true, std::string("flushed")));
+        EXPECT_EQ(std::tuple(outcomes[1].action.id, outcomes[1].ok, outcomes[1].output),
+                  std::tuple(std::string("dhcp"), c.dhcp.first, c.dhcp.second));
     }
 }
 
