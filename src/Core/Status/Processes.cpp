@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 
 #include "Core/Clean/Shell.h"
 #include "Core/Localized.h"
@@ -78,14 +79,25 @@ void sortLargestFirst(std::vector<Info>& rows, SortKey key) {
     std::stable_sort(rows.begin(), rows.end(), [&](const Info& a, const Info& b) { return value(a) > value(b); });
 }
 
+std::vector<Info> leaders(const std::vector<Info>& rows, size_t perKey) {
+    std::set<int32_t> kept;  // a sample lists each process once
+    for (SortKey key : {SortKey::cpu, SortKey::memory, SortKey::energy}) {
+        std::vector<Info> sorted = rows;
+        sortLargestFirst(sorted, key);
+        for (size_t i = 0; i < std::min(perKey, sorted.size()); ++i) kept.insert(sorted[i].pid);
+    }
+    std::vector<Info> out;
+    for (const Info& row : rows)
+        if (kept.count(row.pid)) out.push_back(row);
+    return out;
+}
+
 std::vector<Info> snapshot() {
+    // Every process, so that an idle one holding much memory is among the leaders.
     const auto result = Shell::run(Platform::Programs::path(Platform::Program::top),
-                                   {"-l", "2", "-s", "1", "-n", "60", "-o", "cpu", "-stats", "pid,command,cpu,mem,power"},
-                                   10);
+                                   {"-l", "2", "-s", "1", "-o", "cpu", "-stats", "pid,command,cpu,mem,power"}, 10);
     if (result.status != 0) return {};
-    auto rows = parse(result.output);
-    if (rows.size() > 60) rows.resize(60);
-    return rows;
+    return leaders(parse(result.output), snapshotLeaders);
 }
 
 std::optional<std::string> explanation(const std::string& name) {

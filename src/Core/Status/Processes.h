@@ -25,8 +25,16 @@ enum class SortKey { cpu, memory, energy };
 // (a snapshot's is by CPU). A figure that is not a number sorts last.
 void sortLargestFirst(std::vector<Info>& rows, SortKey key);
 
-// At most 60 rows, busiest first; empty on any failure. Blocks for about a second
-// while `top` samples: call it off the main thread.
+// The rows that lead by any sort key: the first `perKey` of them by CPU, by memory
+// and by energy, in their given order.
+std::vector<Info> leaders(const std::vector<Info>& rows, size_t perKey);
+
+// How many leaders of each key a snapshot keeps: every sort of the 60 rows shows
+// the 20 processes of the whole machine that lead by it.
+inline constexpr size_t snapshotLeaders = 20;
+
+// At most 60 rows drawn from every process, busiest first; empty on any failure.
+// Blocks for about a second while `top` samples: call it off the main thread.
 std::vector<Info> snapshot();
 // The rows of the last sample in `top` output.
 std::vector<Info> parse(std::string_view output);

@@ -172,6 +172,34 @@ TEST(ProcessesSnapshot, EveryProcessKeepsItsRowWhateverItsName) {
     }
 }
 
+// Every sort shows the leaders of the whole machine by its own key, not the busiest
+// processes reordered.
+TEST(ProcessesSnapshot, EachSortsLeadersComeFromEveryProcess) {
+    std::string top = "PID COMMAND %CPU MEM POWER\n";
+    for (int i = 1; i <= 100; ++i)
+        top += std::to_string(i) + " busy" + std::to_string(i) + " " + std::to_string(200 - i) + ".0 " +
+               std::to_string(i) + "M 0.0\n";
+    // Idle, at the bottom of a CPU listing: one holding memory, one drawing energy.
+    top += "900 hog 0.0 900M 0.0\n901 drain 0.0 1K 50.0\n";
+    testtree::TempDir tmp;
+    Platform::Programs::setPathForTesting(
+        Platform::Program::top, testtree::writeScript(tmp / "top", "cat <<'END'\n" + top + "END\n"));
+    const auto rows = Processes::snapshot();
+    Platform::Programs::setPathForTesting(Platform::Program::top, "");
+
+    EXPECT_LE(rows.size(), 60u);
+    EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(), [](const Info& a, const Info& b) { return a.cpu > b.cpu; }));
+    const auto everyone = Processes::parse(top);
+    for (const auto key : {Processes::SortKey::cpu, Processes::SortKey::memory, Processes::SortKey::energy}) {
+        auto shown = rows, all = everyone;
+        Processes::sortLargestFirst(shown, key);
+        Processes::sortLargestFirst(all, key);
+        shown.resize(12);
+        all.resize(12);
+        EXPECT_EQ(shown, all) << "key " << int(key);
+    }
+}
+
 TEST(ProcessesSnapshot, EmptyWhenTopFails) {
     testtree::TempDir tmp;
     Platform::Programs::setPathForTesting(Platform::Program::top,
