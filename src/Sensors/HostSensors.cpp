@@ -180,7 +180,20 @@ DiskSpace diskSpace(const std::filesystem::path& folder) {
     const auto size = [&](unsigned long long blocks) {
         return saturatingMultiply(int64_t(std::min<unsigned long long>(blocks, INT64_MAX)), int64_t(v.f_frsize));
     };
-    return {size(v.f_blocks), size(v.f_bavail)};
+    return {size(v.f_blocks), size(v.f_bavail), size(v.f_bfree)};
+}
+
+int64_t DiskSpace::used() const { return total > free && free >= 0 ? total - free : 0; }
+
+double DiskSpace::usedFraction() const {
+    const __int128 whole = __int128(used()) + std::max<int64_t>(available, 0);
+    return whole >= 1 ? double(used()) / double(whole) : 0.0;
+}
+
+int DiskSpace::usedPercent() const {
+    const __int128 whole = __int128(used()) + std::max<int64_t>(available, 0);
+    if (whole < 1) return 0;
+    return int((__int128(used()) * 100 + whole - 1) / whole);
 }
 
 }  // namespace Sensors

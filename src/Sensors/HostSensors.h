@@ -32,7 +32,14 @@ struct Memory {
 
 struct DiskSpace {
     int64_t total = 0;
-    int64_t available = 0;
+    int64_t available = 0;  // what the user's files may still take
+    int64_t free = 0;       // every unused block, the administrator's reserve included
+    // The space in use and its share, as `df` shows them: size less every unused
+    // block, as a part of what the user can have (used + available). 0 when unknown.
+    int64_t used() const;
+    double usedFraction() const;
+    // The share in whole percent, rounded up as `df` does.
+    int usedPercent() const;
     bool operator==(const DiskSpace&) const = default;
 };
 

@@ -156,20 +156,46 @@ TEST(HostSensorsLive, GiveSaneValuesHere) {
     const platformtest::TmpfsMount own(tmp / "own");
     const std::filesystem::path where = own.mounted() ? tmp / "own" : std::filesystem::path("/tmp");
     if (own.mounted()) testtree::writeFile(where / "data", std::string(3 << 20, 'x'));
-    FILE* df = ::popen(("df -B1 --output=size,avail '" + where.string() + "' | tail -n 1").c_str(), "r");
+    FILE* df = ::popen(("df -B1 --output=size,avail,used,pcent '" + where.string() + "' | tail -n 1").c_str(), "r");
     ASSERT_NE(df, nullptr);
-    long long size = 0, avail = 0;
-    const int read = std::fscanf(df, "%lld %lld", &size, &avail);
+    long long size = 0, avail = 0, used = 0;
+    int percent = 0;
+    const int read = std::fscanf(df, "%lld %lld %lld %d", &size, &avail, &used, &percent);
     ::pclose(df);
-    ASSERT_EQ(read, 2);
+    ASSERT_EQ(read, 4);
     const auto space = Sensors::diskSpace(where);
     EXPECT_EQ(space.total, size);
     if (own.mounted()) {
         EXPECT_EQ(space.total, 16 << 20);
         EXPECT_EQ(space.available, avail);
         EXPECT_LE(space.available, (16 - 3) << 20);
+        EXPECT_EQ(std::pair(space.used(), space.usedPercent()), std::pair(int64_t(used), percent));
     } else {
         EXPECT_NEAR(double(space.available), double(avail), 64.0 * 1024 * 1024);  // others write meanwhile
     }
     EXPECT_EQ(Sensors::diskSpace("/nonexistent/folder"), Sensors::DiskSpace{});
+}
+
+// The administrator's reserve is neither in use nor the user's to take.
+TEST(DiskSpace, UseLeavesTheAdministratorsReserveOut) {
+    struct Case {
+        const char* name;
+        Sensors::DiskSpace disk;
+        int64_t used;
+        double fraction;
+        int percent;
+    } const cases[] = {
+        {"a large reserve", {270'000'000'000, 80'000'000'000, 248'000'000'000}, 22'000'000'000, 22.0 / 102, 22},
+        {"no reserve", {1000, 250, 250}, 750, 0.75, 75},
+        {"a sliver used rounds up", {100'000, 99'999, 99'999}, 1, 1e-5, 1},
+        {"full to the user", {1000, 0, 50}, 950, 1.0, 100},
+        {"unknown", {0, 0, 0}, 0, 0.0, 0},
+        {"more free than the size", {100, 200, 200}, 0, 0.0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.disk.used(), c.used);
+        EXPECT_DOUBLE_EQ(c.disk.usedFraction(), c.fraction);
+        EXPECT_EQ(c.disk.usedPercent(), c.percent);
+    }
 }

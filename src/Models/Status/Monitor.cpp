@@ -189,7 +189,7 @@ std::optional<double> Monitor::uptime() const { return Sensors::uptime(roots_); 
 
 int Monitor::healthScore(const Sensors::DiskSpace& disk, const Sensors::Memory& memory, double cpu,
                          Sensors::ThermalState thermal) {
-    const double fullness = disk.total >= 1 ? double(disk.total - disk.available) / double(disk.total) : 0.0;
+    const double fullness = disk.usedFraction();
     const double diskScore = std::max(0.0, 1.0 - std::max(0.0, fullness - 0.6) / 0.4);
     const double pressureScore = memory.pressure < 2 ? 0.25 : memory.pressure < 4 ? 0.15 : 0.05;
     const double cpuScore = std::max(0.0, 1.0 - std::max(0.0, cpu - 0.7) / 0.3);

@@ -175,9 +175,8 @@ void DiskUsageBadge::sync() {
         label_->hide();
         return;
     }
-    const int64_t used = disk.total - disk.available;
-    meter_->setFraction(double(used) / double(disk.total));
-    label_->setText(text(used, disk.total));
+    meter_->setFraction(disk.usedFraction());
+    label_->setText(text(disk.used(), disk.total));
     meter_->show();
     label_->show();
 }

@@ -66,12 +66,11 @@ Content memory(const StatusCards::Readings& r) {
 
 Content disk(const StatusCards::Readings& r) {
     const auto& d = r.disk;
-    const int64_t used = std::max<int64_t>(d.total - d.available, 0);
-    const double fraction = d.total < 1 ? 0.0 : double(used) / double(d.total);
+    const double fraction = d.usedFraction();
     auto [value, unit] = splitUnit(toQString(formattedBytes(d.available)));
     if (value.isEmpty()) value = emDash;
     return {QStringLiteral("internaldrive"), tr("Disk"), toQString(formattedBytes(d.total)), value, unit,
-            tr("%1 used · %2%").arg(toQString(formattedBytes(used))).arg(StatusFormat::percent(fraction)),
+            tr("%1 used · %2%").arg(toQString(formattedBytes(d.used()))).arg(d.usedPercent()),
             {Kind::meter, {}, fraction, rgb(0.45f, 0.6f, 0.95f)}};
 }
 

@@ -75,7 +75,7 @@ Content memory(const Readings& r) {
 
 Content disk(const Readings& r) {
     const auto& d = r.disk;
-    const double used = d.total < 1 ? 0.0 : double(d.total - d.available) / double(d.total);
+    const double used = d.usedFraction();
     return {QStringLiteral("internaldrive"), tr("Disk"), toQString(formattedBytes(d.available)), tr("free"),
             toQString(formattedBytes(d.total)), Theme::secondary(),
             QStringLiteral("R ") + formattedRate(r.diskRead) + QStringLiteral(" · W ") + formattedRate(r.diskWrite),

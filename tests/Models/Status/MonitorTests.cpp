@@ -269,13 +269,15 @@ TEST(Monitor, HealthScore) {
         ThermalState thermal;
         int score;
     } cases[] = {
-        {"halfFullNominal", {1000, 200}, 1, 0.2, ThermalState::nominal, 80},
-        {"halfFullFair", {1000, 200}, 1, 0.2, ThermalState::fair, 76},
-        {"idleAndCool", {1000, 900}, 1, 0.0, ThermalState::nominal, 100},
-        {"fullDisk", {1000, 0}, 1, 0.0, ThermalState::nominal, 60},
-        {"unknownDisk", {0, 0}, 0, 0.0, ThermalState::nominal, 100},
-        {"everythingBad", {1000, 0}, 4, 1.0, ThermalState::critical, 7},
-        {"elevatedPressureBusy", {1000, 400}, 2, 0.85, ThermalState::serious, 70},
+        {"halfFullNominal", {1000, 200, 200}, 1, 0.2, ThermalState::nominal, 80},
+        {"halfFullFair", {1000, 200, 200}, 1, 0.2, ThermalState::fair, 76},
+        {"idleAndCool", {1000, 900, 900}, 1, 0.0, ThermalState::nominal, 100},
+        {"fullDisk", {1000, 0, 0}, 1, 0.0, ThermalState::nominal, 60},
+        {"unknownDisk", {0, 0, 0}, 0, 0.0, ThermalState::nominal, 100},
+        {"everythingBad", {1000, 0, 0}, 4, 1.0, ThermalState::critical, 7},
+        {"elevatedPressureBusy", {1000, 400, 400}, 2, 0.85, ThermalState::serious, 70},
+        // 70 % of the blocks are in use or reserved; a quarter of what the user can have is used.
+        {"reserveIsNotFullness", {1000, 300, 900}, 1, 0.0, ThermalState::nominal, 100},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Monitor::healthScore(c.disk, {0, 1, 0, c.pressure}, c.cpu, c.thermal), c.score) << c.name;

@@ -344,6 +344,16 @@ TEST(PanelCards, HeatFollowsTheTemperatureAndTheFirstFan) {
     }
 }
 
+// The disk card reads used and its share as `df` does: the administrator's reserve is
+// neither used nor free to the user.
+TEST(PanelCards, DiskUseLeavesTheReserveOut) {
+    StatusCards::Readings r;
+    r.disk = {270'000'000'000, 80'000'000'000, 248'000'000'000};
+    const auto shown = PanelCards::content(PanelCards::Card::disk, r, {});
+    EXPECT_EQ(shown.footer, "22 GB used · 22%");
+    EXPECT_DOUBLE_EQ(shown.graph.fraction, 22.0 / 102);
+}
+
 TEST(MenuBarPanel, FixtureWithBatteryAccessoriesAndAFan) {
     StatusScene scene({.battery = true, .accessories = 3, .fans = 1});
     ShownPanel shown(*scene.state, *scene.prefs);

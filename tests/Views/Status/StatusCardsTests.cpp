@@ -58,10 +58,13 @@ TEST(MetricCards, ShowTheReadingAtItsEdge) {
          Theme::review()},
         {"pressure 4", Metric::memory, [](Readings& r) { r.memory.pressure = 4; }, "25|%|Pressure high|4 GB · swap 0 bytes",
          Theme::danger()},
-        {"disk exactly 85 % full", Metric::disk, [](Readings& r) { r.disk = {100'000'000'000, 15'000'000'000}; },
+        {"disk exactly 85 % full", Metric::disk, [](Readings& r) { r.disk = {100'000'000'000, 15'000'000'000, 15'000'000'000}; },
          "15 GB|free|100 GB|R 0 bytes/s · W 0 bytes/s", orange, 0.85},
-        {"disk past 85 % full", Metric::disk, [](Readings& r) { r.disk = {100'000'000'000, 14'900'000'000}; },
+        {"disk past 85 % full", Metric::disk, [](Readings& r) { r.disk = {100'000'000'000, 14'900'000'000, 14'900'000'000}; },
          "14.9 GB|free|100 GB|R 0 bytes/s · W 0 bytes/s", Theme::review(), 0.851},
+        // Half the disk is the administrator's reserve: used is 40 of the 50 GB the user can have.
+        {"disk with a reserve", Metric::disk, [](Readings& r) { r.disk = {100'000'000'000, 10'000'000'000, 60'000'000'000}; },
+         "10 GB|free|100 GB|R 0 bytes/s · W 0 bytes/s", orange, 0.8},
         {"disk reporting nothing", Metric::disk, [](Readings& r) { r.disk = {0, 0}; r.diskRead = notANumber; },
          "0 bytes|free|0 bytes|R 0 bytes/s · W 0 bytes/s", orange, 0.0},
         {"network quiet, drawn against one", Metric::network,
@@ -82,7 +85,7 @@ TEST(MetricCards, ShowTheReadingAtItsEdge) {
         Readings r;
         r.cores = 8;
         r.memory = {4LL << 30, 16LL << 30, 0, 1};
-        r.disk = {100'000'000'000, 40'000'000'000};
+        r.disk = {100'000'000'000, 40'000'000'000, 40'000'000'000};
         c.set(r);
         const auto card = StatusCards::content(c.metric, r);
         EXPECT_EQ(QStringList({card.value, card.unit, card.chip.value_or("-"), card.footer}).join('|'), QString::fromUtf8(c.texts));
