@@ -23,7 +23,7 @@ TEST(AppState, StartsOnTheCleanTabWithNothingOpen) {
     EXPECT_EQ(state.appsMode(), AppsMode::uninstall);
     EXPECT_FALSE(state.showHistory());
     EXPECT_FALSE(state.showSettings());
-    EXPECT_FALSE(state.hasFullDiskAccess());
+    EXPECT_TRUE(state.hasFullDiskAccess());  // no such permission to lack here
     EXPECT_FALSE(state.openMainWindow);
     for (AppTab t : AppTabs::allCases) EXPECT_FALSE(state.isBusy(t));
 }
@@ -55,7 +55,7 @@ TEST(AppState, SettersNotifyOnlyOnChange) {
         {"showSettings", SIGNAL(showSettingsChanged(bool)), [](AppState& s) { s.setShowSettings(false); },
          [](AppState& s) { s.setShowSettings(true); }},
         {"hasFullDiskAccess", SIGNAL(hasFullDiskAccessChanged(bool)),
-         [](AppState& s) { s.setHasFullDiskAccess(false); }, [](AppState& s) { s.setHasFullDiskAccess(true); }},
+         [](AppState& s) { s.setHasFullDiskAccess(true); }, [](AppState& s) { s.setHasFullDiskAccess(false); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

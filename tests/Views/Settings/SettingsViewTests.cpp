@@ -104,6 +104,12 @@ TEST(GeneralSettings, TrashDetailFollowsTheSwitch) {
               "Everything Quelto removes goes to the Trash, so you can put it back.");
 }
 
+TEST(GeneralSettings, FullDiskAccessRowSaysItIsOnHere) {
+    Screen s;
+    EXPECT_EQ(s.section<GeneralSettings>()->fullDiskAccessDetail()->text(),
+              QString::fromUtf8("On — Quelto can see Mail, Safari and the Trash."));
+}
+
 TEST(GeneralSettings, StepperKeepsDaysWithinAYear) {
     struct { int stored; bool up; int expected; } cases[] = {
         {30, true, 31}, {30, false, 29}, {365, true, 365}, {1, false, 1}, {2, false, 1},

@@ -133,6 +133,7 @@ TEST(StatusTab, ThisMachineLive) {
     status->refresh();
     shown.shoot("status-live");
 
+    EXPECT_FALSE(status->banner()->isVisible()) << "no Full Disk Access to ask for here";
     EXPECT_EQ(status->fanCard()->isVisible(), !monitor.fans().empty());
     EXPECT_EQ(status->metricCard(Metric::thermal)->isVisible(), monitor.fans().empty());
     EXPECT_EQ(status->batteryCard()->isVisible(), monitor.battery().has_value());
