@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -56,8 +57,17 @@ QString HistoryList::actionTitle(const std::string& action) {
 }
 
 QString HistoryList::dateText(std::chrono::system_clock::time_point date) {
+    // Qt has the locale's long and short forms only: the abbreviated date ("Mar 4,
+    // 2025") is its long form without the weekday and with the short month name.
+    static const QRegularExpression weekday(QStringLiteral("\\s*,?\\s*dddd,?\\s*"));
+    static const QRegularExpression seconds(QStringLiteral("[:.]?s+"));
+    const QLocale locale;
+    QString dateFormat = locale.dateFormat(QLocale::LongFormat).replace(weekday, QStringLiteral(" ")).trimmed();
+    dateFormat.replace(QLatin1String("MMMM"), QLatin1String("MMM"));
+    const QString timeFormat = locale.timeFormat(QLocale::ShortFormat).remove(seconds);
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(date.time_since_epoch()).count();
-    return QLocale().toString(QDateTime::fromMSecsSinceEpoch(ms).toLocalTime(), QLocale::ShortFormat);
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms).toLocalTime();
+    return tr("%1 at %2").arg(locale.toString(local.date(), dateFormat), locale.toString(local.time(), timeFormat));
 }
 
 QString HistoryList::countText(int64_t count) { return counted("%n items", count); }

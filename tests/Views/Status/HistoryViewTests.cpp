@@ -122,3 +122,21 @@ TEST(HistorySheet, AClearThatCannotDeleteShowsWhatTheFileStillHolds) {
     EXPECT_FALSE(sheet.clearButton()->isEnabled());
     EXPECT_FALSE(std::filesystem::exists(History::fileURL()));
 }
+
+TEST(HistorySheet, DatesAreTheAbbreviatedDateAndShortTimeOfTheLocale) {
+    const QDateTime local(QDate(2025, 3, 4), QTime(21, 15, 42));
+    const auto date = std::chrono::system_clock::time_point(std::chrono::milliseconds(local.toMSecsSinceEpoch()));
+    const std::pair<const char*, const char*> cases[] = {
+        {"en_US", "Mar 4, 2025 at 9:15 PM"},
+        {"en_GB", "4 Mar 2025 at 21:15"},
+        {"de_DE", "4. M\u00E4rz 2025 at 21:15"},
+        {"ja_JP", "2025\u5E743\u67084\u65E5 at 21:15"},
+        {"hu_HU", "2025. m\u00E1rc. 4. at 21:15"},
+    };
+    const QLocale before;
+    for (const auto& [name, text] : cases) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(name)));
+        EXPECT_EQ(HistoryList::dateText(date), QString::fromUtf8(text)) << name;
+    }
+    QLocale::setDefault(before);
+}
