@@ -199,14 +199,21 @@ std::vector<InstalledApp> installedApplications(const std::vector<fs::path>& app
 }
 
 std::optional<fs::path> urlForApplication(const std::string& bundleID, const std::vector<fs::path>& appDirs) {
-    if (bundleID.empty() || bundleID.find('/') != std::string::npos) return std::nullopt;
+    auto found = urlsForApplications({bundleID}, appDirs);
+    if (found.empty()) return std::nullopt;
+    return std::move(found.begin()->second);
+}
+
+std::map<std::string, fs::path> urlsForApplications(const std::set<std::string>& bundleIDs,
+                                                    const std::vector<fs::path>& appDirs) {
+    std::map<std::string, fs::path> found;
+    if (bundleIDs.empty()) return found;
     for (auto& entry : desktopFiles(appDirs)) {
-        if (entry.id != bundleID) continue;
+        if (!bundleIDs.count(entry.id)) continue;
         readEntry(entry);
-        if (entry.hidden) return std::nullopt;
-        return entry.file;
+        if (!entry.hidden) found.emplace(entry.id, std::move(entry.file));
     }
-    return std::nullopt;
+    return found;
 }
 
 std::string displayName(const fs::path& item) {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -51,6 +52,12 @@ std::vector<InstalledApp> installedApplications(const std::vector<std::filesyste
 std::optional<std::filesystem::path> urlForApplication(const std::string& bundleID,
                                                        const std::vector<std::filesystem::path>& appDirs =
                                                            applicationDirectories());
+
+// The desktop files of those of the identifiers that are installed, from one pass
+// over the applications folders.
+std::map<std::string, std::filesystem::path> urlsForApplications(const std::set<std::string>& bundleIDs,
+                                                                const std::vector<std::filesystem::path>& appDirs =
+                                                                    applicationDirectories());
 
 // What the user sees as the item's name: a desktop file's Name=, else the file name.
 std::string displayName(const std::filesystem::path& item);

@@ -128,13 +128,19 @@ TEST(Workspace, ApplicationLookupAndDisplayNames) {
         {"kde/org.kde.dolphin", std::nullopt, nullptr},
         {"", std::nullopt, nullptr},
     };
+    std::set<std::string> ids;
+    std::map<std::string, fs::path> installed;
     for (const auto& c : cases) {
         const auto url = Workspace::urlForApplication(c.id, f.dirs());
         EXPECT_EQ(url, c.url) << c.id;
         if (url && c.displayName) {
             EXPECT_EQ(Workspace::displayName(*url), c.displayName) << c.id;
         }
+        ids.insert(c.id);
+        if (c.url) installed[c.id] = *c.url;
     }
+    // All of them at once, as one pass over the folders finds them.
+    EXPECT_EQ(Workspace::urlsForApplications(ids, f.dirs()), installed);
     EXPECT_EQ(Workspace::displayName("/some/folder/Report.pdf"), "Report.pdf");
 }
 

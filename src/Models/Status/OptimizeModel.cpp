@@ -46,22 +46,66 @@ const std::vector<Owners>& ownerTable() {
     return t;
 }
 
-std::optional<IconRef> installed(const char* bundleID) {
-    if (auto url = Platform::Workspace::urlForApplication(bundleID)) return IconRef::application(*url);
+const Owners* ownersOf(const std::string& id) {
+    for (const auto& row : ownerTable())
+        if (std::find(row.ids.begin(), row.ids.end(), id) != row.ids.end()) return &row;
+    return nullptr;
+}
+
+constexpr const char* xcode = "com.apple.dt.Xcode";
+
+// The installed applications among the owners, by identifier.
+using Installed = std::map<std::string, std::filesystem::path>;
+
+std::optional<IconRef> installed(const Installed& apps, const char* bundleID) {
+    if (auto it = apps.find(bundleID); it != apps.end()) return IconRef::application(it->second);
     return std::nullopt;
 }
 
 IconRef typeIcon(const char* extension) { return IconRef::ofType(extension); }
 IconRef folderIcon() { return IconRef::ofType("folder"); }
 
-IconRef ownerIcon(const std::string& id) {
-    for (const auto& row : ownerTable()) {
-        if (std::find(row.ids.begin(), row.ids.end(), id) == row.ids.end()) continue;
-        for (const char* owner : row.owners)
-            if (auto found = installed(owner)) return *found;
-        break;
-    }
+IconRef ownerIcon(const Installed& apps, const std::string& id) {
+    if (const Owners* row = ownersOf(id))
+        for (const char* owner : row->owners)
+            if (auto found = installed(apps, owner)) return *found;
     return IconRef::thisApplication();
+}
+
+void appendIcons(const Installed& apps, const OptimizeModel::Action& action, std::vector<IconRef>& out) {
+    out.push_back(ownerIcon(apps, action.id));
+    const std::string& id = action.id;
+    const auto add = [&](std::initializer_list<IconRef> more) { out.insert(out.end(), more); };
+    if (id == "quicklook") {
+        add({typeIcon("jpg"), typeIcon("pdf"), typeIcon("png"), typeIcon("mov")});
+    } else if (id == "launchservices") {
+        int found = 0;
+        for (const auto& child : Platform::FileOps::list("/Applications")) {
+            if (found == 4) break;
+            const auto& n = child.name;
+            if (n.size() > 4 && n.compare(n.size() - 4, 4, ".app") == 0) {
+                out.push_back(IconRef::application("/Applications/" + n));
+                ++found;
+            }
+        }
+    } else if (id == "dsstore" || id == "savedstate" || id == "permissions") {
+        add({folderIcon(), folderIcon(), typeIcon("txt")});
+    } else if (id == "simulators") {
+        if (auto app = installed(apps, xcode)) out.push_back(*app);
+        add({folderIcon(), folderIcon()});
+    } else if (id == "brew" || id == "docker") {
+        add({typeIcon("tar"), typeIcon("gz"), folderIcon()});
+    } else if (id == "prefs") {
+        add({typeIcon("plist"), typeIcon("plist"), typeIcon("plist")});
+    } else if (id == "mail") {
+        add({typeIcon("eml"), typeIcon("eml")});
+    } else if (id == "fonts") {
+        add({typeIcon("ttf"), typeIcon("otf")});
+    } else if (id == "spotlight" || id == "dns" || id == "dhcp") {
+        add({folderIcon(), typeIcon("db")});
+    } else {
+        add({folderIcon()});
+    }
 }
 }  // namespace
 
@@ -120,12 +164,7 @@ QCoro::Task<> OptimizeModel::runSelected() {
     order.insert(order.end(), admin.begin(), admin.end());
     const double total = static_cast<double>(order.size());
 
-    std::vector<IconRef> feedIcons;
-    for (const auto& a : order) {
-        auto more = icons(a);
-        feedIcons.insert(feedIcons.end(), more.begin(), more.end());
-    }
-    auto* feed = new SwallowFeed(feedIcons, this);
+    auto* feed = new SwallowFeed(icons(order), this);
     setFeed(feed);
     QPointer<OptimizeModel> self(this);
     QPointer<SwallowFeed> feedRef(feed);
@@ -172,39 +211,14 @@ QCoro::Task<> OptimizeModel::runSelected() {
     co_await recording;
 }
 
-std::vector<IconRef> OptimizeModel::icons(const Action& action) {
-    std::vector<IconRef> out{ownerIcon(action.id)};
-    const std::string& id = action.id;
-    const auto add = [&](std::initializer_list<IconRef> more) { out.insert(out.end(), more); };
-    if (id == "quicklook") {
-        add({typeIcon("jpg"), typeIcon("pdf"), typeIcon("png"), typeIcon("mov")});
-    } else if (id == "launchservices") {
-        int apps = 0;
-        for (const auto& child : Platform::FileOps::list("/Applications")) {
-            if (apps == 4) break;
-            const auto& n = child.name;
-            if (n.size() > 4 && n.compare(n.size() - 4, 4, ".app") == 0) {
-                out.push_back(IconRef::application("/Applications/" + n));
-                ++apps;
-            }
-        }
-    } else if (id == "dsstore" || id == "savedstate" || id == "permissions") {
-        add({folderIcon(), folderIcon(), typeIcon("txt")});
-    } else if (id == "simulators") {
-        if (auto xcode = installed("com.apple.dt.Xcode")) out.push_back(*xcode);
-        add({folderIcon(), folderIcon()});
-    } else if (id == "brew" || id == "docker") {
-        add({typeIcon("tar"), typeIcon("gz"), folderIcon()});
-    } else if (id == "prefs") {
-        add({typeIcon("plist"), typeIcon("plist"), typeIcon("plist")});
-    } else if (id == "mail") {
-        add({typeIcon("eml"), typeIcon("eml")});
-    } else if (id == "fonts") {
-        add({typeIcon("ttf"), typeIcon("otf")});
-    } else if (id == "spotlight" || id == "dns" || id == "dhcp") {
-        add({folderIcon(), typeIcon("db")});
-    } else {
-        add({folderIcon()});
-    }
+std::vector<IconRef> OptimizeModel::icons(const std::vector<Action>& actions) {
+    // One pass over the applications folders for every owner: a pass per owner took
+    // tens of milliseconds of the main thread with a few hundred desktop entries.
+    std::set<std::string> owners{xcode};
+    for (const auto& a : actions)
+        if (const Owners* row = ownersOf(a.id)) owners.insert(row->owners.begin(), row->owners.end());
+    const Installed apps = Platform::Workspace::urlsForApplications(owners);
+    std::vector<IconRef> out;
+    for (const auto& a : actions) appendIcons(apps, a, out);
     return out;
 }

@@ -59,10 +59,10 @@ public:
     // have ended. Does nothing while a run is under way.
     QCoro::Task<> runSelected();
 
-    // The images that stand for the task in the feed: its owning application's
-    // icon (this application's own when none of its owners is installed), then the
-    // kinds of files it deals with.
-    static std::vector<Platform::IconRef> icons(const Action& action);
+    // The images that stand for the tasks in the feed, one task after another: its
+    // owning application's icon (this application's own when none of its owners is
+    // installed), then the kinds of files it deals with.
+    static std::vector<Platform::IconRef> icons(const std::vector<Action>& actions);
 
     // How long a run's animation lasts at least, in seconds.
     static constexpr double feedMinimum = 2.5;

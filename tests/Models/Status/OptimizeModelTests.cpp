@@ -104,3 +104,21 @@ TEST_F(OptimizeModelTest, ASecondRunWhileOneIsUnderWayDoesNothing) {
     ASSERT_TRUE(drive(clocks, std::move(first)));
     EXPECT_EQ(fake.calls.size(), 1u);
 }
+
+// Owners are looked up together: each task still gets the first of its owners that is
+// installed, and this application's own icon when none is.
+TEST_F(OptimizeModelTest, EachTaskShowsItsFirstInstalledOwner) {
+    using Platform::IconRef;
+    testtree::ScopedEnv dirs("XDG_DATA_DIRS", (tmp / "none").string());
+    const auto apps = tmp / "data/applications";
+    for (const char* id : {"org.gnome.Terminal", "com.apple.dt.Xcode", "org.kde.konsole"})
+        testtree::writeFile(apps / (std::string(id) + ".desktop"), "[Desktop Entry]\nType=Application\nName=x\n");
+    const auto app = [&](const char* id) { return IconRef::application(apps / (std::string(id) + ".desktop")); };
+    const auto type = [](const char* t) { return IconRef::ofType(t); };
+    const std::vector<IconRef> expected = {
+        app("org.gnome.Terminal"), type("tar"), type("gz"), type("folder"),                       // docker
+        app("com.apple.dt.Xcode"), app("com.apple.dt.Xcode"), type("folder"), type("folder"),  // simulators
+        IconRef::thisApplication(), type("eml"), type("eml"),                                  // mail
+    };
+    EXPECT_EQ(OptimizeModel::icons({task("docker", false), task("simulators", false), task("mail", false)}), expected);
+}
