@@ -24,9 +24,12 @@ namespace {
 constexpr int toolTipLines = 30;
 
 QString lastLines(const QString& text) {
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    if (lines.size() <= toolTipLines) return text;
-    return QStringLiteral("…\n") + lines.mid(lines.size() - toolTipLines).join(QLatin1Char('\n'));
+    qsizetype from = text.size();
+    for (int n = 0; n < toolTipLines; ++n) {
+        from = from > 0 ? text.lastIndexOf(QLatin1Char('\n'), from - 1) : -1;
+        if (from < 0) return text;
+    }
+    return QStringLiteral("…") + text.mid(from);
 }
 }  // namespace
 
@@ -43,10 +46,19 @@ QString TaskStatus::toolTipFor(bool ok, const QString& output) {
     return output;
 }
 
+void TaskStatus::showOutcome(bool ok, const std::string& output) {
+    const Shown shown = ok ? Shown::succeeded : Shown::failed;
+    // Converting and cutting a long output is kept for when it changes.
+    if (shown == shown_ && output == output_) return;
+    output_ = output;
+    setShown(shown, toolTipFor(ok, toQString(output)));
+}
+
 void TaskStatus::setShown(Shown shown, const QString& toolTip) {
     shown_ = shown;
     spinner_->setVisible(shown == Shown::running);
     const bool result = shown == Shown::succeeded || shown == Shown::failed;
+    if (!result) output_.clear();
     setToolTip(result ? plainToolTip(lastLines(toolTip)) : QString());
     update();
 }
@@ -137,7 +149,7 @@ OptimizeView::OptimizeView(OptimizeModel& model, QWidget* parent) : QWidget(pare
     connect(&model_, &OptimizeModel::selectedChanged, this, &OptimizeView::sync);
     connect(&model_, &OptimizeModel::runningChanged, this, &OptimizeView::sync);
     connect(&model_, &OptimizeModel::outcomesChanged, this, &OptimizeView::sync);
-    connect(&model_, &OptimizeModel::grownChanged, this, &OptimizeView::sync);
+    connect(&model_, &OptimizeModel::grownChanged, this, &OptimizeView::syncHero);
     connect(&model_, &OptimizeModel::feedChanged, this, &OptimizeView::watchFeed);
     watchFeed();
 }
@@ -159,17 +171,22 @@ void OptimizeView::watchFeed() {
     if (feed_) feed_->disconnect(this);
     feed_ = model_.feed();
     if (feed_) {
-        connect(feed_, &SwallowFeed::eventsChanged, this, &OptimizeView::sync);
-        connect(feed_, &SwallowFeed::swallowedChanged, this, &OptimizeView::sync);
+        // Animation steps move the hole only; the rows change with the model.
+        connect(feed_, &SwallowFeed::eventsChanged, this, &OptimizeView::syncHero);
+        connect(feed_, &SwallowFeed::swallowedChanged, this, &OptimizeView::syncHero);
     }
     sync();
 }
 
-void OptimizeView::sync() {
+void OptimizeView::syncHero() {
     hero_->setOpen(open(model_));
     hero_->setSuction(feed_ != nullptr);
     hero_->setFeed(feed_ ? feed_->events() : BlackHole::Events{});
     hero_->setGrowth(feed_ ? feed_->swallowed() : model_.grown());
+}
+
+void OptimizeView::sync() {
+    syncHero();
     text_->setTitle(title(model_));
 
     const auto selected = model_.selected().size();
@@ -182,9 +199,7 @@ void OptimizeView::sync() {
         if (model_.running().count(id)) {
             row->status()->setShown(Shown::running);
         } else if (auto it = model_.outcomes().find(id); it != model_.outcomes().end()) {
-            const bool ok = it->second.ok;
-            row->status()->setShown(ok ? Shown::succeeded : Shown::failed,
-                                    TaskStatus::toolTipFor(ok, toQString(it->second.output)));
+            row->status()->showOutcome(it->second.ok, it->second.output);
         } else {
             row->status()->setShown(Shown::nothing);
         }

@@ -23,6 +23,8 @@ public:
     enum class Shown { nothing, running, succeeded, failed };
     explicit TaskStatus(QWidget* parent = nullptr);
     void setShown(Shown shown, const QString& toolTip = {});
+    // A check or a cross with what the task printed as its tool tip.
+    void showOutcome(bool ok, const std::string& output);
     Shown shown() const { return shown_; }
     // The tool tip of an outcome: the output, or "Done" / "Failed" when it printed nothing.
     static QString toolTipFor(bool ok, const QString& output);
@@ -35,6 +37,7 @@ protected:
 
 private:
     Shown shown_ = Shown::nothing;
+    std::string output_;  // of the outcome shown
     SpinnerView* spinner_;
 };
 
@@ -85,6 +88,7 @@ public:
 
 private:
     void watchFeed();
+    void syncHero();
     void sync();
 
     OptimizeModel& model_;

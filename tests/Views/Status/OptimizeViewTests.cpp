@@ -174,6 +174,16 @@ TEST(OptimizeScreen, RunsWithTheBlackHoleSwallowingAndEndsWithChecksAndCrosses) 
     EXPECT_EQ(s.statuses().at("quicklook"), Shown::succeeded);
     EXPECT_EQ(s.statuses().at("launchservices"), Shown::running);
     EXPECT_EQ(s.statuses().at("brew"), Shown::nothing);
+    // The animation moves the hole only: the rows' tool tips are not worked out again.
+    TaskStatus* done = s.screen->rows().at("quicklook")->status();
+    const QString shownTip = done->toolTip();
+    done->setToolTip("kept");
+    const auto events = s.model.feed()->events().size();
+    const double swallowed = s.model.feed()->swallowed();
+    s.run(1.0);
+    ASSERT_TRUE(s.model.feed()->events().size() != events || s.model.feed()->swallowed() != swallowed);
+    EXPECT_EQ(done->toolTip(), "kept");
+    done->setToolTip(shownTip);
 
     // The administrator batch runs its tasks together; then the icons land.
     s.gate.release(2);
@@ -199,4 +209,23 @@ TEST(OptimizeScreen, RunsWithTheBlackHoleSwallowingAndEndsWithChecksAndCrosses) 
     EXPECT_EQ(tip("launchservices"), plainToolTip("Rebuilt the desktop database"));
     EXPECT_EQ(tip("dhcp"), plainToolTip("Password prompt cancelled"));
     EXPECT_EQ(tip("docker"), QString());
+}
+
+// A long output's tool tip keeps its last 30 lines, where the verdict is.
+TEST(OptimizeScreen, ALongOutputsToolTipKeepsItsEnd) {
+    const auto lines = [](int from, int to) {
+        std::string out;
+        for (int i = from; i <= to; ++i) out += (i > from ? "\n" : "") + std::to_string(i);
+        return out;
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        {lines(1, 30), lines(1, 30)},
+        {lines(1, 31), "\u2026\n" + lines(2, 31)},
+        {lines(1, 40) + "\n", "\u2026\n" + lines(12, 40) + "\n"},
+    };
+    TaskStatus status;
+    for (const auto& [output, shown] : cases) {
+        status.showOutcome(false, output);
+        EXPECT_EQ(status.toolTip(), plainToolTip(QString::fromStdString(shown))) << output.size();
+    }
 }
