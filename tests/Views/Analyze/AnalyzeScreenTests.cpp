@@ -378,6 +378,7 @@ TEST(AnalyzeScreen, AFolderItCannotReadSaysSo) {
     EXPECT_TRUE(row.entry.unreadable);
     EXPECT_FALSE(row.entry.size);
     EXPECT_FALSE(row.share);
+    EXPECT_EQ(rowOf(*stage.model, locked), int(stage.model->entries().size()) - 1);  // no size to show: last
     stage.model->open(row.entry);
     ASSERT_TRUE(stage.settle());
     stage.picture();
@@ -390,6 +391,7 @@ TEST(AnalyzeScreen, AFolderItCannotReadSaysSo) {
     EXPECT_EQ(panel->chart()->readout().caption, "Quelto can't read it");
     stage.model->goBack();
     ASSERT_TRUE(stage.settle());
+    EXPECT_TRUE(stage.model->readable());
     EXPECT_FALSE(panel->unreadableLabel()->isVisible());
     ::chmod(locked.c_str(), 0755);
 }
