@@ -3,7 +3,9 @@
 #include "Core/Disk/TreeWalk.h"
 
 int64_t FileSizer::size(const std::filesystem::path& url) {
-    // Files only, every name of a hard link, into mounted volumes too: what freeing
-    // the item gives back as the platform's own measure tells it.
-    return TreeWalk::run(url.native(), {}).root.size;
+    // Files only, into mounted volumes too: what freeing the item gives back. A file of
+    // several names inside the tree is freed once, so it counts once.
+    TreeWalk::Options options;
+    options.hardLinksOnce = true;
+    return TreeWalk::Pool::shared().walk(url.native(), options).root.size;
 }

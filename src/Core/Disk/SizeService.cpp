@@ -40,11 +40,15 @@ SizeService::Settings SizeService::defaults() {
 
 SizeService& SizeService::shared() {
     // Never destroyed: walks may be under way when the process ends.
-    static SizeService* service = new SizeService;
+    static SizeService* service = new SizeService(defaults(), TreeWalk::Pool::shared());
     return *service;
 }
 
-SizeService::SizeService(Settings settings) : settings_(std::move(settings)), pool_(settings_.threads) {}
+SizeService::SizeService(Settings settings)
+    : settings_(std::move(settings)), ownPool_(std::make_unique<TreeWalk::Pool>(settings_.threads)),
+      pool_(*ownPool_) {}
+
+SizeService::SizeService(Settings settings, TreeWalk::Pool& pool) : settings_(std::move(settings)), pool_(pool) {}
 
 SizeService::~SizeService() = default;
 

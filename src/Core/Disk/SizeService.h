@@ -17,7 +17,8 @@
 // Measures folders on request and keeps every result for the run. Requests for a folder
 // already being measured share its walk; at most maxParallel walks (measurements and
 // large-file searches alike) run at once, and a request that must wait is served
-// last-parked first. The admitted walks share one fixed pool of threads. Thread-safe;
+// last-parked first. The admitted walks share one fixed pool of threads (the shared
+// instance's is the process's, which the cleaning engine's measure uses too). Thread-safe;
 // results reach their callbacks on a thread of the service, or at once on the caller's
 // thread when the size is known.
 class SizeService {
@@ -37,7 +38,7 @@ public:
     // The one instance of the process, made on first use.
     static SizeService& shared();
 
-    explicit SizeService(Settings settings = defaults());
+    explicit SizeService(Settings settings = defaults());  // with a pool of its own
     ~SizeService();  // lets the walks under way end; parked requests are never answered
     SizeService(const SizeService&) = delete;
     SizeService& operator=(const SizeService&) = delete;
@@ -63,6 +64,7 @@ public:
     void largeFiles(const std::string& under, int64_t minimum, size_t limit, std::function<void(LargeFiles)> done);
 
 private:
+    SizeService(Settings settings, TreeWalk::Pool& pool);
     struct Request;
     void admit(const std::shared_ptr<Request>& request);  // with mutex_ held
     void start(const std::shared_ptr<Request>& request);  // with mutex_ held
@@ -77,5 +79,7 @@ private:
     std::map<std::tuple<std::string, int64_t, size_t>, std::shared_ptr<Request>> searching_;
     int running_ = 0;
     std::vector<std::shared_ptr<Request>> waiting_;  // the last is served first
-    TreeWalk::Pool pool_;  // last: it ends first, while the tables it reports into live
+    // Last: an own pool ends first, while the tables it reports into live.
+    std::unique_ptr<TreeWalk::Pool> ownPool_;
+    TreeWalk::Pool& pool_;
 };

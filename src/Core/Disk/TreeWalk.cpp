@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstring>
 #include <deque>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 
@@ -25,6 +26,10 @@ constexpr size_t kListingBytes = 64 * 1024;
 // opened again when their turn comes.
 constexpr int kOpenParents = 48;
 constexpr int kHardLinkShards = 64;
+// In a pool: rounds of 32 pauses a thread out of work waits for more before it sleeps,
+// and the folders queued in a lane beyond which a sleeping thread is woken to help.
+constexpr int kSpins = 20;
+constexpr size_t kWakingBacklog = 8;
 
 int64_t allocated(const struct ::stat& st) { return static_cast<int64_t>(st.st_blocks) * 512; }
 
@@ -717,12 +722,13 @@ public:
         active_.outstanding.fetch_add(1, std::memory_order_relaxed);
         Lane& lane = active_.lanes[size_t(index_)];
         // A sleeping thread is woken for a listing (this thread reads another meanwhile)
-        // and for folders beyond the one this thread takes next.
+        // and once more folders wait in this lane than this thread gets through in the
+        // time a wake-up takes: most folders are small.
         bool others = static_cast<bool>(job.listing);
         {
             std::lock_guard lock(lane.mutex);
             lane.jobs.push_back(std::move(job));
-            others = others || lane.jobs.size() > 1;
+            others = others || lane.jobs.size() > kWakingBacklog;
             lane.size.store(lane.jobs.size());
         }
         if (others && pool_.sleeping_.load() > 0) pool_.wakeOne();
@@ -735,6 +741,39 @@ private:
 };
 
 Pool::Pool(int threads) : count_(threads) {}
+
+Pool& Pool::shared() {
+    static Pool* pool = new Pool(16);
+    return *pool;
+}
+
+Result Pool::walk(const std::string& path, const Options& options) {
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::optional<Result> result;
+    // The caller walks too, in a lane of its own after the pool's: it starts at once, so
+    // a small tree is done before a pool thread has woken up, and threads join as the
+    // folders it finds pile up.
+    const int own = count_;
+    auto active = std::make_shared<Active>(count_ + 1);
+    active->walk = std::make_unique<Walk>(path, options, count_ + 1);
+    active->done = [&](Result r) {
+        std::lock_guard lock(mutex);
+        result = std::move(r);
+        finished.notify_one();
+    };
+    active->lanes[size_t(own)].jobs.emplace_back();  // the beginning
+    active->lanes[size_t(own)].size.store(1);
+    {
+        std::lock_guard lock(mutex_);
+        walks_.push_back(active);
+    }
+    spawn();
+    run(active, own);
+    std::unique_lock lock(mutex);
+    finished.wait(lock, [&] { return result.has_value(); });
+    return std::move(*result);
+}
 
 Pool::~Pool() {
     {
@@ -758,8 +797,12 @@ void Pool::start(const std::string& path, const Options& options, std::function<
         walks_.push_back(std::move(active));
     }
     wake_.notify_one();
+    spawn();
+}
+
+void Pool::spawn() {
     // Made with the first walk: a process that never measures has no threads for it.
-    // Outside the lock, so that the first ones start while the others are made.
+    // Outside the pool's lock, so that the first ones start while the others are made.
     std::lock_guard lock(spawnMutex_);
     if (threads_.empty())
         for (int i = 0; i < count_; ++i) threads_.emplace_back([this, i] { work(i); });
@@ -803,13 +846,14 @@ void Pool::run(const std::shared_ptr<Active>& active, int index) {
         Job job;
         if (!a.take(index, job)) {
             // Work comes back within microseconds while a walk runs: look for it a little
-            // while before going back to the pool, where a thread may sleep, which costs far more.
+            // while before going back to the pool, where a thread may sleep, which costs
+            // more. Not long: on a busy machine a spinning thread takes a working one's turn.
             int spin = 0;
-            while (spin < 200 && !a.hasWork() && a.outstanding.load(std::memory_order_relaxed) > 0) {
+            while (spin < kSpins && !a.hasWork() && a.outstanding.load(std::memory_order_relaxed) > 0) {
                 for (int i = 0; i < 32; ++i) __builtin_ia32_pause();
                 ++spin;
             }
-            if (spin == 200 || !a.take(index, job)) return;
+            if (spin == kSpins || !a.take(index, job)) return;
         }
         if (!job.folder) {
             if (a.prelude) a.prelude();

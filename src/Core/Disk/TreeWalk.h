@@ -11,11 +11,11 @@
 #include <vector>
 
 // The one walk of a folder tree, behind both the cleaning engine's size measure and
-// the analyzer's. It is fd-relative and never follows a symbolic link. Its queue holds
-// (parent folder, name) pairs, and the parent folders it keeps open are bounded, so
-// depth costs neither stack nor descriptors. It reads status records only and
-// allocates nothing per entry beyond a queued folder's name. A walk runs on the calling
-// thread, or spread folder by folder over a Pool's threads.
+// the analyzer's, which share one pool of threads. It is fd-relative and never follows a
+// symbolic link. Its queue holds (parent folder, name) pairs, and the parent folders it
+// keeps open are bounded, so depth costs neither stack nor descriptors. It reads status
+// records only and allocates nothing per entry beyond a queued folder's name. A walk
+// runs on the calling thread, or spread folder by folder over a Pool's threads.
 namespace TreeWalk {
 
 struct Totals {
@@ -62,10 +62,18 @@ public:
     Pool(const Pool&) = delete;
     Pool& operator=(const Pool&) = delete;
 
+    // The process's pool, made on first use and never destroyed (walks may be under way
+    // when the process ends). 16 threads: a walk cold on disk wants more requests in
+    // flight than there are processors.
+    static Pool& shared();
+
     // Starts a walk; `prelude` runs on a pool thread just before it, and `done` on the
     // pool thread that ends it.
     void start(const std::string& path, const Options& options, std::function<void(Result)> done,
                std::function<void()> prelude = {});
+    // Walks and waits for the result, the calling thread walking along with the pool's.
+    // Never call it from a pool thread.
+    Result walk(const std::string& path, const Options& options);
 
 private:
     struct Active;
@@ -74,6 +82,7 @@ private:
     void run(const std::shared_ptr<Active>& active, int index);
     std::shared_ptr<Active> choose() const;  // with mutex_ held
     void wakeOne();
+    void spawn();  // the threads, once
 
     const int count_;
     std::mutex mutex_;

@@ -50,6 +50,8 @@ TEST(FileSizer, CountsAllocatedBytesOfFilesOnly) {
     fs::create_symlink(tmp.path(), root / "sub/folder-link");
     // A name that is not valid UTF-8 is measured like any other.
     writeFile(root / "sub/caf\xE9\xFF.bin", std::string(70000, 'x'));
+    // A file of two names in the tree is freed once.
+    fs::create_hard_link(root / "sub/b.bin", root / "b-again.bin");
 
     const int64_t expected = filesAllocated({root / "a.txt", root / "sub/b.bin", root / ".hidden/c",
                                              root / "sub/caf\xE9\xFF.bin"});

@@ -49,6 +49,28 @@ TEST(TreeWalk, APoolGivesWhatOneThreadGives) {
     EXPECT_GT(serial.root.files, 5000);
 }
 
+// Callers that wait for their walk take part in it, several at once, beside a walk of
+// the pool's own: each gets the serial walk's totals.
+TEST(TreeWalk, CallersWalkingAlongWithThePoolGetWhatOneThreadGets) {
+    TempDir tmp(TempDir::inMemory);
+    const fs::path root = buildMixedTree(tmp);
+    TreeWalk::Options options;
+    options.hardLinksOnce = true;
+    const auto serial = TreeWalk::run(root, options);
+    const auto file = TreeWalk::run(root / "d0/s0/big", options);
+
+    TreeWalk::Pool pool(4);
+    std::promise<TreeWalk::Result> own;
+    pool.start(root, options, [&](TreeWalk::Result r) { own.set_value(std::move(r)); });
+    std::vector<std::future<TreeWalk::Result>> callers;
+    for (int i = 0; i < 6; ++i)
+        callers.push_back(std::async(std::launch::async, [&, i] {
+            return pool.walk(i % 3 ? root : root / "d0/s0/big", options);
+        }));
+    for (size_t i = 0; i < callers.size(); ++i) EXPECT_EQ(callers[i].get().root, i % 3 ? serial.root : file.root) << i;
+    EXPECT_EQ(own.get_future().get().root, serial.root);
+}
+
 // Chains deep enough that their folders waiting for a sibling outnumber the descriptors
 // a walk keeps: several threads close and reopen folders at once, under a low limit of
 // open files, and still give the serial walk's totals.
