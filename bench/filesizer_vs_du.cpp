@@ -1,4 +1,4 @@
-// Our allocated-size walk against du on the same warm tree, alternating runs.
+// Our allocated-size measure against du and gdu on the same warm tree, taking turns.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -20,21 +20,24 @@ int main(int argc, char** argv) {
     }
 
     int64_t ours = 0;
-    Shell::Result du;
+    Shell::Result du, gdu;
     auto runOurs = [&] { ours = FileSizer::size(tree); };
     auto runDu = [&] { du = bench::du(tree); };
-    // Warm the caches once for both.
+    auto runGdu = [&] { gdu = bench::gdu(tree); };
+    // Warm the caches once for all.
     runOurs();
     runDu();
-    if (du.status != 0) {
-        std::fprintf(stderr, "du failed: %s\n", du.output.c_str());
+    runGdu();
+    if (du.status != 0 || gdu.status != 0) {
+        std::fprintf(stderr, "du or gdu failed: %s%s\n", du.output.c_str(), gdu.output.c_str());
         return 1;
     }
 
-    const auto [a, b] = bench::alternately(rounds, runOurs, runDu);
-    std::printf("FileSizer: %.1f ms (%lld bytes in files)\n", a * 1000, static_cast<long long>(ours));
-    std::printf("du -s -B1: %.1f ms (%lld bytes, folders included)\n", b * 1000,
-                std::stoll(du.output));
-    std::printf("FileSizer/du = %.2f\n", b > 0 ? a / b : 0.0);
+    const auto t = bench::inTurns(rounds, {runOurs, runDu, runGdu});
+    std::printf("FileSizer: %.1f ms (%lld bytes in files)\n", t[0] * 1000, static_cast<long long>(ours));
+    std::printf("du -s -B1: %.1f ms (%lld bytes, folders included)\n", t[1] * 1000, std::stoll(du.output));
+    std::printf("gdu: %.1f ms\n", t[2] * 1000);
+    std::printf("FileSizer/du = %.2f, FileSizer/gdu = %.2f (load average %s)\n", t[1] > 0 ? t[0] / t[1] : 0.0,
+                t[2] > 0 ? t[0] / t[2] : 0.0, bench::loadAverage().c_str());
     return 0;
 }

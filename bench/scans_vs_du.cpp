@@ -1,11 +1,13 @@
-// The junk, AI-tool and project scans over a synthetic home against du over the
-// same home, warm cache, alternating runs, median of several.
+// The four scans of the Clean tab (junk, AI tools, projects, installers) over a
+// synthetic home against du over the same home, warm cache, alternating runs, median
+// of several.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "BenchSupport.h"
+#include "Core/Clean/InstallerFinder.h"
 #include "Core/Clean/JunkScanner.h"
 #include "Core/Clean/ProjectPurger.h"
 #include "Core/Clean/SpecialScanners.h"
@@ -164,6 +166,9 @@ int main(int argc, char** argv) {
     aiTools(home, old);
     projects(home, old);
     files(home / ".local/share/Trash/files/old-stuff", 300);
+    // What the installer scan looks at: downloads, a few of them installers.
+    files(home / "Downloads/papers", 200, 2000);
+    for (const char* name : {"tool-1.2.dmg", "driver.pkg", "distro.iso"}) one(home / "Downloads" / name, 300000);
     if (!ok) {
         std::fprintf(stderr, "cannot build the tree\n");
         return 1;
@@ -173,7 +178,7 @@ int main(int argc, char** argv) {
     const SafetyGuard safety(home, {}, {});
     std::set<CleanCategory> junkCategories;
     for (size_t i = 0; i < 13; ++i) junkCategories.insert(CleanCategories::allCases[i]);
-    size_t junkCount = 0, aiCount = 0, projectCount = 0;
+    size_t junkCount = 0, aiCount = 0, projectCount = 0, installerCount = 0;
     int64_t foundBytes = 0;
     auto runScans = [&] {
         JunkScanner scanner;
@@ -182,11 +187,14 @@ int main(int argc, char** argv) {
         std::vector<fs::path> roots = {home / "code"};
         for (auto& r : ProjectPurger::discoveredRoots(home)) roots.push_back(r);
         const auto proj = ProjectPurger::scan(ProjectPurger::mergedRoots(roots), 30, safety);
+        const auto installers =
+            InstallerFinder::scan({home / "Downloads", home / "Desktop", home / "Documents"}, safety, 7);
         junkCount = junk.size();
         aiCount = ai.size();
         projectCount = proj.size();
+        installerCount = installers.size();
         foundBytes = 0;
-        for (const auto* list : {&junk, &ai, &proj})
+        for (const auto* list : {&junk, &ai, &proj, &installers})
             for (const auto& item : *list) foundBytes += item.size;
     };
     Shell::Result du;
@@ -200,9 +208,9 @@ int main(int argc, char** argv) {
     }
 
     const auto [a, b] = bench::alternately(rounds, runScans, runDu);
-    std::printf("scans: %.1f ms (%zu junk, %zu AI, %zu project findings; %lld bytes)\n", a * 1000, junkCount,
-                aiCount, projectCount, static_cast<long long>(foundBytes));
+    std::printf("scans: %.1f ms (%zu junk, %zu AI, %zu project, %zu installer findings; %lld bytes)\n", a * 1000,
+                junkCount, aiCount, projectCount, installerCount, static_cast<long long>(foundBytes));
     std::printf("du -s -B1: %.1f ms (%lld bytes, folders included)\n", b * 1000, std::stoll(du.output));
-    std::printf("scans/du = %.2f\n", b > 0 ? a / b : 0.0);
+    std::printf("scans/du = %.2f (load average %s)\n", b > 0 ? a / b : 0.0, bench::loadAverage().c_str());
     return 0;
 }

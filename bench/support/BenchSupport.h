@@ -93,26 +93,41 @@ inline double median(std::vector<double> v) {
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
+// Times each run `rounds` times, taking turns at going first, so none always runs on
+// caches another just warmed; the median of each, in seconds.
+inline std::vector<double> inTurns(int rounds, const std::vector<std::function<void()>>& runs) {
+    std::vector<std::vector<double>> times(runs.size());
+    for (int i = 0; i < rounds; ++i)
+        for (size_t k = 0; k < runs.size(); ++k) {
+            const size_t who = (k + size_t(i)) % runs.size();
+            times[who].push_back(secondsOf(runs[who]));
+        }
+    std::vector<double> medians;
+    for (auto& t : times) medians.push_back(median(std::move(t)));
+    return medians;
+}
+
 struct Medians {
     double ours = 0, peer = 0;  // seconds
 };
 
-// Times both over `rounds` rounds, taking turns at going first, so neither always
-// runs on caches the other just warmed.
 inline Medians alternately(int rounds, const std::function<void()>& ours, const std::function<void()>& peer) {
-    std::vector<double> oursTimes, peerTimes;
-    for (int i = 0; i < rounds; ++i) {
-        if (i % 2 == 0) {
-            oursTimes.push_back(secondsOf(ours));
-            peerTimes.push_back(secondsOf(peer));
-        } else {
-            peerTimes.push_back(secondsOf(peer));
-            oursTimes.push_back(secondsOf(ours));
-        }
-    }
-    return {median(oursTimes), median(peerTimes)};
+    const auto m = inTurns(rounds, {ours, peer});
+    return {m[0], m[1]};
+}
+
+// The load average over the last minute, as uptime shows it: what else ran meanwhile.
+inline std::string loadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string oneMinute;
+    in >> oneMinute;
+    return oneMinute.empty() ? "?" : oneMinute;
 }
 
 // du -s -B1 over a tree: the peer the benches measure against.
 inline Shell::Result du(const fs::path& root) { return Shell::run("/usr/bin/du", {"-s", "-B1", root.string()}, 600); }
+// gdu over a tree, on every processor, its total only.
+inline Shell::Result gdu(const fs::path& root) {
+    return Shell::run("/usr/bin/gdu", {"-n", "-x", "-s", "-p", "--no-prefix", root.string()}, 600);
+}
 }  // namespace bench
