@@ -1,6 +1,5 @@
 #pragma once
 #include <QObject>
-#include <QTimer>
 
 #include <optional>
 
@@ -49,13 +48,16 @@ struct PacedSchedule {
     static bool inShootingStarWindow(double t);
 };
 
-// Drives one animated view from a PacedSchedule: a single-shot timer armed for
-// the next frame date only while the schedule runs. A paused timeline arms no
-// timer at all, so a hidden window costs nothing.
+// Drives one animated view from a PacedSchedule: its next frame date is armed only
+// while the schedule runs, so a paused timeline arms nothing and a hidden window
+// costs nothing. Every timeline waits on one shared timer, and all frames due at
+// the same instant are delivered together, so the views they move are drawn in
+// one pass rather than one pass each.
 class PacedTimeline : public QObject {
     Q_OBJECT
 public:
     PacedTimeline(double fps, bool shootingStars, QObject* parent = nullptr);
+    ~PacedTimeline() override;
 
     // A new pause state builds a new schedule from now; the next frame is the
     // next grid point.
@@ -91,5 +93,4 @@ private:
     double current_;
     bool paused_ = true;
     long long scheduled_ = 0;
-    QTimer timer_;
 };

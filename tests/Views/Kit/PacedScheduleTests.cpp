@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <QTest>
 
 #include <cmath>
+#include <map>
+#include <set>
 
 #include "Models/Kit/MotionPause.h"
 #include "Models/Kit/PacedSchedule.h"
@@ -184,6 +187,29 @@ TEST(PacedTimeline, RunsOnTheEventLoop) {
         EXPECT_GT(t, last);
         last = t;
     }
+}
+
+TEST(PacedTimeline, FramesOfOneInstantArriveInOneTimerEvent) {
+    // The sky at 12, a hero at 60 and a chart at 12: whenever their grids meet, their
+    // views must be drawn in one pass, so the frames come out of one timer event.
+    struct TimerEvents : QObject {
+        long long seen = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            seen += e->type() == QEvent::Timer;
+            return false;
+        }
+    } timers;
+    QCoreApplication::instance()->installEventFilter(&timers);
+    PacedTimeline sky(12, true), hero(60, false), chart(12, false);
+    std::map<double, std::set<long long>> eventsAt;  // frame date to the timer events it came in
+    for (PacedTimeline* t : {&sky, &hero, &chart}) {
+        QObject::connect(t, &PacedTimeline::frame, t, [&](double at) { eventsAt[std::round(at * 60)].insert(timers.seen); });
+        t->setPaused(false);
+    }
+    QTest::qWaitFor([&] { return eventsAt.size() >= 25; }, 3000);
+    QCoreApplication::instance()->removeEventFilter(&timers);
+    ASSERT_GE(eventsAt.size(), 25u);
+    for (const auto& [at, events] : eventsAt) EXPECT_EQ(events.size(), 1u) << "frame " << at << "/60";
 }
 
 TEST(MotionPause, NotifiesOnlyOnChange) {
