@@ -2,10 +2,14 @@
 
 #include <QLinearGradient>
 #include <QPaintEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QRadialGradient>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 #include "Models/Kit/MotionPause.h"
 #include "Views/Kit/Starfield.h"
@@ -149,36 +153,59 @@ double SpaceBackground::starTime(double t) const {
     return std::floor(t * fps + 1e-3) / fps;
 }
 
-QRegion SpaceBackground::dirtyRegion(double from, double to) const {
-    // Each star's old and new place as one rectangle; the rectangles are merged
-    // pairwise, which keeps building the region cheap.
+const std::vector<QRect>& SpaceBackground::starRects(double starsAt) const {
+    // The rectangles of the frame on show are asked for again as the next frame's old
+    // places: two are kept.
+    for (auto& c : starRects_)
+        if (c.time == starsAt && c.size == size()) return c.rects;
+    StarRects& c = starRects_[nextStarRects_];
+    nextStarRects_ = 1 - nextStarRects_;
+    c.time = starsAt;
+    c.size = size();
+    c.rects.clear();
     const QSizeF s(size());
-    QList<QRegion> parts;
-    parts.reserve(LiveStarfield::count + 2);
+    for (const auto& star : LiveStarfield::stars())
+        c.rects.push_back(LiveStarfield::dot(star, starsAt, s).rect.toAlignedRect().adjusted(-1, -1, 1, 1));
+    return c.rects;
+}
+
+QRegion SpaceBackground::dirtyRegion(double from, double to) const {
+    // Each star's old and new place, and the shooting star's, as cells of a coarse grid
+    // merged into runs along each row: a region made at once in its final form, where
+    // uniting well over a hundred small ones costs more than painting them.
+    constexpr int cell = 4;
+    std::vector<std::pair<int, int>> cells;  // row, column
+    const QRect inside = rect();
+    const auto mark = [&](const QRect& r) {
+        const QRect c = r & inside;
+        if (c.isEmpty()) return;
+        for (int row = c.top() / cell; row <= c.bottom() / cell; ++row)
+            for (int col = c.left() / cell; col <= c.right() / cell; ++col) cells.emplace_back(row, col);
+    };
     const double starsFrom = starTime(from), starsTo = starTime(to);
     if (starsFrom != starsTo) {
-        for (const auto& star : LiveStarfield::stars()) {
-            const QRectF a = LiveStarfield::dot(star, starsFrom, s).rect, b = LiveStarfield::dot(star, starsTo, s).rect;
-            // A star that wrapped around moved across the window: two separate places.
-            if (std::abs(a.x() - b.x()) > 20) {
-                parts.append(QRegion(a.toAlignedRect().adjusted(-1, -1, 1, 1)));
-                parts.append(QRegion(b.toAlignedRect().adjusted(-1, -1, 1, 1)));
-            } else {
-                parts.append(QRegion(a.united(b).toAlignedRect().adjusted(-1, -1, 1, 1)));
-            }
-        }
+        cells.reserve(8 * LiveStarfield::count);
+        for (const QRect& r : starRects(starsFrom)) mark(r);
+        for (const QRect& r : starRects(starsTo)) mark(r);
     }
+    const QSizeF s(size());
     for (double t : {from, to})
         if (auto streak = LiveStarfield::shootingStar(t, s))
-            parts.append(QRegion(QRectF(streak->tail, streak->head).normalized().toAlignedRect().adjusted(-2, -2, 2, 2)));
-    while (parts.size() > 1) {
-        QList<QRegion> merged;
-        merged.reserve(parts.size() / 2 + 1);
-        for (qsizetype i = 0; i + 1 < parts.size(); i += 2) merged.append(parts[i].united(parts[i + 1]));
-        if (parts.size() % 2) merged.append(parts.back());
-        parts.swap(merged);
+            mark(QRectF(streak->tail, streak->head).normalized().toAlignedRect().adjusted(-2, -2, 2, 2));
+    if (cells.empty()) return {};
+    std::sort(cells.begin(), cells.end());
+    cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+    std::vector<QRect> runs;
+    runs.reserve(cells.size());
+    for (size_t i = 0; i < cells.size();) {
+        size_t j = i + 1;
+        while (j < cells.size() && cells[j].first == cells[i].first && cells[j].second == cells[j - 1].second + 1) ++j;
+        runs.emplace_back(cells[i].second * cell, cells[i].first * cell, int(j - i) * cell, cell);
+        i = j;
     }
-    return parts.isEmpty() ? QRegion() : parts.front();
+    QRegion region;
+    region.setRects(runs.data(), int(runs.size()));
+    return region & inside;
 }
 
 void SpaceBackground::frame(double t) {
@@ -186,9 +213,47 @@ void SpaceBackground::frame(double t) {
     update(dirtyRegion(shownTime_, t));
 }
 
+bool SpaceBackground::paintDirectly(QPainter& p) {
+    // The backing store's own pixels, where the window paints into a plain 32-bit image
+    // at a whole-pixel offset; a picture of the widget (a grab, a pixmap) goes through
+    // the painter.
+    QPaintEngine* engine = p.paintEngine();
+    QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image) return false;
+    auto* image = static_cast<QImage*>(device);
+    const QImage::Format f = image->format();
+    if (f != QImage::Format_RGB32 && f != QImage::Format_ARGB32_Premultiplied && f != QImage::Format_ARGB32) return false;
+    // Writing into an image shared with another would copy it away from the painter.
+    if (!image->isDetached() || backdrop_.format() != QImage::Format_RGB32) return false;
+    const QTransform t = p.deviceTransform();
+    const qreal dpr = devicePixelRatioF();
+    if (t.type() > QTransform::TxScale || t.m11() != dpr || t.m22() != dpr || t.dx() != std::round(t.dx()) ||
+        t.dy() != std::round(t.dy()))
+        return false;
+    const QRegion clip = engine->systemClip();
+    if (clip.isEmpty()) return false;
+    const QPoint origin(int(t.dx()), int(t.dy()));
+    const QRect inside = QRect(origin, backdrop_.size()) & image->rect();
+    for (const QRect& r : clip) {
+        const QRect part = r & inside;
+        if (part.isEmpty()) continue;
+        for (int y = part.top(); y <= part.bottom(); ++y)
+            std::memcpy(reinterpret_cast<QRgb*>(image->scanLine(y)) + part.left(),
+                        reinterpret_cast<const QRgb*>(backdrop_.constScanLine(y - origin.y())) + (part.left() - origin.x()),
+                        size_t(part.width()) * sizeof(QRgb));
+    }
+    if (animated_) LiveStarfield::blend(*image, origin, dpr, QSizeF(size()), starTime(frameTime()), clip & inside);
+    return true;
+}
+
 void SpaceBackground::paintEvent(QPaintEvent* e) {
     QPainter p(this);
     if (backdrop_.size() != size() * devicePixelRatioF()) rebuildBackdrop();
+    if (paintDirectly(p)) {
+        if (animated_) LiveStarfield::drawShootingStar(p, QSizeF(size()), frameTime());
+        shownTime_ = frameTime();
+        return;
+    }
     // Small blits, one per dirty rectangle and tall rectangles in strips: one
     // clipped blit of the whole image is split across threads by the raster
     // engine, which costs more than it saves here.

@@ -4,6 +4,9 @@
 #include <QVariantAnimation>
 #include <QWidget>
 
+#include <array>
+#include <vector>
+
 class QPainter;
 
 #include "Models/Window/AppTab.h"
@@ -35,6 +38,10 @@ public:
     // a view that draws it itself.
     void paintSky(QPainter& p) const;
 
+    // Where a frame at `to` differs from the one at `from`: every star's old and new
+    // place, and the shooting star's.
+    QRegion dirtyRegion(double from, double to) const;
+
     static constexpr int stillStarCount = 90;
     static constexpr uint64_t stillStarSeed = 7;
     static constexpr double stillStarOpacity = 0.5;
@@ -50,7 +57,10 @@ private:
     void rebuildBackdrop();
     void frame(double t);
     double starTime(double t) const;  // when the stars shown at frame t are
-    QRegion dirtyRegion(double from, double to) const;
+    // Where the stars of `starsAt` lie, each with a pixel to spare.
+    const std::vector<QRect>& starRects(double starsAt) const;
+    // Paints straight into the window's pixels when it can; false when it cannot.
+    bool paintDirectly(QPainter& p);
 
     AppTab tab_;
     TabTint fromTint_;  // the colours a fade starts from
@@ -61,4 +71,11 @@ private:
     QImage backdrop_;     // gradient, glow and (when still) the still stars
     PacedTimeline timeline_;
     double shownTime_ = 0;  // the frame time last painted
+    struct StarRects {
+        double time = -1;
+        QSize size;
+        std::vector<QRect> rects;
+    };
+    mutable std::array<StarRects, 2> starRects_;
+    mutable int nextStarRects_ = 0;
 };

@@ -6,6 +6,7 @@
 #include <QPen>
 #include <QRegion>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -66,6 +67,15 @@ public:
     template <class Draw>
     void paint(QPainter& p, size_t index, QPointF at, QSize size, const Draw& draw) {
         const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+        QPoint whole;
+        const QImage& image = sprite(ratio, index, at, size, draw, whole);
+        p.drawImage(QPointF(whole) / ratio, image);
+    }
+
+    // Picture `index` for a top left at `at` (device pixels), and the whole device
+    // pixel to copy it to.
+    template <class Draw>
+    const QImage& sprite(qreal ratio, size_t index, QPointF at, QSize size, const Draw& draw, QPoint& whole) {
         if (ratio != ratio_) {
             images_.clear();
             ratio_ = ratio;
@@ -86,7 +96,8 @@ public:
             on.end();
             image.setDevicePixelRatio(ratio);
         }
-        p.drawImage(QPointF(double(wx), double(wy)) / ratio, image);
+        whole = QPoint(int(wx), int(wy));
+        return image;
     }
 
 private:
@@ -120,8 +131,24 @@ void LiveStarfield::drawShootingStar(QPainter& p, QSizeF size, double t) {
     p.restore();
 }
 
-void LiveStarfield::paint(QPainter& p, QSizeF size, double starsAt, double t, const QRegion& area) {
+namespace {
+Sprites& starSprites() {
     static Sprites sprites;
+    return sprites;
+}
+void drawStar(QPainter& on, QPointF offset, double diameter, qreal ratio) {
+    on.setPen(Qt::NoPen);
+    on.setBrush(Qt::white);
+    on.drawEllipse(QRectF(offset, QSizeF(diameter, diameter) * ratio));
+}
+QSize spriteSize(double diameter, qreal ratio) {
+    const int side = int(std::ceil(diameter * ratio)) + 2;
+    return {side, side};
+}
+}  // namespace
+
+void LiveStarfield::paint(QPainter& p, QSizeF size, double starsAt, double t, const QRegion& area) {
+    Sprites& sprites = starSprites();
     const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
     const auto& all = stars();
     p.save();
@@ -131,15 +158,56 @@ void LiveStarfield::paint(QPainter& p, QSizeF size, double starsAt, double t, co
         if (!area.intersects(d.rect.toAlignedRect().adjusted(-1, -1, 1, 1))) continue;
         const double diameter = d.rect.width();
         p.setOpacity(d.opacity);
-        sprites.paint(p, i, d.rect.topLeft() * ratio, QSize(int(std::ceil(diameter * ratio)) + 2, int(std::ceil(diameter * ratio)) + 2),
-                      [&](QPainter& on, QPointF offset) {
-                          on.setPen(Qt::NoPen);
-                          on.setBrush(Qt::white);
-                          on.drawEllipse(QRectF(offset, QSizeF(diameter, diameter) * ratio));
-                      });
+        sprites.paint(p, i, d.rect.topLeft() * ratio, spriteSize(diameter, ratio),
+                      [&](QPainter& on, QPointF offset) { drawStar(on, offset, diameter, ratio); });
     }
     p.restore();
     drawShootingStar(p, size, t);
+}
+
+void LiveStarfield::blend(QImage& image, QPoint origin, double ratio, QSizeF size, double starsAt, const QRegion& clip) {
+    Sprites& sprites = starSprites();
+    const QRect bounds = clip.boundingRect() & image.rect();
+    if (bounds.isEmpty()) return;
+    // A region's rectangles come in bands from top to bottom: the few a star's rows
+    // meet are found by their bottoms.
+    const QRect* const first = clip.begin();
+    const QRect* const last = clip.end();
+    const auto& all = stars();
+    for (size_t i = 0; i < all.size(); ++i) {
+        const Dot d = dot(all[i], starsAt, size);
+        const double diameter = d.rect.width();
+        const QSize side = spriteSize(diameter, ratio);
+        // Stars outside what is painted cost a few comparisons.
+        const QPointF at = d.rect.topLeft() * ratio;
+        const QRect guess(QPoint(int(std::floor(at.x())), int(std::floor(at.y()))) + origin, side + QSize(1, 1));
+        if (!guess.intersects(bounds)) continue;
+        // As the painter draws a picture at an opacity: the opacity in 256ths, then over.
+        const int alpha = std::clamp(int(d.opacity * 256), 0, 256);
+        if (alpha == 0) continue;
+        QPoint whole;
+        const QImage& sprite = sprites.sprite(ratio, i, at, side,
+                                              [&](QPainter& on, QPointF offset) { drawStar(on, offset, diameter, ratio); }, whole);
+        const QRect placed = QRect(whole + origin, sprite.size()) & bounds;
+        if (placed.isEmpty()) continue;
+        const int left = whole.x() + origin.x(), top = whole.y() + origin.y();
+        for (const QRect* r = std::lower_bound(first, last, placed.top(), [](const QRect& a, int y) { return a.bottom() < y; });
+             r != last && r->top() <= placed.bottom(); ++r) {
+            const int x0 = std::max(r->left(), placed.left()), x1 = std::min(r->right(), placed.right());
+            const int y0 = std::max(r->top(), placed.top()), y1 = std::min(r->bottom(), placed.bottom());
+            for (int y = y0; y <= y1; ++y) {
+                const auto* in = reinterpret_cast<const QRgb*>(sprite.constScanLine(y - top)) - left;
+                auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+                for (int x = x0; x <= x1; ++x) {
+                    const uint a = (qAlpha(in[x]) * uint(alpha)) >> 8;
+                    if (a == 0) continue;
+                    const QRgb o = out[x];
+                    const auto over = [a](uint c) { return a + (c * (255 - a) + 127) / 255; };
+                    out[x] = qRgb(int(over(uint(qRed(o)))), int(over(uint(qGreen(o)))), int(over(uint(qBlue(o)))));
+                }
+            }
+        }
+    }
 }
 
 void Starfield::paint(QPainter& p, QSizeF size, int count, uint64_t seed) {

@@ -159,6 +159,49 @@ TEST(SpaceBackground, LiveFieldRunsOnlyWhileShownAnimatedAndUnpaused) {
     EXPECT_FALSE(sky.timeline().isScheduled());
 }
 
+TEST(SpaceBackground, AFramesRegionHoldsEveryStarsOldAndNewPlace) {
+    SpaceBackground sky(AppTab::clean, true);
+    sky.resize(1000, 680);
+    const QSizeF size(sky.size());
+    // Far and near stars, across a wrap at the left edge and into a shooting star's flight.
+    for (double from : {7.5e8, 7.5e8 + 11 * 3 + 0.2, 7.5e8 + 93.37}) {
+        const double to = from + 1.0 / 12;
+        const QRegion region = sky.dirtyRegion(from, to);
+        for (const auto& star : LiveStarfield::stars())
+            for (double t : {from, to}) {
+                const QRect r = LiveStarfield::dot(star, std::floor(t * 12 + 1e-3) / 12, size).rect.toAlignedRect() & sky.rect();
+                EXPECT_TRUE(r.isEmpty() || region.contains(r)) << "a star at " << t << " left out: " << r.x() << "," << r.y();
+            }
+        if (auto streak = LiveStarfield::shootingStar(to, size))
+            EXPECT_TRUE(region.contains(QRectF(streak->tail, streak->head).normalized().toAlignedRect() & sky.rect()));
+        // Far less than the window: the rest of the sky stays as it is.
+        long long area = 0;
+        for (const QRect& r : region) area += qlonglong(r.width()) * r.height();
+        EXPECT_LT(area, 1000 * 680 / 10);
+    }
+}
+
+TEST(SpaceBackground, PaintsTheSamePixelsStraightIntoAnImageAsThroughAPainter) {
+    ClockScope scope(7.5e8 + 4.2);
+    PauseReset reset;
+    SpaceBackground sky(AppTab::analyze, true);
+    sky.resize(640, 420);
+    // Into an image the live field is blended pixel by pixel; into a pixmap it is painted.
+    QImage direct(sky.size(), QImage::Format_RGB32);
+    sky.render(&direct);
+    const QImage painted = sky.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(direct.size(), painted.size());
+    int worst = 0, lit = 0;
+    for (int y = 0; y < direct.height(); ++y)
+        for (int x = 0; x < direct.width(); ++x) {
+            const QRgb a = direct.pixel(x, y), b = painted.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+            lit += qGray(b) > qGray(painted.pixel(std::max(0, x - 4), y)) + 12;
+        }
+    EXPECT_GT(lit, 20);  // the stars are there in both
+    EXPECT_LE(worst, 2);
+}
+
 TEST(SpaceBackground, StillSkyShowsTheSeededStarsAndTheTabsGradient) {
     SpaceBackground sky(AppTab::status, false);
     sky.resize(1400, 900);  // the left edge lies beyond the glow's reach
