@@ -54,6 +54,7 @@ BlackHole::BlackHole(double size, QWidget* parent)
     setFixedSize(int(std::lround(size_)), int(std::lround(size_)));
     overlay_ = new OverflowOverlay(this, 3 * size_ * maxGrowthScale + 4,
                                    [this](QPainter& p, QPointF centre) { paintLayers(p, centre); });
+    overlay_->setExtent([this] { return paintedExtent(); });
     connect(&timeline_, &PacedTimeline::frame, this, &BlackHole::onFrame);
     connect(&MotionPause::shared(), &MotionPause::hiddenChanged, this, &BlackHole::updateSchedule);
     connect(&MotionPause::shared(), &MotionPause::reduceMotionChanged, this, &BlackHole::updateSchedule);
@@ -177,6 +178,12 @@ QRectF BlackHole::layerBounds(const Frame& frame) const {
     return scaled(r, frame.scale);
 }
 
+QRectF BlackHole::paintedExtent() const {
+    QRectF r = layerBounds(frame_).united(scaled(around(0.8 * size_, 0.8 * size_), frame_.scale));
+    if (frame_.shockAge) r = r.united(ShockwaveRing::bounds(*frame_.shockAge, frame_.shockStrength, frame_.ringSize));
+    return r;
+}
+
 BlackHole::Probe BlackHole::probe(double t, double size) {
     const double theta = 1.6 * t;
     const double a = 0.675 * size * std::cos(theta), b = 0.31 * size * std::sin(theta);
@@ -195,8 +202,56 @@ void BlackHole::paintGlow(QPainter& painter, QPointF centre, double intensity, d
     // fading shockwave would remake the picture every frame.
     constexpr double levels = 20;
     const int level = int(std::lround(intensity * levels));
-    const double ps = std::max(0.125, std::ceil(pixelScale * 8 - 1e-9) / 8);
     const double radius = 0.8 * size_;
+    const auto gradient = [&](QRadialGradient& g) {
+        // Solid out to 0.12 × size, then through the tint to clear at 0.8 × size.
+        const double start = 0.12 / 0.8;
+        g.setColorAt(0, Theme::withOpacity(peach(), 0.28 + 0.15 * level / levels));
+        g.setColorAt(start, Theme::withOpacity(peach(), 0.28 + 0.15 * level / levels));
+        g.setColorAt(start + (1 - start) / 2, Theme::withOpacity(glow_, 0.08));
+        g.setColorAt(1, Qt::transparent);
+    };
+    // A hero whose size and brightness held since the last frame draws its glow from
+    // a picture made for exactly that place, copied without resampling.
+    const QTransform at = painter.deviceTransform();
+    const bool still = at == lastGlowAt_ && at.type() <= QTransform::TxScale && at.m11() == at.m22() && at.m11() > 0;
+    lastGlowAt_ = at;
+    if (still) {
+        StillGlow& g = stillGlow_;
+        const double ps = at.m11();
+        const QPointF mid = at.map(centre);  // in device pixels
+        if (g.image.isNull() || g.at != at || g.level != level || g.glow != glow_.rgba() || g.size != size_) {
+            const QRect area = QRectF(mid - QPointF(radius * ps, radius * ps), QSizeF(2 * radius * ps, 2 * radius * ps))
+                                   .toAlignedRect();
+            g.image = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+            g.image.fill(Qt::transparent);
+            QPainter p(&g.image);
+            p.setRenderHint(QPainter::Antialiasing);
+            const QPointF inImage = mid - QPointF(area.topLeft());
+            QRadialGradient rg(inImage, radius * ps);
+            gradient(rg);
+            p.setPen(Qt::NoPen);
+            p.setBrush(rg);
+            paintInBands(p, QRectF(QPointF(0, 0), QSizeF(area.size())), [&] { p.drawEllipse(inImage, radius * ps, radius * ps); });
+            g.at = at;
+            g.level = level;
+            g.glow = glow_.rgba();
+            g.size = size_;
+            g.origin = area.topLeft();
+        }
+        painter.save();
+        painter.resetTransform();
+        // What is left of the painter's transform (the widget's place in the window and
+        // its pixel ratio) maps the picture's device pixels back.
+        const QTransform base = painter.deviceTransform();
+        const double dpr = base.m11();
+        g.image.setDevicePixelRatio(dpr);
+        const QRectF target(base.inverted().map(QPointF(g.origin)), QSizeF(g.image.size()) / dpr);
+        paintInBands(painter, target, [&] { painter.drawImage(target.topLeft(), g.image); });
+        painter.restore();
+        return;
+    }
+    const double ps = std::max(0.125, std::ceil(pixelScale * 8 - 1e-9) / 8);
     if (c.image.isNull() || c.size != size_ || c.pixelScale != ps || c.level != level || c.glow != glow_.rgba()) {
         const int n = int(std::ceil(2 * radius * ps));
         c.image = QImage(n, n, QImage::Format_ARGB32_Premultiplied);
@@ -204,13 +259,8 @@ void BlackHole::paintGlow(QPainter& painter, QPointF centre, double intensity, d
         QPainter p(&c.image);
         p.setRenderHint(QPainter::Antialiasing);
         const QPointF mid(n / 2.0, n / 2.0);
-        // Solid out to 0.12 × size, then through the tint to clear at 0.8 × size.
         QRadialGradient g(mid, radius * ps);
-        const double start = 0.12 / 0.8;
-        g.setColorAt(0, Theme::withOpacity(peach(), 0.28 + 0.15 * level / levels));
-        g.setColorAt(start, Theme::withOpacity(peach(), 0.28 + 0.15 * level / levels));
-        g.setColorAt(start + (1 - start) / 2, Theme::withOpacity(glow_, 0.08));
-        g.setColorAt(1, Qt::transparent);
+        gradient(g);
         p.setPen(Qt::NoPen);
         p.setBrush(g);
         paintInBands(p, QRectF(0, 0, n, n), [&] { p.drawEllipse(mid, radius * ps, radius * ps); });

@@ -1,6 +1,7 @@
 #pragma once
 #include <QColor>
 #include <QImage>
+#include <QTransform>
 #include <QPointer>
 #include <QWidget>
 
@@ -94,6 +95,8 @@ public:
     void paintLayers(QPainter& painter, QPointF centre);
     // What the layers of `frame` cover around the box's centre.
     QRectF layerBounds(const Frame& frame) const;
+    // Everything the frame on show draws, the glow and a shockwave included.
+    QRectF paintedExtent() const;
 
     // How hard the icons about to land pull at `now`: the nearer its landing and the
     // larger its batch, the more an icon adds.
@@ -148,6 +151,17 @@ private:
         int level = -1;
         QRgb glow = 0;
     } glowCache_;
+    // The glow at rest, drawn at the exact place and scale it shows at and then only
+    // copied: the scaled picture above costs a smooth resampling of every pixel.
+    struct StillGlow {
+        QImage image;
+        QTransform at;   // the device transform it was drawn for
+        int level = -1;
+        QRgb glow = 0;
+        double size = 0;
+        QPoint origin;   // its top left, in device pixels
+    } stillGlow_;
+    QTransform lastGlowAt_;  // the glow's device transform in the previous paint
     QImage orbit_;  // the dashed ring, drawn once per size and resolution
     double orbitKey_ = 0;
     ScanRipples::Outlines ripples_;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Views/Kit/StillPicture.h"
 #include "Views/Kit/TextRoll.h"
 #include "Views/Kit/Theme.h"
 
@@ -106,13 +107,22 @@ int HeroText::heightForWidth(int width) const {
 
 void HeroText::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    // At rest the text is kept as a picture: the hero behind it redraws every frame.
+    if (rollProgress() >= 1) {
+        still_.paint(p, QRectF(rect()), devicePixelRatioF(), combinedKey({qHash(title_), qHash(subtitle_)}), [this](QPainter& on) { paintText(on, 1.0); });
+        return;
+    }
+    paintText(p, rollProgress());
+}
+
+void HeroText::paintText(QPainter& p, double progress) const {
     p.setRenderHint(QPainter::TextAntialiasing);
     const QFontMetricsF fm(titleFont_);
     const QRectF line = titleRect();
     const double baseline = line.top() + fm.ascent();
     p.setFont(titleFont_);
     p.setPen(Theme::text());
-    TextRoll::paint(p, fm, from_, title_, rollProgress(), (width() - fm.horizontalAdvance(title_)) / 2, baseline);
+    TextRoll::paint(p, fm, from_, title_, progress, (width() - fm.horizontalAdvance(title_)) / 2, baseline);
     if (!subtitle_.isEmpty()) {
         p.setFont(subtitleFont_);
         p.setPen(Theme::secondary());

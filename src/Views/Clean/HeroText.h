@@ -2,6 +2,7 @@
 #include <QWidget>
 
 #include "Views/Kit/Spring.h"
+#include "Views/Kit/StillPicture.h"
 
 // The title under a hero, with an optional subtitle below it. When the title
 // changes, the characters that differ roll: the old ones rise and fade out while
@@ -43,6 +44,7 @@ private:
     Layout layout() const;
     QRectF titleRect() const;
     QRectF subtitleRect(double width) const;
+    void paintText(QPainter& painter, double progress) const;
 
     QString from_;  // the title rolling out
     QString title_;
@@ -51,4 +53,5 @@ private:
     SpringAnimator roll_;
     double shownProgress_ = 1.0;
     bool frozen_ = false;
+    StillPicture still_;
 };

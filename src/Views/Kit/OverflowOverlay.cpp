@@ -111,9 +111,14 @@ void OverflowOverlay::paintBehind(QPainter& painter, QWidget* screen) {
 
 void OverflowOverlay::paintEvent(QPaintEvent* event) {
     if (!anchor_) return;
+    QRegion area = event->region();
+    if (extent_) {
+        area &= extent_().translated(anchorCentre()).toAlignedRect().adjusted(-2, -2, 2, 2);
+        if (area.isEmpty()) return;
+    }
     QPainter p(this);
     // Layers that compute their own pixels read what needs painting from the clip.
-    p.setClipRegion(event->region());
+    p.setClipRegion(area);
     paint_(p, anchorCentre());
 }
 

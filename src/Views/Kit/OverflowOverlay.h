@@ -25,6 +25,11 @@ public:
 
     static void markHost(QWidget* host, QWidget* backdrop = nullptr);
 
+    // Where the view's layers hold any pixels now, relative to the box's centre. The
+    // overlay spans the whole reach; a repaint of the sky beyond this area (a star
+    // twinkling across the window) then skips the view's layers.
+    void setExtent(std::function<QRectF()> extent) { extent_ = std::move(extent); }
+
     // The anchor's centre in this widget's coordinates.
     QPointF anchorCentre() const;
     // Repaints `area`, given relative to the anchor's centre.
@@ -48,5 +53,6 @@ private:
     QPointer<QWidget> host_;
     double reach_;
     Paint paint_;
+    std::function<QRectF()> extent_;
     QList<QPointer<QWidget>> watched_;
 };

@@ -209,3 +209,34 @@ TEST(ShockwaveRing, RepaintsOnlyTheBandAroundTheRings) {
     EXPECT_FALSE(late.contains(QPoint(int(0.6 * 240), 0)));
     EXPECT_TRUE(ShockwaveRing::changed(3, 3.1, 1, 240).isEmpty());
 }
+
+TEST(BlackHole, AGlowAtRestIsCopiedAsItWasDrawn) {
+    // The first paint at a place draws the glow scaled; a second one at the same place
+    // and brightness copies a picture made for it, at device pixels that are offset
+    // (a widget inside a window) and at two pixel ratios.
+    ClockScope clock(7.5e8);
+    BlackHole hero(240);
+    for (const double ratio : {1.0, 2.0}) {
+        QImage first(QSize(620, 600) * ratio, QImage::Format_ARGB32_Premultiplied), second = first;
+        first.setDevicePixelRatio(ratio);
+        second.setDevicePixelRatio(ratio);
+        first.fill(Qt::black);
+        second.fill(Qt::black);
+        for (QImage* target : {&first, &second}) {
+            QPainter p(target);
+            p.translate(17, 9);  // the overlay's place in the window
+            hero.paintLayers(p, QPointF(290.5, 280.25));
+        }
+        int worst = 0;
+        for (int y = 0; y < first.height(); ++y)
+            for (int x = 0; x < first.width(); ++x) {
+                const QRgb a = first.pixel(x, y), b = second.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                  std::abs(qBlue(a) - qBlue(b))});
+            }
+        EXPECT_LE(worst, 2) << "at ratio " << ratio;
+        // And it is there: warm light above the hole, fading out towards the glow's edge.
+        const auto red = [&](double above) { return qRed(second.pixel((QPointF(17 + 290.5, 9 + 280.25 - above) * ratio).toPoint())); };
+        EXPECT_GT(red(120), red(180) + 5);
+    }
+}
