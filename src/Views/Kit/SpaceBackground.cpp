@@ -219,7 +219,7 @@ bool SpaceBackground::paintDirectly(QPainter& p) {
     // the painter.
     QPaintEngine* engine = p.paintEngine();
     QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
-    if (!device || device->devType() != QInternal::Image) return false;
+    if (!device || device->devType() != QInternal::Image || p.hasClipping() || p.opacity() != 1.0) return false;
     auto* image = static_cast<QImage*>(device);
     const QImage::Format f = image->format();
     if (f != QImage::Format_RGB32 && f != QImage::Format_ARGB32_Premultiplied && f != QImage::Format_ARGB32) return false;

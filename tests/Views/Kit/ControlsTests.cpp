@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -15,6 +16,7 @@
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/PausesMotion.h"
 #include "Views/Kit/QueltoMark.h"
+#include "Views/Kit/StillPicture.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
 
@@ -171,4 +173,45 @@ TEST(PausesMotion, ScrollingRestsTheAnimationsUntilItStops) {
     EXPECT_TRUE(pause.scrolling());
     emit area.verticalScrollBar()->sliderReleased();
     EXPECT_FALSE(pause.scrolling());
+}
+
+TEST(StillPicture, CopiesTheSamePixelsStraightIntoAnImageAsThroughAPainter) {
+    // A card and a picture of text over a patterned ground, laid over by hand where they
+    // fall on whole pixels of the image painted, and by the painter where it clips.
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
+        QImage direct(300, 160, format);
+        for (int y = 0; y < direct.height(); ++y)
+            for (int x = 0; x < direct.width(); ++x) direct.setPixel(x, y, qRgb(x % 97, (x * y) % 211, 40 + y % 60));
+        QImage painted = direct.copy();
+        StillPicture text;
+        const auto paint = [&](QPaintDevice* on, const QRegion& clip) {
+            QPainter p(on);
+            if (!clip.isEmpty()) p.setClipRegion(clip);  // which the painter honours itself
+            paintOutlinedRoundedRect(p, QRectF(10, 12, 260, 130), 14, Theme::card());
+            text.paint(p, QRectF(30, 40, 200, 40), 1.0, 7, [](QPainter& q) {
+                q.setPen(Theme::text());
+                q.setFont(Theme::font(20, QFont::Bold));
+                q.drawText(QRectF(0, 0, 200, 40), Qt::AlignCenter, QStringLiteral("Ready to clean"));
+            });
+        };
+        // Both through a region of many small places, as a frame of the sky gives.
+        QRegion area;
+        for (int i = 0; i < 40; ++i) area += QRect((i * 37) % 280, (i * 53) % 150, 9, 7);
+        // The region as a widget's paint event brings it, and as a clip of the painter's own.
+        direct.paintEngine()->setSystemClip(area);
+        paint(&direct, {});
+        direct.paintEngine()->setSystemClip(QRegion());
+        paint(&painted, area);
+        const QImage a = direct.convertToFormat(QImage::Format_RGB32), b = painted.convertToFormat(QImage::Format_RGB32);
+        int worst = 0, changed = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const QRgb u = a.pixel(x, y), v = b.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(u) - qRed(v)), std::abs(qGreen(u) - qGreen(v)), std::abs(qBlue(u) - qBlue(v))});
+                changed += u != qRgb(x % 97, (x * y) % 211, 40 + y % 60);
+            }
+        EXPECT_LE(worst, 1) << "format " << format;
+        EXPECT_GT(changed, 200);  // the card and text are there, inside the small places only
+        EXPECT_LT(changed, 40 * 9 * 7);
+    }
 }

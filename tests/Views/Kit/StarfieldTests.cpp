@@ -181,25 +181,65 @@ TEST(SpaceBackground, AFramesRegionHoldsEveryStarsOldAndNewPlace) {
     }
 }
 
-TEST(SpaceBackground, PaintsTheSamePixelsStraightIntoAnImageAsThroughAPainter) {
+TEST(LiveStarfield, BlendsTheSamePixelsIntoAnImageAsItPaints) {
+    // Over a patterned ground, through a region of many small places as a frame gives,
+    // at two pixel ratios.
+    for (const double ratio : {1.0, 2.0}) {
+        const QSizeF size(500, 320);
+        QImage ground((size * ratio).toSize(), QImage::Format_RGB32);
+        for (int y = 0; y < ground.height(); ++y)
+            for (int x = 0; x < ground.width(); ++x) ground.setPixel(x, y, qRgb(x % 53, 20 + y % 41, 60));
+        QRegion area;  // device pixels
+        // On even pixels, so that the painter's own clip in points is the same region.
+        for (int i = 0; i < 300; ++i) area += QRect(((i * 37) % ground.width()) & ~1, ((i * 53) % ground.height()) & ~1, 24, 18);
+        area &= ground.rect();
+        const double at = 7.5e8 + 3.7;
+        QImage blended = ground.copy(), painted = ground.copy();
+        blended.setDevicePixelRatio(ratio);
+        painted.setDevicePixelRatio(ratio);
+        LiveStarfield::blend(blended, QPoint(0, 0), ratio, size, at, area);
+        {
+            const QRegion logical = QTransform::fromScale(1 / ratio, 1 / ratio).map(area);
+            QPainter p(&painted);
+            p.setClipRegion(logical);
+            LiveStarfield::paint(p, size, at, at + 5, logical);  // no shooting star at +5
+        }
+        std::vector<bool> inside(size_t(ground.width() * ground.height()));
+        for (const QRect& r : area)
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x) inside[size_t(y * ground.width() + x)] = true;
+        int worst = 0, lit = 0;
+        for (int y = 0; y < ground.height(); ++y)
+            for (int x = 0; x < ground.width(); ++x) {
+                const QRgb a = blended.pixel(x, y), b = painted.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+                lit += a != ground.pixel(x, y);
+                if (!inside[size_t(y * ground.width() + x)]) EXPECT_EQ(a, ground.pixel(x, y)) << x << "," << y;
+            }
+        EXPECT_GT(lit, 10) << "at ratio " << ratio;  // some stars fall in the places
+        EXPECT_LE(worst, 2) << "at ratio " << ratio;
+    }
+}
+
+TEST(SpaceBackground, PaintsItsPixelsWhereTheWindowHasIt) {
+    // Straight into an image the sky is written by hand: a widget inside a window sits
+    // at an offset in its pixels, and its picture must land there whole.
     ClockScope scope(7.5e8 + 4.2);
     PauseReset reset;
     SpaceBackground sky(AppTab::analyze, true);
-    sky.resize(640, 420);
-    // Into an image the live field is blended pixel by pixel; into a pixmap it is painted.
-    QImage direct(sky.size(), QImage::Format_RGB32);
-    sky.render(&direct);
-    const QImage painted = sky.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(direct.size(), painted.size());
-    int worst = 0, lit = 0;
-    for (int y = 0; y < direct.height(); ++y)
-        for (int x = 0; x < direct.width(); ++x) {
-            const QRgb a = direct.pixel(x, y), b = painted.pixel(x, y);
-            worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
-            lit += qGray(b) > qGray(painted.pixel(std::max(0, x - 4), y)) + 12;
-        }
-    EXPECT_GT(lit, 20);  // the stars are there in both
-    EXPECT_LE(worst, 2);
+    sky.resize(320, 200);
+    QImage atOrigin(sky.size(), QImage::Format_RGB32), offset(sky.size() + QSize(40, 30), QImage::Format_RGB32);
+    atOrigin.fill(Qt::red);
+    offset.fill(Qt::red);
+    sky.render(&atOrigin);
+    sky.render(&offset, QPoint(13, 7));
+    EXPECT_EQ(offset.copy(QRect(QPoint(13, 7), sky.size())), atOrigin);
+    EXPECT_EQ(offset.pixel(12, 6), QColor(Qt::red).rgb());                    // nothing outside it
+    EXPECT_EQ(offset.pixel(13 + 320, 7 + 200), QColor(Qt::red).rgb());
+    int lit = 0;  // and the stars are in it
+    for (int y = 0; y < atOrigin.height(); ++y)
+        for (int x = 4; x < atOrigin.width(); ++x) lit += qGray(atOrigin.pixel(x, y)) > qGray(atOrigin.pixel(x - 4, y)) + 12;
+    EXPECT_GT(lit, 5);
 }
 
 TEST(SpaceBackground, StillSkyShowsTheSeededStarsAndTheTabsGradient) {
