@@ -153,34 +153,38 @@ double SpaceBackground::starTime(double t) const {
     return std::floor(t * fps + 1e-3) / fps;
 }
 
-const std::vector<QRect>& SpaceBackground::starRects(double starsAt) const {
-    // The rectangles of the frame on show are asked for again as the next frame's old
-    // places: two are kept.
+SpaceBackground::StarRects& SpaceBackground::starsAt(double t) const {
+    // A frame's stars are asked for to paint them and again as the next frame's old
+    // places: two frames are kept.
     for (auto& c : starRects_)
-        if (c.time == starsAt && c.size == size()) return c.rects;
+        if (c.time == t && c.size == size()) return c;
     StarRects& c = starRects_[nextStarRects_];
     nextStarRects_ = 1 - nextStarRects_;
-    c.time = starsAt;
+    c.time = t;
     c.size = size();
+    LiveStarfield::dots(c.dots, t, QSizeF(size()));
     c.rects.clear();
-    const QSizeF s(size());
-    for (const auto& star : LiveStarfield::stars())
-        c.rects.push_back(LiveStarfield::dot(star, starsAt, s).rect.toAlignedRect().adjusted(-1, -1, 1, 1));
-    return c.rects;
+    for (const auto& d : c.dots) c.rects.push_back(d.rect.toAlignedRect().adjusted(-1, -1, 1, 1));
+    return c;
 }
+
+const std::vector<QRect>& SpaceBackground::starRects(double starsAt) const { return this->starsAt(starsAt).rects; }
+
+const LiveStarfield::Dots& SpaceBackground::starDots(double starsAt) const { return this->starsAt(starsAt).dots; }
 
 QRegion SpaceBackground::dirtyRegion(double from, double to) const {
     // Each star's old and new place, and the shooting star's, as cells of a coarse grid
     // merged into runs along each row: a region made at once in its final form, where
     // uniting well over a hundred small ones costs more than painting them.
     constexpr int cell = 4;
-    std::vector<std::pair<int, int>> cells;  // row, column
+    std::vector<uint64_t> cells;  // row in the high half, column in the low
     const QRect inside = rect();
     const auto mark = [&](const QRect& r) {
         const QRect c = r & inside;
         if (c.isEmpty()) return;
         for (int row = c.top() / cell; row <= c.bottom() / cell; ++row)
-            for (int col = c.left() / cell; col <= c.right() / cell; ++col) cells.emplace_back(row, col);
+            for (int col = c.left() / cell; col <= c.right() / cell; ++col)
+                cells.push_back(uint64_t(uint32_t(row)) << 32 | uint32_t(col));
     };
     const double starsFrom = starTime(from), starsTo = starTime(to);
     if (starsFrom != starsTo) {
@@ -197,10 +201,11 @@ QRegion SpaceBackground::dirtyRegion(double from, double to) const {
     cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
     std::vector<QRect> runs;
     runs.reserve(cells.size());
+    // Consecutive keys are neighbouring cells of one row.
     for (size_t i = 0; i < cells.size();) {
         size_t j = i + 1;
-        while (j < cells.size() && cells[j].first == cells[i].first && cells[j].second == cells[j - 1].second + 1) ++j;
-        runs.emplace_back(cells[i].second * cell, cells[i].first * cell, int(j - i) * cell, cell);
+        while (j < cells.size() && cells[j] == cells[j - 1] + 1) ++j;
+        runs.emplace_back(int(uint32_t(cells[i])) * cell, int(cells[i] >> 32) * cell, int(j - i) * cell, cell);
         i = j;
     }
     QRegion region;
@@ -242,7 +247,7 @@ bool SpaceBackground::paintDirectly(QPainter& p) {
                         reinterpret_cast<const QRgb*>(backdrop_.constScanLine(y - origin.y())) + (part.left() - origin.x()),
                         size_t(part.width()) * sizeof(QRgb));
     }
-    if (animated_) LiveStarfield::blend(*image, origin, dpr, QSizeF(size()), starTime(frameTime()), clip & inside);
+    if (animated_) LiveStarfield::blend(*image, origin, dpr, starDots(starTime(frameTime())), clip & inside);
     return true;
 }
 

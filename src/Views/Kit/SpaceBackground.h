@@ -11,6 +11,7 @@ class QPainter;
 
 #include "Models/Window/AppTab.h"
 #include "Models/Kit/PacedSchedule.h"
+#include "Views/Kit/Starfield.h"
 
 // The night sky behind the main window: the tab's gradient, a faint glow at the
 // upper right, and either the live star field or a still one.
@@ -59,6 +60,7 @@ private:
     double starTime(double t) const;  // when the stars shown at frame t are
     // Where the stars of `starsAt` lie, each with a pixel to spare.
     const std::vector<QRect>& starRects(double starsAt) const;
+    const LiveStarfield::Dots& starDots(double starsAt) const;
     // Paints straight into the window's pixels when it can; false when it cannot.
     bool paintDirectly(QPainter& p);
 
@@ -74,8 +76,10 @@ private:
     struct StarRects {
         double time = -1;
         QSize size;
+        LiveStarfield::Dots dots;
         std::vector<QRect> rects;
     };
+    StarRects& starsAt(double t) const;
     mutable std::array<StarRects, 2> starRects_;
     mutable int nextStarRects_ = 0;
 };

@@ -165,7 +165,18 @@ void LiveStarfield::paint(QPainter& p, QSizeF size, double starsAt, double t, co
     drawShootingStar(p, size, t);
 }
 
+void LiveStarfield::dots(Dots& out, double t, QSizeF size) {
+    const auto& all = stars();
+    for (size_t i = 0; i < all.size(); ++i) out[i] = dot(all[i], t, size);
+}
+
 void LiveStarfield::blend(QImage& image, QPoint origin, double ratio, QSizeF size, double starsAt, const QRegion& clip) {
+    Dots at;
+    dots(at, starsAt, size);
+    blend(image, origin, ratio, at, clip);
+}
+
+void LiveStarfield::blend(QImage& image, QPoint origin, double ratio, const Dots& dots, const QRegion& clip) {
     Sprites& sprites = starSprites();
     const QRect bounds = clip.boundingRect() & image.rect();
     if (bounds.isEmpty()) return;
@@ -173,9 +184,8 @@ void LiveStarfield::blend(QImage& image, QPoint origin, double ratio, QSizeF siz
     // meet are found by their bottoms.
     const QRect* const first = clip.begin();
     const QRect* const last = clip.end();
-    const auto& all = stars();
-    for (size_t i = 0; i < all.size(); ++i) {
-        const Dot d = dot(all[i], starsAt, size);
+    for (size_t i = 0; i < dots.size(); ++i) {
+        const Dot& d = dots[i];
         const double diameter = d.rect.width();
         const QSize side = spriteSize(diameter, ratio);
         // Stars outside what is painted cost a few comparisons.

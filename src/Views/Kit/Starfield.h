@@ -46,6 +46,8 @@ struct LiveStarfield {
         double opacity;
     };
     static Dot dot(const Star& s, double t, QSizeF size);
+    using Dots = std::array<Dot, count>;
+    static void dots(Dots& out, double t, QSizeF size);
 
     struct Streak {
         QPointF tail, head;
@@ -65,6 +67,8 @@ struct LiveStarfield {
     // point is `ratio` of its pixels. The same pixels as paint(), without a painter's
     // cost for each of the many small places a frame touches.
     static void blend(QImage& image, QPoint origin, double ratio, QSizeF size, double starsAt, const QRegion& clip);
+    // The same with the stars' places and brightness worked out already.
+    static void blend(QImage& image, QPoint origin, double ratio, const Dots& dots, const QRegion& clip);
 };
 
 // A still field, drawn once per layout.

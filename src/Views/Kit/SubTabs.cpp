@@ -4,6 +4,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "Views/Kit/StillPicture.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -77,6 +79,17 @@ void SubTabs::mouseReleaseEvent(QMouseEvent* e) {
 
 void SubTabs::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    // Settled, the bar is kept as a picture: stars pass behind it many times a second.
+    if (!fade_.isRunning()) {
+        size_t key = qHash(selection_);
+        for (const Item& item : items_) key = combinedKey({key, qHash(item.value), qHash(item.title)});
+        still_.paint(p, QRectF(rect()), devicePixelRatioF(), key, [this](QPainter& on) { paintBar(on); });
+        return;
+    }
+    paintBar(p);
+}
+
+void SubTabs::paintBar(QPainter& p) const {
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF bar(rect());
     p.setPen(Qt::NoPen);

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "Views/Kit/Spring.h"
+#include "Views/Kit/StillPicture.h"
 
 // A small capsule bar of modes. Items are identified by a text value (the raw
 // value of the caller's selection type); a selection that matches no item
@@ -42,6 +43,7 @@ protected:
 private:
     int indexAt(QPointF pos) const;
     void layoutItems();
+    void paintBar(QPainter& p) const;
 
     QList<Item> items_;
     QList<QRectF> rects_;
@@ -51,4 +53,5 @@ private:
     int pressed_ = -1;
     QFont font_;
     SpringAnimator fade_;
+    StillPicture still_;
 };
