@@ -209,8 +209,8 @@ struct Reading {
 
 // Waits, until the deadline at most, for every answer; `read` turns a body into
 // the update it offers and says why it could not be read, if so. An answer counts
-// only with a success status and a body read whole; one that could not be read but
-// still offered an update lists the update and no complaint.
+// only with a success status and a body read whole; a body that could not be read
+// whole but still offered an update lists the update and no complaint.
 template <class Read>
 void collect(Found& found, std::vector<Pending> pending, const Deadline& deadline, const char* fetchFailed,
              const char* serverAnswered, Read read) {
@@ -225,9 +225,12 @@ void collect(Found& found, std::vector<Pending> pending, const Deadline& deadlin
             found.notChecked(*p.app, r.expired ? deadline.missed : localizedFormat(fetchFailed, {r.error}));
             continue;
         }
+        // An error page is no answer, whatever its body holds: nothing in it is offered.
+        if (!isAnswer(r)) {
+            found.notChecked(*p.app, localizedFormat(serverAnswered, {std::to_string(r.status)}));
+            continue;
+        }
         Reading reading = read(p, r.body);
-        // An error page is no answer, whatever its body holds.
-        if (!isAnswer(r)) reading.unreadable = localizedFormat(serverAnswered, {std::to_string(r.status)});
         if (reading.update) found.updates.push_back(std::move(*reading.update));
         else if (reading.unreadable) found.notChecked(*p.app, *reading.unreadable);
         if (!reading.unreadable) found.reach = Reach::answered;

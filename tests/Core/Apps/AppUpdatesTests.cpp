@@ -183,7 +183,6 @@ TEST(AppUpdates, CheckMergesTheThreeSourcesOncePerAppByName) {
                        "Alpha 1.0>2.0 homebrew " + apps + "Alpha.app token=alpha",
                        "Beta 1.0>1.5 appStore " + apps + "Beta.app page=https://apps.example/b",
                        "Eta 1.0>1.5 sparkle " + apps + "Eta.app",
-                       "Gamma 1.0>2.0 sparkle " + apps + "Gamma.app",
                        "ghost 0.9>1.0 homebrew /Applications/Ghost.app token=ghost",
                        "Iota 1.0>7.0 appStore " + apps + "Iota.app",
                        "legacy ?>4 inApp /Applications/Legacy.app token=legacy",
@@ -192,10 +191,10 @@ TEST(AppUpdates, CheckMergesTheThreeSourcesOncePerAppByName) {
                    }));
     EXPECT_TRUE(found.answered);
     // Told once though neither source could ask; the silent feed's line ends in the client's words.
-    ASSERT_EQ(found.unchecked.size(), 4u);
+    ASSERT_EQ(found.unchecked.size(), 5u);
     EXPECT_EQ(std::vector(found.unchecked.begin(), found.unchecked.end() - 1),
               (std::vector<std::string>{"Theta: its own version cannot be read", "Delta: refused: not https",
-                                        "Epsilon: refused: not https"}));
+                                        "Epsilon: refused: not https", "Gamma: the feed's server answered 404"}));
     EXPECT_EQ(found.unchecked.back().rfind("Zeta: the feed could not be fetched (", 0), 0u) << found.unchecked.back();
     EXPECT_EQ(brew.log(), "outdated\n--cask\n--greedy\n--json=v2\n--\n"
                           "info\n--cask\n--json=v2\nalpha\nghost\nnoapp1\nnoapp2\nlegacy\nkappa\n--\n");
@@ -260,6 +259,7 @@ TEST(AppUpdates, AFeedIsCheckedOnlyWhenItsAnswerReadsWholeAsAFeed) {
         {200, "<rss><title>caf\xE9</title></rss>", "the feed is not well-formed XML (line 1: not well-formed (invalid token))"},
         {200, "<html><body>Moved</body></html>", "the answer is a web page, not an update feed"},
         {404, current, "the feed's server answered 404"},
+        {503, appcast({"2.0"}), "the feed's server answered 503"},
         {200, appcast({tooLong.c_str()}), "the feed names a version too long to read"},
         {200, current, "its Info.plist is nested too deeply to read", nestedplists::infoPlist(Format::xml, "com.f", 60000)},
         {200, current, "its Info.plist is nested too deeply to read", nestedplists::infoPlist(Format::binary, "com.f", 60000)},
