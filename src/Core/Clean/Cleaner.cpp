@@ -98,6 +98,8 @@ CleanReport Cleaner::clean(const std::vector<CleanItem>& items, const std::strin
     std::vector<CleanItem> ordinary, admin;
     for (const auto& item : items) (item.requiresAdmin ? admin : ordinary).push_back(item);
     const double total = items.empty() ? 1.0 : static_cast<double>(items.size());
+    // The findings space was freed from, whole or partly, in the run's order.
+    std::vector<std::string> freedFrom;
 
     for (size_t i = 0; i < ordinary.size(); ++i) {
         const CleanItem& item = ordinary[i];
@@ -161,6 +163,7 @@ CleanReport Cleaner::clean(const std::vector<CleanItem>& items, const std::strin
                         if (const int64_t left = FileSizer::size(judged); left < before) {
                             skip.left = left;
                             report.freed += before - left;
+                            freedFrom.push_back(item.url.string());
                         }
                     }
                     report.skipped.push_back(std::move(skip));
@@ -171,22 +174,24 @@ CleanReport Cleaner::clean(const std::vector<CleanItem>& items, const std::strin
             report.removed.push_back(item);
             report.freed += item.size;
             if (way == Way::trash) report.trashed += item.size;
+            freedFrom.push_back(item.url.string());
         }();
         if (progress) progress(static_cast<double>(i + 1) / total);
     }
 
+    const size_t removedDirectly = report.removed.size();
     if (!admin.empty()) cleanWithAdmin(admin, safety, dryRun, report);
+    for (size_t i = removedDirectly; i < report.removed.size(); ++i) freedFrom.push_back(report.removed[i].url.string());
 
-    // A run that only got partway through its findings freed space too.
-    if (!dryRun && (!report.removed.empty() || report.freed > 0)) {
+    // A finding removed only partway was cleaned too: it counts, and is named, with the rest.
+    if (!dryRun && !freedFrom.empty()) {
         History::Entry entry;
         entry.id = History::newIdentifier();
         entry.date = std::chrono::system_clock::now();
         entry.action = action;
-        entry.count = static_cast<int64_t>(report.removed.size());
+        entry.count = static_cast<int64_t>(freedFrom.size());
         entry.bytes = report.freed;
-        entry.paths.reserve(report.removed.size());
-        for (const auto& item : report.removed) entry.paths.push_back(item.url.string());
+        entry.paths = std::move(freedFrom);
         History::record(entry);
     }
     return report;

@@ -171,6 +171,9 @@ TEST(CleanListModel, PartialRemovalCountsWhatWentAndListsWhatIsLeft) {
     EXPECT_TRUE(fs::exists(moved / "locked/y"));
     ASSERT_EQ(History::entries().size(), 1u);
     EXPECT_EQ(History::entries()[0].bytes, report.freed);
+    // The finding cleaned partly counts, and is named, with the one removed whole.
+    EXPECT_EQ(History::entries()[0].count, 2);
+    EXPECT_EQ(History::entries()[0].paths, (std::vector<std::string>{partial.url.string(), whole.url.string()}));
 }
 
 TEST(CleanListModel, RequestsWhileBusyChangeNothing) {
