@@ -50,7 +50,7 @@ QRect GlassPanel::place(QSize fitting, QRect button, QRect visible) {
     return {x, y, w, h};
 }
 
-void GlassPanel::showBy(QRect button) {
+void GlassPanel::showBy(QRect button, bool isIcon) {
     releaseContent();
     content_ = makeContent_();
     layout()->addWidget(content_);
@@ -58,6 +58,7 @@ void GlassPanel::showBy(QRect button) {
     // Decided once, before the window is made.
     if (!testAttribute(Qt::WA_WState_Created)) setAttribute(Qt::WA_TranslucentBackground, Platform::hasCompositor());
     button_ = button;
+    icon_ = isIcon ? button : QRect();
     fit();
 
     setWindowOpacity(0.0);
@@ -87,8 +88,8 @@ void GlassPanel::mousePressEvent(QMouseEvent* event) {
     const bool outside = !rect().contains(event->position().toPoint());
     QWidget::mousePressEvent(event);  // closes the panel on a click outside
     const QPoint at = event->globalPosition().toPoint();
-    // The tray button's own click only closes: going on, it would open the panel again.
-    if (!outside || button_.contains(at)) return;
+    // The tray icon's own click only closes: going on, it would open the panel again.
+    if (!outside || icon_.contains(at)) return;
     QWidget* target = QApplication::widgetAt(at);
     if (!target || target->window() == this) return;
     QWindow* window = target->window()->windowHandle();

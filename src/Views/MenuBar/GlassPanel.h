@@ -35,8 +35,9 @@ public:
 
     // Shows fresh content by the button (a frame on the screen) and fades it in. It
     // follows the content's size while shown: a section that appears or goes
-    // resizes it.
-    void showBy(QRect button);
+    // resizes it. Where the frame is the tray icon's own (`isIcon`), a click on it
+    // only closes the panel; otherwise it is a place to open by, and holds no click.
+    void showBy(QRect button, bool isIcon);
     QWidget* content() const { return content_; }
     // The opacity of the fade now.
     double fade() const { return fade_.state() == QAbstractAnimation::Running ? fade_.currentValue().toDouble() : 1.0; }
@@ -53,5 +54,6 @@ private:
     ContentMaker makeContent_;
     QPointer<QWidget> content_;
     QRect button_;
+    QRect icon_;  // empty where the tray tells no frame
     QVariantAnimation fade_;
 };

@@ -47,7 +47,8 @@ void StatusItemController::setMenu(QMenu* menu) { button_->setMenu(menu); }
 
 void StatusItemController::toggle(QRect frame) {
     if (panel_->isVisible()) panel_->hide();
-    else panel_->showBy(frame);
+    // Where the tray tells no frame, `frame` is only a square at the pointer.
+    else panel_->showBy(frame, !button_->geometry().isEmpty());
 }
 
 void StatusItemController::refresh() {

@@ -46,11 +46,12 @@ const QRect topTray(1200, 0, 22, 22), bottomTray(1200, 778, 22, 22), middle(600,
 // A tray button (under the middle of the screen unless told): always there, clicked by the test.
 struct FakeButton : Platform::StatusButton {
     QRect frame = middle;
+    bool told = true;  // else `frame` is a square at the pointer, as on a StatusNotifierItem host
     bool isAvailable() const override { return true; }
     void setIcon(const QIcon&) override {}
     void setToolTip(const QString&) override {}
     void setMenu(QMenu*) override {}
-    QRect geometry() const override { return frame; }
+    QRect geometry() const override { return told ? frame : QRect(); }
     void showMessage(const QString&, const QString&) override {}
     void click() { emit activated(frame); }
 };
@@ -111,7 +112,8 @@ TEST(GlassPanel, StaysInsideTheScreenByTheButton) {
 
 // A click outside closes the panel. On another window of ours it goes on to that
 // window; on the tray's icon (under an XEmbed tray, a window of ours too) it goes no
-// further, so that it does not open the panel again.
+// further, so that it does not open the panel again. Where the tray tells no icon
+// frame, the place the panel opened by holds back no click.
 TEST(GlassPanel, AClickOutsideClosesItAndGoesOnToOurOtherWindows) {
     Fixture f;
     auto* button = new FakeButton;
@@ -138,14 +140,19 @@ TEST(GlassPanel, AClickOutsideClosesItAndGoesOnToOurOtherWindows) {
         QPoint at;
         bool stillOpen;
         int pushed;
+        bool told = true;
     };
     const Case cases[] = {
         {"inside the panel", &panel, {170, 30}, true, 0},
         {"on a button of our window", &window, {20, 20}, false, 1},
         {"on a bare part of our window", &window, {200, 150}, false, 0},
         {"on the tray icon", &icon, {11, 11}, false, 0},
+        {"on a button of our window, where the panel opened by the pointer", &window, {20, 20}, false, 1, false},
     };
     for (const Case& c : cases) {
+        button->told = c.told;
+        button->frame = c.told ? middle : QRect(c.on->mapToGlobal(c.at) - QPoint(11, 11), QSize(22, 22));
+        if (panel.isVisible() && !c.told) button->click();  // opened again, by the pointer
         if (!panel.isVisible()) button->click();
         ASSERT_TRUE(panel.isVisible());
         pushed = 0;
