@@ -143,18 +143,26 @@ void TrayStatusButton::makeTrayIcon(bool viaNotifierHost) {
         if (frame.isEmpty()) frame = QRect(QCursor::pos() - QPoint(11, 11), QSize(22, 22));
         emit activated(frame);
     });
-    // Shown once it has an icon: a tray icon without one only earns a warning.
-    if (!icon_.isNull()) tray_->show();
+    showOnceItHasAnIcon();
+}
+
+void TrayStatusButton::showOnceItHasAnIcon() {
+    // A tray icon without one only earns a warning, and shows nothing: until then no
+    // tray shows us.
+    if (!tray_ || icon_.isNull() || tray_->isVisible()) return;
+    tray_->show();
     emit availableChanged(true);
 }
 
-bool TrayStatusButton::isAvailable() const { return tray_ && QSystemTrayIcon::isSystemTrayAvailable(); }
+bool TrayStatusButton::isAvailable() const {
+    return tray_ && tray_->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
+}
 
 void TrayStatusButton::setIcon(const QIcon& icon) {
     icon_ = icon;
     if (!tray_) return;
     tray_->setIcon(icon);
-    if (!icon.isNull() && !tray_->isVisible()) tray_->show();
+    showOnceItHasAnIcon();
 }
 
 void TrayStatusButton::setToolTip(const QString& text) {

@@ -19,7 +19,7 @@ class StatusButton : public QObject {
 public:
     using QObject::QObject;
 
-    // Whether a tray shows the button now.
+    // Whether a tray shows the button now: a tray is up and the button has an icon.
     virtual bool isAvailable() const = 0;
     // Trays take square icons only.
     virtual void setIcon(const QIcon& icon) = 0;
@@ -32,7 +32,7 @@ public:
     virtual void showMessage(const QString& title, const QString& text) = 0;
 
 signals:
-    // The tray came (or went).
+    // A tray began showing the button (or stopped).
     void availableChanged(bool available);
     // A left click. `frame` is the button's frame on the screen, or a small square
     // at the pointer where the tray tells none, so a panel can be placed by it.
@@ -65,6 +65,7 @@ private:
     void lookForTray();
     bool notifierHostIsUp() const;
     void makeTrayIcon(bool viaNotifierHost);
+    void showOnceItHasAnIcon();
 
     QIcon icon_;
     QString toolTip_;

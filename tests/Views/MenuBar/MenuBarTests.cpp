@@ -225,6 +225,49 @@ TEST(GlassPanel, FollowsItsContentUnderX) {
     }
 }
 
+// A tray that shows no icon of ours is no reason to keep running once the window
+// closes: the button counts as there only once its glyph shows, and says so then,
+// once. On a private X server and session bus with a tray: this binary runs it there.
+TEST(TrayStatusButton, CountsAsThereOnlyOnceATrayShowsItsIcon) {
+    namespace th = trayharness;
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        if (!th::onPath("status-notifier-watcher")) GTEST_SKIP() << "needs haskell-status-notifier-item-utils";
+        th::XServer x;
+        ASSERT_TRUE(x.ok()) << "Xvfb did not start";
+        th::SessionBus bus;
+        th::SniTray tray(bus);
+        ASSERT_TRUE(tray.ok());
+        testtree::ScopedEnv display("QUELTO_TEST_X_DISPLAY", x.display());
+        testtree::ScopedEnv session("DBUS_SESSION_BUS_ADDRESS", bus.address());
+        const auto run = Shell::run(QUELTO_BIN_DIR "/QueltoViewsTests", {"--gtest_filter=TrayStatusButton.*"}, 120);
+        EXPECT_EQ(run.status, 0) << run.output;
+        EXPECT_NE(run.output.find("[  PASSED  ] 1 test"), std::string::npos) << run.output;
+        EXPECT_EQ(tray.items().size(), 0u) << "the item outlived its button";
+        return;
+    }
+    Platform::TrayStatusButton button;
+    std::vector<bool> said;
+    QObject::connect(&button, &Platform::StatusButton::availableChanged, [&](bool on) { said.push_back(on); });
+    struct Step {
+        const char* name;
+        QIcon icon;
+        bool available;
+        std::vector<bool> said;
+    };
+    const Step steps[] = {
+        {"no glyph yet", QIcon(), false, {}},
+        {"a null glyph", QIcon(), false, {}},
+        {"the glyph", QIcon(MenuBarImage::glyph(1.0)), true, {true}},
+        {"the next frame", QIcon(MenuBarImage::glyph(0.5)), true, {true}},
+    };
+    for (const Step& step : steps) {
+        if (&step != steps) button.setIcon(step.icon);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(button.isAvailable(), step.available) << step.name;
+        EXPECT_EQ(said, step.said) << step.name;
+    }
+}
+
 // One watcher of the monitor while shown and none once hidden, however it closes; its
 // own buttons close it from inside their click, and its content goes each time. Taller
 // than this screen, it is cut to it and scrolls to the totals at its foot.
