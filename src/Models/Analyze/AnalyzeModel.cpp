@@ -136,9 +136,9 @@ void AnalyzeModel::setReadable(bool value) {
     if (assignIfChanged(readable_, value)) emit readableChanged(value);
 }
 
-void AnalyzeModel::setUnlisted(Unlisted value) {
+void AnalyzeModel::setCounting(Counting value) {
     // The folder's totals change with it.
-    if (assignIfChanged(unlisted_, value)) emit entriesChanged();
+    if (assignIfChanged(counting_, std::move(value))) emit entriesChanged();
 }
 
 void AnalyzeModel::setListing(bool value) {
@@ -190,14 +190,31 @@ int64_t AnalyzeModel::totalFiles() const {
     return sum;
 }
 
+std::pair<int64_t, int64_t> AnalyzeModel::walkedTotals() const {
+    auto [bytes, files] = std::pair(counting_.bytes, counting_.files);
+    std::set<std::pair<dev_t, ino_t>> counted;
+    for (const auto& e : entries_) {
+        if (const auto mount = counting_.mountPoints.find(e.id()); mount != counting_.mountPoints.end()) {
+            bytes += mount->second;
+            continue;
+        }
+        if (const auto shared = counting_.sharedFiles.find(e.id());
+            shared != counting_.sharedFiles.end() && !counted.insert(shared->second).second)
+            continue;
+        bytes += e.size.value_or(0);
+        files += e.files.value_or(0);
+    }
+    return {bytes, files};
+}
+
 std::optional<int64_t> AnalyzeModel::folderSize() const {
     if (!readable_) return std::nullopt;
-    return total() + unlisted_.bytes;
+    return walkedTotals().first;
 }
 
 std::optional<int64_t> AnalyzeModel::folderFiles() const {
     if (!readable_) return std::nullopt;
-    return totalFiles() + unlisted_.files;
+    return walkedTotals().second;
 }
 
 std::vector<AnalyzeModel::Entry> AnalyzeModel::sorted(std::vector<Entry> entries) {
@@ -243,22 +260,27 @@ AnalyzeModel::Listing AnalyzeModel::list(const fs::path& folder) {
     const auto children = Platform::FileOps::listIfReadable(folder);
     listing.readable = children.has_value();
     if (!children) return listing;
-    // What a walk of the folder counts and the list leaves out, so the folder reads
-    // the same opened as it did as a row.
-    if (known) listing.unlisted.bytes = static_cast<int64_t>(own.st_blocks) * 512;
+    // How a walk of the folder counts it, so the folder reads the same opened as it
+    // did as a row.
+    Counting& counting = listing.counting;
+    if (known) counting.bytes = static_cast<int64_t>(own.st_blocks) * 512;
     for (const auto& child : *children) {
         const mode_t type = child.status.st_mode;
+        const int64_t blocks = static_cast<int64_t>(child.status.st_blocks) * 512;
         if (S_ISLNK(type)) {
-            listing.unlisted.bytes += static_cast<int64_t>(child.status.st_blocks) * 512;
-            ++listing.unlisted.files;
+            counting.bytes += blocks;
+            ++counting.files;
             continue;
         }
         Listed l{joined(folder, child.name), std::nullopt, false};
         if (S_ISDIR(type)) l.navigable = !Platform::FileOps::isPackage(child.name);
-        else l.fileSize = static_cast<int64_t>(child.status.st_blocks) * 512;
+        else l.fileSize = blocks;
+        if (S_ISREG(type) && child.status.st_nlink >= 2)
+            counting.sharedFiles.emplace(l.url.native(), std::pair(child.status.st_dev, child.status.st_ino));
         // Where another volume is mounted, a kernel or network one is known at once, so
         // it never waits for a walk that would not measure it anyway.
         if (S_ISDIR(type) && known && child.status.st_dev != own.st_dev) {
+            counting.mountPoints.emplace(l.url.native(), blocks);
             const int fd = ::open(l.url.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (fd >= 0) {
                 l.sizeless = Platform::FileSystems::isPseudoOrRemote(fd);
@@ -289,7 +311,7 @@ void AnalyzeModel::load() {
     setListing(true);
     setSearched(true);
     if (mode_ == Mode::largeFiles) {
-        setUnlisted({});
+        setCounting({});
         setReadable(true);
         setEntries({});
         loadLargeFiles(generation_, folder);
@@ -331,7 +353,7 @@ QCoro::Task<> AnalyzeModel::loadFolders(int token, fs::path folder) {
         if (info && l.navigable) load->subSlices[l.url.native()] = subSlicesOf(l.url.native());
     }
     setReadable(listed.readable);
-    setUnlisted(listed.unlisted);
+    setCounting(listed.counting);
     setEntries(sorted(load->entries));
     setSubSlices(load->subSlices);
     setListing(false);

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -99,12 +101,13 @@ public:
     int64_t total() const;
     int64_t totalFiles() const;
     // What the folder shown takes, as its row in the folder above reads: its entries,
-    // its own blocks and its links, which are counted but not listed. None while it
-    // cannot be read. In large-file mode, the files found.
+    // its own blocks and its links, which are counted but not listed, a file of several
+    // names once, and a folder with another volume mounted on it by its own blocks.
+    // None while it cannot be read. In large-file mode, the files found.
     std::optional<int64_t> folderSize() const;
     std::optional<int64_t> folderFiles() const;
     // The links in the folder shown: counted in its files, never listed.
-    int64_t unlistedFiles() const { return unlisted_.files; }
+    int64_t unlistedFiles() const { return counting_.files; }
 
     // Lists the folder shown, in the current mode, from the start.
     void load();
@@ -155,14 +158,20 @@ private:
         bool navigable = false;
         bool sizeless = false;  // a pseudo or network file system is mounted here
     };
-    struct Unlisted {
-        int64_t bytes = 0, files = 0;
-        bool operator==(const Unlisted&) const = default;
+    // How a walk of the folder counts it where its list reads otherwise: its own
+    // blocks and its links count though nothing lists them; a file listed under several
+    // names counts once; a folder with another volume mounted on it counts its own
+    // blocks alone, whatever its own row reads.
+    struct Counting {
+        int64_t bytes = 0, files = 0;  // the folder's own blocks and its links
+        std::map<std::string, std::pair<dev_t, ino_t>> sharedFiles;  // by path: the file it names
+        std::map<std::string, int64_t> mountPoints;                  // by path: its own blocks
+        bool operator==(const Counting&) const = default;
     };
     struct Listing {
         std::vector<Listed> children;
         bool readable = true;
-        Unlisted unlisted;  // the folder's own blocks and its links
+        Counting counting;
     };
     struct Measuring;
 
@@ -182,7 +191,9 @@ private:
     void setListing(bool value);
     void setSearched(bool value);
     void setReadable(bool value);
-    void setUnlisted(Unlisted value);
+    void setCounting(Counting value);
+    // The folder's totals as a walk of it counts them.
+    std::pair<int64_t, int64_t> walkedTotals() const;
     void setSubSlices(SubSlices value);
     void setRemoving(bool value);
 
@@ -194,7 +205,7 @@ private:
     bool listing_ = false;
     bool searched_ = true;
     bool readable_ = true;
-    Unlisted unlisted_;
+    Counting counting_;
     SubSlices subSlices_;
     std::optional<AnalyzeFocus> focus_;
     Selection selection_;

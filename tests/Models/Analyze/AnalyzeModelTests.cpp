@@ -346,7 +346,8 @@ TEST(AnalyzeModel, LargeFiles) {
 }
 
 // Opened, a folder reads what its row read: its own blocks and its links count, though
-// the list leaves links out.
+// the list leaves links out; a file listed under two names counts once; a folder with
+// another volume mounted on it counts its own blocks, though its row reads the volume.
 TEST(AnalyzeModel, AFolderOpenedReadsWhatItsRowRead) {
     FakeHome h;
     h.folder("Desktop");
@@ -355,13 +356,21 @@ TEST(AnalyzeModel, AFolderOpenedReadsWhatItsRowRead) {
     h.folder("Mixed/sub", 3);
     h.file("Mixed/a.bin", 2);
     h.link("Mixed/shortcut", "a.bin");
+    h.file("Twice/a", 3);
+    ASSERT_EQ(::link((h / "Twice/a").c_str(), (h / "Twice/b").c_str()), 0);
+    h.folder("Mounted/here", 2);
+    const platformtest::TmpfsMount volume(h / "Mounted/volume");
+    h.file("Mounted/volume/x", 5);
     Loaded held;
     AnalyzeModel& m = held.model;
     struct Case {
         const char* folder;
         std::vector<std::string> listed;
         int64_t links;
-    } const cases[] = {{"Desktop", {}, 0}, {"Links", {}, 1}, {"Mixed", {"sub", "a.bin"}, 1}};
+    };
+    std::vector<Case> cases = {
+        {"Desktop", {}, 0}, {"Links", {}, 1}, {"Mixed", {"sub", "a.bin"}, 1}, {"Twice", {"a", "b"}, 0}};
+    if (volume.mounted()) cases.push_back({"Mounted", {"volume", "here"}, 0});  // root may mount
     for (const auto& c : cases) {
         SCOPED_TRACE(c.folder);
         const Entry row = entryNamed(m, c.folder);
@@ -440,3 +449,4 @@ TEST(AnalyzeModel, WhatWentToTheTrashIsCountedWhereItLies) {
     EXPECT_EQ(m.entries().at(0).url, Platform::Locations::trashFiles() / "cut.mov");
     EXPECT_EQ(shown(m), afresh(m));
 }
+
