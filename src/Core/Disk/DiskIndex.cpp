@@ -33,13 +33,15 @@ Measurement measurement(TreeWalk::Result&& result) {
     return m;
 }
 
+bool largerFile(const std::string& aPath, int64_t aBytes, const std::string& bPath, int64_t bBytes) {
+    if (aBytes != bBytes) return aBytes > bBytes;
+    return Text::localizedStandardCompare(aPath, bPath) < 0;
+}
+
 LargeFiles largest(TreeWalk::Result&& result, size_t limit) {
     LargeFiles found{std::move(result.large), !result.rootElsewhere && !result.rootUnreadable, !result.rootUnreadable};
-    // Equal sizes in the order a person reads the paths.
-    std::sort(found.files.begin(), found.files.end(), [](const auto& a, const auto& b) {
-        if (a.second != b.second) return a.second > b.second;
-        return Text::localizedStandardCompare(a.first, b.first) < 0;
-    });
+    std::sort(found.files.begin(), found.files.end(),
+              [](const auto& a, const auto& b) { return largerFile(a.first, a.second, b.first, b.second); });
     if (found.files.size() > limit) found.files.resize(limit);
     return found;
 }

@@ -53,6 +53,9 @@ struct LargeFiles {
 LargeFiles largeFiles(const std::string& under, int64_t minimum, size_t limit,
                       const std::atomic<bool>* stop = nullptr);
 
+// The order of large files: largest first, equal sizes by path as a person reads it.
+bool largerFile(const std::string& aPath, int64_t aBytes, const std::string& bPath, int64_t bBytes);
+
 // The same walks, taken apart for running them elsewhere.
 TreeWalk::Options measureOptions(int recordDepth);
 TreeWalk::Options largeFileOptions(int64_t minimum);

@@ -18,6 +18,7 @@
 
 #include "Core/Clean/Cleaner.h"
 #include "Core/Clean/SafetyGuard.h"
+#include "Core/Disk/DiskIndex.h"
 #include "Core/Text.h"
 #include "Models/Kit/AssignIfChanged.h"
 #include "Models/Kit/Completion.h"
@@ -69,11 +70,10 @@ std::optional<AnalyzeModel::Entry> listedEntry(const fs::path& p) {
     return AnalyzeModel::Entry{p, static_cast<int64_t>(st.st_blocks) * 512, 1, false};
 }
 
-// Large files as the search gives them: largest first, equal sizes by path as read.
+// Large files in the order the search gives them.
 std::vector<AnalyzeModel::Entry> largestFirst(std::vector<AnalyzeModel::Entry> files) {
     std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
-        if (a.size != b.size) return a.size.value_or(0) > b.size.value_or(0);
-        return Text::localizedStandardCompare(a.url.native(), b.url.native()) < 0;
+        return DiskIndex::largerFile(a.url.native(), a.size.value_or(0), b.url.native(), b.size.value_or(0));
     });
     return files;
 }
