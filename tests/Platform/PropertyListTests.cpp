@@ -49,7 +49,8 @@ TEST(PropertyList, NestingPastTheBoundIsTurnedAwayBeforeAnythingRecursesOverIt) 
             Problem problem = Problem::unreadable;
             EXPECT_EQ(Platform::PropertyList::parse(bytes, &problem).has_value(), !expected) << label;
             EXPECT_EQ(problem, expected.value_or(Problem::unreadable)) << label;
-            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << label;
+            // Generous: a loaded machine must not trip it, an unbounded expansion still does.
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << label;
         }
         return nullptr;
     };

@@ -294,13 +294,15 @@ TEST(AppUpdates, TheWholeCheckEndsWithinItsLimitHoweverManyFeedsWait) {
         m.app(std::string("App") + c, m.feed(std::string("App") + c));
         expected.push_back(std::string("App") + c + ": not checked within 1 s");
     }
+    // Bounds far from the waits they catch (30 s a transfer, 120 s for Homebrew), so
+    // that a loaded machine never trips them.
     const auto start = std::chrono::steady_clock::now();
     const AppUpdates::Check found = AppUpdates::check(m.environment);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
     EXPECT_EQ(found.unchecked, expected);
     // Its transfers ended with it, the waiting ones too: the client is free at once.
     auto next = slow.get(m.server.url("/ok"), 100);
-    EXPECT_EQ(next.wait_for(2s), std::future_status::ready);
+    EXPECT_EQ(next.wait_for(10s), std::future_status::ready);
 }
 
 TEST(AppUpdates, ApplyUpgradesHomebrewOnceVerifiedAndHandsTheRestOver) {
