@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot build the tree\n");
         return 1;
     }
+    bench::settle(tree);
 
     int64_t ours = 0;
     Shell::Result du, gdu;

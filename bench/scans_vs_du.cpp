@@ -174,6 +174,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("%d files\n", written);
+    bench::settle(home);
 
     const SafetyGuard safety(home, {}, {});
     std::set<CleanCategory> junkCategories;

@@ -39,12 +39,16 @@ const char* const codexSessions = ".codex/sessions";
 const char* const huggingFaceHub = ".cache/huggingface/hub";
 const char* const ollamaModels = ".ollama/models";
 
-// Existence, the gate, then the size: the walk of a whole tree comes last.
-void admit(std::vector<CleanItem>& out, const fs::path& url, const SafetyGuard& safety, CleanCategory category,
-           Risk risk, std::string note) {
-    if (!Platform::FileOps::exists(url)) return;
-    if (const auto size = ScanSupport::admittedSize(url, safety, minimumSize))
-        out.push_back(ScanSupport::finding(url, *size, category, risk, std::move(note)));
+struct Label {
+    CleanCategory category;
+    Risk risk;
+    std::string note;
+};
+using Measuring = ScanSupport::Measuring<Label>;
+
+// Existence, the gate, then the size: the walks of whole trees come last, all together.
+void admit(Measuring& out, const fs::path& url, CleanCategory category, Risk risk, std::string note) {
+    if (Platform::FileOps::exists(url)) out.add(url, minimumSize, {category, risk, std::move(note)});
 }
 
 // The last dash-separated piece of an encoded project path ("-Users-me-code-api" → "api").
@@ -89,8 +93,7 @@ Clock::time_point newestModification(const fs::path& folder, int depth) {
 }
 
 // Every version in `folder` but the newest, as caches of the tool named `label`.
-void olderVersions(std::vector<CleanItem>& out, const fs::path& folder, const std::string& label,
-                   const SafetyGuard& safety) {
+void olderVersions(Measuring& out, const fs::path& folder, const std::string& label) {
     struct Version {
         std::string name;
         Clock::time_point date;
@@ -114,15 +117,13 @@ void olderVersions(std::vector<CleanItem>& out, const fs::path& folder, const st
     const std::string note = label + " · " + localized("older version; the newest stays");
     for (size_t k = 0; k < versions.size(); ++k) {
         if (k == newest) continue;
-        const fs::path url = folder / versions[k].name;
-        if (const auto size = ScanSupport::admittedSize(url, safety))
-            out.push_back(ScanSupport::finding(url, *size, CleanCategory::aiCaches, Risk::safe, note));
+        out.add(folder / versions[k].name, 0, {CleanCategory::aiCaches, Risk::safe, note});
     }
 }
 }  // namespace
 
 std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGuard& safety, int sessionAgeDays) {
-    std::vector<CleanItem> out;
+    Measuring out(safety);
     const Clock::time_point now = Platform::clock().now();
     const Clock::time_point cutoff = ScanSupport::daysBefore(now, sessionAgeDays);
 
@@ -132,7 +133,7 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
         if (name.size() <= 6 || !ScanSupport::endsWith(name, ".jsonl")) return;
         const auto st = folder.status(e->d_name);
         if (!st || Platform::FileOps::modificationTime(*st) >= cutoff) return;
-        admit(out, projects / project / name, safety, CleanCategory::aiSessions, Risk::safe,
+        admit(out, projects / project / name, CleanCategory::aiSessions, Risk::safe,
               "Claude Code · " + projectName(project));
     });
 
@@ -140,7 +141,7 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
     eachSecondLevel(sessions, [&](const std::string& outer, const Folder&, const dirent* e) {
         const fs::path url = sessions / outer / e->d_name;
         if (newestModification(url, 3) >= cutoff) return;
-        admit(out, url, safety, CleanCategory::aiSessions, Risk::safe,
+        admit(out, url, CleanCategory::aiSessions, Risk::safe,
               "Codex · " + localizedFormat("sessions from %@-%@", {outer, e->d_name}));
     });
 
@@ -151,20 +152,20 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
         while (const dirent* e = folder.next()) {
             const fs::path url = root / e->d_name;
             if (newestModification(url, 2) >= worktreeCutoff) continue;
-            admit(out, url, safety, CleanCategory::aiSessions, Risk::review,
+            admit(out, url, CleanCategory::aiSessions, Risk::review,
                   localized("Agent worktree untouched for 30+ days; uncommitted work in it goes too"));
         }
     }
 
     for (const auto& c : cacheLocations)
-        admit(out, home / c.path, safety, CleanCategory::aiCaches, Risk::safe, c.note);
+        admit(out, home / c.path, CleanCategory::aiCaches, Risk::safe, c.note);
 
-    for (const auto& v : versionFolders) olderVersions(out, home / v.path, v.note, safety);
+    for (const auto& v : versionFolders) olderVersions(out, home / v.path, v.note);
 
     for (const auto& m : modelRoots) {
         const fs::path root = home / m.path;
         eachSecondLevel(root, [&](const std::string& publisher, const Folder&, const dirent* e) {
-            admit(out, root / publisher / e->d_name, safety, CleanCategory::aiModels, Risk::review,
+            admit(out, root / publisher / e->d_name, CleanCategory::aiModels, Risk::review,
                   std::string(m.note) + " · " + publisher);
         });
     }
@@ -174,15 +175,19 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
         Folder folder(hub);
         while (const dirent* e = folder.next()) {
             if (ScanSupport::startsWith(e->d_name, "models--") || ScanSupport::startsWith(e->d_name, "datasets--"))
-                admit(out, hub / e->d_name, safety, CleanCategory::aiModels, Risk::review, "Hugging Face");
+                admit(out, hub / e->d_name, CleanCategory::aiModels, Risk::review, "Hugging Face");
         }
     }
 
-    admit(out, home / ollamaModels, safety, CleanCategory::aiModels, Risk::review,
+    admit(out, home / ollamaModels, CleanCategory::aiModels, Risk::review,
           localized("Ollama · all models (remove single ones with `ollama rm`)"));
 
-    sortLargestFirst(out);
-    return out;
+    std::vector<CleanItem> found;
+    out.measure([&](const fs::path& url, int64_t size, Label& l) {
+        found.push_back(ScanSupport::finding(url, size, l.category, l.risk, std::move(l.note)));
+    });
+    sortLargestFirst(found);
+    return found;
 }
 
 std::vector<fs::path> SpecialScanners::aiLocations(const fs::path& home) {

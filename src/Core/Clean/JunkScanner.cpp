@@ -87,38 +87,42 @@ std::vector<CleanItem> JunkScanner::scan(const std::set<CleanCategory>& categori
         if (!categories.count(rule.category)) continue;
         report(rule.category);
         const bool children = rule.mode.kind == CleanRule::Mode::Kind::children;
+        // Whatever is in the Trash is offered, however small.
+        const int64_t minimum = rule.category == CleanCategory::trash ? 0 : kMinimumSize;
+        struct Candidate {
+            std::string path, name;
+        };
+        ScanSupport::Measuring<Candidate> measuring(context.safety);
         for (fs::path& url : candidates(rule, context.home)) {
-            const std::string p = SafetyGuard::standardized(url.string());
+            std::string p = SafetyGuard::standardized(url.string());
             if (seen.count(p)) continue;
             // An entry that is, or holds, a location of its own is left to that location's rule.
             if (children && std::any_of(roots.begin(), roots.end(),
                                         [&](const std::string& root) { return SafetyGuard::isInside(root, p); }))
                 continue;
-            const std::string name = lastComponent(url);
+            std::string name = lastComponent(url);
             if (context.ownBundleID && *context.ownBundleID == name) continue;
             if (rule.minAgeDays >= 1) {
                 const auto date = Platform::FileOps::modificationDate(url);
                 if (date && *date > ScanSupport::daysBefore(now, rule.minAgeDays)) continue;
             }
-            // Whatever is in the Trash is offered, however small.
-            const auto size =
-                ScanSupport::admittedSize(url, context.safety, rule.category == CleanCategory::trash ? 0 : kMinimumSize);
-            if (!size) continue;
-
+            measuring.add(std::move(url), minimum, {std::move(p), std::move(name)});
+        }
+        measuring.measure([&](fs::path& url, int64_t size, Candidate& c) {
             Risk risk = rule.risk;
             std::string note = rule.note;
-            if (rule.category == CleanCategory::userCaches && ScanSupport::startsWith(name, "com.apple.")) {
+            if (rule.category == CleanCategory::userCaches && ScanSupport::startsWith(c.name, "com.apple.")) {
                 note = localized("macOS system cache; rebuilt automatically");
                 risk = Risk::review;
             }
-            if (namesRunningApp(name, context.runningBundleIDs)) {
+            if (namesRunningApp(c.name, context.runningBundleIDs)) {
                 note = localized("App is running; quit it first for a clean result");
                 risk = Risk::review;
             }
-            seen.insert(p);
-            items.push_back(CleanItem{std::move(url), *size, rule.category, risk, std::move(note), rule.permanent,
+            seen.insert(std::move(c.path));
+            items.push_back(CleanItem{std::move(url), size, rule.category, risk, std::move(note), rule.permanent,
                                       false, std::nullopt});
-        }
+        });
     }
 
     const auto append = [&](std::vector<CleanItem> more) {

@@ -46,10 +46,25 @@ std::optional<Clock::time_point> activityIn(const Folder& project, const std::un
 }
 
 struct Walk {
+    struct Label {
+        CleanItem item;  // all but its size
+        std::optional<std::pair<dev_t, ino_t>> folder;
+    };
     const SafetyGuard& safety;
     Clock::time_point cutoff;
     std::vector<CleanItem> found;
     std::set<std::pair<dev_t, ino_t>> walked;
+    ScanSupport::Measuring<Label> measuring{safety};
+
+    // What a root's walk found, measured all together.
+    void measure() {
+        measuring.measure([&](const fs::path&, int64_t size, Label& l) {
+            // Measured once; a later root that names this folder does not walk it again.
+            if (l.folder) walked.insert(*l.folder);
+            l.item.size = size;
+            found.push_back(std::move(l.item));
+        });
+    }
 
     void folder(Folder& f, const fs::path& path, int depth) {
         if (depth > maximumDepth) return;
@@ -73,16 +88,15 @@ struct Walk {
             const auto a = byName().find(e.name);
             if (a != byName().end() && artifactHere(*a->second, names)) {
                 const fs::path url = path / e.name;
-                const auto size = ScanSupport::admittedSize(url, safety, minimumSize);
-                if (!size) continue;
                 if (!stale) stale = activityIn(f, names).value_or(ScanSupport::distantPast()) < cutoff;
                 const Artifact& art = *a->second;
                 const std::string note =
                     path.filename().string() + " · " + localized(*stale ? art.note : "used recently");
-                found.push_back(
-                    ScanSupport::finding(url, *size, CleanCategory::projects, *stale ? art.risk : Risk::review, note));
-                // Measured once; a later root that names this folder does not walk it again.
-                if (const auto st = f.status(e.name.c_str())) walked.emplace(st->st_dev, st->st_ino);
+                std::optional<std::pair<dev_t, ino_t>> folder;
+                if (const auto st = f.status(e.name.c_str())) folder.emplace(st->st_dev, st->st_ino);
+                const Risk risk = *stale ? art.risk : Risk::review;
+                measuring.add(url, minimumSize,
+                              {ScanSupport::finding(url, 0, CleanCategory::projects, risk, note), folder});
                 continue;
             }
             if (skipped().count(e.name)) continue;
@@ -175,6 +189,7 @@ std::vector<CleanItem> scan(const std::vector<fs::path>& roots, int staleDays, c
         const fs::path base = root.has_filename() ? root : root.parent_path();
         Folder f(base);
         if (f.isOpen()) walk.folder(f, base, 0);
+        walk.measure();
     }
     sortLargestFirst(walk.found);
     return std::move(walk.found);

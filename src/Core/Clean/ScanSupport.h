@@ -8,8 +8,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Core/Clean/CleanTypes.h"
+#include "Core/Clean/FileSizer.h"
 #include "Core/Clean/SafetyGuard.h"
 
 // fd-relative helpers shared by the disk scanners: nothing here follows a
@@ -42,6 +44,42 @@ std::filesystem::path platformFolder(const std::filesystem::path& folder, const 
 // The allocated size of `url` when the gate admits it and it holds at least
 // `minimum` bytes. The gate is asked first: measuring walks the whole tree.
 std::optional<int64_t> admittedSize(const std::filesystem::path& url, const SafetyGuard& safety, int64_t minimum = 0);
+
+// Candidates a scan measures together: each is put to the gate as it is added, and
+// the admitted ones are measured side by side when the scan asks (FileSizer::sizes),
+// which keeps the pool busy where measuring each on its own would not. The gate comes
+// first still: measuring walks the whole tree.
+template <class Label>
+class Measuring {
+public:
+    explicit Measuring(const SafetyGuard& safety) : safety_(safety) {}
+
+    // Kept, with its label, when the gate admits `url`.
+    void add(std::filesystem::path url, int64_t minimum, Label label) {
+        if (safety_.check(url).isAllowed()) pending_.push_back({std::move(url), minimum, std::move(label)});
+    }
+    // `visit(url, size, label)` for each kept one of at least its minimum, in the order
+    // added; then it starts afresh.
+    template <class Visit>
+    void measure(Visit visit) {
+        std::vector<std::filesystem::path> urls;
+        urls.reserve(pending_.size());
+        for (const auto& p : pending_) urls.push_back(p.url);
+        const auto sizes = FileSizer::sizes(urls);
+        for (size_t i = 0; i < pending_.size(); ++i)
+            if (sizes[i] >= pending_[i].minimum) visit(pending_[i].url, sizes[i], pending_[i].label);
+        pending_.clear();
+    }
+
+private:
+    struct Pending {
+        std::filesystem::path url;
+        int64_t minimum;
+        Label label;
+    };
+    const SafetyGuard& safety_;
+    std::vector<Pending> pending_;
+};
 
 // Numeric-aware order of version names, <0, 0 or >0: "1.10.0" comes after "1.9.9".
 int compareVersions(const std::string& a, const std::string& b);

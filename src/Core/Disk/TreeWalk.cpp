@@ -775,6 +775,49 @@ Result Pool::walk(const std::string& path, const Options& options) {
     return std::move(*result);
 }
 
+std::vector<Result> Pool::walkAll(const std::vector<std::string>& paths, const Options& options) {
+    if (paths.size() == 1) return {walk(paths.front(), options)};
+    std::vector<Result> results(paths.size());
+    std::vector<size_t> folders, others;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        struct ::stat st;
+        const bool folder = ::lstat(paths[i].c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        (folder ? folders : others).push_back(i);
+    }
+    // A few walks in flight per thread keep them all busy; the others wait their turn
+    // holding nothing.
+    const size_t inFlight = size_t(count_) * 2;
+    std::mutex mutex;
+    std::condition_variable finished;
+    size_t next = 0, left = folders.size();
+    std::function<void(size_t)> begin = [&](size_t k) {
+        start(paths[folders[k]], options, [&, k](Result r) {
+            std::unique_lock lock(mutex);
+            results[folders[k]] = std::move(r);
+            if (next < folders.size()) {
+                const size_t more = next++;
+                lock.unlock();
+                begin(more);
+                lock.lock();
+            }
+            if (--left == 0) finished.notify_one();
+        });
+    };
+    std::unique_lock lock(mutex);
+    while (next < folders.size() && next < inFlight) {
+        const size_t k = next++;
+        lock.unlock();
+        begin(k);
+        lock.lock();
+    }
+    lock.unlock();
+    // Meanwhile the files, here.
+    for (const size_t i : others) results[i] = TreeWalk::run(paths[i], options);
+    lock.lock();
+    finished.wait(lock, [&] { return left == 0; });
+    return results;
+}
+
 Pool::~Pool() {
     {
         std::lock_guard lock(mutex_);

@@ -60,6 +60,28 @@ TEST(FileSizer, CountsAllocatedBytesOfFilesOnly) {
     EXPECT_EQ(FileSizer::size(root / "sub/caf\xE9\xFF.bin"), allocated(root / "sub/caf\xE9\xFF.bin"));
 }
 
+// Many items at once, more than walk side by side, among them what measures nothing:
+// each as it measures on its own, in the order given.
+TEST(FileSizer, SeveralAtOnceMeasureAsEachAlone) {
+    TempDir tmp;
+    std::vector<fs::path> items = {tmp / "missing", tmp / "file.bin", tmp / "link", tmp / "empty"};
+    writeFile(tmp / "file.bin", std::string(9000, 'f'));
+    fs::create_symlink(tmp / "file.bin", tmp / "link");
+    fs::create_directories(tmp / "empty");
+    for (int i = 0; i < 40; ++i) {
+        const fs::path folder = tmp / ("f" + std::to_string(i));
+        for (int k = 0; k <= i % 7; ++k)
+            writeFile(folder / ("s" + std::to_string(k)) / "x", std::string(size_t(i * 700), 'x'));
+        items.push_back(folder);
+    }
+    items.push_back(tmp / "f3");  // twice
+    std::vector<int64_t> alone;
+    for (const auto& item : items) alone.push_back(FileSizer::size(item));
+    EXPECT_EQ(FileSizer::sizes(items), alone);
+    EXPECT_GT(alone.back(), 0);
+    EXPECT_TRUE(FileSizer::sizes({}).empty());
+}
+
 TEST(FileSizer, SparseFileMeasuresItsAllocationNotItsLength) {
     TempDir tmp;
     writeFile(tmp / "sparse", "x");

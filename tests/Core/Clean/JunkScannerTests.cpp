@@ -427,8 +427,8 @@ TEST(JunkScanner, TheUserCacheFolderOfThisPlatform) {
     struct Row {
         const char* data;  // a file of `blocks` blocks below the home
         int64_t blocks;
-        std::optional<Finding> system;  // what the System scan lists for it
-        std::optional<Finding> ai;      // what the AI scan lists for it
+        std::optional<Finding> system = std::nullopt;  // what the System scan lists for it
+        std::optional<Finding> ai = std::nullopt;      // what the AI scan lists for it
     } rows[] = {
         {".cache/pip/http/a/b/wheel", 40, Finding{".cache/pip", 0, C::packageManagers, safe, "pip download cache"}},
         // Named twice in the catalog, as ~/.cache/… and as ~/Library/Caches/….
