@@ -740,6 +740,12 @@ private:
     const int index_;
 };
 
+namespace {
+// The pool whose thread this is, if any: a walk asked for on a pool thread is walked
+// right there, since waiting for the pool there could wait for itself.
+thread_local const Pool* ownPool = nullptr;
+}  // namespace
+
 Pool::Pool(int threads) : count_(threads) {}
 
 Pool& Pool::shared() {
@@ -748,6 +754,7 @@ Pool& Pool::shared() {
 }
 
 Result Pool::walk(const std::string& path, const Options& options) {
+    if (ownPool == this) return TreeWalk::run(path, options);
     std::mutex mutex;
     std::condition_variable finished;
     std::optional<Result> result;
@@ -776,8 +783,15 @@ Result Pool::walk(const std::string& path, const Options& options) {
 }
 
 std::vector<Result> Pool::walkAll(const std::vector<std::string>& paths, const Options& options) {
-    if (paths.size() == 1) return {walk(paths.front(), options)};
     std::vector<Result> results(paths.size());
+    if (ownPool == this) {
+        for (size_t i = 0; i < paths.size(); ++i) results[i] = TreeWalk::run(paths[i], options);
+        return results;
+    }
+    if (paths.size() == 1) {
+        results[0] = walk(paths.front(), options);
+        return results;
+    }
     std::vector<size_t> folders, others;
     for (size_t i = 0; i < paths.size(); ++i) {
         struct ::stat st;
@@ -863,6 +877,7 @@ std::shared_ptr<Pool::Active> Pool::choose() const {
 }
 
 void Pool::work(int index) {
+    ownPool = this;
     std::unique_lock lock(mutex_);
     for (;;) {
         std::shared_ptr<Active> active = choose();

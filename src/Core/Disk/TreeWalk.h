@@ -72,12 +72,12 @@ public:
     void start(const std::string& path, const Options& options, std::function<void(Result)> done,
                std::function<void()> prelude = {});
     // Walks and waits for the result, the calling thread walking along with the pool's.
-    // Never call it from a pool thread.
+    // On one of the pool's own threads it walks there alone.
     Result walk(const std::string& path, const Options& options);
     // Walks every path and waits for all, the results in the order given. The walks run
     // side by side (a bounded number at once), so many small trees keep every thread
     // busy where one at a time each would wait for threads to wake. Roots that are no
-    // folders are looked at on the calling thread. Never call it from a pool thread.
+    // folders are looked at on the calling thread; on one of the pool's own threads, all are.
     std::vector<Result> walkAll(const std::vector<std::string>& paths, const Options& options);
 
 private:

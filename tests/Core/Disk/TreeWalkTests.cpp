@@ -93,3 +93,29 @@ TEST(TreeWalk, APoolReopensFoldersWithinFewDescriptors) {
         EXPECT_EQ(pooled.recorded, serial.recorded);
     }
 }
+
+// Asked for from inside a walk on the pool's only thread, walks of one tree and of many
+// still end, each with the serial walk's totals, in the order asked.
+TEST(TreeWalk, WalksAskedForOnAPoolThreadEnd) {
+    TempDir tmp(TempDir::inMemory);
+    const fs::path root = buildMixedTree(tmp);
+    TreeWalk::Options options;
+    options.hardLinksOnce = true;
+    const std::vector<std::string> paths = {root / "d0", (tmp / "missing").string(), root / "d0/s0/big", root};
+    std::vector<TreeWalk::Totals> serial;
+    for (const auto& p : paths) serial.push_back(TreeWalk::run(p, options).root);
+
+    auto* pool = new TreeWalk::Pool(1);  // left behind, not joined, should a walk hang
+    std::promise<std::vector<TreeWalk::Totals>> promise;
+    pool->start(root / "d1", options, [&](TreeWalk::Result) {
+        std::vector<TreeWalk::Totals> got;
+        for (const auto& r : pool->walkAll(paths, options)) got.push_back(r.root);
+        got.push_back(pool->walk(root, options).root);
+        promise.set_value(std::move(got));
+    });
+    auto future = promise.get_future();
+    ASSERT_EQ(future.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    serial.push_back(serial.back());
+    EXPECT_EQ(future.get(), serial);
+    delete pool;
+}
