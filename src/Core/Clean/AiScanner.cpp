@@ -127,7 +127,7 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
     const Clock::time_point now = Platform::clock().now();
     const Clock::time_point cutoff = ScanSupport::daysBefore(now, sessionAgeDays);
 
-    const fs::path projects = home / claudeProjects;
+    const fs::path projects = ScanSupport::inHome(claudeProjects, home);
     eachSecondLevel(projects, [&](const std::string& project, const Folder& folder, const dirent* e) {
         const std::string name = e->d_name;
         if (name.size() <= 6 || !ScanSupport::endsWith(name, ".jsonl")) return;
@@ -137,7 +137,7 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
               "Claude Code · " + projectName(project));
     });
 
-    const fs::path sessions = home / codexSessions;
+    const fs::path sessions = ScanSupport::inHome(codexSessions, home);
     eachSecondLevel(sessions, [&](const std::string& outer, const Folder&, const dirent* e) {
         const fs::path url = sessions / outer / e->d_name;
         if (newestModification(url, 3) >= cutoff) return;
@@ -147,7 +147,7 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
 
     const Clock::time_point worktreeCutoff = ScanSupport::before(now, worktreeAgeSeconds);
     for (const char* rel : worktreeRoots) {
-        const fs::path root = home / rel;
+        const fs::path root = ScanSupport::inHome(rel, home);
         Folder folder(root);
         while (const dirent* e = folder.next()) {
             const fs::path url = root / e->d_name;
@@ -158,12 +158,12 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
     }
 
     for (const auto& c : cacheLocations)
-        admit(out, home / c.path, CleanCategory::aiCaches, Risk::safe, c.note);
+        admit(out, ScanSupport::inHome(c.path, home), CleanCategory::aiCaches, Risk::safe, c.note);
 
-    for (const auto& v : versionFolders) olderVersions(out, home / v.path, v.note);
+    for (const auto& v : versionFolders) olderVersions(out, ScanSupport::inHome(v.path, home), v.note);
 
     for (const auto& m : modelRoots) {
-        const fs::path root = home / m.path;
+        const fs::path root = ScanSupport::inHome(m.path, home);
         eachSecondLevel(root, [&](const std::string& publisher, const Folder&, const dirent* e) {
             admit(out, root / publisher / e->d_name, CleanCategory::aiModels, Risk::review,
                   std::string(m.note) + " · " + publisher);
@@ -171,7 +171,7 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
     }
 
     {
-        const fs::path hub = home / huggingFaceHub;
+        const fs::path hub = ScanSupport::inHome(huggingFaceHub, home);
         Folder folder(hub);
         while (const dirent* e = folder.next()) {
             if (ScanSupport::startsWith(e->d_name, "models--") || ScanSupport::startsWith(e->d_name, "datasets--"))
@@ -179,7 +179,7 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
         }
     }
 
-    admit(out, home / ollamaModels, CleanCategory::aiModels, Risk::review,
+    admit(out, ScanSupport::inHome(ollamaModels, home), CleanCategory::aiModels, Risk::review,
           localized("Ollama · all models (remove single ones with `ollama rm`)"));
 
     std::vector<CleanItem> found;
@@ -192,10 +192,11 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
 
 std::vector<fs::path> SpecialScanners::aiLocations(const fs::path& home) {
     std::vector<fs::path> out;
-    for (const char* rel : {claudeProjects, codexSessions, huggingFaceHub, ollamaModels}) out.push_back(home / rel);
-    for (const char* rel : worktreeRoots) out.push_back(home / rel);
+    for (const char* rel : {claudeProjects, codexSessions, huggingFaceHub, ollamaModels})
+        out.push_back(ScanSupport::inHome(rel, home));
+    for (const char* rel : worktreeRoots) out.push_back(ScanSupport::inHome(rel, home));
     const auto add = [&](const auto& table) {
-        for (const auto& l : table) out.push_back(home / l.path);
+        for (const auto& l : table) out.push_back(ScanSupport::inHome(l.path, home));
     };
     add(cacheLocations);
     add(versionFolders);

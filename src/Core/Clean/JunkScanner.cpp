@@ -16,7 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr int64_t kMinimumSize = 65536;
-constexpr const char* kUserCaches = "~/Library/Caches";
 
 std::string lastComponent(const fs::path& p) { return p.filename().string(); }
 
@@ -36,13 +35,8 @@ fs::path JunkScanner::resolvedLocation(const CleanRule& rule, const fs::path& ho
     // stays as written (and absent here).
     if (rule.category == CleanCategory::trash && rule.path == "~/.Trash")
         return ScanSupport::platformFolder(Platform::Locations::trashFiles(), home);
-    if (const std::string_view caches = kUserCaches; ScanSupport::startsWith(rule.path, caches)) {
-        const std::string_view rest = std::string_view(rule.path).substr(caches.size());
-        const fs::path folder = ScanSupport::platformFolder(Platform::Locations::userCaches(), home);
-        if (rest.empty()) return folder;
-        if (rest.front() == '/') return folder / rest.substr(1);
-    }
-    if (ScanSupport::startsWith(rule.path, "~/")) return home / rule.path.substr(2);
+    if (ScanSupport::startsWith(rule.path, "~/"))
+        return ScanSupport::inHome(std::string_view(rule.path).substr(2), home);
     return rule.path;
 }
 

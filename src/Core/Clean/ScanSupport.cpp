@@ -36,6 +36,20 @@ std::filesystem::path platformFolder(const std::filesystem::path& folder, const 
     return f;
 }
 
+std::filesystem::path userCaches(const std::filesystem::path& home) {
+    return platformFolder(Platform::Locations::userCaches(), home);
+}
+
+std::filesystem::path inHome(std::string_view relative, const std::filesystem::path& home) {
+    for (const std::string_view caches : {"Library/Caches", ".cache"}) {
+        if (!startsWith(relative, caches)) continue;
+        const std::string_view rest = relative.substr(caches.size());
+        if (rest.empty()) return userCaches(home);
+        if (rest.front() == '/') return userCaches(home) / rest.substr(1);
+    }
+    return home / relative;
+}
+
 std::optional<int64_t> admittedSize(const std::filesystem::path& url, const SafetyGuard& safety, int64_t minimum) {
     if (!safety.check(url).isAllowed()) return std::nullopt;
     const int64_t size = FileSizer::size(url);
