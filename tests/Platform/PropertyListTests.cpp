@@ -54,9 +54,14 @@ TEST(PropertyList, NestingPastTheBoundIsTurnedAwayBeforeAnythingRecursesOverIt) 
         }
         return nullptr;
     };
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr size_t stack = 8 * 512 * 1024;  // the sanitizer's frames are several times larger
+#else
+    constexpr size_t stack = 512 * 1024;
+#endif
     pthread_attr_t small;
     pthread_t reader;
-    ASSERT_TRUE(pthread_attr_init(&small) == 0 && pthread_attr_setstacksize(&small, 512 * 1024) == 0 &&
+    ASSERT_TRUE(pthread_attr_init(&small) == 0 && pthread_attr_setstacksize(&small, stack) == 0 &&
                 pthread_create(&reader, &small, readAll, &cases) == 0);
     pthread_join(reader, nullptr);
 }
