@@ -19,6 +19,7 @@
 #include "Views/Clean/HeroColumn.h"
 #include "Views/Clean/HeroText.h"
 #include "Views/Clean/ReviewPanel.h"
+#include "Views/Kit/StillLineEdit.h"
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/OverflowOverlay.h"
 #include "Views/Kit/Symbols.h"
@@ -204,7 +205,7 @@ UninstallView::UninstallView(AppState& state, Preferences& prefs, QWidget* paren
     fieldRow->setContentsMargins(10, 7, 10, 7);
     fieldRow->setSpacing(6);
     fieldRow->addWidget(new Glass(Symbols::sizeForFont(12.5)));
-    search_ = new QLineEdit;
+    search_ = new StillLineEdit;
     search_->setFrame(false);
     search_->setPlaceholderText(tr("Search apps"));
     search_->setFont(Theme::font(12.5));

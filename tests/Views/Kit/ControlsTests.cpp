@@ -16,6 +16,7 @@
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/PausesMotion.h"
 #include "Views/Kit/QueltoMark.h"
+#include "Views/Kit/StillLineEdit.h"
 #include "Views/Kit/StillPicture.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
@@ -213,5 +214,47 @@ TEST(StillPicture, CopiesTheSamePixelsStraightIntoAnImageAsThroughAPainter) {
         EXPECT_LE(worst, 1) << "format " << format;
         EXPECT_GT(changed, 200);  // the card and text are there, inside the small places only
         EXPECT_LT(changed, 40 * 9 * 7);
+    }
+}
+
+TEST(StillLineEdit, LooksAsAPlainLineEditEmptyAndTyped) {
+    // Over a coloured ground, as the search field sits on its panel; the kept picture
+    // is laid over the ground's pixels where a plain line edit paints on them.
+    const auto look = [](QLineEdit& field, const QString& text) {
+        QWidget ground;
+        ground.setAutoFillBackground(true);
+        QPalette back = ground.palette();
+        back.setColor(QPalette::Window, QColor(40, 60, 90));
+        ground.setPalette(back);
+        ground.resize(220, 40);
+        field.setParent(&ground);
+        field.setGeometry(10, 6, 200, 28);
+        field.setFrame(false);
+        field.setFont(Theme::font(12.5));
+        QPalette pal = field.palette();
+        pal.setColor(QPalette::Base, Qt::transparent);
+        pal.setColor(QPalette::PlaceholderText, Theme::tertiary());
+        field.setPalette(pal);
+        field.setPlaceholderText(QStringLiteral("Search apps"));
+        field.setText(text);
+        QImage first = ground.grab().toImage();
+        QCoreApplication::processEvents();
+        QImage again = ground.grab().toImage();  // the second time from the kept picture
+        EXPECT_EQ(first, again);
+        field.setParent(nullptr);
+        return first.convertToFormat(QImage::Format_RGB32);
+    };
+    for (const QString& text : {QString(), QStringLiteral("Notes")}) {
+        QLineEdit plain;
+        StillLineEdit still;
+        const QImage a = look(plain, text), b = look(still, text);
+        int worst = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const QRgb u = a.pixel(x, y), v = b.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(u) - qRed(v)), std::abs(qGreen(u) - qGreen(v)), std::abs(qBlue(u) - qBlue(v))});
+            }
+        EXPECT_LE(worst, 1) << text.toStdString();
+        EXPECT_NE(a.pixel(30, 20), QColor(40, 60, 90).rgb() ) << "placeholder or text shows";
     }
 }
