@@ -23,26 +23,6 @@
 namespace th = trayharness;
 
 namespace {
-// Processor seconds of a process and of the children it has waited for.
-std::pair<double, double> cpuWithChildren(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(in, line);
-    const size_t close = line.rfind(')');
-    if (close == std::string::npos) return {0, 0};
-    std::vector<unsigned long long> f;
-    for (size_t at = close + 2; at < line.size();) {
-        const size_t space = line.find(' ', at);
-        const std::string field = line.substr(at, space - at);
-        f.push_back(std::strtoull(field.c_str(), nullptr, 10));
-        if (space == std::string::npos) break;
-        at = space + 1;
-    }
-    if (f.size() < 15) return {0, 0};
-    const double tick = double(sysconf(_SC_CLK_TCK));
-    return {double(f[11] + f[12]) / tick, double(f[13] + f[14]) / tick};
-}
-
 bool panelShown(const th::XServer& x) {
     for (const th::Window& w : x.mapped("Quelto"))
         if (!w.embedded && w.frame.width() == 340) return true;
@@ -54,10 +34,10 @@ struct Span {
 };
 
 Span measure(pid_t quelto, pid_t htop, double seconds) {
-    const auto q0 = cpuWithChildren(quelto);
+    const auto q0 = bench::cpuWithChildren(quelto);
     const double h0 = bench::cpuOf(htop);
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    const auto q1 = cpuWithChildren(quelto);
+    const auto q1 = bench::cpuWithChildren(quelto);
     return {q1.first - q0.first, q1.second - q0.second, bench::cpuOf(htop) - h0};
 }
 }  // namespace

@@ -21,32 +21,6 @@
 namespace th = trayharness;
 
 namespace {
-// Processor seconds of a process, and of the children it has waited for.
-std::pair<double, double> cpuWithChildren(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(in, line);
-    const size_t close = line.rfind(')');
-    if (close == std::string::npos) return {0, 0};
-    std::vector<unsigned long long> f;
-    for (size_t at = close + 2; at < line.size();) {
-        const size_t space = line.find(' ', at);
-        f.push_back(std::strtoull(line.substr(at, space - at).c_str(), nullptr, 10));
-        if (space == std::string::npos) break;
-        at = space + 1;
-    }
-    if (f.size() < 15) return {0, 0};
-    const double tick = double(sysconf(_SC_CLK_TCK));
-    return {double(f[11] + f[12]) / tick, double(f[13] + f[14]) / tick};
-}
-
-std::string loadAverage() {
-    std::ifstream in("/proc/loadavg");
-    std::string one;
-    in >> one;
-    return one;
-}
-
 class Desktop {
 public:
     explicit Desktop(std::string display) : display_(std::move(display)) {}
@@ -82,9 +56,9 @@ struct Span {
 };
 
 Span measure(pid_t pid, double seconds) {
-    const auto a = cpuWithChildren(pid);
+    const auto a = bench::cpuWithChildren(pid);
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    const auto b = cpuWithChildren(pid);
+    const auto b = bench::cpuWithChildren(pid);
     return {b.first - a.first, b.second - a.second};
 }
 }  // namespace
@@ -111,7 +85,7 @@ int main(int argc, char** argv) {
     const pid_t pid = desktop.quelto.pid();
     std::printf("idle_tabs: Quelto under Xvfb (1280x800) with openbox and a notifier tray, window %d px wide; "
                 "%.0f s a tab after 3 s to settle; load average %s\n",
-                w, seconds, loadAverage().c_str());
+                w, seconds, bench::loadAverage().c_str());
 
     // The tab bar is centred at the top of the window.
     const struct {
@@ -144,7 +118,7 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::seconds(2));
     const Span closed = measure(pid, seconds / 2);
     std::printf("idle_tabs: closed to the tray %.2f%% of one core\n", 100 * closed.own / (seconds / 2));
-    std::printf("idle_tabs: load average %s at the end\n", loadAverage().c_str());
+    std::printf("idle_tabs: load average %s at the end\n", bench::loadAverage().c_str());
     if (!desktop.quelto.running()) {
         std::printf("idle_tabs: Quelto ended early\n");
         return 1;

@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "Core/Clean/Shell.h"
@@ -70,24 +71,27 @@ inline void useHome(const fs::path& home) {
     ::setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
 }
 
-// Another process's CPU seconds so far, from its stat line.
-inline double cpuOf(pid_t pid) {
+// Another process's CPU seconds so far, and those of the children it has waited
+// for, from its stat line.
+inline std::pair<double, double> cpuWithChildren(pid_t pid) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
     std::getline(in, line);
     const size_t close = line.rfind(')');
-    if (close == std::string::npos) return 0;
-    std::vector<std::string> f;
-    size_t at = close + 2;
-    while (at < line.size()) {
+    if (close == std::string::npos) return {0, 0};
+    std::vector<unsigned long long> f;
+    for (size_t at = close + 2; at < line.size();) {
         const size_t space = line.find(' ', at);
-        f.push_back(line.substr(at, space - at));
+        f.push_back(std::strtoull(line.substr(at, space - at).c_str(), nullptr, 10));
         if (space == std::string::npos) break;
         at = space + 1;
     }
-    if (f.size() < 13) return 0;
-    return double(std::stoull(f[11]) + std::stoull(f[12])) / double(sysconf(_SC_CLK_TCK));
+    if (f.size() < 15) return {0, 0};
+    const double tick = double(sysconf(_SC_CLK_TCK));
+    return {double(f[11] + f[12]) / tick, double(f[13] + f[14]) / tick};
 }
+
+inline double cpuOf(pid_t pid) { return cpuWithChildren(pid).first; }
 
 inline double secondsOf(const std::function<void()>& work) {
     const auto start = std::chrono::steady_clock::now();
