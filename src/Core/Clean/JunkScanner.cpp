@@ -75,21 +75,22 @@ std::vector<CleanItem> JunkScanner::scan(const std::set<CleanCategory>& categori
 
     const auto now = Platform::clock().now();
     std::vector<CleanItem> items;
-    std::unordered_set<std::string> seen;
 
+    // Every rule's candidates are measured together, then taken in the rules' order: a
+    // folder two rules name is the first one's.
+    struct Candidate {
+        const CleanRule* rule;
+        std::string path, name;
+    };
+    ScanSupport::Measuring<Candidate> measuring(context.safety);
     for (const auto& rule : rules) {
         if (!categories.count(rule.category)) continue;
         report(rule.category);
         const bool children = rule.mode.kind == CleanRule::Mode::Kind::children;
         // Whatever is in the Trash is offered, however small.
         const int64_t minimum = rule.category == CleanCategory::trash ? 0 : kMinimumSize;
-        struct Candidate {
-            std::string path, name;
-        };
-        ScanSupport::Measuring<Candidate> measuring(context.safety);
         for (fs::path& url : candidates(rule, context.home)) {
             std::string p = SafetyGuard::standardized(url.string());
-            if (seen.count(p)) continue;
             // An entry that is, or holds, a location of its own is left to that location's rule.
             if (children && std::any_of(roots.begin(), roots.end(),
                                         [&](const std::string& root) { return SafetyGuard::isInside(root, p); }))
@@ -100,24 +101,26 @@ std::vector<CleanItem> JunkScanner::scan(const std::set<CleanCategory>& categori
                 const auto date = Platform::FileOps::modificationDate(url);
                 if (date && *date > ScanSupport::daysBefore(now, rule.minAgeDays)) continue;
             }
-            measuring.add(std::move(url), minimum, {std::move(p), std::move(name)});
+            measuring.add(std::move(url), minimum, {&rule, std::move(p), std::move(name)});
         }
-        measuring.measure([&](fs::path& url, int64_t size, Candidate& c) {
-            Risk risk = rule.risk;
-            std::string note = rule.note;
-            if (rule.category == CleanCategory::userCaches && ScanSupport::startsWith(c.name, "com.apple.")) {
-                note = localized("macOS system cache; rebuilt automatically");
-                risk = Risk::review;
-            }
-            if (namesRunningApp(c.name, context.runningBundleIDs)) {
-                note = localized("App is running; quit it first for a clean result");
-                risk = Risk::review;
-            }
-            seen.insert(std::move(c.path));
-            items.push_back(CleanItem{std::move(url), size, rule.category, risk, std::move(note), rule.permanent,
-                                      false, std::nullopt});
-        });
     }
+    std::unordered_set<std::string> seen;
+    measuring.measure([&](fs::path& url, int64_t size, Candidate& c) {
+        if (!seen.insert(std::move(c.path)).second) return;
+        const CleanRule& rule = *c.rule;
+        Risk risk = rule.risk;
+        std::string note = rule.note;
+        if (rule.category == CleanCategory::userCaches && ScanSupport::startsWith(c.name, "com.apple.")) {
+            note = localized("macOS system cache; rebuilt automatically");
+            risk = Risk::review;
+        }
+        if (namesRunningApp(c.name, context.runningBundleIDs)) {
+            note = localized("App is running; quit it first for a clean result");
+            risk = Risk::review;
+        }
+        items.push_back(CleanItem{std::move(url), size, rule.category, risk, std::move(note), rule.permanent, false,
+                                  std::nullopt});
+    });
 
     const auto append = [&](std::vector<CleanItem> more) {
         items.insert(items.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));

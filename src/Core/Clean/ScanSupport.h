@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "Core/Clean/CleanTypes.h"
@@ -65,15 +66,21 @@ public:
         if (safety_.check(url).isAllowed()) pending_.push_back({std::move(url), minimum, std::move(label)});
     }
     // `visit(url, size, label)` for each kept one of at least its minimum, in the order
-    // added; then it starts afresh.
+    // added; then it starts afresh. A path added twice is measured once.
     template <class Visit>
     void measure(Visit visit) {
         std::vector<std::filesystem::path> urls;
-        urls.reserve(pending_.size());
-        for (const auto& p : pending_) urls.push_back(p.url);
+        std::vector<size_t> slot(pending_.size());
+        std::unordered_map<std::string, size_t> slots;
+        for (size_t i = 0; i < pending_.size(); ++i) {
+            const auto [it, added] = slots.try_emplace(pending_[i].url.native(), urls.size());
+            if (added) urls.push_back(pending_[i].url);
+            slot[i] = it->second;
+        }
         const auto sizes = FileSizer::sizes(urls);
         for (size_t i = 0; i < pending_.size(); ++i)
-            if (sizes[i] >= pending_[i].minimum) visit(pending_[i].url, sizes[i], pending_[i].label);
+            if (const int64_t size = sizes[slot[i]]; size >= pending_[i].minimum)
+                visit(pending_[i].url, size, pending_[i].label);
         pending_.clear();
     }
 
