@@ -6,7 +6,6 @@
 #include <QTextLayout>
 
 #include <algorithm>
-#include <cstring>
 #include <cmath>
 #include <numbers>
 
@@ -126,35 +125,6 @@ const std::array<ChartMotion::Streak, ChartMotion::streakCount>& ChartMotion::st
         return out;
     }();
     return table;
-}
-
-QRegion ChartMotion::changed(const QImage& before, const QImage& after, QPoint offset, int cell) {
-    if (before.size() != after.size() || before.format() != after.format() || before.depth() != 32)
-        return QRegion(QRect(offset, after.size()));
-    // Runs of changed cells along each band of rows, made at once in the region's own form.
-    std::vector<QRect> runs;
-    const int w = after.width(), h = after.height();
-    for (int top = 0; top < h; top += cell) {
-        const int rows = std::min(cell, h - top);
-        int runStart = -1;
-        for (int left = 0;; left += cell) {
-            bool differs = false;
-            if (left < w) {
-                const auto bytes = size_t(std::min(cell, w - left)) * 4;
-                for (int y = top; y < top + rows && !differs; ++y)
-                    differs = std::memcmp(before.constScanLine(y) + size_t(left) * 4, after.constScanLine(y) + size_t(left) * 4, bytes) != 0;
-            }
-            if (differs && runStart < 0) runStart = left;
-            if (!differs && runStart >= 0) {
-                runs.emplace_back(offset.x() + runStart, offset.y() + top, std::min(left, w) - runStart, rows);
-                runStart = -1;
-            }
-            if (left >= w) break;
-        }
-    }
-    QRegion region;
-    if (!runs.empty()) region.setRects(runs.data(), int(runs.size()));
-    return region;
 }
 
 namespace {

@@ -3,7 +3,6 @@
 #include <QImage>
 #include <QPainterPath>
 #include <QRectF>
-#include <QRegion>
 #include <QString>
 
 #include <array>
@@ -80,10 +79,6 @@ struct Streak {
 inline constexpr int streakCount = 56;
 // The same table in every chart and on every run.
 const std::array<Streak, streakCount>& streaks();
-// Where two frames of one size differ, as cells of `cell` pixels shifted by `offset`:
-// the band is dark between the flares and a streak moves only at its ends, so much of
-// a frame is the same as the one before.
-QRegion changed(const QImage& before, const QImage& after, QPoint offset, int cell = 8);
 
 // Draws the frames of one canvas size. What stays the same from frame to frame (each
 // pixel's angle, its place in the band and at the horizon) is worked out once, so a

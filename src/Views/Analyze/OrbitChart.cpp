@@ -35,7 +35,7 @@ OrbitChart::OrbitChart(QWidget* parent) : QWidget(parent), sweep_(this), lookSpr
         arcsDirty_ = true;
         update();
     });
-    connect(&timeline_, &PacedTimeline::frame, this, &OrbitChart::nextMotionFrame);
+    connect(&timeline_, &PacedTimeline::frame, this, [this] { update(motionArea_); });
     auto& pause = MotionPause::shared();
     connect(&pause, &MotionPause::scrollingChanged, this, &OrbitChart::updatePause);
     connect(&pause, &MotionPause::hiddenChanged, this, &OrbitChart::updatePause);
@@ -179,22 +179,6 @@ void OrbitChart::updatePause() {
     timeline_.setPaused(!isVisible() || pause.scrolling() || pause.hidden());
 }
 
-void OrbitChart::nextMotionFrame() {
-    const QRectF sq = square();
-    // Drawn here rather than when painted, so that only what changed is repainted.
-    if (!motionTime_ || motion_.isNull() || motionCanvas_.side() != motion_.width() || motion_.devicePixelRatio() != 1.0 ||
-        std::lround(sq.width()) != motion_.width()) {
-        update(motionArea_);
-        return;
-    }
-    if (motionBefore_.size() != motion_.size()) motionBefore_ = QImage(motion_.size(), motion_.format());
-    std::swap(motion_, motionBefore_);
-    motionTime_ = timeline_.currentTime();
-    motionCanvas_.paint(motion_, *motionTime_);
-    // Where the painter lays the layer: at its top left rounded to whole pixels.
-    update(ChartMotion::changed(motionBefore_, motion_, QPoint(qRound(sq.x()), qRound(sq.y()))));
-}
-
 void OrbitChart::showEvent(QShowEvent*) {
     updatePause();
     if (!frozen_) sweepIn();
@@ -307,8 +291,6 @@ void OrbitChart::paintEvent(QPaintEvent* e) {
     if (motionTime_ != timeline_.currentTime()) {
         motionTime_ = timeline_.currentTime();
         motionCanvas_.paint(motion_, *motionTime_);
-        // A frame is shown whole: a later one repaints only where it differs from this.
-        if (!(motionArea_ - e->region()).isEmpty()) update(motionArea_);
     }
     const QRectF readoutSquare(sq.center().x() - 0.15 * d, sq.center().y() - 0.15 * d, 0.3 * d, 0.3 * d);
     const QRectF readoutArea = readoutSquare.adjusted(-0.1 * d, -0.1 * d, 0.1 * d, 0.1 * d);

@@ -85,7 +85,6 @@ private:
     Look shownLook(const Segment& s) const;
     void hover(const std::optional<Segment>& s);
     void updatePause();
-    void nextMotionFrame();
     void renderArcs(double dpr);
     void paintArc(QPainter& p, const Segment& s, const RingBand& band, const QRectF& square);
 
@@ -110,7 +109,6 @@ private:
     // change), the arcs with the dark centre (also when the lit arcs change) and the
     // readout.
     QImage disc_, bloom_, arcs_, readoutImage_, motion_;
-    QImage motionBefore_;  // the frame before, whose buffer the next frame reuses
     ChartMotion::Canvas motionCanvas_;
     std::optional<double> motionTime_;  // of the frame in motion_
     bool bloomDirty_ = true, arcsDirty_ = true, readoutDirty_ = true;

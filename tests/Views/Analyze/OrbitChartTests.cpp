@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <QPaintEvent>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
@@ -245,73 +244,4 @@ TEST_F(OrbitChartView, TheMotionRestsWhileNoWindowIsOnScreen) {
     EXPECT_NE(render(chart), still);
     MotionPause::shared().setHidden(false);
     EXPECT_TRUE(chart.timeline().isScheduled());
-}
-
-TEST(ChartMotion, AFrameDiffersFromTheOneBeforeOnlyInPartOfTheBand) {
-    ChartMotion::Canvas canvas;
-    canvas.prepare(230, 1, innerRing.r0, outerRing.r1, OrbitChart::horizon);
-    const auto frame = [&](double t) {
-        QImage image(230, 230, QImage::Format_ARGB32_Premultiplied);
-        canvas.paint(image, t);
-        return image;
-    };
-    const auto area = [](const QRegion& r) {
-        long long a = 0;
-        for (const QRect& rect : r) a += rect.width() * rect.height();
-        return a;
-    };
-    // What a frame repainted before: the disc inside the outer ring's edge.
-    const double disc = std::numbers::pi * (0.92 * 115 + 2) * (0.92 * 115 + 2);
-    struct Case {
-        const char* name;
-        double later;
-        double most;  // of the disc's area
-    };
-    for (const Case& c : {Case{"sameFrame", 0, 0}, Case{"nextFrame", 1.0 / 12, 0.8}, Case{"muchLater", 40, 1.1}}) {
-        const QImage before = frame(chartTime), after = frame(chartTime + c.later);
-        const QRegion changed = ChartMotion::changed(before, after, QPoint(5, 7));
-        EXPECT_LE(area(changed), c.most * disc) << c.name;
-        // Every pixel that differs lies in it, where the layer is placed.
-        for (int y = 0; y < 230; ++y)
-            for (int x = 0; x < 230; ++x)
-                if (before.pixel(x, y) != after.pixel(x, y)) ASSERT_TRUE(changed.contains(QPoint(x + 5, y + 7))) << c.name;
-    }
-}
-
-TEST_F(OrbitChartView, AFrameRepaintedWhereItChangedLooksAsOneRepaintedWhole) {
-    // A square that falls between pixels, so the motion layer is placed by rounding.
-    chart.resize(231, 230);
-    lay({{"/u/a", 600, {}}, {"/u/b", 300, {}}, {"/u/c", 100, {}}});
-    chart.setReadout({"u", 1000, "3 items · 3 files", "internaldrive"});
-    struct Regions : QObject {
-        QRegion painted;
-        bool eventFilter(QObject*, QEvent* e) override {
-            if (e->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(e)->region();
-            return false;
-        }
-    } regions;
-    chart.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
-    QImage shown = render(chart);
-    for (const int frames : {1, 1, 30}) {
-        regions.painted = QRegion();
-        chart.installEventFilter(&regions);
-        // Only the frames delivered here: the shared timer is kept from adding its own.
-        MotionPause::shared().setScrolling(false);
-        for (int i = 0; i < frames; ++i) chart.timeline().deliverDueFrame();
-        MotionPause::shared().setScrolling(true);
-        QCoreApplication::processEvents();
-        chart.removeEventFilter(&regions);  // not the test's own renders
-        const QRegion painted = regions.painted;
-        ASSERT_FALSE(painted.isEmpty()) << frames;
-        {
-            // As the window does: the ground first, then the chart over it.
-            QPainter ground(&shown);
-            ground.setClipRegion(painted);
-            ground.fillRect(shown.rect(), QColor::fromRgbF(0.07, 0.08, 0.14));
-        }
-        chart.render(&shown, painted.boundingRect().topLeft(), painted, {});
-        EXPECT_EQ(shown, render(chart)) << frames;
-    }
-    MotionPause::shared().setScrolling(false);
 }
