@@ -3,6 +3,49 @@
 #include <QPaintEngine>
 #include <QPainter>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+// Premultiplied "over", rounded as the painter rounds it: x * a / 255 as
+// (v + (v >> 8) + 128) >> 8 with v = x * a. A clear source pixel leaves the pixel under
+// it as it was and an opaque one replaces it, with no case of their own.
+inline uint mul255(uint x, uint a) {
+    const uint v = x * a;
+    return (v + (v >> 8) + 0x80) >> 8;
+}
+
+inline QRgb over(QRgb s, QRgb d, bool opaque) {
+    const uint keep = 255 - qAlpha(s);
+    return qRgba(int(qRed(s) + mul255(qRed(d), keep)), int(qGreen(s) + mul255(qGreen(d), keep)),
+                 int(qBlue(s) + mul255(qBlue(d), keep)), opaque ? 255 : int(qAlpha(s) + mul255(qAlpha(d), keep)));
+}
+}  // namespace
+
+void blendRow(QRgb* out, const QRgb* in, int count, bool opaque) {
+    int x = 0;
+#ifdef __SSE2__
+    // Four pixels at a time, each channel in 16 bits; the same sums as one at a time.
+    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(255), half = _mm_set1_epi16(0x80);
+    const __m128i alphaOn = _mm_set1_epi32(opaque ? int(0xFF000000u) : 0);
+    const auto blendTwo = [&](__m128i s, __m128i d) {
+        // 255 - the source's alpha, in every channel of its pixel.
+        const __m128i keep = _mm_sub_epi16(full, _mm_shufflehi_epi16(_mm_shufflelo_epi16(s, 0xFF), 0xFF));
+        const __m128i v = _mm_mullo_epi16(d, keep);
+        return _mm_add_epi16(s, _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(v, _mm_srli_epi16(v, 8)), half), 8));
+    };
+    for (; x + 4 <= count; x += 4) {
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + x));
+        const __m128i lo = blendTwo(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero));
+        const __m128i hi = blendTwo(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_or_si128(_mm_packus_epi16(lo, hi), alphaOn));
+    }
+#endif
+    for (; x < count; ++x) out[x] = over(in[x], out[x], opaque);
+}
+
 namespace {
 // The picture laid over the window's own pixels by hand, where the window paints into a
 // plain 32-bit image and the picture falls on whole pixels at its own ratio: each
@@ -24,31 +67,13 @@ bool blendStraight(QPainter& p, const QRectF& rect, const QPixmap& picture, cons
         return false;
     const QRect placed = QRect(corner.toPoint(), source.size()) & image->rect();
     const QPoint origin = corner.toPoint();
-    // Premultiplied "over", rounded as the painter rounds it.
-    const auto mul = [](uint x, uint a) {
-        const uint v = x * a + 0x80;
-        return (v + (v >> 8)) >> 8;
-    };
     for (const QRect& r : painted) {
         const QRect part = r & placed;
         if (part.isEmpty()) continue;
-        for (int y = part.top(); y <= part.bottom(); ++y) {
-            const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y - origin.y())) - origin.x();
-            auto* out = reinterpret_cast<QRgb*>(image->scanLine(y));
-            for (int x = part.left(); x <= part.right(); ++x) {
-                const QRgb s = in[x];
-                const uint sa = qAlpha(s);
-                if (sa == 0) continue;
-                if (sa == 255) {
-                    out[x] = s;
-                    continue;
-                }
-                const QRgb d = out[x];
-                const uint keep = 255 - sa;
-                out[x] = qRgba(int(qRed(s) + mul(qRed(d), keep)), int(qGreen(s) + mul(qGreen(d), keep)),
-                               int(qBlue(s) + mul(qBlue(d), keep)), opaque ? 255 : int(sa + mul(qAlpha(d), keep)));
-            }
-        }
+        for (int y = part.top(); y <= part.bottom(); ++y)
+            blendRow(reinterpret_cast<QRgb*>(image->scanLine(y)) + part.left(),
+                     reinterpret_cast<const QRgb*>(source.constScanLine(y - origin.y())) + (part.left() - origin.x()),
+                     part.width(), opaque);
     }
     return true;
 }

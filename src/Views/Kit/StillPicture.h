@@ -1,5 +1,6 @@
 #pragma once
 #include <QPixmap>
+#include <QRgb>
 #include <QRectF>
 
 #include <cstddef>
@@ -12,6 +13,10 @@ class QPainter;
 // small rectangles the stars leave, one clipped copy of a large picture goes to the
 // raster engine's thread pool, which costs more than the copy.
 void copyPainted(QPainter& painter, const QRectF& rect, const QPixmap& picture);
+
+// Lays `count` premultiplied pixels of `in` over those of `out` as the painter does;
+// `opaque` when `out` is an image without alpha.
+void blendRow(QRgb* out, const QRgb* in, int count, bool opaque);
 
 // One key made of several values' hashes.
 size_t combinedKey(std::initializer_list<size_t> parts);
