@@ -865,7 +865,8 @@ const QHash<QString, Maker>& table() {
 
 bool has(const QString& name) { return table().contains(name); }
 
-void paint(QPainter& painter, const QString& name, const QRectF& box, const QColor& color, double weight) {
+namespace {
+const Drawing& drawing(const QString& name) {
     static QHash<QString, Drawing> cache;
     auto it = cache.find(name);
     if (it == cache.end()) {
@@ -881,20 +882,79 @@ void paint(QPainter& painter, const QString& name, const QRectF& box, const QCol
         }
         it = cache.insert(name, d);
     }
-    const double side = std::min(box.width(), box.height());
-    painter.save();
+    return *it;
+}
+
+// `d` in a square of `side` at the painter's origin.
+void draw(QPainter& painter, const Drawing& d, double side, const QColor& color, double weight) {
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.translate(box.center().x() - side / 2, box.center().y() - side / 2);
     painter.scale(side / 24.0, side / 24.0);
-    QPen pen(color, 1.75 * weight, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    painter.setPen(pen);
+    painter.setPen(QPen(color, 1.75 * weight, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.setBrush(Qt::NoBrush);
-    painter.drawPath(it->stroked);
-    if (!it->filled.isEmpty()) {
+    painter.drawPath(d.stroked);
+    if (!d.filled.isEmpty()) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(color);
-        painter.drawPath(it->filled);
+        painter.drawPath(d.filled);
     }
+}
+
+// A symbol as it falls on the device's pixels: its name, look, size and where inside a
+// pixel it starts.
+struct SpriteKey {
+    QString name;
+    QRgb color;
+    double weight, side, dx, dy;
+    bool operator==(const SpriteKey&) const = default;
+};
+size_t qHash(const SpriteKey& k, size_t seed = 0) {
+    return qHashMulti(seed, k.name, k.color, k.weight, k.side, k.dx, k.dy);
+}
+
+// Buttons and labels repaint whenever a star passes behind them, and stroking a symbol
+// costs far more than copying its pixels: each one is drawn once where it falls on
+// whole pixels and copied from then on. Main thread only.
+bool paintFromSprite(QPainter& painter, const Drawing& d, const QString& name, const QRectF& square,
+                     const QColor& color, double weight) {
+    const QTransform t = painter.deviceTransform();
+    if (painter.opacity() != 1.0 || painter.compositionMode() != QPainter::CompositionMode_SourceOver ||
+        t.type() > QTransform::TxScale || t.m11() != t.m22() || t.m11() <= 0)
+        return false;
+    const double scale = t.m11();
+    const QPointF at = t.map(square.topLeft());
+    const double side = square.width() * scale;
+    if (side <= 0 || side > 256) return false;
+    const QPoint whole(int(std::floor(at.x())), int(std::floor(at.y())));
+    const SpriteKey key{name, color.rgba(), weight, side, at.x() - whole.x(), at.y() - whole.y()};
+    static QHash<SpriteKey, QImage> sprites;
+    auto it = sprites.find(key);
+    // The line's half width past the grid's square, and a pixel for its smoothing.
+    const int margin = int(std::ceil(side / 24.0 * 1.75 * weight / 2)) + 1;
+    if (it == sprites.end()) {
+        if (sprites.size() > 512) sprites.clear();
+        const int extent = int(std::ceil(side + key.dx)) + 1 + 2 * margin;
+        QImage sprite(extent, int(std::ceil(side + key.dy)) + 1 + 2 * margin, QImage::Format_ARGB32_Premultiplied);
+        sprite.fill(Qt::transparent);
+        QPainter on(&sprite);
+        on.translate(margin + key.dx, margin + key.dy);
+        draw(on, d, side, color, weight);
+        on.end();
+        sprite.setDevicePixelRatio(scale);
+        it = sprites.insert(key, sprite);
+    }
+    painter.drawImage(t.inverted().map(QPointF(whole - QPoint(margin, margin))), *it);
+    return true;
+}
+}  // namespace
+
+void paint(QPainter& painter, const QString& name, const QRectF& box, const QColor& color, double weight) {
+    const Drawing& d = drawing(name);
+    const double side = std::min(box.width(), box.height());
+    const QRectF square(box.center().x() - side / 2, box.center().y() - side / 2, side, side);
+    if (paintFromSprite(painter, d, name, square, color, weight)) return;
+    painter.save();
+    painter.translate(square.topLeft());
+    draw(painter, d, side, color, weight);
     painter.restore();
 }
 
