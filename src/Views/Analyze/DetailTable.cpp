@@ -430,9 +430,7 @@ QString DetailList::emptyText() const {
 }
 
 void DetailList::paintEmpty(QPainter& p, const QRect& rect) {
-    p.setFont(name_);
-    p.setPen(Theme::tertiary());
-    p.drawText(rect, Qt::AlignCenter, emptyText());
+    paintNote(p, rect, name_, emptyText());
 }
 
 // ---- DetailTable

@@ -42,13 +42,11 @@ QString LargeFileRows::emptyText() { return tr("No files over 500 MB here"); }
 QRectF LargeFileRows::boxRect() { return QRectF(padX, (rowHeight - CheckBox::side) / 2.0, CheckBox::side, CheckBox::side); }
 
 void LargeFileRows::paintEmpty(QPainter& p, const QRect& rect) {
-    p.setFont(empty_);
-    p.setPen(Theme::tertiary());
     // Where no search was made, it says so rather than claim there is nothing.
     const QString text = model_.searched()          ? emptyText()
                          : !model_.readable() ? tr("Not searched: Quelto can't read this folder")
                                                      : tr("Not searched: this folder is on a network or system file system");
-    p.drawText(rect, Qt::AlignCenter, text);
+    paintNote(p, rect, empty_, text);
 }
 
 void LargeFileRows::paintRow(QPainter& p, int row, const QRect& rect) {

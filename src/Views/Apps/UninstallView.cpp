@@ -142,9 +142,7 @@ void AppRows::refresh() {
 QString AppRows::emptyText() { return tr("No apps in the Applications folders"); }
 
 void AppRows::paintEmpty(QPainter& p, const QRect& rect) {
-    p.setFont(empty_);
-    p.setPen(Theme::tertiary());
-    p.drawText(rect, Qt::AlignCenter, emptyText());
+    paintNote(p, rect, empty_, emptyText());
 }
 
 void AppRows::paintRow(QPainter& p, int row, const QRect& rect) {

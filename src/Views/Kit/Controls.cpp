@@ -95,12 +95,11 @@ void paintOutlinedRoundedRect(QPainter& p, const QRectF& rect, double radius, co
         draw(p, rect);
         return;
     }
-    const QString key = QStringLiteral("quelto.panel:%1x%2:%3:%4:%5")
-                            .arg(rect.width())
-                            .arg(rect.height())
-                            .arg(radius)
-                            .arg(fill.rgba(), 0, 16)
-                            .arg(ratio);
+    // The values' own bits as the key: formatting numbers for it on every repaint cost
+    // more than the copy.
+    const double parts[] = {rect.width(), rect.height(), radius, ratio, double(fill.rgba())};
+    const QString key = QStringLiteral("quelto.panel:") +
+                        QString::fromUtf16(reinterpret_cast<const char16_t*>(parts), qsizetype(sizeof parts / 2));
     QPixmap picture;
     if (!QPixmapCache::find(key, &picture)) {
         picture = QPixmap((rect.size() * ratio).toSize());

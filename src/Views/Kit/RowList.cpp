@@ -1,5 +1,7 @@
 #include "Views/Kit/RowList.h"
 
+#include "Views/Kit/Theme.h"
+
 #include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -95,6 +97,14 @@ void RowList::paintEvent(QPaintEvent* e) {
         p.restore();
         ++rowsPainted_;
     }
+}
+
+void RowList::paintNote(QPainter& p, const QRect& rect, const QFont& font, const QString& text) {
+    note_.paint(p, QRectF(rect), devicePixelRatioF(), combinedKey({qHash(text), qHash(font)}), [&](QPainter& on) {
+        on.setFont(font);
+        on.setPen(Theme::tertiary());
+        on.drawText(QRectF(QPointF(0, 0), rect.size()), Qt::AlignCenter, text);
+    });
 }
 
 void RowList::resizeEvent(QResizeEvent* e) {

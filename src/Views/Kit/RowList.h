@@ -44,6 +44,9 @@ protected:
     virtual void paintRow(QPainter& painter, int row, const QRect& rect) = 0;
     // Draws what shows when there are no rows, in the content's top `rect`.
     virtual void paintEmpty(QPainter&, const QRect&) {}
+    // A line of text centred in `rect` in the quiet colour, for paintEmpty: kept as a
+    // picture while it reads the same, since the list repaints whenever a star passes.
+    void paintNote(QPainter& painter, const QRect& rect, const QFont& font, const QString& text);
     // The pointer moved to a point of the content (scroll offset removed), or left
     // (nullopt); also when the content moved under a pointer at rest (scrolling).
     virtual void pointerMoved(std::optional<QPoint>) {}
@@ -79,4 +82,5 @@ private:
     int rowsPainted_ = 0;
     std::optional<QPoint> pointer_;  // in the viewport, while it is over it
     std::unordered_map<int, StillPicture> pictures_;
+    StillPicture note_;
 };

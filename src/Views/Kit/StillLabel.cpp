@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QStyle>
 
+#include "Views/Kit/StillPicture.h"
+
 StillLabel::StillLabel(const QString& text, QWidget* parent) : QLabel(text, parent) { setTextFormat(Qt::PlainText); }
 
 void StillLabel::paintEvent(QPaintEvent* event) {
@@ -11,7 +13,7 @@ void StillLabel::paintEvent(QPaintEvent* event) {
         return;
     }
     const qreal ratio = devicePixelRatioF();
-    const Key key{text(), size(), ratio, font().key(), palette().cacheKey(), isEnabled(), int(alignment()), wordWrap()};
+    const Key key{text(), size(), ratio, font(), palette().cacheKey(), isEnabled(), int(alignment()), wordWrap()};
     if (picture_.isNull() || !(key == key_)) {
         picture_ = QPixmap((QSizeF(size()) * ratio).toSize());
         picture_.setDevicePixelRatio(ratio);
@@ -24,5 +26,5 @@ void StillLabel::paintEvent(QPaintEvent* event) {
         key_ = key;
     }
     QPainter p(this);
-    p.drawPixmap(0, 0, picture_);
+    copyPainted(p, QRectF(rect()), picture_);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QFont>
 #include <QLabel>
 #include <QPixmap>
 
@@ -18,7 +19,7 @@ private:
         QString text;
         QSize size;
         qreal ratio = 0;
-        QString font;
+        QFont font;
         qint64 palette = 0;
         bool enabled = true;
         int alignment = 0;

@@ -11,7 +11,7 @@ void StillLineEdit::paintEvent(QPaintEvent* event) {
         return;
     }
     const qreal ratio = devicePixelRatioF();
-    const Key key{placeholderText(), size(), ratio, font().key(), palette().cacheKey(), isEnabled(), hasFrame(),
+    const Key key{placeholderText(), size(), ratio, font(), palette().cacheKey(), isEnabled(), hasFrame(),
                   int(alignment()), textMargins(), int(layoutDirection())};
     if (picture_.isNull() || !(key == key_)) {
         // Painted as it is this once; the picture is made outside any paint, where a

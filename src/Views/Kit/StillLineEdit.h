@@ -1,4 +1,5 @@
 #pragma once
+#include <QFont>
 #include <QLineEdit>
 #include <QMargins>
 #include <QPixmap>
@@ -21,7 +22,7 @@ private:
         QString placeholder;
         QSize size;
         qreal ratio = 0;
-        QString font;
+        QFont font;
         qint64 palette = 0;
         bool enabled = true;
         bool frame = true;

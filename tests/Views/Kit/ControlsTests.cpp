@@ -153,6 +153,38 @@ TEST(Symbols, EveryNameTheScreensUseIsDrawn) {
     EXPECT_FALSE(Symbols::has("no.such.symbol"));
 }
 
+TEST(Symbols, ACopiedSymbolHasThePixelsOfOneDrawnAfresh) {
+    // Drawn "atop" an opaque picture the painter strokes it afresh, with the same sums
+    // as "over"; drawn "over" it comes from the kept copy.
+    struct Case {
+        const char* name;
+        QPointF at;
+        double side, ratio, weight;
+    };
+    for (const Case& c : {Case{"checkmark", {3, 4}, 12, 1, 1}, Case{"trash", {2.25, 5.5}, 13.5, 1, 1.4},
+                          Case{"chevron.right", {1.7, 0.3}, 9, 2, 1.2}, Case{"folder.fill", {4, 2}, 16, 1.5, 1}}) {
+        QImage fresh(QSize(30, 30) * c.ratio, QImage::Format_RGB32), copied;
+        fresh.setDevicePixelRatio(c.ratio);
+        fresh.fill(QColor(30, 40, 70));
+        copied = fresh.copy();
+        for (QImage* image : {&fresh, &copied}) {
+            QPainter p(image);
+            if (image == &fresh) p.setCompositionMode(QPainter::CompositionMode_SourceAtop);
+            for (int twice = 0; twice < 2; ++twice)
+                Symbols::paint(p, c.name, QRectF(c.at, QSizeF(c.side, c.side)), Theme::secondary(), c.weight);
+        }
+        int worst = 0, ink = 0;
+        for (int y = 0; y < fresh.height(); ++y)
+            for (int x = 0; x < fresh.width(); ++x) {
+                const QRgb u = fresh.pixel(x, y), v = copied.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(u) - qRed(v)), std::abs(qGreen(u) - qGreen(v)), std::abs(qBlue(u) - qBlue(v))});
+                ink += u != qRgb(30, 40, 70);
+            }
+        EXPECT_LE(worst, 2) << c.name;
+        EXPECT_GT(ink, 10) << c.name;
+    }
+}
+
 TEST(PausesMotion, ScrollingRestsTheAnimationsUntilItStops) {
     QScrollArea area;
     auto* content = new QWidget;
@@ -215,6 +247,35 @@ TEST(StillPicture, CopiesTheSamePixelsStraightIntoAnImageAsThroughAPainter) {
         EXPECT_GT(changed, 200);  // the card and text are there, inside the small places only
         EXPECT_LT(changed, 40 * 9 * 7);
     }
+}
+
+TEST(StillPicture, BlendsARowAsThePainterDoesWhateverItsLength) {
+    // Every length around the four pixels taken at once, over every kind of alpha.
+    uint32_t seed = 12345;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (const bool opaque : {true, false})
+        for (int count = 0; count <= 9; ++count) {
+            std::vector<QRgb> under(static_cast<size_t>(count)), picture(static_cast<size_t>(count));
+            for (int i = 0; i < count; ++i) {
+                const int a = std::array{0, 255, 13, 1, 254, 128}[size_t(i) % 6];
+                const auto part = [&] { return int(next() >> 16) % (a + 1); };
+                picture[size_t(i)] = qRgba(part(), part(), part(), a);
+                under[size_t(i)] = opaque ? (next() | 0xFF000000u) : qPremultiply(next());
+            }
+            QImage expected(std::max(count, 1), 1, opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+            for (int i = 0; i < count; ++i) expected.setPixel(i, 0, under[size_t(i)]);
+            {
+                QPainter p(&expected);
+                p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+                QImage source(std::max(count, 1), 1, QImage::Format_ARGB32_Premultiplied);
+                source.fill(Qt::transparent);
+                for (int i = 0; i < count; ++i) source.setPixel(i, 0, picture[size_t(i)]);
+                p.drawImage(0, 0, source);
+            }
+            blendRow(under.data(), picture.data(), count, opaque);
+            for (int i = 0; i < count; ++i)
+                EXPECT_EQ(under[size_t(i)], expected.pixel(i, 0)) << "pixel " << i << " of " << count << (opaque ? " opaque" : "");
+        }
 }
 
 TEST(StillLineEdit, LooksAsAPlainLineEditEmptyAndTyped) {
