@@ -7,6 +7,7 @@
 #include <QRadialGradient>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -173,22 +174,28 @@ const std::vector<QRect>& SpaceBackground::starRects(double starsAt) const { ret
 const LiveStarfield::Dots& SpaceBackground::starDots(double starsAt) const { return this->starsAt(starsAt).dots; }
 
 QRegion SpaceBackground::dirtyRegion(double from, double to) const {
-    // Each star's old and new place, and the shooting star's, as cells of a coarse grid
-    // merged into runs along each row: a region made at once in its final form, where
-    // uniting well over a hundred small ones costs more than painting them.
+    // Each star's old and new place, and the shooting star's, as cells of a coarse grid:
+    // a region made at once in its final form, runs along each row and rows with the
+    // same runs joined, where uniting well over a hundred small ones costs more than
+    // painting them.
     constexpr int cell = 4;
-    std::vector<uint64_t> cells;  // row in the high half, column in the low
+    const int cols = (width() + cell - 1) / cell, rows = (height() + cell - 1) / cell;
+    if (cols <= 0 || rows <= 0) return {};
+    const int words = (cols + 63) / 64;
+    cells_.assign(size_t(rows) * size_t(words), 0);
+    int firstRow = rows, lastRow = -1;
     const QRect inside = rect();
     const auto mark = [&](const QRect& r) {
         const QRect c = r & inside;
         if (c.isEmpty()) return;
+        firstRow = std::min(firstRow, c.top() / cell);
+        lastRow = std::max(lastRow, c.bottom() / cell);
         for (int row = c.top() / cell; row <= c.bottom() / cell; ++row)
             for (int col = c.left() / cell; col <= c.right() / cell; ++col)
-                cells.push_back(uint64_t(uint32_t(row)) << 32 | uint32_t(col));
+                cells_[size_t(row) * size_t(words) + size_t(col / 64)] |= uint64_t(1) << (col % 64);
     };
     const double starsFrom = starTime(from), starsTo = starTime(to);
     if (starsFrom != starsTo) {
-        cells.reserve(8 * LiveStarfield::count);
         for (const QRect& r : starRects(starsFrom)) mark(r);
         for (const QRect& r : starRects(starsTo)) mark(r);
     }
@@ -196,21 +203,47 @@ QRegion SpaceBackground::dirtyRegion(double from, double to) const {
     for (double t : {from, to})
         if (auto streak = LiveStarfield::shootingStar(t, s))
             mark(QRectF(streak->tail, streak->head).normalized().toAlignedRect().adjusted(-2, -2, 2, 2));
-    if (cells.empty()) return {};
-    std::sort(cells.begin(), cells.end());
-    cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
-    std::vector<QRect> runs;
-    runs.reserve(cells.size());
-    // Consecutive keys are neighbouring cells of one row.
-    for (size_t i = 0; i < cells.size();) {
-        size_t j = i + 1;
-        while (j < cells.size() && cells[j] == cells[j - 1] + 1) ++j;
-        runs.emplace_back(int(uint32_t(cells[i])) * cell, int(cells[i] >> 32) * cell, int(j - i) * cell, cell);
-        i = j;
+    if (lastRow < 0) return {};
+
+    // The first column from `col` on whose cell is `set`, or cols.
+    const auto next = [&](const uint64_t* line, int col, bool set) {
+        while (col < cols) {
+            const uint64_t word = set ? line[col / 64] : ~line[col / 64];
+            const uint64_t ahead = word >> (col % 64);
+            if (ahead) return std::min(cols, col + std::countr_zero(ahead));
+            col = (col / 64 + 1) * 64;
+        }
+        return cols;
+    };
+    std::vector<QRect> rects;
+    rects.reserve(256);
+    size_t band = 0;  // where the band of the row above starts in rects
+    int bandRow = -2;
+    for (int row = firstRow; row <= lastRow; ++row) {
+        const uint64_t* line = cells_.data() + size_t(row) * size_t(words);
+        const bool same = bandRow == row - 1 && std::equal(line, line + words, line - words);
+        const int top = row * cell, bottom = std::min(top + cell, height());
+        if (same) {
+            for (size_t i = band; i < rects.size(); ++i) rects[i].setBottom(bottom - 1);
+            bandRow = row;
+            continue;
+        }
+        const size_t start = rects.size();
+        for (int col = next(line, 0, true); col < cols;) {
+            const int end = next(line, col, false);
+            rects.emplace_back(QPoint(col * cell, top), QPoint(std::min(end * cell, width()) - 1, bottom - 1));
+            col = next(line, end, true);
+        }
+        if (rects.size() > start) {
+            band = start;
+            bandRow = row;
+        } else {
+            bandRow = -2;
+        }
     }
     QRegion region;
-    region.setRects(runs.data(), int(runs.size()));
-    return region & inside;
+    region.setRects(rects.data(), int(rects.size()));
+    return region;
 }
 
 void SpaceBackground::frame(double t) {

@@ -82,4 +82,5 @@ private:
     StarRects& starsAt(double t) const;
     mutable std::array<StarRects, 2> starRects_;
     mutable int nextStarRects_ = 0;
+    mutable std::vector<uint64_t> cells_;  // a frame's cells to repaint, a bit each
 };

@@ -174,6 +174,11 @@ TEST(SpaceBackground, AFramesRegionHoldsEveryStarsOldAndNewPlace) {
             }
         if (auto streak = LiveStarfield::shootingStar(to, size))
             EXPECT_TRUE(region.contains(QRectF(streak->tail, streak->head).normalized().toAlignedRect() & sky.rect()));
+        // Built by hand in the form the region's own operations give.
+        QRegion united;
+        for (const QRect& r : region) united += r;
+        EXPECT_EQ(united, region);
+        EXPECT_EQ(region & sky.rect(), region);
         // Far less than the window: the rest of the sky stays as it is.
         long long area = 0;
         for (const QRect& r : region) area += qlonglong(r.width()) * r.height();
