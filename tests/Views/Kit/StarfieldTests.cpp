@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QScreen>
 #include <QTest>
 
 #include <cmath>
@@ -245,6 +246,33 @@ TEST(SpaceBackground, PaintsItsPixelsWhereTheWindowHasIt) {
     for (int y = 0; y < atOrigin.height(); ++y)
         for (int x = 4; x < atOrigin.width(); ++x) lit += qGray(atOrigin.pixel(x, y)) > qGray(atOrigin.pixel(x - 4, y)) + 12;
     EXPECT_GT(lit, 5);
+}
+
+TEST(SpaceBackground, AWindowRepaintedFrameByFrameShowsWhatAFreshPaintShows) {
+    // Only the places a frame names are painted again: any star or streak left behind
+    // would show as a difference from the same moment painted whole.
+    const double start = std::floor(7.5e8 / 11) * 11 + 11 - 0.3;  // into a shooting star
+    ClockScope scope(start);
+    PauseReset reset;
+    QWidget window;
+    window.resize(420, 300);
+    auto* sky = new SpaceBackground(AppTab::clean, true, &window);
+    sky->setGeometry(window.rect());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QCoreApplication::processEvents();
+    for (int step = 0; step < 45; ++step) {
+        scope.advance(1.0 / 30);
+        deliverDueFrames(sky->timeline());
+        QCoreApplication::processEvents();
+    }
+    const QImage shown = window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage whole = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), whole.size());
+    int differing = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x) differing += shown.pixel(x, y) != whole.pixel(x, y);
+    EXPECT_EQ(differing, 0);
 }
 
 TEST(SpaceBackground, StillSkyShowsTheSeededStarsAndTheTabsGradient) {
