@@ -55,6 +55,14 @@ struct Desktop {
         });
     }
     std::optional<th::Window> trayIcon() const { return find([](auto& w) { return w.embedded; }); }
+    // What `which` finds within `seconds`, asked once each time: a window that goes between
+    // asking and using it must not be read from an empty result.
+    template <class Which>
+    static std::optional<th::Window> await(const Which& which, double seconds) {
+        std::optional<th::Window> found;
+        th::waitFor([&] { return (found = which()).has_value(); }, seconds);
+        return found;
+    }
     // Whether the panel in `picture` shows its scroll bar: a light bar in its right margin.
     static bool scrolls(const QImage& picture) {
         const QImage gray = picture.convertToFormat(QImage::Format_Grayscale8);
@@ -96,22 +104,25 @@ TEST(Tray, AnXEmbedTrayStartedLaterGetsTheIconAndItsMenuQuits) {
 
     // Resting the pointer on the icon shows the readings.
     ASSERT_TRUE(d.x.moveMouse(at));
-    ASSERT_TRUE(th::waitFor([&] { return d.note().has_value(); }, 30)) << "no tool tip on the icon";
-    d.shoot(d.note()->frame.united(trayArea).adjusted(-8, 0, 8, 8), "tray-tool-tip");
+    const auto tip = Desktop::await([&] { return d.note(); }, 30);
+    ASSERT_TRUE(tip) << "no tool tip on the icon";
+    d.shoot(tip->frame.united(trayArea).adjusted(-8, 0, 8, 8), "tray-tool-tip");
 
     // The menu's rows: Open Quelto, Settings…, Check for Updates…, Quit Quelto.
     const auto choose = [&](const std::vector<std::string>& keys, const char* picture = nullptr) {
         ASSERT_TRUE(d.x.click(at, 3));
-        ASSERT_TRUE(th::waitFor([&] { return d.menu().has_value(); }, 30)) << "no menu on a right click";
+        const auto menu = Desktop::await([&] { return d.menu(); }, 30);
+        ASSERT_TRUE(menu) << "no menu on a right click";
         if (picture) {
-            EXPECT_TRUE(QRect(0, 0, 1280, 800).contains(d.menu()->frame)) << "the menu runs off the screen";
-            d.shoot(d.menu()->frame.united(trayArea).adjusted(-40, 0, 0, 12), picture);
+            EXPECT_TRUE(QRect(0, 0, 1280, 800).contains(menu->frame)) << "the menu runs off the screen";
+            d.shoot(menu->frame.united(trayArea).adjusted(-40, 0, 0, 12), picture);
         }
         ASSERT_TRUE(d.x.keys(keys));
     };
     choose({"Down", "Return"});
-    ASSERT_TRUE(th::waitFor([&] { return d.mainWindow().has_value(); }, 30)) << "Open Quelto showed nothing";
-    d.x.close(d.mainWindow()->id);
+    const auto window = Desktop::await([&] { return d.mainWindow(); }, 30);
+    ASSERT_TRUE(window) << "Open Quelto showed nothing";
+    d.x.close(window->id);
     ASSERT_TRUE(th::waitFor([&] { return !d.mainWindow(); }, 30));
     EXPECT_FALSE(app.exitCode(1.5).has_value()) << "closing the window ended Quelto";
     ASSERT_TRUE(d.trayIcon().has_value());
@@ -162,7 +173,8 @@ TEST(Tray, ANotifierWatcherStartedLaterGetsTheItemAndASecondLaunchShowsTheWindow
         QRect frame;
         int still = 0;
         th::waitFor([&] {
-            const QRect now = d.panel() ? d.panel()->frame : QRect();
+            const auto panel = d.panel();
+            const QRect now = panel ? panel->frame : QRect();
             still = now == frame ? still + 1 : 0;
             frame = now;
             return still >= 50;  // a second without a change
@@ -217,8 +229,9 @@ TEST_P(WithoutATray, AQuietStartShowsTheWindowAfterWaitingForATrayAndClosingItQu
     }
     th::Child app = d.launch({"--login-item"}, bus ? std::optional(bus->address()) : std::nullopt);
     EXPECT_FALSE(th::waitFor([&] { return d.mainWindow().has_value(); }, 6));
-    ASSERT_TRUE(th::waitFor([&] { return d.mainWindow().has_value(); }, 30)) << d.output();
-    d.x.close(d.mainWindow()->id);
+    const auto window = Desktop::await([&] { return d.mainWindow(); }, 30);
+    ASSERT_TRUE(window) << d.output();
+    d.x.close(window->id);
     EXPECT_EQ(app.exitCode(30), 0) << d.output();
 }
 
@@ -239,8 +252,10 @@ TEST(Tray, AStartAndAQuitPrintNothing) {
                    {{"DISPLAY", d.x.display()}});
     ASSERT_TRUE(th::waitFor([&] { return !d.x.mapped("trayer").empty(); }, 30)) << "trayer did not come up";
     th::Child app = d.launch({}, bus.address());
-    ASSERT_TRUE(th::waitFor([&] { return d.trayIcon().has_value() && d.mainWindow().has_value(); }, 30)) << d.output();
-    ASSERT_TRUE(d.x.click(d.trayIcon()->frame.center(), 3));
+    std::optional<th::Window> icon;
+    ASSERT_TRUE(th::waitFor([&] { return (icon = d.trayIcon()).has_value() && d.mainWindow().has_value(); }, 30))
+        << d.output();
+    ASSERT_TRUE(d.x.click(icon->frame.center(), 3));
     ASSERT_TRUE(th::waitFor([&] { return d.menu().has_value(); }, 30)) << "no menu on a right click";
     ASSERT_TRUE(d.x.keys({"Up", "Return"}));
     EXPECT_EQ(app.exitCode(30), 0);
