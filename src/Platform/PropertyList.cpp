@@ -110,11 +110,12 @@ uint64_t bigEndian(const unsigned char* p, unsigned width) {
 }
 
 // The shape of a binary list, walked from its object table without recursion:
-// how deep its containers nest, and how many values it unfolds into. libplist
-// copies a shared object at every reference, so a few hundred bytes of objects
-// that each refer twice to the next would unfold into billions. Lists written
-// by real tools share only plain values, which never unfolds beyond one value
-// per reference, so the size of the bytes bounds an honest list.
+// how deep its containers nest, and how many values and how many bytes of text
+// and data it unfolds into. libplist copies a shared object at every reference,
+// so a few hundred bytes of objects that each refer twice to the next would
+// unfold into billions of values, and a long string named a few thousand times
+// into gigabytes. Lists written by real tools share only plain values, a few
+// times each, so a multiple of the size of the bytes bounds an honest list.
 std::optional<Problem> binaryShape(std::string_view bytes) {
     constexpr size_t kTrailer = 32;
     if (bytes.size() < kBinaryMagic.size() + kTrailer) return Problem::notPropertyList;
@@ -128,15 +129,16 @@ std::optional<Problem> binaryShape(std::string_view bytes) {
         table > end || count == 0 || count > (end - table) / offsetWidth || root >= count)
         return Problem::notPropertyList;
 
-    struct Refs {
-        uint64_t at = 0, n = 0;
+    struct Object {
+        uint64_t at = 0, n = 0;  // where its references start and how many; none for a plain value
+        uint64_t payload = 0;    // the bytes of text or data libplist makes of it
     };
-    // Where an object's references start and how many there are; none for a plain value.
-    const auto refsOf = [&](uint64_t object) -> std::optional<Refs> {
+    const auto objectAt = [&](uint64_t object) -> std::optional<Object> {
         const uint64_t at = bigEndian(data + table + object * offsetWidth, offsetWidth);
         if (at < kBinaryMagic.size() || at >= table) return std::nullopt;
         const unsigned type = data[at] >> 4;
-        if (type != 0xA && type != 0xC && type != 0xD) return Refs{};  // array, set, dictionary
+        const bool container = type == 0xA || type == 0xC || type == 0xD;  // array, set, dictionary
+        if (!container && type != 0x4 && type != 0x5 && type != 0x6) return Object{};  // data, ASCII, UTF-16
         uint64_t n = data[at] & 0xF, first = at + 1;
         if (n == 0xF) {  // the count follows as an integer object
             if (first >= table || data[first] >> 4 != 0x1) return std::nullopt;
@@ -145,31 +147,39 @@ std::optional<Problem> binaryShape(std::string_view bytes) {
             n = bigEndian(data + first + 1, width);
             first += 1 + width;
         }
-        const uint64_t perEntry = type == 0xD ? 2 : 1;  // a dictionary's keys, then its values
-        if (n > (table - first) / refWidth / perEntry) return std::nullopt;
-        return Refs{first, n * perEntry};
+        // A dictionary's keys, then its values; a UTF-16 unit, which becomes up to three bytes of UTF-8.
+        const uint64_t width = container ? refWidth * (type == 0xD ? 2 : 1) : type == 0x6 ? 2 : 1;
+        if (n > (table - first) / width) return std::nullopt;
+        if (!container) return Object{0, 0, type == 0x6 ? 3 * n : n};
+        return Object{first, n * (type == 0xD ? 2 : 1), 0};
     };
 
     const uint32_t maxValues = static_cast<uint32_t>(std::min<uint64_t>(bytes.size() + 65536, UINT32_MAX - 1));
-    // Eight bytes an object: a few times the size of the list at most.
+    // The text and data it may unfold into: sixteen times the list, far past honest
+    // sharing; at least 1 MiB, so a small list repeating a few texts passes; at most
+    // 32 MiB, held twice over while read (libplist's copy and ours).
+    const uint32_t maxBytes = static_cast<uint32_t>(
+        std::clamp<uint64_t>(uint64_t{16} * bytes.size(), uint64_t{1} << 20, uint64_t{32} << 20));
+    // Twelve bytes an object: a few times the size of the list at most.
     struct Seen {
         uint32_t values = 0;  // unfolded, itself included; saturates past maxValues
+        uint32_t bytes = 0;   // unfolded payload; saturates past maxBytes
         uint16_t height = 0;  // 1 for a plain value or an empty container
         uint8_t state = 0;    // 0 not met, 1 on the path being walked, 2 measured
     };
     std::vector<Seen> seen(count);
     struct Step {
         uint64_t object;
-        Refs refs;
+        Object contents;
         uint64_t next = 0;
     };
     std::vector<Step> path;
     const auto enter = [&](uint64_t object) -> std::optional<Problem> {
-        const auto refs = refsOf(object);
-        if (!refs) return Problem::notPropertyList;
+        const auto found = objectAt(object);
+        if (!found) return Problem::notPropertyList;
         if (path.size() >= static_cast<size_t>(kMaxDepth)) return Problem::nestedTooDeeply;
-        seen[object] = {1, 1, 1};
-        path.push_back({object, *refs});
+        seen[object] = {1, static_cast<uint32_t>(std::min<uint64_t>(maxBytes + 1u, found->payload)), 1, 1};
+        path.push_back({object, *found});
         return std::nullopt;
     };
     // Adds a measured child to the container on top of the path.
@@ -177,18 +187,19 @@ std::optional<Problem> binaryShape(std::string_view bytes) {
         Seen& parent = seen[path.back().object];
         parent.height = std::max<uint16_t>(parent.height, child.height + 1);
         parent.values = static_cast<uint32_t>(std::min<uint64_t>(maxValues + 1u, uint64_t{parent.values} + child.values));
+        parent.bytes = static_cast<uint32_t>(std::min<uint64_t>(maxBytes + 1u, uint64_t{parent.bytes} + child.bytes));
     };
     if (auto problem = enter(root)) return problem;
     while (!path.empty()) {
         Step& step = path.back();
-        if (step.next == step.refs.n) {
+        if (step.next == step.contents.n) {
             seen[step.object].state = 2;
             const Seen done = seen[step.object];
             path.pop_back();
             if (!path.empty()) account(done);
             continue;
         }
-        const uint64_t child = bigEndian(data + step.refs.at + step.next++ * refWidth, refWidth);
+        const uint64_t child = bigEndian(data + step.contents.at + step.next++ * refWidth, refWidth);
         if (child >= count) return Problem::notPropertyList;
         if (seen[child].state == 1) return Problem::notPropertyList;  // a container inside itself
         if (seen[child].state == 0) {
@@ -198,7 +209,7 @@ std::optional<Problem> binaryShape(std::string_view bytes) {
         account(seen[child]);
     }
     if (seen[root].height > kMaxDepth) return Problem::nestedTooDeeply;
-    if (seen[root].values > maxValues) return Problem::tooManyValues;
+    if (seen[root].values > maxValues || seen[root].bytes > maxBytes) return Problem::tooManyValues;
     return std::nullopt;
 }
 

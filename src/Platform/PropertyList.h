@@ -25,7 +25,7 @@ enum class Problem {
     unreadable,       // missing, no regular file, larger than the cap, or a read error
     notPropertyList,  // neither format, or broken
     nestedTooDeeply,  // more than kMaxDepth levels
-    tooManyValues,    // a binary list whose shared values would unfold far beyond its size
+    tooManyValues,    // a binary list whose shared values would unfold far beyond its size, in count or bytes
     notDictionary,    // a property list whose top level is no dictionary
 };
 

@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "Support/NestedPlists.h"
+#include "Support/PeakMemory.h"
 
 using Platform::PropertyList::readDictionary;
 using platformtest::TempDir;
@@ -64,4 +65,37 @@ TEST(PropertyList, NestingPastTheBoundIsTurnedAwayBeforeAnythingRecursesOverIt) 
     ASSERT_TRUE(pthread_attr_init(&small) == 0 && pthread_attr_setstacksize(&small, stack) == 0 &&
                 pthread_create(&reader, &small, readAll, &cases) == 0);
     pthread_join(reader, nullptr);
+}
+
+// libplist copies a shared object at every reference: a list of some tens of
+// kilobytes naming one long text hundreds of times would take hundreds of megabytes.
+TEST(PropertyList, ABinaryListUnfoldingIntoFarMoreBytesThanItHoldsIsTurnedAwayWithoutTheMemory) {
+    using namespace nestedplists;
+    using Platform::PropertyList::Problem;
+    const auto text = [](size_t n) { return Binary::marker(0x5, n) + std::string(n, 'x'); };
+    std::string euros = Binary::marker(0x6, 16384);  // U+20AC, three bytes in UTF-8
+    for (int i = 0; i < 16384; ++i) euros += "\x20\xAC";
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* said;
+    } cases[] = {
+        {"a 64 KiB text named 500 times", naming(text(65536), 500), "too many values"},
+        {"a UTF-16 text named 500 times", naming(euros, 500), "too many values"},
+        {"64 KiB of data named 500 times", naming(Binary::marker(0x4, 65536) + std::string(65536, 'd'), 500),
+         "too many values"},
+        {"a 64 KiB text named 16 times, at the bound", naming(text(65536), 16), "read"},
+        {"named 17 times, past it", naming(text(65536), 17), "too many values"},
+        {"a small list naming a short text 1,000 times", naming(text(100), 1000), "read"},
+    };
+    for (const auto& c : cases) {
+        const auto peak = peakmemory::measure([&] {
+            Problem problem{};
+            if (Platform::PropertyList::parse(c.bytes, &problem)) return std::string("read");
+            return std::string(problem == Problem::tooManyValues ? "too many values" : "another problem");
+        });
+        ASSERT_TRUE(peak) << c.name;
+        EXPECT_EQ(peak->said, c.said) << c.name;
+        EXPECT_LT(peak->growthKiB, 16 * 1024) << c.name;
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Property lists built byte by byte, never through libplist (which recurses over
-// them): nested arrays in either format, and binary lists whose references fold back.
+// them): nested arrays in either format, and binary lists whose references fold back
+// or name one object many times.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,14 +10,19 @@ namespace nestedplists {
 enum class Format { xml, binary };
 inline const char* name(Format f) { return f == Format::xml ? "xml" : "binary"; }
 
-// Binary objects of fewer than 15 entries, referring to each other by 4-byte index.
+// Binary objects referring to each other by 4-byte index.
 struct Binary {
     std::vector<std::string> objects;
     static std::string word(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
+    // An object's marker and length, the length as an integer object from 15 on.
+    static std::string marker(int kind, size_t n) {
+        if (n < 15) return std::string(1, char(kind << 4 | n));
+        return std::string{char(kind << 4 | 0xF), char(0x12)} + word(uint32_t(n));
+    }
     uint32_t add(std::string o) { return objects.push_back(std::move(o)), uint32_t(objects.size() - 1); }
-    uint32_t string(const std::string& s) { return add(std::string{char(0x5F), char(0x10), char(s.size())} + s); }
+    uint32_t string(const std::string& s) { return add(marker(0x5, s.size()) + s); }
     uint32_t container(char kind, const std::vector<uint32_t>& refs) {  // a dictionary: keys, then values
-        std::string o(1, char(kind << 4 | (kind == 0xD ? refs.size() / 2 : refs.size())));
+        std::string o = marker(kind, kind == 0xD ? refs.size() / 2 : refs.size());
         for (uint32_t r : refs) o += word(r);
         return add(o);
     }
@@ -64,5 +70,13 @@ inline std::string unfolding(int levels) {
     uint32_t inner = b.container(0xA, {});
     for (int i = 0; i < levels; ++i) inner = b.container(0xA, {inner, inner});
     return b.bytes(inner);
+}
+
+// A dictionary naming `id` whose "Copies" array refers `times` to one object, given encoded.
+inline std::string naming(const std::string& object, size_t times, const std::string& id = "com.shared") {
+    Binary b;
+    const uint32_t shared = b.add(object);
+    return b.bytes(b.container(0xD, {b.string("CFBundleIdentifier"), b.string("Copies"), b.string(id),
+                                     b.container(0xA, std::vector<uint32_t>(times, shared))}));
 }
 }  // namespace nestedplists
