@@ -6,9 +6,10 @@
 // Each file is read (a regular file only: a fifo or device is never waited on)
 // and parsed as an XML or binary property list. Exit status 0 when every file is
 // one, 1 when some file is not (it is broken), and 2 when a file could not be
-// checked at all (unreadable, not a regular file, too large, nested too deeply to
-// read safely): a file that could not be read is no proof of a broken one. Without -s each good file prints
-// "<file>: OK"; a problem always prints "<file>: <what>".
+// checked at all (unreadable, not a regular file, too large, nested too deeply or
+// unfolding too far to read safely): a file that could not be read is no proof of
+// a broken one. Without -s each good file prints "<file>: OK"; a problem always
+// prints "<file>: <what>".
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -50,7 +51,7 @@ int main(int argc, char** argv) {
             std::printf("%s: %s\n", file,
                         !beyondLimits                         ? "not a property list"
                         : problem == Problem::nestedTooDeeply ? "nested too deeply to be checked"
-                                                              : "unfolds into too many values to be checked");
+                                                              : "unfolds into too much to be checked");
             (beyondLimits ? unchecked : broken) = true;
         } else if (!silent) {
             std::printf("%s: OK\n", file);

@@ -92,7 +92,7 @@ std::string plistProblem(Platform::PropertyList::Problem problem) {
         case Problem::unreadable: return localized("its Info.plist cannot be read");
         case Problem::notPropertyList: return localized("its Info.plist is not a property list");
         case Problem::nestedTooDeeply: return localized("its Info.plist is nested too deeply to read");
-        case Problem::tooManyValues: return localized("its Info.plist unfolds into too many values to read");
+        case Problem::tooManyValues: return localized("its Info.plist unfolds into too much to read");
         case Problem::notDictionary: return localized("its Info.plist holds no dictionary");
     }
     return {};

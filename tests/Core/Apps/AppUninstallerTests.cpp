@@ -7,6 +7,7 @@
 #include "Core/Apps/AppFixtures.h"
 #include "Core/Apps/AppUninstaller.h"
 #include "Support/NestedPlists.h"
+#include "Support/PeakMemory.h"
 
 namespace fs = std::filesystem;
 using appfixtures::bundle;
@@ -71,6 +72,25 @@ TEST(InstalledApps, ABundleWhoseInfoPlistNestsTooDeeplyIsLeftOutNotACrash) {
     const auto apps = AppUninstaller::installedApps({home / "Applications"});
     ASSERT_EQ(apps.size(), 1u);
     EXPECT_EQ(apps[0].bundleID, "com.plain");
+}
+
+// An Info.plist of some tens of kilobytes naming one long text hundreds of times
+// would cost hundreds of megabytes to read: the bundle is left out, and the
+// listing's peak memory stays small.
+TEST(InstalledApps, ABundleWhoseInfoPlistUnfoldsFarBeyondItsSizeIsLeftOutWithoutTheMemory) {
+    using namespace nestedplists;
+    fakehome::FakeHome home;
+    bundle(home, "Applications/Plain.app", {{"CFBundleIdentifier", "com.plain"}});
+    testtree::writeFile(home / "Applications/Copies.app/Contents/Info.plist",
+                        naming(Binary::marker(0x5, 65536) + std::string(65536, 'x'), 500, "com.copies"));
+    const auto peak = peakmemory::measure([&] {
+        std::string ids;
+        for (const auto& app : AppUninstaller::installedApps({home / "Applications"})) ids += app.bundleID + ";";
+        return ids;
+    });
+    ASSERT_TRUE(peak);
+    EXPECT_EQ(peak->said, "com.plain;");
+    EXPECT_LT(peak->growthKiB, 16 * 1024);
 }
 
 TEST(AppFiles, BundleFirstThenEachLeftoverOnceInOrder) {

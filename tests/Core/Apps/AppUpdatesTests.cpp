@@ -263,6 +263,8 @@ TEST(AppUpdates, AFeedIsCheckedOnlyWhenItsAnswerReadsWholeAsAFeed) {
         {200, appcast({tooLong.c_str()}), "the feed names a version too long to read"},
         {200, current, "its Info.plist is nested too deeply to read", nestedplists::infoPlist(Format::xml, "com.f", 60000)},
         {200, current, "its Info.plist is nested too deeply to read", nestedplists::infoPlist(Format::binary, "com.f", 60000)},
+        {200, current, "its Info.plist unfolds into too much to read",
+         nestedplists::naming(nestedplists::Binary::marker(0x5, 65536) + std::string(65536, 'x'), 500, "com.f")},
     };
     for (const Case& c : cases) {
         Machine m([&](const std::string& target) { return Reply{Reply::Kind::answer, target == "/feeds/Fed" ? c.status : 200,
