@@ -292,7 +292,9 @@ Reading feedAnswer(const Pending& p, const std::string& body) {
             reading.unreadable = localized("the feed names a version too long to read");
             break;
     }
-    if (const std::optional<std::string> newest = parser.latest(); newest && isNewer(*newest, p.installed))
+    // A feed cut off still offers what it named; a document that is no feed offers nothing.
+    const std::optional<std::string> newest = parser.isFeed() ? parser.latest() : std::nullopt;
+    if (newest && isNewer(*newest, p.installed))
         reading.update = Update{p.app->url, p.app->name, p.installed, *newest, Source::sparkle, std::nullopt, std::nullopt};
     return reading;
 }

@@ -91,7 +91,7 @@ AppcastParser::Reading AppcastParser::parse(std::string_view data) {
         brokenAt = where + std::string(XML_ErrorString(XML_GetErrorCode(xml.get())));
         return Reading::notWellFormed;
     }
-    if (root != "rss") return Reading::notAFeed;
+    if (!isFeed()) return Reading::notAFeed;
     return versionTooLong_ ? Reading::versionTooLong : Reading::feed;
 }
 

@@ -36,6 +36,8 @@ public:
     // declares them, so no entity is expanded and nothing outside is fetched.
     Reading parse(std::string_view data);
 
+    // Whether the document is RSS at all: a web page's enclosures are no feed's.
+    bool isFeed() const { return root == "rss"; }
     // The newest of `versions` (the first of equals), or none.
     std::optional<std::string> latest() const;
     static std::optional<std::string> latestVersion(std::string_view data);

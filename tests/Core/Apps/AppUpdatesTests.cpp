@@ -258,6 +258,10 @@ TEST(AppUpdates, AFeedIsCheckedOnlyWhenItsAnswerReadsWholeAsAFeed) {
          "the feed declares XML entities, which are never read"},
         {200, "<rss><title>caf\xE9</title></rss>", "the feed is not well-formed XML (line 1: not well-formed (invalid token))"},
         {200, "<html><body>Moved</body></html>", "the answer is a web page, not an update feed"},
+        // Nothing in a page is offered, whatever looks like an enclosure, even when it breaks off.
+        {200, R"(<html><body><enclosure sparkle:version="2.0"/></body></html>)",
+         "the answer is a web page, not an update feed"},
+        {200, R"(<html><body><enclosure sparkle:version="2.0"/>)", "the feed is not well-formed XML (line 1: no element found)"},
         {404, current, "the feed's server answered 404"},
         {503, appcast({"2.0"}), "the feed's server answered 503"},
         {200, appcast({tooLong.c_str()}), "the feed names a version too long to read"},
