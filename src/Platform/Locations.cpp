@@ -79,6 +79,61 @@ fs::path cacheHome() {
     return named;
 }
 
+const std::vector<std::string>& keptWhole() {
+    static const std::vector<std::string> list = {
+        "",
+        "Library",
+        "Library/Caches",
+        "Library/Logs",
+        "Library/Application Support",
+        "Library/Containers",
+        "Library/Group Containers",
+        "Library/Preferences",
+        "Library/Developer",
+        "Library/Developer/Xcode",
+        "Library/Developer/Xcode/DerivedData",
+        "Library/Developer/Xcode/Archives",
+        "Library/Developer/CoreSimulator",
+        "Desktop",
+        "Documents",
+        "Downloads",
+        "Pictures",
+        "Movies",
+        "Music",
+        "Public",
+        "Applications",
+        ".Trash",
+        ".ssh",
+        ".gnupg",
+        ".config",
+    };
+    return list;
+}
+
+const std::vector<std::string>& personalData() {
+    static const std::vector<std::string> list = {
+        "Library/Keychains",
+        "Library/Mobile Documents",
+        "Library/CloudStorage",
+        "Library/Mail",
+        "Library/Messages",
+        "Library/Photos",
+        "Library/Safari",
+        "Library/Calendars",
+        "Library/Contacts",
+        "Library/Notes",
+        "Library/Application Support/AddressBook",
+        "Library/Application Support/com.apple.TCC",
+        "Library/Group Containers/group.com.apple.notes",
+        ".ssh",
+        ".gnupg",
+        "Pictures",
+        "Movies",
+        "Music",
+    };
+    return list;
+}
+
 std::vector<fs::path> dataDirs() { return pathList("XDG_DATA_DIRS", "/usr/local/share:/usr/share"); }
 std::vector<fs::path> configDirs() { return pathList("XDG_CONFIG_DIRS", "/etc/xdg"); }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <filesystem>
+#include <string>
 #include <vector>
 
 // Where the current user's folders are. Read from the environment on every call
@@ -22,4 +23,8 @@ std::filesystem::path userCaches();      // the platform's user cache folder: ca
 std::filesystem::path trash();           // the user's Trash: dataHome()/Trash
 std::filesystem::path trashFiles();      // the Trash's files/ folder: what the user sees in it
 std::filesystem::path trashInfo();       // the Trash's info/ folder
+// The home's own folders, relative to it, that cleaning never removes whole ("" is
+// the home itself), and those that hold the user's personal data throughout.
+const std::vector<std::string>& keptWhole();
+const std::vector<std::string>& personalData();
 }  // namespace Platform::Locations

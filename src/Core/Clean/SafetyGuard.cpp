@@ -38,60 +38,8 @@ SafetyGuard::SafetyGuard(fs::path home, std::vector<std::string> protectedPaths,
         if (!entry.empty()) protected_.push_back(rebased(standardized(expandTilde(entry, homePath_))));
 }
 
-const std::vector<std::string>& SafetyGuard::neverRemove() {
-    static const std::vector<std::string> list = {
-        "",
-        "Library",
-        "Library/Caches",
-        "Library/Logs",
-        "Library/Application Support",
-        "Library/Containers",
-        "Library/Group Containers",
-        "Library/Preferences",
-        "Library/Developer",
-        "Library/Developer/Xcode",
-        "Library/Developer/Xcode/DerivedData",
-        "Library/Developer/Xcode/Archives",
-        "Library/Developer/CoreSimulator",
-        "Desktop",
-        "Documents",
-        "Downloads",
-        "Pictures",
-        "Movies",
-        "Music",
-        "Public",
-        "Applications",
-        ".Trash",
-        ".ssh",
-        ".gnupg",
-        ".config",
-    };
-    return list;
-}
-
-const std::vector<std::string>& SafetyGuard::neverInside() {
-    static const std::vector<std::string> list = {
-        "Library/Keychains",
-        "Library/Mobile Documents",
-        "Library/CloudStorage",
-        "Library/Mail",
-        "Library/Messages",
-        "Library/Photos",
-        "Library/Safari",
-        "Library/Calendars",
-        "Library/Contacts",
-        "Library/Notes",
-        "Library/Application Support/AddressBook",
-        "Library/Application Support/com.apple.TCC",
-        "Library/Group Containers/group.com.apple.notes",
-        ".ssh",
-        ".gnupg",
-        "Pictures",
-        "Movies",
-        "Music",
-    };
-    return list;
-}
+const std::vector<std::string>& SafetyGuard::neverRemove() { return Platform::Locations::keptWhole(); }
+const std::vector<std::string>& SafetyGuard::neverInside() { return Platform::Locations::personalData(); }
 
 bool SafetyGuard::isInside(const std::string& p, const std::string& f) {
     if (p == f) return true;
