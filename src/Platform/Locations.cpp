@@ -26,6 +26,21 @@ std::string trimmed(const fs::path& p) {
     return s;
 }
 
+// Equal to `folder`, or below it at a "/" boundary; both trimmed.
+bool holds(const std::string& folder, const std::string& path) {
+    if (folder == "/" || path == folder) return true;
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
+}
+
+// A folder as written, and with its links resolved as far as it exists.
+std::vector<std::string> spellings(const fs::path& p) {
+    std::vector<std::string> out{trimmed(p)};
+    std::error_code ec;
+    const std::string resolved = trimmed(fs::weakly_canonical(p, ec));
+    if (!ec && resolved != out.front()) out.push_back(resolved);
+    return out;
+}
+
 // Relative entries are invalid and ignored, as the base-directory rules say.
 std::vector<fs::path> pathList(const char* name, const char* fallback) {
     const char* v = std::getenv(name);
@@ -69,14 +84,28 @@ fs::path configHome() {
 }
 
 fs::path cacheHome() {
-    const std::string named = trimmed(fromEnv("XDG_CACHE_HOME"));
-    // Everything inside the cache folder may be offered for cleaning: never the home folder's own entries.
-    const auto holds = [&](const std::string& h) {
-        return named == "/" || named == h ||
-               (h.size() > named.size() && h.compare(0, named.size(), named) == 0 && h[named.size()] == '/');
+    const fs::path fallback = home() / ".cache";
+    const fs::path named = fromEnv("XDG_CACHE_HOME");
+    if (named.empty()) return fallback;
+    // Everything inside the cache folder may be offered for cleaning, so it is never
+    // a folder of the user's own: none the gate keeps whole (but the Mac's own cache
+    // folder, which holds nothing else) or finds personal data in, neither the data
+    // nor the config home, nor a folder holding one of them.
+    const auto values = spellings(named);
+    const auto clashes = [&](const fs::path& folder, bool inside) {
+        for (const auto& f : spellings(folder))
+            for (const auto& v : values)
+                if (holds(v, f) || (inside && holds(f, v))) return true;
+        return false;
     };
-    if (named.empty() || holds(trimmed(home())) || holds(trimmed(resolvedHome()))) return home() / ".cache";
-    return named;
+    const fs::path h = home();
+    for (const auto& e : keptWhole())
+        if (e != "Library/Caches" && clashes(h / e, false)) return fallback;
+    for (const auto& e : personalData())
+        if (clashes(h / e, true)) return fallback;
+    for (const auto& f : {dataHome(), configHome(), trash(), trashFiles(), trashInfo()})
+        if (clashes(f, false)) return fallback;
+    return trimmed(named);
 }
 
 const std::vector<std::string>& keptWhole() {

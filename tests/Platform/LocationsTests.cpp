@@ -30,3 +30,40 @@ TEST(Locations, UserCacheFolder) {
         EXPECT_EQ(Platform::Locations::userCaches(), fs::path(c.expected)) << c.name;
     }
 }
+
+// The cache folder's entries are offered as caches, so it is never a folder of the
+// user's own, however the value spells it.
+TEST(Locations, TheCacheFolderIsNeverAFolderOfTheUsersOwn) {
+    const TempDir t;
+    const fs::path real = t / "home", link = t / "home-link";
+    fs::create_directories(real / "Documents");
+    fs::create_directory_symlink(real, link);
+    fs::create_directory_symlink(real / "Documents", t / "documents-link");
+    const ScopedEnv home("HOME", link.string());
+    const ScopedEnv config("XDG_CONFIG_HOME", std::nullopt);
+    const struct {
+        const char* name;
+        fs::path value;
+        std::optional<std::string> dataHome;
+        bool kept;
+    } cases[] = {
+        {"the documents through the resolved home", real / "Documents", {}, false},
+        {"a link to the documents", t / "documents-link", {}, false},
+        {"the desktop", link / "Desktop", {}, false},
+        {"the settings", link / ".config", {}, false},
+        {"the default data home", link / ".local/share", {}, false},
+        {"a folder holding the data home", link / ".local", {}, false},
+        {"inside the pictures", link / "Pictures/cache", {}, false},
+        {"the Library", real / "Library", {}, false},
+        {"the Trash", link / ".local/share/Trash/files", {}, false},
+        {"a data home elsewhere", t / "data", (t / "data").string(), false},
+        {"a folder holding a data home elsewhere", t / "x", (t / "x/data").string(), false},
+        {"the Mac's cache folder", link / "Library/Caches", {}, true},
+        {"the default data home once it is elsewhere", link / ".local/share", (t / "data").string(), true},
+    };
+    for (const auto& c : cases) {
+        const ScopedEnv data("XDG_DATA_HOME", c.dataHome);
+        const ScopedEnv cache("XDG_CACHE_HOME", c.value.string());
+        EXPECT_EQ(Platform::Locations::userCaches(), c.kept ? c.value : link / ".cache") << c.name;
+    }
+}
