@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include "Core/AdminScript.h"
+#include "Core/Clean/ScanSupport.h"
+#include "Platform/Locations.h"
 #include "Platform/Programs.h"
 
 namespace fs = std::filesystem;
@@ -14,30 +16,34 @@ std::string pathOf(Program p) { return Platform::Programs::path(p); }
 // A program's path as one shell word.
 std::string word(Program p) { return AdminScript::singleQuoted(pathOf(p)); }
 
-Command with(Program p, const std::string& arguments) { return {word(p) + " " + arguments, pathOf(p)}; }
+Command with(Program p, const std::string& arguments) { return {word(p) + " " + arguments, pathOf(p), {}}; }
 }  // namespace
 
 std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t uid) {
-    // Each thumbnail and desktop-file folder is named by the XDG variables the shell
-    // inherits; a folder that is not there has nothing to reset.
+    // The thumbnails and desktop entries lie where the scans find the cache folder and
+    // the data home: a folder that is not there has nothing to reset.
     if (id == "dns") return with(Program::resolvectl, "flush-caches");
-    if (id == "quicklook")
-        return Command{"d=\"${XDG_CACHE_HOME:-$HOME/.cache}/thumbnails\"; [ -d \"$d\" ] || exit 0; "
-                       "find \"$d\" -mindepth 1 -delete",
-                       std::nullopt};
-    if (id == "launchservices")
-        return Command{"d=\"${XDG_DATA_HOME:-$HOME/.local/share}/applications\"; [ -d \"$d\" ] || exit 0; " +
+    if (id == "quicklook") {
+        const fs::path thumbnails = ScanSupport::userCaches(home) / "thumbnails";
+        return Command{"d=" + AdminScript::singleQuoted(thumbnails.string()) +
+                           "; [ -d \"$d\" ] || exit 0; find \"$d\" -mindepth 1 -delete",
+                       std::nullopt, {thumbnails}};
+    }
+    if (id == "launchservices") {
+        const fs::path entries = ScanSupport::platformFolder(Platform::Locations::dataHome(), home) / "applications";
+        return Command{"d=" + AdminScript::singleQuoted(entries.string()) + "; [ -d \"$d\" ] || exit 0; " +
                            word(Program::updateDesktopDatabase) + " \"$d\"",
-                       pathOf(Program::updateDesktopDatabase)};
+                       pathOf(Program::updateDesktopDatabase), {entries}};
+    }
     if (id == "dsstore")
         return Command{"defaults write com.apple.desktopservices DSDontWriteNetworkStores -bool true && defaults "
                        "write com.apple.desktopservices DSDontWriteUSBStores -bool true",
-                       "/usr/bin/defaults"};
+                       "/usr/bin/defaults", {}};
     if (id == "savedstate")
         return Command{"find \"$HOME/Library/Saved Application State\" -maxdepth 1 -name '*.savedState' -mtime +30 "
                        "-exec rm -rf {} +",
-                       (home / "Library/Saved Application State").string()};
-    if (id == "simulators") return Command{"xcrun simctl delete unavailable", "/usr/bin/xcrun"};
+                       (home / "Library/Saved Application State").string(), {home / "Library/Saved Application State"}};
+    if (id == "simulators") return Command{"xcrun simctl delete unavailable", "/usr/bin/xcrun", {}};
     if (id == "brew") return with(Program::brew, "cleanup --prune=all");
     if (id == "docker") return with(Program::docker, "builder prune -f");
     if (id == "prefs")
@@ -49,7 +55,8 @@ std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t 
                            word(Program::trash) +
                            " \"$f\"; then n=$((n+1)); else failed=1; fi; done; echo \"$n broken files moved to the "
                            "Trash\"; exit $failed",
-                       (home / "Library/Preferences").string()};
+                       (home / "Library/Preferences").string(),
+                       {home / "Library/Preferences", ScanSupport::platformFolder(Platform::Locations::trash(), home)}};
     if (id == "mail")
         // The newest database is the highest version by number (V10 after V9).
         return Command{"if " + word(Program::pgrep) +
@@ -57,8 +64,8 @@ std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t 
                            "f=( \"$HOME\"/Library/Mail/V*/MailData/\"Envelope Index\"(Nn) ); "
                            "[ ${#f} -eq 0 ] && { echo \"No Mail database\"; exit 0; }; " +
                            word(Program::sqlite3) + " \"${f[-1]}\" \"VACUUM;\"",
-                       (home / "Library/Mail").string()};
-    if (id == "spotlight") return Command{"/usr/bin/mdutil -E /", "/usr/bin/mdutil"};
+                       (home / "Library/Mail").string(), {home / "Library/Mail"}};
+    if (id == "spotlight") return Command{"/usr/bin/mdutil -E /", "/usr/bin/mdutil", {}};
     if (id == "fonts") return with(Program::fcCache, "-r");
     if (id == "dhcp") {
         // The interface of the default route; NetworkManager reconnects it, else
@@ -68,10 +75,10 @@ std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t 
         return Command{"i=$(awk '$2 == \"00000000\" { print $1; exit }' /proc/net/route); [ -n \"$i\" ] || { echo "
                        "\"No default route\"; exit 1; }; " +
                            word(tool) + (manager ? " device connect \"$i\"" : " renew \"$i\""),
-                       pathOf(tool)};
+                       pathOf(tool), {}};
     }
     if (id == "permissions")
-        return Command{"/usr/sbin/diskutil resetUserPermissions / " + std::to_string(uid), "/usr/sbin/diskutil"};
+        return Command{"/usr/sbin/diskutil resetUserPermissions / " + std::to_string(uid), "/usr/sbin/diskutil", {}};
     return std::nullopt;
 }
 }  // namespace MaintenanceCommands

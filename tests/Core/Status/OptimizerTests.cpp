@@ -5,6 +5,7 @@
 #include <set>
 #include <thread>
 
+#include "Core/Status/MaintenanceCommands.h"
 #include "Core/Status/Optimizer.h"
 #include "Platform/Programs.h"
 #include "Support/NestedPlists.h"
@@ -261,6 +262,35 @@ TEST(Optimizer, APlainTaskRunsThroughZshWithItsOutputUntrimmed) {
     EXPECT_EQ(std::pair(ran.ok, ran.output), std::pair(false, std::string(" zsh \n")));
     const auto slow = Optimizer::run({"x", "", "", "echo started; sleep 30", false, {}, false}, 0.3);
     EXPECT_EQ(std::pair(slow.ok, slow.output), std::pair(false, std::string("started\nTimed out after 0.3 seconds")));
+}
+
+TEST(Optimizer, ResettingThumbnailsEmptiesOnlyTheCacheFoldersOwn) {
+    const char* folders[] = {"", "Documents", "Pictures", "Desktop", ".config", ".local/share"};
+    const char* values[] = {"the home", "relative", "Documents", "Pictures", "Desktop", ".config", ".local/share"};
+    for (const std::string value : values) {
+        SCOPED_TRACE(value);
+        TaskMachine m;
+        for (const char* f : folders) writeFile(m.home / f / "thumbnails/photo.jpg", "mine");
+        writeFile(m.home / ".cache/thumbnails/large/a.png", "cached");
+        const ScopedEnv cache("XDG_CACHE_HOME", value == "the home"   ? m.home.string()
+                                                : value == "relative" ? fs::relative(m.home, fs::current_path()).string()
+                                                                      : (m.home / value).string());
+        const auto ran = Optimizer::run(m.task("quicklook"));
+        EXPECT_TRUE(ran.ok) << ran.output;
+        for (const char* f : folders) EXPECT_TRUE(fs::exists(m.home / f / "thumbnails/photo.jpg")) << f;
+        EXPECT_TRUE(fs::is_empty(m.home / ".cache/thumbnails"));
+        EXPECT_EQ(MaintenanceCommands::forTask("quicklook", m.home, 0)->changes,
+                  std::vector<fs::path>{m.home / ".cache/thumbnails"});
+    }
+}
+
+TEST(Optimizer, RebuildingDesktopEntriesNamesTheResolvedDataHome) {
+    TaskMachine m;
+    m.install(Program::updateDesktopDatabase, "echo \"$1\"\n");
+    fs::create_directories(m.home / ".local/share/applications");
+    const ScopedEnv data("XDG_DATA_HOME", "relative/share");
+    const auto ran = Optimizer::run(m.task("launchservices"));
+    EXPECT_EQ(std::pair(ran.ok, ran.output), std::pair(true, (m.home / ".local/share/applications\n").string()));
 }
 
 TEST(Optimizer, BrokenPreferencesGoThroughTheTrashAndOnlyRealMovesCount) {
