@@ -40,9 +40,9 @@ std::string Result::failureReason(const std::string& fallback) const {
     return text.empty() ? fallback : text;
 }
 
-Result run(const std::string& script, double timeoutSeconds) {
+Result run(const std::string& script, double timeoutSeconds, size_t keep) {
     const auto shell = Shell::run(Platform::Programs::path(Platform::Program::osascript),
-                                  {"-e", line(script)}, timeoutSeconds);
+                                  {"-e", line(script)}, timeoutSeconds, keep);
     Result result;
     result.status = shell.status;
     result.output = shell.output;

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 // The one way to run shell text with administrator rights: wrapped in an
@@ -27,7 +29,8 @@ struct Result {
     std::string failureReason(const std::string& fallback) const;
 };
 
-Result run(const std::string& script, double timeoutSeconds);
+// Only the last `keep` bytes of what osascript prints are held.
+Result run(const std::string& script, double timeoutSeconds, size_t keep = SIZE_MAX);
 
 // Whether osascript's output tells a dismissed prompt.
 bool isCancelled(const std::string& output);

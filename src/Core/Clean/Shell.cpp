@@ -8,10 +8,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "Core/Localized.h"
 #include "Platform/FileOps.h"
@@ -130,6 +132,41 @@ private:
 
 using Platform::FileOps::Descriptor;
 
+// The last `limit` bytes read, in a ring that never grows past the limit.
+class Tail {
+public:
+    explicit Tail(size_t limit) : limit_(limit) {}
+    void add(const char* p, size_t n) {
+        if (n > limit_) {
+            p += n - limit_;
+            n = limit_;
+        }
+        if (const size_t grow = std::min(n, limit_ - ring_.size()); grow > 0) {
+            if (ring_.size() + grow > ring_.capacity())
+                ring_.reserve(std::min(limit_, std::max(ring_.size() + grow, 2 * ring_.capacity())));
+            ring_.insert(ring_.end(), p, p + grow);
+            p += grow;
+            n -= grow;
+        }
+        while (n > 0) {
+            const size_t k = std::min(n, limit_ - oldest_);
+            std::memcpy(ring_.data() + oldest_, p, k);
+            oldest_ = (oldest_ + k) % limit_;
+            p += k;
+            n -= k;
+        }
+    }
+    std::string bytes() const {
+        std::string out(ring_.begin() + std::ptrdiff_t(oldest_), ring_.end());
+        return out.append(ring_.begin(), ring_.begin() + std::ptrdiff_t(oldest_));
+    }
+
+private:
+    size_t limit_;
+    std::vector<char> ring_;
+    size_t oldest_ = 0;  // where the next byte goes once the ring is full
+};
+
 int pollTimeout(Clock::time_point now, Clock::time_point until) {
     if (until <= now) return 0;
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
@@ -142,7 +179,7 @@ std::string Shell::launchError(const std::string& program, int err) {
 }
 
 Shell::Result Shell::run(const std::string& program, const std::vector<std::string>& arguments,
-                         double timeout) {
+                         double timeout, size_t keep) {
     int p[2];
     if (::pipe2(p, O_CLOEXEC) != 0) return {-1, Shell::launchError(program, errno)};
     Descriptor readEnd(p[0]), writeEnd(p[1]);
@@ -179,7 +216,7 @@ Shell::Result Shell::run(const std::string& program, const std::vector<std::stri
     enum class Phase { running, terminated, killed } phase = Phase::running;
     Clock::time_point nextStep = deadline;
 
-    std::string bytes;
+    Tail bytes(keep);
     bool eof = false;
     bool reaped = false;
     bool stoppedRunning = false;  // the time-out came while the program itself still ran
@@ -247,7 +284,7 @@ Shell::Result Shell::run(const std::string& program, const std::vector<std::stri
         }
         if (pipeIndex >= 0 && fds[pipeIndex].revents) {
             const ssize_t r = ::read(readEnd.get(), buf, sizeof buf);
-            if (r > 0) bytes.append(buf, static_cast<size_t>(r));
+            if (r > 0) bytes.add(buf, static_cast<size_t>(r));
             else if (r == 0 || (errno != EINTR && errno != EAGAIN)) eof = true;
         }
         if (pidIndex >= 0 && fds[pidIndex].revents) tryReap();
@@ -261,5 +298,5 @@ Shell::Result Shell::run(const std::string& program, const std::vector<std::stri
     }
 
     const int status = waitStatus == -1 ? -1 : statusOf(waitStatus);
-    return {status, Shell::decodeUtf8(bytes), stoppedRunning};
+    return {status, Shell::decodeUtf8(bytes.bytes()), stoppedRunning};
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,7 +13,9 @@ struct Result {
     bool timedOut = false;  // the time-out ended the program (not merely a child it left)
 };
 
-Result run(const std::string& program, const std::vector<std::string>& arguments, double timeout);
+// Only the last `keep` bytes of the output are held, as it is read.
+Result run(const std::string& program, const std::vector<std::string>& arguments, double timeout,
+           size_t keep = SIZE_MAX);
 
 // The bytes as text: every ill-formed UTF-8 sequence becomes U+FFFD, as in run()'s output.
 std::string decodeUtf8(const std::string& bytes);

@@ -107,12 +107,14 @@ bool isOffered(const Action& action) {
 }
 
 Outcome run(const Action& action, double timeLimit) {
+    // One byte past the limit tells keptTail the output was cut.
+    constexpr size_t keep = outputLimit + 1;
     Shell::Result r;
     if (action.needsAdmin) {
-        auto admin = AdminScript::run(action.command, timeLimit);
+        auto admin = AdminScript::run(action.command, timeLimit, keep);
         r = {admin.status, std::move(admin.output), admin.timedOut};
     } else {
-        r = Shell::run(Platform::Programs::path(Platform::Program::zsh), {"-lc", action.command}, timeLimit);
+        r = Shell::run(Platform::Programs::path(Platform::Program::zsh), {"-lc", action.command}, timeLimit, keep);
     }
     if (r.timedOut) {
         if (!r.output.empty() && r.output.back() != '\n') r.output += '\n';

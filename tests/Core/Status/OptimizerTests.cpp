@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <optional>
@@ -262,6 +263,38 @@ TEST(Optimizer, APlainTaskRunsThroughZshWithItsOutputUntrimmed) {
     EXPECT_EQ(std::pair(ran.ok, ran.output), std::pair(false, std::string(" zsh \n")));
     const auto slow = Optimizer::run({"x", "", "", "echo started; sleep 30", false, {}, false}, 0.3);
     EXPECT_EQ(std::pair(slow.ok, slow.output), std::pair(false, std::string("started\nTimed out after 0.3 seconds")));
+}
+
+namespace {
+// Runs a task printing 63 MB of numbered lines and exits 0 when it kept the last lines,
+// whole and in order, and its peak memory grew by far less than that.
+[[noreturn]] void runALoudTask(bool admin) {
+    constexpr long lines = 8'000'000;
+    rusage before{}, after{};
+    ::getrusage(RUSAGE_SELF, &before);
+    const auto ran = Optimizer::run({"loud", "", "", "seq " + std::to_string(lines), admin, {}, false});
+    ::getrusage(RUSAGE_SELF, &after);
+    const std::string& out = ran.output;
+    bool kept = ran.ok && out.starts_with("\u2026\n") && out.size() > Optimizer::outputLimit - 8;
+    long next = -1;
+    size_t at = out.find('\n') + 1;
+    for (size_t end; kept && (end = out.find('\n', at)) != std::string::npos; at = end + 1) {
+        const long n = std::stol(out.substr(at, end - at));
+        kept = next < 0 || n == next;
+        next = n + 1;
+    }
+    const long grewKiB = after.ru_maxrss - before.ru_maxrss;
+    std::fprintf(stderr, "grew %ld KiB, kept %zu bytes\n", grewKiB, out.size());
+    ::_exit(kept && next == lines + 1 && at == out.size() && grewKiB < 16 * 1024 ? 0 : 1);
+}
+}  // namespace
+
+// In a process of its own, where nothing else has raised the peak.
+TEST(Optimizer, ATaskHoldsNoMoreOfItsOutputThanTheLimitWhileItRuns) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const ScopedEnv noEscalation("QUELTO_OSASCRIPT_NO_ESCALATION", "1");
+    EXPECT_EXIT(runALoudTask(false), ::testing::ExitedWithCode(0), "") << "plain";
+    EXPECT_EXIT(runALoudTask(true), ::testing::ExitedWithCode(0), "") << "administrator";
 }
 
 TEST(Optimizer, ResettingThumbnailsEmptiesOnlyTheCacheFoldersOwn) {
