@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <initializer_list>
 #include <cstdlib>
 #include <string>
 
@@ -32,13 +33,13 @@ bool holds(const std::string& folder, const std::string& path) {
     return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
 }
 
-// A folder as written, and with its links resolved as far as it exists.
-std::vector<std::string> spellings(const fs::path& p) {
-    std::vector<std::string> out{trimmed(p)};
-    std::error_code ec;
-    const std::string resolved = trimmed(fs::weakly_canonical(p, ec));
-    if (!ec && resolved != out.front()) out.push_back(resolved);
-    return out;
+// The path with its links resolved as far as it exists, the rest as written.
+std::string resolved(const fs::path& p) {
+    char buf[PATH_MAX];
+    if (::realpath(p.c_str(), buf)) return buf;
+    const fs::path written = trimmed(p), parent = written.parent_path();
+    if (parent.empty() || parent == written) return written;
+    return trimmed(resolved(parent) / written.filename());
 }
 
 // Relative entries are invalid and ignored, as the base-directory rules say.
@@ -91,20 +92,26 @@ fs::path cacheHome() {
     // a folder of the user's own: none the gate keeps whole (but the Mac's own cache
     // folder, which holds nothing else) or finds personal data in, neither the data
     // nor the config home, nor a folder holding one of them.
-    const auto values = spellings(named);
-    const auto clashes = [&](const fs::path& folder, bool inside) {
-        for (const auto& f : spellings(folder))
+    const std::string values[] = {trimmed(named), resolved(named)};
+    const auto clashes = [&](std::initializer_list<std::string> folder, bool inside) {
+        for (const auto& f : folder)
             for (const auto& v : values)
                 if (holds(v, f) || (inside && holds(f, v))) return true;
         return false;
     };
-    const fs::path h = home();
+    // A folder of the home under either spelling of the home, or where its own link leads.
+    const fs::path envHome = home(), realHome = resolvedHome();
+    const auto clashesInHome = [&](const std::string& e, bool inside) {
+        char buf[PATH_MAX];
+        const std::string f = trimmed(realHome / e);
+        return clashes({trimmed(envHome / e), f, ::realpath(f.c_str(), buf) ? buf : f}, inside);
+    };
     for (const auto& e : keptWhole())
-        if (e != "Library/Caches" && clashes(h / e, false)) return fallback;
+        if (e != "Library/Caches" && clashesInHome(e, false)) return fallback;
     for (const auto& e : personalData())
-        if (clashes(h / e, true)) return fallback;
+        if (clashesInHome(e, true)) return fallback;
     for (const auto& f : {dataHome(), configHome(), trash(), trashFiles(), trashInfo()})
-        if (clashes(f, false)) return fallback;
+        if (clashes({trimmed(f), resolved(f)}, false)) return fallback;
     return trimmed(named);
 }
 
