@@ -21,7 +21,9 @@ Command with(Program p, const std::string& arguments) { return {word(p) + " " + 
 
 std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t uid) {
     // The thumbnails and desktop entries lie where the scans find the cache folder and
-    // the data home: a folder that is not there has nothing to reset.
+    // the data home: a folder that is not there has nothing to reset. The home is the
+    // table's, never the shell's $HOME, which may be relative or point elsewhere.
+    const std::string quotedHome = AdminScript::singleQuoted(home.string());
     if (id == "dns") return with(Program::resolvectl, "flush-caches");
     if (id == "quicklook") {
         const fs::path thumbnails = ScanSupport::userCaches(home) / "thumbnails";
@@ -40,8 +42,8 @@ std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t 
                        "write com.apple.desktopservices DSDontWriteUSBStores -bool true",
                        "/usr/bin/defaults", {}};
     if (id == "savedstate")
-        return Command{"find \"$HOME/Library/Saved Application State\" -maxdepth 1 -name '*.savedState' -mtime +30 "
-                       "-exec rm -rf {} +",
+        return Command{"find " + quotedHome + "/'Library/Saved Application State' -maxdepth 1 -name '*.savedState' "
+                       "-mtime +30 -exec rm -rf {} +",
                        (home / "Library/Saved Application State").string(), {home / "Library/Saved Application State"}};
     if (id == "simulators") return Command{"xcrun simctl delete unavailable", "/usr/bin/xcrun", {}};
     if (id == "brew") return with(Program::brew, "cleanup --prune=all");
@@ -50,7 +52,7 @@ std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t 
         // Only the checker's "broken" answer (1) counts: a checker that is missing or
         // cannot read a file breaks nothing. Each file goes through the Trash (never
         // over an earlier one), and only moves that happened are counted.
-        return Command{"setopt NULL_GLOB; n=0; failed=0; for f in \"$HOME\"/Library/Preferences/*.plist; do " +
+        return Command{"setopt NULL_GLOB; n=0; failed=0; for f in " + quotedHome + "/Library/Preferences/*.plist; do " +
                            word(Program::plutil) + " -lint -s \"$f\" >/dev/null 2>&1; [ $? -eq 1 ] || continue; if " +
                            word(Program::trash) +
                            " \"$f\"; then n=$((n+1)); else failed=1; fi; done; echo \"$n broken files moved to the "
@@ -61,7 +63,7 @@ std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t 
         // The newest database is the highest version by number (V10 after V9).
         return Command{"if " + word(Program::pgrep) +
                            " -x Mail >/dev/null; then echo \"Quit Mail first\"; exit 1; fi; "
-                           "f=( \"$HOME\"/Library/Mail/V*/MailData/\"Envelope Index\"(Nn) ); "
+                           "f=( " + quotedHome + "/Library/Mail/V*/MailData/\"Envelope Index\"(Nn) ); "
                            "[ ${#f} -eq 0 ] && { echo \"No Mail database\"; exit 0; }; " +
                            word(Program::sqlite3) + " \"${f[-1]}\" \"VACUUM;\"",
                        (home / "Library/Mail").string(), {home / "Library/Mail"}};

@@ -310,6 +310,25 @@ TEST(Optimizer, ResettingThumbnailsEmptiesOnlyTheCacheFoldersOwn) {
     }
 }
 
+// The shell's $HOME may be relative or name another folder: a task's folders are the
+// home its table was built for.
+TEST(Optimizer, ClearingWindowStateActsOnTheTablesHomeWhateverTheShellsHomeSays) {
+    TaskMachine m;
+    const fs::path decoy = m.tmp / "decoy";
+    const auto stale = [](const fs::path& folder) {
+        const fs::path state = folder / "Library/Saved Application State/com.x.savedState";
+        writeFile(state / "windows.plist", "state");
+        fs::last_write_time(state, fs::file_time_type::clock::now() - std::chrono::hours(24 * 60));
+        return state;
+    };
+    const fs::path own = stale(m.home), other = stale(decoy);
+    const ScopedEnv shellHome("HOME", decoy.string());
+    const auto ran = Optimizer::run(m.task("savedstate"));
+    EXPECT_TRUE(ran.ok) << ran.output;
+    EXPECT_FALSE(fs::exists(own));
+    EXPECT_TRUE(fs::exists(other));
+}
+
 TEST(Optimizer, RebuildingDesktopEntriesNamesTheResolvedDataHome) {
     TaskMachine m;
     m.install(Program::updateDesktopDatabase, "echo \"$1\"\n");
