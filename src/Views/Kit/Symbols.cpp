@@ -900,15 +900,16 @@ void draw(QPainter& painter, const Drawing& d, double side, const QColor& color,
 }
 
 // A symbol as it falls on the device's pixels: its name, look, size and where inside a
-// pixel it starts.
+// pixel it starts, and the pixels per point it is drawn at (the same pixels at another
+// ratio are another size on screen).
 struct SpriteKey {
     QString name;
     QRgb color;
-    double weight, side, dx, dy;
+    double weight, side, dx, dy, scale;
     bool operator==(const SpriteKey&) const = default;
 };
 size_t qHash(const SpriteKey& k, size_t seed = 0) {
-    return qHashMulti(seed, k.name, k.color, k.weight, k.side, k.dx, k.dy);
+    return qHashMulti(seed, k.name, k.color, k.weight, k.side, k.dx, k.dy, k.scale);
 }
 
 // Buttons and labels repaint whenever a star passes behind them, and stroking a symbol
@@ -925,7 +926,7 @@ bool paintFromSprite(QPainter& painter, const Drawing& d, const QString& name, c
     const double side = square.width() * scale;
     if (side <= 0 || side > 256) return false;
     const QPoint whole(int(std::floor(at.x())), int(std::floor(at.y())));
-    const SpriteKey key{name, color.rgba(), weight, side, at.x() - whole.x(), at.y() - whole.y()};
+    const SpriteKey key{name, color.rgba(), weight, side, at.x() - whole.x(), at.y() - whole.y(), scale};
     static QHash<SpriteKey, QImage> sprites;
     auto it = sprites.find(key);
     // The line's half width past the grid's square, and a pixel for its smoothing.

@@ -185,6 +185,27 @@ TEST(Symbols, ACopiedSymbolHasThePixelsOfOneDrawnAfresh) {
     }
 }
 
+TEST(Symbols, OneSymbolOnScreensOfTwoPixelRatiosIsDrawnAtEachOnesSize) {
+    // 24 points at ratio 1 and 12 at ratio 2 cover the same 24 device pixels; a copy
+    // kept for one must not be laid out at the other's size. A colour of its own for
+    // each case, so no copy kept before is reused.
+    struct Case {
+        const char* name;
+        double first, then;
+        QColor color;
+    };
+    for (const Case& c : {Case{"ratio 1, then 2", 1, 2, QColor(201, 17, 33)}, Case{"ratio 2, then 1", 2, 1, QColor(17, 201, 33)}}) {
+        const auto draw = [&](double ratio) {
+            QImage image = Symbols::pixmap("trash", 24 / ratio, c.color, 1, ratio).toImage();
+            image.setDevicePixelRatio(1);
+            return image;
+        };
+        const QImage first = draw(c.first), then = draw(c.then);
+        EXPECT_EQ(then.size(), QSize(24, 24)) << c.name;
+        EXPECT_TRUE(then == first) << c.name;
+    }
+}
+
 TEST(PausesMotion, ScrollingRestsTheAnimationsUntilItStops) {
     QScrollArea area;
     auto* content = new QWidget;
