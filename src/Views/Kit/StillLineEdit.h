@@ -18,6 +18,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Empty and unfocused: the one look a picture is kept of.
+    bool showsPlaceholderOnly() const { return !hasFocus() && text().isEmpty(); }
+    void makePicture();
     struct Key {
         QString placeholder;
         QSize size;
@@ -31,6 +34,7 @@ private:
         int direction = 0;
         bool operator==(const Key&) const = default;
     };
+    Key currentKey() const;
     Key key_;
     QPixmap picture_;
     bool rendering_ = false;

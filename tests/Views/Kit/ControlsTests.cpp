@@ -9,6 +9,7 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <functional>
 
 #include "Core/Clean/CleanTypes.h"
 #include "Models/Kit/MotionPause.h"
@@ -299,11 +300,13 @@ TEST(StillPicture, BlendsARowAsThePainterDoesWhateverItsLength) {
         }
 }
 
-TEST(StillLineEdit, LooksAsAPlainLineEditEmptyAndTyped) {
-    // Over a coloured ground, as the search field sits on its panel; the kept picture
-    // is laid over the ground's pixels where a plain line edit paints on them.
-    const auto look = [](QLineEdit& field, const QString& text) {
-        QWidget ground;
+namespace {
+// The search field as it sits on its panel: over a coloured ground, where the kept
+// picture is laid over the ground's pixels and a plain line edit paints on them.
+struct SearchGround {
+    QWidget ground;
+    QLineEdit& field;
+    explicit SearchGround(QLineEdit& f) : field(f) {
         ground.setAutoFillBackground(true);
         QPalette back = ground.palette();
         back.setColor(QPalette::Window, QColor(40, 60, 90));
@@ -318,25 +321,70 @@ TEST(StillLineEdit, LooksAsAPlainLineEditEmptyAndTyped) {
         pal.setColor(QPalette::PlaceholderText, Theme::tertiary());
         field.setPalette(pal);
         field.setPlaceholderText(QStringLiteral("Search apps"));
+    }
+    ~SearchGround() { field.setParent(nullptr); }
+    QImage look() { return ground.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+};
+
+int worstDifference(const QImage& a, const QImage& b) {
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb u = a.pixel(x, y), v = b.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(u) - qRed(v)), std::abs(qGreen(u) - qGreen(v)), std::abs(qBlue(u) - qBlue(v))});
+        }
+    return worst;
+}
+}  // namespace
+
+TEST(StillLineEdit, LooksAsAPlainLineEditEmptyAndTyped) {
+    const auto look = [](QLineEdit& field, const QString& text) {
+        SearchGround on(field);
         field.setText(text);
-        QImage first = ground.grab().toImage();
+        QImage first = on.look();
         QCoreApplication::processEvents();
-        QImage again = ground.grab().toImage();  // the second time from the kept picture
+        QImage again = on.look();  // the second time from the kept picture
         EXPECT_EQ(first, again);
-        field.setParent(nullptr);
-        return first.convertToFormat(QImage::Format_RGB32);
+        return first;
     };
     for (const QString& text : {QString(), QStringLiteral("Notes")}) {
         QLineEdit plain;
         StillLineEdit still;
         const QImage a = look(plain, text), b = look(still, text);
-        int worst = 0;
-        for (int y = 0; y < a.height(); ++y)
-            for (int x = 0; x < a.width(); ++x) {
-                const QRgb u = a.pixel(x, y), v = b.pixel(x, y);
-                worst = std::max({worst, std::abs(qRed(u) - qRed(v)), std::abs(qGreen(u) - qGreen(v)), std::abs(qBlue(u) - qBlue(v))});
-            }
-        EXPECT_LE(worst, 1) << text.toStdString();
+        EXPECT_LE(worstDifference(a, b), 1) << text.toStdString();
         EXPECT_NE(a.pixel(30, 20), QColor(40, 60, 90).rgb() ) << "placeholder or text shows";
+    }
+}
+
+TEST(StillLineEdit, KeepsNoPictureOfAStateBetweenItsEmptyPaintAndThePictureBeingMade) {
+    // The picture of the empty field is made after the paint that asked for it; what
+    // happens in between must not end up in it.
+    struct Case {
+        const char* name;
+        std::function<void(QLineEdit&)> between;
+    };
+    const Case cases[] = {
+        {"text set", [](QLineEdit& f) { f.setText(QStringLiteral("Notes")); }},
+        {"text typed", [](QLineEdit& f) { QTest::keyClicks(&f, QStringLiteral("Notes")); }},
+        {"focused", [](QLineEdit& f) { f.setFocus(); }},
+    };
+    QLineEdit plain;
+    const QImage empty = SearchGround(plain).look();
+    for (const Case& c : cases) {
+        StillLineEdit still;
+        SearchGround on(still);
+        on.ground.show();
+        on.ground.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&on.ground)) << c.name;
+        still.clearFocus();  // the window gave it focus
+        on.look();  // empty and unfocused
+        c.between(still);
+        QCoreApplication::processEvents();
+        still.clear();
+        still.clearFocus();
+        for (const char* pass : {"first", "again"}) {
+            EXPECT_LE(worstDifference(on.look(), empty), 1) << c.name << ", " << pass << " look of the emptied field";
+            QCoreApplication::processEvents();
+        }
     }
 }
