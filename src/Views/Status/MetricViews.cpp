@@ -1,7 +1,7 @@
 #include "Views/Status/MetricViews.h"
 
 #include <QFontMetricsF>
-#include <QHBoxLayout>
+#include <QLayout>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -237,6 +237,90 @@ void MetricValue::paintEvent(QPaintEvent*) {
 
 // ---- MetricCard
 
+namespace {
+// The first item leading and the others at the trailing edge, on one line while they
+// all fit beside it, else on a line of their own below it. No item is squeezed.
+class LeadingAndTrailing : public QLayout {
+public:
+    static constexpr int lineGap = 4;
+    explicit LeadingAndTrailing(int spacing) {
+        setSpacing(spacing);
+        setContentsMargins(0, 0, 0, 0);
+    }
+    ~LeadingAndTrailing() override {
+        while (QLayoutItem* item = takeAt(0)) delete item;
+    }
+    void addItem(QLayoutItem* item) override { items_.append(item); }
+    int count() const override { return int(items_.size()); }
+    QLayoutItem* itemAt(int index) const override { return items_.value(index); }
+    QLayoutItem* takeAt(int index) override {
+        return index >= 0 && index < items_.size() ? items_.takeAt(index) : nullptr;
+    }
+    Qt::Orientations expandingDirections() const override { return Qt::Horizontal; }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override { return arrange(QRect(0, 0, width, 0), false); }
+    QSize sizeHint() const override {
+        const auto [lead, trail] = widths();
+        const int w = lead + (trail > 0 ? spacing() + trail : 0);
+        return QSize(w, heightForWidth(w));
+    }
+    QSize minimumSize() const override {
+        const auto [lead, trail] = widths();
+        const int w = std::max(lead, trail);
+        return QSize(w, heightForWidth(w));
+    }
+    void setGeometry(const QRect& rect) override {
+        QLayout::setGeometry(rect);
+        arrange(rect, true);
+    }
+
+private:
+    QList<QLayoutItem*> shown() const {
+        QList<QLayoutItem*> out;
+        for (QLayoutItem* item : items_)
+            if (!item->isEmpty()) out.append(item);
+        return out;
+    }
+    // The leading item's width and the trailing ones' with their spacing.
+    std::pair<int, int> widths() const {
+        const auto items = shown();
+        int lead = 0, trail = 0;
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            const int w = items[i]->sizeHint().width();
+            if (i == 0) lead = w;
+            else trail += (trail > 0 ? spacing() : 0) + w;
+        }
+        return {lead, trail};
+    }
+    // Places the items in `rect` when `apply`; the height they take.
+    int arrange(const QRect& rect, bool apply) const {
+        const auto items = shown();
+        if (items.isEmpty()) return 0;
+        const auto [lead, trail] = widths();
+        const bool oneLine = trail == 0 || lead + spacing() + trail <= rect.width();
+        const int leadHeight = items[0]->sizeHint().height();
+        int trailHeight = 0;
+        for (qsizetype i = 1; i < items.size(); ++i) trailHeight = std::max(trailHeight, items[i]->sizeHint().height());
+        // The leading item keeps its place either way, level with those of cards beside.
+        const int line = std::max(leadHeight, trailHeight);
+        if (apply) {
+            items[0]->setGeometry(QRect(rect.left(), rect.top() + (line - leadHeight) / 2, lead, leadHeight));
+            const int top = oneLine ? rect.top() : rect.top() + line + lineGap;
+            const int height = oneLine ? line : trailHeight;
+            int right = rect.right() + 1;
+            for (qsizetype i = items.size() - 1; i >= 1; --i) {
+                const QSize s = items[i]->sizeHint();
+                right -= s.width();
+                items[i]->setGeometry(QRect(right, top + (height - s.height()) / 2, s.width(), s.height()));
+                right -= spacing();
+            }
+        }
+        return oneLine ? line : line + lineGap + trailHeight;
+    }
+    QList<QLayoutItem*> items_;
+};
+}  // namespace
+
 MetricCard::MetricCard(const QString& symbol, const QString& title, const QString& value, const QString& unit,
                        const std::optional<QString>& chip, const QColor& chipColor, const QString& footer,
                        QWidget* graph, QWidget* parent)
@@ -244,10 +328,9 @@ MetricCard::MetricCard(const QString& symbol, const QString& title, const QStrin
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     auto* layout = contentLayout();
     layout->setSpacing(12);
-    header_ = new QHBoxLayout;
-    header_->setContentsMargins(0, 0, 0, 0);
-    header_->addWidget(new CardLabel(symbol, title, Theme::secondary(), this), 0, Qt::AlignVCenter);
-    header_->addStretch(1);
+    header_ = new LeadingAndTrailing(8);
+    label_ = new CardLabel(symbol, title, Theme::secondary(), this);
+    header_->addWidget(label_);
     layout->addLayout(header_);
     setChip(chip, chipColor);
     value_ = new MetricValue(value, unit, this);
@@ -270,7 +353,7 @@ void MetricCard::setChip(const std::optional<QString>& chip, const QColor& color
     chip_ = nullptr;
     if (chip) {
         chip_ = new Chip(*chip, color, this);
-        header_->addWidget(chip_, 0, Qt::AlignVCenter);
+        header_->addWidget(chip_);
     }
 }
 

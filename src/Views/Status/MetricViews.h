@@ -9,7 +9,7 @@
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/Spring.h"
 
-class QHBoxLayout;
+class QLayout;
 class OneLine;
 
 // The graphs of the live readings and the card that frames each reading. They hold
@@ -134,7 +134,8 @@ private:
 };
 
 // The card of one live reading: a labelled header with an optional chip, the value
-// and unit, a graph 34 points high, and a one-line footer.
+// and unit, a graph 34 points high, and a one-line footer. A chip with no room beside
+// the title goes on a line of its own below it, so it is never cut.
 class MetricCard : public Card {
 public:
     static constexpr int graphHeight = 34;
@@ -147,13 +148,15 @@ public:
     void setChip(const std::optional<QString>& chip, const QColor& color);
     void setFooter(const QString& footer);
 
+    CardLabel* label() const { return label_; }
     MetricValue* valueView() const { return value_; }
     Chip* chip() const { return chip_; }  // none without a chip
     QString footer() const;
     QWidget* graph() const { return graph_; }
 
 private:
-    QHBoxLayout* header_;
+    QLayout* header_;
+    CardLabel* label_;
     Chip* chip_ = nullptr;
     std::optional<QString> chipText_;
     QColor chipColor_;

@@ -145,6 +145,28 @@ TEST(StatusTab, ThisMachineLive) {
     }
 }
 
+TEST(StatusTab, MetricCardChipsShowWholeAtEveryWindowWidth) {
+    StatusScene scene({});
+    scene.state->setHasFullDiskAccess(true);
+    // The page spans the window's width; without the window's sky each width lays out quickly.
+    StatusView status(*scene.state, *scene.prefs);
+    status.show();
+    scene.warmUp();
+    for (int width = 860; width <= 1800; width += 10) {
+        status.resize(width, 620);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        for (Metric m : StatusCards::metricCards) {
+            const MetricCard* card = status.metricCard(m);
+            if (!card->isVisible() || !card->chip()) continue;
+            const QRect chip = card->chip()->geometry();
+            const std::string at = card->label()->displayedTitle().toStdString() + " at " + std::to_string(width);
+            EXPECT_EQ(chip.width(), card->chip()->sizeHint().width()) << at;
+            EXPECT_TRUE(card->rect().marginsRemoved(QMargins(16, 16, 16, 16)).contains(chip)) << at;
+            EXPECT_FALSE(chip.intersects(card->label()->geometry())) << at;
+        }
+    }
+}
+
 TEST(StatusTab, ProcessesCardExplainsOneAtATimeAndPinsSortedByMemory) {
     StatusScene scene({});
     scene.state->setHasFullDiskAccess(true);
