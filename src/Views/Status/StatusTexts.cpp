@@ -62,6 +62,17 @@ BaselineTexts::BaselineTexts(QList<Part> parts, double spacing, QWidget* parent)
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
+void BaselineTexts::setWraps(bool wraps) {
+    if (wraps == wraps_) return;
+    wraps_ = wraps;
+    // A wrapped line makes it taller than its one-line hint, which a fixed height would cap.
+    QSizePolicy policy(QSizePolicy::Preferred, wraps ? QSizePolicy::Preferred : QSizePolicy::Fixed);
+    policy.setHeightForWidth(wraps);
+    setSizePolicy(policy);
+    updateGeometry();
+    update();
+}
+
 void BaselineTexts::setText(int index, const QString& text) {
     if (index < 0 || index >= parts_.size() || parts_[index].text == text) return;
     parts_[index].text = text;
@@ -88,21 +99,58 @@ QSize BaselineTexts::sizeHint() const {
 
 QSize BaselineTexts::minimumSizeHint() const { return QSize(0, sizeHint().height()); }
 
+QList<BaselineTexts::Placed> BaselineTexts::place(double width) const {
+    QList<Placed> out;
+    QList<int> lines;  // each placed part's line
+    int line = 0;
+    double x = 0;
+    for (qsizetype i = 0; i < parts_.size(); ++i) {
+        const Part& part = parts_[i];
+        if (part.text.isEmpty()) continue;
+        const QFontMetricsF fm(part.font);
+        if (wraps_ && x > 0 && x + spacing_ + fm.horizontalAdvance(part.text) > width) {
+            x = 0;
+            ++line;
+        } else if (x > 0) {
+            x += spacing_;
+        }
+        const QString shown = fm.elidedText(part.text, Qt::ElideRight, std::max(0.0, width - x));
+        const double advance = fm.horizontalAdvance(shown);
+        out.append({int(i), shown, QRectF(x, -fm.ascent(), advance, fm.ascent() + fm.descent()), 0});
+        lines.append(line);
+        x += advance;
+        if (!wraps_ && x >= width) break;
+    }
+    // The first line on the tallest font's baseline, each next one below the one above.
+    double baseline = ascent(), descent = 0;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (i > 0 && lines[i] != lines[i - 1]) {
+            double up = 0;
+            for (qsizetype j = i; j < out.size() && lines[j] == lines[i]; ++j) up = std::max(up, -out[j].rect.top());
+            baseline += descent + up;
+            descent = 0;
+        }
+        out[i].baseline = baseline;
+        out[i].rect.translate(0, baseline);
+        descent = std::max(descent, out[i].rect.bottom() - baseline);
+    }
+    return out;
+}
+
+int BaselineTexts::heightForWidth(int width) const {
+    double bottom = 0;
+    for (const Placed& p : place(width)) bottom = std::max(bottom, p.rect.bottom());
+    return int(std::ceil(bottom));
+}
+
 void BaselineTexts::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::TextAntialiasing);
-    const double baseline = ascent();
-    double x = 0;
-    for (const auto& part : parts_) {
-        if (part.text.isEmpty()) continue;
-        if (x > 0) x += spacing_;
-        const QFontMetricsF fm(part.font);
-        const QString shown = fm.elidedText(part.text, Qt::ElideRight, std::max(0.0, width() - x));
+    for (const Placed& placed : place(width())) {
+        const Part& part = parts_[placed.index];
         p.setFont(part.font);
         p.setPen(part.color);
-        p.drawText(QPointF(x, baseline), shown);
-        x += fm.horizontalAdvance(shown);
-        if (x >= width()) break;
+        p.drawText(QPointF(placed.rect.left(), placed.baseline), placed.text);
     }
 }
 

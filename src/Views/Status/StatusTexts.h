@@ -33,7 +33,9 @@ private:
 };
 
 // Texts side by side on the first one's baseline (a big reading, its unit, a word),
-// each in its own font and colour; what does not fit is cut short at the end.
+// each in its own font and colour; what does not fit is cut short at the end, or,
+// once set to wrap, goes on to a line of its own below (cut only when wider than the
+// whole width).
 class BaselineTexts : public QWidget {
 public:
     struct Part {
@@ -42,8 +44,19 @@ public:
         QColor color;
     };
     BaselineTexts(QList<Part> parts, double spacing, QWidget* parent = nullptr);
+    void setWraps(bool wraps);
     void setText(int index, const QString& text);
     QString text(int index) const { return parts_.value(index).text; }
+    struct Placed {
+        int index;     // of the part
+        QString text;  // as drawn
+        QRectF rect;   // its advance, from its font's ascent to its descent
+        double baseline;
+    };
+    // Where the parts that show go in a width of `width`.
+    QList<Placed> place(double width) const;
+    bool hasHeightForWidth() const override { return wraps_; }
+    int heightForWidth(int width) const override;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -54,6 +67,7 @@ private:
     double ascent() const;
     QList<Part> parts_;
     double spacing_;
+    bool wraps_ = false;
 };
 
 // Text wrapped to the width, at most `maxLines` lines, the last cut short.

@@ -4,6 +4,9 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
+
 #include "Core/Clean/CleanTypes.h"
 #include "Models/Kit/QtBridge.h"
 #include "Models/Status/Monitor.h"
@@ -51,23 +54,30 @@ HealthCard::HealthCard(const Monitor& monitor, QWidget* parent) : Card(16, paren
     column->addWidget(chips_);
 
     auto* row = new QHBoxLayout;
-    // The narrowest card still holds the score, its word and the hole side by side.
     row->setSpacing(0);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(4);
     score_ = new BaselineTexts({{QString(), Theme::font(30, QFont::Bold), Theme::text()},
                                 {QString(), Theme::font(13, QFont::DemiBold), Theme::secondary()}},
                                6, this);
+    // In a narrow card the word goes under the score rather than under the hole's disk.
+    score_->setWraps(true);
     uptime_ = plainLabel({}, Theme::font(12), Theme::secondary(), this);
+    // Centred beside the hole, at the height the width gives them.
+    texts->addStretch(1);
     texts->addWidget(score_);
     texts->addWidget(uptime_);
+    texts->addStretch(1);
     row->addLayout(texts);
-    row->addStretch(1);
     hole_ = new BlackHole(64, this);
     hole_->setGlow(Theme::color(glow(AppTab::status)));
     hole_->setOpen(0.5);
     hole_->setFeed(BlackHole::Events{});
     hole_->setAnimated(false);
+    // The hole's glowing disk reaches past its box; the texts keep clear of all of it.
+    const double overhang = -hole_->layerBounds(hole_->shownFrame()).left() - hole_->heroSize() / 2;
+    row->addSpacing(int(std::ceil(std::max(overhang, 0.0))));
+    row->addStretch(1);
     row->addWidget(hole_, 0, Qt::AlignVCenter);
     column->addLayout(row);
     column->addStretch(1);
