@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <functional>
+#include <tuple>
 
 #include "Core/Clean/CleanTypes.h"
 #include "Models/Kit/MotionPause.h"
@@ -187,23 +188,16 @@ TEST(Symbols, ACopiedSymbolHasThePixelsOfOneDrawnAfresh) {
 }
 
 TEST(Symbols, OneSymbolOnScreensOfTwoPixelRatiosIsDrawnAtEachOnesSize) {
-    // 24 points at ratio 1 and 12 at ratio 2 cover the same 24 device pixels; a copy
-    // kept for one must not be laid out at the other's size. A colour of its own for
-    // each case, so no copy kept before is reused.
-    struct Case {
-        const char* name;
-        double first, then;
-        QColor color;
-    };
-    for (const Case& c : {Case{"ratio 1, then 2", 1, 2, QColor(201, 17, 33)}, Case{"ratio 2, then 1", 2, 1, QColor(17, 201, 33)}}) {
+    // 24 points at ratio 1 and 12 at ratio 2 are the same 24 device pixels, in either
+    // order; a colour of its own each time, so no copy kept before is reused.
+    for (const auto& [first, then, color] : {std::tuple{1.0, 2.0, QColor(201, 17, 33)}, std::tuple{2.0, 1.0, QColor(17, 201, 33)}}) {
         const auto draw = [&](double ratio) {
-            QImage image = Symbols::pixmap("trash", 24 / ratio, c.color, 1, ratio).toImage();
+            QImage image = Symbols::pixmap("trash", 24 / ratio, color, 1, ratio).toImage();
             image.setDevicePixelRatio(1);
             return image;
         };
-        const QImage first = draw(c.first), then = draw(c.then);
-        EXPECT_EQ(then.size(), QSize(24, 24)) << c.name;
-        EXPECT_TRUE(then == first) << c.name;
+        const QImage a = draw(first), b = draw(then);
+        EXPECT_TRUE(a == b) << "ratio " << first << ", then " << then;
     }
 }
 
@@ -357,34 +351,27 @@ TEST(StillLineEdit, LooksAsAPlainLineEditEmptyAndTyped) {
 }
 
 TEST(StillLineEdit, KeepsNoPictureOfAStateBetweenItsEmptyPaintAndThePictureBeingMade) {
-    // The picture of the empty field is made after the paint that asked for it; what
-    // happens in between must not end up in it.
-    struct Case {
-        const char* name;
-        std::function<void(QLineEdit&)> between;
-    };
-    const Case cases[] = {
+    // The picture is made after the empty, unfocused paint that asks for it.
+    const std::pair<const char*, std::function<void(QLineEdit&)>> between[] = {
         {"text set", [](QLineEdit& f) { f.setText(QStringLiteral("Notes")); }},
         {"text typed", [](QLineEdit& f) { QTest::keyClicks(&f, QStringLiteral("Notes")); }},
         {"focused", [](QLineEdit& f) { f.setFocus(); }},
     };
     QLineEdit plain;
     const QImage empty = SearchGround(plain).look();
-    for (const Case& c : cases) {
+    for (const auto& [name, change] : between) {
         StillLineEdit still;
         SearchGround on(still);
         on.ground.show();
         on.ground.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&on.ground)) << c.name;
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&on.ground)) << name;
         still.clearFocus();  // the window gave it focus
-        on.look();  // empty and unfocused
-        c.between(still);
+        on.look();
+        change(still);
         QCoreApplication::processEvents();
         still.clear();
         still.clearFocus();
-        for (const char* pass : {"first", "again"}) {
-            EXPECT_LE(worstDifference(on.look(), empty), 1) << c.name << ", " << pass << " look of the emptied field";
-            QCoreApplication::processEvents();
-        }
+        for (int pass = 0; pass < 2; ++pass, QCoreApplication::processEvents())
+            EXPECT_LE(worstDifference(on.look(), empty), 1) << name << ", pass " << pass;
     }
 }
