@@ -2,6 +2,7 @@
 
 #include <unicode/ubrk.h>
 #include <unicode/ucol.h>
+#include <unicode/udatpg.h>
 #include <unicode/uchar.h>
 #include <unicode/usearch.h>
 #include <unicode/ustring.h>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -130,6 +132,24 @@ void reloadLocale() {
     std::lock_guard lock(localeMutex);
     localeName.reset();
     localeEpoch.fetch_add(1, std::memory_order_release);
+}
+
+std::string dateTimeJoining(const std::string& locale) {
+    // Opening a generator loads the locale's data: once per locale.
+    static std::mutex mutex;
+    static std::map<std::string, std::string> known;
+    std::lock_guard lock(mutex);
+    if (const auto it = known.find(locale); it != known.end()) return it->second;
+    std::string joining = "{1} {0}";
+    UErrorCode status = U_ZERO_ERROR;
+    if (UDateTimePatternGenerator* generator = udatpg_open(locale.c_str(), &status)) {
+        int32_t length = 0;
+        // The long style's phrasing, "on this day at this time"; the shorter ones only list.
+        const UChar* pattern = udatpg_getDateTimeFormatForStyle(generator, UDAT_LONG, &length, &status);
+        if (U_SUCCESS(status) && pattern && length > 0) joining = utf8(std::u16string_view(pattern, size_t(length)));
+        udatpg_close(generator);
+    }
+    return known.emplace(locale, joining).first->second;
 }
 
 std::string lowercased(std::string_view text) {

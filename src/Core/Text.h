@@ -24,6 +24,11 @@ std::string standardSortKey(std::string_view text);
 // comparison follows it.
 void reloadLocale();
 
+// How `locale` (a name such as "de_DE") joins a day and its time of day into one
+// phrase: a date pattern with {1} for the date and {0} for the time, its words
+// quoted: "{1} 'at' {0}" in English, "{1} 'um' {0}" in German, "{1} {0}" in Japanese.
+std::string dateTimeJoining(const std::string& locale);
+
 // Every letter in lower case, by the Unicode rules: "ÉMILE Straße" gives "émile straße".
 std::string lowercased(std::string_view text);
 

@@ -3,9 +3,10 @@
 #include <cstdlib>
 
 namespace Platform {
-std::string collationLocale() {
+namespace {
+std::string localeFrom(const char* category) {
     std::string name;
-    for (const char* variable : {"LC_ALL", "LC_COLLATE", "LANG"})
+    for (const char* variable : {"LC_ALL", category, "LANG"})
         if (const char* value = std::getenv(variable); value && *value) {
             name = value;
             break;
@@ -14,4 +15,9 @@ std::string collationLocale() {
     if (name == "C" || name == "POSIX") return {};
     return name;
 }
+}  // namespace
+
+std::string collationLocale() { return localeFrom("LC_COLLATE"); }
+
+std::string timeLocale() { return localeFrom("LC_TIME"); }
 }  // namespace Platform

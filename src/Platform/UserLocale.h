@@ -7,4 +7,6 @@ namespace Platform {
 // locale name without its encoding or modifier ("sv_SE.UTF-8" gives "sv_SE"); empty
 // where none is set or it is the C or POSIX locale.
 std::string collationLocale();
+// The same for writing dates and times: LC_ALL, else LC_TIME, else LANG.
+std::string timeLocale();
 }  // namespace Platform

@@ -19,9 +19,11 @@
 #include <algorithm>
 
 #include "Core/Clean/CleanTypes.h"
+#include "Core/Text.h"
 #include "Models/Kit/QtBridge.h"
 #include "Platform/FileOps.h"
 #include "Platform/Gui/Pasteboard.h"
+#include "Platform/UserLocale.h"
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
@@ -57,17 +59,24 @@ QString HistoryList::actionTitle(const std::string& action) {
 }
 
 QString HistoryList::dateText(std::chrono::system_clock::time_point date) {
+    // Dates in the locale the user chose for them, which need not be that of the texts.
+    const std::string name = Platform::timeLocale();
+    const QLocale locale = name.empty() ? QLocale() : QLocale(QString::fromStdString(name));
     // Qt has the locale's long and short forms only: the abbreviated date ("Mar 4,
     // 2025") is its long form without the weekday and with the short month name.
     static const QRegularExpression weekday(QStringLiteral("\\s*,?\\s*dddd,?\\s*"));
     static const QRegularExpression seconds(QStringLiteral("[:.]?s+"));
-    const QLocale locale;
     QString dateFormat = locale.dateFormat(QLocale::LongFormat).replace(weekday, QStringLiteral(" ")).trimmed();
     dateFormat.replace(QLatin1String("MMMM"), QLatin1String("MMM"));
     const QString timeFormat = locale.timeFormat(QLocale::ShortFormat).remove(seconds);
+    // Qt joins the two with a space in every language; the locale's own words
+    // ("at", "um") come quoted as Qt's formats quote them.
+    QString format = toQString(Text::dateTimeJoining(locale.name().toStdString()));
+    if (!format.contains(QLatin1String("{0}")) || !format.contains(QLatin1String("{1}")))
+        format = QStringLiteral("{1} {0}");
+    format.replace(QLatin1String("{0}"), timeFormat).replace(QLatin1String("{1}"), dateFormat);
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(date.time_since_epoch()).count();
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms).toLocalTime();
-    return tr("%1 at %2").arg(locale.toString(local.date(), dateFormat), locale.toString(local.time(), timeFormat));
+    return locale.toString(QDateTime::fromMSecsSinceEpoch(ms).toLocalTime(), format);
 }
 
 QString HistoryList::countText(int64_t count) { return counted("%n items", count); }

@@ -123,20 +123,28 @@ TEST(HistorySheet, AClearThatCannotDeleteShowsWhatTheFileStillHolds) {
     EXPECT_FALSE(std::filesystem::exists(History::fileURL()));
 }
 
-TEST(HistorySheet, DatesAreTheAbbreviatedDateAndShortTimeOfTheLocale) {
-    const QDateTime local(QDate(2025, 3, 4), QTime(21, 15, 42));
+struct DateCase {
+    const char* name;
+    const char* lang;
+    std::optional<std::string> time;  // LC_TIME
+    const char* text;
+};
+void PrintTo(const DateCase& c, std::ostream* os) { *os << c.name; }
+class HistoryDates : public ::testing::TestWithParam<DateCase> {};
+
+TEST_P(HistoryDates, ReadAsTheUsersLocaleWritesADayAndItsTime) {
+    const DateCase& c = GetParam();
+    testtree::ScopedEnv all("LC_ALL", std::nullopt), lang("LANG", c.lang), time("LC_TIME", c.time);
+    const QDateTime local(QDate(2025, 3, 4), QTime(9, 15, 42));
     const auto date = std::chrono::system_clock::time_point(std::chrono::milliseconds(local.toMSecsSinceEpoch()));
-    const std::pair<const char*, const char*> cases[] = {
-        {"en_US", "Mar 4, 2025 at 9:15 PM"},
-        {"en_GB", "4 Mar 2025 at 21:15"},
-        {"de_DE", "4. M\u00E4rz 2025 at 21:15"},
-        {"ja_JP", "2025\u5E743\u67084\u65E5 at 21:15"},
-        {"hu_HU", "2025. m\u00E1rc. 4. at 21:15"},
-    };
-    const QLocale before;
-    for (const auto& [name, text] : cases) {
-        QLocale::setDefault(QLocale(QString::fromLatin1(name)));
-        EXPECT_EQ(HistoryList::dateText(date), QString::fromUtf8(text)) << name;
-    }
-    QLocale::setDefault(before);
+    EXPECT_EQ(HistoryList::dateText(date), QString::fromUtf8(c.text));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Locales, HistoryDates,
+    ::testing::Values(DateCase{"UnitedStates", "en_US.UTF-8", std::nullopt, "Mar 4, 2025 at 9:15 AM"},
+                      DateCase{"Germany", "de_DE.UTF-8", std::nullopt, "4. M\u00E4rz 2025 um 09:15"},
+                      DateCase{"Japan", "ja_JP.UTF-8", std::nullopt, "2025\u5E743\u67084\u65E5 9:15"},
+                      DateCase{"GermanDatesInAnEnglishSession", "en_US.UTF-8", "de_DE.UTF-8",
+                               "4. M\u00E4rz 2025 um 09:15"}),
+    [](const auto& info) { return std::string(info.param.name); });
