@@ -343,15 +343,16 @@ void HistoryView::display(std::vector<History::Entry> entries) {
     clear_->setEnabled(!none);
 }
 
-void HistoryView::clear() {
-    History::clear();
-    // Gone, the list is empty at once; a file that could not be deleted shows as it is.
-    if (!Platform::FileOps::exists(History::fileURL())) {
-        ++generation_;
-        display({});
-        return;
-    }
-    reload();
+QCoro::Task<> HistoryView::clear() {
+    // A load still under way read the file before it was cleared.
+    ++generation_;
+    display({});
+    QPointer<HistoryView> self(this);
+    // Clearing waits for a record that holds the file.
+    co_await QtConcurrent::run([] { History::clear(); });
+    if (!self) co_return;
+    // A file that could not be deleted shows as it is.
+    if (Platform::FileOps::exists(History::fileURL())) self->reload();
 }
 
 void HistoryView::paintEvent(QPaintEvent*) {

@@ -94,8 +94,9 @@ public:
 
     // Reads the file again (off the main thread).
     QCoro::Task<> reload();
-    // Deletes the file, then shows what is left of it.
-    void clear();
+    // Shows the empty history at once and deletes the file off the main thread (a
+    // record under way holds it meanwhile), then shows what is left of it.
+    QCoro::Task<> clear();
 
     static constexpr int sheetWidth = 620, sheetHeight = 460;
 

@@ -1,7 +1,13 @@
 // The history sheet over real history files: what it lists, what an opened entry
 // shows, and what Clear leaves. The picture shows it over the main window.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <future>
+#include <thread>
 
 #include <QLabel>
 #include <QPainter>
@@ -120,7 +126,7 @@ TEST(HistorySheet, AClearThatCannotDeleteShowsWhatTheFileStillHolds) {
     EXPECT_TRUE(sheet.emptyLabel()->isVisibleTo(&sheet));
     EXPECT_EQ(sheet.emptyLabel()->text(), "Nothing cleaned yet.");
     EXPECT_FALSE(sheet.clearButton()->isEnabled());
-    EXPECT_FALSE(std::filesystem::exists(History::fileURL()));
+    EXPECT_TRUE(QTest::qWaitFor([] { return !std::filesystem::exists(History::fileURL()); }, 5000));
 }
 
 struct DateCase {
@@ -148,3 +154,27 @@ INSTANTIATE_TEST_SUITE_P(
                       DateCase{"GermanDatesInAnEnglishSession", "en_US.UTF-8", "de_DE.UTF-8",
                                "4. M\u00E4rz 2025 um 09:15"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HistorySheet, ClearLeavesTheWindowFreeWhileARecordHoldsTheHistory) {
+    HistoryFile file;
+    file.write(json::array({HistoryFile::entry(1, "clean", 10, 1, "2025-03-04T09:15:00Z")}));
+    HistoryView sheet;
+    sheet.show();
+    ASSERT_TRUE(loaded(sheet));
+    // A record under way holds the history's lock; a click that waits for it gets it a second later.
+    const int folder = ::open(History::fileURL().parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(::flock(folder, LOCK_EX), 0);
+    std::promise<void> clicked;
+    std::thread watchdog([folder, returned = clicked.get_future()] {
+        if (returned.wait_for(std::chrono::seconds(1)) == std::future_status::timeout) ::flock(folder, LOCK_UN);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    QTest::mouseClick(sheet.clearButton(), Qt::LeftButton);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    clicked.set_value();
+    watchdog.join();
+    EXPECT_TRUE(sheet.emptyLabel()->isVisibleTo(&sheet));
+    EXPECT_TRUE(std::filesystem::exists(History::fileURL()));
+    ::close(folder);
+    EXPECT_TRUE(QTest::qWaitFor([] { return !std::filesystem::exists(History::fileURL()); }, 5000));
+}
