@@ -2,9 +2,9 @@
 # As a new user would: start the built app with the README's run command on a
 # private X server over a fixture home, open the Optimize tab, add the address
 # renewal (an administrator task) to the preselected tasks where this machine
-# offers it, run them, and open the history sheet. No password prompt can be
-# granted here, so the administrator task ends as cancelled. With
-# QUELTO_SCREENSHOT_DIR set, the pictures of the run are kept there.
+# offers it, run them, open the history sheet, move the window with it and close
+# it. No password prompt can be granted here, so the administrator task ends as
+# cancelled. With QUELTO_SCREENSHOT_DIR set, the pictures of the run are kept there.
 #   optimize_from_the_tab.sh <source dir> <build dir>
 source "$(dirname "$0")/app_session.sh" "$@"
 
@@ -66,12 +66,28 @@ if ((admin)); then
         fail "an administrator task is recorded as done without a password"
 fi
 
-# The header's clock button opens the history sheet with the run in it.
+# The header's clock button opens the history sheet with the run in it, inside the
+# window: no window of its own, and the window around it dimmed (the selected tab's
+# white pill reads darker).
+pill() {
+    import -window "$WINDOW" "$WORK/window.png"
+    convert "$WORK/window.png" -crop "1x1+$((WIDTH / 2))+32" -colorspace Gray -format '%[fx:int(255*p{0,0})]' info:
+}
+lit=$(pill)
 click $((WIDTH - 67)) 32
-xdotool search --sync --onlyvisible --name '^History$' >/dev/null || fail "no history sheet"
 sleep 1
-# The sheet is a window of its own: the picture is of the screen where the main window lies.
-eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
-import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$shots/$shot_prefix-4-history.png"
+dimmed=$(pill)
+((dimmed * 10 < lit * 7)) || fail "the window is not dimmed under the history sheet ($lit, then $dimmed)"
+! xdotool search --onlyvisible --name '^History$' >/dev/null || fail "the history sheet is a window of its own"
+shot 4-history
+# Moved, the window takes the sheet along.
+xdotool windowmove "$WINDOW" 150 80
+sleep 1
+import -window root "$shots/$shot_prefix-5-history-moved.png"
+# A click beside the sheet does nothing there, and Escape still closes it.
+click 40 400
+xdotool key Escape
+sleep 1
+(($(pill) * 10 > dimmed * 13)) || fail "Escape did not close the history sheet"
 app_still_running
 echo "PASS: ran the tune-up from the Optimize tab and saw it in the history; pictures in $shots"

@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -25,8 +26,10 @@
 #include "Platform/Gui/Pasteboard.h"
 #include "Platform/UserLocale.h"
 #include "Views/Kit/Controls.h"
+#include "Views/Kit/SheetOverlay.h"
 #include "Views/Kit/Symbols.h"
 #include "Views/Kit/Theme.h"
+#include "Views/Kit/WindowActions.h"
 #include "Models/Kit/Localization.h"
 
 // ---- HistoryList
@@ -274,10 +277,9 @@ void HistoryList::contextMenuEvent(QContextMenuEvent* e) {
 
 // ---- HistoryView
 
-HistoryView::HistoryView(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
-    setModal(true);
+HistoryView::HistoryView(QWidget* parent) : QWidget(parent) {
     setWindowTitle(tr("History"));
-    setFixedSize(sheetWidth, sheetHeight);
+    resize(sheetWidth, sheetHeight);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -289,9 +291,7 @@ HistoryView::HistoryView(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Fra
     header->addStretch(1);
     clear_ = new PillButton(tr("Clear"), PillButtonStyle::Kind::secondary);
     done_ = new PillButton(tr("Done"), PillButtonStyle::Kind::primary);
-    clear_->setAutoDefault(false);
-    done_->setAutoDefault(false);
-    done_->setDefault(true);
+    WindowActions::setRole(done_, WindowActions::Role::defaultAction);
     header->addWidget(clear_);
     header->addWidget(done_);
     column->addLayout(header);
@@ -307,21 +307,29 @@ HistoryView::HistoryView(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Fra
     clear_->setEnabled(false);
 
     connect(clear_, &QPushButton::clicked, this, &HistoryView::clear);
-    connect(done_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(done_, &QPushButton::clicked, this, &HistoryView::dismiss);
 }
 
-HistoryView* HistoryView::present(QWidget* parent, std::function<void()> onClose) {
-    auto* sheet = new HistoryView(parent ? parent->window() : nullptr);
-    sheet->setAttribute(Qt::WA_DeleteOnClose);
-    connect(sheet, &QDialog::finished, sheet, [onClose = std::move(onClose)](int) {
+HistoryView* HistoryView::present(QWidget* host, std::function<void()> onClose) {
+    auto* sheet = new HistoryView;
+    auto* overlay = new SheetOverlay(sheet, host, [sheet] { sheet->dismiss(); });
+    sheet->dismiss_ = [overlay = QPointer<SheetOverlay>(overlay), onClose = std::move(onClose)] {
+        if (!overlay || overlay->isHidden()) return;
+        overlay->hide();
+        overlay->deleteLater();
         if (onClose) onClose();
-    });
-    sheet->open();
+    };
+    overlay->show();
     return sheet;
 }
 
+void HistoryView::dismiss() {
+    if (dismiss_) dismiss_();
+    else hide();
+}
+
 void HistoryView::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
+    QWidget::showEvent(e);
     if (!e->spontaneous()) reload();
 }
 
@@ -357,5 +365,11 @@ QCoro::Task<> HistoryView::clear() {
 
 void HistoryView::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    paintWindowGround(p, rect());
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF ground = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    QPainterPath shape;
+    shape.addRoundedRect(ground, SheetOverlay::cornerRadius, SheetOverlay::cornerRadius);
+    p.fillPath(shape, Theme::ink());
+    p.fillPath(shape, Theme::card());
+    p.strokePath(shape, QPen(Theme::white(0.14), 1));
 }

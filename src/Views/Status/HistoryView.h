@@ -1,8 +1,8 @@
 #pragma once
 #include <QAbstractScrollArea>
 #include <QCoroTask>
-#include <QDialog>
 #include <QFont>
+#include <QWidget>
 
 #include <functional>
 #include <optional>
@@ -76,14 +76,15 @@ private:
 // The cleaning history sheet: every clean, uninstall and tune-up with its date,
 // count, bytes and paths, newest first, with Clear and Done. It reads the file
 // each time it is shown and clears it on request, then shows what the file holds.
-class HistoryView : public QDialog {
+class HistoryView : public QWidget {
     Q_OBJECT
 public:
     explicit HistoryView(QWidget* parent = nullptr);
 
-    // Opens the sheet over `parent`'s window without blocking; `onClose` runs when
-    // it closes, however it closes. The sheet deletes itself then.
-    static HistoryView* present(QWidget* parent, std::function<void()> onClose);
+    // Opens the sheet inside `host` (the window's content), which takes no input
+    // while it shows; `onClose` runs when it closes, however it closes. The sheet
+    // deletes itself then.
+    static HistoryView* present(QWidget* host, std::function<void()> onClose);
 
     PillButton* clearButton() const { return clear_; }
     PillButton* doneButton() const { return done_; }
@@ -97,8 +98,11 @@ public:
     // Shows the empty history at once and deletes the file off the main thread (a
     // record under way holds it meanwhile), then shows what is left of it.
     QCoro::Task<> clear();
+    // Closes the sheet, as Done does; until it is presented, hides it.
+    void dismiss();
 
     static constexpr int sheetWidth = 620, sheetHeight = 460;
+    QSize sizeHint() const override { return {sheetWidth, sheetHeight}; }
 
 protected:
     void showEvent(QShowEvent*) override;
@@ -112,6 +116,7 @@ private:
     QStackedWidget* body_;
     HistoryList* list_;
     QLabel* empty_;
+    std::function<void()> dismiss_;
     bool loaded_ = false;
     quint64 generation_ = 0;
 };

@@ -138,9 +138,13 @@ HistoryView* ContentView::historySheet() const { return historySheet_; }
 
 void ContentView::syncHistory() {
     if (state_.showHistory() && !historySheet_) {
-        historySheet_ = HistoryView::present(this, [this] { state_.setShowHistory(false); });
+        historySheet_ = HistoryView::present(this, [this] {
+            // Gone at once, though deleted later: showing the history again brings a new sheet.
+            historySheet_ = nullptr;
+            state_.setShowHistory(false);
+        });
     } else if (!state_.showHistory() && historySheet_) {
-        historySheet_->reject();
+        historySheet_->dismiss();
     }
 }
 

@@ -1,5 +1,6 @@
 // The history sheet over real history files: what it lists, what an opened entry
-// shows, and what Clear leaves. The picture shows it over the main window.
+// shows, what Clear leaves, and what it keeps from the window it covers. The
+// pictures show it over the main window.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,7 +11,7 @@
 #include <thread>
 
 #include <QLabel>
-#include <QPainter>
+#include <QLineEdit>
 #include <QTest>
 
 #include <nlohmann/json.hpp>
@@ -20,10 +21,13 @@
 #include "Support/TestTree.h"
 #include "Support/Unprivileged.h"
 #include "Views/Kit/Controls.h"
+#include "Views/Kit/TabBar.h"
 #include "Views/Kit/Theme.h"
 #include "Views/Status/HistoryView.h"
 #include "Views/TestSupport.h"
+#include "Views/Window/AppCommands.h"
 #include "Views/Window/ContentView.h"
+#include "Views/Window/MainWindow.h"
 
 using nlohmann::json;
 
@@ -86,13 +90,7 @@ TEST(HistorySheet, ListsEveryEntryThatReadsAndOpensOneToItsFirst200Paths) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->cardRect(0).topLeft() + QPoint(60, 60));
     EXPECT_EQ(list->selectedPath(), std::make_pair(0, 1));
 
-    QImage img = content.view.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    {
-        QPainter p(&img);
-        p.fillRect(img.rect(), Theme::black(0.3));
-        p.drawImage(QPoint((img.width() - sheet->width()) / 2, 40), sheet->grab().toImage());
-    }
-    EXPECT_TRUE(keepScreenshot(img, "history-expanded"));
+    EXPECT_TRUE(keepScreenshot(content.view.grab().toImage(), "history-expanded"));
 
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->cardRect(0).topLeft() + QPoint(40, 20));
     EXPECT_EQ(list->cardRect(0).height(), closedHeight);
@@ -177,4 +175,118 @@ TEST(HistorySheet, ClearLeavesTheWindowFreeWhileARecordHoldsTheHistory) {
     EXPECT_TRUE(std::filesystem::exists(History::fileURL()));
     ::close(folder);
     EXPECT_TRUE(QTest::qWaitFor([] { return !std::filesystem::exists(History::fileURL()); }, 5000));
+}
+
+namespace {
+// The main window as the app has it, its commands on it, over a history of two entries.
+struct Window : Fixture {
+    HistoryFile file;
+    AppCommands commands{*state, {}};
+    MainWindow window{*state, *prefs};
+    explicit Window(AppTab tab = AppTab::clean) {
+        file.write(json::array({HistoryFile::entry(1, "clean", 1'500'000'000, 12, "2025-03-04T09:15:00Z"),
+                                HistoryFile::entry(2, "optimize", 0, 3, "2025-03-03T18:02:00Z")}));
+        state->setTab(tab);
+        window.addAction(commands.settings());
+        window.show();
+        window.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+    HistoryView* sheet() const { return window.content()->historySheet(); }
+    QPoint inWindow(QWidget* w, QPointF at) const { return w->mapTo(&window, at.toPoint()); }
+};
+
+struct Behind {
+    const char* name;
+    AppTab tab;
+    std::function<void(Window&, QWindow*)> act;
+    std::function<bool(Window&)> untouched;
+};
+void PrintTo(const Behind& b, std::ostream* os) { *os << b.name; }
+
+struct Paints : QObject {
+    int count = 0;
+    Paints() { QCoreApplication::instance()->installEventFilter(this); }
+    ~Paints() override { QCoreApplication::instance()->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        count += e->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+const Behind behind[] = {
+    {"ClickOnAnotherTab", AppTab::clean,
+     [](Window& w, QWindow* at) {
+         TabBar* bar = w.window.content()->tabBar();
+         QTest::mouseClick(at, Qt::LeftButton, {}, w.inWindow(bar, bar->tabRect(AppTab::apps).center()));
+     },
+     [](Window& w) { return w.state->tab() == AppTab::clean; }},
+    {"SettingsShortcut", AppTab::clean, [](Window&, QWindow* at) { QTest::keyClick(at, Qt::Key_Comma, Qt::ControlModifier); },
+     [](Window& w) { return !w.state->showSettings(); }},
+    {"TabKeysThenTyping", AppTab::apps,  // the apps' search field beneath
+     [](Window&, QWindow* at) {
+         for (int i = 0; i < 3; ++i) QTest::keyClick(at, Qt::Key_Tab);
+         for (char c : std::string("xcode")) QTest::keyClick(at, c);
+     },
+     [](Window& w) {
+         const auto edits = w.window.findChildren<QLineEdit*>();
+         return !edits.empty() && std::all_of(edits.begin(), edits.end(), [](QLineEdit* e) { return e->text().isEmpty(); });
+     }},
+};
+}  // namespace
+
+class HistorySheetOverItsWindow : public ::testing::TestWithParam<Behind> {};
+
+TEST_P(HistorySheetOverItsWindow, KeepsEveryClickAndKeyFromTheWindowAndEscapeClosesIt) {
+    Window w(GetParam().tab);
+    w.state->setShowHistory(true);
+    ASSERT_NE(w.sheet(), nullptr);
+    EXPECT_EQ(w.sheet()->window(), &w.window);
+    GetParam().act(w, w.window.windowHandle());
+    EXPECT_TRUE(GetParam().untouched(w));
+    EXPECT_TRUE(w.state->showHistory());
+    QTest::keyClick(w.window.windowHandle(), Qt::Key_Escape);
+    EXPECT_FALSE(w.state->showHistory());
+}
+
+INSTANTIATE_TEST_SUITE_P(WhatTheUserDoes, HistorySheetOverItsWindow, ::testing::ValuesIn(behind),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HistorySheet, StaysCentredOnItsWindowAsItMovesAndResizesAndRepaintsNothingBeneath) {
+    Window w;
+    TabBar* bar = w.window.content()->tabBar();
+    const QImage before = w.window.grab().toImage();
+    const QPoint pillBefore = w.inWindow(bar, bar->pillRect().center());
+    w.state->setShowHistory(true);
+    HistoryView* sheet = w.sheet();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(loaded(*sheet));
+    // The window's own minimum size, then larger; a smaller content view shrinks the sheet.
+    const std::pair<QPoint, QSize> steps[] = {{{420, 260}, {860, 600}}, {{160, 90}, {1200, 760}}};
+    for (const auto& [at, size] : steps) {
+        w.window.move(at);
+        w.window.resize(size);
+        QCoreApplication::processEvents();
+        const QPoint offset((size.width() - HistoryView::sheetWidth) / 2, (size.height() - HistoryView::sheetHeight) / 2);
+        EXPECT_EQ(sheet->mapToGlobal(QPoint()) - w.window.mapToGlobal(QPoint()), offset) << at.x() << "," << at.y();
+        EXPECT_EQ(sheet->size(), QSize(HistoryView::sheetWidth, HistoryView::sheetHeight));
+    }
+    // Around it the window shows dimmed (the selected tab's white pill reads darker) and still:
+    // the sky and the hero moving beneath repaint nothing.
+    QTest::qWait(300);
+    const QImage after = w.window.grab().toImage();
+    const QPoint pill = w.inWindow(bar, bar->pillRect().center());
+    EXPECT_LT(luminance(after.pixel(pill)), 0.7 * luminance(before.pixel(pillBefore)));
+    EXPECT_TRUE(sheet->list()->isVisibleTo(sheet));
+    EXPECT_TRUE(keepScreenshot(after, "history-sheet-moved"));
+    Paints paints;
+    QTest::qWait(500);
+    EXPECT_EQ(paints.count, 0);
+
+    ShownContent small;
+    small.view.resize(560, 400);
+    small.state->setShowHistory(true);
+    QCoreApplication::processEvents();
+    ASSERT_NE(small.view.historySheet(), nullptr);
+    EXPECT_EQ(small.view.historySheet()->geometry().size(), QSize(560, 400));
 }
