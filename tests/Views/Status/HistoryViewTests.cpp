@@ -147,8 +147,10 @@ TEST_P(HistoryDates, ReadAsTheUsersLocaleWritesADayAndItsTime) {
 INSTANTIATE_TEST_SUITE_P(
     Locales, HistoryDates,
     ::testing::Values(DateCase{"UnitedStates", "en_US.UTF-8", std::nullopt, "Mar 4, 2025 at 9:15 AM"},
+                      DateCase{"Britain", "en_GB.UTF-8", std::nullopt, "4 Mar 2025 at 09:15"},
                       DateCase{"Germany", "de_DE.UTF-8", std::nullopt, "4. M\u00E4rz 2025 um 09:15"},
                       DateCase{"Japan", "ja_JP.UTF-8", std::nullopt, "2025\u5E743\u67084\u65E5 9:15"},
+                      DateCase{"Hungary", "hu_HU.UTF-8", std::nullopt, "2025. m\u00E1rc. 4. 9:15"},
                       DateCase{"GermanDatesInAnEnglishSession", "en_US.UTF-8", "de_DE.UTF-8",
                                "4. M\u00E4rz 2025 um 09:15"}),
     [](const auto& info) { return std::string(info.param.name); });
