@@ -92,11 +92,11 @@ TEST(Tray, AnXEmbedTrayStartedLaterGetsTheIconAndItsMenuQuits) {
     th::Child tray({"trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "180", "--height",
                     "24", "--transparent", "true", "--alpha", "0", "--tint", "0x1d212b", "--SetDockType", "true"},
                    {{"DISPLAY", d.x.display()}});
-    ASSERT_TRUE(th::waitFor([&] { return d.trayIcon().has_value(); }, 30)) << d.output();
-    const th::Window icon = *d.trayIcon();
-    const QPoint at = icon.frame.center();
+    const auto icon = Desktop::await([&] { return d.trayIcon(); }, 30);
+    ASSERT_TRUE(icon) << d.output();
+    const QPoint at = icon->frame.center();
     ASSERT_TRUE(th::waitFor([&] {
-        const QImage gray = d.x.grab(icon.frame).convertToFormat(QImage::Format_Grayscale8);
+        const QImage gray = d.x.grab(icon->frame).convertToFormat(QImage::Format_Grayscale8);
         return std::count_if(gray.constBits(), gray.constBits() + gray.sizeInBytes(), [](uchar v) { return v > 200; }) >= 10;
     }, 5)) << "the icon shows no glyph";
     const QRect trayArea(1280 - 200, 0, 200, 36);
@@ -130,8 +130,9 @@ TEST(Tray, AnXEmbedTrayStartedLaterGetsTheIconAndItsMenuQuits) {
     // A check for updates answers in a balloon (taller than a tool tip), not an alert.
     choose({"Down", "Down", "Down", "Return"}, "tray-menu");
     ASSERT_TRUE(th::waitFor([&] { return !d.menu(); }, 30));
-    ASSERT_TRUE(th::waitFor([&] { return d.note(40).has_value(); }, 30)) << "no note after a check for updates";
-    d.shoot(d.note(40)->frame.united(trayArea).adjusted(-8, 0, 8, 8), "tray-no-update");
+    const auto balloon = Desktop::await([&] { return d.note(40); }, 30);
+    ASSERT_TRUE(balloon) << "no note after a check for updates";
+    d.shoot(balloon->frame.united(trayArea).adjusted(-8, 0, 8, 8), "tray-no-update");
     EXPECT_FALSE(d.mainWindow().has_value());
 
     choose({"Up", "Return"});
