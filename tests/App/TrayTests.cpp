@@ -159,8 +159,9 @@ TEST(Tray, ANotifierWatcherStartedLaterGetsTheItemAndASecondLaunchShowsTheWindow
 
     th::SniTray tray(bus);
     ASSERT_TRUE(tray.ok());
-    ASSERT_TRUE(th::waitFor([&] { return !tray.items().isEmpty(); }, 30)) << d.output();
-    const QString item = tray.items().first();
+    QStringList items;
+    ASSERT_TRUE(th::waitFor([&] { return !(items = tray.items()).isEmpty(); }, 30)) << d.output();
+    const QString item = items.first();
     QString tip;
     const QRegularExpression readings("CPU \\d+%  Memory \\d+%");
     ASSERT_TRUE(th::waitFor([&] { return (tip = tray.toolTip(item)).contains(readings); }, 10)) << tip.toStdString();
