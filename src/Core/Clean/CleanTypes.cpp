@@ -92,6 +92,16 @@ std::optional<Risk> riskFromRawValue(long long raw) {
     return std::nullopt;
 }
 
+std::vector<std::filesystem::path> CleanReport::touched() const {
+    std::vector<std::filesystem::path> paths;
+    if (dryRun) return paths;
+    for (const auto& item : removed) paths.push_back(item.url);
+    for (const auto& skip : skipped)
+        if (skip.left) paths.push_back(skip.item.url);
+    for (const auto& moved : inTrash) paths.push_back(moved.to);
+    return paths;
+}
+
 std::string formattedBytes(int64_t bytes) { return format(bytes, 1000.0); }
 std::string formattedMemory(int64_t bytes) { return format(bytes, 1024.0); }
 

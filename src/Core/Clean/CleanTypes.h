@@ -72,6 +72,10 @@ struct CleanReport {
     std::vector<Skip> skipped;
     bool dryRun = false;
     std::vector<Moved> inTrash;  // of a real run, in the order removed
+
+    // What a real run changed on disk: the findings removed, whole or partway, and
+    // where those moved to the Trash lie now. Nothing for a preview.
+    std::vector<std::filesystem::path> touched() const;
 };
 
 // Byte-count texts: file style (1 KB = 1,000 bytes, zero written with a digit)

@@ -1,6 +1,10 @@
 #include "Core/Disk/SizeService.h"
 
+#include <climits>
+#include <cstdlib>
+
 #include <algorithm>
+#include <unordered_set>
 
 #include "Core/Text.h"
 #include "Sensors/SystemInfo.h"
@@ -14,11 +18,44 @@ std::string parentOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Whether `inner` is `outer` or lies below it; "/" holds every path.
-bool within(const std::string& inner, const std::string& outer) {
-    if (inner == outer || outer == "/") return true;
-    return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 && inner[outer.size()] == '/';
+// The path with the links on the way to it resolved, as far as that way still exists:
+// the cache knows folders by the paths the analyzer lists, which are resolved.
+std::string resolved(const std::string& path) {
+    std::string head = parentOf(path), tail = path.substr(path.find_last_of('/'));
+    while (!head.empty()) {
+        char buf[PATH_MAX];
+        if (::realpath(head.c_str(), buf)) return (std::string(buf) == "/" ? "" : std::string(buf)) + tail;
+        const size_t slash = head.find_last_of('/');
+        tail = head.substr(slash) + tail;
+        head = parentOf(head);
+    }
+    return path;
 }
+
+// Whether a key is touched by a change at any of the paths: it lies at or below one,
+// or above one.
+class Touched {
+public:
+    explicit Touched(const std::vector<std::string>& paths) {
+        for (const auto& p : paths) {
+            all_ = all_ || p == "/";
+            changed_.insert(p);
+            for (std::string up = parentOf(p); !up.empty(); up = up == "/" ? std::string() : parentOf(up))
+                if (!above_.insert(up).second) break;
+        }
+    }
+    bool operator()(const std::string& key) const {
+        if (all_ || changed_.count(key) || above_.count(key)) return true;
+        for (size_t slash = key.find_last_of('/'); slash != std::string::npos && slash > 0;
+             slash = key.find_last_of('/', slash - 1))
+            if (changed_.count(key.substr(0, slash))) return true;
+        return false;
+    }
+
+private:
+    bool all_ = false;
+    std::unordered_set<std::string> changed_, above_;
+};
 }  // namespace
 
 struct SizeService::Request {
@@ -196,15 +233,48 @@ void SizeService::forgetWalks(const std::function<bool(const std::string&)>& tou
     }
 }
 
-void SizeService::invalidate(const std::string& path) {
-    std::lock_guard lock(mutex_);
-    auto touches = [&](const std::string& key) { return within(key, path) || within(path, key); };
-    for (auto it = cache_.begin(); it != cache_.end();) {
-        if (touches(it->first)) it = cache_.erase(it);
-        else ++it;
+void SizeService::invalidate(const std::string& path) { forgetPaths({path}); }
+
+void SizeService::forget(const std::vector<std::filesystem::path>& changed) {
+    std::vector<std::string> paths;
+    for (const auto& c : changed) {
+        std::string p = c.native();
+        while (p.size() > 1 && p.back() == '/') p.pop_back();
+        if (p.empty() || p.front() != '/') continue;
+        std::string r = resolved(p);
+        paths.push_back(std::move(p));
+        if (r != paths.back()) paths.push_back(std::move(r));
     }
-    if (const auto it = childIndex_.find(parentOf(path)); it != childIndex_.end()) it->second.erase(path);
-    forgetWalks(touches);
+    std::sort(paths.begin(), paths.end());
+    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+    if (!paths.empty()) forgetPaths(std::move(paths));
+}
+
+void SizeService::forgetPaths(std::vector<std::string> paths) {
+    {
+        const Touched touches(paths);
+        std::lock_guard lock(mutex_);
+        for (auto it = cache_.begin(); it != cache_.end();) {
+            if (touches(it->first)) it = cache_.erase(it);
+            else ++it;
+        }
+        for (const auto& path : paths)
+            if (const auto it = childIndex_.find(parentOf(path)); it != childIndex_.end()) it->second.erase(path);
+        forgetWalks(std::cref(touches));
+    }
+    std::lock_guard lock(listenersMutex_);
+    for (const auto& [id, listener] : listeners_) listener(paths);
+}
+
+int SizeService::listen(Listener listener) {
+    std::lock_guard lock(listenersMutex_);
+    listeners_.emplace(nextListener_, std::move(listener));
+    return nextListener_++;
+}
+
+void SizeService::unlisten(int id) {
+    std::lock_guard lock(listenersMutex_);
+    listeners_.erase(id);
 }
 
 void SizeService::reset() {

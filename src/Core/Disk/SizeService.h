@@ -1,4 +1,5 @@
 #pragma once
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -53,11 +54,22 @@ public:
     // The known subfolders some walk recorded below the folder, largest first, ties by name
     // (Text::localizedStandardCompare).
     std::vector<std::pair<std::string, Info>> children(const std::string& path) const;
-    // Forgets the path, everything below it and every folder above it. A walk under way
-    // that these touch still answers its requests but keeps nothing.
+    // Forgets the path, everything below it and every folder above it, and tells the
+    // listeners. A walk under way that these touch still answers its requests but keeps
+    // nothing.
     void invalidate(const std::string& path);
+    // What every change on disk calls with the paths it changed (removed, emptied or
+    // grown): forgets each as `invalidate` does, taken both as given and with the links
+    // on its way resolved, in one pass however many there are.
+    void forget(const std::vector<std::filesystem::path>& changed);
     // Forgets everything ("Measure again"); walks under way keep nothing.
     void reset();
+
+    // Told the paths forgotten, on the thread that forgot them; it must not forget
+    // anything itself.
+    using Listener = std::function<void(const std::vector<std::string>& forgotten)>;
+    int listen(Listener listener);
+    void unlisten(int id);  // returns once a call under way has ended
 
     // The files of at least `minimum` bytes under the folder (see DiskIndex::largeFiles);
     // identical searches under way share one walk. Nothing is kept.
@@ -70,6 +82,7 @@ private:
     void start(const std::shared_ptr<Request>& request);  // with mutex_ held
     void finish(const std::shared_ptr<Request>& request, TreeWalk::Result&& result);
     void forgetWalks(const std::function<bool(const std::string&)>& touches);  // with mutex_ held
+    void forgetPaths(std::vector<std::string> paths);
 
     const Settings settings_;
     mutable std::mutex mutex_;
@@ -79,6 +92,9 @@ private:
     std::map<std::tuple<std::string, int64_t, size_t>, std::shared_ptr<Request>> searching_;
     int running_ = 0;
     std::vector<std::shared_ptr<Request>> waiting_;  // the last is served first
+    std::mutex listenersMutex_;  // held while they are called
+    std::map<int, Listener> listeners_;
+    int nextListener_ = 0;
     // Last: an own pool ends first, while the tables it reports into live.
     std::unique_ptr<TreeWalk::Pool> ownPool_;
     TreeWalk::Pool& pool_;

@@ -152,6 +152,45 @@ TEST_F(SizeServiceTest, InvalidateForgetsThePathWhatIsBelowAndWhatIsAbove) {
     EXPECT_TRUE(cachedKeys(all).empty());
 }
 
+// A change names paths as its caller reached them, perhaps through a link: the cache,
+// keyed by resolved paths, forgets them either way, and the listeners hear of it.
+TEST_F(SizeServiceTest, ForgetTakesChangedPathsAsGivenAndThroughLinks) {
+    const auto a = (tmp / "a").string();
+    folder("a/b/c");
+    folder("a/bc/gone/deeper");
+    folder("a/x");
+    fs::create_directory_symlink(tmp / "a", tmp / "via");
+    const std::vector<std::string> all = {a, a + "/b", a + "/b/c", a + "/bc", a + "/bc/gone", a + "/x"};
+    struct Case {
+        const char* name;
+        std::vector<fs::path> changed;
+        std::vector<std::string> kept;
+    } const cases[] = {
+        {"as given", {a + "/b"}, {a + "/bc", a + "/bc/gone", a + "/x"}},
+        {"through a link", {tmp / "via/b/c"}, {a + "/bc", a + "/bc/gone", a + "/x"}},
+        {"beyond what exists", {tmp / "via/bc/gone/never/more"}, {a + "/b", a + "/b/c", a + "/x"}},
+        {"several at once", {tmp / "via/b", a + "/x/", "relative/x"}, {a + "/bc", a + "/bc/gone"}},
+    };
+    std::vector<std::string> told;
+    const int id = service.listen([&](const std::vector<std::string>& forgotten) { told = forgotten; });
+    latch.release(a);
+    size_t walks = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        service.reset();
+        service.info(a, answers.to(a));
+        answers.wait(a, ++walks);
+        ASSERT_EQ(cachedKeys(all), all);
+        service.forget(c.changed);
+        EXPECT_EQ(cachedKeys(all), c.kept);
+        EXPECT_TRUE(std::any_of(told.begin(), told.end(), [&](const std::string& p) { return p.rfind(a, 0) == 0; }));
+    }
+    service.unlisten(id);
+    told.clear();
+    service.invalidate(a);
+    EXPECT_TRUE(told.empty());
+}
+
 // A walk that ends after its sizes were forgotten answers, but puts nothing back: a
 // removed folder must not come back with its old size.
 TEST_F(SizeServiceTest, AWalkOvertakenByInvalidateOrResetKeepsNothing) {
