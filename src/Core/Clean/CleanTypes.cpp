@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "Core/Clean/History.h"
 #include "Core/Localized.h"
 
 namespace {
@@ -99,6 +100,8 @@ std::vector<std::filesystem::path> CleanReport::touched() const {
     for (const auto& skip : skipped)
         if (skip.left) paths.push_back(skip.item.url);
     for (const auto& moved : inTrash) paths.push_back(moved.to);
+    // A run that removed anything wrote its history entry.
+    if (!paths.empty()) paths.push_back(History::fileURL().parent_path());
     return paths;
 }
 

@@ -73,8 +73,8 @@ struct CleanReport {
     bool dryRun = false;
     std::vector<Moved> inTrash;  // of a real run, in the order removed
 
-    // What a real run changed on disk: the findings removed, whole or partway, and
-    // where those moved to the Trash lie now. Nothing for a preview.
+    // What a real run changed on disk: the findings removed, whole or partway, where
+    // those moved to the Trash lie now, and the history. Nothing for a preview.
     std::vector<std::filesystem::path> touched() const;
 };
 

@@ -4,6 +4,7 @@
 #include <QCoroFuture>
 #include <QMetaObject>
 #include <QPointer>
+#include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <fcntl.h>
@@ -45,13 +46,6 @@ fs::path parentOf(const fs::path& p) {
 
 fs::path joined(const fs::path& folder, const std::string& name) {
     return folder.native() == "/" ? fs::path("/" + name) : fs::path(folder.native() + "/" + name);
-}
-
-// Where a moved item lies now, with the links on its way resolved, as the crumbs are.
-fs::path resolvedPlace(const fs::path& p) {
-    char buf[PATH_MAX];
-    if (!::realpath(p.parent_path().c_str(), buf)) return p;
-    return joined(fs::path(buf), p.filename().native());
 }
 
 // The child of `folder` on the way down to `inside`, when `inside` lies below it.
@@ -99,6 +93,8 @@ struct AnalyzeModel::Measuring {
     SubSlices subSlices;
     double lastPublished = -std::numeric_limits<double>::infinity();
     size_t waiting = 0;  // results still to come
+    // The latest request for each path: one made before a change may answer after it.
+    std::unordered_map<std::string, int> asked;
 };
 
 AnalyzeModel::AnalyzeModel(QObject* parent) : AnalyzeModel(SizeService::shared(), parent) {}
@@ -107,9 +103,15 @@ AnalyzeModel::AnalyzeModel(SizeService& sizes, QObject* parent)
     : QObject(parent), sizes_(sizes), home_(resolvedHome()), path_{fs::path("/"), home_} {
     // A verdict may change with what the user protects.
     connect(&Preferences::shared(), &Preferences::protectedPathsChanged, this, [this] { removable_.clear(); });
+    listener_ = sizes_.listen([this](const std::vector<std::string>& paths) {
+        if (QThread::currentThread() == thread())
+            forgotten(paths);
+        else
+            QMetaObject::invokeMethod(this, [this, paths] { forgotten(paths); }, Qt::QueuedConnection);
+    });
 }
 
-AnalyzeModel::~AnalyzeModel() = default;
+AnalyzeModel::~AnalyzeModel() { sizes_.unlisten(listener_); }
 
 // ---- state -------------------------------------------------------------------
 
@@ -307,6 +309,7 @@ void AnalyzeModel::load() {
     if (lastRemoval_) setLastRemoval(std::nullopt);
     emit generationChanged(++generation_);
     measuring_.reset();
+    forgottenWhileListing_.clear();  // this listing comes after those changes
     const fs::path folder = path_.back();
     setListing(true);
     setSearched(true);
@@ -364,35 +367,36 @@ QCoro::Task<> AnalyzeModel::loadFolders(int token, fs::path folder) {
     for (const auto& e : load->entries)
         if (e.measuring()) unmeasured.push_back(e.id());
     load->waiting = unmeasured.size();
-    if (unmeasured.empty()) {
-        publish(*load);
-        co_return;
-    }
-    measureInto(load, unmeasured);
+    if (unmeasured.empty()) publish(*load);
+    else measureInto(load, unmeasured);
+    if (!forgottenWhileListing_.empty()) forgotten(std::exchange(forgottenWhileListing_, {}));
 }
 
 void AnalyzeModel::measureInto(const std::shared_ptr<Measuring>& load, const std::vector<std::string>& paths) {
     QPointer<AnalyzeModel> self(this);
     for (const auto& path : paths) {
-        sizes_.info(path, [self, load, path](DiskIndex::Info info) {
+        const int ticket = ++load->asked[path];
+        sizes_.info(path, [self, load, path, ticket](DiskIndex::Info info) {
             // Any thread: the result goes to the main thread, to a model that may be gone.
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(),
-                [self, load, path, info] {
-                    if (self) self->measured(load, path, info);
+                [self, load, path, ticket, info] {
+                    if (self) self->measured(load, path, ticket, info);
                 },
                 Qt::QueuedConnection);
         });
     }
 }
 
-void AnalyzeModel::measured(const std::shared_ptr<Measuring>& load, const std::string& path, DiskIndex::Info info) {
+void AnalyzeModel::measured(const std::shared_ptr<Measuring>& load, const std::string& path, int ticket,
+                            DiskIndex::Info info) {
     --load->waiting;
     // A newer load began: the size still went into the service's cache.
     if (generation_ != load->token) return;
     const auto it =
         std::find_if(load->entries.begin(), load->entries.end(), [&](const Entry& e) { return e.id() == path; });
-    if (it != load->entries.end()) {  // gone when it was removed meanwhile
+    // Gone when it was removed meanwhile; measured again when it changed meanwhile.
+    if (it != load->entries.end() && load->asked[path] == ticket) {
         fill(*it, info);
         if (it->isFolder) load->subSlices[path] = subSlicesOf(path);
     }
@@ -425,6 +429,76 @@ QCoro::Task<> AnalyzeModel::loadLargeFiles(int token, fs::path folder) {
     setSearched(found.searched);
     setReadable(found.readable);
     setListing(false);
+    if (!forgottenWhileListing_.empty()) forgotten(std::exchange(forgottenWhileListing_, {}));
+}
+
+void AnalyzeModel::forgotten(const std::vector<std::string>& paths) {
+    if (listing_) {
+        forgottenWhileListing_.insert(forgottenWhileListing_.end(), paths.begin(), paths.end());
+        return;
+    }
+    const fs::path& shown = path_.back();
+    const auto holds = [&](const std::string& p) { return SafetyGuard::isInside(shown.native(), p); };
+    if (std::any_of(paths.begin(), paths.end(), holds)) {
+        // The folder shown changed as a whole: listed afresh, or the nearest one left.
+        auto crumbs = path_;
+        std::error_code ec;
+        while (crumbs.size() > 1 && !fs::is_directory(crumbs.back(), ec)) crumbs.pop_back();
+        setPath(std::move(crumbs));
+        load();
+        return;
+    }
+    std::set<std::string> touched;  // the children of the folder shown on the way to a change
+    for (const auto& p : paths)
+        if (const auto child = childOnTheWay(shown, fs::path(p))) touched.insert(child->native());
+    if (touched.empty()) return;
+    Selection selection = selection_;
+
+    if (mode_ == Mode::largeFiles) {
+        // A file listed goes with what held it; one that came (into the Trash) is listed.
+        std::vector<Entry> left;
+        for (const auto& e : entries_) {
+            struct ::stat st {};
+            const bool changed = std::any_of(paths.begin(), paths.end(), [&](const std::string& p) {
+                return SafetyGuard::isInside(e.id(), p);
+            });
+            if (!changed || ::lstat(e.url.c_str(), &st) == 0) left.push_back(e);
+            else selection.erase(e.id());
+        }
+        for (const auto& p : paths) {
+            struct ::stat st {};
+            if (!childOnTheWay(shown, fs::path(p)) || ::lstat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+            const int64_t bytes = static_cast<int64_t>(st.st_blocks) * 512;
+            if (bytes >= largeFileMinimum &&
+                std::none_of(left.begin(), left.end(), [&](const Entry& e) { return e.id() == p; }))
+                left.push_back({fs::path(p), bytes, 1, false});
+        }
+        setEntries(largestFirst(std::move(left)));
+        setSelection(std::move(selection));
+        return;
+    }
+    if (!measuring_ || measuring_->token != generation_) return;
+    // A child gone is dropped; one changed is measured again; one made anew is listed.
+    Measuring& load = *measuring_;
+    std::vector<std::string> again;
+    for (const auto& child : touched) {
+        const auto it =
+            std::find_if(load.entries.begin(), load.entries.end(), [&](const Entry& e) { return e.id() == child; });
+        load.subSlices.erase(child);
+        auto now = listedEntry(fs::path(child));
+        if (!now) {
+            if (it != load.entries.end()) load.entries.erase(it);
+            selection.erase(child);
+            continue;
+        }
+        if (now->measuring()) again.push_back(child);
+        if (it == load.entries.end()) load.entries.push_back(std::move(*now));
+        else *it = std::move(*now);
+    }
+    publish(load);
+    setSelection(std::move(selection));
+    load.waiting += again.size();
+    measureInto(measuring_, again);
 }
 
 // ---- navigation --------------------------------------------------------------
@@ -562,82 +636,6 @@ QCoro::Task<> AnalyzeModel::remove(std::vector<Entry> entries) {
     setLastRemoval(*report);
     if (report->dryRun) co_return;
 
-    std::unordered_map<std::string, int64_t> removed;  // path and size
-    for (const auto& item : report->removed) removed.emplace(item.url.native(), item.size);
-    for (const auto& [path, size] : removed) sizes_.invalidate(path);
-    // What went to the Trash still takes its room where it lies now: every folder on
-    // its way there grew.
-    std::vector<std::pair<fs::path, int64_t>> arrived;
-    for (const auto& moved : report->inTrash) {
-        const fs::path now = resolvedPlace(moved.to);
-        sizes_.invalidate(now.native());
-        const auto size = removed.find(moved.from.native());
-        arrived.emplace_back(now, size == removed.end() ? 0 : size->second);
-    }
-    auto kept = [&](const Entry& e) { return !removed.count(e.id()); };
-
-    std::vector<Entry> left;
-    std::copy_if(entries_.begin(), entries_.end(), std::back_inserter(left), kept);
-    SubSlices slices = subSlices_;
-    Selection selection = selection_;
-    for (const auto& [path, size] : removed) {
-        slices.erase(path);
-        selection.erase(path);
-    }
-    // A load still measuring keeps working copies: they must not bring the entries back.
-    const bool working = measuring_ && measuring_->token == generation_;
-    if (working) {
-        std::erase_if(measuring_->entries, [&](const Entry& e) { return !kept(e); });
-        for (const auto& [path, size] : removed) measuring_->subSlices.erase(path);
-    }
-    // While the next folder is listed, its listing counts what arrived there.
-    const fs::path& shown = path_.back();
-    std::vector<std::string> grown;
-    if (!listing_ && mode_ == Mode::largeFiles) {
-        for (const auto& [now, size] : arrived)
-            if (childOnTheWay(shown, now) && size >= largeFileMinimum) left.push_back({now, size, 1, false});
-        left = largestFirst(std::move(left));
-    } else if (!listing_) {
-        for (const auto& [now, size] : arrived)
-            if (const auto child = childOnTheWay(shown, now)) grown.push_back(child->native());
-        std::sort(grown.begin(), grown.end());
-        grown.erase(std::unique(grown.begin(), grown.end()), grown.end());
-        // A folder on the way is measured again; one the Trash made anew is listed.
-        const auto update = [&](std::vector<Entry>& list, const std::string& path) {
-            const auto it = std::find_if(list.begin(), list.end(), [&](const Entry& e) { return e.id() == path; });
-            if (it == list.end()) {
-                if (auto entry = listedEntry(fs::path(path))) list.push_back(std::move(*entry));
-            } else {
-                it->size.reset();
-                it->files.reset();
-                it->sizeless = it->unreadable = false;
-            }
-        };
-        for (const auto& path : grown) {
-            update(left, path);
-            slices.erase(path);
-            if (working) {
-                update(measuring_->entries, path);
-                measuring_->subSlices.erase(path);
-            }
-        }
-        std::erase_if(grown, [&](const std::string& path) {
-            return std::none_of(left.begin(), left.end(), [&](const Entry& e) { return e.id() == path && e.measuring(); });
-        });
-        if (!grown.empty() && !working) {
-            auto load = std::make_shared<Measuring>();
-            load->token = generation_;
-            load->entries = left;
-            load->subSlices = slices;
-            measuring_ = load;
-        }
-        left = sorted(std::move(left));
-    }
-    setEntries(std::move(left));
-    setSubSlices(std::move(slices));
-    setSelection(std::move(selection));
-    if (!grown.empty()) {
-        measuring_->waiting += grown.size();
-        measureInto(measuring_, grown);
-    }
+    // What it touched is looked at again, here as after a change made anywhere else.
+    sizes_.forget(report->touched());
 }

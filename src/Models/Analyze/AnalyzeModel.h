@@ -25,7 +25,9 @@
 // highlighted item, the selection and the last removal. A listing is published with
 // the sizes already known; the others are measured by the size service and published
 // in batches at most every 0.25 s. A newer load supersedes an older one, whose late
-// results are dropped. Paths stay the exact bytes they are on disk. Main thread only.
+// results are dropped. What a change on disk made here or elsewhere touched is measured
+// again as soon as the size service forgets it. Paths stay the exact bytes they are on
+// disk. Main thread only.
 class AnalyzeModel : public QObject {
     Q_OBJECT
 
@@ -181,7 +183,10 @@ private:
     QCoro::Task<> loadLargeFiles(int token, std::filesystem::path folder);
     // Asks the size service for the paths; their sizes go into the load's working copies.
     void measureInto(const std::shared_ptr<Measuring>& load, const std::vector<std::string>& paths);
-    void measured(const std::shared_ptr<Measuring>& load, const std::string& path, DiskIndex::Info info);
+    void measured(const std::shared_ptr<Measuring>& load, const std::string& path, int ticket, DiskIndex::Info info);
+    // The size service forgot these after a change on disk, made here or elsewhere: what
+    // the folder shown holds of them is looked at again.
+    void forgotten(const std::vector<std::string>& paths);
     void publish(Measuring& load);
     QCoro::Task<> remove(std::vector<Entry> entries);
     QFuture<DiskIndex::Info> measure(const std::string& path);
@@ -215,6 +220,9 @@ private:
     Mode mode_ = Mode::folders;
     int generation_ = 0;
     std::shared_ptr<Measuring> measuring_;  // the current load's working copies
+    // Forgotten while a listing was under way, which may have been read before the change.
+    std::vector<std::string> forgottenWhileListing_;
+    int listener_ = -1;
 };
 
 QString rawValue(AnalyzeModel::Mode mode);

@@ -11,10 +11,12 @@
 #include <unordered_set>
 
 #include "Core/Clean/Cleaner.h"
+#include "Core/Disk/SizeService.h"
 #include "Models/Clean/Sounds.h"
 #include "Models/Kit/AssignIfChanged.h"
 #include "Models/Kit/ProgressHop.h"
 #include "Models/Settings/Preferences.h"
+#include "Platform/Locations.h"
 
 namespace {
 constexpr double kCleanMinimum = 3.6;
@@ -109,6 +111,14 @@ double CleanListModel::whoompStrength(int64_t freed) {
     return std::min(std::max((std::log10(bytes / 1e9) + 1.4) / 2.7, 0.12), 1.0);
 }
 
+QFuture<Cleaner::TrashEmptied> CleanListModel::emptyTrash() {
+    return QtConcurrent::run([] {
+        const Cleaner::TrashEmptied emptied = Cleaner::emptyTrash();
+        SizeService::shared().forget({Platform::Locations::trash()});
+        return emptied;
+    });
+}
+
 QCoro::Task<> CleanListModel::scan() {
     if (isBusy()) co_return;
     setFeed(nullptr);
@@ -164,8 +174,10 @@ QCoro::Task<> CleanListModel::clean() {
             std::vector<CleanItem> items;
             items.reserve(chosen.size());
             for (const CleanItem* item : chosen) items.push_back(*item);
-            return std::make_shared<CleanReport>(
-                Cleaner().clean(items, action, safety, dryRun, alwaysTrash, progress));
+            auto report =
+                std::make_shared<CleanReport>(Cleaner().clean(items, action, safety, dryRun, alwaysTrash, progress));
+            SizeService::shared().forget(report->touched());
+            return report;
         });
     const std::shared_ptr<CleanReport> report = co_await removal;
     if (!self) co_return;

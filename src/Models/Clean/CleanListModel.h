@@ -1,5 +1,6 @@
 #pragma once
 #include <QCoroTask>
+#include <QFuture>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "Core/Clean/CleanTypes.h"
+#include "Core/Clean/Cleaner.h"
 #include "Models/Clean/SwallowFeed.h"
 
 // The model behind every cleaning list: the findings of the last scan, the
@@ -19,7 +21,7 @@
 // swallow feed of the running or last clean. It asks its finder for findings,
 // preselects the safe ones, and hands the selection to a new remover while the
 // feed flies the findings into the black hole. Main thread only; busy phases are
-// the only guard against overlapping runs.
+// the only guard against overlapping runs. The sizes what it removes took are forgotten.
 class CleanListModel : public QObject {
     Q_OBJECT
 
@@ -73,6 +75,8 @@ public:
     QCoro::Task<> scan();
     // Removes the selected findings. Ignored while busy or with nothing selected.
     QCoro::Task<> clean();
+    // Empties the user's Trash off the main thread; the sizes it held are forgotten.
+    static QFuture<Cleaner::TrashEmptied> emptyTrash();
     // Deselects the paths if every one is selected, else selects them all.
     void toggle(const std::vector<std::string>& paths);
 

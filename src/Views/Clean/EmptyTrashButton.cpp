@@ -2,8 +2,8 @@
 
 #include <QCoroFuture>
 #include <QHBoxLayout>
-#include <QtConcurrent>
 
+#include "Models/Clean/CleanListModel.h"
 #include "Models/Kit/QtBridge.h"
 #include "Views/Kit/ConfirmationDialog.h"
 #include "Views/Kit/Controls.h"
@@ -47,7 +47,7 @@ QCoro::Task<> EmptyTrashButton::empty() {
     working_ = true;
     sync();
     // A large Trash takes a while: the window keeps drawing meanwhile.
-    const Cleaner::TrashEmptied result = co_await QtConcurrent::run(&Cleaner::emptyTrash);
+    const Cleaner::TrashEmptied result = co_await CleanListModel::emptyTrash();
     if (!self) co_return;
     emptied_ = result;
     working_ = false;

@@ -14,6 +14,8 @@
 #include "Core/Clean/FakeHome.h"
 #include "Core/Clean/History.h"
 #include "Core/Clean/Shell.h"
+#include "Models/Clean/CleanListModel.h"
+#include "Models/Clean/CleanTestSupport.h"
 #include "Models/Settings/Preferences.h"
 #include "Models/Window/AppState.h"
 #include "Platform/Locations.h"
@@ -450,3 +452,66 @@ TEST(AnalyzeModel, WhatWentToTheTrashIsCountedWhereItLies) {
     EXPECT_EQ(shown(m), afresh(m));
 }
 
+
+// A removal made elsewhere (a cleaning list, which quick clean and uninstall use too, or
+// emptying the Trash) leaves no size from before it: the folder shown measures what it
+// touched again at once, and lists it again with du's figures.
+TEST(AnalyzeModel, WhatARemovalElsewhereTouchedIsMeasuredAgain) {
+    enum class Removal { deleted, trashed, trashEmptied };
+    struct Case {
+        const char* name;
+        Removal removal;
+        const char* shown;
+        const char* shownAfter;
+    } const cases[] = {
+        {"deleted, home shown", Removal::deleted, "", ""},
+        {"deleted, its folder shown", Removal::deleted, ".cache", ".cache"},
+        {"deleted, itself shown", Removal::deleted, ".cache/pip", ".cache"},
+        {"trashed, home shown", Removal::trashed, "", ""},
+        {"Trash emptied, home shown", Removal::trashEmptied, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeHome h;
+        steppedtime::Clocks clocks(h.now());
+        cleantest::FakeAudio audio;
+        h.folder(".cache/pip/wheels", 500);
+        h.folder(".cache/other", 3);
+        h.file("Downloads/setup.dmg", 20);
+        h.file(".local/share/Trash/files/old.bin", 40);
+        h.bytes(".local/share/Trash/info/old.bin.trashinfo", 60);
+        const auto at = [&](const char* rel) { return *rel ? h / rel : h.home(); };
+        AnalyzeModel m;  // over the process's size service, as the cleaning lists are
+        m.navigate(at(c.shown));
+        ASSERT_TRUE(until([&] { return settled(m); }));
+        if (c.removal == Removal::trashEmptied) {
+            QFuture<Cleaner::TrashEmptied> emptied = CleanListModel::emptyTrash();
+            emptied.waitForFinished();
+        } else {
+            // Caches are deleted outright, installers go to the Trash.
+            const bool deleted = c.removal == Removal::deleted;
+            const fs::path found = deleted ? h / ".cache/pip" : h / "Downloads/setup.dmg";
+            const CleanItem item{found, du(found), deleted ? CleanCategory::userCaches : CleanCategory::installers,
+                                 Risk::safe, "", false, false, std::nullopt};
+            CleanListModel list("clean", [&](CleanListModel&) -> QCoro::Task<std::vector<CleanItem>> {
+                co_return std::vector<CleanItem>{item};
+            });
+            ASSERT_TRUE(cleantest::drive(clocks, list.scan()));
+            ASSERT_TRUE(cleantest::drive(clocks, list.clean()));
+            ASSERT_EQ(list.phase().report.removed.size(), 1u);
+        }
+        const auto expectDu = [&] {
+            ASSERT_TRUE(until([&] { return settled(m) && m.path().back() == at(c.shownAfter); }));
+            std::vector<std::string> onDisk;
+            for (const auto& e : fs::directory_iterator(at(c.shownAfter))) onDisk.push_back(e.path().filename());
+            std::vector<std::string> listed = names(m.entries());
+            std::sort(onDisk.begin(), onDisk.end());
+            std::sort(listed.begin(), listed.end());
+            EXPECT_EQ(listed, onDisk);
+            for (const auto& e : m.entries()) EXPECT_EQ(e.size, du(e.url)) << e.url;
+        };
+        expectDu();
+        m.load();
+        expectDu();
+    }
+}
