@@ -216,7 +216,8 @@ void CleanScreen::watchFeed() {
 }
 
 void CleanScreen::sync() {
-    state_ = CleanScreenState::of(model_, {texts_.idleTitle, texts_.idleSubtitle}, resealed_, trashOnly_);
+    state_ = CleanScreenState::of(model_, {texts_.idleTitle, texts_.idleSubtitle}, resealed_, trashOnly_,
+                                  emptyTrash_ ? emptyTrash_->emptied() : std::nullopt);
     hero_->setSpinning(state_.spinning);
     hero_->setOpen(state_.open);
     hero_->setSuction(state_.suction);
@@ -233,6 +234,7 @@ void CleanScreen::sync() {
     // scan or clean, and remembers what it emptied only that long.
     if (state_.emptyTrash && !emptyTrash_) {
         emptyTrash_ = new EmptyTrashButton;
+        connect(emptyTrash_, &EmptyTrashButton::emptiedChanged, this, &CleanScreen::sync);
         auto* row = static_cast<QHBoxLayout*>(buttons_->layout());
         row->insertWidget(row->count() - 1, emptyTrash_);
         emptyTrash_->show();

@@ -19,7 +19,8 @@ bool CleanScreenState::allGoToTrash(const std::vector<CleanItem>& run, bool alwa
     return std::all_of(run.begin(), run.end(), [&](const CleanItem& i) { return Cleaner::goesToTrash(i, alwaysTrash); });
 }
 
-CleanScreenState CleanScreenState::of(const CleanListModel& list, const Texts& texts, bool resealed, bool trashOnly) {
+CleanScreenState CleanScreenState::of(const CleanListModel& list, const Texts& texts, bool resealed, bool trashOnly,
+                                      const std::optional<Cleaner::TrashEmptied>& emptied) {
     using Kind = CleanListModel::Phase::Kind;
     const auto& phase = list.phase();
     const bool found = !list.items().empty();
@@ -47,9 +48,10 @@ CleanScreenState CleanScreenState::of(const CleanListModel& list, const Texts& t
             s.subtitle = tr("Preview mode is on — nothing was touched");
         } else {
             s.open = resealed ? 0 : 1;
-            s.title = tr("%1 freed").arg(bytes(r.freed - r.trashed));
-            s.subtitle = r.trashed < 1 ? counted("%n items removed for good", removed)
-                                       : counted("%n items removed · %1 waiting in the Trash", removed).arg(bytes(r.trashed));
+            s.title = tr("%1 freed").arg(bytes(r.freed - r.trashed + (emptied ? emptied->freed : 0)));
+            const bool waiting = r.trashed >= 1 && !(emptied && emptied->left == 0);
+            s.subtitle = waiting ? counted("%n items removed · %1 waiting in the Trash", removed).arg(bytes(r.trashed))
+                                 : counted("%n items removed for good", removed);
             s.emptyTrash = r.trashed >= 1;
         }
         s.review = found;

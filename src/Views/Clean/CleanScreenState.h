@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+#include <optional>
+
 #include "Models/Clean/CleanListModel.h"
 
 // What the Clean screen shows for its list's phase: the hero's title, subtitle,
@@ -18,7 +20,10 @@ struct CleanScreenState {
 
     // `resealed`: the iris has closed again after a clean. `trashOnly`: every finding
     // of the running clean goes to the Trash (the cleaning subtitle says so only then).
-    static CleanScreenState of(const CleanListModel& list, const Texts& texts, bool resealed, bool trashOnly);
+    // `emptied`: what emptying the Trash freed since the clean: freed too, and, once the
+    // Trash is empty, nothing of the clean waits there any more.
+    static CleanScreenState of(const CleanListModel& list, const Texts& texts, bool resealed, bool trashOnly,
+                               const std::optional<Cleaner::TrashEmptied>& emptied = std::nullopt);
 
     // Whether a clean of these findings moves every one of them to the Trash.
     static bool allGoToTrash(const std::vector<CleanItem>& run, bool alwaysTrash, bool dryRun);

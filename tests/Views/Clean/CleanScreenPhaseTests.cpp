@@ -237,6 +237,9 @@ TEST(CleanScreenPhases, IntoTheTrashThenEmptyIt) {
     s.picture("trash-emptied");
     EXPECT_TRUE(empty->result()->isVisibleTo(&s.screen()));
     EXPECT_EQ(empty->result()->text(), "Trash emptied · " + bytes(report.trashed));
+    // Nothing waits in the Trash any more: what it held counts as freed.
+    EXPECT_EQ(s.screen().heroText()->title(), bytes(report.trashed) + " freed");
+    EXPECT_EQ(s.screen().heroText()->subtitle(), QString("%1 items removed for good").arg(report.removed.size()));
 
     // A new scan takes the button away; its result goes with it.
     ASSERT_TRUE(s.drive(s.list().scan()));
