@@ -487,6 +487,7 @@ TEST(AnalyzeModel, WhatARemovalElsewhereTouchedIsMeasuredAgain) {
         if (c.removal == Removal::trashEmptied) {
             QFuture<Cleaner::TrashEmptied> emptied = CleanListModel::emptyTrash();
             emptied.waitForFinished();
+            QCoreApplication::sendPostedEvents();  // the analyzer hears of it
         } else {
             // Caches are deleted outright, installers go to the Trash.
             const bool deleted = c.removal == Removal::deleted;
