@@ -5,11 +5,26 @@
 #include "Core/Text.h"
 
 namespace DiskIndex {
+namespace {
+Info info(TreeWalk::Totals&& totals) {
+    Info i{totals.size, totals.files};
+    if (!totals.shared.empty()) i.shared = std::make_shared<const SharedFiles>(std::move(totals.shared));
+    return i;
+}
+}  // namespace
+
+bool Info::operator==(const Info& o) const {
+    static const SharedFiles none;
+    return size == o.size && files == o.files && sizeless == o.sizeless && unreadable == o.unreadable &&
+           (shared ? *shared : none) == (o.shared ? *o.shared : none);
+}
+
 TreeWalk::Options measureOptions(int recordDepth) {
     TreeWalk::Options options;
     options.folderBlocks = true;
     options.linksAsFiles = true;
     options.hardLinksOnce = true;
+    options.sharedFiles = true;
     options.oneDevice = true;
     options.recordDepth = recordDepth;
     return options;
@@ -27,8 +42,8 @@ Measurement measurement(TreeWalk::Result&& result) {
     Measurement m;
     m.root = result.rootElsewhere    ? Info{0, 0, true, false}
              : result.rootUnreadable ? Info{0, 0, false, true}
-                                     : Info{result.root.size, result.root.files};
-    for (auto& [path, totals] : result.recorded) m.recorded.emplace(std::move(path), Info{totals.size, totals.files});
+                                     : info(std::move(result.root));
+    for (auto& [path, totals] : result.recorded) m.recorded.emplace(std::move(path), info(std::move(totals)));
     m.complete = result.complete;
     return m;
 }

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +12,8 @@
 // The analyzer's two walks of a folder tree. Synchronous, any thread; each call walks on
 // the calling thread (the size service runs the same walks spread over its pool).
 namespace DiskIndex {
+using SharedFiles = std::vector<TreeWalk::SharedFile>;
+
 // The totals of one folder.
 struct Info {
     int64_t size = 0;   // allocated bytes, folders' own blocks included
@@ -19,7 +22,10 @@ struct Info {
     bool sizeless = false;
     // The folder could not be opened: nothing in it was counted, so its size is unknown.
     bool unreadable = false;
-    bool operator==(const Info&) const = default;
+    // The files of several names counted here with a name elsewhere: totals of other
+    // folders measured apart may count them too. None for most folders.
+    std::shared_ptr<const SharedFiles> shared;
+    bool operator==(const Info& other) const;
 };
 
 struct Measurement {

@@ -57,7 +57,26 @@ struct Bucket {
     int depth;
     std::atomic<int64_t> size{0}, files{0};
     bool elsewhere = false;  // another volume is mounted here: its totals are not its own
+    std::vector<SharedFile> shared;  // filled at the end
 };
+
+// Whether bucket `a` comes before `b`: a folder before everything below it, and that
+// before its later siblings ("/" orders before every other byte).
+bool treeBefore(const std::string& a, const std::string& b) {
+    const auto [ia, ib] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    if (ib == b.end()) return false;
+    if (ia == a.end()) return true;
+    if (*ia == '/' || *ib == '/') return *ia == '/';
+    return static_cast<unsigned char>(*ia) < static_cast<unsigned char>(*ib);
+}
+
+// The nearest bucket holding both.
+Bucket* nearestHolding(Bucket* a, Bucket* b) {
+    while (a->depth > b->depth) a = a->parent;
+    while (b->depth > a->depth) b = b->parent;
+    while (a != b) a = a->parent, b = b->parent;
+    return a;
+}
 
 // A node's descriptor state in one word, so that using, letting go of and closing the
 // descriptor take no lock: claims are reasons to keep it (queued jobs, the thread
@@ -125,7 +144,10 @@ private:
     };
     struct HardLink {
         int64_t size;
-        Bucket* bucket;
+        Bucket* bucket;  // where it counts
+        Bucket* common;  // the nearest bucket holding every name met
+        nlink_t names;   // names met
+        nlink_t links;
     };
     struct InodeKey {
         dev_t device;
@@ -597,13 +619,20 @@ void Walk::visit(Node* node, int fd, const LinuxDirent* entry, Local& local) {
         result_.large.emplace_back(std::move(path), bytes);
     }
     if (options_.hardLinksOnce && S_ISREG(st.st_mode) && st.st_nlink >= 2) {
-        // Counted once, at the end, in the recorded folder of smallest path that holds
-        // one of its names: the same on every run, whatever order threads meet them.
+        // Counted once, at the end, in the first folder with totals that holds one of its
+        // names: the same on every run, whatever order threads meet them.
         const InodeKey key{st.st_dev, st.st_ino};
         Shard& shard = shards_[InodeHash()(key) % kHardLinkShards];
         std::lock_guard lock(shard.mutex);
-        const auto [it, added] = shard.inodes.try_emplace(key, HardLink{bytes, node->bucket});
-        if (!added && node->bucket->path < it->second.bucket->path) it->second.bucket = node->bucket;
+        const auto [it, added] =
+            shard.inodes.try_emplace(key, HardLink{bytes, node->bucket, node->bucket, 1, st.st_nlink});
+        if (added) return;
+        HardLink& link = it->second;
+        if (treeBefore(node->bucket->path, link.bucket->path)) link.bucket = node->bucket;
+        if (options_.sharedFiles) {
+            link.common = nearestHolding(link.common, node->bucket);
+            ++link.names;
+        }
         return;
     }
     local.size += bytes;
@@ -630,6 +659,11 @@ Result Walk::end() {
         for (const auto& [key, link] : shard.inodes) {
             link.bucket->size += link.size;
             link.bucket->files += 1;
+            if (!options_.sharedFiles) continue;
+            // Every folder that counts it and lacks one of its names.
+            const bool allMet = link.names >= link.links;
+            const SharedFile file{static_cast<uint64_t>(key.device), static_cast<uint64_t>(key.inode), link.size};
+            for (Bucket* b = link.bucket; b && !(allMet && b == link.common); b = b->parent) b->shared.push_back(file);
         }
     Result result = std::move(result_);
     for (auto it = buckets_.rbegin(); it != buckets_.rend(); ++it) {
@@ -638,9 +672,10 @@ Result Walk::end() {
             b.parent->size += b.size.load();
             b.parent->files += b.files.load();
         }
-        if (b.depth >= 1 && !b.elsewhere) result.recorded.emplace_back(b.path, Totals{b.size.load(), b.files.load()});
+        if (b.depth >= 1 && !b.elsewhere)
+            result.recorded.emplace_back(b.path, Totals{b.size.load(), b.files.load(), std::move(b.shared)});
     }
-    result.root = {buckets_.front()->size.load(), buckets_.front()->files.load()};
+    result.root = {buckets_.front()->size.load(), buckets_.front()->files.load(), std::move(buckets_.front()->shared)};
     std::sort(result.recorded.begin(), result.recorded.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     std::sort(result.large.begin(), result.large.end(), [](const auto& a, const auto& b) {

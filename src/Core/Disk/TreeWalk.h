@@ -18,16 +18,30 @@
 // runs on the calling thread, or spread folder by folder over a Pool's threads.
 namespace TreeWalk {
 
+// A regular file of several names.
+struct SharedFile {
+    uint64_t device = 0, inode = 0;
+    int64_t bytes = 0;  // allocated
+    bool operator==(const SharedFile&) const = default;
+};
+
 struct Totals {
     int64_t size = 0;   // allocated bytes
     int64_t files = 0;  // non-folder entries
+    // With Options::sharedFiles: the files of several names counted here of which some
+    // name lies outside, which another folder's totals may count too.
+    std::vector<SharedFile> shared;
     bool operator==(const Totals&) const = default;
 };
 
 struct Options {
     bool folderBlocks = false;   // a folder adds its own blocks, as du counts them
     bool linksAsFiles = false;   // a symbolic link adds its own blocks and counts as a file
-    bool hardLinksOnce = false;  // a regular file of several names counts once per (device, inode)
+    // A regular file of several names counts once per (device, inode), in the first
+    // folder with totals that holds a name of it: a folder before what lies below it,
+    // that before its later siblings.
+    bool hardLinksOnce = false;
+    bool sharedFiles = false;  // with hardLinksOnce: totals list their shared files
     // Never enters a folder of another volume (it adds its own blocks only, and is not
     // recorded), and does not walk a root on a pseudo or network file system.
     bool oneDevice = false;

@@ -56,10 +56,17 @@ std::optional<fs::path> childOnTheWay(const fs::path& folder, const fs::path& in
     return fs::path(i.substr(0, i.find('/', start)));
 }
 
+// A file of several names, which rows measured apart may each count.
+std::optional<TreeWalk::SharedFile> sharedFile(const struct ::stat& st) {
+    if (!S_ISREG(st.st_mode) || st.st_nlink < 2) return std::nullopt;
+    return TreeWalk::SharedFile{st.st_dev, st.st_ino, static_cast<int64_t>(st.st_blocks) * 512};
+}
+
 // A child as the listing makes it: a folder to measure, or a file with its size.
-std::optional<AnalyzeModel::Entry> listedEntry(const fs::path& p) {
+std::optional<AnalyzeModel::Entry> listedEntry(const fs::path& p, std::optional<TreeWalk::SharedFile>& shared) {
     struct ::stat st {};
     if (::lstat(p.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return std::nullopt;
+    shared = sharedFile(st);
     if (S_ISDIR(st.st_mode)) return AnalyzeModel::Entry{p, {}, {}, !Platform::FileOps::isPackage(p.filename().native())};
     return AnalyzeModel::Entry{p, static_cast<int64_t>(st.st_blocks) * 512, 1, false};
 }
@@ -95,6 +102,39 @@ struct AnalyzeModel::Measuring {
     size_t waiting = 0;  // results still to come
     // The latest request for each path: one made before a change may answer after it.
     std::unordered_map<std::string, int> asked;
+    // By row: the files of several names it counts that other rows may count too.
+    struct Sharing {
+        bool own = false;  // a file of the folder itself
+        std::shared_ptr<const DiskIndex::SharedFiles> files;
+    };
+    std::unordered_map<std::string, Sharing> shared;
+
+    void share(const std::string& path, bool own, std::shared_ptr<const DiskIndex::SharedFiles> files) {
+        if (files) shared[path] = {own, std::move(files)};
+        else shared.erase(path);
+    }
+    // The entries with each such file in the first row that holds it, as a walk of the
+    // folder counts it: its own files before its folders, each by name.
+    std::vector<Entry> credited() const {
+        std::vector<Entry> out = entries;
+        std::vector<std::pair<const Sharing*, Entry*>> holders;
+        for (auto& e : out)
+            if (const auto it = shared.find(e.id()); it != shared.end() && e.size && e.files)
+                holders.emplace_back(&it->second, &e);
+        if (holders.size() < 2) return out;
+        std::sort(holders.begin(), holders.end(), [](const auto& a, const auto& b) {
+            if (a.first->own != b.first->own) return a.first->own;
+            return a.second->id() < b.second->id();
+        });
+        std::set<std::pair<uint64_t, uint64_t>> counted;
+        for (const auto& [sharing, e] : holders)
+            for (const auto& f : *sharing->files)
+                if (!counted.emplace(f.device, f.inode).second) {
+                    *e->size -= f.bytes;
+                    *e->files -= 1;
+                }
+        return out;
+    }
 };
 
 AnalyzeModel::AnalyzeModel(QObject* parent) : AnalyzeModel(SizeService::shared(), parent) {}
@@ -194,15 +234,11 @@ int64_t AnalyzeModel::totalFiles() const {
 
 std::pair<int64_t, int64_t> AnalyzeModel::walkedTotals() const {
     auto [bytes, files] = std::pair(counting_.bytes, counting_.files);
-    std::set<std::pair<dev_t, ino_t>> counted;
     for (const auto& e : entries_) {
         if (const auto mount = counting_.mountPoints.find(e.id()); mount != counting_.mountPoints.end()) {
             bytes += mount->second;
             continue;
         }
-        if (const auto shared = counting_.sharedFiles.find(e.id());
-            shared != counting_.sharedFiles.end() && !counted.insert(shared->second).second)
-            continue;
         bytes += e.size.value_or(0);
         files += e.files.value_or(0);
     }
@@ -277,8 +313,7 @@ AnalyzeModel::Listing AnalyzeModel::list(const fs::path& folder) {
         Listed l{joined(folder, child.name), std::nullopt, false};
         if (S_ISDIR(type)) l.navigable = !Platform::FileOps::isPackage(child.name);
         else l.fileSize = blocks;
-        if (S_ISREG(type) && child.status.st_nlink >= 2)
-            counting.sharedFiles.emplace(l.url.native(), std::pair(child.status.st_dev, child.status.st_ino));
+        l.shared = sharedFile(child.status);
         // Where another volume is mounted, a kernel or network one is known at once, so
         // it never waits for a walk that would not measure it anyway.
         if (S_ISDIR(type) && known && child.status.st_dev != own.st_dev) {
@@ -347,17 +382,21 @@ QCoro::Task<> AnalyzeModel::loadFolders(int token, fs::path folder) {
     for (const auto& l : listed.children) {
         if (l.fileSize) {
             load->entries.push_back({l.url, l.fileSize, 1, false});
+            if (l.shared) load->share(l.url.native(), true, std::make_shared<DiskIndex::SharedFiles>(1, *l.shared));
             continue;
         }
         const auto& info = known[k++];
         Entry entry{l.url, std::nullopt, std::nullopt, l.navigable, l.sizeless};
-        if (info && !l.sizeless) fill(entry, *info);
+        if (info && !l.sizeless) {
+            fill(entry, *info);
+            load->share(l.url.native(), false, info->shared);
+        }
         load->entries.push_back(std::move(entry));
         if (info && l.navigable) load->subSlices[l.url.native()] = subSlicesOf(l.url.native());
     }
     setReadable(listed.readable);
     setCounting(listed.counting);
-    setEntries(sorted(load->entries));
+    setEntries(sorted(load->credited()));
     setSubSlices(load->subSlices);
     setListing(false);
 
@@ -398,6 +437,7 @@ void AnalyzeModel::measured(const std::shared_ptr<Measuring>& load, const std::s
     // Gone when it was removed meanwhile; measured again when it changed meanwhile.
     if (it != load->entries.end() && load->asked[path] == ticket) {
         fill(*it, info);
+        load->share(path, false, info.shared);
         if (it->isFolder) load->subSlices[path] = subSlicesOf(path);
     }
     if (load->waiting == 0 || Platform::monotonicSeconds() - load->lastPublished > publishInterval) publish(*load);
@@ -405,7 +445,7 @@ void AnalyzeModel::measured(const std::shared_ptr<Measuring>& load, const std::s
 
 void AnalyzeModel::publish(Measuring& load) {
     load.lastPublished = Platform::monotonicSeconds();
-    setEntries(sorted(load.entries));
+    setEntries(sorted(load.credited()));
     setSubSlices(load.subSlices);
 }
 
@@ -485,7 +525,9 @@ void AnalyzeModel::forgotten(const std::vector<std::string>& paths) {
         const auto it =
             std::find_if(load.entries.begin(), load.entries.end(), [&](const Entry& e) { return e.id() == child; });
         load.subSlices.erase(child);
-        auto now = listedEntry(fs::path(child));
+        std::optional<TreeWalk::SharedFile> file;
+        auto now = listedEntry(fs::path(child), file);
+        load.share(child, true, file ? std::make_shared<DiskIndex::SharedFiles>(1, *file) : nullptr);
         if (!now) {
             if (it != load.entries.end()) load.entries.erase(it);
             selection.erase(child);

@@ -4,8 +4,6 @@
 #include <QObject>
 #include <QString>
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -34,8 +32,11 @@ class AnalyzeModel : public QObject {
 public:
     struct Entry {
         std::filesystem::path url;
-        std::optional<int64_t> size;   // allocated bytes; none until measured
-        std::optional<int64_t> files;  // none until measured; 1 for a file
+        // Allocated bytes; none until measured. The rows add up to the folder: a file of
+        // several names in several rows is in the first of them alone, the folder's own
+        // files before its folders, each by name (as a walk of the folder counts it).
+        std::optional<int64_t> size;
+        std::optional<int64_t> files;  // none until measured; 1 for a file (0 counted elsewhere)
         bool isFolder = false;         // a folder that can be opened (not a package)
         // On a pseudo or network file system: never measured, shown without a size and
         // left out of the shares.
@@ -103,9 +104,9 @@ public:
     int64_t total() const;
     int64_t totalFiles() const;
     // What the folder shown takes, as its row in the folder above reads: its entries,
-    // its own blocks and its links, which are counted but not listed, a file of several
-    // names once, and a folder with another volume mounted on it by its own blocks.
-    // None while it cannot be read. In large-file mode, the files found.
+    // its own blocks and its links, which are counted but not listed, and a folder with
+    // another volume mounted on it by its own blocks. None while it cannot be read. In
+    // large-file mode, the files found.
     std::optional<int64_t> folderSize() const;
     std::optional<int64_t> folderFiles() const;
     // The links in the folder shown: counted in its files, never listed.
@@ -159,15 +160,14 @@ private:
         std::optional<int64_t> fileSize;  // none for a folder
         bool navigable = false;
         bool sizeless = false;  // a pseudo or network file system is mounted here
+        std::optional<TreeWalk::SharedFile> shared;  // a file of several names
     };
     // How a walk of the folder counts it where its list reads otherwise: its own
-    // blocks and its links count though nothing lists them; a file listed under several
-    // names counts once; a folder with another volume mounted on it counts its own
-    // blocks alone, whatever its own row reads.
+    // blocks and its links count though nothing lists them; a folder with another
+    // volume mounted on it counts its own blocks alone, whatever its own row reads.
     struct Counting {
-        int64_t bytes = 0, files = 0;  // the folder's own blocks and its links
-        std::map<std::string, std::pair<dev_t, ino_t>> sharedFiles;  // by path: the file it names
-        std::map<std::string, int64_t> mountPoints;                  // by path: its own blocks
+        int64_t bytes = 0, files = 0;                // the folder's own blocks and its links
+        std::map<std::string, int64_t> mountPoints;  // by path: its own blocks
         bool operator==(const Counting&) const = default;
     };
     struct Listing {

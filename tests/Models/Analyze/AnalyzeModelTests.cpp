@@ -516,3 +516,63 @@ TEST(AnalyzeModel, WhatARemovalElsewhereTouchedIsMeasuredAgain) {
         expectDu();
     }
 }
+
+// A file of several names counts in one row only, so the rows add up to the folder as
+// du counts it: in the folder's own file before its folders, else in the first folder
+// by name, however the rows were measured (in one walk of the folder, each alone, or
+// mixed after a change).
+TEST(AnalyzeModel, AFileOfSeveralNamesCountsInOneRow) {
+    struct Case {
+        const char* name;
+        std::vector<const char*> names;  // under X; the first is made, the others linked to it
+        const char* holder;
+    } const cases[] = {
+        {"in two subfolders", {"b/f", "a/f"}, "a"},
+        {"twice in the folder", {"f2", "f1"}, "f1"},
+        {"in the folder and a subfolder", {"a/z", "z"}, "z"},
+        {"deep in one subfolder, and in another", {"c/f", "b/deep/er/f"}, "b"},
+        {"beside a sibling of the same start", {"a-b/f", "a/x/f"}, "a"},
+        {"in a subfolder and outside", {"a/f", "../outside"}, "a"},
+    };
+    enum class Measured { inOneWalk, apart, mixed };
+    for (const auto& c : cases)
+        for (const Measured how : {Measured::inOneWalk, Measured::apart, Measured::mixed}) {
+            SCOPED_TRACE(std::string(c.name) + " " + std::to_string(int(how)));
+            FakeHome h;
+            h.folder("X/a", 1);
+            h.folder("X/a-b", 1);
+            h.folder("X/b", 2);
+            h.folder("X/c", 3);
+            h.file(fs::path("X") / c.names[0], 5);
+            for (size_t i = 1; i < c.names.size(); ++i) {
+                fs::create_directories((h / "X" / c.names[i]).parent_path());
+                ASSERT_EQ(::link((h / "X" / c.names[0]).c_str(), (h / "X" / c.names[i]).c_str()), 0);
+            }
+            Held held;
+            held.latch.releaseAll();
+            AnalyzeModel& m = held.model;
+            if (how == Measured::apart) {
+                m.navigate(h / "X");
+            } else {  // the home measured first: X's rows come from one walk of X
+                m.load();
+                ASSERT_TRUE(until([&] { return settled(m); }));
+                m.open(entryNamed(m, "X"));
+            }
+            ASSERT_TRUE(until([&] { return settled(m) && m.path().back() == h / "X"; }));
+            if (how == Measured::mixed) {
+                const std::vector<Entry> rows = m.entries();  // each one changes the list
+                for (const auto& e : rows)
+                    if (e.url.filename() != c.holder) m.sizes().invalidate(e.id());
+                ASSERT_TRUE(until([&] { return settled(m); }));
+            }
+            int64_t bytes = 0, files = m.unlistedFiles();
+            for (const auto& e : m.entries()) {
+                bytes += e.size.value_or(0);
+                files += e.files.value_or(0);
+            }
+            EXPECT_EQ(m.folderSize(), du(h / "X"));
+            EXPECT_EQ(m.folderSize(), bytes + testtree::allocated(h / "X"));  // the rows and its own blocks
+            EXPECT_EQ(m.folderFiles(), files);
+            EXPECT_EQ(entryNamed(m, c.holder).size, du(h / "X" / c.holder));
+        }
+}
