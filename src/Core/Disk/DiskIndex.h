@@ -24,7 +24,7 @@ struct Info {
     bool unreadable = false;
     // The files of several names counted here with a name elsewhere: totals of other
     // folders measured apart may count them too. None for most folders.
-    std::shared_ptr<const SharedFiles> shared;
+    std::shared_ptr<const SharedFiles> shared = {};
     bool operator==(const Info& other) const;
 };
 

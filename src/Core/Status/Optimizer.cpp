@@ -92,7 +92,7 @@ std::vector<Action> table(const fs::path& home, uid_t uid) {
     for (const Row& r : rows) {
         const auto command = MaintenanceCommands::forTask(r.id, home, uid);
         out.push_back({r.id, localized(r.title), localized(r.detail), command->text, r.needsAdmin, command->requires_,
-                       r.selectedByDefault});
+                       r.selectedByDefault, command->changes});
     }
     return out;
 }

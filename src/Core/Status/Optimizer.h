@@ -21,6 +21,9 @@ struct Action {
     // to be offered; none for no precondition.
     std::optional<std::string> requires_;
     bool selectedByDefault = false;
+    // The user's folders the command changes: what was measured there before it ran
+    // is out of date after.
+    std::vector<std::filesystem::path> changes = {};
     bool operator==(const Action&) const = default;
 };
 

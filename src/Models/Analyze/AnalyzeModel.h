@@ -160,7 +160,7 @@ private:
         std::optional<int64_t> fileSize;  // none for a folder
         bool navigable = false;
         bool sizeless = false;  // a pseudo or network file system is mounted here
-        std::optional<TreeWalk::SharedFile> shared;  // a file of several names
+        std::optional<TreeWalk::SharedFile> shared = {};  // a file of several names
     };
     // How a walk of the folder counts it where its list reads otherwise: its own
     // blocks and its links count though nothing lists them; a folder with another

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "Core/Clean/History.h"
+#include "Core/Disk/SizeService.h"
 #include "Models/Clean/Sounds.h"
 #include "Models/Kit/AssignIfChanged.h"
 #include "Platform/Clock.h"
@@ -173,7 +174,12 @@ QCoro::Task<> OptimizeModel::runSelected() {
 
     for (size_t i = 0; i < plain.size(); ++i) {
         setRunning({plain[i].id});
-        QFuture<Outcome> running = QtConcurrent::run([run = runner.run, task = plain[i]] { return run(task); });
+        QFuture<Outcome> running = QtConcurrent::run([run = runner.run, task = plain[i]] {
+            Outcome outcome = run(task);
+            // Failed or not, it may have changed its folders.
+            SizeService::shared().forget(task.changes);
+            return outcome;
+        });
         const Outcome outcome = co_await running;
         if (!self) co_return;
         setOutcome(outcome);
@@ -184,7 +190,11 @@ QCoro::Task<> OptimizeModel::runSelected() {
         for (const auto& a : admin) ids.insert(a.id);
         setRunning(std::move(ids));
         QFuture<std::vector<Outcome>> batch =
-            QtConcurrent::run([runAsAdmin = runner.runAsAdmin, admin] { return runAsAdmin(admin); });
+            QtConcurrent::run([runAsAdmin = runner.runAsAdmin, admin] {
+                std::vector<Outcome> reported = runAsAdmin(admin);
+                for (const auto& a : admin) SizeService::shared().forget(a.changes);
+                return reported;
+            });
         const std::vector<Outcome> reported = co_await batch;
         if (!self) co_return;
         for (const auto& o : reported) setOutcome(o);

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <mutex>
 
 #include "Core/Clean/History.h"
+#include "Core/Disk/SizeService.h"
 #include "Models/Clean/CleanTestSupport.h"
 #include "Models/Clean/Shockwave.h"
 #include "Support/TestTree.h"
@@ -93,6 +95,29 @@ TEST_F(OptimizeModelTest, ARunWithoutASuccessIsNeitherHeardNorRecorded) {
     EXPECT_EQ(fake.calls.size(), 2u);
     EXPECT_TRUE(audio.played.empty());
     EXPECT_TRUE(History::entries().empty());
+}
+
+// Measured before the run, a task's folders (and what holds them) are measured afresh
+// after it, failed or not; a folder no task names keeps its size.
+TEST_F(OptimizeModelTest, TheFoldersATaskChangesLoseTheSizesMeasuredBefore) {
+    const std::filesystem::path thumbs = tmp / "cache/thumbnails", other = tmp / "other";
+    testtree::writeFile(thumbs / "a.png", std::string(4096, 'x'));
+    testtree::writeFile(other / "b", "b");
+    SizeService& sizes = SizeService::shared();
+    for (const auto& folder : {thumbs, other}) {
+        std::promise<void> measured;
+        sizes.info(folder.native(), [&](SizeService::Info) { measured.set_value(); });
+        measured.get_future().wait();
+    }
+    Action plain = task("p1", false), admin = task("a1", true);
+    plain.changes = {thumbs};
+    admin.changes = {tmp / "cache"};
+    fake.failing = {"a1"};
+    OptimizeModel model({plain, admin}, fake.runner());
+    ASSERT_TRUE(drive(clocks, model.runSelected()));
+    EXPECT_FALSE(sizes.cached(thumbs.native()));
+    EXPECT_FALSE(sizes.cached((tmp / "cache").native()));
+    EXPECT_TRUE(sizes.cached(other.native()));
 }
 
 TEST_F(OptimizeModelTest, ASecondRunWhileOneIsUnderWayDoesNothing) {
