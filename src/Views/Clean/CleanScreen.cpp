@@ -358,29 +358,7 @@ void CleanScreen::paintEvent(QPaintEvent*) {
     // The sheet's shadow, blurred once per size.
     const QRectF sheet = sheet_->geometry();
     const double margin = 2 * shadowBlur;
-    const qreal ratio = devicePixelRatioF();
-    const QSize size = (sheet.size() + QSizeF(2 * margin, 2 * margin)).toSize();
-    if (shadow_.isNull() || shadow_.size() != size * ratio) {
-        QImage shape(size * ratio, QImage::Format_ARGB32_Premultiplied);
-        shape.fill(Qt::transparent);
-        {
-            QPainter p(&shape);
-            p.scale(ratio, ratio);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.setPen(Qt::NoPen);
-            p.setBrush(Theme::black(1));
-            p.drawRoundedRect(QRectF(margin, margin, sheet.width(), sheet.height()), sheetRadius, sheetRadius);
-        }
-        // Black at 0.4, ready to copy as it is.
-        QImage blurred = Bloom::blurred(shape, shadowBlur * ratio);
-        shadow_ = QImage(blurred.size(), QImage::Format_ARGB32_Premultiplied);
-        shadow_.fill(Qt::transparent);
-        QPainter on(&shadow_);
-        on.setOpacity(0.4);
-        on.drawImage(0, 0, blurred);
-        on.end();
-        shadow_.setDevicePixelRatio(ratio);
-    }
+    Bloom::keepShadow(shadow_, sheet.size(), sheetRadius, shadowBlur, 0.4, devicePixelRatioF());
     QPainter p(this);
     if (shown_ < 1) p.setOpacity(std::clamp(shown_, 0.0, 1.0));
     p.drawImage(sheet.topLeft() + QPointF(-margin, -margin + shadowDrop), shadow_);

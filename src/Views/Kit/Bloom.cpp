@@ -92,4 +92,28 @@ double blurredBand(double at, double middle, double width, double blur) {
     return 0.5 * (std::erf((at - middle + width / 2) / s) - std::erf((at - middle - width / 2) / s));
 }
 
+void keepShadow(QImage& kept, const QSizeF& shape, double radius, double blur, double opacity, qreal ratio) {
+    const double margin = 2 * blur;
+    const QSize size = (shape + QSizeF(2 * margin, 2 * margin)).toSize() * ratio;
+    if (!kept.isNull() && kept.size() == size && kept.devicePixelRatio() == ratio) return;
+    QImage outline(size, QImage::Format_ARGB32_Premultiplied);
+    outline.fill(Qt::transparent);
+    {
+        QPainter p(&outline);
+        p.scale(ratio, ratio);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::black);
+        p.drawRoundedRect(QRectF(QPointF(margin, margin), shape), radius, radius);
+    }
+    const QImage soft = blurred(outline, blur * ratio);
+    kept = QImage(soft.size(), QImage::Format_ARGB32_Premultiplied);
+    kept.fill(Qt::transparent);
+    QPainter p(&kept);
+    p.setOpacity(opacity);
+    p.drawImage(0, 0, soft);
+    p.end();
+    kept.setDevicePixelRatio(ratio);
+}
+
 }  // namespace Bloom

@@ -1,6 +1,7 @@
 #pragma once
 #include <QImage>
 #include <QRectF>
+#include <QSizeF>
 
 class QPainter;
 
@@ -22,5 +23,10 @@ void addBlurred(QPainter& painter, const QRectF& target, const QImage& blurredLa
 // it), blurred by `blur`, covers the point at `at`: the blur of a band in closed
 // form, for outlines too large to blur as pictures.
 double blurredBand(double at, double middle, double width, double blur);
+
+// A sheet's shadow: a rounded rectangle of `shape` in black at `opacity`, blurred by
+// `blur`, on a margin of twice the blur all round, at `ratio` pixels a point. `kept`
+// is drawn afresh only when its size or ratio would change.
+void keepShadow(QImage& kept, const QSizeF& shape, double radius, double blur, double opacity, qreal ratio);
 
 }  // namespace Bloom

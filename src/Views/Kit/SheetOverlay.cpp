@@ -151,28 +151,7 @@ void SheetOverlay::paintDim(QPainter& p) {
     // The sheet's shadow, blurred once per size.
     const QRectF sheet = sheet_->geometry();
     const double margin = 2 * shadowBlur;
-    const qreal ratio = devicePixelRatioF();
-    const QSize size = (sheet.size() + QSizeF(2 * margin, 2 * margin)).toSize() * ratio;
-    if (shadow_.size() != size) {
-        QImage shape(size, QImage::Format_ARGB32_Premultiplied);
-        shape.fill(Qt::transparent);
-        {
-            QPainter on(&shape);
-            on.scale(ratio, ratio);
-            on.setRenderHint(QPainter::Antialiasing);
-            on.setPen(Qt::NoPen);
-            on.setBrush(Theme::black(1));
-            on.drawRoundedRect(QRectF(margin, margin, sheet.width(), sheet.height()), cornerRadius, cornerRadius);
-        }
-        const QImage blurred = Bloom::blurred(shape, shadowBlur * ratio);
-        shadow_ = QImage(blurred.size(), QImage::Format_ARGB32_Premultiplied);
-        shadow_.fill(Qt::transparent);
-        QPainter on(&shadow_);
-        on.setOpacity(shadowOpacity);
-        on.drawImage(0, 0, blurred);
-        on.end();
-        shadow_.setDevicePixelRatio(ratio);
-    }
+    Bloom::keepShadow(shadow_, sheet.size(), cornerRadius, shadowBlur, shadowOpacity, devicePixelRatioF());
     p.drawImage(sheet.topLeft() + QPointF(-margin, -margin + shadowDrop), shadow_);
 }
 
