@@ -20,9 +20,15 @@ SheetOverlay::SheetOverlay(QWidget* sheet, QWidget* host, std::function<void()> 
     sheet_->setParent(this);
     sheet_->show();
     host_->installEventFilter(this);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { keepFocus(now); });
+    focusWatch_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { keepFocus(now); });
     place();
     raise();
+}
+
+// The focus moves while the widget base deletes the sheet, when this is no overlay any more.
+SheetOverlay::~SheetOverlay() {
+    disconnect(focusWatch_);
+    host_->removeEventFilter(this);
 }
 
 QRect SheetOverlay::sheetRect(QSize size, QSize sheet) {

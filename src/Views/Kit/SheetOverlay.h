@@ -16,6 +16,7 @@ class SheetOverlay : public QWidget {
     Q_OBJECT
 public:
     SheetOverlay(QWidget* sheet, QWidget* host, std::function<void()> onEscape);
+    ~SheetOverlay() override;
 
     QWidget* sheet() const { return sheet_; }
     // Where the sheet goes in a host of `size`.
@@ -43,6 +44,7 @@ private:
     QWidget* sheet_;
     std::function<void()> onEscape_;
     QPointer<QWidget> focusBefore_;
+    QMetaObject::Connection focusWatch_;
     // What lies beneath, dimmed, as it was once the host last settled: the sky and
     // heroes moving beneath then cost no repaint of the sheet.
     QPixmap still_;
