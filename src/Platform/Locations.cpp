@@ -8,6 +8,7 @@
 #include <climits>
 #include <initializer_list>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -84,10 +85,9 @@ fs::path configHome() {
     return home() / ".config";
 }
 
-fs::path cacheHome() {
+namespace {
+fs::path judgedCacheHome(const fs::path& named) {
     const fs::path fallback = home() / ".cache";
-    const fs::path named = fromEnv("XDG_CACHE_HOME");
-    if (named.empty()) return fallback;
     // Everything inside the cache folder may be offered for cleaning, so it is never
     // a folder of the user's own: none the gate keeps whole (but the Mac's own cache
     // folder, which holds nothing else) or finds personal data in, neither the data
@@ -113,6 +113,32 @@ fs::path cacheHome() {
     for (const auto& f : {dataHome(), configHome(), trash(), trashFiles(), trashInfo()})
         if (clashes({trimmed(f), resolved(f)}, false)) return fallback;
     return trimmed(named);
+}
+}  // namespace
+
+fs::path cacheHome() {
+    const fs::path named = fromEnv("XDG_CACHE_HOME");
+    if (named.empty()) return home() / ".cache";
+    // Judging a value resolves some forty folders, and every safety gate made asks for
+    // it: the answer is kept for the environment it was judged in.
+    std::string environment;
+    for (const char* name : {"HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
+        const char* v = std::getenv(name);
+        environment += v ? std::string("=") + v : std::string("-");
+        environment += '\0';
+    }
+    static std::mutex lock;
+    static std::string judgedIn;
+    static fs::path judged;
+    {
+        std::lock_guard guard(lock);
+        if (!judgedIn.empty() && judgedIn == environment) return judged;
+    }
+    fs::path result = judgedCacheHome(named);
+    std::lock_guard guard(lock);
+    judgedIn = std::move(environment);
+    judged = result;
+    return result;
 }
 
 const std::vector<std::string>& keptWhole() {
