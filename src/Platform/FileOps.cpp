@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <climits>
+#include <cstdlib>
 #include <unistd.h>
 
 #include <cctype>
@@ -164,6 +166,25 @@ std::optional<struct ::stat> attributes(const fs::path& p) {
     struct ::stat st {};
     if (::lstat(p.c_str(), &st) != 0) return std::nullopt;
     return st;
+}
+
+std::string resolvedAsFarAsItExists(const fs::path& p) {
+    const auto trimmed = [](std::string s) {
+        while (s.size() > 1 && s.back() == '/') s.pop_back();
+        return s;
+    };
+    fs::path existing = p, rest;
+    char buf[PATH_MAX];
+    while (true) {
+        if (::realpath(existing.c_str(), buf)) {
+            fs::path r(buf);
+            if (!rest.empty()) r /= rest;
+            return trimmed(r.lexically_normal().native());
+        }
+        if (!existing.has_relative_path()) return trimmed(p.lexically_normal().native());
+        rest = rest.empty() ? existing.filename() : existing.filename() / rest;
+        existing = existing.parent_path();
+    }
 }
 
 bool exists(const fs::path& p) {

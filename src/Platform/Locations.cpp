@@ -1,5 +1,7 @@
 #include "Platform/Locations.h"
 
+#include "Platform/FileOps.h"
+
 #include <pwd.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -32,15 +34,6 @@ std::string trimmed(const fs::path& p) {
 bool holds(const std::string& folder, const std::string& path) {
     if (folder == "/" || path == folder) return true;
     return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
-}
-
-// The path with its links resolved as far as it exists, the rest as written.
-std::string resolved(const fs::path& p) {
-    char buf[PATH_MAX];
-    if (::realpath(p.c_str(), buf)) return buf;
-    const fs::path written = trimmed(p), parent = written.parent_path();
-    if (parent.empty() || parent == written) return written;
-    return trimmed(resolved(parent) / written.filename());
 }
 
 // Relative entries are invalid and ignored, as the base-directory rules say.
@@ -92,7 +85,7 @@ fs::path judgedCacheHome(const fs::path& named) {
     // a folder of the user's own: none the gate keeps whole (but the Mac's own cache
     // folder, which holds nothing else) or finds personal data in, neither the data
     // nor the config home, nor a folder holding one of them.
-    const std::string values[] = {trimmed(named), resolved(named)};
+    const std::string values[] = {trimmed(named), FileOps::resolvedAsFarAsItExists(named)};
     const auto clashes = [&](std::initializer_list<std::string> folder, bool inside) {
         for (const auto& f : folder)
             for (const auto& v : values)
@@ -111,7 +104,7 @@ fs::path judgedCacheHome(const fs::path& named) {
     for (const auto& e : personalData())
         if (clashesInHome(e, true)) return fallback;
     for (const auto& f : {dataHome(), configHome(), trash(), trashFiles(), trashInfo()})
-        if (clashes({trimmed(f), resolved(f)}, false)) return fallback;
+        if (clashes({trimmed(f), FileOps::resolvedAsFarAsItExists(f)}, false)) return fallback;
     return trimmed(named);
 }
 }  // namespace

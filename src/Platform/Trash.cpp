@@ -38,23 +38,6 @@ bool within(const std::string& inner, const std::string& outer) {
            (inner.size() == outer.size() || inner[outer.size()] == '/');
 }
 
-// The path with links resolved as far as it exists; the missing rest appended as is.
-std::string resolvedAsFarAsItExists(const fs::path& p) {
-    fs::path existing = p;
-    fs::path rest;
-    char buf[PATH_MAX];
-    while (true) {
-        if (::realpath(existing.c_str(), buf)) {
-            fs::path r(buf);
-            if (!rest.empty()) r /= rest;
-            return withoutTrailingSlashes(r.lexically_normal().native());
-        }
-        if (!existing.has_relative_path()) return withoutTrailingSlashes(p.lexically_normal().native());
-        rest = rest.empty() ? existing.filename() : existing.filename() / rest;
-        existing = existing.parent_path();
-    }
-}
-
 std::optional<dev_t> deviceOf(const std::string& path) {
     struct ::stat st {};
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;
@@ -256,7 +239,7 @@ Result moveToTrash(int folderFd, const std::string& name, const fs::path& itemPa
     const std::string folder = fs::path(source).parent_path().native();
 
     const fs::path homeTrash = Locations::trash();
-    const std::string homeTrashResolved = resolvedAsFarAsItExists(homeTrash);
+    const std::string homeTrashResolved = FileOps::resolvedAsFarAsItExists(homeTrash);
     if (auto refused = refusedForTrash(source, homeTrashResolved)) return *refused;
 
     const dev_t folderDevice = folderSt.st_dev;

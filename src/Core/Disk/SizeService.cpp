@@ -1,12 +1,10 @@
 #include "Core/Disk/SizeService.h"
 
-#include <climits>
-#include <cstdlib>
-
 #include <algorithm>
 #include <unordered_set>
 
 #include "Core/Text.h"
+#include "Platform/FileOps.h"
 #include "Sensors/SystemInfo.h"
 
 namespace {
@@ -18,18 +16,11 @@ std::string parentOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The path with the links on the way to it resolved, as far as that way still exists:
-// the cache knows folders by the paths the analyzer lists, which are resolved.
+// The path with the links on the way to it resolved (not a link it names itself): the
+// cache knows folders by the paths the analyzer lists, which are resolved.
 std::string resolved(const std::string& path) {
-    std::string head = parentOf(path), tail = path.substr(path.find_last_of('/'));
-    while (!head.empty()) {
-        char buf[PATH_MAX];
-        if (::realpath(head.c_str(), buf)) return (std::string(buf) == "/" ? "" : std::string(buf)) + tail;
-        const size_t slash = head.find_last_of('/');
-        tail = head.substr(slash) + tail;
-        head = parentOf(head);
-    }
-    return path;
+    const std::string up = Platform::FileOps::resolvedAsFarAsItExists(parentOf(path));
+    return (up == "/" ? "" : up) + path.substr(path.find_last_of('/'));
 }
 
 // Whether a key is touched by a change at any of the paths: it lies at or below one,
