@@ -2,10 +2,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <climits>
 #include <cstdlib>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -169,22 +171,60 @@ std::optional<struct ::stat> attributes(const fs::path& p) {
 }
 
 std::string resolvedAsFarAsItExists(const fs::path& p) {
-    const auto trimmed = [](std::string s) {
-        while (s.size() > 1 && s.back() == '/') s.pop_back();
-        return s;
-    };
-    fs::path existing = p, rest;
-    char buf[PATH_MAX];
-    while (true) {
-        if (::realpath(existing.c_str(), buf)) {
-            fs::path r(buf);
-            if (!rest.empty()) r /= rest;
-            return trimmed(r.lexically_normal().native());
-        }
-        if (!existing.has_relative_path()) return trimmed(p.lexically_normal().native());
-        rest = rest.empty() ? existing.filename() : existing.filename() / rest;
-        existing = existing.parent_path();
+    // Component by component, as the kernel walks a path: a link is replaced by its
+    // target before anything after it, and ".." leaves what was reached, not what was
+    // written. A name that is missing (or no folder) is kept as written, as a folder
+    // made there would be, so a ".." after it steps back to where a link may lead.
+    std::string start = p.native();
+    if (start.empty() || start.front() != '/') {
+        char cwd[PATH_MAX];
+        start = ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + start : "/" + start;
     }
+    std::vector<std::string> pending;  // what is left to walk, last component first
+    const auto push = [&pending](std::string_view text) {
+        std::vector<std::string> parts;
+        for (size_t at = 0; at <= text.size();) {
+            const size_t slash = std::min(text.find('/', at), text.size());
+            if (slash > at) parts.emplace_back(text.substr(at, slash - at));
+            at = slash + 1;
+        }
+        pending.insert(pending.end(), parts.rbegin(), parts.rend());
+    };
+    push(start);
+    std::string reached = "/";
+    size_t missing = 0;  // how many of the last components of `reached` are not there
+    int links = 0;
+    const auto up = [&reached] {
+        const size_t slash = reached.find_last_of('/');
+        reached.resize(slash == 0 ? 1 : slash);
+    };
+    while (!pending.empty()) {
+        const std::string name = std::move(pending.back());
+        pending.pop_back();
+        if (name == ".") continue;
+        if (name == "..") {
+            if (reached != "/") up();
+            if (missing > 0) --missing;
+            continue;
+        }
+        const std::string next = (reached == "/" ? "/" : reached + "/") + name;
+        struct ::stat st {};
+        if (missing == 0 && ::lstat(next.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && links < 40) {
+            std::string target(static_cast<size_t>(PATH_MAX), '\0');
+            const ssize_t n = ::readlink(next.c_str(), target.data(), target.size());
+            if (n > 0) {
+                ++links;
+                target.resize(static_cast<size_t>(n));
+                if (target.front() == '/') reached = "/";
+                push(target);
+                continue;
+            }
+        }
+        reached = next;
+        // Nothing lies below a name that is not a folder here.
+        if (missing > 0 || !S_ISDIR(st.st_mode)) ++missing;
+    }
+    return reached;
 }
 
 bool exists(const fs::path& p) {

@@ -18,8 +18,8 @@ struct Status {
 // lstat of the item; nothing when it is gone or unreadable.
 std::optional<struct ::stat> attributes(const std::filesystem::path& p);
 bool exists(const std::filesystem::path& p);  // lstat succeeds (a dangling link exists)
-// The path with its links resolved as far as it exists, the missing rest appended as
-// written; lexically normal, without a trailing "/".
+// The path as the system resolves it, links and ".." in the order they come, as far as
+// it exists; the missing rest as a folder made there would be. No trailing "/".
 std::string resolvedAsFarAsItExists(const std::filesystem::path& p);
 // Content modification date; nothing when it cannot be read.
 std::optional<std::chrono::system_clock::time_point> modificationDate(const std::filesystem::path& p);

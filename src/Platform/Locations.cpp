@@ -79,59 +79,59 @@ fs::path configHome() {
 }
 
 namespace {
-fs::path judgedCacheHome(const fs::path& named) {
-    const fs::path fallback = home() / ".cache";
-    // Everything inside the cache folder may be offered for cleaning, so it is never
-    // a folder of the user's own: none the gate keeps whole (but the Mac's own cache
-    // folder, which holds nothing else) or finds personal data in, neither the data
-    // nor the config home, nor a folder holding one of them.
-    const std::string values[] = {trimmed(named), FileOps::resolvedAsFarAsItExists(named)};
-    const auto clashes = [&](std::initializer_list<std::string> folder, bool inside) {
-        for (const auto& f : folder)
-            for (const auto& v : values)
-                if (holds(v, f) || (inside && holds(f, v))) return true;
+// Whether `folder` (resolved as the system would) may be the cache folder. Everything
+// inside the cache folder may be offered for cleaning, so it is never a folder of the
+// user's own: none the gate keeps whole (but the Mac's own cache folder, which holds
+// nothing else) nor one holding such a folder, nothing in or around a folder of personal
+// data, the data home, the config home or the Trash.
+bool mayBeCacheFolder(const std::string& folder) {
+    const auto clashes = [&](std::initializer_list<std::string> spellings, bool inside) {
+        for (const auto& f : spellings)
+            if (holds(folder, f) || (inside && holds(f, folder))) return true;
         return false;
     };
     // A folder of the home under either spelling of the home, or where its own link leads.
     const fs::path envHome = home(), realHome = resolvedHome();
     const auto clashesInHome = [&](const std::string& e, bool inside) {
-        char buf[PATH_MAX];
         const std::string f = trimmed(realHome / e);
-        return clashes({trimmed(envHome / e), f, ::realpath(f.c_str(), buf) ? buf : f}, inside);
+        return clashes({trimmed(envHome / e), f, FileOps::resolvedAsFarAsItExists(f)}, inside);
     };
     for (const auto& e : keptWhole())
-        if (e != "Library/Caches" && clashesInHome(e, false)) return fallback;
+        if (e != "Library/Caches" && clashesInHome(e, false)) return false;
     for (const auto& e : personalData())
-        if (clashesInHome(e, true)) return fallback;
-    for (const auto& f : {dataHome(), configHome(), trash(), trashFiles(), trashInfo()})
-        if (clashes({trimmed(f), FileOps::resolvedAsFarAsItExists(f)}, false)) return fallback;
-    return trimmed(named);
+        if (clashesInHome(e, true)) return false;
+    for (const auto& f : {dataHome(), configHome(), trash()})
+        if (clashes({trimmed(f), FileOps::resolvedAsFarAsItExists(f)}, true)) return false;
+    return true;
 }
 }  // namespace
 
 fs::path cacheHome() {
     const fs::path named = fromEnv("XDG_CACHE_HOME");
     if (named.empty()) return home() / ".cache";
-    // Judging a value resolves some forty folders, and every safety gate made asks for
-    // it: the answer is kept for the environment it was judged in.
-    std::string environment;
-    for (const char* name : {"HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
+    // The folder judged is the folder used: what the value resolves to now, links and
+    // ".." in order, so a spelling cannot pass as one folder and act on another.
+    std::string resolved = FileOps::resolvedAsFarAsItExists(named);
+    // Judging resolves some forty folders, and every safety gate made asks for it: the
+    // verdict is kept for the folder and the environment it was judged in.
+    std::string judging = resolved;
+    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
         const char* v = std::getenv(name);
-        environment += v ? std::string("=") + v : std::string("-");
-        environment += '\0';
+        judging += '\0';
+        judging += v ? std::string("=") + v : std::string("-");
     }
     static std::mutex lock;
     static std::string judgedIn;
-    static fs::path judged;
+    static bool allowed = false;
     {
         std::lock_guard guard(lock);
-        if (!judgedIn.empty() && judgedIn == environment) return judged;
+        if (judgedIn == judging) return allowed ? fs::path(resolved) : home() / ".cache";
     }
-    fs::path result = judgedCacheHome(named);
+    const bool verdict = mayBeCacheFolder(resolved);
     std::lock_guard guard(lock);
-    judgedIn = std::move(environment);
-    judged = result;
-    return result;
+    judgedIn = std::move(judging);
+    allowed = verdict;
+    return verdict ? fs::path(resolved) : home() / ".cache";
 }
 
 const std::vector<std::string>& keptWhole() {

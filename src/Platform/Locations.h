@@ -11,9 +11,11 @@ std::filesystem::path home();            // as the environment names it
 std::filesystem::path resolvedHome();    // symbolic links resolved, "." and ".." removed
 std::filesystem::path dataHome();        // $XDG_DATA_HOME or ~/.local/share
 std::filesystem::path configHome();      // $XDG_CONFIG_HOME or ~/.config
-// $XDG_CACHE_HOME, else ~/.cache; also ~/.cache when the variable names a folder no
-// cache folder can be: the home or above it, a folder of the user's data or settings
-// (the lists below, the data and config homes, the Trash) or one holding such a folder.
+// $XDG_CACHE_HOME as the system resolves it (links and ".." in order), else ~/.cache;
+// also ~/.cache when it resolves to a folder no cache folder can be: the home or above
+// it, a folder of the user's data or settings (the lists below, the data and config
+// homes, the Trash), one holding such a folder, or one inside a folder of personal
+// data, the data home, the config home or the Trash.
 std::filesystem::path cacheHome();
 // The system's folders in order of preference: the absolute entries of
 // $XDG_DATA_DIRS (else /usr/local/share, /usr/share) and $XDG_CONFIG_DIRS (else /etc/xdg).

@@ -236,3 +236,28 @@ TEST(FileOps, OpenBelowNeverFollowsALinkUnderTheRoot) {
     struct ::stat st {};
     EXPECT_EQ(::fstatat(b.folder.get(), "file", &st, AT_SYMLINK_NOFOLLOW), 0);
 }
+
+// As the kernel walks a path: a link before "..", and ".." after a missing folder.
+TEST(FileOps, ResolvesLinksAndDotsInTheOrderTheyCome) {
+    TempDir t;
+    const fs::path r = fs::canonical(t.path());
+    fs::create_directories(r / "a/b");
+    fs::create_directories(r / "Pictures");
+    fs::create_directory_symlink(r / "a/b", r / "ab");
+    fs::create_directory_symlink("../Pictures", r / "a/pics");
+    fs::create_directory_symlink(r / "Pictures", r / "pics");
+    fs::create_directory_symlink(r / "loop", r / "loop");
+    const struct {
+        const char* path;
+        fs::path resolved;
+    } cases[] = {
+        {"a/b/", r / "a/b"},
+        {"ab/..", r / "a"},
+        {"ab/../pics/x", r / "Pictures/x"},
+        {"missing/../pics", r / "Pictures"},
+        {"missing/deeper/../../a/./b/new", r / "a/b/new"},
+        {"loop/x", r / "loop/x"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FileOps::resolvedAsFarAsItExists(r.string() + "/" + c.path), c.resolved.string()) << c.path;
+}

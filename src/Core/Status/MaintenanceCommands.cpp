@@ -4,6 +4,8 @@
 
 #include "Core/AdminScript.h"
 #include "Core/Clean/ScanSupport.h"
+#include "Core/Localized.h"
+#include "Platform/FileOps.h"
 #include "Platform/Locations.h"
 #include "Platform/Programs.h"
 
@@ -24,11 +26,18 @@ std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t 
     // the data home: a folder that is not there has nothing to reset. The home is the
     // table's, never the shell's $HOME, which may be relative or point elsewhere.
     const std::string quotedHome = AdminScript::singleQuoted(home.string());
+    const fs::path caches = Platform::FileOps::resolvedAsFarAsItExists(ScanSupport::userCaches(home));
     if (id == "dns") return with(Program::resolvectl, "flush-caches");
     if (id == "quicklook") {
-        const fs::path thumbnails = ScanSupport::userCaches(home) / "thumbnails";
+        // The folder judged, as the system resolves it; when the task runs, the folder
+        // entered must still be that one, so a link put on its way since cannot turn
+        // the reset onto another folder.
+        const fs::path thumbnails = caches / "thumbnails";
         return Command{"d=" + AdminScript::singleQuoted(thumbnails.string()) +
-                           "; [ -d \"$d\" ] || exit 0; find \"$d\" -mindepth 1 -delete",
+                           "; [ -d \"$d\" ] || exit 0; cd \"$d\" && [ \"$(pwd -P)\" = \"$d\" ] || { echo " +
+                           AdminScript::singleQuoted(
+                               localized("The cache folder changed since Quelto started; nothing was reset")) +
+                           "; exit 1; }; find . -mindepth 1 -delete",
                        std::nullopt, {thumbnails}};
     }
     if (id == "launchservices") {
@@ -46,7 +55,11 @@ std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t 
                        "-mtime +30 -exec rm -rf {} +",
                        (home / "Library/Saved Application State").string(), {home / "Library/Saved Application State"}};
     if (id == "simulators") return Command{"xcrun simctl delete unavailable", "/usr/bin/xcrun", {}};
-    if (id == "brew") return with(Program::brew, "cleanup --prune=all");
+    if (id == "brew") {
+        Command c = with(Program::brew, "cleanup --prune=all");
+        c.changes = {caches / "Homebrew"};
+        return c;
+    }
     if (id == "docker") return with(Program::docker, "builder prune -f");
     if (id == "prefs")
         // Only the checker's "broken" answer (1) counts: a checker that is missing or
@@ -68,7 +81,11 @@ std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t 
                            word(Program::sqlite3) + " \"${f[-1]}\" \"VACUUM;\"",
                        (home / "Library/Mail").string(), {home / "Library/Mail"}};
     if (id == "spotlight") return Command{"/usr/bin/mdutil -E /", "/usr/bin/mdutil", {}};
-    if (id == "fonts") return with(Program::fcCache, "-r");
+    if (id == "fonts") {
+        Command c = with(Program::fcCache, "-r");
+        c.changes = {caches / "fontconfig"};
+        return c;
+    }
     if (id == "dhcp") {
         // The interface of the default route; NetworkManager reconnects it, else
         // systemd-networkd renews its lease.
