@@ -265,10 +265,15 @@ Cleaner::TrashEmptied Cleaner::emptyTrash() {
     dir.reset();
 
     TrashEmptied result;
+    result.folder = folder;
     for (const auto& entry : entries) {
         const int64_t size = FileSizer::size(entry);
-        if (Platform::Trash::removeTrashedEntry(entry)) result.freed += size;
-        else ++result.left;
+        if (Platform::Trash::removeTrashedEntry(entry)) {
+            result.freed += size;
+        } else {
+            ++result.left;
+            result.kept.push_back(entry);
+        }
     }
     // Info left by an entry deleted some other way would keep the Trash from being empty.
     Platform::Trash::removeOrphanedInfo();

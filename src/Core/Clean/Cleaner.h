@@ -20,6 +20,8 @@ public:
     struct TrashEmptied {
         int64_t freed = 0;  // bytes of the entries deleted
         int64_t left = 0;   // entries that could not be deleted and stay in the Trash
+        std::filesystem::path folder;             // the Trash's folder of entries emptied
+        std::vector<std::filesystem::path> kept;  // those of its entries left there
         bool operator==(const TrashEmptied&) const = default;
     };
     // Deletes everything in the user's Trash.

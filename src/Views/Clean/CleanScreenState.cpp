@@ -3,14 +3,37 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <optional>
+#include <set>
+#include <unordered_map>
 
 #include "Core/Clean/Cleaner.h"
 #include "Models/Kit/QtBridge.h"
 #include "Models/Kit/Localization.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 QString tr(const char* text) { return QCoreApplication::translate("CleanScreen", text); }
 QString bytes(int64_t n) { return toQString(formattedBytes(n)); }
+
+// The bytes of this clean's findings still in the Trash once it was emptied (all of them
+// until then); none when no finding waits there.
+std::optional<int64_t> stillInTrash(const CleanReport& r, const std::optional<Cleaner::TrashEmptied>& emptied) {
+    if (r.trashed < 1 || r.inTrash.empty()) return std::nullopt;
+    if (!emptied) return r.trashed;
+    const std::set<fs::path> kept(emptied->kept.begin(), emptied->kept.end());
+    std::unordered_map<std::string, int64_t> sizes;
+    for (const CleanItem& i : r.removed) sizes.emplace(i.url.native(), i.size);
+    std::optional<int64_t> waiting;
+    for (const auto& moved : r.inTrash)
+        // Another volume's Trash is not emptied here.
+        if (moved.to.parent_path() != emptied->folder || kept.count(moved.to)) {
+            const auto size = sizes.find(moved.from.native());
+            waiting = waiting.value_or(0) + (size == sizes.end() ? 0 : size->second);
+        }
+    return waiting;
+}
 }  // namespace
 
 bool CleanScreenState::allGoToTrash(const std::vector<CleanItem>& run, bool alwaysTrash, bool dryRun) {
@@ -48,9 +71,10 @@ CleanScreenState CleanScreenState::of(const CleanListModel& list, const Texts& t
             s.subtitle = tr("Preview mode is on — nothing was touched");
         } else {
             s.open = resealed ? 0 : 1;
+            // What went from the Trash counts as freed; only what is still there waits.
             s.title = tr("%1 freed").arg(bytes(r.freed - r.trashed + (emptied ? emptied->freed : 0)));
-            const bool waiting = r.trashed >= 1 && !(emptied && emptied->left == 0);
-            s.subtitle = waiting ? counted("%n items removed · %1 waiting in the Trash", removed).arg(bytes(r.trashed))
+            const auto waiting = stillInTrash(r, emptied);
+            s.subtitle = waiting ? counted("%n items removed · %1 waiting in the Trash", removed).arg(bytes(*waiting))
                                  : counted("%n items removed for good", removed);
             s.emptyTrash = r.trashed >= 1;
         }

@@ -20,8 +20,8 @@ struct CleanScreenState {
 
     // `resealed`: the iris has closed again after a clean. `trashOnly`: every finding
     // of the running clean goes to the Trash (the cleaning subtitle says so only then).
-    // `emptied`: what emptying the Trash freed since the clean: freed too, and, once the
-    // Trash is empty, nothing of the clean waits there any more.
+    // `emptied`: what emptying the Trash freed since the clean: freed too, and only what
+    // of the clean it left there still waits.
     static CleanScreenState of(const CleanListModel& list, const Texts& texts, bool resealed, bool trashOnly,
                                const std::optional<Cleaner::TrashEmptied>& emptied = std::nullopt);
 

@@ -415,7 +415,10 @@ TEST_F(CleanerTest, EmptyTrash) {
     Pinned pin(Platform::Locations::trashFiles() / "stuck/pinned");
 
     // What cannot be deleted is not counted, and is said to be left.
-    EXPECT_EQ(Cleaner::emptyTrash(), (Cleaner::TrashEmptied{expected + (pin.ok() ? 0 : stuckSize), pin.ok() ? 1 : 0}));
+    const fs::path stuck = Platform::Locations::trashFiles() / "stuck";
+    EXPECT_EQ(Cleaner::emptyTrash(),
+              (Cleaner::TrashEmptied{expected + (pin.ok() ? 0 : stuckSize), pin.ok() ? 1 : 0,
+                                     Platform::Locations::trashFiles(), pin.ok() ? std::vector{stuck} : std::vector<fs::path>{}}));
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(Platform::Locations::trashFiles()))
         left.push_back(e.path().filename().string());

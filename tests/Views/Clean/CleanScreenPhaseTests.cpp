@@ -13,6 +13,7 @@
 #include "Models/Clean/CleanTestSupport.h"
 #include "Views/Clean/BlackHole.h"
 #include "Views/Clean/CleanScreen.h"
+#include "Views/Clean/CleanScreenState.h"
 #include "Views/Clean/EmptyTrashButton.h"
 #include "Views/Clean/HeroText.h"
 #include "Views/Clean/ReviewList.h"
@@ -244,6 +245,25 @@ TEST(CleanScreenPhases, IntoTheTrashThenEmptyIt) {
     // A new scan takes the button away; its result goes with it.
     ASSERT_TRUE(s.drive(s.list().scan()));
     EXPECT_EQ(s.screen().emptyTrashButton(), nullptr);
+}
+
+// Emptied in part: what went counts as freed, and only what is left waits.
+TEST(CleanScreenPhases, ATrashEmptiedInPartCountsNoByteTwice) {
+    Scene s;
+    Preferences::shared().setAlwaysTrash(true);
+    ASSERT_TRUE(s.drive(s.list().scan()));
+    ASSERT_TRUE(s.drive(s.list().clean()));
+    const CleanReport report = s.list().phase().report;
+    ASSERT_GE(report.inTrash.size(), 2u);
+    const CleanItem& left = report.removed.front();
+    const auto moved = std::find_if(report.inTrash.begin(), report.inTrash.end(),
+                                    [&](const CleanReport::Moved& m) { return m.from == left.url; });
+    ASSERT_NE(moved, report.inTrash.end());
+    const Cleaner::TrashEmptied emptied{report.trashed - left.size + 7, 1, moved->to.parent_path(), {moved->to}};
+    const auto state = CleanScreenState::of(s.list(), {}, false, true, emptied);
+    EXPECT_EQ(state.title, bytes(report.trashed - left.size + 7) + " freed");
+    EXPECT_EQ(state.subtitle,
+              QString("%1 items removed · %2 waiting in the Trash").arg(report.removed.size()).arg(bytes(left.size)));
 }
 
 TEST(CleanScreenPhases, PreviewAndNothingFound) {
