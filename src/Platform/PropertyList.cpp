@@ -80,9 +80,16 @@ std::optional<Value> fromPlist(plist_t node) {
     }
     case PLIST_ARRAY: {
         Array arr;
-        const uint32_t n = plist_array_get_size(node);
-        for (uint32_t i = 0; i < n; ++i) {
-            auto v = fromPlist(plist_array_get_item(node, i));
+        arr.reserve(plist_array_get_size(node));
+        // libplist finds an item by index by walking from the first: one pass instead.
+        plist_array_iter it = nullptr;
+        plist_array_new_iter(node, &it);
+        std::unique_ptr<void, decltype(&free)> owner(it, free);
+        for (;;) {
+            plist_t item = nullptr;
+            if (it) plist_array_next_item(node, it, &item);
+            if (!item) break;
+            auto v = fromPlist(item);
             // An element we cannot represent would change the array's meaning: keep the
             // array out as a whole rather than shorten it.
             if (!v) return std::nullopt;
