@@ -16,12 +16,14 @@ using platformtest::TempDir;
 // bundles, job descriptions and the defaults are; here what only the reader turns away.
 TEST(PropertyList, ReadsADictionaryWithinItsCapAndNothingElse) {
     TempDir tmp;
-    platformtest::writeFile(tmp / "xml.plist", "<plist version=\"1.0\"><dict><key>Disabled</key><true/></dict></plist>");
+    const std::string xml = "<plist version=\"1.0\"><dict><key>Disabled</key><true/></dict></plist>";
+    platformtest::writeFile(tmp / "xml.plist", xml);
+    platformtest::writeFile(tmp / "large.plist", xml + std::string(Platform::PropertyList::kMaxFileBytes, ' '));
     std::filesystem::create_directory(tmp / "folder.plist");
     ASSERT_TRUE(readDictionary(tmp / "xml.plist"));
     EXPECT_TRUE(readDictionary(tmp / "xml.plist")->at("Disabled").is<bool>());
-    EXPECT_FALSE(readDictionary(tmp / "xml.plist", 16)) << "larger than the cap";
-    for (const char* name : {"folder.plist", "missing.plist"}) EXPECT_FALSE(readDictionary(tmp / name)) << name;
+    for (const char* name : {"large.plist", "folder.plist", "missing.plist"})
+        EXPECT_FALSE(readDictionary(tmp / name)) << name;
 }
 
 // Read on a thread with a small stack: a list that reached anything recursing once
