@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
-#include <limits>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -65,11 +65,9 @@ std::optional<Value> fromPlist(plist_t node) {
         return Value(d);
     }
     case PLIST_STRING: {
-        char* s = nullptr;
-        plist_get_string_val(node, &s);
-        std::string text = s ? s : "";
-        free(s);
-        return Value(std::move(text));
+        uint64_t length = 0;
+        const char* s = plist_get_string_ptr(node, &length);
+        return Value(s ? std::string(s, length) : std::string());
     }
     case PLIST_DATE: {
         int32_t sec = 0, usec = 0;
@@ -80,9 +78,16 @@ std::optional<Value> fromPlist(plist_t node) {
     }
     case PLIST_ARRAY: {
         Array arr;
-        const uint32_t n = plist_array_get_size(node);
-        for (uint32_t i = 0; i < n; ++i) {
-            auto v = fromPlist(plist_array_get_item(node, i));
+        arr.reserve(plist_array_get_size(node));
+        // libplist finds an item by index by walking from the first: one pass instead.
+        plist_array_iter it = nullptr;
+        plist_array_new_iter(node, &it);
+        std::unique_ptr<void, decltype(&free)> owner(it, free);
+        for (;;) {
+            plist_t item = nullptr;
+            if (it) plist_array_next_item(node, it, &item);
+            if (!item) break;
+            auto v = fromPlist(item);
             // An element we cannot represent would change the array's meaning: keep the
             // array out as a whole rather than shorten it.
             if (!v) return std::nullopt;
@@ -114,8 +119,7 @@ uint64_t bigEndian(const unsigned char* p, unsigned width) {
 // and data it unfolds into. libplist copies a shared object at every reference,
 // so a few hundred bytes of objects that each refer twice to the next would
 // unfold into billions of values, and a long string named a few thousand times
-// into gigabytes. Lists written by real tools share only plain values, a few
-// times each, so a multiple of the size of the bytes bounds an honest list.
+// into gigabytes: both are counted as unfolded against the bounds.
 std::optional<Problem> binaryShape(std::string_view bytes) {
     constexpr size_t kTrailer = 32;
     if (bytes.size() < kBinaryMagic.size() + kTrailer) return Problem::notPropertyList;
@@ -128,6 +132,9 @@ std::optional<Problem> binaryShape(std::string_view bytes) {
     if (offsetWidth < 1 || offsetWidth > 8 || refWidth < 1 || refWidth > 8 || table < kBinaryMagic.size() ||
         table > end || count == 0 || count > (end - table) / offsetWidth || root >= count)
         return Problem::notPropertyList;
+    // Every object a writer puts in a list is reached and so unfolds into a value at
+    // least: more objects than values would only make this walk's memory grow.
+    if (count > kMaxValues) return Problem::tooManyValues;
 
     struct Object {
         uint64_t at = 0, n = 0;  // where its references start and how many; none for a plain value
@@ -154,16 +161,12 @@ std::optional<Problem> binaryShape(std::string_view bytes) {
         return Object{first, n * (type == 0xD ? 2 : 1), 0};
     };
 
-    const uint32_t maxValues = static_cast<uint32_t>(std::min<uint64_t>(bytes.size() + 65536, UINT32_MAX - 1));
-    // The text and data it may unfold into: sixteen times the list, far past honest
-    // sharing; at least 1 MiB, so a small list repeating a few texts passes; at most
-    // 32 MiB, held twice over while read (libplist's copy and ours).
-    const uint32_t maxBytes = static_cast<uint32_t>(
-        std::clamp<uint64_t>(uint64_t{16} * bytes.size(), uint64_t{1} << 20, uint64_t{32} << 20));
-    // Twelve bytes an object: a few times the size of the list at most.
+    constexpr uint32_t maxValues = kMaxValues, maxBytes = kMaxTextBytes;
+    static_assert(maxBytes < UINT32_MAX / 2 && kMaxDepth < UINT16_MAX);
+    // Each count stops growing once past its bound: the walk ends there.
     struct Seen {
-        uint32_t values = 0;  // unfolded, itself included; saturates past maxValues
-        uint32_t bytes = 0;   // unfolded payload; saturates past maxBytes
+        uint32_t values = 0;  // unfolded, itself included
+        uint32_t bytes = 0;   // unfolded payload
         uint16_t height = 0;  // 1 for a plain value or an empty container
         uint8_t state = 0;    // 0 not met, 1 on the path being walked, 2 measured
     };
@@ -182,12 +185,17 @@ std::optional<Problem> binaryShape(std::string_view bytes) {
         path.push_back({object, *found});
         return std::nullopt;
     };
-    // Adds a measured child to the container on top of the path.
-    const auto account = [&](const Seen& child) {
+    // Adds a measured child to the container on top of the path. A child measured
+    // once from a shallow path can be named from anywhere, so the height is checked
+    // here, not only by the length of the path.
+    const auto account = [&](const Seen& child) -> std::optional<Problem> {
         Seen& parent = seen[path.back().object];
+        if (child.height + 1 > kMaxDepth) return Problem::nestedTooDeeply;
         parent.height = std::max<uint16_t>(parent.height, child.height + 1);
-        parent.values = static_cast<uint32_t>(std::min<uint64_t>(maxValues + 1u, uint64_t{parent.values} + child.values));
-        parent.bytes = static_cast<uint32_t>(std::min<uint64_t>(maxBytes + 1u, uint64_t{parent.bytes} + child.bytes));
+        parent.values += child.values;
+        parent.bytes += child.bytes;
+        if (parent.values > maxValues || parent.bytes > maxBytes) return Problem::tooManyValues;
+        return std::nullopt;
     };
     if (auto problem = enter(root)) return problem;
     while (!path.empty()) {
@@ -196,7 +204,8 @@ std::optional<Problem> binaryShape(std::string_view bytes) {
             seen[step.object].state = 2;
             const Seen done = seen[step.object];
             path.pop_back();
-            if (!path.empty()) account(done);
+            if (!path.empty())
+                if (auto problem = account(done)) return problem;
             continue;
         }
         const uint64_t child = bigEndian(data + step.contents.at + step.next++ * refWidth, refWidth);
@@ -206,20 +215,25 @@ std::optional<Problem> binaryShape(std::string_view bytes) {
             if (auto problem = enter(child)) return problem;
             continue;
         }
-        account(seen[child]);
+        if (auto problem = account(seen[child])) return problem;
     }
-    if (seen[root].height > kMaxDepth) return Problem::nestedTooDeeply;
-    if (seen[root].values > maxValues || seen[root].bytes > maxBytes) return Problem::tooManyValues;
+    if (seen[root].bytes > maxBytes) return Problem::tooManyValues;  // a root that is one long text
     return std::nullopt;
 }
 
 // The shape of an XML list: well-formed, declaring no entities, nesting no
-// deeper than allowed (the <plist> element around the value not counted).
-// Expat keeps its own stack on the heap, so any depth is measured safely.
+// deeper than allowed, within the count of values and the work of expanding
+// references (the <plist> element around the value not counted). Its text needs
+// no count: it is never longer than the file. Expat keeps its own stack on the
+// heap, so any depth is measured safely.
 struct XmlShape {
     XML_Parser parser;
+    std::string_view document{};
     int depth = 0;
-    std::optional<Problem> problem;
+    size_t values = 0;
+    uint64_t textStart = 0, references = 0;  // of the element opened last
+    uint64_t referenceWork = 0;
+    std::optional<Problem> problem{};
 
     void stop(Problem p) {
         problem = p;
@@ -227,9 +241,26 @@ struct XmlShape {
     }
     static void start(void* self, const XML_Char*, const XML_Char**) {
         auto* shape = static_cast<XmlShape*>(self);
+        shape->textStart = static_cast<uint64_t>(XML_GetCurrentByteIndex(shape->parser));
+        shape->references = 0;
         if (++shape->depth > kMaxDepth + 1) shape->stop(Problem::nestedTooDeeply);
+        else if (++shape->values > kMaxValues + 1) shape->stop(Problem::tooManyValues);
     }
-    static void end(void* self, const XML_Char*) { --static_cast<XmlShape*>(self)->depth; }
+    // A reference reaches this handler alone, as the character it stands for.
+    static void text(void* self, const XML_Char*, int) {
+        auto* shape = static_cast<XmlShape*>(self);
+        const auto at = static_cast<size_t>(XML_GetCurrentByteIndex(shape->parser));
+        if (at < shape->document.size() && shape->document[at] == '&') ++shape->references;
+    }
+    static void end(void* self, const XML_Char* name) {
+        auto* shape = static_cast<XmlShape*>(self);
+        --shape->depth;
+        // Only the texts of these two are expanded by moving.
+        if (std::strcmp(name, "string") != 0 && std::strcmp(name, "key") != 0) return;
+        const auto at = static_cast<uint64_t>(XML_GetCurrentByteIndex(shape->parser));
+        shape->referenceWork += shape->references * (at - shape->textStart);
+        if (shape->referenceWork > kMaxReferenceWork) shape->stop(Problem::tooManyValues);
+    }
     static void entity(void* self, const XML_Char*, int, const XML_Char*, int, const XML_Char*, const XML_Char*,
                        const XML_Char*, const XML_Char*) {
         static_cast<XmlShape*>(self)->stop(Problem::notPropertyList);
@@ -246,9 +277,10 @@ std::optional<Problem> xmlShape(std::string_view bytes) {
     std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate("ISO-8859-1"),
                                                                           XML_ParserFree);
     if (!parser) return Problem::notPropertyList;
-    XmlShape shape{parser.get(), 0, std::nullopt};
+    XmlShape shape{.parser = parser.get(), .document = bytes};
     XML_SetUserData(parser.get(), &shape);
     XML_SetElementHandler(parser.get(), XmlShape::start, XmlShape::end);
+    XML_SetCharacterDataHandler(parser.get(), XmlShape::text);
     XML_SetEntityDeclHandler(parser.get(), XmlShape::entity);
     XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
     constexpr size_t kChunk = 1 << 20;
@@ -266,7 +298,8 @@ std::unique_ptr<void, PlistFree> read(std::string_view bytes, Problem* problem) 
         if (problem) *problem = p;
         return std::unique_ptr<void, PlistFree>();
     };
-    if (bytes.empty() || bytes.size() > std::numeric_limits<uint32_t>::max()) return fail(Problem::notPropertyList);
+    if (bytes.size() > kMaxFileBytes) return fail(Problem::unreadable);
+    if (bytes.empty()) return fail(Problem::notPropertyList);
     // libplist takes what starts with the magic for binary and anything else for XML.
     const bool binary = bytes.substr(0, kBinaryMagic.size()) == kBinaryMagic;
     if (const auto shape = binary ? binaryShape(bytes) : xmlShape(bytes)) return fail(*shape);
@@ -292,12 +325,15 @@ std::optional<Value> parse(std::string_view bytes, Problem* problem) {
 
 bool isPropertyList(std::string_view bytes, Problem* problem) { return read(bytes, problem) != nullptr; }
 
-std::optional<Dictionary> readDictionary(const std::filesystem::path& file, std::size_t maxBytes, Problem* problem) {
-    const auto bytes = FileOps::readRegularFile(file, maxBytes);
-    if (!bytes) {
-        if (problem) *problem = Problem::unreadable;
-        return std::nullopt;
-    }
+std::optional<std::string> readFile(const std::filesystem::path& file, Problem* problem) {
+    auto bytes = FileOps::readRegularFile(file, kMaxFileBytes);
+    if (!bytes && problem) *problem = Problem::unreadable;
+    return bytes;
+}
+
+std::optional<Dictionary> readDictionary(const std::filesystem::path& file, Problem* problem) {
+    const auto bytes = readFile(file, problem);
+    if (!bytes) return std::nullopt;
     auto value = parse(*bytes, problem);
     if (!value) return std::nullopt;
     if (auto* dict = value->get<Dictionary>()) return std::move(*dict);

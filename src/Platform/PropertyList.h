@@ -2,8 +2,10 @@
 #include "Platform/UserDefaults.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 
 // Reading property lists of either format (XML or binary) into plain values:
@@ -12,8 +14,21 @@ namespace Platform::PropertyList {
 using Value = UserDefaults::Value;
 using Dictionary = UserDefaults::Dictionary;
 
-// Large enough for any real Info.plist or job description.
-inline constexpr std::size_t kDefaultMaxBytes = 4 * 1024 * 1024;
+// The bounds every property list read here keeps, whoever reads it and whatever
+// the file holds. Within them the costliest list takes well under a second and
+// some 40 MiB to read and convert; real Info.plists, launch jobs and settings hold
+// a few thousand values and some kilobytes of text.
+inline constexpr std::size_t kMaxFileBytes = 4 * 1024 * 1024;
+// Values as libplist builds them: each container, key and plain value, a shared
+// one once for every place it appears. Counted before libplist builds anything.
+inline constexpr std::size_t kMaxValues = 128 * 1024;
+// Bytes of text and data, unfolded the same way, UTF-16 counted as UTF-8. An XML
+// list holds no more text than the file, and an unshared binary one no more than
+// one and a half times the file: only shared text can pass this.
+inline constexpr std::size_t kMaxTextBytes = 8 * 1024 * 1024;
+// libplist moves the rest of a text up for each reference (&amp;, &#38;) it
+// expands in it: references times the text's length, in bytes, summed over the list.
+inline constexpr std::uint64_t kMaxReferenceWork = std::uint64_t{1} << 32;
 // The deepest nesting read. Reading, converting and freeing a list all recurse
 // once per level, so a deeper one (a few hundred kilobytes can nest tens of
 // thousands of levels) would overflow the stack; it is turned away before any of
@@ -22,25 +37,28 @@ inline constexpr int kMaxDepth = 256;
 
 // Why no property list, or no dictionary, came of some bytes or a file.
 enum class Problem {
-    unreadable,       // missing, no regular file, larger than the cap, or a read error
+    unreadable,       // missing, no regular file, larger than kMaxFileBytes, or a read error
     notPropertyList,  // neither format, or broken
     nestedTooDeeply,  // more than kMaxDepth levels
-    tooManyValues,    // a binary list whose shared values would unfold far beyond its size, in count or bytes
+    tooManyValues,    // past kMaxValues, kMaxTextBytes or kMaxReferenceWork
     notDictionary,    // a property list whose top level is no dictionary
 };
 
 // The text stored under `key`; null when there is none or it is not text.
 const std::string* string(const Dictionary& dict, const std::string& key);
 
-// Absent when the bytes hold no property list (why, in `problem`). Values of a
-// type we do not keep (data, UID) are left out of their dictionary.
+// Absent when the bytes hold no property list or pass the bounds above (why, in
+// `problem`; more than kMaxFileBytes is unreadable). Values of a type we do not
+// keep (data, UID) are left out of their dictionary.
 std::optional<Value> parse(std::string_view bytes, Problem* problem = nullptr);
 // Whether the bytes hold a property list of either format, whatever its values.
 bool isPropertyList(std::string_view bytes, Problem* problem = nullptr);
 
-// The top-level dictionary of the file at `file`. Absent when it is not a regular
-// file (a fifo or device is never opened for blocking reads), is larger than
-// `maxBytes`, cannot be read, or holds no dictionary; `problem` says which.
-std::optional<Dictionary> readDictionary(const std::filesystem::path& file,
-                                         std::size_t maxBytes = kDefaultMaxBytes, Problem* problem = nullptr);
+// The bytes of a property-list file, for every reader of one: absent (unreadable)
+// when it is no regular file (a fifo or device is never waited on), is larger than
+// kMaxFileBytes, or cannot be read.
+std::optional<std::string> readFile(const std::filesystem::path& file, Problem* problem = nullptr);
+// The top-level dictionary of the file at `file`: absent when readFile or parse
+// turn it away or it holds no dictionary; `problem` says which.
+std::optional<Dictionary> readDictionary(const std::filesystem::path& file, Problem* problem = nullptr);
 }  // namespace Platform::PropertyList

@@ -95,7 +95,8 @@ void UserDefaults::loadLocked() const {
 
     std::error_code ec;
     if (!fs::exists(file_, ec)) return;
-    const auto bytes = FileOps::readFile(file_);
+    // Past the bounds every property list keeps, it is as unreadable as a broken one.
+    const auto bytes = PropertyList::readFile(file_);
     if (!bytes) {
         unreadable_ = true;
         return;

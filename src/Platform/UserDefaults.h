@@ -90,7 +90,7 @@ private:
     std::filesystem::path file_;
     mutable std::mutex mutex_;
     mutable bool loaded_ = false;
-    mutable bool unreadable_ = false;  // the file exists but could not be parsed
+    mutable bool unreadable_ = false;  // the file exists but could not be read within the bounds or parsed
     mutable Dictionary values_;
 };
 

@@ -6,8 +6,8 @@
 // Each file is read (a regular file only: a fifo or device is never waited on)
 // and parsed as an XML or binary property list. Exit status 0 when every file is
 // one, 1 when some file is not (it is broken), and 2 when a file could not be
-// checked at all (unreadable, not a regular file, too large, nested too deeply or
-// unfolding too far to read safely): a file that could not be read is no proof of
+// checked at all (unreadable, not a regular file, or past the bounds every
+// property list here is read within): a file that could not be read is no proof of
 // a broken one. Without -s each good file prints "<file>: OK"; a problem always
 // prints "<file>: <what>".
 #include <cstdio>
@@ -15,12 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "Platform/FileOps.h"
 #include "Platform/PropertyList.h"
-
-namespace {
-constexpr std::size_t kMaxBytes = 256u * 1024 * 1024;
-}
 
 int main(int argc, char** argv) {
     bool silent = false;
@@ -39,7 +34,7 @@ int main(int argc, char** argv) {
     }
     bool broken = false, unchecked = false;
     for (const char* file : files) {
-        const auto bytes = Platform::FileOps::readRegularFile(file, kMaxBytes);
+        const auto bytes = Platform::PropertyList::readFile(file);
         using Problem = Platform::PropertyList::Problem;
         Problem problem = Problem::notPropertyList;
         if (!bytes) {

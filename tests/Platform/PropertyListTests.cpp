@@ -16,12 +16,14 @@ using platformtest::TempDir;
 // bundles, job descriptions and the defaults are; here what only the reader turns away.
 TEST(PropertyList, ReadsADictionaryWithinItsCapAndNothingElse) {
     TempDir tmp;
-    platformtest::writeFile(tmp / "xml.plist", "<plist version=\"1.0\"><dict><key>Disabled</key><true/></dict></plist>");
+    const std::string xml = "<plist version=\"1.0\"><dict><key>Disabled</key><true/></dict></plist>";
+    platformtest::writeFile(tmp / "xml.plist", xml);
+    platformtest::writeFile(tmp / "large.plist", xml + std::string(Platform::PropertyList::kMaxFileBytes, ' '));
     std::filesystem::create_directory(tmp / "folder.plist");
     ASSERT_TRUE(readDictionary(tmp / "xml.plist"));
     EXPECT_TRUE(readDictionary(tmp / "xml.plist")->at("Disabled").is<bool>());
-    EXPECT_FALSE(readDictionary(tmp / "xml.plist", 16)) << "larger than the cap";
-    for (const char* name : {"folder.plist", "missing.plist"}) EXPECT_FALSE(readDictionary(tmp / name)) << name;
+    for (const char* name : {"large.plist", "folder.plist", "missing.plist"})
+        EXPECT_FALSE(readDictionary(tmp / name)) << name;
 }
 
 // Read on a thread with a small stack: a list that reached anything recursing once
@@ -95,5 +97,61 @@ TEST(PropertyList, ABinaryListUnfoldingIntoFarMoreBytesThanItHoldsIsTurnedAwayWi
         ASSERT_TRUE(peak) << c.name;
         EXPECT_EQ(peak->said, c.said) << c.name;
         EXPECT_LT(peak->growthKiB, 16 * 1024) << c.name;
+    }
+}
+
+// Whatever a list holds, reading it takes under 2 s and 64 MiB and gives the list
+// or a refusal; the last cases are the costliest lists the bounds let through.
+TEST(PropertyList, EveryListIsReadOrTurnedAwayWithinTheBound) {
+    using namespace nestedplists;
+    namespace PL = Platform::PropertyList;
+    const auto repeat = [](const std::string& piece, size_t times) {
+        std::string out;
+        for (size_t i = 0; i < times; ++i) out += piece;
+        return out;
+    };
+    Binary texts;
+    texts.refWidth = 1;
+    const uint32_t text = texts.string(std::string(PL::kMaxTextBytes / PL::kMaxValues, 't'));
+    const std::string plist = "<plist>", endPlist = "</plist>";
+    const struct {
+        const char* name;
+        std::string bytes, said;
+    } cases[] = {
+        {"binary, one array of 100,000 in 0.1 MB", longArray(100000), "read 100007 values"},
+        {"binary, 4 MiB of some 4 million values", longArray(PL::kMaxFileBytes - 200), "too many"},
+        {"xml, 3 MB of small values", plist + repeat("<array>" + repeat("<true/>", 16) + "</array>", 23600) + endPlist,
+         "too many"},
+        {"binary, 65,536 levels of shared arrays", sharedChain(65536, 254), "too deep"},
+        {"xml, 4 MiB of references in one text", plist + "<string>" + repeat("&amp;", 838800) + "</string>" + endPlist,
+         "too many"},
+        {"binary, the most values and text",
+         texts.bytes(texts.container(0xA, std::vector<uint32_t>(PL::kMaxValues - 1, text))), "read 131072 values"},
+        {"xml, the most small values",
+         plist + "<array>" + repeat("<string/>", PL::kMaxValues - 1) + "</array>" + endPlist, "read 131072 values"},
+        {"xml, a 4 MiB text after 1,000 references",
+         plist + "<string>" + repeat("&#38;", 1000) + std::string(PL::kMaxFileBytes - 5100, 'x') + "</string>" +
+             endPlist,
+         "read 1 values"},
+    };
+    for (const auto& c : cases) {
+        const auto peak = peakmemory::measure([&] {
+            PL::Problem problem{};
+            const auto value = PL::parse(c.bytes, &problem);
+            const char* refusals[] = {"unreadable", "not a list", "too deep", "too many", "no dictionary"};
+            if (!value) return std::string(refusals[int(problem)]);
+            size_t values = 0;
+            const auto count = [&](const PL::Value& v, auto& self) -> void {
+                ++values;
+                if (const auto* a = v.get<Platform::UserDefaults::Array>()) for (const auto& e : *a) self(e, self);
+                if (const auto* d = v.get<PL::Dictionary>()) for (const auto& [k, e] : *d) ++values, self(e, self);
+            };
+            count(*value, count);
+            return "read " + std::to_string(values) + " values";
+        }, 20);
+        ASSERT_TRUE(peak) << c.name << ": over 20 s";
+        EXPECT_EQ(peak->said, c.said) << c.name;
+        EXPECT_LT(peak->seconds, 2) << c.name;
+        EXPECT_LT(peak->growthKiB, 64 * 1024) << c.name;
     }
 }

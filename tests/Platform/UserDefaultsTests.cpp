@@ -2,8 +2,12 @@
 #include "Platform/UserDefaults.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <thread>
+
+#include "Support/NestedPlists.h"
+#include "Support/PeakMemory.h"
 
 using Platform::UserDefaults;
 using platformtest::readFile;
@@ -196,4 +200,41 @@ TEST(UserDefaults, AnEarlierUnreadableCopyIsNotOverwritten) {
     ASSERT_TRUE(UserDefaults(file).setBool("a", true));
     EXPECT_EQ(entries(tmp.path()),
               (std::vector<std::string>{"d.plist", "d.plist.unreadable", "d.plist.unreadable-1"}));
+}
+
+// A settings file past the bounds every property list keeps is unreadable, found so
+// within 2 s and 64 MiB, and kept aside whole at the next write.
+TEST(UserDefaults, AFileBeyondTheBoundsIsUnreadableAtOnceAndKeptAside) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        uintmax_t size;
+    } cases[] = {
+        {"100 MB", plistXml("<key>a</key><true/>"), 100'000'000},
+        {"1 MB binary with a long array", nestedplists::longArray(1'000'000), 0},
+    };
+    for (const auto& c : cases) {
+        TempDir tmp;
+        const fs::path file = tmp / "d.plist";
+        writeFile(file, c.bytes);
+        if (c.size) fs::resize_file(file, c.size);
+        // The same file, never written since: renamed, not copied.
+        const auto identity = [](const fs::path& f) {
+            struct stat st {};
+            ::stat(f.c_str(), &st);
+            return std::tuple(st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+        };
+        const auto before = identity(file);
+        const auto peak = peakmemory::measure([&] {
+            UserDefaults d(file);
+            const std::string read = std::to_string(d.keys().size()) + " keys, ";
+            return read + (d.setBool("sounds", false) ? "written" : "not written");
+        }, 20);
+        ASSERT_TRUE(peak) << c.name << ": over 20 s";
+        EXPECT_EQ(peak->said, "0 keys, written") << c.name;
+        EXPECT_LT(peak->seconds, 2) << c.name;
+        EXPECT_LT(peak->growthKiB, 64 * 1024) << c.name;
+        EXPECT_EQ(entries(tmp.path()), (std::vector<std::string>{"d.plist", "d.plist.unreadable"})) << c.name;
+        EXPECT_EQ(identity(tmp / "d.plist.unreadable"), before) << c.name;
+    }
 }

@@ -304,8 +304,7 @@ std::vector<Pending> askFeeds(Found& found, const std::vector<App>& apps, Platfo
     std::vector<Pending> pending;
     for (const App& app : apps) {
         Platform::PropertyList::Problem problem{};
-        const auto info = Platform::PropertyList::readDictionary(app.url / "Contents/Info.plist",
-                                                                 Platform::PropertyList::kDefaultMaxBytes, &problem);
+        const auto info = Platform::PropertyList::readDictionary(app.url / "Contents/Info.plist", &problem);
         if (!info) {
             found.notChecked(app, plistProblem(problem));
             continue;

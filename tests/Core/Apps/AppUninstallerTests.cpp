@@ -6,6 +6,7 @@
 
 #include "Core/Apps/AppFixtures.h"
 #include "Core/Apps/AppUninstaller.h"
+#include "Platform/PropertyList.h"
 #include "Support/NestedPlists.h"
 #include "Support/PeakMemory.h"
 
@@ -91,6 +92,32 @@ TEST(InstalledApps, ABundleWhoseInfoPlistUnfoldsFarBeyondItsSizeIsLeftOutWithout
     ASSERT_TRUE(peak);
     EXPECT_EQ(peak->said, "com.plain;");
     EXPECT_LT(peak->growthKiB, 16 * 1024);
+}
+
+// Info.plists read through the bounds every property list keeps: a long array is
+// read in one pass, a list of millions of values left out, each within 2 s and 64 MiB.
+TEST(InstalledApps, ABundleOfAnyInfoPlistIsListedOrLeftOutWithinTheBound) {
+    fakehome::FakeHome home;
+    const struct {
+        const char* name;
+        std::string bytes, listed;
+    } cases[] = {
+        {"one array of 100,000 in 0.1 MB", nestedplists::longArray(100000, "com.long"), "com.long;"},
+        {"4 MiB of some 4 million values",
+         nestedplists::longArray(Platform::PropertyList::kMaxFileBytes - 200, "com.many"), ""},
+    };
+    for (const auto& [name, bytes, listed] : cases) {
+        testtree::writeFile(home / "Applications/X.app/Contents/Info.plist", bytes);
+        const auto peak = peakmemory::measure([&] {
+            std::string ids;
+            for (const auto& app : AppUninstaller::installedApps({home / "Applications"})) ids += app.bundleID + ";";
+            return ids;
+        }, 20);
+        ASSERT_TRUE(peak) << name << ": over 20 s";
+        EXPECT_EQ(peak->said, listed) << name;
+        EXPECT_LT(peak->seconds, 2) << name;
+        EXPECT_LT(peak->growthKiB, 64 * 1024) << name;
+    }
 }
 
 TEST(AppFiles, BundleFirstThenEachLeftoverOnceInOrder) {
