@@ -15,6 +15,7 @@
 #include <climits>
 #include <limits>
 #include <numeric>
+#include <string_view>
 #include <unordered_set>
 
 #include "Core/Clean/Cleaner.h"
@@ -48,12 +49,11 @@ fs::path joined(const fs::path& folder, const std::string& name) {
     return folder.native() == "/" ? fs::path("/" + name) : fs::path(folder.native() + "/" + name);
 }
 
-// The child of `folder` on the way down to `inside`, when `inside` lies below it.
-std::optional<fs::path> childOnTheWay(const fs::path& folder, const fs::path& inside) {
-    const std::string &f = folder.native(), &i = inside.native();
+// The child of folder `f` on the way down to `i`, when `i` lies below it: a view into `i`.
+std::optional<std::string_view> childOnTheWay(std::string_view f, std::string_view i) {
     const size_t start = f == "/" ? 1 : f.size() + 1;
     if (i.size() <= start || i.compare(0, f.size(), f) != 0 || i[start - 1] != '/') return std::nullopt;
-    return fs::path(i.substr(0, i.find('/', start)));
+    return i.substr(0, i.find('/', start));
 }
 
 // A file of several names, which rows measured apart may each count.
@@ -62,14 +62,42 @@ std::optional<TreeWalk::SharedFile> sharedFile(const struct ::stat& st) {
     return TreeWalk::SharedFile{st.st_dev, st.st_ino, static_cast<int64_t>(st.st_blocks) * 512};
 }
 
-// A child as the listing makes it: a folder to measure, or a file with its size.
-std::optional<AnalyzeModel::Entry> listedEntry(const fs::path& p, std::optional<TreeWalk::SharedFile>& shared) {
-    struct ::stat st {};
-    if (::lstat(p.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return std::nullopt;
+// A child as the listing makes it from its status: a folder to measure, or a file with
+// its size; nothing for a link.
+std::optional<AnalyzeModel::Entry> listedEntry(const std::string& p, const struct ::stat& st,
+                                               std::optional<TreeWalk::SharedFile>& shared) {
+    if (S_ISLNK(st.st_mode)) return std::nullopt;
     shared = sharedFile(st);
-    if (S_ISDIR(st.st_mode)) return AnalyzeModel::Entry{p, {}, {}, !Platform::FileOps::isPackage(p.filename().native())};
-    return AnalyzeModel::Entry{p, static_cast<int64_t>(st.st_blocks) * 512, 1, false};
+    const fs::path url(p);
+    if (S_ISDIR(st.st_mode)) return AnalyzeModel::Entry{url, {}, {}, !Platform::FileOps::isPackage(url.filename().native())};
+    return AnalyzeModel::Entry{url, static_cast<int64_t>(st.st_blocks) * 512, 1, false};
 }
+
+// Children of one folder as the listing makes them now; nothing for one gone. Many are
+// read from one listing of the folder: after a large removal most names are gone, and
+// looking up each name gone is a search of the folder.
+class ChildrenNow {
+public:
+    ChildrenNow(const fs::path& folder, bool many) {
+        if (!many) return;
+        if (auto children = Platform::FileOps::listIfReadable(folder)) {
+            listed_.emplace();
+            for (auto& child : *children) listed_->emplace(std::move(child.name), child.status);
+        }
+    }
+    std::optional<AnalyzeModel::Entry> operator()(const std::string& p, std::optional<TreeWalk::SharedFile>& shared) const {
+        if (listed_) {
+            const auto it = listed_->find(p.substr(p.find_last_of('/') + 1));
+            return it == listed_->end() ? std::nullopt : listedEntry(p, it->second, shared);
+        }
+        struct ::stat st {};
+        if (::lstat(p.c_str(), &st) != 0) return std::nullopt;
+        return listedEntry(p, st, shared);
+    }
+
+private:
+    std::optional<std::unordered_map<std::string, struct ::stat>> listed_;
+};
 
 // Large files in the order the search gives them.
 std::vector<AnalyzeModel::Entry> largestFirst(std::vector<AnalyzeModel::Entry> files) {
@@ -488,30 +516,45 @@ void AnalyzeModel::forgotten(const std::vector<std::string>& paths) {
         load();
         return;
     }
-    std::set<std::string> touched;  // the children of the folder shown on the way to a change
+    // The children of the folder shown on the way to a change, and what became of each.
+    enum class Now { unseen, here, gone };
+    std::unordered_map<std::string_view, Now> touched;
+    touched.reserve(paths.size());
     for (const auto& p : paths)
-        if (const auto child = childOnTheWay(shown, fs::path(p))) touched.insert(child->native());
+        if (const auto child = childOnTheWay(shown.native(), p)) touched.emplace(*child, Now::unseen);
     if (touched.empty()) return;
-    Selection selection = selection_;
 
     if (mode_ == Mode::largeFiles) {
         // A file listed goes with what held it; one that came (into the Trash) is listed.
+        const std::unordered_set<std::string_view> changed(paths.begin(), paths.end());
+        // A change that holds a file is at the file or at a folder on its way down (named
+        // with or without a last "/"): those are looked up, the rule staying isInside's.
+        const auto holdsFile = [&](const std::string& file) {
+            const std::string_view f(file);
+            if (changed.count(f)) return true;
+            for (size_t slash = f.find('/'); slash != std::string_view::npos; slash = f.find('/', slash + 1))
+                for (const std::string_view folder : {f.substr(0, slash), f.substr(0, slash + 1)})
+                    if (!folder.empty() && changed.count(folder) && SafetyGuard::isInside(file, std::string(folder)))
+                        return true;
+            return false;
+        };
+        Selection selection = selection_;
         std::vector<Entry> left;
+        std::unordered_set<std::string> listed;
         for (const auto& e : entries_) {
             struct ::stat st {};
-            const bool changed = std::any_of(paths.begin(), paths.end(), [&](const std::string& p) {
-                return SafetyGuard::isInside(e.id(), p);
-            });
-            if (!changed || ::lstat(e.url.c_str(), &st) == 0) left.push_back(e);
-            else selection.erase(e.id());
+            if (!holdsFile(e.id()) || ::lstat(e.url.c_str(), &st) == 0) {
+                left.push_back(e);
+                listed.insert(e.id());
+            } else {
+                selection.erase(e.id());
+            }
         }
         for (const auto& p : paths) {
             struct ::stat st {};
-            if (!childOnTheWay(shown, fs::path(p)) || ::lstat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+            if (!childOnTheWay(shown.native(), p) || ::lstat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
             const int64_t bytes = static_cast<int64_t>(st.st_blocks) * 512;
-            if (bytes >= largeFileMinimum &&
-                std::none_of(left.begin(), left.end(), [&](const Entry& e) { return e.id() == p; }))
-                left.push_back({fs::path(p), bytes, 1, false});
+            if (bytes >= largeFileMinimum && listed.insert(p).second) left.push_back({fs::path(p), bytes, 1, false});
         }
         setEntries(largestFirst(std::move(left)));
         setSelection(std::move(selection));
@@ -520,25 +563,45 @@ void AnalyzeModel::forgotten(const std::vector<std::string>& paths) {
     if (!measuring_ || measuring_->token != generation_) return;
     // A child gone is dropped; one changed is measured again; one made anew is listed.
     Measuring& load = *measuring_;
+    const ChildrenNow children(shown, touched.size() * 4 >= load.entries.size());  // a quarter of the rows or more
     std::vector<std::string> again;
-    for (const auto& child : touched) {
-        const auto it =
-            std::find_if(load.entries.begin(), load.entries.end(), [&](const Entry& e) { return e.id() == child; });
+    bool anyGone = false;
+    const auto now = [&](std::pair<const std::string_view, Now>& touch) {
+        const std::string child(touch.first);
         load.subSlices.erase(child);
         std::optional<TreeWalk::SharedFile> file;
-        auto now = listedEntry(fs::path(child), file);
+        auto entry = children(child, file);
         load.share(child, true, file ? std::make_shared<DiskIndex::SharedFiles>(1, *file) : nullptr);
-        if (!now) {
-            if (it != load.entries.end()) load.entries.erase(it);
-            selection.erase(child);
-            continue;
+        touch.second = entry ? Now::here : Now::gone;
+        anyGone = anyGone || !entry;
+        if (entry && entry->measuring()) again.push_back(child);
+        return entry;
+    };
+    // One pass over the rows, dropping those gone; the children not met are new.
+    size_t kept = 0;
+    for (size_t i = 0; i < load.entries.size(); ++i) {
+        Entry& e = load.entries[i];
+        if (const auto it = touched.find(e.id()); it != touched.end()) {
+            auto entry = now(*it);
+            if (!entry) continue;
+            e = std::move(*entry);
         }
-        if (now->measuring()) again.push_back(child);
-        if (it == load.entries.end()) load.entries.push_back(std::move(*now));
-        else *it = std::move(*now);
+        if (kept != i) load.entries[kept] = std::move(e);
+        ++kept;
     }
+    load.entries.erase(load.entries.begin() + static_cast<ptrdiff_t>(kept), load.entries.end());
+    for (auto& touch : touched)
+        if (touch.second == Now::unseen)
+            if (auto entry = now(touch)) load.entries.push_back(std::move(*entry));
     publish(load);
-    setSelection(std::move(selection));
+    if (anyGone) {
+        Selection selection;
+        for (const auto& id : selection_)
+            if (const auto it = touched.find(id); it == touched.end() || it->second != Now::gone)
+                selection.insert(selection.end(), id);
+        setSelection(std::move(selection));
+    }
+    std::sort(again.begin(), again.end());  // asked for in the order of their paths
     load.waiting += again.size();
     measureInto(measuring_, again);
 }
