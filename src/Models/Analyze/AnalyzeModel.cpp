@@ -126,40 +126,82 @@ struct AnalyzeModel::Measuring {
     int token = 0;
     std::vector<Entry> entries;
     SubSlices subSlices;
+    SortKeys sortKeys;  // by name, for as long as the load lasts
     double lastPublished = -std::numeric_limits<double>::infinity();
     size_t waiting = 0;  // results still to come
     // The latest request for each path: one made before a change may answer after it.
     std::unordered_map<std::string, int> asked;
+    // Results not yet in their rows: they go in with the next publication, all in one
+    // pass over the rows.
+    struct Arrived {
+        DiskIndex::Info info;
+        std::vector<SubSlice> subSlices;
+    };
+    std::unordered_map<std::string, Arrived> arrived;
     // By row: the files of several names it counts that other rows may count too.
     struct Sharing {
         bool own = false;  // a file of the folder itself
         std::shared_ptr<const DiskIndex::SharedFiles> files;
     };
     std::unordered_map<std::string, Sharing> shared;
+    // By row: the bytes and files it counts that a row before it holds already. A row
+    // changes whether it holds such files only along with its sharing, so this is made
+    // again only when the sharing changed.
+    std::unordered_map<std::string, std::pair<int64_t, int64_t>> deducted;
+    bool sharingChanged = false;
 
     void share(const std::string& path, bool own, std::shared_ptr<const DiskIndex::SharedFiles> files) {
-        if (files) shared[path] = {own, std::move(files)};
-        else shared.erase(path);
+        if (files) {
+            shared[path] = {own, std::move(files)};
+            sharingChanged = true;
+        } else if (shared.erase(path)) {
+            sharingChanged = true;
+        }
+    }
+    // Puts the results arrived into their rows.
+    void settle() {
+        if (arrived.empty()) return;
+        for (auto& e : entries) {
+            const auto it = arrived.find(e.id());
+            if (it == arrived.end()) continue;
+            fill(e, it->second.info);
+            share(e.id(), false, it->second.info.shared);
+            if (e.isFolder) subSlices[e.id()] = std::move(it->second.subSlices);
+        }
+        arrived.clear();
     }
     // The entries with each such file in the first row that holds it, as a walk of the
     // folder counts it: its own files before its folders, each by name.
-    std::vector<Entry> credited() const {
+    std::vector<Entry> credited() {
+        if (sharingChanged) {
+            sharingChanged = false;
+            deducted.clear();
+            std::vector<std::pair<const Sharing*, const Entry*>> holders;
+            if (!shared.empty())
+                for (const auto& e : entries)
+                    if (const auto it = shared.find(e.id()); it != shared.end() && e.size && e.files)
+                        holders.emplace_back(&it->second, &e);
+            if (holders.size() >= 2) {
+                std::sort(holders.begin(), holders.end(), [](const auto& a, const auto& b) {
+                    if (a.first->own != b.first->own) return a.first->own;
+                    return a.second->id() < b.second->id();
+                });
+                std::set<std::pair<uint64_t, uint64_t>> counted;
+                for (const auto& [sharing, e] : holders)
+                    for (const auto& f : *sharing->files)
+                        if (!counted.emplace(f.device, f.inode).second) {
+                            auto& [bytes, files] = deducted[e->id()];
+                            bytes += f.bytes;
+                            files += 1;
+                        }
+            }
+        }
         std::vector<Entry> out = entries;
-        std::vector<std::pair<const Sharing*, Entry*>> holders;
-        for (auto& e : out)
-            if (const auto it = shared.find(e.id()); it != shared.end() && e.size && e.files)
-                holders.emplace_back(&it->second, &e);
-        if (holders.size() < 2) return out;
-        std::sort(holders.begin(), holders.end(), [](const auto& a, const auto& b) {
-            if (a.first->own != b.first->own) return a.first->own;
-            return a.second->id() < b.second->id();
-        });
-        std::set<std::pair<uint64_t, uint64_t>> counted;
-        for (const auto& [sharing, e] : holders)
-            for (const auto& f : *sharing->files)
-                if (!counted.emplace(f.device, f.inode).second) {
-                    *e->size -= f.bytes;
-                    *e->files -= 1;
+        if (!deducted.empty())
+            for (auto& e : out)
+                if (const auto it = deducted.find(e.id()); it != deducted.end()) {
+                    *e.size -= it->second.first;
+                    *e.files -= it->second.second;
                 }
         return out;
     }
@@ -284,14 +326,23 @@ std::optional<int64_t> AnalyzeModel::folderFiles() const {
 }
 
 std::vector<AnalyzeModel::Entry> AnalyzeModel::sorted(std::vector<Entry> entries) {
+    SortKeys keys;
+    return sortedBy(std::move(entries), keys);
+}
+
+std::vector<AnalyzeModel::Entry> AnalyzeModel::sortedBy(std::vector<Entry> entries, SortKeys& known) {
     // Names are keyed once, when first compared: at first every folder is unmeasured,
     // and ties are the rule.
     std::vector<std::string> names;
     names.reserve(entries.size());
     for (const auto& e : entries) names.push_back(e.url.filename().native());
-    std::vector<std::optional<std::string>> keys(entries.size());
+    std::vector<const std::string*> keys(entries.size(), nullptr);
     const auto key = [&](size_t i) -> const std::string& {
-        if (!keys[i]) keys[i] = Text::standardSortKey(names[i]);
+        if (!keys[i]) {
+            const auto [it, fresh] = known.try_emplace(names[i]);
+            if (fresh) it->second = Text::standardSortKey(names[i]);
+            keys[i] = &it->second;
+        }
         return *keys[i];
     };
     // An unmeasured entry stands just under 100 MiB: the first measured entry of that
@@ -424,7 +475,7 @@ QCoro::Task<> AnalyzeModel::loadFolders(int token, fs::path folder) {
     }
     setReadable(listed.readable);
     setCounting(listed.counting);
-    setEntries(sorted(load->credited()));
+    setEntries(sortedBy(load->credited(), load->sortKeys));
     setSubSlices(load->subSlices);
     setListing(false);
 
@@ -460,20 +511,16 @@ void AnalyzeModel::measured(const std::shared_ptr<Measuring>& load, const std::s
     --load->waiting;
     // A newer load began: the size still went into the service's cache.
     if (generation_ != load->token) return;
-    const auto it =
-        std::find_if(load->entries.begin(), load->entries.end(), [&](const Entry& e) { return e.id() == path; });
-    // Gone when it was removed meanwhile; measured again when it changed meanwhile.
-    if (it != load->entries.end() && load->asked[path] == ticket) {
-        fill(*it, info);
-        load->share(path, false, info.shared);
-        if (it->isFolder) load->subSlices[path] = subSlicesOf(path);
-    }
+    // Measured again when it changed meanwhile; gone when it was removed meanwhile,
+    // which its publication finds.
+    if (load->asked[path] == ticket) load->arrived[path] = {info, subSlicesOf(path)};
     if (load->waiting == 0 || Platform::monotonicSeconds() - load->lastPublished > publishInterval) publish(*load);
 }
 
 void AnalyzeModel::publish(Measuring& load) {
+    load.settle();
     load.lastPublished = Platform::monotonicSeconds();
-    setEntries(sorted(load.credited()));
+    setEntries(sortedBy(load.credited(), load.sortKeys));
     setSubSlices(load.subSlices);
 }
 
@@ -563,6 +610,7 @@ void AnalyzeModel::forgotten(const std::vector<std::string>& paths) {
     if (!measuring_ || measuring_->token != generation_) return;
     // A child gone is dropped; one changed is measured again; one made anew is listed.
     Measuring& load = *measuring_;
+    load.settle();  // what was measured before the change
     const ChildrenNow children(shown, touched.size() * 4 >= load.entries.size());  // a quarter of the rows or more
     std::vector<std::string> again;
     bool anyGone = false;
