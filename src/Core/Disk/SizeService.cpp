@@ -1,6 +1,9 @@
 #include "Core/Disk/SizeService.h"
 
 #include <algorithm>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "Core/Text.h"
@@ -10,34 +13,54 @@
 namespace {
 constexpr int kRecordDepth = 2;
 
-std::string parentOf(const std::string& path) {
+// A view of the folder holding the path ("/" for one at the top).
+std::string_view parentOf(std::string_view path) {
     const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return {};
-    return slash == 0 ? "/" : path.substr(0, slash);
+    if (slash == std::string_view::npos) return {};
+    return path.substr(0, slash == 0 ? 1 : slash);
 }
 
-// The path with the links on the way to it resolved (not a link it names itself): the
-// cache knows folders by the paths the analyzer lists, which are resolved.
-std::string resolved(const std::string& path) {
-    const std::string up = Platform::FileOps::resolvedAsFarAsItExists(parentOf(path));
-    return (up == "/" ? "" : up) + path.substr(path.find_last_of('/'));
-}
+// Paths with the links on the way to them resolved (not a link one names itself): the
+// cache knows folders by the paths the analyzer lists, which are resolved. A removal
+// names many files of few folders, mostly one after another: each folder is resolved
+// once.
+class Resolving {
+public:
+    // The absolute path so resolved, where that differs from the path as given.
+    std::optional<std::string> elsewhere(const std::string& path) {
+        const std::string_view folder = parentOf(path);
+        if (!last_ || last_->first != folder) {
+            const auto [it, fresh] = folders_.try_emplace(std::string(folder));
+            if (fresh) it->second = Platform::FileOps::resolvedAsFarAsItExists(it->first);
+            last_ = &*it;
+        }
+        const std::string_view up = last_->second == "/" ? std::string_view() : last_->second;
+        const size_t slash = path.find_last_of('/');
+        if (up == std::string_view(path).substr(0, slash)) return std::nullopt;
+        return std::string(up) + path.substr(slash);
+    }
+
+private:
+    std::unordered_map<std::string, std::string> folders_;
+    const std::pair<const std::string, std::string>* last_ = nullptr;
+};
 
 // Whether a key is touched by a change at any of the paths: it lies at or below one,
-// or above one.
+// or above one. Views into the paths, which outlive it.
 class Touched {
 public:
     explicit Touched(const std::vector<std::string>& paths) {
-        for (const auto& p : paths) {
+        changed_.reserve(paths.size());
+        for (const std::string_view p : paths) {
             all_ = all_ || p == "/";
             changed_.insert(p);
-            for (std::string up = parentOf(p); !up.empty(); up = up == "/" ? std::string() : parentOf(up))
+            for (std::string_view up = parentOf(p); !up.empty(); up = up == "/" ? std::string_view() : parentOf(up))
                 if (!above_.insert(up).second) break;
         }
     }
-    bool operator()(const std::string& key) const {
+    bool operator()(std::string_view key) const {
         if (all_ || changed_.count(key) || above_.count(key)) return true;
-        for (size_t slash = key.find_last_of('/'); slash != std::string::npos && slash > 0;
+        for (size_t slash = key.find_last_of('/'); slash != std::string_view::npos && slash > 0;
              slash = key.find_last_of('/', slash - 1))
             if (changed_.count(key.substr(0, slash))) return true;
         return false;
@@ -45,7 +68,7 @@ public:
 
 private:
     bool all_ = false;
-    std::unordered_set<std::string> changed_, above_;
+    std::unordered_set<std::string_view> changed_, above_;
 };
 }  // namespace
 
@@ -156,7 +179,7 @@ void SizeService::finish(const std::shared_ptr<Request>& request, TreeWalk::Resu
                 cache_[request->path] = measurement.root;
                 for (auto& [path, recorded] : measurement.recorded) {
                     cache_.try_emplace(path, recorded);
-                    childIndex_[parentOf(path)].insert(path);
+                    childIndex_[std::string(parentOf(path))].insert(path);
                 }
             }
             if (const auto it = measuring_.find(request->path); it != measuring_.end() && it->second == request)
@@ -228,13 +251,15 @@ void SizeService::invalidate(const std::string& path) { forgetPaths({path}); }
 
 void SizeService::forget(const std::vector<std::filesystem::path>& changed) {
     std::vector<std::string> paths;
+    paths.reserve(changed.size());
+    Resolving resolving;
     for (const auto& c : changed) {
         std::string p = c.native();
         while (p.size() > 1 && p.back() == '/') p.pop_back();
         if (p.empty() || p.front() != '/') continue;
-        std::string r = resolved(p);
+        std::optional<std::string> r = resolving.elsewhere(p);
         paths.push_back(std::move(p));
-        if (r != paths.back()) paths.push_back(std::move(r));
+        if (r) paths.push_back(std::move(*r));
     }
     std::sort(paths.begin(), paths.end());
     paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
@@ -250,7 +275,8 @@ void SizeService::forgetPaths(std::vector<std::string> paths) {
             else ++it;
         }
         for (const auto& path : paths)
-            if (const auto it = childIndex_.find(parentOf(path)); it != childIndex_.end()) it->second.erase(path);
+            if (const auto it = childIndex_.find(std::string(parentOf(path))); it != childIndex_.end())
+                it->second.erase(path);
         forgetWalks(std::cref(touches));
     }
     std::lock_guard lock(listenersMutex_);

@@ -15,6 +15,7 @@
 #include <climits>
 #include <limits>
 #include <numeric>
+#include <string_view>
 #include <unordered_set>
 
 #include "Core/Clean/Cleaner.h"
@@ -48,12 +49,11 @@ fs::path joined(const fs::path& folder, const std::string& name) {
     return folder.native() == "/" ? fs::path("/" + name) : fs::path(folder.native() + "/" + name);
 }
 
-// The child of `folder` on the way down to `inside`, when `inside` lies below it.
-std::optional<fs::path> childOnTheWay(const fs::path& folder, const fs::path& inside) {
-    const std::string &f = folder.native(), &i = inside.native();
+// The child of folder `f` on the way down to `i`, when `i` lies below it: a view into `i`.
+std::optional<std::string_view> childOnTheWay(std::string_view f, std::string_view i) {
     const size_t start = f == "/" ? 1 : f.size() + 1;
     if (i.size() <= start || i.compare(0, f.size(), f) != 0 || i[start - 1] != '/') return std::nullopt;
-    return fs::path(i.substr(0, i.find('/', start)));
+    return i.substr(0, i.find('/', start));
 }
 
 // A file of several names, which rows measured apart may each count.
@@ -62,14 +62,42 @@ std::optional<TreeWalk::SharedFile> sharedFile(const struct ::stat& st) {
     return TreeWalk::SharedFile{st.st_dev, st.st_ino, static_cast<int64_t>(st.st_blocks) * 512};
 }
 
-// A child as the listing makes it: a folder to measure, or a file with its size.
-std::optional<AnalyzeModel::Entry> listedEntry(const fs::path& p, std::optional<TreeWalk::SharedFile>& shared) {
-    struct ::stat st {};
-    if (::lstat(p.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return std::nullopt;
+// A child as the listing makes it from its status: a folder to measure, or a file with
+// its size; nothing for a link.
+std::optional<AnalyzeModel::Entry> listedEntry(const std::string& p, const struct ::stat& st,
+                                               std::optional<TreeWalk::SharedFile>& shared) {
+    if (S_ISLNK(st.st_mode)) return std::nullopt;
     shared = sharedFile(st);
-    if (S_ISDIR(st.st_mode)) return AnalyzeModel::Entry{p, {}, {}, !Platform::FileOps::isPackage(p.filename().native())};
-    return AnalyzeModel::Entry{p, static_cast<int64_t>(st.st_blocks) * 512, 1, false};
+    const fs::path url(p);
+    if (S_ISDIR(st.st_mode)) return AnalyzeModel::Entry{url, {}, {}, !Platform::FileOps::isPackage(url.filename().native())};
+    return AnalyzeModel::Entry{url, static_cast<int64_t>(st.st_blocks) * 512, 1, false};
 }
+
+// Children of one folder as the listing makes them now; nothing for one gone. Many are
+// read from one listing of the folder: after a large removal most names are gone, and
+// looking up each name gone is a search of the folder.
+class ChildrenNow {
+public:
+    ChildrenNow(const fs::path& folder, bool many) {
+        if (!many) return;
+        if (auto children = Platform::FileOps::listIfReadable(folder)) {
+            listed_.emplace();
+            for (auto& child : *children) listed_->emplace(std::move(child.name), child.status);
+        }
+    }
+    std::optional<AnalyzeModel::Entry> operator()(const std::string& p, std::optional<TreeWalk::SharedFile>& shared) const {
+        if (listed_) {
+            const auto it = listed_->find(p.substr(p.find_last_of('/') + 1));
+            return it == listed_->end() ? std::nullopt : listedEntry(p, it->second, shared);
+        }
+        struct ::stat st {};
+        if (::lstat(p.c_str(), &st) != 0) return std::nullopt;
+        return listedEntry(p, st, shared);
+    }
+
+private:
+    std::optional<std::unordered_map<std::string, struct ::stat>> listed_;
+};
 
 // Large files in the order the search gives them.
 std::vector<AnalyzeModel::Entry> largestFirst(std::vector<AnalyzeModel::Entry> files) {
@@ -98,40 +126,82 @@ struct AnalyzeModel::Measuring {
     int token = 0;
     std::vector<Entry> entries;
     SubSlices subSlices;
+    SortKeys sortKeys;  // by name, for as long as the load lasts
     double lastPublished = -std::numeric_limits<double>::infinity();
     size_t waiting = 0;  // results still to come
     // The latest request for each path: one made before a change may answer after it.
     std::unordered_map<std::string, int> asked;
+    // Results not yet in their rows: they go in with the next publication, all in one
+    // pass over the rows.
+    struct Arrived {
+        DiskIndex::Info info;
+        std::vector<SubSlice> subSlices;
+    };
+    std::unordered_map<std::string, Arrived> arrived;
     // By row: the files of several names it counts that other rows may count too.
     struct Sharing {
         bool own = false;  // a file of the folder itself
         std::shared_ptr<const DiskIndex::SharedFiles> files;
     };
     std::unordered_map<std::string, Sharing> shared;
+    // By row: the bytes and files it counts that a row before it holds already. A row
+    // changes whether it holds such files only along with its sharing, so this is made
+    // again only when the sharing changed.
+    std::unordered_map<std::string, std::pair<int64_t, int64_t>> deducted;
+    bool sharingChanged = false;
 
     void share(const std::string& path, bool own, std::shared_ptr<const DiskIndex::SharedFiles> files) {
-        if (files) shared[path] = {own, std::move(files)};
-        else shared.erase(path);
+        if (files) {
+            shared[path] = {own, std::move(files)};
+            sharingChanged = true;
+        } else if (shared.erase(path)) {
+            sharingChanged = true;
+        }
+    }
+    // Puts the results arrived into their rows.
+    void settle() {
+        if (arrived.empty()) return;
+        for (auto& e : entries) {
+            const auto it = arrived.find(e.id());
+            if (it == arrived.end()) continue;
+            fill(e, it->second.info);
+            share(e.id(), false, it->second.info.shared);
+            if (e.isFolder) subSlices[e.id()] = std::move(it->second.subSlices);
+        }
+        arrived.clear();
     }
     // The entries with each such file in the first row that holds it, as a walk of the
     // folder counts it: its own files before its folders, each by name.
-    std::vector<Entry> credited() const {
+    std::vector<Entry> credited() {
+        if (sharingChanged) {
+            sharingChanged = false;
+            deducted.clear();
+            std::vector<std::pair<const Sharing*, const Entry*>> holders;
+            if (!shared.empty())
+                for (const auto& e : entries)
+                    if (const auto it = shared.find(e.id()); it != shared.end() && e.size && e.files)
+                        holders.emplace_back(&it->second, &e);
+            if (holders.size() >= 2) {
+                std::sort(holders.begin(), holders.end(), [](const auto& a, const auto& b) {
+                    if (a.first->own != b.first->own) return a.first->own;
+                    return a.second->id() < b.second->id();
+                });
+                std::set<std::pair<uint64_t, uint64_t>> counted;
+                for (const auto& [sharing, e] : holders)
+                    for (const auto& f : *sharing->files)
+                        if (!counted.emplace(f.device, f.inode).second) {
+                            auto& [bytes, files] = deducted[e->id()];
+                            bytes += f.bytes;
+                            files += 1;
+                        }
+            }
+        }
         std::vector<Entry> out = entries;
-        std::vector<std::pair<const Sharing*, Entry*>> holders;
-        for (auto& e : out)
-            if (const auto it = shared.find(e.id()); it != shared.end() && e.size && e.files)
-                holders.emplace_back(&it->second, &e);
-        if (holders.size() < 2) return out;
-        std::sort(holders.begin(), holders.end(), [](const auto& a, const auto& b) {
-            if (a.first->own != b.first->own) return a.first->own;
-            return a.second->id() < b.second->id();
-        });
-        std::set<std::pair<uint64_t, uint64_t>> counted;
-        for (const auto& [sharing, e] : holders)
-            for (const auto& f : *sharing->files)
-                if (!counted.emplace(f.device, f.inode).second) {
-                    *e->size -= f.bytes;
-                    *e->files -= 1;
+        if (!deducted.empty())
+            for (auto& e : out)
+                if (const auto it = deducted.find(e.id()); it != deducted.end()) {
+                    *e.size -= it->second.first;
+                    *e.files -= it->second.second;
                 }
         return out;
     }
@@ -256,14 +326,23 @@ std::optional<int64_t> AnalyzeModel::folderFiles() const {
 }
 
 std::vector<AnalyzeModel::Entry> AnalyzeModel::sorted(std::vector<Entry> entries) {
+    SortKeys keys;
+    return sortedBy(std::move(entries), keys);
+}
+
+std::vector<AnalyzeModel::Entry> AnalyzeModel::sortedBy(std::vector<Entry> entries, SortKeys& known) {
     // Names are keyed once, when first compared: at first every folder is unmeasured,
     // and ties are the rule.
     std::vector<std::string> names;
     names.reserve(entries.size());
     for (const auto& e : entries) names.push_back(e.url.filename().native());
-    std::vector<std::optional<std::string>> keys(entries.size());
+    std::vector<const std::string*> keys(entries.size(), nullptr);
     const auto key = [&](size_t i) -> const std::string& {
-        if (!keys[i]) keys[i] = Text::standardSortKey(names[i]);
+        if (!keys[i]) {
+            const auto [it, fresh] = known.try_emplace(names[i]);
+            if (fresh) it->second = Text::standardSortKey(names[i]);
+            keys[i] = &it->second;
+        }
         return *keys[i];
     };
     // An unmeasured entry stands just under 100 MiB: the first measured entry of that
@@ -396,7 +475,7 @@ QCoro::Task<> AnalyzeModel::loadFolders(int token, fs::path folder) {
     }
     setReadable(listed.readable);
     setCounting(listed.counting);
-    setEntries(sorted(load->credited()));
+    setEntries(sortedBy(load->credited(), load->sortKeys));
     setSubSlices(load->subSlices);
     setListing(false);
 
@@ -432,20 +511,16 @@ void AnalyzeModel::measured(const std::shared_ptr<Measuring>& load, const std::s
     --load->waiting;
     // A newer load began: the size still went into the service's cache.
     if (generation_ != load->token) return;
-    const auto it =
-        std::find_if(load->entries.begin(), load->entries.end(), [&](const Entry& e) { return e.id() == path; });
-    // Gone when it was removed meanwhile; measured again when it changed meanwhile.
-    if (it != load->entries.end() && load->asked[path] == ticket) {
-        fill(*it, info);
-        load->share(path, false, info.shared);
-        if (it->isFolder) load->subSlices[path] = subSlicesOf(path);
-    }
+    // Measured again when it changed meanwhile; gone when it was removed meanwhile,
+    // which its publication finds.
+    if (load->asked[path] == ticket) load->arrived[path] = {info, subSlicesOf(path)};
     if (load->waiting == 0 || Platform::monotonicSeconds() - load->lastPublished > publishInterval) publish(*load);
 }
 
 void AnalyzeModel::publish(Measuring& load) {
+    load.settle();
     load.lastPublished = Platform::monotonicSeconds();
-    setEntries(sorted(load.credited()));
+    setEntries(sortedBy(load.credited(), load.sortKeys));
     setSubSlices(load.subSlices);
 }
 
@@ -488,30 +563,45 @@ void AnalyzeModel::forgotten(const std::vector<std::string>& paths) {
         load();
         return;
     }
-    std::set<std::string> touched;  // the children of the folder shown on the way to a change
+    // The children of the folder shown on the way to a change, and what became of each.
+    enum class Now { unseen, here, gone };
+    std::unordered_map<std::string_view, Now> touched;
+    touched.reserve(paths.size());
     for (const auto& p : paths)
-        if (const auto child = childOnTheWay(shown, fs::path(p))) touched.insert(child->native());
+        if (const auto child = childOnTheWay(shown.native(), p)) touched.emplace(*child, Now::unseen);
     if (touched.empty()) return;
-    Selection selection = selection_;
 
     if (mode_ == Mode::largeFiles) {
         // A file listed goes with what held it; one that came (into the Trash) is listed.
+        const std::unordered_set<std::string_view> changed(paths.begin(), paths.end());
+        // A change that holds a file is at the file or at a folder on its way down (named
+        // with or without a last "/"): those are looked up, the rule staying isInside's.
+        const auto holdsFile = [&](const std::string& file) {
+            const std::string_view f(file);
+            if (changed.count(f)) return true;
+            for (size_t slash = f.find('/'); slash != std::string_view::npos; slash = f.find('/', slash + 1))
+                for (const std::string_view folder : {f.substr(0, slash), f.substr(0, slash + 1)})
+                    if (!folder.empty() && changed.count(folder) && SafetyGuard::isInside(file, std::string(folder)))
+                        return true;
+            return false;
+        };
+        Selection selection = selection_;
         std::vector<Entry> left;
+        std::unordered_set<std::string> listed;
         for (const auto& e : entries_) {
             struct ::stat st {};
-            const bool changed = std::any_of(paths.begin(), paths.end(), [&](const std::string& p) {
-                return SafetyGuard::isInside(e.id(), p);
-            });
-            if (!changed || ::lstat(e.url.c_str(), &st) == 0) left.push_back(e);
-            else selection.erase(e.id());
+            if (!holdsFile(e.id()) || ::lstat(e.url.c_str(), &st) == 0) {
+                left.push_back(e);
+                listed.insert(e.id());
+            } else {
+                selection.erase(e.id());
+            }
         }
         for (const auto& p : paths) {
             struct ::stat st {};
-            if (!childOnTheWay(shown, fs::path(p)) || ::lstat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+            if (!childOnTheWay(shown.native(), p) || ::lstat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
             const int64_t bytes = static_cast<int64_t>(st.st_blocks) * 512;
-            if (bytes >= largeFileMinimum &&
-                std::none_of(left.begin(), left.end(), [&](const Entry& e) { return e.id() == p; }))
-                left.push_back({fs::path(p), bytes, 1, false});
+            if (bytes >= largeFileMinimum && listed.insert(p).second) left.push_back({fs::path(p), bytes, 1, false});
         }
         setEntries(largestFirst(std::move(left)));
         setSelection(std::move(selection));
@@ -520,25 +610,46 @@ void AnalyzeModel::forgotten(const std::vector<std::string>& paths) {
     if (!measuring_ || measuring_->token != generation_) return;
     // A child gone is dropped; one changed is measured again; one made anew is listed.
     Measuring& load = *measuring_;
+    load.settle();  // what was measured before the change
+    const ChildrenNow children(shown, touched.size() * 4 >= load.entries.size());  // a quarter of the rows or more
     std::vector<std::string> again;
-    for (const auto& child : touched) {
-        const auto it =
-            std::find_if(load.entries.begin(), load.entries.end(), [&](const Entry& e) { return e.id() == child; });
+    bool anyGone = false;
+    const auto now = [&](std::pair<const std::string_view, Now>& touch) {
+        const std::string child(touch.first);
         load.subSlices.erase(child);
         std::optional<TreeWalk::SharedFile> file;
-        auto now = listedEntry(fs::path(child), file);
+        auto entry = children(child, file);
         load.share(child, true, file ? std::make_shared<DiskIndex::SharedFiles>(1, *file) : nullptr);
-        if (!now) {
-            if (it != load.entries.end()) load.entries.erase(it);
-            selection.erase(child);
-            continue;
+        touch.second = entry ? Now::here : Now::gone;
+        anyGone = anyGone || !entry;
+        if (entry && entry->measuring()) again.push_back(child);
+        return entry;
+    };
+    // One pass over the rows, dropping those gone; the children not met are new.
+    size_t kept = 0;
+    for (size_t i = 0; i < load.entries.size(); ++i) {
+        Entry& e = load.entries[i];
+        if (const auto it = touched.find(e.id()); it != touched.end()) {
+            auto entry = now(*it);
+            if (!entry) continue;
+            e = std::move(*entry);
         }
-        if (now->measuring()) again.push_back(child);
-        if (it == load.entries.end()) load.entries.push_back(std::move(*now));
-        else *it = std::move(*now);
+        if (kept != i) load.entries[kept] = std::move(e);
+        ++kept;
     }
+    load.entries.erase(load.entries.begin() + static_cast<ptrdiff_t>(kept), load.entries.end());
+    for (auto& touch : touched)
+        if (touch.second == Now::unseen)
+            if (auto entry = now(touch)) load.entries.push_back(std::move(*entry));
     publish(load);
-    setSelection(std::move(selection));
+    if (anyGone) {
+        Selection selection;
+        for (const auto& id : selection_)
+            if (const auto it = touched.find(id); it == touched.end() || it->second != Now::gone)
+                selection.insert(selection.end(), id);
+        setSelection(std::move(selection));
+    }
+    std::sort(again.begin(), again.end());  // asked for in the order of their paths
     load.waiting += again.size();
     measureInto(measuring_, again);
 }

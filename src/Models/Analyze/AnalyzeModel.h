@@ -176,8 +176,12 @@ private:
         Counting counting;
     };
     struct Measuring;
+    // Sort keys by name, each made once.
+    using SortKeys = std::unordered_map<std::string, std::string>;
 
     static Listing list(const std::filesystem::path& folder);
+    // `sorted`, with the keys of names already keyed taken from `known`.
+    static std::vector<Entry> sortedBy(std::vector<Entry> entries, SortKeys& known);
     std::vector<SubSlice> subSlicesOf(const std::string& path) const;
     QCoro::Task<> loadFolders(int token, std::filesystem::path folder);
     QCoro::Task<> loadLargeFiles(int token, std::filesystem::path folder);

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <set>
 
 #include "Core/Clean/FakeHome.h"
@@ -573,4 +574,48 @@ TEST(AnalyzeModel, AFileOfSeveralNamesCountsInOneRow) {
             EXPECT_EQ(m.folderFiles(), files);
             EXPECT_EQ(entryNamed(m, c.holder).size, du(h / "X" / c.holder));
         }
+}
+
+// "Select all, Move to Trash" in a folder of 40,000 files: the rows gone leave, those
+// touched and left are measured or listed again, the rest stay, and the window's thread
+// is not held for seconds, as it was while each row was looked for among the rows.
+TEST(AnalyzeModel, ForgettingManyRowsLeavesTheRightOnesAtOnce) {
+    constexpr int kMany = 40000;
+    FakeHome h;
+    h.folder("Many/kept", 1);
+    h.file("Many/stays.bin", 2);
+    ASSERT_TRUE(testtree::writeFiles(h / "Many", kMany));
+    Held held;
+    held.latch.releaseAll();
+    AnalyzeModel& m = held.model;
+    m.navigate(h / "Many");
+    ASSERT_TRUE(until([&] { return settled(m) && m.entries().size() == kMany + 2; }));
+    AnalyzeModel::Selection all;
+    for (const auto& e : m.entries()) all.insert(e.id());
+    m.setSelection(all);
+
+    // What a removal's report names: each file where it was and where it lies now; and
+    // beside it a folder that grew and a file that came.
+    const fs::path trash = Platform::Locations::trashFiles();
+    fs::create_directories(trash);
+    std::vector<fs::path> touched;
+    for (int i = 0; i < kMany; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        ASSERT_EQ(::rename((h / "Many" / name).c_str(), (trash / name).c_str()), 0);
+        touched.push_back(h / "Many" / name);
+        touched.push_back(trash / name);
+    }
+    touched.push_back(h.file("Many/kept/more", 3));
+    touched.push_back(h.file("Many/came.bin", 1));
+    const auto start = std::chrono::steady_clock::now();
+    m.sizes().forget(touched);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took.count(), 1.0);
+
+    ASSERT_TRUE(until([&] { return settled(m); }));
+    std::vector<std::string> left = names(m.entries());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"came.bin", "kept", "stays.bin"}));
+    EXPECT_EQ(m.selection(), (AnalyzeModel::Selection{(h / "Many/kept").string(), (h / "Many/stays.bin").string()}));
+    EXPECT_EQ(entryNamed(m, "kept").size, du(h / "Many/kept"));
 }
