@@ -261,8 +261,7 @@ void SizeService::forget(const std::vector<std::filesystem::path>& changed) {
         paths.push_back(std::move(p));
         if (r) paths.push_back(std::move(*r));
     }
-    std::sort(paths.begin(), paths.end());
-    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+    // A path named twice is forgotten twice, which costs less than sorting them all.
     if (!paths.empty()) forgetPaths(std::move(paths));
 }
 

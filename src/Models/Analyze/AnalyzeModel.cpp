@@ -24,6 +24,7 @@
 #include "Core/Text.h"
 #include "Models/Kit/AssignIfChanged.h"
 #include "Models/Kit/Completion.h"
+#include "Models/Kit/ReleaseElsewhere.h"
 #include "Models/Settings/Preferences.h"
 #include "Platform/FileOps.h"
 #include "Platform/FileSystems.h"
@@ -64,7 +65,7 @@ std::optional<TreeWalk::SharedFile> sharedFile(const struct ::stat& st) {
 
 // A child as the listing makes it from its status: a folder to measure, or a file with
 // its size; nothing for a link.
-std::optional<AnalyzeModel::Entry> listedEntry(const std::string& p, const struct ::stat& st,
+std::optional<AnalyzeModel::Entry> listedEntry(std::string_view p, const struct ::stat& st,
                                                std::optional<TreeWalk::SharedFile>& shared) {
     if (S_ISLNK(st.st_mode)) return std::nullopt;
     shared = sharedFile(st);
@@ -85,18 +86,22 @@ public:
             for (auto& child : *children) listed_->emplace(std::move(child.name), child.status);
         }
     }
-    std::optional<AnalyzeModel::Entry> operator()(const std::string& p, std::optional<TreeWalk::SharedFile>& shared) const {
+    std::optional<AnalyzeModel::Entry> operator()(std::string_view p, std::optional<TreeWalk::SharedFile>& shared) const {
         if (listed_) {
             const auto it = listed_->find(p.substr(p.find_last_of('/') + 1));
             return it == listed_->end() ? std::nullopt : listedEntry(p, it->second, shared);
         }
         struct ::stat st {};
-        if (::lstat(p.c_str(), &st) != 0) return std::nullopt;
+        if (::lstat(std::string(p).c_str(), &st) != 0) return std::nullopt;
         return listedEntry(p, st, shared);
     }
 
 private:
-    std::optional<std::unordered_map<std::string, struct ::stat>> listed_;
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    };
+    std::optional<std::unordered_map<std::string, struct ::stat, Hash, std::equal_to<>>> listed_;
 };
 
 // Large files in the order the search gives them.
@@ -217,7 +222,13 @@ AnalyzeModel::AnalyzeModel(SizeService& sizes, QObject* parent)
         if (QThread::currentThread() == thread())
             forgotten(paths);
         else
-            QMetaObject::invokeMethod(this, [this, paths] { forgotten(paths); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [this, paths = std::make_shared<std::vector<std::string>>(paths)] {
+                    forgotten(*paths);
+                    releaseElsewhere(std::move(*paths));
+                },
+                Qt::QueuedConnection);
     });
 }
 
@@ -233,7 +244,7 @@ void AnalyzeModel::setPath(std::vector<fs::path> value) {
 
 void AnalyzeModel::setEntries(std::vector<Entry> value) {
     if (entries_ == value) return;
-    entries_ = std::move(value);
+    releaseElsewhere(std::exchange(entries_, std::move(value)));
     const auto pending = std::count_if(entries_.begin(), entries_.end(), [](const Entry& e) { return e.measuring(); });
     const bool pendingChanged = assignIfChanged(pending_, static_cast<int64_t>(pending));
     emit entriesChanged();
@@ -271,7 +282,7 @@ void AnalyzeModel::setFocus(std::optional<AnalyzeFocus> value) {
 
 void AnalyzeModel::setSelection(Selection value) {
     if (selection_ == value) return;
-    selection_ = std::move(value);
+    releaseElsewhere(std::exchange(selection_, std::move(value)));
     emit selectionChanged();
 }
 
@@ -615,29 +626,36 @@ void AnalyzeModel::forgotten(const std::vector<std::string>& paths) {
     std::vector<std::string> again;
     bool anyGone = false;
     const auto now = [&](std::pair<const std::string_view, Now>& touch) {
-        const std::string child(touch.first);
-        load.subSlices.erase(child);
+        const std::string_view child = touch.first;
+        if (!load.subSlices.empty()) load.subSlices.erase(std::string(child));
         std::optional<TreeWalk::SharedFile> file;
         auto entry = children(child, file);
-        load.share(child, true, file ? std::make_shared<DiskIndex::SharedFiles>(1, *file) : nullptr);
+        if (file || !load.shared.empty())
+            load.share(std::string(child), true, file ? std::make_shared<DiskIndex::SharedFiles>(1, *file) : nullptr);
         touch.second = entry ? Now::here : Now::gone;
         anyGone = anyGone || !entry;
-        if (entry && entry->measuring()) again.push_back(child);
+        if (entry && entry->measuring()) again.emplace_back(child);
         return entry;
     };
     // One pass over the rows, dropping those gone; the children not met are new.
     size_t kept = 0;
+    std::vector<Entry> gone;
+    gone.reserve(std::min(touched.size(), load.entries.size()));
     for (size_t i = 0; i < load.entries.size(); ++i) {
         Entry& e = load.entries[i];
         if (const auto it = touched.find(e.id()); it != touched.end()) {
             auto entry = now(*it);
-            if (!entry) continue;
+            if (!entry) {
+                gone.push_back(std::move(e));
+                continue;
+            }
             e = std::move(*entry);
         }
         if (kept != i) load.entries[kept] = std::move(e);
         ++kept;
     }
     load.entries.erase(load.entries.begin() + static_cast<ptrdiff_t>(kept), load.entries.end());
+    releaseElsewhere(std::move(gone));
     for (auto& touch : touched)
         if (touch.second == Now::unseen)
             if (auto entry = now(touch)) load.entries.push_back(std::move(*entry));
@@ -780,15 +798,17 @@ QCoro::Task<> AnalyzeModel::remove(std::vector<Entry> entries) {
     const Preferences& prefs = Preferences::shared();
     const SafetyGuard safety = prefs.safetyGuard({});
     const bool dryRun = prefs.dryRun(), alwaysTrash = prefs.alwaysTrash();
-    QFuture<std::shared_ptr<CleanReport>> removal = QtConcurrent::run([items, safety, dryRun, alwaysTrash] {
-        return std::make_shared<CleanReport>(Cleaner().clean(items, kAction, safety, dryRun, alwaysTrash, nullptr));
+    SizeService& sizes = sizes_;
+    QFuture<std::shared_ptr<CleanReport>> removal = QtConcurrent::run([items, safety, dryRun, alwaysTrash, &sizes] {
+        auto report =
+            std::make_shared<CleanReport>(Cleaner().clean(items, kAction, safety, dryRun, alwaysTrash, nullptr));
+        // What it touched is looked at again, here as after a change made anywhere else.
+        // Forgotten off the window's thread: a removal of many files names many paths.
+        sizes.forget(report->touched());
+        return report;
     });
     const std::shared_ptr<CleanReport> report = co_await removal;
     if (!self) co_return;
     setRemoving(false);
-    setLastRemoval(*report);
-    if (report->dryRun) co_return;
-
-    // What it touched is looked at again, here as after a change made anywhere else.
-    sizes_.forget(report->touched());
+    setLastRemoval(std::move(*report));
 }
