@@ -1,29 +1,16 @@
 #include "Platform/DesktopEntry.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "Platform/AsciiText.h"
+#include "Platform/FileOps.h"
 
 namespace fs = std::filesystem;
 
 namespace Platform::DesktopEntry {
 namespace {
-std::string readStart(const fs::path& p) {
-    constexpr size_t limit = 256 * 1024;
-    std::string s;
-    const int fd = ::open(p.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return s;
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        char buf[8192];
-        ssize_t n;
-        while (s.size() < limit && (n = ::read(fd, buf, sizeof buf)) > 0) s.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return s;
-}
+// Real entries take a few KiB in a few hundred lines: only the start of each is read
+// and parsed, at most this many bytes and lines (parsing costs by the line), so that
+// thousands of large files named like entries cost little.
+constexpr size_t kEntryBytes = 32 * 1024, kEntryLines = 1024;
 
 // The escapes of a desktop-entry string value.
 std::string escapeStringValue(const std::string& s) {
@@ -79,7 +66,22 @@ std::vector<Key> group(std::string_view text, std::string_view name, std::string
     return keys;
 }
 
-std::vector<Key> mainGroup(const fs::path& file) { return group(readStart(file), "Desktop Entry"); }
+std::vector<Key> mainGroup(const fs::path& file) {
+    const auto start = FileOps::readStart(file, kEntryBytes);
+    if (!start) return {};
+    const std::string_view text = start->bytes;
+    size_t end = 0;
+    for (size_t lines = 0; lines < kEntryLines; ++lines) {
+        const size_t next = text.find('\n', end);
+        if (next == std::string_view::npos) {
+            // A line cut at the cap would give a wrong value: only whole lines count.
+            if (start->whole) end = text.size();
+            break;
+        }
+        end = next + 1;
+    }
+    return group(text.substr(0, end), "Desktop Entry");
+}
 
 std::string stringValue(const std::string& raw) { return unescapeStringValue(raw); }
 

@@ -10,8 +10,9 @@ namespace Platform::DesktopEntry {
 using Key = std::pair<std::string, std::string>;
 
 // The key/value lines of the file's [Desktop Entry] group, in file order, spaces
-// around the key and the value dropped. Only a regular file is read, and only its
-// start: a FIFO or device named like a desktop file could block or never end.
+// around the key and the value dropped. Only a regular file is read, and only the
+// whole lines of its start: a FIFO or device named like a desktop file could block
+// or never end.
 std::vector<Key> mainGroup(const std::filesystem::path& file);
 
 // The key/value lines of the group named `name` in a key-file text, in order,

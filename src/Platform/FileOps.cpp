@@ -339,31 +339,54 @@ bool isPackage(std::string_view folderName) {
 }
 
 namespace {
-// Reads `fd` to its end and closes it; absent on a read error or past `maxBytes`.
-std::optional<std::string> readToEnd(int fd, std::size_t maxBytes) {
-    std::string out;
+// The one capped reading: at most `maxBytes` of `fd`, which it closes; absent on a
+// read error.
+std::optional<Start> readAtMost(int fd, std::size_t maxBytes) {
+    Start start;
+    struct stat st {};
+    // Room for the whole at once: growing by doubling would hold up to twice the cap.
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        start.bytes.reserve(std::min<uint64_t>(static_cast<uint64_t>(st.st_size), maxBytes) + 1);
     char buf[65536];
     for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        // One byte past the cap tells whether there is more.
+        const std::size_t room = maxBytes - start.bytes.size();
+        const ssize_t n = ::read(fd, buf, room < sizeof buf ? room + 1 : sizeof buf);
         if (n > 0) {
-            out.append(buf, static_cast<size_t>(n));
-            if (out.size() > maxBytes) break;
+            start.bytes.append(buf, static_cast<size_t>(n));
+            if (start.bytes.size() > maxBytes) {
+                start.bytes.resize(maxBytes);
+                start.whole = false;
+                break;
+            }
         } else if (n == 0) {
-            ::close(fd);
-            return out;
-        } else if (errno != EINTR) {
             break;
+        } else if (errno != EINTR) {
+            ::close(fd);
+            return std::nullopt;
         }
     }
     ::close(fd);
-    return std::nullopt;
+    return start;
+}
+
+// Non-blocking, so opening a fifo returns at once; fstat then turns it away.
+int openRegular(const fs::path& p, struct stat& st) {
+    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 }  // namespace
 
 std::optional<std::string> readFile(const fs::path& p) {
     const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
-    return readToEnd(fd, std::numeric_limits<std::size_t>::max());
+    auto start = readAtMost(fd, std::numeric_limits<std::size_t>::max());
+    if (!start) return std::nullopt;
+    return std::move(start->bytes);
 }
 
 bool isExecutableFile(const fs::path& p) {
@@ -377,16 +400,24 @@ bool isExecutableFile(const fs::path& p) {
 }
 
 std::optional<std::string> readRegularFile(const fs::path& p, std::size_t maxBytes) {
-    // Non-blocking, so opening a fifo returns at once; fstat then turns it away.
-    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return std::nullopt;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > maxBytes) {
+    const int fd = openRegular(p, st);
+    if (fd < 0) return std::nullopt;
+    if (static_cast<uint64_t>(st.st_size) > maxBytes) {
         ::close(fd);
         return std::nullopt;
     }
     // The file may have grown since fstat: the cap holds for what is read too.
-    return readToEnd(fd, maxBytes);
+    auto start = readAtMost(fd, maxBytes);
+    if (!start || !start->whole) return std::nullopt;
+    return std::move(start->bytes);
+}
+
+std::optional<Start> readStart(const fs::path& p, std::size_t maxBytes, Accept accept) {
+    struct stat st {};
+    const int fd = accept == Accept::regularOnly ? openRegular(p, st) : ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    return readAtMost(fd, maxBytes);
 }
 
 bool writeAll(int fd, std::string_view bytes) {

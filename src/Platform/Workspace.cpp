@@ -51,11 +51,22 @@ void readEntry(DesktopFile& entry) {
     }
 }
 
+// A folder as the file system knows it, whatever path leads there.
+using FolderID = std::pair<dev_t, ino_t>;
+
 // Every desktop file below one applications folder, sub-folders included, with its id.
-void collect(const fs::path& folder, const std::string& prefix, int depth, std::vector<DesktopFile>& out) {
+// Each real folder is read once, where it is first reached: links that lead back into
+// the tree would otherwise multiply the reads at every level.
+void collect(const fs::path& folder, const std::string& prefix, int depth, std::set<FolderID>& visited,
+             std::vector<DesktopFile>& out) {
     if (depth > 8) return;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return;
+    struct stat self;
+    if (::fstat(::dirfd(dir), &self) != 0 || !visited.emplace(self.st_dev, self.st_ino).second) {
+        ::closedir(dir);
+        return;
+    }
     while (const dirent* e = ::readdir(dir)) {
         const std::string n = e->d_name;
         if (n == "." || n == "..") continue;
@@ -63,7 +74,7 @@ void collect(const fs::path& folder, const std::string& prefix, int depth, std::
         struct stat st;
         if (::stat(p.c_str(), &st) != 0) continue;
         if (S_ISDIR(st.st_mode)) {
-            collect(p, prefix + n + "-", depth + 1, out);
+            collect(p, prefix + n + "-", depth + 1, visited, out);
         } else if (S_ISREG(st.st_mode) && n.size() > 8 && n.compare(n.size() - 8, 8, ".desktop") == 0) {
             DesktopFile entry;
             entry.id = prefix + n.substr(0, n.size() - 8);
@@ -81,7 +92,10 @@ std::vector<DesktopFile> desktopFiles(const std::vector<fs::path>& appDirs) {
     std::unordered_set<std::string> seen;
     for (const auto& dir : appDirs) {
         std::vector<DesktopFile> here;
-        collect(dir, "", 0, here);
+        // One set per applications folder: a folder linked from inside an earlier one
+        // still gives its own ids.
+        std::set<FolderID> visited;
+        collect(dir, "", 0, visited, here);
         for (auto& entry : here)
             if (seen.insert(entry.id).second) all.push_back(std::move(entry));
     }

@@ -3,10 +3,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <functional>
 #include <future>
 
 #include "Platform/PlatformTestSupport.h"
 #include "Platform/Workspace.h"
+#include "Support/PeakMemory.h"
 
 namespace Workspace = Platform::Workspace;
 using platformtest::ScopedEnv;
@@ -184,4 +188,73 @@ TEST(Workspace, DesktopFilesThatAreNotRegularFilesAreIgnored) {
     EXPECT_EQ(apps[0].bundleID, "org.example.Notes");
     EXPECT_EQ(apps[0].title, "Notes");
     EXPECT_EQ(url, f.systemApps / "org.example.Notes.desktop");
+}
+
+// Applications folders laid out to cost the index as much as they can, each read in a
+// child of its own with its time and resident growth measured.
+TEST(Workspace, TheIndexKeepsItsBoundWhateverTheApplicationsFoldersHold) {
+    const auto entry = [](const fs::path& file, const std::string& name) {
+        writeFile(file, "[Desktop Entry]\nName=" + name + "\nExec=" + name + "\n");
+    };
+    // Links to one file of 256 KiB, its name and program first, then lines of `padding`.
+    const auto many = [](const fs::path& apps, const std::string& padding) {
+        std::string text = "[Desktop Entry]\nName=App\nExec=app\n";
+        while (text.size() + padding.size() <= 256 * 1024) text += padding;
+        writeFile(apps / "app.desktop", text);
+        for (int i = 1; i < 20000; ++i)
+            fs::create_hard_link(apps / "app.desktop", apps / ("app" + std::to_string(i) + ".desktop"));
+    };
+    const struct {
+        const char* name;
+        std::function<void(const fs::path&)> lay;
+        std::string found;  // the ids and names read, or how many of them
+    } cases[] = {
+        {"a folder holding 8 links to itself",
+         [&](const fs::path& apps) {
+             entry(apps / "notes.desktop", "Notes");
+             for (int i = 0; i < 8; ++i) fs::create_directory_symlink(".", apps / ("self" + std::to_string(i)));
+         },
+         "notes=Notes "},
+        {"a link cycle through a sub-folder",
+         [&](const fs::path& apps) {
+             entry(apps / "notes.desktop", "Notes");
+             entry(apps / "kde/konsole.desktop", "Konsole");
+             fs::create_directory_symlink("..", apps / "kde/up");
+         },
+         "kde-konsole=Konsole notes=Notes "},
+        {"20,000 entries as large as the old read, short keys past the first",
+         [&](const fs::path& apps) { many(apps, "a=b\n"); },
+         "20000 named App"},
+        {"20,000 entries as large as the old read, long keys past the first",
+         [&](const fs::path& apps) { many(apps, "X-Padding=" + std::string(53, 'p') + "\n"); },
+         "20000 named App"},
+    };
+    for (const auto& c : cases) {
+        TempDir tmp;
+        const fs::path apps = tmp / "applications";
+        fs::create_directories(apps);
+        c.lay(apps);
+        const auto began = std::chrono::steady_clock::now();
+        const auto peak = peakmemory::measure([&] {
+            std::vector<std::string> found;
+            long named = 0;
+            for (const auto& app : Workspace::installedApplications({apps})) {
+                found.push_back(app.id + "=" + app.name + " ");
+                named += app.name == "App";
+            }
+            if (found.size() > 100) return std::to_string(named) + " named App";
+            std::sort(found.begin(), found.end());
+            std::string said;
+            for (const auto& f : found) said += f;
+            return said;
+        });
+        const auto took = std::chrono::steady_clock::now() - began;
+        if (!peak) {
+            ADD_FAILURE() << c.name << ": the reading child did not report";
+            continue;
+        }
+        EXPECT_EQ(peak->said, c.found) << c.name;
+        EXPECT_LT(took, std::chrono::seconds(2)) << c.name;
+        EXPECT_LT(peak->growthKiB, 64 * 1024) << c.name;
+    }
 }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -109,68 +110,215 @@ bool isUuid(const std::string& s) {
     return true;
 }
 
-std::optional<int64_t> integer(const json& v) {
-    if (v.is_number_integer() && !v.is_number_unsigned()) return v.get<int64_t>();
-    if (v.is_number_unsigned() && v.get<uint64_t>() <= static_cast<uint64_t>(INT64_MAX))
-        return static_cast<int64_t>(v.get<uint64_t>());
-    return std::nullopt;
-}
+// The bound any history is read within, whatever the file holds: at most kReadBytes
+// of it, and entries taking at most kHeldBytes of memory, counted as they are read
+// (many short paths take far more room than their text). What the file holds past
+// either is beyond the bound.
+constexpr size_t kReadBytes = 4 << 20;
+constexpr size_t kHeldBytes = 16 << 20;
 
-std::optional<Entry> decodeEntry(const json& o) {
-    if (!o.is_object()) return std::nullopt;
-    const auto id = o.find("id"), date = o.find("date"), action = o.find("action"), count = o.find("count"),
-               bytes = o.find("bytes"), paths = o.find("paths");
-    if (id == o.end() || date == o.end() || action == o.end() || count == o.end() || bytes == o.end() ||
-        paths == o.end())
-        return std::nullopt;
-    if (!id->is_string() || !isUuid(id->get<std::string>())) return std::nullopt;
-    if (!date->is_string() || !action->is_string() || !paths->is_array()) return std::nullopt;
-    const auto when = parseDate(date->get<std::string>());
-    const auto c = integer(*count), b = integer(*bytes);
-    if (!when || !c || !b) return std::nullopt;
-    Entry e;
-    e.id = id->get<std::string>();
-    e.date = *when;
-    e.action = action->get<std::string>();
-    e.count = *c;
-    e.bytes = *b;
-    for (const auto& p : *paths) {
-        if (!p.is_string()) return std::nullopt;
-        e.paths.push_back(p.get<std::string>());
+// The room a text of `bytes` takes in the list read: the string, the vector's spare
+// room while it grows, and the characters.
+size_t room(size_t bytes) { return 3 * sizeof(std::string) + bytes; }
+constexpr size_t kEntryRoom = 3 * sizeof(Entry);
+
+// Decodes the entries as the parser meets them, with no tree of the document: only
+// the entry being read and those kept are held. An entry that cannot be decoded is
+// left out, never the whole history with it.
+class Decoder : public json::json_sax_t {
+public:
+    std::vector<Entry> list;  // the first `limit` entries that decode
+    bool intact = true;       // every element of the file decoded
+    bool withinBound = true;  // read to its end without holding more than the bound
+
+    bool null() override { return scalar(nullptr, std::nullopt); }
+    bool boolean(bool) override { return scalar(nullptr, std::nullopt); }
+    bool number_integer(number_integer_t v) override { return scalar(nullptr, v); }
+    bool number_unsigned(number_unsigned_t v) override {
+        return scalar(nullptr, v <= static_cast<uint64_t>(INT64_MAX) ? std::optional<int64_t>(v) : std::nullopt);
     }
-    return e;
+    bool number_float(number_float_t, const string_t&) override { return scalar(nullptr, std::nullopt); }
+    bool string(string_t& v) override { return scalar(&v, std::nullopt); }
+    bool binary(binary_t&) override { return scalar(nullptr, std::nullopt); }
+    bool key(string_t& k) override {
+        if (skipping_) return true;
+        static const char* const names[] = {"id", "date", "action", "count", "bytes", "paths"};
+        field_ = kOther;
+        for (size_t i = 0; i < kFields; ++i)
+            if (k == names[i]) field_ = i;
+        return true;
+    }
+    bool start_object(std::size_t) override { return open(true); }
+    bool start_array(std::size_t) override { return open(false); }
+    bool end_object() override { return close(); }
+    bool end_array() override { return close(); }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+        intact = false;
+        return false;
+    }
+
+private:
+    // The fields of an entry, by their order in `key`; each is missing, good or bad.
+    static constexpr size_t kId = 0, kDate = 1, kAction = 2, kCount = 3, kBytes = 4, kPaths = 5, kFields = 6,
+                            kOther = kFields;
+    enum class Got : uint8_t { missing, good, bad };
+
+    int depth_ = 0;     // containers open
+    int skipping_ = 0;  // the depth of a container read past, whatever it holds
+    size_t field_ = kOther;
+    Entry entry_;
+    Got got_[kFields] = {};
+    size_t held_ = 0, heldBefore_ = 0;
+
+    bool keeping() const { return list.size() < limit; }
+    bool hold(size_t bytes) {
+        held_ += bytes;
+        if (held_ <= kHeldBytes) return true;
+        withinBound = false;
+        return false;
+    }
+    void skip() { skipping_ = depth_; }
+    void set(size_t field, bool good) { got_[field] = good ? Got::good : Got::bad; }
+
+    bool open(bool object) {
+        ++depth_;
+        if (skipping_) return true;
+        if (depth_ == 1) {
+            if (!object) return true;
+            intact = false;  // not a list
+            return false;
+        }
+        if (depth_ == 2 && object) {
+            entry_ = Entry{};
+            std::fill(std::begin(got_), std::end(got_), Got::missing);
+            heldBefore_ = held_;
+            return !keeping() || hold(kEntryRoom);
+        }
+        if (depth_ == 3 && field_ == kPaths && !object) {
+            entry_.paths.clear();
+            set(kPaths, true);
+            return true;
+        }
+        if (depth_ == 2) intact = false;     // an element that is no entry
+        else if (field_ != kOther) set(field_, false);
+        skip();
+        return true;
+    }
+
+    bool close() {
+        if (skipping_ == depth_) skipping_ = 0;
+        else if (!skipping_ && depth_ == 2) finishEntry();
+        --depth_;
+        return true;
+    }
+
+    bool scalar(string_t* text, std::optional<int64_t> integer) {
+        if (skipping_) return true;
+        if (depth_ == 1) {
+            intact = false;
+            return true;
+        }
+        if (depth_ == 3) {  // a path
+            if (!text) set(kPaths, false);
+            else if (keeping() && got_[kPaths] == Got::good) {
+                if (!hold(room(text->size()))) return false;
+                entry_.paths.push_back(std::move(*text));
+            }
+            return true;
+        }
+        if (depth_ != 2) {  // the whole document is one value
+            intact = false;
+            return false;
+        }
+        switch (field_) {
+        case kId:
+            set(kId, text && isUuid(*text));
+            if (got_[kId] == Got::good && keeping()) {
+                if (!hold(room(text->size()))) return false;
+                entry_.id = std::move(*text);
+            }
+            break;
+        case kDate: {
+            const auto when = text ? parseDate(*text) : std::nullopt;
+            set(kDate, when.has_value());
+            if (when) entry_.date = *when;
+            break;
+        }
+        case kAction:
+            set(kAction, text != nullptr);
+            if (text && keeping()) {
+                if (!hold(room(text->size()))) return false;
+                entry_.action = std::move(*text);
+            }
+            break;
+        case kCount:
+        case kBytes:
+            set(field_, integer.has_value());
+            if (integer) (field_ == kCount ? entry_.count : entry_.bytes) = *integer;
+            break;
+        case kPaths: set(kPaths, false); break;
+        }
+        return true;
+    }
+
+    void finishEntry() {
+        const bool good = std::all_of(std::begin(got_), std::end(got_), [](Got g) { return g == Got::good; });
+        if (!good) intact = false;
+        if (good && keeping()) {
+            list.push_back(std::move(entry_));
+        } else {
+            held_ = heldBefore_;
+        }
+    }
+};
+
+// Makes each run of blanks between values one space, which means the same. nlohmann's
+// lexer keeps every character since the last value it began and, on an error, spells
+// them all out, a line break as eight characters, twice: a long run of blanks would
+// cost many times its size.
+void collapseBlanks(std::string& text) {
+    size_t out = 0;
+    bool inString = false, escaped = false, blank = false;
+    for (const char c : text) {
+        if (inString) {
+            if (escaped) escaped = false;
+            else if (c == '\\') escaped = true;
+            else if (c == '"') inString = false;
+        } else if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
+            if (!blank) text[out++] = ' ';
+            blank = true;
+            continue;
+        } else {
+            inString = c == '"';
+        }
+        blank = false;
+        text[out++] = c;
+    }
+    text.resize(out);
 }
 
-// What the file holds. An entry that cannot be decoded is left out, never the
-// whole history with it.
+// What the file holds, as far as the bound lets it be read.
 struct Stored {
     enum class State { missing, read, unreadable } state = State::missing;
     std::vector<Entry> list;
     bool intact = true;  // every byte of the file is in `list`
-    std::string text;
 };
 
 Stored load(const fs::path& file) {
     Stored stored;
     struct ::stat st;
     if (::lstat(file.c_str(), &st) != 0 && errno == ENOENT) return stored;
-    auto text = Platform::FileOps::readFile(file);
-    if (!text) {
+    auto start = Platform::FileOps::readStart(file, kReadBytes, Platform::FileOps::Accept::anything);
+    if (!start) {
         stored.state = Stored::State::unreadable;
         return stored;
     }
     stored.state = Stored::State::read;
-    const json doc = json::parse(*text, nullptr, false);
-    if (doc.is_discarded() || !doc.is_array()) {
-        stored.intact = false;
-    } else {
-        stored.list.reserve(doc.size());
-        for (const auto& o : doc) {
-            if (auto e = decodeEntry(o)) stored.list.push_back(std::move(*e));
-            else stored.intact = false;
-        }
-    }
-    stored.text = std::move(*text);
+    collapseBlanks(start->bytes);
+    Decoder decoder;
+    json::sax_parse(start->bytes, &decoder);
+    stored.list = std::move(decoder.list);
+    stored.intact = start->whole && decoder.withinBound && decoder.intact;
     return stored;
 }
 
@@ -180,36 +328,59 @@ fs::path copyName(const fs::path& file, int i) {
     return file.string() + (i == 0 ? std::string(".bad") : ".bad." + std::to_string(i));
 }
 
-// A copy of a history that cannot be kept whole, beside it under a name of its
-// own; false when none could be written.
-bool keepCopy(const fs::path& file, const std::string& text) {
+// Keeps a history that cannot be kept whole beside it under a copy's name, byte for
+// byte at no cost however large: a second name for the file, which the new history
+// then replaces, so readers never miss it meanwhile. False when it could not be kept.
+bool setAside(const fs::path& file) {
     for (int i = 0; i < kCopies; ++i) {
         const fs::path copy = copyName(file, i);
-        const int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            return false;
-        }
-        const bool written = Platform::FileOps::writeAll(fd, text) && ::fsync(fd) == 0;
-        ::close(fd);
-        if (written) return true;
-        ::unlink(copy.c_str());
-        return false;
+        if (::link(file.c_str(), copy.c_str()) == 0) return true;
+        if (errno == EEXIST) continue;
+        // A file system without second names: the file moves instead.
+        return ::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, copy.c_str(), RENAME_NOREPLACE) == 0;
     }
     return false;
 }
 
-std::string encode(const std::vector<Entry>& list) {
-    json doc = json::array();
-    for (const auto& e : list)
-        doc.push_back({{"id", e.id},
-                       {"date", formatDate(e.date)},
-                       {"action", e.action},
-                       {"count", e.count},
-                       {"bytes", e.bytes},
-                       {"paths", e.paths}});
+std::string quoted(const std::string& s) {
     // File names need not be UTF-8; a strict encoder would throw and lose the record.
-    return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+    return json(s).dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+// The file's text, pretty-printed, newest first, within the bound it is read in: the
+// older entries that would take it past are left out and, should the newest alone,
+// those of its paths. The room is counted from the quoted texts, which never decode
+// to more.
+std::string encode(const Entry& newest, const std::vector<Entry>& older) {
+    std::string text = "[";
+    size_t held = 0;
+    const std::string_view end = "\n]\n", pathsEnd = "\n    ]\n  }";
+    const auto fits = [&](size_t bytes, size_t room) {
+        return text.size() + bytes + end.size() <= kReadBytes && held + room <= kHeldBytes;
+    };
+    for (size_t i = 0; i <= older.size() && i < limit; ++i) {
+        const Entry& e = i == 0 ? newest : older[i - 1];
+        const std::string action = quoted(e.action), id = quoted(e.id);
+        std::string piece = std::string(i == 0 ? "\n" : ",\n") + "  {\n    \"action\": " + action +
+                            ",\n    \"bytes\": " + std::to_string(e.bytes) + ",\n    \"count\": " +
+                            std::to_string(e.count) + ",\n    \"date\": \"" + formatDate(e.date) +
+                            "\",\n    \"id\": " + id + ",\n    \"paths\": [";
+        size_t pieceRoom = kEntryRoom + room(action.size()) + room(id.size());
+        size_t paths = 0;
+        for (const auto& p : e.paths) {
+            const std::string path = (paths == 0 ? "\n      " : ",\n      ") + quoted(p);
+            // The new entry is never left out: as many of its paths as fit.
+            if (i == 0 && !fits(piece.size() + path.size() + pathsEnd.size(), pieceRoom + room(path.size()))) break;
+            piece += path;
+            pieceRoom += room(path.size());
+            ++paths;
+        }
+        piece += paths ? pathsEnd : "]\n  }";
+        if (i > 0 && !fits(piece.size(), pieceRoom)) break;
+        text += piece;
+        held += pieceRoom;
+    }
+    return text + std::string(end);
 }
 
 }  // namespace
@@ -226,11 +397,9 @@ void record(const Entry& entry) {
         Stored stored = load(file);
         // A file that could not be read may hold entries: it is never replaced.
         if (stored.state == Stored::State::unreadable) return;
-        if (!stored.intact && !keepCopy(file, stored.text)) return;
-        std::vector<Entry> list = std::move(stored.list);
-        list.insert(list.begin(), entry);
-        if (list.size() > limit) list.resize(limit);
-        Platform::FileOps::replaceFile(file, encode(list), 0644);
+        // The history goes on in a fresh file with what could be read.
+        if (!stored.intact && !setAside(file)) return;
+        Platform::FileOps::replaceFile(file, encode(entry, stored.list), 0644);
     } catch (...) {
         // Recording is best effort; a failure leaves the old file in place.
     }

@@ -6,10 +6,11 @@
 #include <vector>
 
 // The cleaning history: history.json in Application Support/Quelto, newest first,
-// at most 500 entries. Every failure is silent, and none loses what the file holds:
-// an entry that cannot be decoded is skipped, a file that cannot be read is never
-// replaced, and one that cannot be kept whole is first copied beside it
-// (history.json.bad).
+// at most 500 entries, read within a bound whatever the file holds. Every failure is
+// silent, and none loses what the file holds: an entry that cannot be decoded is
+// skipped, a file that cannot be read is never replaced, and one that cannot be kept
+// whole (an entry not decoded, or more than the bound reads) is first kept beside it,
+// byte for byte (history.json.bad).
 namespace History {
 struct Entry {
     std::string id;  // UUID text, 36 characters
@@ -27,8 +28,8 @@ void record(const Entry& entry);
 std::filesystem::path fileURL();
 // Deletes the file and the copies kept beside it; waits for a record under way.
 void clear();
-// The entries as stored, without those that cannot be decoded; empty when the
-// file is missing or cannot be read.
+// The newest entries as stored, at most `limit`, as far as the bound reads, without
+// those that cannot be decoded; empty when the file is missing or cannot be read.
 std::vector<Entry> entries();
 // A new random identifier in the standard textual form.
 std::string newIdentifier();

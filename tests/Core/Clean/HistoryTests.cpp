@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -12,6 +14,7 @@
 #include <thread>
 
 #include "Core/Clean/History.h"
+#include "Support/PeakMemory.h"
 #include "Support/TestTree.h"
 #include "Support/Unprivileged.h"
 
@@ -255,4 +258,109 @@ TEST(HistoryIdentifier, IsRandomVersion4) {
         seen.insert(id);
     }
     EXPECT_EQ(seen.size(), 1000u);
+}
+
+// Files that cost a reader as much as they can, each read and recorded over in a child
+// of its own with its time and resident growth measured.
+TEST_F(HistoryTest, EveryFileIsReadWithinTheBoundAndNoneIsLost) {
+    // `head`, `piece` `count` times, then `tail`, written as it goes.
+    const auto repeat = [](const fs::path& file, const std::string& head, const std::string& piece, size_t count,
+                           const std::string& tail) {
+        fs::create_directories(file.parent_path());
+        std::ofstream out(file, std::ios::binary);
+        out << head;
+        for (size_t i = 0; i < count; ++i) out << piece;
+        out << tail;
+    };
+    const std::string one = stored(1).dump(), opened = one.substr(0, one.find("[\"/h/1\"]}") + 1);
+    const struct {
+        const char* name;
+        std::function<void(const fs::path&)> lay;
+        const char* said;
+    } cases[] = {
+        {"1,000,000 records", [&](const fs::path& f) { repeat(f, "[", one + ",", 999999, one + "]"); },
+         "read 500, then 500 newest first"},
+        {"200 MB, 500 records then a hole",
+         [&](const fs::path& f) {
+             repeat(f, "[", one + ",", 500, "");
+             fs::resize_file(f, 200 << 20);
+         },
+         "read 500, then 500 newest first"},
+        {"an entry of 4 MiB of empty paths",
+         [&](const fs::path& f) { repeat(f, "[" + opened, "\"\",", (4 << 20) / 3, "\"\"]}]"); },
+         "read 0, then 1 newest first"},
+        {"a path of 60 MiB",
+         [&](const fs::path& f) { repeat(f, "[" + opened + "\"", std::string(1 << 20, 'x'), 60, "\"]}]"); },
+         "read 0, then 1 newest first"},
+        {"arrays nested 4 MiB deep", [&](const fs::path& f) { repeat(f, "", "[", 4 << 20, ""); },
+         "read 0, then 1 newest first"},
+        {"a record, 3 MiB of line breaks, then a fault",
+         [&](const fs::path& f) { repeat(f, "[" + one + ",", "\n", 3 << 20, "{]"); }, "read 1, then 2 newest first"},
+        {"a link to an endless device",
+         [&](const fs::path& f) {
+             fs::create_directories(f.parent_path());
+             fs::create_symlink("/dev/zero", f);
+         },
+         "read 0, then 1 newest first"},
+    };
+    const fs::path file = History::fileURL(), copy = file.string() + ".bad";
+    for (const auto& c : cases) {
+        History::clear();
+        c.lay(file);
+        struct ::stat before {}, kept {};
+        ::lstat(file.c_str(), &before);
+        const auto began = std::chrono::steady_clock::now();
+        const auto peak = peakmemory::measure([] {
+            const size_t read = History::entries().size();
+            History::record(entry("purge", 100));
+            const auto after = History::entries();
+            return "read " + std::to_string(read) + ", then " + std::to_string(after.size()) +
+                   (!after.empty() && after[0].count == 100 ? " newest first" : "");
+        });
+        const auto took = std::chrono::steady_clock::now() - began;
+        if (!peak) {
+            ADD_FAILURE() << c.name << ": the reading child did not report";
+            continue;
+        }
+        EXPECT_EQ(peak->said, c.said) << c.name;
+        EXPECT_LT(took, std::chrono::seconds(2)) << c.name;
+        EXPECT_LT(peak->growthKiB, 64 * 1024) << c.name;
+        // The file that could not be kept whole lies beside the new one, untouched.
+        EXPECT_TRUE(::lstat(copy.c_str(), &kept) == 0 && kept.st_ino == before.st_ino &&
+                    kept.st_size == before.st_size)
+            << c.name;
+    }
+}
+
+// What Quelto writes it can read again within the bound: the oldest entries give way
+// and, should a new entry not fit alone, the paths of it that do not.
+TEST_F(HistoryTest, OwnWritesStayWithinTheBound) {
+    const auto large = [](int64_t count, size_t paths, size_t length) {
+        auto e = entry("clean", count);
+        e.paths.clear();
+        for (size_t i = 0; i < paths; ++i) e.paths.push_back(std::string(length, 'p') + std::to_string(i));
+        return e;
+    };
+    for (int i = 1; i <= 4; ++i) History::record(large(i, 10000, 100));
+    auto list = History::entries();
+    ASSERT_TRUE(list.size() > 1 && list.size() < 4) << list.size();
+    EXPECT_EQ(list.back().count, int64_t(5 - list.size())) << "the oldest gave way";
+    EXPECT_EQ(list.back().paths.size(), 10000u);
+
+    const struct {
+        const char* name;
+        History::Entry entry;
+    } alone[] = {{"100,000 long paths", large(5, 100000, 100)}, {"2,000,000 short paths", large(6, 2000000, 0)}};
+    for (const auto& c : alone) {
+        History::record(c.entry);
+        list = History::entries();
+        ASSERT_EQ(list.size(), 1u) << c.name;
+        EXPECT_EQ(list[0].count, c.entry.count) << c.name;
+        const auto& kept = list[0].paths;
+        EXPECT_TRUE(!kept.empty() && kept.size() < c.entry.paths.size() &&
+                    std::equal(kept.begin(), kept.end(), c.entry.paths.begin()))
+            << c.name << ": " << kept.size();
+    }
+    History::record(entry("clean"));
+    EXPECT_FALSE(fs::exists(History::fileURL().string() + ".bad")) << "set aside as beyond the bound";
 }
