@@ -348,15 +348,16 @@ std::string quoted(const std::string& s) {
 }
 
 // The file's text, pretty-printed, newest first, within the bound it is read in: the
-// older entries that would take it past are left out and, should the newest alone,
-// those of its paths. The room is counted from the quoted texts, which never decode
-// to more.
+// older entries that would take it past are left out. The newest keeps as many of its
+// paths as fit in a quarter of the bound (its count and bytes stay whole), so that one
+// removal of very many files leaves room for the history before it. The room is
+// counted from the quoted texts, which never decode to more.
 std::string encode(const Entry& newest, const std::vector<Entry>& older) {
     std::string text = "[";
     size_t held = 0;
     const std::string_view end = "\n]\n", pathsEnd = "\n    ]\n  }";
-    const auto fits = [&](size_t bytes, size_t room) {
-        return text.size() + bytes + end.size() <= kReadBytes && held + room <= kHeldBytes;
+    const auto fits = [&](size_t bytes, size_t room, size_t share = 1) {
+        return text.size() + bytes + end.size() <= kReadBytes / share && held + room <= kHeldBytes / share;
     };
     for (size_t i = 0; i <= older.size() && i < limit; ++i) {
         const Entry& e = i == 0 ? newest : older[i - 1];
@@ -369,8 +370,8 @@ std::string encode(const Entry& newest, const std::vector<Entry>& older) {
         size_t paths = 0;
         for (const auto& p : e.paths) {
             const std::string path = (paths == 0 ? "\n      " : ",\n      ") + quoted(p);
-            // The new entry is never left out: as many of its paths as fit.
-            if (i == 0 && !fits(piece.size() + path.size() + pathsEnd.size(), pieceRoom + room(path.size()))) break;
+            // The new entry is never left out: as many of its paths as fit its share.
+            if (i == 0 && !fits(piece.size() + path.size() + pathsEnd.size(), pieceRoom + room(path.size()), 4)) break;
             piece += path;
             pieceRoom += room(path.size());
             ++paths;

@@ -341,11 +341,11 @@ TEST_F(HistoryTest, OwnWritesStayWithinTheBound) {
         for (size_t i = 0; i < paths; ++i) e.paths.push_back(std::string(length, 'p') + std::to_string(i));
         return e;
     };
-    for (int i = 1; i <= 4; ++i) History::record(large(i, 10000, 100));
+    for (int i = 1; i <= 10; ++i) History::record(large(i, 5000, 100));
     auto list = History::entries();
-    ASSERT_TRUE(list.size() > 1 && list.size() < 4) << list.size();
-    EXPECT_EQ(list.back().count, int64_t(5 - list.size())) << "the oldest gave way";
-    EXPECT_EQ(list.back().paths.size(), 10000u);
+    ASSERT_TRUE(list.size() > 1 && list.size() < 10) << list.size();
+    EXPECT_EQ(list.back().count, int64_t(11 - list.size())) << "the oldest gave way";
+    EXPECT_EQ(list.back().paths.size(), 5000u);
 
     const struct {
         const char* name;
@@ -354,7 +354,7 @@ TEST_F(HistoryTest, OwnWritesStayWithinTheBound) {
     for (const auto& c : alone) {
         History::record(c.entry);
         list = History::entries();
-        ASSERT_EQ(list.size(), 1u) << c.name;
+        ASSERT_GE(list.size(), 2u) << c.name << ": the history before it keeps its room";
         EXPECT_EQ(list[0].count, c.entry.count) << c.name;
         const auto& kept = list[0].paths;
         EXPECT_TRUE(!kept.empty() && kept.size() < c.entry.paths.size() &&
