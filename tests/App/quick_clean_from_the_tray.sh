@@ -46,6 +46,8 @@ wait_for() {  # wait_for <seconds> <command...>
 has_panel() { [[ -n $(panel) ]]; }
 no_panel() { [[ -z $(panel) ]]; }
 click_at() { xdotool mousemove "$1" "$2" && sleep 0.2 && xdotool click 1; }
+# On the bare screen beside the panel, which is as tall as its readings make it.
+click_elsewhere() { read -r _ px py pw ph <<<"$(panel)"; click_at $((px / 2)) $((py + ph / 2)); }
 panel_shot() { read -r _ px py pw ph <<<"$(panel)"; import -display "$DISPLAY" -window root -crop "${pw}x${ph}+${px}+${py}" "$shots/tray-panel-$1.png"; }
 
 # The pills on the panel, bright capsules: "X Y W H" (centre and size), top to bottom.
@@ -98,7 +100,7 @@ no_panel || fail "the click on the icon opened the panel again"
 # A click elsewhere closes it too.
 click_at "$cx" "$cy"
 wait_for 10 has_panel || fail "the panel did not open again"
-click_at 1200 900
+click_elsewhere
 wait_for 5 no_panel || fail "a click elsewhere left the panel open"
 watch_runs 2  # a run started just before ends
 left=$(runs)
@@ -131,7 +133,7 @@ panel_shot done
 grep -q '"clean"' "$XDG_DATA_HOME/Quelto/history.json" || fail "no history entry"
 
 # The totals read the history afresh at the next showing.
-click_at 1200 900
+click_elsewhere
 wait_for 5 no_panel || fail "the panel did not close"
 click_at "$cx" "$cy"
 wait_for 10 has_panel || fail "the panel did not open after the clean"
