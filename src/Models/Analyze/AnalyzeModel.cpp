@@ -217,7 +217,10 @@ AnalyzeModel::AnalyzeModel(QObject* parent) : AnalyzeModel(SizeService::shared()
 AnalyzeModel::AnalyzeModel(SizeService& sizes, QObject* parent)
     : QObject(parent), sizes_(sizes), home_(resolvedHome()), path_{fs::path("/"), home_} {
     // A verdict may change with what the user protects.
-    connect(&Preferences::shared(), &Preferences::protectedPathsChanged, this, [this] { removable_.clear(); });
+    connect(&Preferences::shared(), &Preferences::protectedPathsChanged, this, [this] {
+        removable_.clear();
+        gate_.reset();
+    });
     listener_ = sizes_.listen([this](const std::vector<std::string>& paths) {
         if (QThread::currentThread() == thread())
             forgotten(paths);
@@ -742,7 +745,9 @@ void AnalyzeModel::navigate(const fs::path& url) {
 bool AnalyzeModel::canRemove(const Entry& entry) {
     const auto known = removable_.find(entry.id());
     if (known != removable_.end()) return known->second;
-    const bool allowed = Preferences::shared().safetyGuard({}).check(entry.url).isAllowed();
+    // One gate for every row: making one resolves the home and the cache folder.
+    if (!gate_) gate_ = Preferences::shared().safetyGuard({});
+    const bool allowed = gate_->check(entry.url).isAllowed();
     removable_.emplace(entry.id(), allowed);
     return allowed;
 }

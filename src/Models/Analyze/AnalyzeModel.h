@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Core/Clean/CleanTypes.h"
+#include "Core/Clean/SafetyGuard.h"
 #include "Core/Disk/SizeService.h"
 #include "Models/Analyze/AnalyzeFocus.h"
 
@@ -221,6 +222,7 @@ private:
     std::optional<CleanReport> lastRemoval_;
     bool removing_ = false;
     std::unordered_map<std::string, bool> removable_;
+    std::optional<SafetyGuard> gate_;  // what removable_ was asked of
     Mode mode_ = Mode::folders;
     int generation_ = 0;
     std::shared_ptr<Measuring> measuring_;  // the current load's working copies
