@@ -10,6 +10,7 @@
 #include "Platform/PropertyList.h"
 #include "PlatformTestSupport.h"
 #include "Support/NestedPlists.h"
+#include "Support/PeakMemory.h"
 
 // Its peak is taken as its whole resident set, which holds what this test process
 // had when it started it too: more than its growth, never less.
@@ -48,7 +49,7 @@ TEST(Plutil, AListPastTheBoundsIsNotCheckedWithinTheBound) {
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         EXPECT_EQ(said, file.string() + ": " + c.says + "\n") << c.name;
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << c.name << ": status " << status;
-        EXPECT_LT(took.count(), 2) << c.name;
-        EXPECT_LT(usage.ru_maxrss, 64 * 1024) << c.name;
+        EXPECT_LT(took.count(), peakmemory::kBoundSeconds) << c.name;
+        EXPECT_LT(usage.ru_maxrss, peakmemory::kBoundKiB) << c.name;
     }
 }

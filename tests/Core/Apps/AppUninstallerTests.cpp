@@ -115,8 +115,8 @@ TEST(InstalledApps, ABundleOfAnyInfoPlistIsListedOrLeftOutWithinTheBound) {
         }, 20);
         ASSERT_TRUE(peak) << name << ": over 20 s";
         EXPECT_EQ(peak->said, listed) << name;
-        EXPECT_LT(peak->seconds, 2) << name;
-        EXPECT_LT(peak->growthKiB, 64 * 1024) << name;
+        EXPECT_LT(peak->seconds, peakmemory::kBoundSeconds) << name;
+        EXPECT_LT(peak->growthKiB, peakmemory::kBoundKiB) << name;
     }
 }
 
