@@ -1,7 +1,5 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 
 #include <cstring>
@@ -9,6 +7,7 @@
 #include "Core/Clean/Cleaner.h"
 #include "Core/Clean/FileSizer.h"
 #include "Core/Clean/History.h"
+#include "Support/Pinned.h"
 #include "Support/TestTree.h"
 #include "Support/Unprivileged.h"
 #include "Platform/FileOps.h"
@@ -20,30 +19,6 @@ using namespace testtree;
 using Platform::Program;
 
 namespace {
-// Makes a file impossible to remove, even for root; undone when it goes out of scope.
-class Pinned {
-public:
-    explicit Pinned(const fs::path& p) : path_(p) { ok_ = set(true); }
-    ~Pinned() {
-        if (ok_) set(false);
-    }
-    bool ok() const { return ok_; }
-
-private:
-    bool set(bool on) {
-        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-        if (fd < 0) return false;
-        int flags = 0;
-        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        ::close(fd);
-        return done;
-    }
-    fs::path path_;
-    bool ok_ = false;
-};
-
 class CleanerTest : public ::testing::Test {
 protected:
     TempDir tmp;
