@@ -240,7 +240,7 @@ TEST(FileOps, OpenBelowNeverFollowsALinkUnderTheRoot) {
 // As the kernel walks a path: a link before "..", and ".." after a missing folder.
 TEST(FileOps, ResolvesLinksAndDotsInTheOrderTheyCome) {
     TempDir t;
-    const fs::path r = fs::canonical(t.path());
+    const fs::path& r = t.path();
     fs::create_directories(r / "a/b");
     fs::create_directories(r / "Pictures");
     fs::create_directory_symlink(r / "a/b", r / "ab");
@@ -251,8 +251,6 @@ TEST(FileOps, ResolvesLinksAndDotsInTheOrderTheyCome) {
         const char* path;
         fs::path resolved;
     } cases[] = {
-        {"a/b/", r / "a/b"},
-        {"ab/..", r / "a"},
         {"ab/../pics/x", r / "Pictures/x"},
         {"missing/../pics", r / "Pictures"},
         {"missing/deeper/../../a/./b/new", r / "a/b/new"},
