@@ -114,6 +114,7 @@ fs::path cacheHome() {
     std::string resolved = FileOps::resolvedAsFarAsItExists(named);
     // Judging resolves some forty folders, and every safety gate made asks for it: the
     // verdict is kept for the folder and the environment it was judged in.
+    const auto chosen = [&](bool allowed) { return allowed ? fs::path(resolved) : home() / ".cache"; };
     std::string judging = resolved;
     for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
         const char* v = std::getenv(name);
@@ -125,13 +126,13 @@ fs::path cacheHome() {
     static bool allowed = false;
     {
         std::lock_guard guard(lock);
-        if (judgedIn == judging) return allowed ? fs::path(resolved) : home() / ".cache";
+        if (judgedIn == judging) return chosen(allowed);
     }
     const bool verdict = mayBeCacheFolder(resolved);
     std::lock_guard guard(lock);
     judgedIn = std::move(judging);
     allowed = verdict;
-    return verdict ? fs::path(resolved) : home() / ".cache";
+    return chosen(verdict);
 }
 
 const std::vector<std::string>& keptWhole() {

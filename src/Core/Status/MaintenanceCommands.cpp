@@ -26,13 +26,16 @@ std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t 
     // the data home: a folder that is not there has nothing to reset. The home is the
     // table's, never the shell's $HOME, which may be relative or point elsewhere.
     const std::string quotedHome = AdminScript::singleQuoted(home.string());
-    const fs::path caches = Platform::FileOps::resolvedAsFarAsItExists(ScanSupport::userCaches(home));
+    // Judged and resolved only for the tasks that work in it.
+    const auto caches = [&home] {
+        return fs::path(Platform::FileOps::resolvedAsFarAsItExists(ScanSupport::userCaches(home)));
+    };
     if (id == "dns") return with(Program::resolvectl, "flush-caches");
     if (id == "quicklook") {
         // The folder judged, as the system resolves it; when the task runs, the folder
         // entered must still be that one, so a link put on its way since cannot turn
         // the reset onto another folder.
-        const fs::path thumbnails = caches / "thumbnails";
+        const fs::path thumbnails = caches() / "thumbnails";
         return Command{"d=" + AdminScript::singleQuoted(thumbnails.string()) +
                            "; [ -d \"$d\" ] || exit 0; cd \"$d\" && [ \"$(pwd -P)\" = \"$d\" ] || { echo " +
                            AdminScript::singleQuoted(
@@ -57,7 +60,7 @@ std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t 
     if (id == "simulators") return Command{"xcrun simctl delete unavailable", "/usr/bin/xcrun", {}};
     if (id == "brew") {
         Command c = with(Program::brew, "cleanup --prune=all");
-        c.changes = {caches / "Homebrew"};
+        c.changes = {caches() / "Homebrew"};
         return c;
     }
     if (id == "docker") return with(Program::docker, "builder prune -f");
@@ -83,7 +86,7 @@ std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t 
     if (id == "spotlight") return Command{"/usr/bin/mdutil -E /", "/usr/bin/mdutil", {}};
     if (id == "fonts") {
         Command c = with(Program::fcCache, "-r");
-        c.changes = {caches / "fontconfig"};
+        c.changes = {caches() / "fontconfig"};
         return c;
     }
     if (id == "dhcp") {

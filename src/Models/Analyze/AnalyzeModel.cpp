@@ -588,15 +588,13 @@ void AnalyzeModel::forgotten(const std::vector<std::string>& paths) {
     if (mode_ == Mode::largeFiles) {
         // A file listed goes with what held it; one that came (into the Trash) is listed.
         const std::unordered_set<std::string_view> changed(paths.begin(), paths.end());
-        // A change that holds a file is at the file or at a folder on its way down (named
-        // with or without a last "/"): those are looked up, the rule staying isInside's.
-        const auto holdsFile = [&](const std::string& file) {
-            const std::string_view f(file);
+        // A change that holds a file is at the file or at a folder on its way down, named
+        // with or without a last "/".
+        const auto holdsFile = [&](std::string_view f) {
             if (changed.count(f)) return true;
             for (size_t slash = f.find('/'); slash != std::string_view::npos; slash = f.find('/', slash + 1))
-                for (const std::string_view folder : {f.substr(0, slash), f.substr(0, slash + 1)})
-                    if (!folder.empty() && changed.count(folder) && SafetyGuard::isInside(file, std::string(folder)))
-                        return true;
+                if ((slash > 0 && changed.count(f.substr(0, slash))) || changed.count(f.substr(0, slash + 1)))
+                    return true;
             return false;
         };
         Selection selection = selection_;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <set>
 #include <unordered_map>
 
 #include "Core/Clean/Cleaner.h"
@@ -22,13 +21,13 @@ QString bytes(int64_t n) { return toQString(formattedBytes(n)); }
 std::optional<int64_t> stillInTrash(const CleanReport& r, const std::optional<Cleaner::TrashEmptied>& emptied) {
     if (r.trashed < 1 || r.inTrash.empty()) return std::nullopt;
     if (!emptied) return r.trashed;
-    const std::set<fs::path> kept(emptied->kept.begin(), emptied->kept.end());
     std::unordered_map<std::string, int64_t> sizes;
     for (const CleanItem& i : r.removed) sizes.emplace(i.url.native(), i.size);
     std::optional<int64_t> waiting;
     for (const auto& moved : r.inTrash)
         // Another volume's Trash is not emptied here.
-        if (moved.to.parent_path() != emptied->folder || kept.count(moved.to)) {
+        if (moved.to.parent_path() != emptied->folder ||
+            std::find(emptied->kept.begin(), emptied->kept.end(), moved.to) != emptied->kept.end()) {
             const auto size = sizes.find(moved.from.native());
             waiting = waiting.value_or(0) + (size == sizes.end() ? 0 : size->second);
         }
