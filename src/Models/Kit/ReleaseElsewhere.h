@@ -5,11 +5,17 @@
 #include <memory>
 #include <utility>
 
+#include "Platform/Memory.h"
+
 // Frees a large collection on a worker thread: tens of thousands of paths take the
-// window's thread tens of milliseconds to free. A small one is freed here.
+// window's thread tens of milliseconds to free, and what they held is then handed
+// back to the system. A small one is freed here.
 template <class Collection>
 void releaseElsewhere(Collection collection, std::size_t smallest = 4096) {
     if (collection.size() < smallest) return;
     auto held = std::make_shared<Collection>(std::move(collection));
-    QThreadPool::globalInstance()->start([held] { Collection gone = std::move(*held); });
+    QThreadPool::globalInstance()->start([held] {
+        { Collection gone = std::move(*held); }
+        Platform::Memory::giveBack();
+    });
 }
