@@ -8,13 +8,16 @@
 
 #include <algorithm>
 #include <climits>
+#include <clocale>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <ctime>
 #include <memory>
 #include <vector>
 
 namespace Platform::PropertyList {
 namespace {
+using namespace std::chrono_literals;
 using Array = UserDefaults::Array;
 using Date = UserDefaults::Date;
 
@@ -27,7 +30,7 @@ std::optional<Value> fromPlistDict(plist_t node) {
     Dictionary dict;
     plist_dict_iter it = nullptr;
     plist_dict_new_iter(node, &it);
-    if (!it) return Value(std::move(dict));
+    if (!it) return std::optional<Value>(std::in_place, std::move(dict));
     for (;;) {
         char* key = nullptr;
         plist_t item = nullptr;
@@ -43,7 +46,7 @@ std::optional<Value> fromPlistDict(plist_t node) {
         free(key);
     }
     free(it);
-    return Value(std::move(dict));
+    return std::optional<Value>(std::in_place, std::move(dict));
 }
 
 std::optional<Value> fromPlist(plist_t node) {
@@ -104,6 +107,13 @@ std::optional<Value> fromPlist(plist_t node) {
 
 struct PlistFree {
     void operator()(plist_t p) const { plist_free(p); }
+};
+
+// What some bytes came to: a list, whose value is absent when it is of a type we do
+// not keep (data), or the reason for none.
+struct Reading {
+    std::optional<Problem> problem;
+    std::optional<Value> value;
 };
 
 constexpr std::string_view kBinaryMagic = "bplist00";
@@ -221,92 +231,245 @@ std::optional<Problem> binaryShape(std::string_view bytes) {
     return std::nullopt;
 }
 
-// The shape of an XML list: well-formed, declaring no entities, nesting no
-// deeper than allowed, within the count of values and the work of expanding
-// references (the <plist> element around the value not counted). Its text needs
-// no count: it is never longer than the file. Expat keeps its own stack on the
-// heap, so any depth is measured safely.
-struct XmlShape {
-    XML_Parser parser;
-    std::string_view document{};
-    int depth = 0;
-    size_t values = 0;
-    uint64_t textStart = 0, references = 0;  // of the element opened last
-    uint64_t referenceWork = 0;
-    std::optional<Problem> problem{};
+// A number's text as lists have always been read here, leniently: white space,
+// a sign, then decimal, 0x hex or 0 octal digits as far as they go (none: 0). Past
+// 64 bits a number stops at the largest; from 2^63 to 2^64 it keeps its 64 bits, as
+// the binary form holds them.
+int64_t integerOf(const std::string& text) {
+    const char* p = text.c_str() + std::min(text.size(), text.find_first_not_of(" \t\r\n"));
+    const bool negative = *p == '-';
+    if (negative || *p == '+') ++p;
+    const unsigned long long u = std::strtoull(p, nullptr, 0);
+    if (!negative) return static_cast<int64_t>(u);
+    return u >= uint64_t{1} << 63 ? INT64_MIN : -static_cast<int64_t>(u);
+}
+
+// In the C locale whatever the program's: a list written "1.5" means 1.5 everywhere.
+double realOf(const std::string& text) {
+    static const locale_t c = newlocale(LC_NUMERIC_MASK, "C", locale_t{});
+    return c ? strtod_l(text.c_str(), nullptr, c) : 0.0;
+}
+
+// YYYY-MM-DDTHH:MM:SS in UTC, the seconds optional and what follows them (a
+// fraction, a zone) not read, as lists have always been read here; one that cannot be read
+// is the Unix epoch, one past what a Date holds (years 1678 to 2261) the nearest it holds.
+Date dateOf(const std::string& text) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    const int n = std::sscanf(text.c_str(), " %4d-%2d-%2dT%2d:%2d:%2d", &year, &month, &day, &hour, &minute, &second);
+    if (n < 3 || year < 1 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 ||
+        minute > 59 || second < 0 || second > 60)
+        return Date();
+    std::tm tm{};
+    tm.tm_year = year - 1900, tm.tm_mon = month - 1, tm.tm_mday = day;
+    tm.tm_hour = hour, tm.tm_min = minute, tm.tm_sec = second;
+    const std::chrono::seconds since1970(timegm(&tm));
+    constexpr auto first = std::chrono::floor<std::chrono::seconds>(Date::min().time_since_epoch()) + 1s,
+                   last = std::chrono::floor<std::chrono::seconds>(Date::max().time_since_epoch());
+    return Date(std::chrono::duration_cast<Date::duration>(std::clamp(since1970, first, last)));
+}
+
+// An XML list, checked and built in one parse: the events that build its values
+// are the ones counted against the bounds, so the list that is counted is the list
+// that is read, whatever markup (a document type's internal subset, comments,
+// processing instructions) the bytes hold. Expat and the stack of open values both
+// live on the heap, so any depth is turned away safely.
+class XmlReader {
+public:
+    static Reading read(std::string_view document) {
+        // Each byte is a character in Latin-1, so text that is not UTF-8 parses; the
+        // text handler takes the bytes themselves from the document.
+        std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate("ISO-8859-1"),
+                                                                              XML_ParserFree);
+        if (!parser) return {Problem::notPropertyList, std::nullopt};
+        XmlReader reader(parser.get(), document);
+        XML_SetUserData(parser.get(), &reader);
+        XML_SetElementHandler(parser.get(), start, end);
+        XML_SetCharacterDataHandler(parser.get(), text);
+        XML_SetCdataSectionHandler(parser.get(), cdata<true>, cdata<false>);
+        XML_SetEntityDeclHandler(parser.get(), entity);
+        XML_SetSkippedEntityHandler(parser.get(), skipped);
+        XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
+        if (XML_Parse(parser.get(), document.data(), static_cast<int>(document.size()), XML_TRUE) != XML_STATUS_OK ||
+            reader.problem_)
+            return {reader.problem_.value_or(Problem::notPropertyList), std::nullopt};
+        return {std::nullopt, std::move(reader.value_)};
+    }
+
+private:
+    enum class Kind : uint8_t { plist, dict, array, key, string, integer, real, date, data, yes, no };
+    struct Frame {
+        Kind kind;
+        std::string text{};   // a plain value's text; in a dictionary, the key waiting for its value
+        bool keyed = false;   // a dictionary's key waits for its value
+        bool unkept = false;  // an array holds a value of a type we do not keep
+        Array array{};
+        Dictionary dict{};
+    };
+
+    XmlReader(XML_Parser parser, std::string_view document) : parser_(parser), document_(document) {
+        open_.reserve(kMaxDepth + 2);
+    }
+
+    static std::optional<Kind> kindOf(const char* name) {
+        static constexpr std::pair<std::string_view, Kind> kinds[] = {
+            {"plist", Kind::plist},     {"dict", Kind::dict}, {"array", Kind::array}, {"key", Kind::key},
+            {"string", Kind::string},   {"integer", Kind::integer}, {"real", Kind::real}, {"date", Kind::date},
+            {"data", Kind::data},       {"true", Kind::yes},  {"false", Kind::no}};
+        for (const auto& [n, kind] : kinds)
+            if (n == name) return kind;
+        return std::nullopt;
+    }
+    static bool isContainer(Kind k) { return k == Kind::plist || k == Kind::dict || k == Kind::array; }
 
     void stop(Problem p) {
-        problem = p;
-        XML_StopParser(parser, XML_FALSE);
+        problem_ = p;
+        XML_StopParser(parser_, XML_FALSE);
     }
-    static void start(void* self, const XML_Char*, const XML_Char**) {
-        auto* shape = static_cast<XmlShape*>(self);
-        shape->textStart = static_cast<uint64_t>(XML_GetCurrentByteIndex(shape->parser));
-        shape->references = 0;
-        if (++shape->depth > kMaxDepth + 1) shape->stop(Problem::nestedTooDeeply);
-        else if (++shape->values > kMaxValues + 1) shape->stop(Problem::tooManyValues);
+
+    // The top-level <plist> holds the list's one value; what follows that value in it
+    // is counted, never read, as it always was.
+    bool skipping() const { return skipped_ > 0 || read_; }
+
+    static void start(void* self, const XML_Char* name, const XML_Char**) {
+        auto& r = *static_cast<XmlReader*>(self);
+        if (r.problem_) return;
+        if (++r.depth_ > kMaxDepth + 1) return r.stop(Problem::nestedTooDeeply);
+        if (++r.values_ > kMaxValues + 1) return r.stop(Problem::tooManyValues);
+        if (r.skipping()) {
+            ++r.skipped_;
+            return;
+        }
+        const auto kind = kindOf(name);
+        if (!kind || (*kind == Kind::plist && !r.open_.empty())) return r.stop(Problem::notPropertyList);
+        if (!r.open_.empty()) {
+            const Frame& parent = r.open_.back();
+            // A dictionary takes a key, then its value; a plain value holds no element.
+            if (!isContainer(parent.kind) || (parent.kind == Kind::dict && (*kind == Kind::key) == parent.keyed))
+                return r.stop(Problem::notPropertyList);
+        }
+        r.open_.push_back(Frame{*kind});
     }
-    // A reference reaches this handler alone, as the character it stands for.
-    static void text(void* self, const XML_Char*, int) {
-        auto* shape = static_cast<XmlShape*>(self);
-        const auto at = static_cast<size_t>(XML_GetCurrentByteIndex(shape->parser));
-        if (at < shape->document.size() && shape->document[at] == '&') ++shape->references;
+
+    static void text(void* self, const XML_Char* decoded, int length) {
+        auto& r = *static_cast<XmlReader*>(self);
+        if (r.problem_ || r.skipping() || r.open_.empty()) return;
+        const auto at = static_cast<size_t>(XML_GetCurrentByteIndex(r.parser_));
+        std::string_view bytes = r.document_.substr(std::min(at, r.document_.size()),
+                                                    static_cast<size_t>(XML_GetCurrentByteCount(r.parser_)));
+        Frame& open = r.open_.back();
+        if (isContainer(open.kind)) {
+            // Between values only white space, and no reference standing for it.
+            if (bytes.find_first_not_of(" \t\r\n") != std::string_view::npos) r.stop(Problem::notPropertyList);
+            return;
+        }
+        if (open.kind == Kind::yes || open.kind == Kind::no || open.kind == Kind::data) return;  // none of it is kept
+        // Text keeps the file's own bytes (not UTF-8, CR LF); a reference, which
+        // reaches this handler alone, is the character it stands for, in UTF-8.
+        if (!r.inCdata_ && bytes.substr(0, 1) == "&") bytes = std::string_view(decoded, static_cast<size_t>(length));
+        open.text += bytes;
     }
-    static void end(void* self, const XML_Char* name) {
-        auto* shape = static_cast<XmlShape*>(self);
-        --shape->depth;
-        // Only the texts of these two are expanded by moving.
-        if (std::strcmp(name, "string") != 0 && std::strcmp(name, "key") != 0) return;
-        const auto at = static_cast<uint64_t>(XML_GetCurrentByteIndex(shape->parser));
-        shape->referenceWork += shape->references * (at - shape->textStart);
-        if (shape->referenceWork > kMaxReferenceWork) shape->stop(Problem::tooManyValues);
+
+    static std::optional<Value> valueOf(Frame& done) {
+        switch (done.kind) {
+        case Kind::dict: return Value(std::move(done.dict));
+        // An element we cannot represent would change the array's meaning: the array
+        // is left out as a whole rather than shortened.
+        case Kind::array: return done.unkept ? std::nullopt : std::optional<Value>(Value(std::move(done.array)));
+        case Kind::key:  // outside a dictionary, a key is read as text
+        case Kind::string: return Value(std::move(done.text));
+        case Kind::integer: return Value(integerOf(done.text));
+        case Kind::real: return Value(realOf(done.text));
+        case Kind::date: return Value(dateOf(done.text));
+        case Kind::yes: return Value(true);
+        case Kind::no: return Value(false);
+        default: return std::nullopt;  // data
+        }
+    }
+
+    static void end(void* self, const XML_Char*) {
+        auto& r = *static_cast<XmlReader*>(self);
+        if (r.problem_) return;
+        --r.depth_;
+        if (r.skipped_ > 0) {
+            --r.skipped_;
+            return;
+        }
+        Frame done = std::move(r.open_.back());
+        r.open_.pop_back();
+        if (done.kind == Kind::plist) {
+            if (!r.read_) r.stop(Problem::notPropertyList);
+            return;
+        }
+        if (r.open_.empty() || r.open_.back().kind == Kind::plist) {
+            r.value_ = valueOf(done);
+            r.read_ = true;
+            return;
+        }
+        Frame& parent = r.open_.back();
+        if (parent.kind == Kind::array) {
+            if (auto value = valueOf(done)) parent.array.push_back(std::move(*value));
+            else parent.unkept = true;
+        } else if (done.kind == Kind::key) {
+            parent.text = std::move(done.text);
+            parent.keyed = true;
+        } else {
+            // Where a key comes twice, its later value stands; one we do not keep leaves it out.
+            parent.keyed = false;
+            if (auto value = valueOf(done)) parent.dict.insert_or_assign(parent.text, std::move(*value));
+            else parent.dict.erase(parent.text);
+        }
+    }
+
+    template <bool opening>
+    static void cdata(void* self) {
+        static_cast<XmlReader*>(self)->inCdata_ = opening;
     }
     static void entity(void* self, const XML_Char*, int, const XML_Char*, int, const XML_Char*, const XML_Char*,
                        const XML_Char*, const XML_Char*) {
-        static_cast<XmlShape*>(self)->stop(Problem::notPropertyList);
+        static_cast<XmlReader*>(self)->stop(Problem::notPropertyList);
     }
+    // A reference to an entity declared nowhere this parse reads: nothing to stand for.
+    static void skipped(void* self, const XML_Char*, int) {
+        static_cast<XmlReader*>(self)->stop(Problem::notPropertyList);
+    }
+
+    XML_Parser parser_;
+    std::string_view document_;
+    std::vector<Frame> open_;
+    int depth_ = 0;
+    size_t values_ = 0;     // elements, the <plist> around the value among them
+    size_t skipped_ = 0;    // open elements being counted, not read
+    bool read_ = false;     // the list's value is complete
+    bool inCdata_ = false;
+    std::optional<Value> value_{};
+    std::optional<Problem> problem_{};
 };
 
-std::optional<Problem> xmlShape(std::string_view bytes) {
-    // libplist starts reading after leading white space; expat wants the declaration first.
+Reading readXml(std::string_view bytes) {
+    // Lists have always been read after white space; expat wants a declaration first.
     const size_t first = bytes.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return Problem::notPropertyList;
-    bytes.remove_prefix(first);
-    // Every byte is a character in Latin-1: text that is not UTF-8, which libplist
-    // reads, does not fail the check; only the markup's shape matters here.
-    std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate("ISO-8859-1"),
-                                                                          XML_ParserFree);
-    if (!parser) return Problem::notPropertyList;
-    XmlShape shape{.parser = parser.get(), .document = bytes};
-    XML_SetUserData(parser.get(), &shape);
-    XML_SetElementHandler(parser.get(), XmlShape::start, XmlShape::end);
-    XML_SetCharacterDataHandler(parser.get(), XmlShape::text);
-    XML_SetEntityDeclHandler(parser.get(), XmlShape::entity);
-    XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
-    constexpr size_t kChunk = 1 << 20;
-    do {
-        const std::string_view chunk = bytes.substr(0, kChunk);
-        bytes.remove_prefix(chunk.size());
-        if (XML_Parse(parser.get(), chunk.data(), static_cast<int>(chunk.size()), bytes.empty()) != XML_STATUS_OK)
-            return shape.problem.value_or(Problem::notPropertyList);
-    } while (!bytes.empty());
-    return std::nullopt;
+    // Expat would take bytes that look like UTF-16 for UTF-16 whatever it is told,
+    // and no such text is Latin-1 or UTF-8 (its markup holds a zero byte).
+    if (first == std::string_view::npos || bytes.find('\0') != std::string_view::npos)
+        return {Problem::notPropertyList, std::nullopt};
+    return XmlReader::read(bytes.substr(first));
 }
 
-std::unique_ptr<void, PlistFree> read(std::string_view bytes, Problem* problem) {
-    const auto fail = [&](Problem p) {
-        if (problem) *problem = p;
-        return std::unique_ptr<void, PlistFree>();
-    };
-    if (bytes.size() > kMaxFileBytes) return fail(Problem::unreadable);
-    if (bytes.empty()) return fail(Problem::notPropertyList);
-    // libplist takes what starts with the magic for binary and anything else for XML.
-    const bool binary = bytes.substr(0, kBinaryMagic.size()) == kBinaryMagic;
-    if (const auto shape = binary ? binaryShape(bytes) : xmlShape(bytes)) return fail(*shape);
+Reading readBinary(std::string_view bytes) {
+    if (const auto shape = binaryShape(bytes)) return {*shape, std::nullopt};
     plist_t root = nullptr;
-    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
-    if (!root) return fail(Problem::notPropertyList);
-    return std::unique_ptr<void, PlistFree>(root);
+    plist_from_bin(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+    if (!root) return {Problem::notPropertyList, std::nullopt};
+    const std::unique_ptr<void, PlistFree> owner(root);
+    Reading reading{};
+    reading.value = fromPlist(root);
+    return reading;
+}
+
+Reading read(std::string_view bytes) {
+    if (bytes.size() > kMaxFileBytes) return {Problem::unreadable, std::nullopt};
+    if (bytes.empty()) return {Problem::notPropertyList, std::nullopt};
+    return bytes.substr(0, kBinaryMagic.size()) == kBinaryMagic ? readBinary(bytes) : readXml(bytes);
 }
 }  // namespace
 
@@ -316,14 +479,17 @@ const std::string* string(const Dictionary& dict, const std::string& key) {
 }
 
 std::optional<Value> parse(std::string_view bytes, Problem* problem) {
-    const auto root = read(bytes, problem);
-    if (!root) return std::nullopt;
-    auto value = fromPlist(root.get());
-    if (!value && problem) *problem = Problem::notPropertyList;  // a top level of a type we do not keep
-    return value;
+    auto reading = read(bytes);
+    // A top level of a type we do not keep is a list, but no value.
+    if (!reading.value && problem) *problem = reading.problem.value_or(Problem::notPropertyList);
+    return std::move(reading.value);
 }
 
-bool isPropertyList(std::string_view bytes, Problem* problem) { return read(bytes, problem) != nullptr; }
+bool isPropertyList(std::string_view bytes, Problem* problem) {
+    const auto reading = read(bytes);
+    if (reading.problem && problem) *problem = *reading.problem;
+    return !reading.problem;
+}
 
 std::optional<std::string> readFile(const std::filesystem::path& file, Problem* problem) {
     auto bytes = FileOps::readRegularFile(file, kMaxFileBytes);

@@ -8,8 +8,10 @@
 #include <string>
 #include <string_view>
 
-// Reading property lists of either format (XML or binary) into plain values:
-// app bundles' Info.plist, launch job descriptions, the user defaults.
+// Reading property lists of either format into plain values: app bundles'
+// Info.plist, launch job descriptions, the user defaults. An XML list is read by
+// expat alone, in the one parse that checks its bounds and builds its values; a
+// binary one by libplist, once its shape has been checked.
 namespace Platform::PropertyList {
 using Value = UserDefaults::Value;
 using Dictionary = UserDefaults::Dictionary;
@@ -19,20 +21,18 @@ using Dictionary = UserDefaults::Dictionary;
 // some 40 MiB to read and convert; real Info.plists, launch jobs and settings hold
 // a few thousand values and some kilobytes of text.
 inline constexpr std::size_t kMaxFileBytes = 4 * 1024 * 1024;
-// Values as libplist builds them: each container, key and plain value, a shared
-// one once for every place it appears. Counted before libplist builds anything.
+// Values as they are built: each container, key and plain value, a shared one
+// once for every place it appears. An XML list's are counted by the one parse that
+// builds them, a binary list's before libplist builds anything.
 inline constexpr std::size_t kMaxValues = 128 * 1024;
 // Bytes of text and data, unfolded the same way, UTF-16 counted as UTF-8. An XML
 // list holds no more text than the file, and an unshared binary one no more than
 // one and a half times the file: only shared text can pass this.
 inline constexpr std::size_t kMaxTextBytes = 8 * 1024 * 1024;
-// libplist moves the rest of a text up for each reference (&amp;, &#38;) it
-// expands in it: references times the text's length, in bytes, summed over the list.
-inline constexpr std::uint64_t kMaxReferenceWork = std::uint64_t{1} << 32;
-// The deepest nesting read. Reading, converting and freeing a list all recurse
-// once per level, so a deeper one (a few hundred kilobytes can nest tens of
-// thousands of levels) would overflow the stack; it is turned away before any of
-// that runs.
+// The deepest nesting read. Freeing a list recurses once per level, and so do
+// libplist's reading of a binary one and its conversion, so a deeper one (a few
+// hundred kilobytes can nest tens of thousands of levels) would overflow the
+// stack; it is turned away before it is built.
 inline constexpr int kMaxDepth = 256;
 
 // Why no property list, or no dictionary, came of some bytes or a file.
@@ -40,7 +40,7 @@ enum class Problem {
     unreadable,       // missing, no regular file, larger than kMaxFileBytes, or a read error
     notPropertyList,  // neither format, or broken
     nestedTooDeeply,  // more than kMaxDepth levels
-    tooManyValues,    // past kMaxValues, kMaxTextBytes or kMaxReferenceWork
+    tooManyValues,    // past kMaxValues or kMaxTextBytes
     notDictionary,    // a property list whose top level is no dictionary
 };
 

@@ -1,11 +1,6 @@
 // The property-list checker the preference repair runs: a list past the bounds is
 // "not checked" (2), never "broken" (1), which would send it to the Trash.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 
 #include "PlatformTestSupport.h"
 #include "Support/NestedPlists.h"
@@ -17,27 +12,9 @@ TEST(Plutil, AListPastTheBoundsIsNotCheckedWithinTheBound) {
     platformtest::TempDir tmp;
     const auto file = tmp / "list.plist";
     platformtest::writeFile(file, nestedplists::sharedChain(65536, 254, 8'600'000));
-    int out[2];
-    ASSERT_EQ(::pipe(out), 0);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(out[1], 1);
-        ::alarm(20);
-        ::execl(QUELTO_BIN_DIR "/plutil", "plutil", "-lint", file.c_str(), nullptr);
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    std::string said;
-    char buffer[256];
-    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) said.append(buffer, size_t(n));
-    ::close(out[0]);
-    int status = 0;
-    struct rusage usage {};
-    ::wait4(pid, &status, 0, &usage);
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(said, file.string() + ": could not be read\n");
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
-    EXPECT_LT(took.count(), peakmemory::kBoundSeconds);
-    EXPECT_LT(usage.ru_maxrss, peakmemory::kBoundKiB);
+    const auto run = peakmemory::measureProgram({QUELTO_BIN_DIR "/plutil", "-lint", file}, 20);
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->said, file.string() + ": could not be read\nexit 2");
+    EXPECT_LT(run->seconds, peakmemory::kBoundSeconds);
+    EXPECT_LT(run->growthKiB, peakmemory::kBoundKiB);
 }
