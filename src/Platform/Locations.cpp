@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -85,9 +86,9 @@ namespace {
 // nothing else) nor one holding such a folder, nothing in or around a folder of personal
 // data, the data home, the config home or the Trash.
 bool mayBeCacheFolder(const std::string& folder) {
-    const auto clashes = [&](std::initializer_list<std::string> spellings, bool inside) {
+    const auto clashes = [&](std::initializer_list<std::optional<std::string>> spellings, bool inside) {
         for (const auto& f : spellings)
-            if (holds(folder, f) || (inside && holds(f, folder))) return true;
+            if (f && (holds(folder, *f) || (inside && holds(*f, folder)))) return true;
         return false;
     };
     // A folder of the home under either spelling of the home, or where its own link leads.
@@ -110,8 +111,11 @@ fs::path cacheHome() {
     const fs::path named = fromEnv("XDG_CACHE_HOME");
     if (named.empty()) return home() / ".cache";
     // The folder judged is the folder used: what the value resolves to now, links and
-    // ".." in order, so a spelling cannot pass as one folder and act on another.
-    std::string resolved = FileOps::resolvedAsFarAsItExists(named);
+    // ".." in order, so a spelling cannot pass as one folder and act on another; one
+    // the kernel cannot resolve is no folder.
+    const auto reachable = FileOps::resolvedAsFarAsItExists(named);
+    if (!reachable) return home() / ".cache";
+    const std::string& resolved = *reachable;
     // Judging resolves some forty folders, and every safety gate made asks for it: the
     // verdict is kept for the folder and the environment it was judged in.
     const auto chosen = [&](bool allowed) { return allowed ? fs::path(resolved) : home() / ".cache"; };

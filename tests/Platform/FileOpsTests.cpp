@@ -1,6 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 
 #include "Platform/FileOps.h"
 #include "PlatformTestSupport.h"
@@ -237,25 +243,61 @@ TEST(FileOps, OpenBelowNeverFollowsALinkUnderTheRoot) {
     EXPECT_EQ(::fstatat(b.folder.get(), "file", &st, AT_SYMLINK_NOFOLLOW), 0);
 }
 
-// As the kernel walks a path: a link before "..", and ".." after a missing folder.
+// As the kernel walks a path, and failing where it fails: each answer is what realpath(3)
+// and open(2) say, where a missing rest has been made as folders.
 TEST(FileOps, ResolvesLinksAndDotsInTheOrderTheyCome) {
-    TempDir t;
-    const fs::path& r = t.path();
-    fs::create_directories(r / "a/b");
-    fs::create_directories(r / "Pictures");
-    fs::create_directory_symlink(r / "a/b", r / "ab");
-    fs::create_directory_symlink("../Pictures", r / "a/pics");
-    fs::create_directory_symlink(r / "Pictures", r / "pics");
-    fs::create_directory_symlink(r / "loop", r / "loop");
-    const struct {
-        const char* path;
-        fs::path resolved;
-    } cases[] = {
-        {"ab/../pics/x", r / "Pictures/x"},
-        {"missing/../pics", r / "Pictures"},
-        {"missing/deeper/../../a/./b/new", r / "a/b/new"},
-        {"loop/x", r / "loop/x"},
+    const auto tree = [](const fs::path& r) {
+        fs::create_directories(r / "a/b");
+        fs::create_directories(r / "Pictures");
+        writeFile(r / "file", "x");
+        fs::create_directory_symlink(r / "a/b", r / "ab");
+        fs::create_directory_symlink("../Pictures", r / "a/pics");
+        fs::create_directory_symlink("a/b/../../Pictures/", r / "up");
+        fs::create_symlink("nowhere/deep", r / "dangling");
+        fs::create_symlink("loop", r / "loop");
+        fs::create_symlink("q", r / "p");
+        fs::create_symlink("p", r / "q");
+        // l1 → l2 → … → l45 → Pictures: starting at lN follows 46 - N links.
+        for (int i = 1; i <= 45; ++i)
+            fs::create_symlink(i == 45 ? "Pictures" : "l" + std::to_string(i + 1), r / ("l" + std::to_string(i)));
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(FileOps::resolvedAsFarAsItExists(r.string() + "/" + c.path), c.resolved.string()) << c.path;
+    const char* const cases[] = {
+        "ab/../pics/x",     "missing/../a",   "missing/deeper/new", "missing/deeper/../../a/./b/new",
+        "up",               "up/x",           "a/pics/../b",        "dangling",
+        "dangling/x",       "dangling/..",    "file",               "file/x",
+        "file/../a",        "file/",          "file/.",             "loop",
+        "loop/x",           "p",              "q/x",                "l7",
+        "l6",               "l6/x",           "l6/../a",            "l5",
+        "l1",               "a/pics/../l6",   "l7/../l7",           "../../../../../../../../../../../../../..",
+    };
+    for (const char* c : cases) {
+        SCOPED_TRACE(c);
+        TempDir t;
+        const fs::path r = t / "r";
+        tree(r);
+        const std::string path = r.string() + "/" + c;
+        errno = 0;
+        const auto ours = FileOps::resolvedAsFarAsItExists(path);
+        const int ourError = errno;
+        char buf[PATH_MAX];
+        if (ours && !::realpath(path.c_str(), buf) && errno == ENOENT) {
+            // What a folder made there would be; never anywhere outside the tree.
+            ASSERT_EQ(ours->rfind(r.string() + "/", 0), 0u) << *ours;
+            fs::create_directories(*ours);
+        }
+        const char* kernel = ::realpath(path.c_str(), buf);
+        const FileOps::Descriptor opened(::open(path.c_str(), O_PATH | O_CLOEXEC));
+        const int openError = errno;
+        ASSERT_EQ(ours.has_value(), kernel != nullptr) << (ours ? *ours : std::strerror(ourError));
+        ASSERT_EQ(static_cast<bool>(opened), kernel != nullptr);
+        if (!ours) {
+            EXPECT_EQ(std::strerror(ourError), std::strerror(openError));
+            continue;
+        }
+        EXPECT_EQ(*ours, kernel);
+        struct ::stat mine {}, theirs {};
+        ASSERT_EQ(::stat(ours->c_str(), &mine), 0);
+        ASSERT_EQ(::fstat(opened.get(), &theirs), 0);
+        EXPECT_EQ(std::pair(mine.st_dev, mine.st_ino), std::pair(theirs.st_dev, theirs.st_ino));
+    }
 }

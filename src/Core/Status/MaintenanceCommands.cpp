@@ -28,7 +28,8 @@ std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t 
     const std::string quotedHome = AdminScript::singleQuoted(home.string());
     // Judged and resolved only for the tasks that work in it.
     const auto caches = [&home] {
-        return fs::path(Platform::FileOps::resolvedAsFarAsItExists(ScanSupport::userCaches(home)));
+        const fs::path named = ScanSupport::userCaches(home);
+        return fs::path(Platform::FileOps::resolvedAsFarAsItExists(named).value_or(named.string()));
     };
     if (id == "dns") return with(Program::resolvectl, "flush-caches");
     if (id == "quicklook") {
