@@ -26,10 +26,11 @@ Command withoutCacheFolder() {
             {}};
 }
 
+// A program that finds its cache through $XDG_CACHE_HOME, run with it set to the folder
+// judged, so the folder it changes is the one named.
 Command inCacheFolder(const fs::path& caches, Program p, const std::string& arguments, const char* folder) {
-    Command c = with(p, arguments);
-    c.changes = {caches / folder};
-    return c;
+    return {"XDG_CACHE_HOME=" + AdminScript::singleQuoted(caches.string()) + " " + word(p) + " " + arguments,
+            pathOf(p), {caches / folder}};
 }
 }  // namespace
 

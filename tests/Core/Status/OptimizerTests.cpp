@@ -352,6 +352,7 @@ TEST(Optimizer, NoSpellingOfTheCacheFolderReachesAFolderOfTheUsersOwn) {
             // What the Analyze tab measures again after the caches these rebuild.
             for (const auto& [id, changed] : {std::pair{"fonts", "fontconfig"}, std::pair{"brew", "Homebrew"}}) {
                 EXPECT_EQ(tasks[id].changes, std::vector<fs::path>{h / c.used / changed}) << id;
+                EXPECT_EQ(Optimizer::run(tasks[id]).output, (h / c.used).string() + "\n") << id;
             }
             h.file(h / c.used / "thumbnails/large/a.png", 20);
             offered.push_back(h / c.used / "thumbnails");
