@@ -42,11 +42,6 @@ TEST(Locations, TheCacheFolderIsNeverAFolderOfTheUsersOwn) {
     writeFile(real / "file", "x");
     fs::create_directory_symlink(real, link);
     fs::create_directory_symlink(real / "Documents", t / "documents-link");
-    // l1 → l2 → … → l41 → the documents: 41 links, one more than the kernel follows.
-    for (int i = 1; i <= 41; ++i)
-        fs::create_symlink(i == 41 ? real / "Documents" : t / ("l" + std::to_string(i + 1)), t / ("l" + std::to_string(i)));
-    fs::create_symlink(t / "q", t / "p");
-    fs::create_symlink(t / "p", t / "q");
     const ScopedEnv home("HOME", link.string());
     const ScopedEnv config("XDG_CONFIG_HOME", std::nullopt);
     const struct {
@@ -65,8 +60,6 @@ TEST(Locations, TheCacheFolderIsNeverAFolderOfTheUsersOwn) {
         {"the Trash", link / ".local/share/Trash/files", {}, nullptr, real / ".cache"},
         {"a data home elsewhere", t / "data", (t / "data").string(), nullptr, real / ".cache"},
         {"the Mac's cache folder", link / "Library/Caches", {}, nullptr, real / "Library/Caches"},
-        {"a chain of 41 links to the documents", t / "l1", {}, nullptr, real / ".cache"},
-        {"a loop of two links", t / "p", {}, nullptr, real / ".cache"},
         {"a file, then ..", link / "file/../own", {}, nullptr, real / ".cache"},
         {"unset, ~/.cache a link to a folder of its own", {}, {}, "own", real / "own"},
         {"unset, ~/.cache a link to the pictures", {}, {}, "Pictures", std::nullopt},
