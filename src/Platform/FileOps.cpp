@@ -170,15 +170,22 @@ std::optional<struct ::stat> attributes(const fs::path& p) {
     return st;
 }
 
-std::string resolvedAsFarAsItExists(const fs::path& p) {
+std::optional<std::string> resolvedAsFarAsItExists(const fs::path& p) {
     // Component by component, as the kernel walks a path: a link is replaced by its
     // target before anything after it, and ".." leaves what was reached, not what was
-    // written. A name that is missing (or no folder) is kept as written, as a folder
-    // made there would be, so a ".." after it steps back to where a link may lead.
+    // written. Only a missing rest with no ".." in it goes beyond what the kernel opens:
+    // it is kept as written, as a folder made there would be.
+    const auto refused = [](int error) -> std::optional<std::string> {
+        errno = error;
+        return std::nullopt;
+    };
     std::string start = p.native();
-    if (start.empty() || start.front() != '/') {
+    if (start.empty()) return refused(ENOENT);
+    if (start.size() >= PATH_MAX) return refused(ENAMETOOLONG);
+    if (start.front() != '/') {
         char cwd[PATH_MAX];
-        start = ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + start : "/" + start;
+        if (!::getcwd(cwd, sizeof cwd)) return std::nullopt;
+        start = std::string(cwd) + "/" + start;
     }
     std::vector<std::string> pending;  // what is left to walk, last component first
     const auto push = [&pending](std::string_view text) {
@@ -188,41 +195,54 @@ std::string resolvedAsFarAsItExists(const fs::path& p) {
             if (slash > at) parts.emplace_back(text.substr(at, slash - at));
             at = slash + 1;
         }
+        // A trailing "/" asks for a folder, as "." does.
+        if (text.size() > 1 && text.back() == '/') parts.emplace_back(".");
         pending.insert(pending.end(), parts.rbegin(), parts.rend());
     };
     push(start);
     std::string reached = "/";
-    size_t missing = 0;  // how many of the last components of `reached` are not there
+    bool folder = true;    // what is reached is a folder (when it is there)
+    bool missing = false;  // some of the last components of `reached` are not there
     int links = 0;
-    const auto up = [&reached] {
-        const size_t slash = reached.find_last_of('/');
-        reached.resize(slash == 0 ? 1 : slash);
-    };
     while (!pending.empty()) {
         const std::string name = std::move(pending.back());
         pending.pop_back();
+        if (!missing && !folder) return refused(ENOTDIR);
         if (name == ".") continue;
         if (name == "..") {
-            if (reached != "/") up();
-            if (missing > 0) --missing;
+            // There is no stepping back from a name that is not there.
+            if (missing) return refused(ENOENT);
+            const size_t slash = reached.find_last_of('/');
+            reached.resize(slash == 0 ? 1 : slash);
             continue;
         }
-        const std::string next = (reached == "/" ? "/" : reached + "/") + name;
+        std::string next = (reached == "/" ? "/" : reached + "/") + name;
+        if (missing) {
+            if (name.size() > NAME_MAX) return refused(ENAMETOOLONG);
+            reached = std::move(next);
+            continue;
+        }
         struct ::stat st {};
-        if (missing == 0 && ::lstat(next.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && links < 40) {
+        if (::lstat(next.c_str(), &st) != 0) {
+            if (errno != ENOENT) return std::nullopt;
+            reached = std::move(next);
+            missing = true;
+            continue;
+        }
+        if (S_ISLNK(st.st_mode)) {
+            // As Linux counts: at most 40 links in one resolution, however they nest.
+            if (++links > 40) return refused(ELOOP);
             std::string target(static_cast<size_t>(PATH_MAX), '\0');
             const ssize_t n = ::readlink(next.c_str(), target.data(), target.size());
-            if (n > 0) {
-                ++links;
-                target.resize(static_cast<size_t>(n));
-                if (target.front() == '/') reached = "/";
-                push(target);
-                continue;
-            }
+            if (n < 0) return std::nullopt;
+            if (n == 0) return refused(ENOENT);
+            target.resize(static_cast<size_t>(n));
+            if (target.front() == '/') reached.assign(1, '/');
+            push(target);
+            continue;
         }
-        reached = next;
-        // Nothing lies below a name that is not a folder here.
-        if (missing > 0 || !S_ISDIR(st.st_mode)) ++missing;
+        reached = std::move(next);
+        folder = S_ISDIR(st.st_mode);
     }
     return reached;
 }

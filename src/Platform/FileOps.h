@@ -18,9 +18,12 @@ struct Status {
 // lstat of the item; nothing when it is gone or unreadable.
 std::optional<struct ::stat> attributes(const std::filesystem::path& p);
 bool exists(const std::filesystem::path& p);  // lstat succeeds (a dangling link exists)
-// The path as the system resolves it, links and ".." in the order they come, as far as
-// it exists; the missing rest as a folder made there would be. No trailing "/".
-std::string resolvedAsFarAsItExists(const std::filesystem::path& p);
+// The path as the kernel resolves it, links and ".." in the order they come, as far as
+// it exists; a missing rest as a folder made there would be. No trailing "/". Nothing,
+// with errno set, where the kernel refuses it: more than 40 links or a loop (ELOOP), more
+// names after one that is no folder (ENOTDIR), ".." after a name that is not there
+// (ENOENT), or any other failure on the way (EACCES …).
+std::optional<std::string> resolvedAsFarAsItExists(const std::filesystem::path& p);
 // Content modification date; nothing when it cannot be read.
 std::optional<std::chrono::system_clock::time_point> modificationDate(const std::filesystem::path& p);
 // The modification time of a status record. Times beyond what a time point can hold

@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <climits>
-#include <initializer_list>
 #include <cstdlib>
+#include <initializer_list>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -85,9 +87,9 @@ namespace {
 // nothing else) nor one holding such a folder, nothing in or around a folder of personal
 // data, the data home, the config home or the Trash.
 bool mayBeCacheFolder(const std::string& folder) {
-    const auto clashes = [&](std::initializer_list<std::string> spellings, bool inside) {
+    const auto clashes = [&](std::initializer_list<std::optional<std::string>> spellings, bool inside) {
         for (const auto& f : spellings)
-            if (holds(folder, f) || (inside && holds(f, folder))) return true;
+            if (f && (holds(folder, *f) || (inside && holds(*f, folder)))) return true;
         return false;
     };
     // A folder of the home under either spelling of the home, or where its own link leads.
@@ -104,17 +106,11 @@ bool mayBeCacheFolder(const std::string& folder) {
         if (clashes({trimmed(f), FileOps::resolvedAsFarAsItExists(f)}, true)) return false;
     return true;
 }
-}  // namespace
 
-fs::path cacheHome() {
-    const fs::path named = fromEnv("XDG_CACHE_HOME");
-    if (named.empty()) return home() / ".cache";
-    // The folder judged is the folder used: what the value resolves to now, links and
-    // ".." in order, so a spelling cannot pass as one folder and act on another.
-    std::string resolved = FileOps::resolvedAsFarAsItExists(named);
-    // Judging resolves some forty folders, and every safety gate made asks for it: the
-    // verdict is kept for the folder and the environment it was judged in.
-    const auto chosen = [&](bool allowed) { return allowed ? fs::path(resolved) : home() / ".cache"; };
+// The verdict on a folder, as resolved: judging resolves some forty folders, and every
+// safety gate made asks for it, so the last few verdicts are kept for the folder and
+// the environment they were judged in.
+bool judged(const std::string& resolved) {
     std::string judging = resolved;
     for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
         const char* v = std::getenv(name);
@@ -122,17 +118,29 @@ fs::path cacheHome() {
         judging += v ? std::string("=") + v : std::string("-");
     }
     static std::mutex lock;
-    static std::string judgedIn;
-    static bool allowed = false;
+    static std::map<std::string, bool> verdicts;
     {
         std::lock_guard guard(lock);
-        if (judgedIn == judging) return chosen(allowed);
+        if (const auto it = verdicts.find(judging); it != verdicts.end()) return it->second;
     }
     const bool verdict = mayBeCacheFolder(resolved);
     std::lock_guard guard(lock);
-    judgedIn = std::move(judging);
-    allowed = verdict;
-    return chosen(verdict);
+    if (verdicts.size() >= 8) verdicts.clear();
+    verdicts.emplace(std::move(judging), verdict);
+    return verdict;
+}
+}  // namespace
+
+std::optional<fs::path> cacheHome() {
+    // The folder judged is the folder used: what the value resolves to now, links and
+    // ".." in order, so a spelling cannot pass as one folder and act on another. A value
+    // the kernel cannot resolve, or one refused, leaves ~/.cache, judged the same way.
+    for (const fs::path& named : {fromEnv("XDG_CACHE_HOME"), home() / ".cache"}) {
+        if (named.empty()) continue;
+        const auto resolved = FileOps::resolvedAsFarAsItExists(named);
+        if (resolved && judged(*resolved)) return fs::path(*resolved);
+    }
+    return std::nullopt;
 }
 
 const std::vector<std::string>& keptWhole() {
@@ -194,7 +202,7 @@ std::vector<fs::path> dataDirs() { return pathList("XDG_DATA_DIRS", "/usr/local/
 std::vector<fs::path> configDirs() { return pathList("XDG_CONFIG_DIRS", "/etc/xdg"); }
 
 fs::path applicationSupport() { return dataHome(); }
-fs::path userCaches() { return cacheHome(); }
+std::optional<fs::path> userCaches() { return cacheHome(); }
 fs::path trash() { return dataHome() / "Trash"; }
 fs::path trashFiles() { return trash() / "files"; }
 fs::path trashInfo() { return trash() / "info"; }

@@ -239,7 +239,10 @@ Result moveToTrash(int folderFd, const std::string& name, const fs::path& itemPa
     const std::string folder = fs::path(source).parent_path().native();
 
     const fs::path homeTrash = Locations::trash();
-    const std::string homeTrashResolved = FileOps::resolvedAsFarAsItExists(homeTrash);
+    // A home Trash the kernel cannot reach holds nothing, and nothing can go there.
+    const auto reachable = FileOps::resolvedAsFarAsItExists(homeTrash);
+    if (!reachable) return failedErrno(errno);
+    const std::string& homeTrashResolved = *reachable;
     if (auto refused = refusedForTrash(source, homeTrashResolved)) return *refused;
 
     const dev_t folderDevice = folderSt.st_dev;

@@ -103,10 +103,10 @@ std::vector<CleanItem> files(const InstalledApp& app, const fs::path& home) {
     for (const std::string& key : {app.name, bundleStem(app.url), app.bundleID})
         if (usableKey(key) && std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
     // The user cache folder is this platform's own; the rest of ~/Library stays as written.
-    const fs::path caches = ScanSupport::userCaches(home);
+    const auto caches = ScanSupport::userCaches(home);
     for (const std::string& key : keys) {
         candidates.emplace_back(inside(in("Application Support"), key), "Support files");
-        candidates.emplace_back(inside(caches, key), "Cache");
+        if (caches) candidates.emplace_back(inside(*caches, key), "Cache");
         candidates.emplace_back(inside(in("Logs"), key), "Logs");
     }
 

@@ -127,30 +127,32 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
     const Clock::time_point now = Platform::clock().now();
     const Clock::time_point cutoff = ScanSupport::daysBefore(now, sessionAgeDays);
 
-    const fs::path projects = ScanSupport::inHome(claudeProjects, home);
-    eachSecondLevel(projects, [&](const std::string& project, const Folder& folder, const dirent* e) {
-        const std::string name = e->d_name;
-        if (name.size() <= 6 || !ScanSupport::endsWith(name, ".jsonl")) return;
-        const auto st = folder.status(e->d_name);
-        if (!st || Platform::FileOps::modificationTime(*st) >= cutoff) return;
-        admit(out, projects / project / name, CleanCategory::aiSessions, Risk::safe,
-              "Claude Code · " + projectName(project));
-    });
+    // A place in the user cache folder is nowhere when there is none.
+    if (const auto projects = ScanSupport::inHome(claudeProjects, home))
+        eachSecondLevel(*projects, [&](const std::string& project, const Folder& folder, const dirent* e) {
+            const std::string name = e->d_name;
+            if (name.size() <= 6 || !ScanSupport::endsWith(name, ".jsonl")) return;
+            const auto st = folder.status(e->d_name);
+            if (!st || Platform::FileOps::modificationTime(*st) >= cutoff) return;
+            admit(out, *projects / project / name, CleanCategory::aiSessions, Risk::safe,
+                  "Claude Code · " + projectName(project));
+        });
 
-    const fs::path sessions = ScanSupport::inHome(codexSessions, home);
-    eachSecondLevel(sessions, [&](const std::string& outer, const Folder&, const dirent* e) {
-        const fs::path url = sessions / outer / e->d_name;
-        if (newestModification(url, 3) >= cutoff) return;
-        admit(out, url, CleanCategory::aiSessions, Risk::safe,
-              "Codex · " + localizedFormat("sessions from %@-%@", {outer, e->d_name}));
-    });
+    if (const auto sessions = ScanSupport::inHome(codexSessions, home))
+        eachSecondLevel(*sessions, [&](const std::string& outer, const Folder&, const dirent* e) {
+            const fs::path url = *sessions / outer / e->d_name;
+            if (newestModification(url, 3) >= cutoff) return;
+            admit(out, url, CleanCategory::aiSessions, Risk::safe,
+                  "Codex · " + localizedFormat("sessions from %@-%@", {outer, e->d_name}));
+        });
 
     const Clock::time_point worktreeCutoff = ScanSupport::before(now, worktreeAgeSeconds);
     for (const char* rel : worktreeRoots) {
-        const fs::path root = ScanSupport::inHome(rel, home);
-        Folder folder(root);
+        const auto root = ScanSupport::inHome(rel, home);
+        if (!root) continue;
+        Folder folder(*root);
         while (const dirent* e = folder.next()) {
-            const fs::path url = root / e->d_name;
+            const fs::path url = *root / e->d_name;
             if (newestModification(url, 2) >= worktreeCutoff) continue;
             admit(out, url, CleanCategory::aiSessions, Risk::review,
                   localized("Agent worktree untouched for 30+ days; uncommitted work in it goes too"));
@@ -158,29 +160,32 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
     }
 
     for (const auto& c : cacheLocations)
-        admit(out, ScanSupport::inHome(c.path, home), CleanCategory::aiCaches, Risk::safe, c.note);
+        if (const auto url = ScanSupport::inHome(c.path, home))
+            admit(out, *url, CleanCategory::aiCaches, Risk::safe, c.note);
 
-    for (const auto& v : versionFolders) olderVersions(out, ScanSupport::inHome(v.path, home), v.note);
+    for (const auto& v : versionFolders)
+        if (const auto folder = ScanSupport::inHome(v.path, home)) olderVersions(out, *folder, v.note);
 
     for (const auto& m : modelRoots) {
-        const fs::path root = ScanSupport::inHome(m.path, home);
-        eachSecondLevel(root, [&](const std::string& publisher, const Folder&, const dirent* e) {
-            admit(out, root / publisher / e->d_name, CleanCategory::aiModels, Risk::review,
+        const auto root = ScanSupport::inHome(m.path, home);
+        if (!root) continue;
+        eachSecondLevel(*root, [&](const std::string& publisher, const Folder&, const dirent* e) {
+            admit(out, *root / publisher / e->d_name, CleanCategory::aiModels, Risk::review,
                   std::string(m.note) + " · " + publisher);
         });
     }
 
-    {
-        const fs::path hub = ScanSupport::inHome(huggingFaceHub, home);
-        Folder folder(hub);
+    if (const auto hub = ScanSupport::inHome(huggingFaceHub, home)) {
+        Folder folder(*hub);
         while (const dirent* e = folder.next()) {
             if (ScanSupport::startsWith(e->d_name, "models--") || ScanSupport::startsWith(e->d_name, "datasets--"))
-                admit(out, hub / e->d_name, CleanCategory::aiModels, Risk::review, "Hugging Face");
+                admit(out, *hub / e->d_name, CleanCategory::aiModels, Risk::review, "Hugging Face");
         }
     }
 
-    admit(out, ScanSupport::inHome(ollamaModels, home), CleanCategory::aiModels, Risk::review,
-          localized("Ollama · all models (remove single ones with `ollama rm`)"));
+    if (const auto models = ScanSupport::inHome(ollamaModels, home))
+        admit(out, *models, CleanCategory::aiModels, Risk::review,
+              localized("Ollama · all models (remove single ones with `ollama rm`)"));
 
     std::vector<CleanItem> found;
     out.measure([&](const fs::path& url, int64_t size, Label& l) {
@@ -192,11 +197,13 @@ std::vector<CleanItem> SpecialScanners::ai(const fs::path& home, const SafetyGua
 
 std::vector<fs::path> SpecialScanners::aiLocations(const fs::path& home) {
     std::vector<fs::path> out;
-    for (const char* rel : {claudeProjects, codexSessions, huggingFaceHub, ollamaModels})
-        out.push_back(ScanSupport::inHome(rel, home));
-    for (const char* rel : worktreeRoots) out.push_back(ScanSupport::inHome(rel, home));
+    const auto place = [&](const char* rel) {
+        if (auto p = ScanSupport::inHome(rel, home)) out.push_back(std::move(*p));
+    };
+    for (const char* rel : {claudeProjects, codexSessions, huggingFaceHub, ollamaModels}) place(rel);
+    for (const char* rel : worktreeRoots) place(rel);
     const auto add = [&](const auto& table) {
-        for (const auto& l : table) out.push_back(ScanSupport::inHome(l.path, home));
+        for (const auto& l : table) place(l.path);
     };
     add(cacheLocations);
     add(versionFolders);

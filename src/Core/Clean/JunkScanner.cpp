@@ -30,9 +30,10 @@ bool namesRunningApp(const std::string& name, const std::set<std::string>& bundl
 }
 }  // namespace
 
-fs::path JunkScanner::resolvedLocation(const CleanRule& rule, const fs::path& home) {
+std::optional<fs::path> JunkScanner::resolvedLocation(const CleanRule& rule, const fs::path& home) {
     // The user's Trash and cache folder are this platform's own; the rest of ~/Library
-    // stays as written (and absent here).
+    // stays as written (and absent here). Where there is no cache folder, the rules in
+    // it have no location.
     if (rule.category == CleanCategory::trash && rule.path == "~/.Trash")
         return ScanSupport::platformFolder(Platform::Locations::trashFiles(), home);
     if (ScanSupport::startsWith(rule.path, "~/"))
@@ -41,8 +42,10 @@ fs::path JunkScanner::resolvedLocation(const CleanRule& rule, const fs::path& ho
 }
 
 std::vector<fs::path> JunkScanner::candidates(const CleanRule& rule, const fs::path& home) {
-    const fs::path location = resolvedLocation(rule, home);
+    const auto found = resolvedLocation(rule, home);
     std::vector<fs::path> out;
+    if (!found) return out;
+    const fs::path& location = *found;
     using Kind = CleanRule::Mode::Kind;
     if (rule.mode.kind == Kind::whole) {
         if (Platform::FileOps::exists(location)) out.push_back(location);
@@ -68,7 +71,8 @@ std::vector<CleanItem> JunkScanner::scan(const std::set<CleanCategory>& categori
     std::vector<std::string> roots;
     roots.reserve(rules.size());
     for (const auto& rule : rules)
-        roots.push_back(SafetyGuard::standardized(resolvedLocation(rule, context.home).string()));
+        if (const auto location = resolvedLocation(rule, context.home))
+            roots.push_back(SafetyGuard::standardized(location->string()));
     // What another scanner looks in is its own, even where it lies in a rule's folder.
     for (const auto& place : SpecialScanners::aiLocations(context.home))
         roots.push_back(SafetyGuard::standardized(place.string()));

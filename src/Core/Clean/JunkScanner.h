@@ -33,7 +33,7 @@ public:
     static std::vector<CleanItem> retireOldDeviceSupport(std::vector<CleanItem> items);
 
 private:
-    // Where a rule's location is on this machine.
-    static std::filesystem::path resolvedLocation(const CleanRule& rule, const std::filesystem::path& home);
+    // Where a rule's location is on this machine, if anywhere.
+    static std::optional<std::filesystem::path> resolvedLocation(const CleanRule& rule, const std::filesystem::path& home);
     static std::vector<std::filesystem::path> candidates(const CleanRule& rule, const std::filesystem::path& home);
 };

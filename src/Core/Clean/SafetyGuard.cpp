@@ -25,8 +25,11 @@ SafetyGuard::SafetyGuard(fs::path home, std::vector<std::string> protectedPaths,
             return homePath_ + p.substr(envHome.size());
         return p;
     };
-    for (const auto& f : {Platform::Locations::trash(), Platform::Locations::trashFiles(),
-                          Platform::Locations::trashInfo(), Platform::Locations::userCaches()}) {
+    std::vector<fs::path> folders = {Platform::Locations::trash(), Platform::Locations::trashFiles(),
+                                     Platform::Locations::trashInfo()};
+    // Where there is no cache folder, no folder stands for it.
+    if (auto caches = Platform::Locations::userCaches()) folders.push_back(std::move(*caches));
+    for (const auto& f : folders) {
         const std::string t = standardized(f.string());
         platformFolders_.push_back(t);
         if (std::string r = rebased(t); r != t) platformFolders_.push_back(std::move(r));

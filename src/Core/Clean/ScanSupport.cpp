@@ -36,16 +36,22 @@ std::filesystem::path platformFolder(const std::filesystem::path& folder, const 
     return f;
 }
 
-std::filesystem::path userCaches(const std::filesystem::path& home) {
-    return platformFolder(Platform::Locations::userCaches(), home);
+std::optional<std::filesystem::path> userCaches(const std::filesystem::path& home) {
+    const auto caches = Platform::Locations::userCaches();
+    if (!caches) return std::nullopt;
+    return platformFolder(*caches, home);
 }
 
-std::filesystem::path inHome(std::string_view relative, const std::filesystem::path& home) {
+std::optional<std::filesystem::path> inHome(std::string_view relative, const std::filesystem::path& home) {
     for (const std::string_view caches : {"Library/Caches", ".cache"}) {
         if (!startsWith(relative, caches)) continue;
         const std::string_view rest = relative.substr(caches.size());
         if (rest.empty()) return userCaches(home);
-        if (rest.front() == '/') return userCaches(home) / rest.substr(1);
+        if (rest.front() == '/') {
+            auto folder = userCaches(home);
+            if (folder) *folder /= rest.substr(1);
+            return folder;
+        }
     }
     return home / relative;
 }

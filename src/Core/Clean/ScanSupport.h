@@ -41,12 +41,13 @@ inline CleanItem finding(std::filesystem::path url, int64_t size, CleanCategory 
 // `home` sees it: the platform names it under the environment's home, which `home` (links
 // resolved) may spell differently.
 std::filesystem::path platformFolder(const std::filesystem::path& folder, const std::filesystem::path& home);
-// The user cache folder as a scan from `home` sees it.
-std::filesystem::path userCaches(const std::filesystem::path& home);
+// The user cache folder as a scan from `home` sees it; none when there is no cache folder.
+std::optional<std::filesystem::path> userCaches(const std::filesystem::path& home);
 // Where a location named relative to the home lies on this platform: one under
 // "Library/Caches" or ".cache" in the user cache folder (tools that keep their caches
-// in ~/.cache on a Mac follow the cache folder here), any other in `home`.
-std::filesystem::path inHome(std::string_view relative, const std::filesystem::path& home);
+// in ~/.cache on a Mac follow the cache folder here; nowhere when there is none), any
+// other in `home`.
+std::optional<std::filesystem::path> inHome(std::string_view relative, const std::filesystem::path& home);
 
 // The allocated size of `url` when the gate admits it and it holds at least
 // `minimum` bytes. The gate is asked first: measuring walks the whole tree.

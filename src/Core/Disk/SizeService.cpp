@@ -31,7 +31,8 @@ public:
         const std::string_view folder = parentOf(path);
         if (!last_ || last_->first != folder) {
             const auto [it, fresh] = folders_.try_emplace(std::string(folder));
-            if (fresh) it->second = Platform::FileOps::resolvedAsFarAsItExists(it->first);
+            // A folder the kernel cannot reach is known by no other path.
+            if (fresh) it->second = Platform::FileOps::resolvedAsFarAsItExists(it->first).value_or(it->first);
             last_ = &*it;
         }
         const std::string_view up = last_->second == "/" ? std::string_view() : last_->second;

@@ -5,7 +5,6 @@
 #include "Core/AdminScript.h"
 #include "Core/Clean/ScanSupport.h"
 #include "Core/Localized.h"
-#include "Platform/FileOps.h"
 #include "Platform/Locations.h"
 #include "Platform/Programs.h"
 
@@ -19,6 +18,20 @@ std::string pathOf(Program p) { return Platform::Programs::path(p); }
 std::string word(Program p) { return AdminScript::singleQuoted(pathOf(p)); }
 
 Command with(Program p, const std::string& arguments) { return {word(p) + " " + arguments, pathOf(p), {}}; }
+
+// A task that works in the user cache folder where there is none: offered nowhere, and
+// it changes nothing if run.
+Command withoutCacheFolder() {
+    return {"echo " + AdminScript::singleQuoted(localized("There is no cache folder")) + "; exit 1", std::string(),
+            {}};
+}
+
+// A program that finds its cache through $XDG_CACHE_HOME, run with it set to the folder
+// judged, so the folder it changes is the one named.
+Command inCacheFolder(const fs::path& caches, Program p, const std::string& arguments, const char* folder) {
+    return {"XDG_CACHE_HOME=" + AdminScript::singleQuoted(caches.string()) + " " + word(p) + " " + arguments,
+            pathOf(p), {caches / folder}};
+}
 }  // namespace
 
 std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t uid) {
@@ -26,16 +39,17 @@ std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t 
     // the data home: a folder that is not there has nothing to reset. The home is the
     // table's, never the shell's $HOME, which may be relative or point elsewhere.
     const std::string quotedHome = AdminScript::singleQuoted(home.string());
-    // Judged and resolved only for the tasks that work in it.
-    const auto caches = [&home] {
-        return fs::path(Platform::FileOps::resolvedAsFarAsItExists(ScanSupport::userCaches(home)));
-    };
+    // Judged only for the tasks that work in it: the real folder, as resolved when it
+    // was judged, never a spelling to resolve again.
+    const auto caches = [] { return Platform::Locations::userCaches(); };
     if (id == "dns") return with(Program::resolvectl, "flush-caches");
     if (id == "quicklook") {
         // The folder judged, as the system resolves it; when the task runs, the folder
         // entered must still be that one, so a link put on its way since cannot turn
         // the reset onto another folder.
-        const fs::path thumbnails = caches() / "thumbnails";
+        const auto folder = caches();
+        if (!folder) return withoutCacheFolder();
+        const fs::path thumbnails = *folder / "thumbnails";
         return Command{"d=" + AdminScript::singleQuoted(thumbnails.string()) +
                            "; [ -d \"$d\" ] || exit 0; cd \"$d\" && [ \"$(pwd -P)\" = \"$d\" ] || { echo " +
                            AdminScript::singleQuoted(
@@ -59,9 +73,8 @@ std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t 
                        (home / "Library/Saved Application State").string(), {home / "Library/Saved Application State"}};
     if (id == "simulators") return Command{"xcrun simctl delete unavailable", "/usr/bin/xcrun", {}};
     if (id == "brew") {
-        Command c = with(Program::brew, "cleanup --prune=all");
-        c.changes = {caches() / "Homebrew"};
-        return c;
+        const auto folder = caches();
+        return folder ? inCacheFolder(*folder, Program::brew, "cleanup --prune=all", "Homebrew") : withoutCacheFolder();
     }
     if (id == "docker") return with(Program::docker, "builder prune -f");
     if (id == "prefs")
@@ -85,9 +98,8 @@ std::optional<Command> forTask(std::string_view id, const fs::path& home, uid_t 
                        (home / "Library/Mail").string(), {home / "Library/Mail"}};
     if (id == "spotlight") return Command{"/usr/bin/mdutil -E /", "/usr/bin/mdutil", {}};
     if (id == "fonts") {
-        Command c = with(Program::fcCache, "-r");
-        c.changes = {caches() / "fontconfig"};
-        return c;
+        const auto folder = caches();
+        return folder ? inCacheFolder(*folder, Program::fcCache, "-r", "fontconfig") : withoutCacheFolder();
     }
     if (id == "dhcp") {
         // The interface of the default route; NetworkManager reconnects it, else

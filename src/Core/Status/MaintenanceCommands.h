@@ -14,6 +14,8 @@
 namespace MaintenanceCommands {
 struct Command {
     std::string text;
+    // The path that must be there for the task to be offered; the empty path, which is
+    // never there, where the task has nothing to work in on this machine.
     std::optional<std::string> requires_;
     // The user's folders the command names and changes (where it deletes, moves to
     // or rewrites), so sizes measured there before it ran can be dropped.

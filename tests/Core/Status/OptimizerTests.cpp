@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <optional>
 #include <set>
 #include <thread>
@@ -284,15 +285,18 @@ TEST(Optimizer, ATaskHoldsNoMoreOfItsOutputThanTheLimitWhileItRuns) {
 }
 
 // However the variable spells the cache folder, the folder the reset empties and the
-// scan offers is the one judged, as the system resolves it: one that resolves into a
-// folder of the user's own falls back to ~/.cache, and every photo stays.
+// scan offers is the one judged, as the kernel resolves it: one that resolves into a
+// folder of the user's own falls back to ~/.cache, judged too, and every photo stays.
+// The programs that read the variable are told that folder.
 TEST(Optimizer, NoSpellingOfTheCacheFolderReachesAFolderOfTheUsersOwn) {
     const char* mine[] = {"", "Documents", "Pictures", "Desktop", ".config/cache", ".local/share/keyrings",
                           ".local/share/Trash/files/c"};
     const struct {
         const char* name;
-        std::string value;  // below the home
-        const char* used;   // the cache folder the task and the scan use, below the home
+        std::optional<std::string> value;  // below the home; none: unset
+        const char* used;                  // the cache folder the tasks and the scan use, below the home; none
+        const char* dotCache = nullptr;    // where ~/.cache links, below the home
+        const char* configHome = nullptr;  // below the home
     } cases[] = {
         {"the home", "", ".cache"},
         {"a link to the pictures", "pics", ".cache"},
@@ -302,7 +306,11 @@ TEST(Optimizer, NoSpellingOfTheCacheFolderReachesAFolderOfTheUsersOwn) {
         {"inside the config home", ".config/cache", ".cache"},
         {"inside the Trash", ".local/share/Trash/files/c", ".cache"},
         {"a link to a cache folder of the user's own", "cache-link", "own/cache"},
-        {"a link, then .., then a name that is a link to the pictures beside it", "y/../pics", "own/pics"},
+        {"a dangling link, then .., then a link to the pictures", "y/../pics", ".cache"},
+        {"a chain of 41 links to the documents", "l1", ".cache"},
+        {"a loop of two links", "p", ".cache"},
+        {"unset, ~/.cache a link to the pictures", std::nullopt, nullptr, "Pictures"},
+        {"unset, ~/.cache holding the config home", std::nullopt, nullptr, nullptr, ".cache/config"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -313,28 +321,46 @@ TEST(Optimizer, NoSpellingOfTheCacheFolderReachesAFolderOfTheUsersOwn) {
         h.folder("own/cache/thumbnails");
         h.link("cache-link", h / "own/cache");
         h.link("y", h / "own/z");
+        for (int i = 1; i <= 41; ++i) h.link("l" + std::to_string(i), i == 41 ? "Documents" : "l" + std::to_string(i + 1));
+        h.link("p", "q");
+        h.link("q", "p");
+        if (c.dotCache) h.link(".cache", h / c.dotCache);
         for (const char* f : mine) h.file(h / f / "thumbnails/photo.jpg", 20);
-        h.file(h / c.used / "thumbnails/large/a.png", 20);
-        const testtree::ScopedEnv cache("XDG_CACHE_HOME", (h / c.value).string());
-
-        Action reset;
-        for (const auto& a : Optimizer::table(h.home(), 1234)) {
-            if (a.id == "quicklook") reset = a;
-            // What the Analyze tab measures again after the caches these rebuild.
-            if (a.id == "fonts") EXPECT_EQ(a.changes, std::vector<fs::path>{h / c.used / "fontconfig"});
-            if (a.id == "brew") EXPECT_EQ(a.changes, std::vector<fs::path>{h / c.used / "Homebrew"});
+        if (c.used) h.file(h / c.used / "thumbnails/large/a.png", 20);
+        const testtree::ScopedEnv cache("XDG_CACHE_HOME", c.value ? std::optional((h / *c.value).string()) : std::nullopt);
+        std::optional<testtree::ScopedEnv> config;
+        if (c.configHome) {
+            config.emplace("XDG_CONFIG_HOME", (h / c.configHome).string());
+            h.file(h / c.configHome / "app/settings", 20);
         }
-        const auto ran = Optimizer::run(reset);
-        EXPECT_TRUE(ran.ok) << ran.output;
-        EXPECT_EQ(reset.changes, std::vector<fs::path>{h / c.used / "thumbnails"});
-        EXPECT_TRUE(fs::is_empty(h / c.used / "thumbnails"));
-        for (const char* f : mine) EXPECT_TRUE(fs::exists(h / f / "thumbnails/photo.jpg")) << f;
+        for (Program p : {Program::fcCache, Program::brew})
+            Programs::setPathForTesting(p, writeScript(h.root() / std::to_string(int(p)), "echo \"$XDG_CACHE_HOME\"\n").string());
 
-        h.file(h / c.used / "thumbnails/large/a.png", 20);
+        std::map<std::string, Action> tasks;
+        for (const auto& a : Optimizer::table(h.home(), 1234)) tasks[a.id] = a;
+        Programs::resetForTesting();
+        const auto ran = Optimizer::run(tasks["quicklook"]);
+        for (const char* f : mine) EXPECT_TRUE(fs::exists(h / f / "thumbnails/photo.jpg")) << f;
         std::vector<fs::path> offered;
+        if (!c.used) {
+            for (const char* id : {"quicklook", "fonts", "brew"}) EXPECT_FALSE(Optimizer::isOffered(tasks[id])) << id;
+            EXPECT_FALSE(ran.ok);
+        } else {
+            EXPECT_TRUE(ran.ok) << ran.output;
+            EXPECT_EQ(tasks["quicklook"].changes, std::vector<fs::path>{h / c.used / "thumbnails"});
+            EXPECT_TRUE(fs::is_empty(h / c.used / "thumbnails"));
+            // What the Analyze tab measures again after the caches these rebuild.
+            for (const auto& [id, changed] : {std::pair{"fonts", "fontconfig"}, std::pair{"brew", "Homebrew"}}) {
+                EXPECT_EQ(tasks[id].changes, std::vector<fs::path>{h / c.used / changed}) << id;
+                EXPECT_EQ(Optimizer::run(tasks[id]).output, (h / c.used).string() + "\n") << id;
+            }
+            h.file(h / c.used / "thumbnails/large/a.png", 20);
+            offered.push_back(h / c.used / "thumbnails");
+        }
+        std::vector<fs::path> found;
         for (const auto& item : JunkScanner().scan({CleanCategory::userCaches}, {h.home(), h.guard(), {}, {}, ""}, nullptr))
-            offered.push_back(item.url);
-        EXPECT_EQ(offered, std::vector<fs::path>{h / c.used / "thumbnails"});
+            found.push_back(item.url);
+        EXPECT_EQ(found, offered);
     }
 }
 
