@@ -369,22 +369,22 @@ std::optional<Start> readAtMost(int fd, std::size_t maxBytes) {
     ::close(fd);
     return start;
 }
-
-// Non-blocking, so opening a fifo returns at once; fstat then turns it away.
-int openRegular(const fs::path& p, struct stat& st) {
-    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 }  // namespace
 
+Descriptor openRegular(const fs::path& p, struct ::stat* status) {
+    // Opening a fifo waits for a writer, and opening a device may act on it: only what
+    // is a regular file now is opened, without waiting in case it changed meanwhile,
+    // and looked at again once open.
+    struct ::stat st {};
+    if (::stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return Descriptor();
+    Descriptor fd(::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return Descriptor();
+    if (status) *status = st;
+    return fd;
+}
+
 std::optional<std::string> readFile(const fs::path& p) {
-    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    auto start = readAtMost(fd, std::numeric_limits<std::size_t>::max());
+    auto start = readStart(p, std::numeric_limits<std::size_t>::max());
     if (!start) return std::nullopt;
     return std::move(start->bytes);
 }
@@ -401,23 +401,18 @@ bool isExecutableFile(const fs::path& p) {
 
 std::optional<std::string> readRegularFile(const fs::path& p, std::size_t maxBytes) {
     struct stat st {};
-    const int fd = openRegular(p, st);
-    if (fd < 0) return std::nullopt;
-    if (static_cast<uint64_t>(st.st_size) > maxBytes) {
-        ::close(fd);
-        return std::nullopt;
-    }
+    Descriptor fd = openRegular(p, &st);
+    if (!fd || static_cast<uint64_t>(st.st_size) > maxBytes) return std::nullopt;
     // The file may have grown since fstat: the cap holds for what is read too.
-    auto start = readAtMost(fd, maxBytes);
+    auto start = readAtMost(fd.release(), maxBytes);
     if (!start || !start->whole) return std::nullopt;
     return std::move(start->bytes);
 }
 
-std::optional<Start> readStart(const fs::path& p, std::size_t maxBytes, Accept accept) {
-    struct stat st {};
-    const int fd = accept == Accept::regularOnly ? openRegular(p, st) : ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    return readAtMost(fd, maxBytes);
+std::optional<Start> readStart(const fs::path& p, std::size_t maxBytes) {
+    Descriptor fd = openRegular(p);
+    if (!fd) return std::nullopt;
+    return readAtMost(fd.release(), maxBytes);
 }
 
 bool writeAll(int fd, std::string_view bytes) {

@@ -6,12 +6,12 @@
 #include <sys/wait.h>
 
 #include <climits>
-#include <fstream>
 #include <thread>
 #include <unordered_set>
 
 #include "Platform/AsciiText.h"
 #include "Platform/DesktopEntry.h"
+#include "Platform/FileOps.h"
 #include "Platform/Locations.h"
 #include "Platform/Programs.h"
 
@@ -112,14 +112,8 @@ std::vector<DesktopFile> installedEntries(const std::vector<fs::path>& appDirs) 
 }
 
 std::string readSmallFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::string s;
-    char buf[4096];
-    while (in.read(buf, sizeof buf) || in.gcount() > 0) {
-        s.append(buf, static_cast<size_t>(in.gcount()));
-        if (s.size() > 65536) break;
-    }
-    return s;
+    auto start = FileOps::readStart(p, 65536);
+    return start ? std::move(start->bytes) : std::string();
 }
 
 bool isNumber(const char* s) {

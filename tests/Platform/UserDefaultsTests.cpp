@@ -202,21 +202,24 @@ TEST(UserDefaults, AnEarlierUnreadableCopyIsNotOverwritten) {
               (std::vector<std::string>{"d.plist", "d.plist.unreadable", "d.plist.unreadable-1"}));
 }
 
-// A settings file past the bounds every property list keeps is unreadable, found so
-// within 2 s and 64 MiB, and kept aside whole at the next write.
+// A settings file past the bounds every property list keeps, or no file at all, is
+// unreadable, found so within 2 s and 64 MiB, and kept aside whole at the next write.
 TEST(UserDefaults, AFileBeyondTheBoundsIsUnreadableAtOnceAndKeptAside) {
     const struct {
         const char* name;
         std::string bytes;
         uintmax_t size;
+        bool fifo = false;
     } cases[] = {
         {"100 MB", plistXml("<key>a</key><true/>"), 100'000'000},
         {"1 MB binary with a long array", nestedplists::longArray(1'000'000), 0},
+        {"a fifo", "", 0, true},
     };
     for (const auto& c : cases) {
         TempDir tmp;
         const fs::path file = tmp / "d.plist";
-        writeFile(file, c.bytes);
+        if (c.fifo) ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+        else writeFile(file, c.bytes);
         if (c.size) fs::resize_file(file, c.size);
         // The same file, never written since: renamed, not copied.
         const auto identity = [](const fs::path& f) {

@@ -308,9 +308,13 @@ Stored load(const fs::path& file) {
     Stored stored;
     struct ::stat st;
     if (::lstat(file.c_str(), &st) != 0 && errno == ENOENT) return stored;
-    auto start = Platform::FileOps::readStart(file, kReadBytes, Platform::FileOps::Accept::anything);
+    auto start = Platform::FileOps::readStart(file, kReadBytes);
     if (!start) {
-        stored.state = Stored::State::unreadable;
+        // A fifo, socket, device or folder holds no history and is never opened: it is
+        // set aside like a damaged file, and the history goes on in a fresh one.
+        const bool regular = ::stat(file.c_str(), &st) != 0 || S_ISREG(st.st_mode);
+        stored.state = regular ? Stored::State::unreadable : Stored::State::read;
+        stored.intact = regular;
         return stored;
     }
     stored.state = Stored::State::read;
