@@ -440,4 +440,30 @@ Status replaceFile(const fs::path& target, std::string_view bytes, mode_t mode) 
     ::unlink(tmpl.c_str());
     return failure(err);
 }
+
+bool renameNoReplace(int fromFolder, const char* from, int toFolder, const char* to) {
+    if (::renameat2(fromFolder, from, toFolder, to, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without the flag: the nearest it allows.
+    struct ::stat st {};
+    if (::fstatat(toFolder, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::renameat(fromFolder, from, toFolder, to) == 0;
+}
+
+std::optional<fs::path> keepAside(const fs::path& file, const std::function<fs::path(int)>& aside, int count) {
+    for (int i = 0; i < count; ++i) {
+        const fs::path name = aside(i);
+        // A second name for the entry itself: a link is not followed, a fifo not opened.
+        if (::link(file.c_str(), name.c_str()) == 0) return name;
+        if (errno == EEXIST) continue;
+        // No second names here (a folder, or a file system without them): it moves.
+        if (renameNoReplace(AT_FDCWD, file.c_str(), AT_FDCWD, name.c_str())) return name;
+        if (errno != EEXIST) return std::nullopt;
+    }
+    errno = EEXIST;
+    return std::nullopt;
+}
 }  // namespace Platform::FileOps

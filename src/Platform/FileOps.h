@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -125,4 +126,16 @@ bool writeAll(int fd, std::string_view bytes);
 // temporary name beside it, flushed to disk, then renamed over it, so a reader
 // sees the old file or the whole new one, never a part.
 Status replaceFile(const std::filesystem::path& target, std::string_view bytes, mode_t mode);
+
+// Renames the entry `from` of the folder `fromFolder` to `to` in `toFolder`, never
+// replacing an entry there (false with errno EEXIST); false with errno set on failure.
+bool renameNoReplace(int fromFolder, const char* from, int toFolder, const char* to);
+// Keeps `file` aside under the first free name of `aside(0)` … `aside(count - 1)`,
+// never replacing anything: as a second name for it where the file system has them
+// (the file stays where it is, so readers never miss it until the caller replaces
+// it), otherwise by moving it. Whatever the file is, nothing of it is read or copied.
+// The name it got; nothing with errno set when it could not be kept (EEXIST: no name
+// was free), and the file then stays where it is.
+std::optional<std::filesystem::path> keepAside(const std::filesystem::path& file,
+                                               const std::function<std::filesystem::path(int)>& aside, int count);
 }  // namespace Platform::FileOps

@@ -333,17 +333,9 @@ fs::path copyName(const fs::path& file, int i) {
 }
 
 // Keeps a history that cannot be kept whole beside it under a copy's name, byte for
-// byte at no cost however large: a second name for the file, which the new history
-// then replaces, so readers never miss it meanwhile. False when it could not be kept.
+// byte at no cost however large, never over an earlier copy. False when it could not be kept.
 bool setAside(const fs::path& file) {
-    for (int i = 0; i < kCopies; ++i) {
-        const fs::path copy = copyName(file, i);
-        if (::link(file.c_str(), copy.c_str()) == 0) return true;
-        if (errno == EEXIST) continue;
-        // A file system without second names: the file moves instead.
-        return ::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, copy.c_str(), RENAME_NOREPLACE) == 0;
-    }
-    return false;
+    return Platform::FileOps::keepAside(file, [&file](int i) { return copyName(file, i); }, kCopies).has_value();
 }
 
 std::string quoted(const std::string& s) {
