@@ -5,15 +5,18 @@
 
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QScreen>
 #include <QTest>
 
 #include <condition_variable>
 #include <mutex>
 
 #include "Models/Clean/CleanTestSupport.h"
+#include "Models/Clean/Shockwave.h"
 #include "Support/TestTree.h"
 #include "Models/Status/OptimizeModel.h"
 #include "Views/Clean/BlackHole.h"
+#include "Views/Clean/BlackHoleLayers.h"
 #include "Views/Clean/HeroText.h"
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/ScreenStack.h"
@@ -228,4 +231,37 @@ TEST(OptimizeScreen, ALongOutputsToolTipKeepsItsEnd) {
         status.showOutcome(false, output);
         EXPECT_EQ(status.toolTip(), plainToolTip(QString::fromStdString(shown))) << output.size();
     }
+}
+
+// A shockwave reaches far past the hero's column, over the task list, and takes no
+// clicks there.
+TEST(OptimizeScreen, TheShockwaveReachesPastTheHerosColumn) {
+    Scene s;
+    auto& shock = Shockwave::shared();
+    shock.setStrength(1.0);
+    shock.setStart(Platform::clock().now() - std::chrono::milliseconds(1550));
+    s.run(0.05);
+    const auto& f = s.screen->hero()->shownFrame();
+    ASSERT_TRUE(f.shockAge);
+    const auto ring = ShockwaveRing::ring(0, *f.shockAge, 1.0, f.ringSize);
+    ASSERT_TRUE(ring);
+    // The picture as the window paints itself on screen.
+    s.screen->heroText()->showRollAt(1);
+    s.view->repaint();
+    const QImage shown = s.view->screen()->grabWindow(s.view->winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    shock.setStart(std::nullopt);
+    EXPECT_TRUE(keepScreenshot(shown, "optimize-shockwave"));
+    // Level with the hole, the ring lies over the task list, brighter than the sky inside it.
+    const QPoint c = s.screen->hero()->mapTo(s.view.get(), s.screen->hero()->rect().center()) -
+                     QPoint(0, int(0.02 * f.ringSize)) + QPoint(1, 1);
+    const QPoint onRing(c.x() + int(std::lround(ring->radius)), c.y());
+    QWidget* column = s.screen->hero()->parentWidget();
+    ASSERT_GT(onRing.x(), column->mapTo(s.view.get(), QPoint(column->width(), 0)).x() + 28);
+    double best = 0;
+    for (int dx = -4; dx <= 4; ++dx) best = std::max(best, luminance(shown.pixel(onRing + QPoint(dx, 0))));
+    EXPECT_GT(best, luminance(shown.pixel(c.x() + int(0.75 * ring->radius), c.y())) + 0.15);
+    // What lies there is the list's, not the hero's.
+    QWidget* under = s.view->childAt(onRing);
+    ASSERT_TRUE(under);
+    EXPECT_TRUE(s.screen->isAncestorOf(under) && !column->isAncestorOf(under)) << under->metaObject()->className();
 }
