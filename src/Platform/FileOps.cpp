@@ -389,22 +389,22 @@ std::optional<Start> readAtMost(int fd, std::size_t maxBytes) {
     ::close(fd);
     return start;
 }
-
-// Non-blocking, so opening a fifo returns at once; fstat then turns it away.
-int openRegular(const fs::path& p, struct stat& st) {
-    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 }  // namespace
 
+Descriptor openRegular(const fs::path& p, struct ::stat* status) {
+    // Opening a fifo waits for a writer, and opening a device may act on it: only what
+    // is a regular file now is opened, without waiting in case it changed meanwhile,
+    // and looked at again once open.
+    struct ::stat st {};
+    if (::stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return Descriptor();
+    Descriptor fd(::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return Descriptor();
+    if (status) *status = st;
+    return fd;
+}
+
 std::optional<std::string> readFile(const fs::path& p) {
-    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    auto start = readAtMost(fd, std::numeric_limits<std::size_t>::max());
+    auto start = readStart(p, std::numeric_limits<std::size_t>::max());
     if (!start) return std::nullopt;
     return std::move(start->bytes);
 }
@@ -421,23 +421,18 @@ bool isExecutableFile(const fs::path& p) {
 
 std::optional<std::string> readRegularFile(const fs::path& p, std::size_t maxBytes) {
     struct stat st {};
-    const int fd = openRegular(p, st);
-    if (fd < 0) return std::nullopt;
-    if (static_cast<uint64_t>(st.st_size) > maxBytes) {
-        ::close(fd);
-        return std::nullopt;
-    }
+    Descriptor fd = openRegular(p, &st);
+    if (!fd || static_cast<uint64_t>(st.st_size) > maxBytes) return std::nullopt;
     // The file may have grown since fstat: the cap holds for what is read too.
-    auto start = readAtMost(fd, maxBytes);
+    auto start = readAtMost(fd.release(), maxBytes);
     if (!start || !start->whole) return std::nullopt;
     return std::move(start->bytes);
 }
 
-std::optional<Start> readStart(const fs::path& p, std::size_t maxBytes, Accept accept) {
-    struct stat st {};
-    const int fd = accept == Accept::regularOnly ? openRegular(p, st) : ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    return readAtMost(fd, maxBytes);
+std::optional<Start> readStart(const fs::path& p, std::size_t maxBytes) {
+    Descriptor fd = openRegular(p);
+    if (!fd) return std::nullopt;
+    return readAtMost(fd.release(), maxBytes);
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -464,5 +459,31 @@ Status replaceFile(const fs::path& target, std::string_view bytes, mode_t mode) 
     if (err == 0) return {};
     ::unlink(tmpl.c_str());
     return failure(err);
+}
+
+bool renameNoReplace(int fromFolder, const char* from, int toFolder, const char* to) {
+    if (::renameat2(fromFolder, from, toFolder, to, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without the flag: the nearest it allows.
+    struct ::stat st {};
+    if (::fstatat(toFolder, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::renameat(fromFolder, from, toFolder, to) == 0;
+}
+
+std::optional<fs::path> keepAside(const fs::path& file, const std::function<fs::path(int)>& aside, int count) {
+    for (int i = 0; i < count; ++i) {
+        const fs::path name = aside(i);
+        // A second name for the entry itself: a link is not followed, a fifo not opened.
+        if (::link(file.c_str(), name.c_str()) == 0) return name;
+        if (errno == EEXIST) continue;
+        // No second names here (a folder, or a file system without them): it moves.
+        if (renameNoReplace(AT_FDCWD, file.c_str(), AT_FDCWD, name.c_str())) return name;
+        if (errno != EEXIST) return std::nullopt;
+    }
+    errno = EEXIST;
+    return std::nullopt;
 }
 }  // namespace Platform::FileOps

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -99,13 +100,18 @@ std::optional<std::vector<Child>> listIfReadable(const std::filesystem::path& fo
 // a photo library …), by its name.
 bool isPackage(std::string_view folderName);
 
-// The whole content of a file; nothing when it cannot be opened or read.
+// Opens a regular file for reading, never waiting: anything else that stands there (a
+// fifo, socket, device or folder) is refused without being opened for reading. Links
+// are followed. `status`, when given, receives the file's status record.
+Descriptor openRegular(const std::filesystem::path& p, struct ::stat* status = nullptr);
+// The whole content of a regular file; nothing for anything else, or when it cannot be
+// opened or read.
 std::optional<std::string> readFile(const std::filesystem::path& p);
 // Whether `p` is a regular file this process may run; false with errno set (EACCES
 // for anything else that is there).
 bool isExecutableFile(const std::filesystem::path& p);
 // The whole of a regular file no larger than `maxBytes`; absent for anything else
-// (a fifo or device is never waited on) or when it cannot be read.
+// or when it cannot be read.
 std::optional<std::string> readRegularFile(const std::filesystem::path& p, std::size_t maxBytes);
 
 // The start of a file, for a reader that bounds what any file may cost it.
@@ -113,13 +119,9 @@ struct Start {
     std::string bytes;  // at most the bytes asked for
     bool whole = true;  // nothing lies past them
 };
-// Which files a reading takes: only regular ones (a fifo or device is never waited
-// on), or whatever the path opens, as readFile does.
-enum class Accept { regularOnly, anything };
-// At most the first `maxBytes` of a file; nothing when it cannot be opened or read,
-// or is of a kind not accepted.
-std::optional<Start> readStart(const std::filesystem::path& p, std::size_t maxBytes,
-                               Accept accept = Accept::regularOnly);
+// At most the first `maxBytes` of a regular file; nothing for anything else, or when it
+// cannot be opened or read.
+std::optional<Start> readStart(const std::filesystem::path& p, std::size_t maxBytes);
 // Writes all of `bytes`, going on after interrupted and short writes; false with
 // errno set when it fails.
 bool writeAll(int fd, std::string_view bytes);
@@ -127,4 +129,16 @@ bool writeAll(int fd, std::string_view bytes);
 // temporary name beside it, flushed to disk, then renamed over it, so a reader
 // sees the old file or the whole new one, never a part.
 Status replaceFile(const std::filesystem::path& target, std::string_view bytes, mode_t mode);
+
+// Renames the entry `from` of the folder `fromFolder` to `to` in `toFolder`, never
+// replacing an entry there (false with errno EEXIST); false with errno set on failure.
+bool renameNoReplace(int fromFolder, const char* from, int toFolder, const char* to);
+// Keeps `file` aside under the first free name of `aside(0)` … `aside(count - 1)`,
+// never replacing anything: as a second name for it where the file system has them
+// (the file stays where it is, so readers never miss it until the caller replaces
+// it), otherwise by moving it. Whatever the file is, nothing of it is read or copied.
+// The name it got; nothing with errno set when it could not be kept (EEXIST: no name
+// was free), and the file then stays where it is.
+std::optional<std::filesystem::path> keepAside(const std::filesystem::path& file,
+                                               const std::function<std::filesystem::path(int)>& aside, int count);
 }  // namespace Platform::FileOps

@@ -103,18 +103,6 @@ std::string candidateName(const std::string& name, int k) {
     return base + suffix;
 }
 
-// Moves without ever replacing an entry another program put there meanwhile.
-int renameNoReplace(int fromFolder, const char* from, int toFolder, const char* to) {
-    if (::renameat2(fromFolder, from, toFolder, to, RENAME_NOREPLACE) == 0) return 0;
-    if (errno != EINVAL && errno != ENOSYS) return -1;
-    struct ::stat st {};
-    if (::fstatat(toFolder, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        errno = EEXIST;
-        return -1;
-    }
-    return ::renameat(fromFolder, from, toFolder, to);
-}
-
 // A folder of the Trash, opened without following a link in its last step.
 FileOps::Descriptor openTrashFolder(int trashFd, const char* name) {
     return FileOps::Descriptor(::openat(trashFd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -164,7 +152,8 @@ Result moveInto(const fs::path& trash, int folderFd, const std::string& name, co
             ::unlinkat(info.get(), infoName.c_str(), 0);
             return failedErrno(written ? EIO : writeErr);
         }
-        if (renameNoReplace(folderFd, name.c_str(), files.get(), candidate.c_str()) != 0) {
+        // Never replacing an entry another program put there meanwhile.
+        if (!FileOps::renameNoReplace(folderFd, name.c_str(), files.get(), candidate.c_str())) {
             const int err = errno;
             ::unlinkat(info.get(), infoName.c_str(), 0);
             if (err == EEXIST) continue;  // a file left without its info

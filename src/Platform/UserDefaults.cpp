@@ -23,6 +23,9 @@ using Array = UserDefaults::Array;
 using Dictionary = UserDefaults::Dictionary;
 using Date = UserDefaults::Date;
 
+// Unreadable files kept aside: Quelto.plist.unreadable, then .unreadable-1 … -99.
+constexpr int kAsideNames = 100;
+
 // Property-list dates count seconds from the reference date (1 January 2001, UTC).
 constexpr int64_t kReferenceDateOffset = static_cast<int64_t>(referenceDateUnixSeconds);
 
@@ -123,16 +126,16 @@ bool UserDefaults::writeLocked() {
         fs::create_directories(dir, ec);
         if (ec) return false;
     }
-    // A file we could not read may still matter to its owner: keep it aside
-    // instead of writing over it.
+    // A file we could not read may still matter to its owner: keep it aside instead
+    // of writing over it. With every name taken it stays, and the settings of this
+    // run are not written: a kept file is never lost to them.
     if (unreadable_) {
-        fs::path aside = target;
-        aside += ".unreadable";
-        for (int n = 1; fs::exists(fs::symlink_status(aside, ec)) && n < 100; ++n) {
-            aside = target;
-            aside += ".unreadable-" + std::to_string(n);
-        }
-        if (::rename(target.c_str(), aside.c_str()) != 0 && errno != ENOENT) return false;
+        const auto aside = [&target](int n) {
+            fs::path name = target;
+            name += n == 0 ? std::string(".unreadable") : ".unreadable-" + std::to_string(n);
+            return name;
+        };
+        if (!FileOps::keepAside(target, aside, kAsideNames) && errno != ENOENT) return false;
         unreadable_ = false;
     }
 

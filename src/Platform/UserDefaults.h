@@ -14,7 +14,8 @@ namespace Platform {
 // The user-defaults store: one property-list file per domain under
 // $XDG_CONFIG_HOME/Quelto/. Values keep their property-list type; a getter of one
 // type sees a value of another type as absent. The file is read once, on first
-// use (or again through reload()), and rewritten atomically at every change.
+// use (or again through reload()), and rewritten atomically at every change. A file
+// that exists but cannot be read is kept aside on the next write, never written over.
 // Safe to use from any thread.
 class UserDefaults {
 public:

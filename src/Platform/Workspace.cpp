@@ -5,13 +5,14 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <climits>
-#include <fstream>
 #include <thread>
 #include <unordered_set>
 
 #include "Platform/AsciiText.h"
 #include "Platform/DesktopEntry.h"
+#include "Platform/FileOps.h"
 #include "Platform/Locations.h"
 #include "Platform/Programs.h"
 
@@ -54,11 +55,17 @@ void readEntry(DesktopFile& entry) {
 // A folder as the file system knows it, whatever path leads there.
 using FolderID = std::pair<dev_t, ino_t>;
 
-// Every desktop file below one applications folder, sub-folders included, with its id.
-// Each real folder is read once, where it is first reached: links that lead back into
-// the tree would otherwise multiply the reads at every level.
-void collect(const fs::path& folder, const std::string& prefix, int depth, std::set<FolderID>& visited,
-             std::vector<DesktopFile>& out) {
+// A folder reached through a link, read once the real folders are.
+struct Linked {
+    fs::path folder;
+    std::string prefix;
+    int depth;
+};
+
+// The desktop files of one folder and, at once, of its real sub-folders, each with its
+// id; the links to folders it holds are left for later.
+void collectReal(const fs::path& folder, const std::string& prefix, int depth, std::set<FolderID>& visited,
+                 std::vector<Linked>& links, std::vector<DesktopFile>& out) {
     if (depth > 8) return;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return;
@@ -72,9 +79,12 @@ void collect(const fs::path& folder, const std::string& prefix, int depth, std::
         if (n == "." || n == "..") continue;
         const fs::path p = folder / n;
         struct stat st;
-        if (::stat(p.c_str(), &st) != 0) continue;
+        if (::lstat(p.c_str(), &st) != 0) continue;
+        const bool link = S_ISLNK(st.st_mode);
+        if (link && ::stat(p.c_str(), &st) != 0) continue;
         if (S_ISDIR(st.st_mode)) {
-            collect(p, prefix + n + "-", depth + 1, visited, out);
+            if (link) links.push_back({p, prefix + n + "-", depth + 1});
+            else collectReal(p, prefix + n + "-", depth + 1, visited, links, out);
         } else if (S_ISREG(st.st_mode) && n.size() > 8 && n.compare(n.size() - 8, 8, ".desktop") == 0) {
             DesktopFile entry;
             entry.id = prefix + n.substr(0, n.size() - 8);
@@ -85,6 +95,23 @@ void collect(const fs::path& folder, const std::string& prefix, int depth, std::
     ::closedir(dir);
 }
 
+// Every desktop file below one applications folder, sub-folders included, with its id.
+// Each real folder is read once (links that lead back into the tree would otherwise
+// multiply the reads at every level), and under its own name: every real folder is read
+// before any link is followed, and a link only to a folder not read yet, links in the
+// order of their names, so no id depends on the order a folder lists its entries in.
+void collect(const fs::path& root, std::vector<DesktopFile>& out) {
+    std::set<FolderID> visited;
+    std::vector<Linked> links;
+    collectReal(root, "", 0, visited, links, out);
+    while (!links.empty()) {
+        std::vector<Linked> round;
+        round.swap(links);
+        std::sort(round.begin(), round.end(), [](const Linked& a, const Linked& b) { return a.prefix < b.prefix; });
+        for (const auto& l : round) collectReal(l.folder, l.prefix, l.depth, visited, links, out);
+    }
+}
+
 // Desktop files in precedence order, unread: an id found in an earlier folder
 // hides the same id further down (even when that earlier one is Hidden).
 std::vector<DesktopFile> desktopFiles(const std::vector<fs::path>& appDirs) {
@@ -92,10 +119,9 @@ std::vector<DesktopFile> desktopFiles(const std::vector<fs::path>& appDirs) {
     std::unordered_set<std::string> seen;
     for (const auto& dir : appDirs) {
         std::vector<DesktopFile> here;
-        // One set per applications folder: a folder linked from inside an earlier one
-        // still gives its own ids.
-        std::set<FolderID> visited;
-        collect(dir, "", 0, visited, here);
+        // Each applications folder on its own: a folder linked from inside an earlier
+        // one still gives its own ids.
+        collect(dir, here);
         for (auto& entry : here)
             if (seen.insert(entry.id).second) all.push_back(std::move(entry));
     }
@@ -112,14 +138,8 @@ std::vector<DesktopFile> installedEntries(const std::vector<fs::path>& appDirs) 
 }
 
 std::string readSmallFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::string s;
-    char buf[4096];
-    while (in.read(buf, sizeof buf) || in.gcount() > 0) {
-        s.append(buf, static_cast<size_t>(in.gcount()));
-        if (s.size() > 65536) break;
-    }
-    return s;
+    auto start = FileOps::readStart(p, 65536);
+    return start ? std::move(start->bytes) : std::string();
 }
 
 bool isNumber(const char* s) {

@@ -56,7 +56,8 @@ std::optional<long long> readInteger(int fd) {
 }
 
 bool writeInteger(const fs::path& attribute, long long value) {
-    const int fd = ::open(attribute.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
+    // Never waits for a reader, should a fifo stand there.
+    const int fd = ::open(attribute.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) return false;
     const std::string text = std::to_string(value);
     const bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());

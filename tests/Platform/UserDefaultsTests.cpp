@@ -202,21 +202,41 @@ TEST(UserDefaults, AnEarlierUnreadableCopyIsNotOverwritten) {
               (std::vector<std::string>{"d.plist", "d.plist.unreadable", "d.plist.unreadable-1"}));
 }
 
-// A settings file past the bounds every property list keeps is unreadable, found so
-// within 2 s and 64 MiB, and kept aside whole at the next write.
+// Every unreadable file kept aside stays as it was: with all 100 names taken, the next
+// one stays where it is, and the settings are not written over it.
+TEST(UserDefaults, NoKeptFileIsWrittenOverWhenEveryNameIsTaken) {
+    TempDir tmp;
+    const fs::path file = tmp / "d.plist";
+    const auto aside = [&](int n) { return tmp / ("d.plist.unreadable" + (n ? "-" + std::to_string(n) : "")); };
+    for (int n = 0; n <= 100; ++n) {
+        writeFile(file, "unreadable " + std::to_string(n));
+        UserDefaults d(file);
+        EXPECT_EQ(d.setBool("a", true), n < 100) << n;
+        EXPECT_EQ(d.boolean("a"), true) << n;
+    }
+    EXPECT_EQ(readFile(file), "unreadable 100");
+    for (int n = 0; n < 100; ++n) EXPECT_EQ(readFile(aside(n)), "unreadable " + std::to_string(n));
+    EXPECT_EQ(entries(tmp.path()).size(), 101u);
+}
+
+// A settings file past the bounds every property list keeps, or no file at all, is
+// unreadable, found so within 2 s and 64 MiB, and kept aside whole at the next write.
 TEST(UserDefaults, AFileBeyondTheBoundsIsUnreadableAtOnceAndKeptAside) {
     const struct {
         const char* name;
         std::string bytes;
         uintmax_t size;
+        bool fifo = false;
     } cases[] = {
         {"100 MB", plistXml("<key>a</key><true/>"), 100'000'000},
         {"1 MB binary with a long array", nestedplists::longArray(1'000'000), 0},
+        {"a fifo", "", 0, true},
     };
     for (const auto& c : cases) {
         TempDir tmp;
         const fs::path file = tmp / "d.plist";
-        writeFile(file, c.bytes);
+        if (c.fifo) ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+        else writeFile(file, c.bytes);
         if (c.size) fs::resize_file(file, c.size);
         // The same file, never written since: renamed, not copied.
         const auto identity = [](const fs::path& f) {

@@ -241,3 +241,40 @@ TEST(Workspace, TheIndexKeepsItsBoundWhateverTheApplicationsFoldersHold) {
         EXPECT_LT(peak->growthKiB, peakmemory::kBoundKiB) << c.name;
     }
 }
+
+// An id follows where a desktop file lies, never the order in which a folder lists its
+// entries (on a tmpfs, the order they were made in): a real folder gives its own name,
+// a folder reached only through links the first link's name.
+TEST(Workspace, IdsDoNotDependOnTheOrderAFolderIsListedIn) {
+    const struct {
+        const char* name;
+        const char* link;  // to the real folder kde
+        bool linksFirst;
+    } cases[] = {
+        {"link a, made first", "a", true},
+        {"link a, made last", "a", false},
+        {"link zz, made first", "zz", true},
+        {"link zz, made last", "zz", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir tmp(TempDir::inMemory);
+        const fs::path apps = tmp / "applications", elsewhere = tmp / "elsewhere";
+        writeFile(elsewhere / "tool.desktop", "[Desktop Entry]\nName=Tool\n");
+        fs::create_directories(apps);
+        std::vector<std::pair<fs::path, const char*>> links = {
+            {"kde", c.link}, {elsewhere, "tools-2"}, {elsewhere, "tools-1"}};
+        if (!c.linksFirst) std::reverse(links.begin(), links.end());
+        const auto makeLinks = [&] {
+            for (const auto& [target, name] : links) fs::create_directory_symlink(target, apps / name);
+        };
+        if (c.linksFirst) makeLinks();
+        writeFile(apps / "kde/konsole.desktop", "[Desktop Entry]\nName=Konsole\n");
+        if (!c.linksFirst) makeLinks();
+
+        std::set<std::string> ids;
+        for (const auto& app : Workspace::installedApplications({apps})) ids.insert(app.id);
+        EXPECT_EQ(ids, (std::set<std::string>{"kde-konsole", "tools-1-tool"}));
+        EXPECT_EQ(Workspace::urlForApplication("kde-konsole", {apps}), apps / "kde/konsole.desktop");
+    }
+}

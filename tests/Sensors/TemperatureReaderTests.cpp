@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "Sensors/Temperatures/TemperatureReader.h"
 #include "Sensors/SensorTree.h"
@@ -28,6 +29,9 @@ TEST(TemperatureReader, MeansOfProcessorAndGraphicsDrivers) {
                {"temp4_input", "130000"}, {"temp4_label", "Core 2"}, {"temp5_input", "5000"}});
     t.attributes("sys/class/hwmon/hwmon2", {{"name", "amdgpu"}, {"temp1_input", "55000"}, {"temp1_label", "edge"}});
     t.attributes("sys/class/hwmon/hwmon3", {{"name", "acpitz"}, {"temp1_input", "90000"}});
+    // An input that is a fifo is never opened: that would wait for a writer.
+    writeFile(sys / "class/hwmon/hwmon1/temp6_label", "Core 3\n");
+    ASSERT_EQ(::mkfifo((sys / "class/hwmon/hwmon1/temp6_input").c_str(), 0600), 0);
     TemperatureReader reader(t.roots());
     EXPECT_EQ(reader.read(), (TemperatureReader::Reading{43.0, 55.0}));
 

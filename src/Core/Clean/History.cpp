@@ -308,9 +308,13 @@ Stored load(const fs::path& file) {
     Stored stored;
     struct ::stat st;
     if (::lstat(file.c_str(), &st) != 0 && errno == ENOENT) return stored;
-    auto start = Platform::FileOps::readStart(file, kReadBytes, Platform::FileOps::Accept::anything);
+    auto start = Platform::FileOps::readStart(file, kReadBytes);
     if (!start) {
-        stored.state = Stored::State::unreadable;
+        // A fifo, socket, device or folder holds no history and is never opened: it is
+        // set aside like a damaged file, and the history goes on in a fresh one.
+        const bool regular = ::stat(file.c_str(), &st) != 0 || S_ISREG(st.st_mode);
+        stored.state = regular ? Stored::State::unreadable : Stored::State::read;
+        stored.intact = regular;
         return stored;
     }
     stored.state = Stored::State::read;
@@ -329,17 +333,9 @@ fs::path copyName(const fs::path& file, int i) {
 }
 
 // Keeps a history that cannot be kept whole beside it under a copy's name, byte for
-// byte at no cost however large: a second name for the file, which the new history
-// then replaces, so readers never miss it meanwhile. False when it could not be kept.
+// byte at no cost however large, never over an earlier copy. False when it could not be kept.
 bool setAside(const fs::path& file) {
-    for (int i = 0; i < kCopies; ++i) {
-        const fs::path copy = copyName(file, i);
-        if (::link(file.c_str(), copy.c_str()) == 0) return true;
-        if (errno == EEXIST) continue;
-        // A file system without second names: the file moves instead.
-        return ::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, copy.c_str(), RENAME_NOREPLACE) == 0;
-    }
-    return false;
+    return Platform::FileOps::keepAside(file, [&file](int i) { return copyName(file, i); }, kCopies).has_value();
 }
 
 std::string quoted(const std::string& s) {

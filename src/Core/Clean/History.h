@@ -9,8 +9,8 @@
 // at most 500 entries, read within a bound whatever the file holds. Every failure is
 // silent, and none loses what the file holds: an entry that cannot be decoded is
 // skipped, a file that cannot be read is never replaced, and one that cannot be kept
-// whole (an entry not decoded, or more than the bound reads) is first kept beside it,
-// byte for byte (history.json.bad).
+// whole (an entry not decoded, or more than the bound reads, or no regular file: a fifo
+// is never opened) is first kept beside it, byte for byte (history.json.bad).
 namespace History {
 struct Entry {
     std::string id;  // UUID text, 36 characters

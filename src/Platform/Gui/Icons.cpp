@@ -6,6 +6,7 @@
 
 #include <QCache>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHash>
@@ -190,7 +191,11 @@ QIcon resolve(const IconRef& ref) {
     const QStringList names = themeNames(ref);
     for (const QString& name : names) {
         if (QDir::isAbsolutePath(name)) {
-            if (QImageReader(name).canRead()) return QIcon(name);
+            // Only a regular file goes to the image reader, which would wait on a fifo.
+            struct ::stat st;
+            if (::stat(QFile::encodeName(name).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+                QImageReader(name).canRead())
+                return QIcon(name);
         } else if (QIcon::hasThemeIcon(name)) {
             return QIcon::fromTheme(name);
         }

@@ -1,10 +1,10 @@
 #include "Sensors/Temperatures/TemperatureReader.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 
+#include "Platform/FileOps.h"
 #include "Sensors/Hwmon.h"
 #include "Sensors/KernelText.h"
 
@@ -46,7 +46,7 @@ TemperatureReader::TemperatureReader(const Sensors::Roots& roots) {
         for (const auto& [label, input] : found) {
             const std::string name = product(chip.name, label);
             if (name.empty()) continue;
-            const int fd = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
+            const int fd = Platform::FileOps::openRegular(input).release();
             if (fd >= 0) sensors_.push_back({name, fd});
         }
     }

@@ -132,7 +132,6 @@ OptimizeView::OptimizeView(OptimizeModel& model, QWidget* parent) : QWidget(pare
     makePlainScrollArea(scroll);
     scroll->setWidgetResizable(true);
     auto* list = new QWidget;
-    list->setAttribute(Qt::WA_NoSystemBackground);
     auto* rows = new QVBoxLayout(list);
     rows->setContentsMargins(0, 24, 0, 24);
     rows->setSpacing(8);
@@ -143,6 +142,9 @@ OptimizeView::OptimizeView(OptimizeModel& model, QWidget* parent) : QWidget(pare
     }
     rows->addStretch(1);
     scroll->setWidget(list);
+    // The scroll area turned it on: a list that fills its background hides what the
+    // hero draws past its column (its glow, a shockwave's rings) wherever it lies.
+    list->setAutoFillBackground(false);
     root->addWidget(scroll, 1);
 
     connect(run_, &QPushButton::clicked, this, [this] { model_.runSelected(); });

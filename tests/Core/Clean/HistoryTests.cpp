@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
@@ -159,8 +161,8 @@ TEST_F(HistoryTest, ClearRemovesTheFileAndToleratesNone) {
     EXPECT_TRUE(fs::is_empty(History::fileURL().parent_path()));
 }
 
-// A record in another process stops between reading the file and writing it back: the
-// file is a fifo it reads only once the test writes the old history into it.
+// A record in another process is stopped while it holds the history, once it is seen
+// holding the folder's lock; a clear must wait for it to write the file back.
 TEST_F(HistoryTest, ClearWaitsForARecordInAnotherProcessThatReadTheFile) {
     struct Child {
         pid_t pid;
@@ -185,26 +187,41 @@ TEST_F(HistoryTest, ClearWaitsForARecordInAnotherProcessThatReadTheFile) {
             }
         }
     };
-    History::record(entry("clean"));
-    const std::string old = readFile(History::fileURL());
-    fs::remove(History::fileURL());
-    ASSERT_EQ(::mkfifo(History::fileURL().c_str(), 0600), 0);
-
-    Child recorder([] { History::record(entry("purge")); });
-    int fifo = -1;  // opens only once the recorder is reading
-    for (int i = 0; i < 3000 && fifo < 0; ++i)
-        if ((fifo = ::open(History::fileURL().c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0) ::usleep(1000);
-    ASSERT_GE(fifo, 0) << "the recorder never read the file";
-    // Holding the fifo open, the clearer would keep the recorder from ever reading to its end.
-    Child clearer([fifo] {
-        ::close(fifo);
-        History::clear();
-    });
+    // A history of some MiB, so that a record takes long enough to be caught.
+    json list = json::array();
+    for (int i = 0; i < 400; ++i) {
+        json e = stored(i);
+        e["paths"] = {std::string(8000, 'p')};
+        list.push_back(e);
+    }
+    writeFile(History::fileURL(), list.dump());
+    const auto lockedElsewhere = [folder = History::fileURL().parent_path()] {
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        ::close(fd);
+        return locked;
+    };
+    std::optional<Child> recorder;
+    for (int attempt = 0; attempt < 50 && !recorder; ++attempt) {
+        recorder.emplace([] { History::record(entry("purge")); });
+        while (!recorder->ended(0)) {
+            if (!lockedElsewhere()) continue;
+            ::kill(recorder->pid, SIGSTOP);
+            int status = 0;
+            if (::waitpid(recorder->pid, &status, WUNTRACED) == recorder->pid && !WIFSTOPPED(status)) {
+                recorder->pid = -1;  // it ended first
+                break;
+            }
+            if (lockedElsewhere()) break;
+            ::kill(recorder->pid, SIGCONT);
+        }
+        if (recorder->pid < 0) recorder.reset();
+    }
+    ASSERT_TRUE(recorder) << "no record was caught holding the history";
+    Child clearer([] { History::clear(); });
     EXPECT_FALSE(clearer.ended(300)) << "cleared under a record that had read the file";
-    ::fcntl(fifo, F_SETFL, 0);
-    EXPECT_TRUE(Platform::FileOps::writeAll(fifo, old));
-    ::close(fifo);
-    EXPECT_TRUE(recorder.ended(20000) && clearer.ended(20000));
+    ::kill(recorder->pid, SIGCONT);
+    EXPECT_TRUE(recorder->ended(20000) && clearer.ended(20000));
     EXPECT_FALSE(fs::exists(History::fileURL()));
     EXPECT_TRUE(History::entries().empty());
 }
@@ -294,6 +311,12 @@ TEST_F(HistoryTest, EveryFileIsReadWithinTheBoundAndNoneIsLost) {
          [&](const fs::path& f) {
              fs::create_directories(f.parent_path());
              fs::create_symlink("/dev/zero", f);
+         },
+         "read 0, then 1 newest first"},
+        {"a fifo no one writes to",
+         [&](const fs::path& f) {
+             fs::create_directories(f.parent_path());
+             ::mkfifo(f.c_str(), 0600);
          },
          "read 0, then 1 newest first"},
     };

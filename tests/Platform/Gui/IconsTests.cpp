@@ -37,6 +37,7 @@ TEST(Icons, ResolveThroughTheThemesAndTheDesktopEntries) {
     testtree::writeFile(r / "own.desktop", "[Desktop Entry]\nIcon=" + (r / "own.png").string() + "\n");
     testtree::writeFile(r / "themed.desktop", "[Desktop Entry]\nIcon=folder-music\n");
     testtree::writeFile(r / "bare.desktop", "[Desktop Entry]\nName=Bare\n");
+    testtree::writeFile(r / "piped.desktop", "[Desktop Entry]\nIcon=" + (r / "pipe").string() + "\n");
     Icons::resetForTesting();
 
     struct Case {
@@ -57,6 +58,8 @@ TEST(Icons, ResolveThroughTheThemesAndTheDesktopEntries) {
          "application-x-executable"},
         {"an app whose entry names an image file", IconRef::application(r / "own.desktop"),
          QString::fromStdString((r / "own.png").string()), ""},
+        {"an app whose entry names a FIFO, never read", IconRef::application(r / "piped.desktop"),
+         QString::fromStdString((r / "pipe").string()), "application-x-executable"},
         {"an app whose entry names a theme icon", IconRef::application(r / "themed.desktop"), "folder-music",
          "folder-music"},
         {"an app whose entry names no icon", IconRef::application(r / "bare.desktop"), "application-x-executable",

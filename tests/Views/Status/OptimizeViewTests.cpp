@@ -5,15 +5,18 @@
 
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QScreen>
 #include <QTest>
 
 #include <condition_variable>
 #include <mutex>
 
 #include "Models/Clean/CleanTestSupport.h"
+#include "Models/Clean/Shockwave.h"
 #include "Support/TestTree.h"
 #include "Models/Status/OptimizeModel.h"
 #include "Views/Clean/BlackHole.h"
+#include "Views/Clean/BlackHoleLayers.h"
 #include "Views/Clean/HeroText.h"
 #include "Views/Kit/Controls.h"
 #include "Views/Kit/ScreenStack.h"
@@ -228,4 +231,30 @@ TEST(OptimizeScreen, ALongOutputsToolTipKeepsItsEnd) {
         status.showOutcome(false, output);
         EXPECT_EQ(status.toolTip(), plainToolTip(QString::fromStdString(shown))) << output.size();
     }
+}
+
+// A shockwave reaches far past the hero's column, over the task list: its picture is
+// taken as the window paints itself on screen.
+TEST(OptimizeScreen, TheShockwaveReachesPastTheHerosColumn) {
+    Scene s;
+    auto& shock = Shockwave::shared();
+    shock.setStrength(1.0);
+    shock.setStart(Platform::clock().now() - std::chrono::milliseconds(1550));
+    s.run(0.05);
+    const auto& f = s.screen->hero()->shownFrame();
+    const auto ring = ShockwaveRing::ring(0, f.shockAge.value_or(0), 1.0, f.ringSize);
+    ASSERT_TRUE(ring);
+    s.screen->heroText()->showRollAt(1);
+    s.view->repaint();
+    const QImage shown = s.view->screen()->grabWindow(s.view->winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    shock.setStart(std::nullopt);
+    EXPECT_TRUE(keepScreenshot(shown, "optimize-shockwave"));
+    // Level with the hole, the ring lies past the column, brighter than the sky inside it.
+    BlackHole* hero = s.screen->hero();
+    const QPoint c = hero->mapTo(s.view.get(), hero->rect().center()) - QPoint(0, int(0.02 * f.ringSize));
+    const int x = c.x() + int(std::lround(ring->radius));
+    EXPECT_GT(x, hero->parentWidget()->mapTo(s.view.get(), QPoint(hero->parentWidget()->width(), 0)).x() + 28);
+    double best = 0;
+    for (int dx = -4; dx <= 4; ++dx) best = std::max(best, luminance(shown.pixel(x + dx, c.y())));
+    EXPECT_GT(best, luminance(shown.pixel(c.x() + int(0.75 * ring->radius), c.y())) + 0.15);
 }

@@ -6,7 +6,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QImage>
+#include <QScreen>
+#include <QTest>
 
+#include "Models/Clean/Shockwave.h"
 #include "Models/Settings/SettingsLogic.h"
 #include "Views/TestSupport.h"
 #include "Views/Window/ContentView.h"
@@ -60,6 +63,46 @@ TEST_P(TabPicture, ShowsTheSkyAndThePillOnTheSelectedTab) {
 
 INSTANTIATE_TEST_SUITE_P(EveryTab, TabPicture, ::testing::ValuesIn(AppTabs::allCases.begin(), AppTabs::allCases.end()),
                          [](const auto& info) { return rawValue(info.param).toStdString(); });
+
+// What the window shows on screen, painted part by part as each widget over a hero
+// keeps its own region, is what its picture shows: nothing there hides the hero's layers
+// past its box, here a shockwave at its widest, on any screen with a hero.
+struct HeroScreen {
+    const char* name;
+    AppTab tab;
+    AppsMode apps = AppsMode::uninstall;
+};
+
+class ShockwaveOnScreen : public ::testing::TestWithParam<HeroScreen> {};
+
+TEST_P(ShockwaveOnScreen, ShowsAsInThePicture) {
+    ClockScope clock(pictureTime);
+    Fixture f;
+    f.state->setTab(GetParam().tab);
+    f.state->setAppsMode(GetParam().apps);
+    ContentView view(*f.state, *f.prefs, *f.login);
+    render(view);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    Shockwave::shared().setStrength(1.0);
+    Shockwave::shared().setStart(Platform::clock().now() - std::chrono::milliseconds(1550));
+    const QImage picture = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    view.repaint();
+    const QImage shown = view.screen()->grabWindow(view.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    Shockwave::shared().setStart(std::nullopt);
+    ASSERT_EQ(shown.size(), picture.size());
+    int differing = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            differing += std::abs(luminance(shown.pixel(x, y)) - luminance(picture.pixel(x, y))) > 0.05;
+    EXPECT_EQ(differing, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryHero, ShockwaveOnScreen,
+                         ::testing::Values(HeroScreen{"clean", AppTab::clean},
+                                           HeroScreen{"uninstall", AppTab::apps, AppsMode::uninstall},
+                                           HeroScreen{"updates", AppTab::apps, AppsMode::updates},
+                                           HeroScreen{"optimize", AppTab::optimize}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 class SettingsPicture : public ::testing::TestWithParam<SettingsLogic::SettingsSection> {};
 
