@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <bitset>
 #include <optional>
 #include <unordered_map>
 
@@ -35,10 +36,27 @@ std::optional<int64_t> stillInTrash(const CleanReport& r, const std::optional<Cl
 }
 }  // namespace
 
-bool CleanScreenState::allGoToTrash(const std::vector<CleanItem>& run, bool alwaysTrash, bool dryRun) {
+namespace {
+// Whether every finding `each` visits goes to the Trash, and it visits one at least.
+template <class Each>
+bool everyOneToTrash(Each each, bool alwaysTrash, bool dryRun) {
     // A preview touches nothing, so nothing goes to the Trash either.
-    if (dryRun || run.empty()) return false;
-    return std::all_of(run.begin(), run.end(), [&](const CleanItem& i) { return Cleaner::goesToTrash(i, alwaysTrash); });
+    if (dryRun) return false;
+    bool any = false, all = true;
+    each([&](const CleanItem& i) {
+        any = true;
+        all = all && Cleaner::goesToTrash(i, alwaysTrash);
+    });
+    return any && all;
+}
+}  // namespace
+
+bool CleanScreenState::allGoToTrash(const std::vector<CleanItem>& run, bool alwaysTrash, bool dryRun) {
+    return everyOneToTrash([&](auto visit) { std::for_each(run.begin(), run.end(), visit); }, alwaysTrash, dryRun);
+}
+
+bool CleanScreenState::allGoToTrash(const CleanListModel& list, bool alwaysTrash, bool dryRun) {
+    return everyOneToTrash([&](auto visit) { list.forEachSelected(visit); }, alwaysTrash, dryRun);
 }
 
 CleanScreenState CleanScreenState::of(const CleanListModel& list, const Texts& texts, bool resealed, bool trashOnly,
@@ -88,14 +106,18 @@ CleanScreenState CleanScreenState::of(const CleanListModel& list, const Texts& t
         break;
     case Kind::ready:
         if (found) {
-            int64_t total = 0, selected = 0;
-            for (const CleanItem& i : list.items()) total += i.size;
-            for (const CleanItem& i : list.selectedItems()) selected += i.size;
+            int64_t total = 0;
+            std::bitset<CleanCategories::allCases.size()> categories;
+            for (const CleanItem& i : list.items()) {
+                total += i.size;
+                categories.set(static_cast<size_t>(i.category));
+            }
             s.open = 0.5;
             s.title = tr("%1 found").arg(bytes(total));
             s.subtitle = tr("%1 in %2 · %3 preselected")
                              .arg(counted("%n items", qlonglong(list.items().size())),
-                                  counted("%n categories", qlonglong(list.grouped().size())), bytes(selected));
+                                  counted("%n categories", qlonglong(categories.count())),
+                                  bytes(list.selectedTotals().size));
         } else {
             s.title = tr("All clear");
             s.subtitle = tr("Nothing worth removing right now");
