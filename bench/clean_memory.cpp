@@ -166,17 +166,20 @@ int main(int argc, char** argv) {
     screen.show();
     settle();
 
+    // A first round over a small Trash: what showing a list costs once whatever its
+    // length (fonts, icons, the sheet's pictures) is paid before the baseline is taken.
     bool ok = true;
     double firstBefore = 0;
-    for (int r = 0; r < rounds; ++r) {
-        if (!fillTrash(n)) {
+    for (int r = 0; r <= rounds; ++r) {
+        const int entries = r == 0 ? 200 : n;
+        if (!fillTrash(entries)) {
             std::printf("clean_memory: cannot fill the Trash\n");
             return 1;
         }
         settle();
         Platform::Memory::giveBack();
         const double before = residentMiB();
-        if (r == 0) firstBefore = before;
+        if (r == 1) firstBefore = before;
 
         const auto measure = [&](auto&& work, auto&& done) {
             Step s;
@@ -223,10 +226,16 @@ int main(int argc, char** argv) {
         settle();
         const double after = residentMiB();
         const size_t removed = list.phase().report.removed.size();
+        if (r == 0) {
+            std::printf("clean_memory: a first round of %zu findings, resident %.1f MiB before its scan and %.1f MiB "
+                        "after its clean\n", found, before, after);
+            ok &= found >= size_t(entries) && removed >= size_t(entries);
+            continue;
+        }
         ok &= found >= size_t(n) && removed >= size_t(n) && list.selection().empty();
 
         const double perFinding = found ? 1024.0 * 1024.0 / double(found) : 0;
-        std::printf("clean_memory: round %d, %zu findings (%zu removed)\n", r + 1, found, removed);
+        std::printf("clean_memory: round %d, %zu findings (%zu removed)\n", r, found, removed);
         const auto line = [&](const char* what, const Step& s) {
             std::printf("  %-7s resident %+7.1f MiB (%6.0f bytes a finding)  window's thread %7.1f ms, longest stretch %6.1f ms\n",
                         what, s.growth, s.growth * perFinding, s.thread * 1e3, s.longest * 1e3);
@@ -236,8 +245,9 @@ int main(int argc, char** argv) {
         line("toggle", toggle);
         line("scroll", scroll);
         line("clean", clean);
-        std::printf("  resident before the scan %.1f MiB, after the clean %.1f MiB (%+.0f %%; first round's before %.1f MiB)\n",
-                    before, after, (after / before - 1) * 100, firstBefore);
+        std::printf("  resident before the scan %.1f MiB, after the clean %.1f MiB (%+.0f %% of the first round's "
+                    "%.1f MiB before its scan)\n",
+                    before, after, (after / firstBefore - 1) * 100, firstBefore);
         ok &= scan.growth * perFinding <= 1024 && (scan.growth + review.growth) * perFinding <= 2048;
         for (const Step* s : {&scan, &review, &toggle, &scroll, &clean}) ok &= s->longest <= 0.1;
         ok &= after <= firstBefore * 1.2;

@@ -105,7 +105,7 @@ QColor CategoryCard::sizeColor(const Summary& s) { return s.selected > 0 ? Theme
 
 QString ItemRow::name(const CleanItem& item) {
     const auto last = item.url.filename();
-    return pathToQString(last.empty() ? item.url : last);
+    return pathToQString(last.empty() ? std::filesystem::path(item.url) : last);
 }
 
 std::vector<std::pair<QString, QColor>> ItemRow::tags(const CleanItem& item) {
