@@ -1,7 +1,7 @@
 #pragma once
 #include <array>
-#include <cstdint>
 #include <compare>
+#include <cstdint>
 #include <filesystem>
 #include <iosfwd>
 #include <optional>

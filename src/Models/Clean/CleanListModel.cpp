@@ -166,8 +166,8 @@ QCoro::Task<> CleanListModel::scan() {
 }
 
 QCoro::Task<> CleanListModel::clean() {
-    // The findings stay where they are: a list can hold tens of thousands, and
-    // copying them here would hold up the window. The worker copies what it needs.
+    // The findings stay where they are, and the remover works on them there: a list
+    // can hold tens of thousands, and copying them would hold up the window.
     auto listed = items_;
     std::vector<const CleanItem*> chosen;
     for (const auto& item : *listed)

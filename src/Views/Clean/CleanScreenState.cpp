@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <bitset>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "Core/Clean/Cleaner.h"
 #include "Models/Kit/QtBridge.h"
@@ -22,21 +24,28 @@ QString bytes(int64_t n) { return toQString(formattedBytes(n)); }
 std::optional<int64_t> stillInTrash(const CleanReport& r, const std::optional<Cleaner::TrashEmptied>& emptied) {
     if (r.trashed < 1 || r.inTrash.empty()) return std::nullopt;
     if (!emptied) return r.trashed;
-    std::unordered_map<std::string, int64_t> sizes;
+    // A run can have moved tens of thousands: looked up, never searched.
+    std::unordered_map<std::string_view, int64_t> sizes;
     for (const CleanItem& i : r.removed) sizes.emplace(i.url.native(), i.size);
+    std::unordered_set<std::string_view> kept;
+    for (const auto& entry : emptied->kept) kept.insert(entry.native());
+    const std::string& folder = emptied->folder.native();
+    const auto inFolder = [&](const PathBytes& to) {
+        const std::string& p = to.native();
+        const bool plainly = p.size() > folder.size() + 1 && p.compare(0, folder.size(), folder) == 0 &&
+                             p[folder.size()] == '/' && p.find('/', folder.size() + 1) == std::string::npos;
+        return plainly || to.parent_path() == emptied->folder;
+    };
     std::optional<int64_t> waiting;
     for (const auto& moved : r.inTrash)
         // Another volume's Trash is not emptied here.
-        if (moved.to.parent_path() != emptied->folder ||
-            std::find(emptied->kept.begin(), emptied->kept.end(), moved.to) != emptied->kept.end()) {
+        if (!inFolder(moved.to) || kept.count(moved.to.native())) {
             const auto size = sizes.find(moved.from.native());
             waiting = waiting.value_or(0) + (size == sizes.end() ? 0 : size->second);
         }
     return waiting;
 }
-}  // namespace
 
-namespace {
 // Whether every finding `each` visits goes to the Trash, and it visits one at least.
 template <class Each>
 bool everyOneToTrash(Each each, bool alwaysTrash, bool dryRun) {
