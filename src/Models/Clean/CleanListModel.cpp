@@ -78,6 +78,8 @@ void CleanListModel::setPhase(Phase value) {
     Phase old = std::exchange(phase_, std::move(value));
     emit phaseChanged();
     releaseElsewhere(std::move(old.report.removed));
+    releaseElsewhere(std::move(old.report.skipped));
+    releaseElsewhere(std::move(old.report.inTrash));
 }
 
 void CleanListModel::setFeed(SwallowFeed* value) {
