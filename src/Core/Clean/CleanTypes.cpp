@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ostream>
 
 #include "Core/Clean/History.h"
 #include "Core/Localized.h"
@@ -92,6 +93,8 @@ std::optional<Risk> riskFromRawValue(long long raw) {
     if (raw == 1) return Risk::review;
     return std::nullopt;
 }
+
+std::ostream& operator<<(std::ostream& out, const PathBytes& p) { return out << std::filesystem::path(p.native()); }
 
 std::vector<std::filesystem::path> CleanReport::touched() const {
     std::vector<std::filesystem::path> paths;

@@ -1,7 +1,9 @@
 #pragma once
 #include <array>
+#include <compare>
 #include <cstdint>
 #include <filesystem>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,8 +40,43 @@ inline int rawValue(Risk r) { return static_cast<int>(r); }
 std::optional<Risk> riskFromRawValue(long long raw);
 inline bool operator<(Risk a, Risk b) { return rawValue(a) < rawValue(b); }
 
+// A path held as its bytes alone, for what lists hold by the tens of thousands: a
+// std::filesystem::path keeps every component parsed beside its bytes, several times
+// their size in every copy. It turns into one wherever a path is wanted.
+class PathBytes {
+public:
+    PathBytes() = default;
+    PathBytes(std::string bytes) : bytes_(std::move(bytes)) {}
+    PathBytes(const char* bytes) : bytes_(bytes) {}
+    PathBytes(const std::filesystem::path& path) : bytes_(path.native()) {}
+    operator std::filesystem::path() const { return bytes_; }
+
+    const std::string& native() const noexcept { return bytes_; }
+    const std::string& string() const noexcept { return bytes_; }
+    const char* c_str() const noexcept { return bytes_.c_str(); }
+    bool empty() const noexcept { return bytes_.empty(); }
+    std::filesystem::path filename() const { return std::filesystem::path(bytes_).filename(); }
+    std::filesystem::path parent_path() const { return std::filesystem::path(bytes_).parent_path(); }
+    std::filesystem::path extension() const { return std::filesystem::path(bytes_).extension(); }
+    std::filesystem::path lexically_relative(const std::filesystem::path& base) const {
+        return std::filesystem::path(bytes_).lexically_relative(base);
+    }
+
+    // Byte for byte, as selections are keyed.
+    friend bool operator==(const PathBytes&, const PathBytes&) = default;
+    friend auto operator<=>(const PathBytes&, const PathBytes&) = default;
+    friend bool operator==(const PathBytes& a, const std::filesystem::path& b) { return a.bytes_ == b.native(); }
+    friend std::filesystem::path operator/(const PathBytes& a, const std::filesystem::path& b) {
+        return std::filesystem::path(a.bytes_) / b;
+    }
+    friend std::ostream& operator<<(std::ostream& out, const PathBytes& p);
+
+private:
+    std::string bytes_;
+};
+
 struct CleanItem {
-    std::filesystem::path url;
+    PathBytes url;
     int64_t size = 0;
     CleanCategory category = CleanCategory::userCaches;
     Risk risk = Risk::safe;
@@ -63,7 +100,7 @@ struct CleanReport {
     };
     // A finding moved to the Trash, and where it lies now.
     struct Moved {
-        std::filesystem::path from, to;
+        PathBytes from, to;
         bool operator==(const Moved&) const = default;
     };
     int64_t freed = 0;  // removed findings, and what went of those removed only partway

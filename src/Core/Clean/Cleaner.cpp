@@ -92,17 +92,26 @@ bool Cleaner::goesToTrash(const CleanItem& item, bool alwaysTrash) {
 CleanReport Cleaner::clean(const std::vector<CleanItem>& items, const std::string& action,
                            const SafetyGuard& safety, bool dryRun, bool alwaysTrash,
                            const Progress& progress) {
+    std::vector<const CleanItem*> pointers;
+    pointers.reserve(items.size());
+    for (const auto& item : items) pointers.push_back(&item);
+    return clean(pointers, action, safety, dryRun, alwaysTrash, progress);
+}
+
+CleanReport Cleaner::clean(const std::vector<const CleanItem*>& items, const std::string& action,
+                           const SafetyGuard& safety, bool dryRun, bool alwaysTrash,
+                           const Progress& progress) {
     CleanReport report;
     report.dryRun = dryRun;
 
-    std::vector<CleanItem> ordinary, admin;
-    for (const auto& item : items) (item.requiresAdmin ? admin : ordinary).push_back(item);
+    std::vector<const CleanItem*> ordinary, admin;
+    for (const CleanItem* item : items) (item->requiresAdmin ? admin : ordinary).push_back(item);
     const double total = items.empty() ? 1.0 : static_cast<double>(items.size());
     // The findings space was freed from, whole or partly, in the run's order.
     std::vector<std::string> freedFrom;
 
     for (size_t i = 0; i < ordinary.size(); ++i) {
-        const CleanItem& item = ordinary[i];
+        const CleanItem& item = *ordinary[i];
         [&] {
             if (const auto verdict = safety.check(item.url); !verdict.isAllowed()) {
                 report.skipped.push_back({item, verdict.reason});
@@ -197,7 +206,7 @@ CleanReport Cleaner::clean(const std::vector<CleanItem>& items, const std::strin
     return report;
 }
 
-void Cleaner::cleanWithAdmin(const std::vector<CleanItem>& items, const SafetyGuard& safety,
+void Cleaner::cleanWithAdmin(const std::vector<const CleanItem*>& items, const SafetyGuard& safety,
                              bool dryRun, CleanReport& report) {
     const SafetyGuard gate = SpecialScanners::systemGate(safety.home(), safety.protectedPaths());
 
@@ -205,20 +214,20 @@ void Cleaner::cleanWithAdmin(const std::vector<CleanItem>& items, const SafetyGu
     // a link to a folder would be followed and its target emptied, as root.
     std::vector<std::pair<const CleanItem*, std::optional<Place>>> queue;
     std::vector<std::string> commands;
-    for (const auto& item : items) {
+    for (const CleanItem* item : items) {
         std::optional<Place> place;
-        if (item.adminCommand) {
-            commands.push_back(*item.adminCommand);
+        if (item->adminCommand) {
+            commands.push_back(*item->adminCommand);
         } else {
-            if (const auto verdict = gate.check(item.url); !verdict.isAllowed()) {
-                report.skipped.push_back({item, verdict.reason});
+            if (const auto verdict = gate.check(item->url); !verdict.isAllowed()) {
+                report.skipped.push_back({*item, verdict.reason});
                 continue;
             }
-            const std::string judged = SafetyGuard::standardized(item.url.string());
+            const std::string judged = SafetyGuard::standardized(item->url.string());
             place = placeOf(judged, gate.rootOf(judged).value_or("/"));
             commands.push_back(removalCommand(*place));
         }
-        queue.emplace_back(&item, std::move(place));
+        queue.emplace_back(item, std::move(place));
     }
     if (queue.empty()) return;
 

@@ -16,6 +16,10 @@ public:
     CleanReport clean(const std::vector<CleanItem>& items, const std::string& action,
                       const SafetyGuard& safety, bool dryRun, bool alwaysTrash,
                       const Progress& progress);
+    // The same over findings held elsewhere, which must outlive the call.
+    CleanReport clean(const std::vector<const CleanItem*>& items, const std::string& action,
+                      const SafetyGuard& safety, bool dryRun, bool alwaysTrash,
+                      const Progress& progress);
 
     struct TrashEmptied {
         int64_t freed = 0;  // bytes of the entries deleted
@@ -36,6 +40,6 @@ public:
     static const std::set<CleanCategory>& direct();
 
 private:
-    void cleanWithAdmin(const std::vector<CleanItem>& items, const SafetyGuard& safety, bool dryRun,
+    void cleanWithAdmin(const std::vector<const CleanItem*>& items, const SafetyGuard& safety, bool dryRun,
                         CleanReport& report);
 };

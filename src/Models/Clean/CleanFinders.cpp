@@ -12,6 +12,7 @@
 #include "Models/Kit/QtBridge.h"
 #include "Models/Settings/Preferences.h"
 #include "Platform/Locations.h"
+#include "Platform/Memory.h"
 #include "Platform/Workspace.h"
 
 namespace fs = std::filesystem;
@@ -31,13 +32,27 @@ std::optional<std::string> ownBundleID() {
     if (id.isEmpty()) return std::nullopt;
     return fromQString(id);
 }
+
+// Runs a scanner on a worker and hands its findings over without a copy (a future
+// hands out copies, tens of thousands of them on the window's thread); what the
+// scanner held on the way is given back to the system.
+template <class Scan>
+QCoro::Task<std::vector<CleanItem>> onWorker(Scan scan) {
+    auto running = QtConcurrent::run([scan = std::move(scan)] {
+        auto found = std::make_shared<std::vector<CleanItem>>(scan());
+        Platform::Memory::giveBack();
+        return found;
+    });
+    const std::shared_ptr<std::vector<CleanItem>> found = co_await running;
+    co_return std::move(*found);
+}
 }  // namespace
 
 QCoro::Task<std::vector<CleanItem>> junk(CleanListModel&) {
     const fs::path home = Platform::Locations::resolvedHome();
     const SafetyGuard safety = Preferences::shared().safetyGuard();
     const auto own = ownBundleID();
-    auto scan = QtConcurrent::run([home, safety, own] {
+    return onWorker([home, safety, own] {
         // Reading /proc and the desktop entries takes a moment: off the main thread.
         const auto apps = Platform::Workspace::runningApplications();
         const JunkScanner::Context context{home, safety, Platform::Workspace::runningBundleIDs(apps),
@@ -46,14 +61,12 @@ QCoro::Task<std::vector<CleanItem>> junk(CleanListModel&) {
                                                  CleanCategories::allCases.begin() + 13);
         return JunkScanner().scan(categories, context, nullptr);
     });
-    co_return co_await scan;
 }
 
 QCoro::Task<std::vector<CleanItem>> ai(CleanListModel&) {
     const fs::path home = Platform::Locations::resolvedHome();
     const SafetyGuard safety = Preferences::shared().safetyGuard();
-    auto scan = QtConcurrent::run([home, safety] { return SpecialScanners::ai(home, safety, kSessionAgeDays); });
-    co_return co_await scan;
+    return onWorker([home, safety] { return SpecialScanners::ai(home, safety, kSessionAgeDays); });
 }
 
 QCoro::Task<std::vector<CleanItem>> projects(CleanListModel&) {
@@ -61,12 +74,11 @@ QCoro::Task<std::vector<CleanItem>> projects(CleanListModel&) {
     const std::vector<fs::path> roots = prefs.projectRootURLs();
     const int staleDays = prefs.staleProjectDays();
     const SafetyGuard safety = prefs.safetyGuard();
-    auto scan = QtConcurrent::run([roots, staleDays, safety] {
+    return onWorker([roots, staleDays, safety] {
         std::vector<fs::path> all = roots;
         for (auto& root : ProjectPurger::discoveredRoots(Platform::Locations::home())) all.push_back(std::move(root));
         return ProjectPurger::scan(ProjectPurger::mergedRoots(all), staleDays, safety);
     });
-    co_return co_await scan;
 }
 
 QCoro::Task<std::vector<CleanItem>> installers(CleanListModel&) {
@@ -75,7 +87,6 @@ QCoro::Task<std::vector<CleanItem>> installers(CleanListModel&) {
     const fs::path home = Platform::Locations::resolvedHome();
     const std::vector<fs::path> roots{home / "Downloads", home / "Desktop", home / "Documents"};
     const SafetyGuard safety = Preferences::shared().safetyGuard({"/Applications"});
-    auto scan = QtConcurrent::run([roots, safety] { return InstallerFinder::scan(roots, safety, kInstallerRecentDays); });
-    co_return co_await scan;
+    return onWorker([roots, safety] { return InstallerFinder::scan(roots, safety, kInstallerRecentDays); });
 }
 }  // namespace CleanFinders

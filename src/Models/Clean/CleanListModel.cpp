@@ -4,6 +4,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 #include <string_view>
@@ -15,8 +16,10 @@
 #include "Models/Clean/Sounds.h"
 #include "Models/Kit/AssignIfChanged.h"
 #include "Models/Kit/ProgressHop.h"
+#include "Models/Kit/ReleaseElsewhere.h"
 #include "Models/Settings/Preferences.h"
 #include "Platform/Locations.h"
+#include "Platform/Memory.h"
 
 namespace {
 constexpr double kCleanMinimum = 3.6;
@@ -43,14 +46,21 @@ CleanListModel::CleanListModel(std::string action, Finder finder, QObject* paren
       finder_(std::move(finder)) {}
 
 void CleanListModel::setItems(std::vector<CleanItem> value) {
-    if (*items_ == value) return;
-    items_ = std::make_shared<const std::vector<CleanItem>>(std::move(value));
+    if (*items_ == value) {
+        releaseElsewhere(std::move(value));
+        return;
+    }
+    // Tens of thousands of findings take the window's thread a while to free.
+    releaseElsewhere(std::exchange(items_, std::make_shared<const std::vector<CleanItem>>(std::move(value))));
     emit itemsChanged();
 }
 
 void CleanListModel::setSelection(Selection value) {
-    if (selection_ == value) return;
-    selection_ = std::move(value);
+    if (selection_ == value) {
+        releaseElsewhere(std::move(value));
+        return;
+    }
+    releaseElsewhere(std::exchange(selection_, std::move(value)));
     emit selectionChanged();
 }
 
@@ -65,8 +75,11 @@ void CleanListModel::setExtraRoots(std::vector<std::filesystem::path> value) {
 }
 
 void CleanListModel::setPhase(Phase value) {
-    phase_ = std::move(value);
+    Phase old = std::exchange(phase_, std::move(value));
     emit phaseChanged();
+    releaseElsewhere(std::move(old.report.removed));
+    releaseElsewhere(std::move(old.report.skipped));
+    releaseElsewhere(std::move(old.report.inTrash));
 }
 
 void CleanListModel::setFeed(SwallowFeed* value) {
@@ -78,30 +91,46 @@ void CleanListModel::setFeed(SwallowFeed* value) {
 }
 
 void CleanListModel::toggle(const std::vector<std::string>& paths) {
+    // In place: a copy of a selection of tens of thousands for each click would hold up the window.
     const bool all = std::all_of(paths.begin(), paths.end(), [&](const auto& p) { return selection_.count(p) > 0; });
-    Selection next = selection_;
-    for (const auto& p : paths) {
-        if (all) next.erase(p);
-        else next.insert(p);
-    }
-    setSelection(std::move(next));
+    bool changed = false;
+    for (const auto& p : paths) changed |= all ? selection_.erase(p) > 0 : selection_.insert(p).second;
+    if (changed) emit selectionChanged();
 }
 
 std::vector<CleanItem> CleanListModel::selectedItems() const {
     std::vector<CleanItem> out;
-    if (selection_.empty()) return out;
-    for (const auto& item : *items_)
-        if (selection_.count(key(item))) out.push_back(item);
+    forEachSelected([&](const CleanItem& item) { out.push_back(item); });
     return out;
+}
+
+CleanListModel::Totals CleanListModel::selectedTotals() const {
+    Totals totals;
+    forEachSelected([&](const CleanItem& item) {
+        ++totals.count;
+        totals.size += item.size;
+    });
+    return totals;
+}
+
+std::vector<CleanListModel::Rows> CleanListModel::groupedRows() const {
+    // One pass over the findings, then the categories in their order.
+    std::array<std::vector<size_t>, CleanCategories::allCases.size()> rows;
+    const auto& items = *items_;
+    for (size_t i = 0; i < items.size(); ++i) rows[static_cast<size_t>(items[i].category)].push_back(i);
+    std::vector<Rows> groups;
+    for (CleanCategory category : CleanCategories::allCases)
+        if (auto& r = rows[static_cast<size_t>(category)]; !r.empty()) groups.push_back({category, std::move(r)});
+    return groups;
 }
 
 std::vector<CleanListModel::Group> CleanListModel::grouped() const {
     std::vector<Group> groups;
-    for (CleanCategory category : CleanCategories::allCases) {
-        Group g{category, {}};
-        for (const auto& item : *items_)
-            if (item.category == category) g.items.push_back(item);
-        if (!g.items.empty()) groups.push_back(std::move(g));
+    for (const Rows& g : groupedRows()) {
+        Group group{g.category, {}};
+        group.items.reserve(g.rows.size());
+        for (size_t row : g.rows) group.items.push_back((*items_)[row]);
+        groups.push_back(std::move(group));
     }
     return groups;
 }
@@ -129,6 +158,7 @@ QCoro::Task<> CleanListModel::scan() {
     std::vector<CleanItem> findings = co_await finder(*this);
     if (!self) co_return;
     Selection safe;
+    safe.reserve(findings.size());
     for (const auto& item : findings)
         if (item.risk == Risk::safe) safe.insert(key(item));
     setItems(std::move(findings));
@@ -138,9 +168,9 @@ QCoro::Task<> CleanListModel::scan() {
 }
 
 QCoro::Task<> CleanListModel::clean() {
-    // The findings stay where they are: a list can hold tens of thousands, and
-    // copying them here would hold up the window. The worker copies what it needs.
-    const auto listed = items_;
+    // The findings stay where they are, and the remover works on them there: a list
+    // can hold tens of thousands, and copying them would hold up the window.
+    auto listed = items_;
     std::vector<const CleanItem*> chosen;
     for (const auto& item : *listed)
         if (selection_.count(key(item))) chosen.push_back(&item);
@@ -168,15 +198,16 @@ QCoro::Task<> CleanListModel::clean() {
     std::sort(chosen.begin(), chosen.end());
     // Started in a statement of its own: a temporary lambda inside a co_await
     // expression is destroyed twice by this compiler. The report comes back by
-    // pointer, since a future hands out copies.
+    // pointer, since a future hands out copies. The worker lets go of the findings
+    // before it reports, so that the list, once it drops the removed ones, frees them.
     QFuture<std::shared_ptr<CleanReport>> removal = QtConcurrent::run(
-        [listed, chosen, action = action_, safety, dryRun, alwaysTrash, progress = throttled(hop.poster())] {
-            std::vector<CleanItem> items;
-            items.reserve(chosen.size());
-            for (const CleanItem* item : chosen) items.push_back(*item);
+        [listed, chosen, action = action_, safety, dryRun, alwaysTrash, progress = throttled(hop.poster())]() mutable {
             auto report =
-                std::make_shared<CleanReport>(Cleaner().clean(items, action, safety, dryRun, alwaysTrash, progress));
+                std::make_shared<CleanReport>(Cleaner().clean(chosen, action, safety, dryRun, alwaysTrash, progress));
+            chosen.clear();
+            listed.reset();
             SizeService::shared().forget(report->touched());
+            Platform::Memory::giveBack();
             return report;
         });
     const std::shared_ptr<CleanReport> report = co_await removal;
@@ -189,28 +220,35 @@ QCoro::Task<> CleanListModel::clean() {
     if (!self) co_return;
 
     if (!report->dryRun) {
-        // Everything handed in that was not skipped is gone: removed, or gone
-        // before the remover reached it (which it does not report).
-        std::unordered_set<std::string_view> gone;
-        gone.reserve(chosen.size());
-        for (const CleanItem* item : chosen) gone.insert(key(*item));
-        // A finding removed only partway stays listed with what is left of it.
-        std::unordered_map<std::string_view, int64_t> partly;
-        for (const auto& skip : report->skipped) {
-            gone.erase(key(skip.item));
-            if (skip.left) partly[key(skip.item)] = *skip.left;
-        }
         std::vector<CleanItem> left;
-        for (const auto& item : *items_) {
-            if (gone.count(key(item))) continue;
-            left.push_back(item);
-            if (const auto it = partly.find(key(item)); it != partly.end()) left.back().size = it->second;
+        size_t deselected = 0;
+        {
+            // A finding removed only partway stays listed with what is left of it.
+            std::unordered_set<std::string_view> skipped;
+            std::unordered_map<std::string_view, int64_t> partly;
+            for (const auto& skip : report->skipped) {
+                skipped.insert(key(skip.item));
+                if (skip.left) partly[key(skip.item)] = *skip.left;
+            }
+            // Everything handed in that was not skipped is gone: removed, or gone
+            // before the remover reached it (which it does not report).
+            std::unordered_set<std::string_view> gone;
+            gone.reserve(chosen.size());
+            for (const CleanItem* item : chosen)
+                if (!skipped.count(key(*item))) gone.insert(key(*item));
+            for (const auto& item : *listed) {
+                if (gone.count(key(item))) continue;
+                left.push_back(item);
+                if (const auto it = partly.find(key(item)); it != partly.end()) left.back().size = it->second;
+            }
+            for (const CleanItem* item : chosen)
+                if (gone.count(key(*item))) deselected += selection_.erase(key(*item));
         }
-        Selection selection;
-        for (const auto& id : selection_)
-            if (!gone.count(id)) selection.insert(selection.end(), id);
+        // The list is the last to hold the findings it had: they are freed elsewhere.
+        chosen = {};
+        listed.reset();
         setItems(std::move(left));
-        setSelection(std::move(selection));
+        if (deselected) emit selectionChanged();
     }
     const bool removedAny = !report->removed.empty();
     const int64_t freed = report->freed;

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "Core/Clean/CleanTypes.h"
@@ -30,8 +30,9 @@ public:
     // the list, which it must not touch after suspending unless it checks it still lives.
     using Finder = std::function<QCoro::Task<std::vector<CleanItem>>(CleanListModel&)>;
     // Selected findings by the exact bytes of their paths (CleanItem::id()): two
-    // names that are not text can never stand for each other.
-    using Selection = std::set<std::string>;
+    // names that are not text can never stand for each other. Hashed: every view asks
+    // it about each of tens of thousands of findings.
+    using Selection = std::unordered_set<std::string>;
 
     struct Phase {
         enum class Kind { scanning, cleaning, done, idle, ready };
@@ -51,6 +52,15 @@ public:
     struct Group {
         CleanCategory category;
         std::vector<CleanItem> items;
+    };
+    // A group as where its findings stand in items().
+    struct Rows {
+        CleanCategory category;
+        std::vector<size_t> rows;
+    };
+    struct Totals {
+        size_t count = 0;
+        int64_t size = 0;
     };
 
     CleanListModel(std::string action, Finder finder, QObject* parent = nullptr);
@@ -82,8 +92,20 @@ public:
 
     // The findings whose paths are selected, in list order.
     std::vector<CleanItem> selectedItems() const;
+    // The same without copying them: `visit` is called with each.
+    template <class Visit>
+    void forEachSelected(Visit visit) const {
+        if (selection_.empty()) return;
+        for (const CleanItem& item : *items_)
+            if (isSelected(item)) visit(item);
+    }
+    bool isSelected(const CleanItem& item) const { return selection_.count(item.url.native()) > 0; }
+    // How many findings are selected, and their bytes.
+    Totals selectedTotals() const;
     // The findings by category, in the categories' order, without empty groups.
     std::vector<Group> grouped() const;
+    // The same as positions in items().
+    std::vector<Rows> groupedRows() const;
 
     // How strong the completion shockwave is for the bytes a clean freed: 0.12 up
     // to about 84 MB, 1.0 from about 20 GB, logarithmic between.

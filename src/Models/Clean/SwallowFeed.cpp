@@ -6,6 +6,7 @@
 
 #include "Core/Clean/FileIcons.h"
 #include "Models/Kit/AssignIfChanged.h"
+#include "Models/Kit/ReleaseElsewhere.h"
 #include "Models/Kit/Sleep.h"
 #include "Platform/FileOps.h"
 
@@ -42,42 +43,40 @@ SwallowFeed::SwallowFeed(const std::vector<CleanItem>& items, bool ownIcons, QOb
 
 SwallowFeed::SwallowFeed(const std::vector<const CleanItem*>& items, bool ownIcons, QObject* parent)
     : QObject(parent) {
-    std::vector<fs::path> urls;
-    urls.reserve(items.size());
+    urls_.reserve(items.size());
     sizes_.reserve(items.size());
     for (const CleanItem* item : items) {
-        urls.push_back(item->url);
+        urls_.push_back(item->url);
         sizes_.push_back(item->size);
         remaining_ += item->size;
     }
 
-    std::vector<IconRef> icons;
     std::set<std::string> seen;
     for (size_t i = 0; i < std::min(items.size(), kIconsAhead); ++i) {
-        const fs::path& url = urls[i];
+        const fs::path url = urls_[i];
         if (!ownIcons) {
             auto o = FileIcons::owner(url);
             if (o.key.rfind("type:", 0) != 0 && seen.insert(o.key).second) {
-                icons.push_back(std::move(o.icon));
+                icons_.push_back(std::move(o.icon));
                 continue;
             }
         }
-        if (url.extension() == ".app" || Platform::FileOps::exists(url)) icons.push_back(IconRef::file(url));
-        else icons.push_back(FileIcons::icon(url));
+        if (url.extension() == ".app" || Platform::FileOps::exists(url)) icons_.push_back(IconRef::file(url));
+        else icons_.push_back(FileIcons::icon(url));
     }
-
-    // The largest item stands for the batch (the first of equals).
-    iconFor_ = [urls = std::move(urls), icons = std::move(icons), this](int begin, int end) {
-        int largest = begin;
-        for (int i = begin + 1; i < end; ++i)
-            if (sizes_[i] > sizes_[largest]) largest = i;
-        return static_cast<size_t>(largest) < icons.size() ? icons[largest] : FileIcons::icon(urls[largest]);
-    };
 }
 
 SwallowFeed::SwallowFeed(const std::vector<IconRef>& icons, QObject* parent)
-    : QObject(parent), sizes_(icons.size(), kIconItemBytes) {
-    iconFor_ = [icons](int begin, int) { return icons[begin]; };
+    : QObject(parent), sizes_(icons.size(), kIconItemBytes), icons_(icons), plainIcons_(true) {}
+
+IconRef SwallowFeed::iconFor(int begin, int end) const {
+    if (plainIcons_) return icons_[begin];
+    // The largest item stands for the batch (the first of equals).
+    int largest = begin;
+    for (int i = begin + 1; i < end; ++i)
+        if (sizes_[i] > sizes_[largest]) largest = i;
+    if (static_cast<size_t>(largest) < icons_.size()) return icons_[largest];
+    return FileIcons::icon(static_cast<size_t>(largest) < urls_.size() ? fs::path(urls_[largest]) : fs::path());
 }
 
 void SwallowFeed::setReachedCount(int count) { reached_ = std::max(reached_, std::clamp(count, 0, itemCount())); }
@@ -151,7 +150,11 @@ QCoro::Task<> SwallowFeed::run(double minimum) {
             co_await Pacing::sleepSeconds(kPoll);
         } else {
             if (lastFlightEnds && *lastFlightEnds > now) co_await Pacing::sleepUntil(*lastFlightEnds);
-            if (self) setRemaining(0);
+            if (self) {
+                setRemaining(0);
+                // Every item has flown: the feed lives on until the next scan, its items' paths need not.
+                releaseElsewhere(std::exchange(urls_, {}));
+            }
             co_return;
         }
         if (!self) co_return;

@@ -4,7 +4,6 @@
 #include <QPointer>
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "Core/Clean/CleanTypes.h"
@@ -62,7 +61,7 @@ public:
 
     const std::vector<int64_t>& sizes() const { return sizes_; }
     // The icon that stands for the items [begin, end); the range is never empty.
-    Platform::IconRef iconFor(int begin, int end) const { return iconFor_(begin, end); }
+    Platform::IconRef iconFor(int begin, int end) const;
     int itemCount() const { return static_cast<int>(sizes_.size()); }
     // Items the worker got through; only grows, never past the item count.
     int reachedCount() const { return reached_; }
@@ -94,7 +93,10 @@ private:
     int64_t remaining_ = 0;
     double swallowed_ = 0;
     std::vector<int64_t> sizes_;
-    std::function<Platform::IconRef(int, int)> iconFor_;
+    std::vector<Platform::IconRef> icons_;  // made ahead, for the first items
+    // Where the items lie, for the icons of the rest; let go when the run ends.
+    std::vector<PathBytes> urls_;
+    bool plainIcons_ = false;  // one icon per item, made by the owner
     int reached_ = 0;
     int shown_ = 0;
     bool finished_ = false;

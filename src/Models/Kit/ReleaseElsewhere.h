@@ -19,3 +19,14 @@ void releaseElsewhere(Collection collection, std::size_t smallest = 4096) {
         Platform::Memory::giveBack();
     });
 }
+
+// The same for a collection held in common: freed there only when this was the last
+// hold on it; otherwise whoever holds it last frees it.
+template <class Collection>
+void releaseElsewhere(std::shared_ptr<Collection> held, std::size_t smallest = 4096) {
+    if (!held || held.use_count() > 1 || held->size() < smallest) return;
+    QThreadPool::globalInstance()->start([held = std::move(held)]() mutable {
+        held.reset();
+        Platform::Memory::giveBack();
+    });
+}

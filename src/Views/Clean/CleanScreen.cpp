@@ -171,7 +171,7 @@ CleanScreen::CleanScreen(CleanListModel& model, Preferences& prefs, const QColor
     // Changes count from here on, not the state the screen first shows.
     wasBusy_ = model_.isBusy();
     if (model_.phase().kind == CleanListModel::Phase::Kind::cleaning)
-        trashOnly_ = CleanScreenState::allGoToTrash(model_.selectedItems(), prefs_.alwaysTrash(), prefs_.dryRun());
+        trashOnly_ = CleanScreenState::allGoToTrash(model_, prefs_.alwaysTrash(), prefs_.dryRun());
     wasDoneRemoving_ = model_.phase().kind == CleanListModel::Phase::Kind::done && !model_.phase().report.removed.empty();
     watchFeed();
     if (model_.reviewing()) reviewingChanged(true);
@@ -187,7 +187,7 @@ void CleanScreen::phaseChanged() {
         resealed_ = false;
         ++generation_;
         if (phase.kind == Kind::cleaning)
-            trashOnly_ = CleanScreenState::allGoToTrash(model_.selectedItems(), prefs_.alwaysTrash(), prefs_.dryRun());
+            trashOnly_ = CleanScreenState::allGoToTrash(model_, prefs_.alwaysTrash(), prefs_.dryRun());
     }
     const bool doneRemoving = phase.kind == Kind::done && !phase.report.removed.empty();
     if (doneRemoving && !wasDoneRemoving_) resealLater(generation_);

@@ -3,8 +3,11 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <bitset>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "Core/Clean/Cleaner.h"
 #include "Models/Kit/QtBridge.h"
@@ -21,24 +24,48 @@ QString bytes(int64_t n) { return toQString(formattedBytes(n)); }
 std::optional<int64_t> stillInTrash(const CleanReport& r, const std::optional<Cleaner::TrashEmptied>& emptied) {
     if (r.trashed < 1 || r.inTrash.empty()) return std::nullopt;
     if (!emptied) return r.trashed;
-    std::unordered_map<std::string, int64_t> sizes;
+    // A run can have moved tens of thousands: looked up, never searched.
+    std::unordered_map<std::string_view, int64_t> sizes;
     for (const CleanItem& i : r.removed) sizes.emplace(i.url.native(), i.size);
+    std::unordered_set<std::string_view> kept;
+    for (const auto& entry : emptied->kept) kept.insert(entry.native());
+    const std::string& folder = emptied->folder.native();
+    const auto inFolder = [&](const PathBytes& to) {
+        const std::string& p = to.native();
+        const bool plainly = p.size() > folder.size() + 1 && p.compare(0, folder.size(), folder) == 0 &&
+                             p[folder.size()] == '/' && p.find('/', folder.size() + 1) == std::string::npos;
+        return plainly || to.parent_path() == emptied->folder;
+    };
     std::optional<int64_t> waiting;
     for (const auto& moved : r.inTrash)
         // Another volume's Trash is not emptied here.
-        if (moved.to.parent_path() != emptied->folder ||
-            std::find(emptied->kept.begin(), emptied->kept.end(), moved.to) != emptied->kept.end()) {
+        if (!inFolder(moved.to) || kept.count(moved.to.native())) {
             const auto size = sizes.find(moved.from.native());
             waiting = waiting.value_or(0) + (size == sizes.end() ? 0 : size->second);
         }
     return waiting;
 }
+
+// Whether every finding `each` visits goes to the Trash, and it visits one at least.
+template <class Each>
+bool everyOneToTrash(Each each, bool alwaysTrash, bool dryRun) {
+    // A preview touches nothing, so nothing goes to the Trash either.
+    if (dryRun) return false;
+    bool any = false, all = true;
+    each([&](const CleanItem& i) {
+        any = true;
+        all = all && Cleaner::goesToTrash(i, alwaysTrash);
+    });
+    return any && all;
+}
 }  // namespace
 
 bool CleanScreenState::allGoToTrash(const std::vector<CleanItem>& run, bool alwaysTrash, bool dryRun) {
-    // A preview touches nothing, so nothing goes to the Trash either.
-    if (dryRun || run.empty()) return false;
-    return std::all_of(run.begin(), run.end(), [&](const CleanItem& i) { return Cleaner::goesToTrash(i, alwaysTrash); });
+    return everyOneToTrash([&](auto visit) { std::for_each(run.begin(), run.end(), visit); }, alwaysTrash, dryRun);
+}
+
+bool CleanScreenState::allGoToTrash(const CleanListModel& list, bool alwaysTrash, bool dryRun) {
+    return everyOneToTrash([&](auto visit) { list.forEachSelected(visit); }, alwaysTrash, dryRun);
 }
 
 CleanScreenState CleanScreenState::of(const CleanListModel& list, const Texts& texts, bool resealed, bool trashOnly,
@@ -88,14 +115,18 @@ CleanScreenState CleanScreenState::of(const CleanListModel& list, const Texts& t
         break;
     case Kind::ready:
         if (found) {
-            int64_t total = 0, selected = 0;
-            for (const CleanItem& i : list.items()) total += i.size;
-            for (const CleanItem& i : list.selectedItems()) selected += i.size;
+            int64_t total = 0;
+            std::bitset<CleanCategories::allCases.size()> categories;
+            for (const CleanItem& i : list.items()) {
+                total += i.size;
+                categories.set(static_cast<size_t>(i.category));
+            }
             s.open = 0.5;
             s.title = tr("%1 found").arg(bytes(total));
             s.subtitle = tr("%1 in %2 · %3 preselected")
                              .arg(counted("%n items", qlonglong(list.items().size())),
-                                  counted("%n categories", qlonglong(list.grouped().size())), bytes(selected));
+                                  counted("%n categories", qlonglong(categories.count())),
+                                  bytes(list.selectedTotals().size));
         } else {
             s.title = tr("All clear");
             s.subtitle = tr("Nothing worth removing right now");

@@ -27,4 +27,6 @@ struct CleanScreenState {
 
     // Whether a clean of these findings moves every one of them to the Trash.
     static bool allGoToTrash(const std::vector<CleanItem>& run, bool alwaysTrash, bool dryRun);
+    // The same for the list's selected findings, without copying them.
+    static bool allGoToTrash(const CleanListModel& list, bool alwaysTrash, bool dryRun);
 };

@@ -60,16 +60,29 @@ QString ReportBanner::skippedLine(const CleanReport::Skip& s) {
 
 // ---- CategoryCard
 
+namespace {
+void add(CategoryCard::Summary& s, const CleanItem& item, bool selected) {
+    ++s.count;
+    s.size += item.size;
+    if (selected) {
+        ++s.selected;
+        s.selectedSize += item.size;
+    }
+}
+}  // namespace
+
 CategoryCard::Summary CategoryCard::summarize(const std::vector<CleanItem>& items,
-                                              const std::set<std::string>& selection) {
+                                              const CleanListModel::Selection& selection) {
     Summary s;
-    for (const CleanItem& item : items) {
-        ++s.count;
-        s.size += item.size;
-        if (selection.count(item.id())) {
-            ++s.selected;
-            s.selectedSize += item.size;
-        }
+    for (const CleanItem& item : items) add(s, item, selection.count(item.url.native()) > 0);
+    return s;
+}
+
+CategoryCard::Summary CategoryCard::summarize(const CleanListModel& list, const std::vector<size_t>& rows) {
+    Summary s;
+    for (size_t row : rows) {
+        const CleanItem& item = list.items()[row];
+        add(s, item, list.isSelected(item));
     }
     return s;
 }
@@ -92,7 +105,7 @@ QColor CategoryCard::sizeColor(const Summary& s) { return s.selected > 0 ? Theme
 
 QString ItemRow::name(const CleanItem& item) {
     const auto last = item.url.filename();
-    return pathToQString(last.empty() ? item.url : last);
+    return pathToQString(last.empty() ? std::filesystem::path(item.url) : last);
 }
 
 std::vector<std::pair<QString, QColor>> ItemRow::tags(const CleanItem& item) {
@@ -148,15 +161,17 @@ ReviewList::ReviewList(CleanListModel& model, QWidget* parent) : QAbstractScroll
 }
 
 void ReviewList::rebuildGroups() {
-    groups_ = model_.grouped();
+    groups_ = model_.groupedRows();
     resummarize();
 }
 
 void ReviewList::resummarize() {
     summaries_.clear();
     summaries_.reserve(groups_.size());
-    for (const auto& g : groups_) summaries_.push_back(CategoryCard::summarize(g.items, model_.selection()));
+    for (const auto& g : groups_) summaries_.push_back(CategoryCard::summarize(model_, g.rows));
 }
+
+const CleanItem& ReviewList::item(int group, int row) const { return model_.items().at(groups_.at(group).rows.at(row)); }
 
 bool ReviewList::isExpanded(int group) const {
     return groups_.size() == 1 || expanded_.count(groups_.at(group).category);
@@ -199,7 +214,7 @@ void ReviewList::setSkippedOpen(bool open) {
 }
 
 int ReviewList::expandedHeight(int group) const {
-    return 1 + 4 + int(groups_.at(group).items.size()) * rowHeight_ + 4;
+    return 1 + 4 + int(groups_.at(group).rows.size()) * rowHeight_ + 4;
 }
 
 int ReviewList::rowsTop(int group) const { return cards_.at(group).top + headerHeight_ + 1 + 4; }
@@ -248,7 +263,7 @@ QRect ReviewList::headerBoxRect(int group) const {
 QRect ReviewList::rowRect(int group, int item) const {
     const Card& c = cards_.at(group);
     const int top = rowsTop(group) + item * rowHeight_;
-    if (item < 0 || item >= int(groups_.at(group).items.size()) || top >= c.top + c.height) return {};
+    if (item < 0 || item >= int(groups_.at(group).rows.size()) || top >= c.top + c.height) return {};
     return toViewport(QRect(sidePadding, top, viewport()->width() - 2 * sidePadding, rowHeight_));
 }
 
@@ -271,7 +286,7 @@ ReviewList::Target ReviewList::targetAt(QPoint pos) const {
             return {Target::Kind::cardHeader, g};
         }
         const int i = (y - rowsTop(g)) / rowHeight_;
-        if (y >= rowsTop(g) && i < int(groups_[g].items.size())) return {Target::Kind::row, g, i};
+        if (y >= rowsTop(g) && i < int(groups_[g].rows.size())) return {Target::Kind::row, g, i};
         return {};
     }
     return {};
@@ -282,12 +297,13 @@ void ReviewList::act(const Target& t) {
     case Target::Kind::skippedDisclosure: setSkippedOpen(!skippedOpen_); break;
     case Target::Kind::cardBox: {
         std::vector<std::string> paths;
-        for (const CleanItem& item : groups_.at(t.group).items) paths.push_back(item.id());
+        paths.reserve(groups_.at(t.group).rows.size());
+        for (size_t row : groups_.at(t.group).rows) paths.push_back(model_.items()[row].id());
         model_.toggle(paths);
         break;
     }
     case Target::Kind::cardHeader: toggleExpanded(groups_.at(t.group).category); break;
-    case Target::Kind::row: model_.toggle({groups_.at(t.group).items.at(t.item).id()}); break;
+    case Target::Kind::row: model_.toggle({item(t.group, t.item).id()}); break;
     case Target::Kind::none: break;
     }
 }
@@ -318,7 +334,7 @@ void ReviewList::setHover(const Target& t) {
 QString ReviewList::toolTipAt(QPoint pos) const {
     const Target t = targetAt(pos);
     if (t.kind != Target::Kind::row) return {};
-    return ItemRow::toolTip(groups_.at(t.group).items.at(t.item));
+    return ItemRow::toolTip(item(t.group, t.item));
 }
 
 bool ReviewList::viewportEvent(QEvent* e) {
@@ -335,7 +351,7 @@ bool ReviewList::viewportEvent(QEvent* e) {
 }
 
 QMenu* ReviewList::contextMenu(int group, int item, QWidget* parent) {
-    const std::filesystem::path path = groups_.at(group).items.at(item).url;
+    const std::filesystem::path path = this->item(group, item).url;
     auto* menu = new QMenu(parent);
     menu->addAction(tr("Show in Finder"), menu, [path] { Platform::FileManager::reveal(path); });
     menu->addAction(tr("Copy Path"), menu, [path] { Platform::Pasteboard::copyPath(path); });
@@ -403,12 +419,12 @@ void ReviewList::render(QPainter& p) {
         below.addRect(QRectF(card.left(), card.top() + headerHeight_, card.width(), card.height() - headerHeight_));
         p.setClipPath(clip.intersected(below));
         p.fillRect(QRectF(card.left(), card.top() + headerHeight_, card.width(), 1), Theme::stroke());
-        const auto& items = groups_[g].items;
+        const auto& rows = groups_[g].rows;
         const int first = std::max(0, (viewTop - rowsTop(g)) / rowHeight_);
-        const int end = std::min<int>(int(items.size()), (std::min(viewBottom, c.top + c.height) - rowsTop(g)) / rowHeight_ + 1);
+        const int end = std::min<int>(int(rows.size()), (std::min(viewBottom, c.top + c.height) - rowsTop(g)) / rowHeight_ + 1);
         for (int i = first; i < end; ++i) {
             const bool hovered = hover_.kind == Target::Kind::row && hover_.group == g && hover_.item == i;
-            paintRow(p, items[i], rowRect(g, i), hovered);
+            paintRow(p, model_.items()[rows[i]], rowRect(g, i), hovered);
             ++rowsPainted_;
         }
         p.restore();
@@ -514,7 +530,7 @@ void ReviewList::paintRow(QPainter& p, const CleanItem& item, const QRect& r, bo
     if (hovered) p.fillRect(r, Theme::cardHover());
     const double cy = r.center().y() + 0.5;
     double x = r.left() + rowLeading;
-    const bool selected = model_.selection().count(item.id());
+    const bool selected = model_.isSelected(item);
     CheckBox::paint(p, QPointF(x, cy - CheckBox::side / 2.0), selected ? CheckBox::Mark::on : CheckBox::Mark::off);
     x += CheckBox::side + 10;
     IconCache::draw(p, QRectF(x, cy - 8, 16, 16), item.url);

@@ -31,7 +31,9 @@ struct Summary {
     int64_t size = 0;    // of all n
     int64_t selectedSize = 0;
 };
-Summary summarize(const std::vector<CleanItem>& items, const std::set<std::string>& selection);
+Summary summarize(const std::vector<CleanItem>& items, const CleanListModel::Selection& selection);
+// The same for the findings of one group of the list.
+Summary summarize(const CleanListModel& list, const std::vector<size_t>& rows);
 CheckBox::Mark mark(const Summary& s);
 QString countText(const Summary& s);
 // The selected share under the size, only while some but not all are selected.
@@ -73,7 +75,9 @@ public:
     QRect headerBoxRect(int group) const;
     QRect bannerRect() const;
 
-    const std::vector<CleanListModel::Group>& groups() const { return groups_; }
+    // Each card's findings, as where they stand in the list's items.
+    const std::vector<CleanListModel::Rows>& groups() const { return groups_; }
+    const CleanItem& item(int group, int row) const;
     // A card is open when the user opened it, or when it is the only one.
     bool isExpanded(int group) const;
     double openness(int group) const;
@@ -123,7 +127,7 @@ private:
     CleanListModel& model_;
     Fonts fonts_;
     int headerHeight_ = 0, rowHeight_ = 0, bannerLine_ = 0, skippedLine_ = 0;
-    std::vector<CleanListModel::Group> groups_;
+    std::vector<CleanListModel::Rows> groups_;
     std::vector<CategoryCard::Summary> summaries_;
     std::vector<Card> cards_;
     int bannerHeight_ = 0;

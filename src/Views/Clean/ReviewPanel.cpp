@@ -130,16 +130,14 @@ void ReviewPanel::setCornerRadius(double radius) {
 void ReviewPanel::syncFooter() {
     // Count, size and button all come from the findings that are selected, so a
     // selected path that matches no finding counts for nothing.
-    const std::vector<CleanItem> selected = model_.selectedItems();
-    int64_t total = 0;
-    for (const CleanItem& item : selected) total += item.size;
-    count_->setText(tr("%1 selected").arg(qlonglong(selected.size())));
+    const CleanListModel::Totals selected = model_.selectedTotals();
+    count_->setText(tr("%1 selected").arg(qlonglong(selected.count)));
     preview_->setVisible(prefs_.dryRun());
     const QString word = prefs_.dryRun() ? tr("Preview") : actionTitle_;
-    action_->setText(tr("%1 · %2").arg(word, toQString(formattedBytes(total))));
+    action_->setText(tr("%1 · %2").arg(word, toQString(formattedBytes(selected.size))));
     const auto kind = model_.phase().kind;
     const bool busy = kind == CleanListModel::Phase::Kind::scanning || kind == CleanListModel::Phase::Kind::cleaning;
-    action_->setEnabled(!selected.empty() && !busy);
+    action_->setEnabled(selected.count > 0 && !busy);
     action_->setBusy(kind == CleanListModel::Phase::Kind::cleaning);
     action_->updateGeometry();
 }

@@ -37,6 +37,34 @@ TEST(CleanItem, SamePathDifferentSizeIsUnequalWithSameId) {
     EXPECT_EQ(a.id(), b.id());
 }
 
+struct PathCase {
+    const char* name;
+    std::string bytes, filename, parent;
+};
+
+class PathBytesCase : public ::testing::TestWithParam<PathCase> {};
+
+// A finding's path keeps its exact bytes, whatever they are, and acts as the path they name.
+TEST_P(PathBytesCase, KeepsTheBytesAndNamesTheSamePath) {
+    const PathCase& c = GetParam();
+    const PathBytes p(std::filesystem::path(c.bytes));
+    EXPECT_EQ(p.native(), c.bytes);
+    EXPECT_EQ(std::filesystem::path(p).native(), c.bytes);
+    EXPECT_EQ(p.filename().native(), c.filename);
+    EXPECT_EQ(p.parent_path().native(), c.parent);
+    EXPECT_TRUE(p == std::filesystem::path(c.bytes));
+    EXPECT_FALSE(p == PathBytes(c.bytes + "x"));
+    EXPECT_EQ((p / "y").native(), c.bytes + "/y");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, PathBytesCase,
+    ::testing::Values(PathCase{"Plain", "/h/.cache/tool", "tool", "/h/.cache"},
+                      PathCase{"NotText", "/h/a\xff", "a\xff", "/h"},
+                      PathCase{"OtherNotText", "/h/a\xfe", "a\xfe", "/h"},
+                      PathCase{"Spaces", "/h/Trash/files/Screenshot 1.png", "Screenshot 1.png", "/h/Trash/files"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(ByteCounts, FileAndMemoryStyles) {
     struct Case {
         int64_t bytes;

@@ -223,6 +223,29 @@ TEST(CleanListModel, RequestsWhileBusyChangeNothing) {
     EXPECT_TRUE(list.items().empty());
 }
 
+// What the user picks while a clean runs outlives it: only the run's own findings
+// leave the list and the selection.
+TEST(CleanListModel, PicksDuringACleanOutliveIt) {
+    FakeHome h;
+    Clocks clocks(h.now());
+    FakeAudio audio;
+    const CleanItem a = finding(h, "Library/Caches/a"), b = finding(h, "Library/Caches/b"),
+                    c = finding(h, "Library/Caches/c");
+    CleanListModel list("clean", returning({a, b, c}));
+    ASSERT_TRUE(drive(clocks, list.scan()));
+    list.setSelection({a.id(), b.id()});
+    bool cleaned = false;
+    cleantest::markDone(list.clean(), &cleaned);
+    list.toggle({b.id()});  // b leaves the selection, though the run still takes it
+    list.toggle({c.id()});
+    ASSERT_TRUE(drive(clocks, [](bool* done) -> QCoro::Task<> {
+        while (!*done) co_await Pacing::sleepSeconds(0.05);
+    }(&cleaned)));
+    EXPECT_EQ(list.phase().report.removed, (std::vector<CleanItem>{a, b}));
+    EXPECT_EQ(list.items(), std::vector<CleanItem>{c});
+    EXPECT_EQ(list.selection(), ids({c}));
+}
+
 TEST(CleanListModel, PreviewTouchesNothingButStillSounds) {
     FakeHome h;
     Clocks clocks(h.now());

@@ -76,7 +76,7 @@ class CardHeader : public ::testing::TestWithParam<CardCase> {};
 
 TEST_P(CardHeader, FollowsTheSelection) {
     const auto items = many(4, CleanCategory::logs);
-    std::set<std::string> selection;
+    CleanListModel::Selection selection;
     for (int i = 0; i < GetParam().selected; ++i) selection.insert(items[i].id());
     selection.insert("/somewhere/else");  // matches no finding of the card
     const auto s = CategoryCard::summarize(items, selection);
@@ -111,7 +111,7 @@ TEST(ReviewPanel, ClicksToggleOnceAndCardsOpenAndClose) {
     // The row's box and its name each toggle the finding exactly once.
     const QRect row = list.rowRect(0, 1);
     s.click(QPoint(row.left() + 40 + 7, row.center().y()));
-    EXPECT_EQ(s.model.selection(), std::set<std::string>{items[1].id()});
+    EXPECT_EQ(s.model.selection(), CleanListModel::Selection{items[1].id()});
     s.click(QPoint(row.left() + 100, row.center().y()));
     EXPECT_TRUE(s.model.selection().empty());
 
