@@ -41,6 +41,7 @@
 #include "Models/Analyze/AnalyzeModel.h"
 #include "Models/Window/AppState.h"
 #include "Platform/Locations.h"
+#include "Platform/Memory.h"
 #include "Models/Settings/Preferences.h"
 #include "Views/Analyze/DetailTable.h"
 #include "Views/Analyze/OrbitChart.h"
@@ -219,6 +220,7 @@ std::string listed(const std::vector<double>& v, const char* format) {
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--gdu-peak") == 0) return reportGduPeak(argv[2]);
+    Platform::Memory::giveBackAsFreed();  // as the program does
     int rounds = 3;
     bool removal = true;
     std::vector<int> sizes{20000, 40000, 80000};
