@@ -19,3 +19,15 @@ void releaseElsewhere(Collection collection, std::size_t smallest = 4096) {
         Platform::Memory::giveBack();
     });
 }
+
+// The same for a large collection others may hold too: freed on a worker when this
+// was the last hold on it.
+template <class Held>
+void releaseElsewhere(std::shared_ptr<Held> held, std::size_t smallest = 4096) {
+    if (!held || held->size() < smallest) return;
+    QThreadPool::globalInstance()->start([held = std::move(held)]() mutable {
+        if (held.use_count() > 1) return;
+        held.reset();
+        Platform::Memory::giveBack();
+    });
+}

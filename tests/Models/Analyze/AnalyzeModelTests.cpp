@@ -403,7 +403,7 @@ void PrintTo(const Shown& s, std::ostream* os) {
 }
 Shown shown(const AnalyzeModel& m) {
     Shown s{{}, m.folderSize(), m.folderFiles()};
-    for (const auto& e : m.entries()) s.rows.emplace_back(e.url.native(), e.size, e.files);
+    for (const auto& e : m.entries()) s.rows.emplace_back(e.id(), e.size, e.files);
     return s;
 }
 // The same folder looked at afresh, as "Measure again" would show it.
