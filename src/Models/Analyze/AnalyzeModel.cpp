@@ -149,6 +149,17 @@ public:
         return p;
     }
     size_t size() const { return bytes_.size(); }
+    // Keeps the keys of these places alone, which move to a block of their own.
+    template <class Places>
+    NameKeys kept(Places& places) const {
+        NameKeys out;
+        for (Place* p : places) {
+            const std::string_view k = key(*p);
+            p->at = uint32_t(out.bytes_.size());
+            out.bytes_.append(k);
+        }
+        return out;
+    }
 
 private:
     std::string_view key(const Place& p) const { return std::string_view(bytes_).substr(p.at, p.length); }
@@ -225,6 +236,7 @@ struct AnalyzeModel::Measuring {
     // again only when the sharing changed.
     ByName<std::pair<int64_t, int64_t>> deducted;
     bool sharingChanged = false;
+    std::vector<uint32_t> order;  // of the rows as last published
 
     size_t size() const { return rows.size(); }  // what releasing it frees
     std::string pathOf(std::string_view name) const { return *within + std::string(name); }
@@ -252,6 +264,7 @@ struct AnalyzeModel::Measuring {
     }
     // Places the names of the rows from `from` on, which came later, among the others.
     void placeFrom(size_t from, const std::vector<std::string>& newKeys) {
+        reordered();
         for (size_t i = from; i < rows.size(); ++i) rows[i].place = keys.add(newKeys[i - from]);
         std::vector<NameKeys::Place*> places;
         std::vector<std::string_view> names;
@@ -265,8 +278,8 @@ struct AnalyzeModel::Measuring {
     }
     // The rows to show: each file of several names in the first row that holds it, as a
     // walk of the folder counts it (its own files before its folders, each by name), in
-    // the order of the list.
-    std::vector<Entry> published() {
+    // the order of the list. None when they are those of `shown` already.
+    std::optional<std::vector<Entry>> published(const std::vector<Entry>& shown) {
         if (sharingChanged) credit();
         std::vector<SortKey> sortKeys;
         sortKeys.reserve(rows.size());
@@ -276,18 +289,39 @@ struct AnalyzeModel::Measuring {
                 if (const auto it = deducted.find(row.entry.name()); it != deducted.end()) k.size -= it->second.first;
             sortKeys.push_back(k);
         }
-        const std::vector<uint32_t> order = orderOf(sortKeys);
+        // The order of the last publication, while it holds.
+        const auto inOrder = [&](uint32_t a, uint32_t b) { return before(sortKeys[a], sortKeys[b]); };
+        if (order.size() != rows.size() || !std::is_sorted(order.begin(), order.end(), inOrder)) order = orderOf(sortKeys);
+        const auto credited = [&](uint32_t i) {
+            Entry e = rows[i].entry;
+            if (const auto it = deducted.find(e.name()); it != deducted.end()) {
+                *e.size -= it->second.first;
+                *e.files -= it->second.second;
+            }
+            return e;
+        };
+        if (shown.size() == rows.size()) {
+            size_t i = 0;
+            while (i < order.size() && (deducted.empty() ? rows[order[i]].entry : credited(order[i])) == shown[i]) ++i;
+            if (i == order.size()) return std::nullopt;
+        }
         std::vector<Entry> out;
         out.reserve(rows.size());
-        for (const uint32_t i : order) {
-            out.push_back(rows[i].entry);
-            if (deducted.empty()) continue;
-            if (const auto it = deducted.find(out.back().name()); it != deducted.end()) {
-                *out.back().size -= it->second.first;
-                *out.back().files -= it->second.second;
-            }
-        }
+        for (const uint32_t i : order) out.push_back(deducted.empty() ? rows[i].entry : credited(i));
         return out;
+    }
+    // The rows were added to or taken from: the order is made afresh.
+    void reordered() { order.clear(); }
+    // After most rows went, what they held goes too.
+    void compact() {
+        if (rows.capacity() < 4096 || rows.size() * 2 > rows.capacity()) return;
+        std::vector<Row> left(std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+        releaseElsewhere(std::exchange(rows, std::move(left)));
+        std::vector<NameKeys::Place*> places;
+        places.reserve(rows.size());
+        for (auto& row : rows) places.push_back(&row.place);
+        keys = keys.kept(places);
+        order = {};
     }
 
 private:
@@ -337,6 +371,7 @@ struct AnalyzeModel::Looked {
     std::vector<std::string> names;             // the children touched, as first named
     std::vector<char> met;                      // aligned: a row has the name
     std::vector<int32_t> nameOfRow;             // aligned with the rows: its name's place, or -1
+    ByName<int32_t> touched;                    // each name's place
     struct Now {
         std::optional<Entry> entry;  // none: gone
         std::optional<TreeWalk::SharedFile> file;
@@ -344,11 +379,16 @@ struct AnalyzeModel::Looked {
     };
     std::vector<Now> now;  // aligned with the names
     size_t size() const { return rowNames.size() + names.size(); }
+    // The place of the name of a path in the folder, if it was touched.
+    std::optional<size_t> placeOf(std::string_view folder, std::string_view name) const {
+        if (folder != *within) return std::nullopt;
+        const auto it = touched.find(name);
+        return it == touched.end() ? std::nullopt : std::optional<size_t>(size_t(it->second));
+    }
 
     // `rowName(i)` names each of the `rows` rows.
     template <class RowName>
     void look(size_t rows, RowName rowName) {
-        ByName<int32_t> touched;
         for (const auto& p : *paths)
             if (const auto child = childOnTheWay(shown, p))
                 if (touched.try_emplace(std::string(*child), int32_t(names.size())).second) names.emplace_back(*child);
@@ -390,30 +430,29 @@ AnalyzeModel::AnalyzeModel(SizeService& sizes, QObject* parent)
     : QObject(parent), sizes_(sizes), home_(resolvedHome()), path_{fs::path("/"), home_} {
     // A verdict may change with what the user protects.
     connect(&Preferences::shared(), &Preferences::protectedPathsChanged, this, [this] {
-        releaseElsewhere(std::exchange(removable_, {}));
+        releaseElsewhere(std::exchange(removable_, {}).verdicts);
         gate_.reset();
         ++gateEpoch_;
     });
     listener_ = sizes_.listen([this](const std::vector<std::string>& paths) {
-        auto forgot = std::make_shared<const std::vector<std::string>>(paths);
+        Paths forgot = sharedReleasedElsewhere(paths);
         if (QThread::currentThread() == thread())
             forgotten(std::move(forgot));
         else
             QMetaObject::invokeMethod(
                 this,
-                [this, forgot]() mutable {
-                    forgotten(forgot);
-                    releaseElsewhere(std::move(forgot));
-                },
+                [this, forgot] { forgotten(forgot); },
                 Qt::QueuedConnection);
     });
 }
 
 AnalyzeModel::~AnalyzeModel() {
     sizes_.unlisten(listener_);
+    // A listing under way reads the size service, which need not outlive this.
+    for (auto& listing : preparing_) listing.waitForFinished();
     if (measuring_) releaseElsewhere(std::move(*measuring_));
     releaseElsewhere(std::move(entries_));
-    releaseElsewhere(std::move(removable_));
+    releaseElsewhere(std::move(removable_.verdicts));
 }
 
 // ---- state -------------------------------------------------------------------
@@ -430,6 +469,7 @@ void AnalyzeModel::setEntries(std::vector<Entry> value) {
         return;
     }
     releaseElsewhere(std::exchange(entries_, std::move(value)));
+    removable_.counted = removable_.found = 0;
     entriesSet();
 }
 
@@ -617,7 +657,7 @@ std::shared_ptr<AnalyzeModel::Prepared> AnalyzeModel::prepare(const fs::path& fo
     for (const auto& row : load->rows) names.push_back(row.entry.name());
     const auto places = load->keys.place(names);
     for (size_t i = 0; i < places.size(); ++i) load->rows[i].place = places[i];
-    prepared->shown = load->published();
+    prepared->shown = load->published({}).value_or(std::vector<Entry>{});
     for (const auto& row : load->rows)
         if (row.entry.measuring()) prepared->unmeasured.push_back(row.entry.name());
     if (!load->rows.empty()) prepared->verdicts.reserve(load->rows.front().entry.url, load->rows.size());
@@ -665,7 +705,7 @@ void AnalyzeModel::load() {
         setCounting({});
         setReadable(true);
         setEntries({});
-        releaseElsewhere(std::exchange(removable_, {}));
+        releaseElsewhere(std::exchange(removable_, {}).verdicts);
         loadLargeFiles(generation_, folder);
     } else {
         loadFolders(generation_, folder);
@@ -684,6 +724,8 @@ QCoro::Task<> AnalyzeModel::loadFolders(int token, fs::path folder) {
     const int epoch = gateEpoch_;
     QFuture<std::shared_ptr<Prepared>> preparing =
         QtConcurrent::run([folder, token, &sizes, judge] { return prepare(folder, token, sizes, judge); });
+    std::erase_if(preparing_, [](const QFuture<void>& f) { return f.isFinished(); });
+    preparing_.emplace_back(preparing);
     const std::shared_ptr<Prepared> prepared = co_await preparing;
     QCoro::Task<> turn = nextTurn();  // a load never ends inside load()
     co_await turn;
@@ -695,7 +737,7 @@ QCoro::Task<> AnalyzeModel::loadFolders(int token, fs::path folder) {
     const std::shared_ptr<Measuring> load = ready.load;
     setReadable(ready.readable);
     setCounting(std::move(ready.counting));
-    if (epoch == gateEpoch_) releaseElsewhere(std::exchange(removable_, std::move(ready.verdicts)));
+    if (epoch == gateEpoch_) releaseElsewhere(std::exchange(removable_.verdicts, std::move(ready.verdicts)));
     // Another folder's rows give way to these a slice at a time; a folder listed again
     // has its rows replaced at once.
     const bool again = !entries_.empty() && entries_.front().url.folderText() == *load->within;
@@ -709,6 +751,7 @@ QCoro::Task<> AnalyzeModel::loadFolders(int token, fs::path folder) {
         first.insert(first.end(), std::make_move_iterator(shown.begin()),
                      std::make_move_iterator(shown.begin() + ptrdiff_t(firstSlice)));
         releaseElsewhere(std::exchange(entries_, std::move(first)));
+        removable_.counted = removable_.found = 0;
         entriesSet();
         setSubSlices(load->subSlices);
         for (size_t slice = firstSlice * 2; entries_.size() < shown.size(); slice *= 2) {
@@ -771,7 +814,7 @@ void AnalyzeModel::measured(Measuring& load, const std::string& name, int ticket
 void AnalyzeModel::publish(Measuring& load) {
     load.settle();
     load.lastPublished = Platform::monotonicSeconds();
-    setEntries(load.published());
+    if (auto rows = load.published(entries_)) setEntries(std::move(*rows));
     setSubSlices(load.subSlices);
 }
 
@@ -820,7 +863,7 @@ void AnalyzeModel::forgotten(Paths paths) {
     if (!measuring_ || measuring_->token != generation_) return;
     // A child gone is dropped; one changed is measured again; one made anew is listed.
     Measuring& load = *measuring_;
-    auto looked = std::make_shared<Looked>();
+    auto looked = sharedReleasedElsewhere(Looked{});
     looked->paths = std::move(paths);
     looked->shown = shown.native();
     looked->within = load.within;
@@ -845,12 +888,9 @@ QCoro::Task<> AnalyzeModel::lookAgain(int token, std::shared_ptr<Looked> looked)
         Platform::Memory::giveBack();
     });
     co_await looking;
-    if (!self || generation_ != token || !measuring_ || measuring_->token != token) {
-        releaseElsewhere(std::move(looked));
-        co_return;
-    }
+    if (!self || generation_ != token || !measuring_ || measuring_->token != token) co_return;
     lookedAgain(*measuring_, *looked);
-    releaseElsewhere(std::move(looked));
+    looked.reset();
     setListing(false);
     replayForgotten();
 }
@@ -861,6 +901,7 @@ void AnalyzeModel::lookedAgain(Measuring& load, Looked& looked) {
     std::vector<char> isGone(looked.names.size(), 0);
     std::vector<std::string> again;
     bool anyGone = false;
+    // What the child named is now (none: gone); its entry stays in `looked`.
     const auto now = [&](size_t i) {
         const std::string& name = looked.names[i];
         if (!load.subSlices.empty()) load.subSlices.erase(load.pathOf(name));
@@ -870,7 +911,7 @@ void AnalyzeModel::lookedAgain(Measuring& load, Looked& looked) {
         isGone[i] = !n.entry;
         anyGone = anyGone || !n.entry;
         if (n.entry && n.entry->measuring()) again.push_back(name);
-        return std::exchange(n.entry, std::nullopt);
+        return n.entry ? &*n.entry : nullptr;
     };
     // One pass over the rows, dropping those gone.
     size_t kept = 0;
@@ -878,36 +919,40 @@ void AnalyzeModel::lookedAgain(Measuring& load, Looked& looked) {
     for (size_t i = 0; i < load.rows.size(); ++i) {
         Measuring::Row& row = load.rows[i];
         if (const int32_t k = looked.nameOfRow[i]; k >= 0) {
-            auto entry = now(size_t(k));
+            Entry* entry = now(size_t(k));
             if (!entry) {
                 gone.push_back(std::move(row));
                 continue;
             }
-            row.entry = std::move(*entry);
+            if (!(row.entry == *entry)) row.entry = std::move(*entry);
         }
         if (kept != i) load.rows[kept] = std::move(row);
         ++kept;
     }
+    if (kept != load.rows.size()) load.reordered();
     load.rows.erase(load.rows.begin() + static_cast<ptrdiff_t>(kept), load.rows.end());
     releaseElsewhere(std::move(gone));
+    load.compact();
     // The children not met are new.
     const size_t from = load.rows.size();
     std::vector<std::string> keys;
     for (size_t i = 0; i < looked.names.size(); ++i) {
         if (looked.met[i]) continue;
-        std::string key = std::move(looked.now[i].key);
-        if (auto entry = now(i)) {
+        if (Entry* entry = now(i)) {
             load.rows.push_back({std::move(*entry), {}});
+            std::string& key = looked.now[i].key;
             keys.push_back(key.empty() ? Text::standardSortKey(looked.names[i]) : std::move(key));
         }
     }
     if (load.rows.size() > from) load.placeFrom(from, keys);
     publish(load);
     if (anyGone && !selection_.empty()) {
-        Selection selection = selection_;
-        for (size_t i = 0; i < looked.names.size(); ++i)
-            if (isGone[i]) selection.erase(ChildPath(load.within, looked.names[i]));
-        setSelection(std::move(selection));
+        Selection kept;
+        selection_.forEach([&](std::string_view folder, const std::string& name) {
+            const auto i = looked.placeOf(folder, name);
+            if (!i || !isGone[*i]) kept.insertIn(folder, name);
+        });
+        setSelection(std::move(kept));
     }
     std::sort(again.begin(), again.end());  // asked for in the order of their paths
     load.waiting += again.size();
@@ -1017,16 +1062,17 @@ void AnalyzeModel::navigate(const fs::path& url) {
 // ---- selection and removal ---------------------------------------------------
 
 bool AnalyzeModel::canRemove(const Entry& entry) {
-    if (const bool* known = removable_.find(entry.url)) return *known;
+    if (const bool* known = removable_.verdicts.find(entry.url)) return *known;
     const bool allowed = gate().check(entry.url.path()).isAllowed();
-    removable_.insert(entry.url, allowed);
+    removable_.verdicts.insert(entry.url, allowed);
     return allowed;
 }
 
 size_t AnalyzeModel::removableCount() {
-    size_t count = 0;
-    for (const auto& e : entries_) count += canRemove(e) ? 1 : 0;
-    return count;
+    // Counted on from where it was: slices of a listing only add rows.
+    for (; removable_.counted < entries_.size(); ++removable_.counted)
+        removable_.found += canRemove(entries_[removable_.counted]) ? 1 : 0;
+    return removable_.found;
 }
 
 void AnalyzeModel::toggleSelection(const Entry& entry) {

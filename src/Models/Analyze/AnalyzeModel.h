@@ -229,12 +229,16 @@ private:
     Selection selection_;
     std::optional<CleanReport> lastRemoval_;
     bool removing_ = false;
-    Verdicts removable_;
-    std::optional<SafetyGuard> gate_;  // what removable_ was asked of
+    struct Removable {
+        Verdicts verdicts;
+        size_t counted = 0, found = 0;  // of the first `counted` entries, `found` may be removed
+    } removable_;
+    std::optional<SafetyGuard> gate_;  // what the verdicts were asked of
     int gateEpoch_ = 0;                // moves on with the protected paths
     Mode mode_ = Mode::folders;
     int generation_ = 0;
     std::shared_ptr<Measuring> measuring_;  // the current load's working copies
+    std::vector<QFuture<void>> preparing_;  // listings under way
     // Forgotten while a listing was under way, which may have been read before the change.
     std::vector<Paths> forgottenWhileListing_;
     int listener_ = -1;

@@ -24,7 +24,15 @@ public:
     };
     using Names = std::unordered_map<std::string, Value, Hash, std::equal_to<>>;
 
-    const Value* find(const ChildPath& path) const { return find(path.folderText(), path.name()); }
+    const Value* find(const ChildPath& path) const {
+        // The rows of one listing share their folder: known by it at once.
+        for (const auto& g : groups_)
+            if (g.folder == path.sharedFolder()) {
+                const auto it = g.names.find(path.name());
+                return it == g.names.end() ? nullptr : &it->second;
+            }
+        return find(path.folderText(), path.name());
+    }
     const Value* find(std::string_view path) const {
         const auto [folder, name] = split(path);
         return find(folder, name);
@@ -35,6 +43,10 @@ public:
     }
     bool insert(std::string_view path, Value value) {
         const auto [folder, name] = split(path);
+        return counted(names(folder, nullptr).try_emplace(std::string(name), std::move(value)).second);
+    }
+    // The name in the folder (its path and "/").
+    bool insertIn(std::string_view folder, std::string_view name, Value value) {
         return counted(names(folder, nullptr).try_emplace(std::string(name), std::move(value)).second);
     }
     bool erase(const ChildPath& path) { return erase(path.folderText(), path.name()); }
@@ -123,6 +135,7 @@ public:
     bool insert(const ChildPath& path) { return map_.insert(path, {}); }
     bool insert(std::string_view path) { return map_.insert(path, {}); }
     bool insert(const std::string& path) { return insert(std::string_view(path)); }
+    bool insertIn(std::string_view folder, std::string_view name) { return map_.insertIn(folder, name, {}); }
     bool erase(const ChildPath& path) { return map_.erase(path); }
     bool erase(std::string_view path) { return map_.erase(path); }
     bool erase(const std::string& path) { return erase(std::string_view(path)); }

@@ -20,14 +20,11 @@ void releaseElsewhere(Collection collection, std::size_t smallest = 4096) {
     });
 }
 
-// The same for a large collection others may hold too: freed on a worker when this
-// was the last hold on it.
-template <class Held>
-void releaseElsewhere(std::shared_ptr<Held> held, std::size_t smallest = 4096) {
-    if (!held || held->size() < smallest) return;
-    QThreadPool::globalInstance()->start([held = std::move(held)]() mutable {
-        if (held.use_count() > 1) return;
-        held.reset();
-        Platform::Memory::giveBack();
+// A large collection that several hold, freed as above by whichever lets it go last.
+template <class Collection>
+std::shared_ptr<Collection> sharedReleasedElsewhere(Collection collection) {
+    return std::shared_ptr<Collection>(new Collection(std::move(collection)), [](Collection* held) {
+        releaseElsewhere(std::move(*held));
+        delete held;
     });
 }
