@@ -135,10 +135,12 @@ public:
     bool insert(const ChildPath& path) { return map_.insert(path, {}); }
     bool insert(std::string_view path) { return map_.insert(path, {}); }
     bool insert(const std::string& path) { return insert(std::string_view(path)); }
+    bool insert(const char* path) { return insert(std::string_view(path)); }
     bool insertIn(std::string_view folder, std::string_view name) { return map_.insertIn(folder, name, {}); }
     bool erase(const ChildPath& path) { return map_.erase(path); }
     bool erase(std::string_view path) { return map_.erase(path); }
     bool erase(const std::string& path) { return erase(std::string_view(path)); }
+    bool erase(const char* path) { return erase(std::string_view(path)); }
     size_t size() const { return map_.size(); }
     bool empty() const { return map_.empty(); }
     // Room for `count` names in the folder of `like`.
