@@ -14,7 +14,8 @@
 // window's thread with no stretch over 50 ms, and the resident size after the rows go
 // within 20 % of what it was before them, in every round.
 //
-//   analyze_memory [--rounds N] [--sizes 20000,40000,80000] [--no-removal]
+//   analyze_memory [--rounds N] [--sizes 20000,40000,80000] [--no-removal] [--folders]
+// (--folders: each row an empty folder, measured by the size service, not a file)
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -122,42 +123,36 @@ int reportGduPeak(const char* folder) {
     return 0;
 }
 
-// The window's thread, timed by what it dispatches: the longest single stretch.
+// The window's thread, timed by what it dispatches: the longest single stretch is the
+// longest the event loop went without serving a timer due every 5 ms (one event, or
+// a run of queued ones handled in one go), or a call made from here.
 class TimedApp : public QApplication {
 public:
-    using QApplication::QApplication;
-    bool notify(QObject* receiver, QEvent* event) override {
-        if (depth_++ > 0) {
-            const bool r = QApplication::notify(receiver, event);
-            --depth_;
-            return r;
-        }
-        const double wall = wallSeconds(), cpu = threadSeconds();
-        const bool r = QApplication::notify(receiver, event);
-        --depth_;
-        note(wallSeconds() - wall, threadSeconds() - cpu);
-        return r;
+    TimedApp(int& argc, char** argv) : QApplication(argc, argv) {
+        probe_.setTimerType(Qt::PreciseTimer);
+        probe_.setInterval(5);
+        QObject::connect(&probe_, &QTimer::timeout, [this] {
+            const double now = wallSeconds();
+            if (last_ > 0) longest_ = std::max(longest_, now - last_ - 0.005);
+            last_ = now;
+        });
+        probe_.start();
     }
-    // A call made from here, outside any event, counts as one stretch too.
     template <class Work>
     void stretch(Work work) {
-        const double wall = wallSeconds(), cpu = threadSeconds();
-        ++depth_;
+        const double wall = wallSeconds();
         work();
-        --depth_;
-        note(wallSeconds() - wall, threadSeconds() - cpu);
+        longest_ = std::max(longest_, wallSeconds() - wall);
     }
-    void resetLongest() { longestWall_ = longestCpu_ = 0; }
-    double longestWall() const { return longestWall_; }
-    double longestCpu() const { return longestCpu_; }
+    void resetLongest() {
+        longest_ = 0;
+        last_ = wallSeconds();
+    }
+    double longest() const { return std::max(longest_, wallSeconds() - last_ - 0.005); }
 
 private:
-    void note(double wall, double cpu) {
-        longestWall_ = std::max(longestWall_, wall);
-        longestCpu_ = std::max(longestCpu_, cpu);
-    }
-    int depth_ = 0;
-    double longestWall_ = 0, longestCpu_ = 0;
+    QTimer probe_;
+    double last_ = 0, longest_ = 0;
 };
 
 TimedApp* app() { return static_cast<TimedApp*>(QCoreApplication::instance()); }
@@ -185,7 +180,7 @@ void quiet(double seconds) {
 bool settled(const AnalyzeModel& m) { return !m.listing() && m.pending() == 0 && !m.removing(); }
 
 struct Pass {
-    double cpu = 0, wall = 0, longestWall = 0, longestCpu = 0;
+    double cpu = 0, wall = 0, longest = 0;
 };
 
 // The window's thread from `start` until `done` holds and what it posted is painted.
@@ -196,7 +191,7 @@ Pass timed(Start start, Done done, bool* ok) {
     app()->stretch(start);
     *ok &= until(done);
     quiet(0.05);  // the paint of what was published last
-    return {threadSeconds() - before, wallSeconds() - wall, app()->longestWall(), app()->longestCpu()};
+    return {threadSeconds() - before, wallSeconds() - wall, app()->longest()};
 }
 
 struct Figures {
@@ -222,11 +217,12 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--gdu-peak") == 0) return reportGduPeak(argv[2]);
     Platform::Memory::giveBackAsFreed();  // as the program does
     int rounds = 3;
-    bool removal = true;
+    bool removal = true, folders = false;
     std::vector<int> sizes{20000, 40000, 80000};
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc) rounds = std::max(1, std::atoi(argv[++i]));
         else if (std::strcmp(argv[i], "--no-removal") == 0) removal = false;
+        else if (std::strcmp(argv[i], "--folders") == 0) folders = true;
         else if (std::strcmp(argv[i], "--sizes") == 0 && i + 1 < argc) {
             sizes.clear();
             std::stringstream list(argv[++i]);
@@ -273,7 +269,11 @@ int main(int argc, char** argv) {
 
     for (const int n : sizes) {
         const fs::path folder = home / ("folder-" + std::to_string(n));
-        if (!bench::writeFiles(folder, n, 0)) return 1;
+        if (folders) {
+            for (int i = 0; i < n; ++i) fs::create_directories(folder / ("f" + std::to_string(i)));
+        } else if (!bench::writeFiles(folder, n, 0)) {
+            return 1;
+        }
         bench::settle(folder);
         Figures f;
         for (int r = 0; r < rounds; ++r) {
@@ -294,13 +294,13 @@ int main(int argc, char** argv) {
             f.growth.push_back(residentMiB() - before);
             f.peak.push_back(highWaterMiB() - hwBefore);
             f.listCpu.push_back(listing.cpu);
-            f.listLong.push_back(listing.longestWall);
+            f.listLong.push_back(listing .longest);
 
             const int generation = model.generation();
             const Pass again = timed([&] { model.rescan(); },
                                      [&] { return model.generation() > generation && shows(n); }, &ok);
             f.againCpu.push_back(again.cpu);
-            f.againLong.push_back(again.longestWall);
+            f.againLong.push_back(again .longest);
 
             // Every file changed on disk, as a cleaning list's report would name it (made
             // and freed on the worker that tells it, so the bench's own memory is not counted).
@@ -322,7 +322,7 @@ int main(int argc, char** argv) {
             service.unlisten(marker);
             quiet(0.2);
             f.touchCpu.push_back(touch.cpu);
-            f.touchLong.push_back(touch.longestWall);
+            f.touchLong.push_back(touch .longest);
 
             // Through every row, a page at a time.
             QScrollBar* bar = list->verticalScrollBar();
@@ -336,7 +336,7 @@ int main(int argc, char** argv) {
                 QCoreApplication::processEvents();
             }
             f.scrollCpu.push_back((threadSeconds() - scrollStart) / pages);
-            f.scrollLong.push_back(app()->longestWall());
+            f.scrollLong.push_back(app()->longest());
             bar->setValue(0);
 
             model.navigate(other);
@@ -357,7 +357,7 @@ int main(int argc, char** argv) {
                                            &ok);
                 f.removeCpu.push_back(removed.cpu);
                 f.removeWall.push_back(removed.wall);
-                f.removeLong.push_back(removed.longestWall);
+                f.removeLong.push_back(removed .longest);
                 ok &= model.lastRemoval()->removed.size() == size_t(n);
                 quiet(0.5);
                 f.afterRemoval.push_back(residentMiB());  // the report kept for the banner

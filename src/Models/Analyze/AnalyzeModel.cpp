@@ -12,7 +12,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
+#include <mutex>
 #include <limits>
 #include <numeric>
 #include <set>
@@ -40,6 +42,8 @@ const char* const kAction = "analyze";
 // Fewer rows than this touched by a change are looked at again at once; more, off the
 // window's thread.
 constexpr size_t kLookedAtOnce = 2048;
+// The longest the window's thread takes in one go for the sizes that came.
+constexpr auto kMeasuredStretch = std::chrono::milliseconds(8);
 
 fs::path resolvedHome() { return SafetyGuard::standardized(Platform::Locations::resolvedHome().string()); }
 
@@ -202,6 +206,31 @@ QString rawValue(AnalyzeModel::Mode mode) {
     return mode == AnalyzeModel::Mode::folders ? QStringLiteral("folders") : QStringLiteral("largeFiles");
 }
 
+// What the size service measured for a load, put by its threads and taken by the
+// window's thread, which one queued call at most is on its way to.
+struct AnalyzeModel::Inbox {
+    // True when this made it hold something: the caller sends for it.
+    bool put(Measured result) {
+        std::lock_guard lock(mutex_);
+        results_.push_back(std::move(result));
+        return results_.size() == 1;
+    }
+    // The same for results taken but not used yet, which go ahead of the rest.
+    bool putBack(std::vector<Measured> results) {
+        std::lock_guard lock(mutex_);
+        results_.insert(results_.begin(), std::make_move_iterator(results.begin()), std::make_move_iterator(results.end()));
+        return results_.size() == results.size();
+    }
+    std::vector<Measured> take() {
+        std::lock_guard lock(mutex_);
+        return std::exchange(results_, {});
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<Measured> results_;
+};
+
 // One load's measuring: the working copies that results go into, published in batches.
 // Every row is a child of the folder listed, so its rows are known by their names.
 struct AnalyzeModel::Measuring {
@@ -237,6 +266,7 @@ struct AnalyzeModel::Measuring {
     ByName<std::pair<int64_t, int64_t>> deducted;
     bool sharingChanged = false;
     std::vector<uint32_t> order;  // of the rows as last published
+    std::shared_ptr<Inbox> inbox = std::make_shared<Inbox>();
 
     size_t size() const { return rows.size(); }  // what releasing it frees
     std::string pathOf(std::string_view name) const { return *within + std::string(name); }
@@ -258,7 +288,10 @@ struct AnalyzeModel::Measuring {
             if (it == arrived.end()) continue;
             fill(row.entry, it->second.info);
             share(row.entry.name(), false, it->second.info.shared);
-            if (row.entry.isFolder) subSlices[pathOf(row.entry.name())] = std::move(it->second.subSlices);
+            // A folder with no subfolder known has none kept: most folders of a large one.
+            if (!row.entry.isFolder) continue;
+            if (!it->second.subSlices.empty()) subSlices[pathOf(row.entry.name())] = std::move(it->second.subSlices);
+            else if (!subSlices.empty()) subSlices.erase(pathOf(row.entry.name()));
         }
         arrived.clear();
     }
@@ -448,8 +481,8 @@ AnalyzeModel::AnalyzeModel(SizeService& sizes, QObject* parent)
 
 AnalyzeModel::~AnalyzeModel() {
     sizes_.unlisten(listener_);
-    // A listing under way reads the size service, which need not outlive this.
-    for (auto& listing : preparing_) listing.waitForFinished();
+    // Work under way that reads the size service, which need not outlive this.
+    for (auto& work : working_) work.waitForFinished();
     if (measuring_) releaseElsewhere(std::move(*measuring_));
     releaseElsewhere(std::move(entries_));
     releaseElsewhere(std::move(removable_.verdicts));
@@ -649,7 +682,8 @@ std::shared_ptr<AnalyzeModel::Prepared> AnalyzeModel::prepare(const fs::path& fo
                 fill(entry, *info);
                 load->share(entry.name(), false, info->shared);
             }
-            if (entry.isFolder) load->subSlices[folders[k]] = subSlicesOf(sizes, folders[k]);
+            if (!entry.isFolder) continue;
+            if (auto slices = subSlicesOf(sizes, folders[k]); !slices.empty()) load->subSlices[folders[k]] = std::move(slices);
         }
     }
     std::vector<std::string_view> names;
@@ -724,8 +758,8 @@ QCoro::Task<> AnalyzeModel::loadFolders(int token, fs::path folder) {
     const int epoch = gateEpoch_;
     QFuture<std::shared_ptr<Prepared>> preparing =
         QtConcurrent::run([folder, token, &sizes, judge] { return prepare(folder, token, sizes, judge); });
-    std::erase_if(preparing_, [](const QFuture<void>& f) { return f.isFinished(); });
-    preparing_.emplace_back(preparing);
+    std::erase_if(working_, [](const QFuture<void>& f) { return f.isFinished(); });
+    working_.emplace_back(preparing);
     const std::shared_ptr<Prepared> prepared = co_await preparing;
     QCoro::Task<> turn = nextTurn();  // a load never ends inside load()
     co_await turn;
@@ -783,32 +817,60 @@ void AnalyzeModel::replayForgotten() {
 }
 
 void AnalyzeModel::measureInto(const std::shared_ptr<Measuring>& load, const std::vector<std::string>& names) {
-    QPointer<AnalyzeModel> self(this);
+    std::vector<std::pair<std::string, int>> asked;
+    asked.reserve(names.size());
+    for (const auto& name : names) asked.emplace_back(name, ++load->asked[name]);
     // A load that gives way is freed by the model, not by the last answer to reach it.
-    const std::weak_ptr<Measuring> weak = load;
-    for (const auto& name : names) {
-        const int ticket = ++load->asked[name];
-        sizes_.info(load->pathOf(name), [self, weak, name, ticket](DiskIndex::Info info) {
-            // Any thread: the result goes to the main thread, to a model that may be gone.
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [self, weak, name, ticket, info] {
-                    if (!self) return;
-                    if (const auto load = weak.lock()) self->measured(*load, name, ticket, info);
-                },
-                Qt::QueuedConnection);
-        });
-    }
+    auto ask = [self = QPointer(this), weak = std::weak_ptr<Measuring>(load), inbox = load->inbox,
+                within = load->within, &sizes = sizes_, asked = std::move(asked)] {
+        for (const auto& [name, ticket] : asked) {
+            std::string path = *within + name;
+            sizes.info(path, [self, weak, inbox, &sizes, path, name = name, ticket = ticket](DiskIndex::Info info) {
+                // Any thread. What is measured reaches the window's thread in one hop for
+                // all that came meanwhile, its sub-slices read here.
+                if (inbox->put({name, ticket, info, subSlicesOf(sizes, path)})) hop(self, weak);
+            });
+        }
+    };
+    // Asking for many wakes the service's threads many times: done off the window's thread.
+    if (names.size() < 256) return ask();
+    std::erase_if(working_, [](const QFuture<void>& f) { return f.isFinished(); });
+    working_.push_back(QtConcurrent::run(std::move(ask)));
 }
 
-void AnalyzeModel::measured(Measuring& load, const std::string& name, int ticket, DiskIndex::Info info) {
-    --load.waiting;
-    // A newer load began: the size still went into the service's cache.
-    if (generation_ != load.token) return;
-    // Measured again when it changed meanwhile; gone when it was removed meanwhile,
-    // which its publication finds.
-    if (load.asked[name] == ticket) load.arrived[name] = {info, subSlicesOf(load.pathOf(name))};
-    if (load.waiting == 0 || Platform::monotonicSeconds() - load.lastPublished > publishInterval) publish(load);
+void AnalyzeModel::hop(QPointer<AnalyzeModel> self, std::weak_ptr<Measuring> load) {
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [self, load] {
+            if (!self) return;
+            if (const auto l = load.lock()) self->measured(*l);
+        },
+        Qt::QueuedConnection);
+}
+
+void AnalyzeModel::measured(Measuring& load) {
+    std::vector<Measured> results = load.inbox->take();
+    // A newer load began: the sizes still went into the service's cache.
+    if (generation_ != load.token) {
+        load.waiting -= results.size();
+        return;
+    }
+    // In stretches the window can paint between: the rest goes back, ahead of what came.
+    const auto start = std::chrono::steady_clock::now();
+    for (size_t i = 0; i < results.size(); ++i) {
+        if (generation_ != load.token) return;  // a view loaded anew
+        Measured& r = results[i];
+        --load.waiting;
+        // Measured again when it changed meanwhile; gone when it was removed meanwhile,
+        // which its publication finds.
+        if (load.asked[r.name] == r.ticket) load.arrived[r.name] = {r.info, std::move(r.subSlices)};
+        if (load.waiting == 0 || Platform::monotonicSeconds() - load.lastPublished > publishInterval) publish(load);
+        if (i + 1 < results.size() && std::chrono::steady_clock::now() - start > kMeasuredStretch) {
+            results.erase(results.begin(), results.begin() + ptrdiff_t(i + 1));
+            if (load.inbox->putBack(std::move(results))) hop(this, measuring_);
+            return;
+        }
+    }
 }
 
 void AnalyzeModel::publish(Measuring& load) {

@@ -2,6 +2,7 @@
 #include <QCoroTask>
 #include <QFuture>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -175,6 +176,14 @@ private:
         bool operator==(const Counting&) const = default;
     };
     struct Measuring;
+    // A size measured for a row, with the row's sub-slices.
+    struct Measured {
+        std::string name;
+        int ticket = 0;
+        DiskIndex::Info info;
+        std::vector<SubSlice> subSlices;
+    };
+    struct Inbox;
     struct Prepared;
     struct Looked;
     using Verdicts = PathMap<bool>;
@@ -188,7 +197,8 @@ private:
     QCoro::Task<> loadLargeFiles(int token, std::filesystem::path folder);
     // Asks the size service for the named rows; their sizes go into the load's working copies.
     void measureInto(const std::shared_ptr<Measuring>& load, const std::vector<std::string>& names);
-    void measured(Measuring& load, const std::string& name, int ticket, DiskIndex::Info info);
+    static void hop(QPointer<AnalyzeModel> self, std::weak_ptr<Measuring> load);
+    void measured(Measuring& load);  // takes what came
     // The size service forgot these after a change on disk, made here or elsewhere: what
     // the folder shown holds of them is looked at again.
     using Paths = std::shared_ptr<const std::vector<std::string>>;
@@ -238,7 +248,7 @@ private:
     Mode mode_ = Mode::folders;
     int generation_ = 0;
     std::shared_ptr<Measuring> measuring_;  // the current load's working copies
-    std::vector<QFuture<void>> preparing_;  // listings under way
+    std::vector<QFuture<void>> working_;  // listings and requests under way, which read the size service
     // Forgotten while a listing was under way, which may have been read before the change.
     std::vector<Paths> forgottenWhileListing_;
     int listener_ = -1;
