@@ -29,11 +29,7 @@
 namespace {
 namespace fs = std::filesystem;
 
-double threadSeconds() {
-    timespec t{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + t.tv_nsec / 1e9;
-}
+using bench::threadSeconds;
 
 // Runs the window's event loop, idle in between, until `done` holds after a change.
 template <class Done>

@@ -55,11 +55,7 @@ extern char** environ;
 namespace {
 namespace fs = std::filesystem;
 
-double threadSeconds() {
-    timespec t{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + t.tv_nsec / 1e9;
-}
+using bench::threadSeconds;
 
 double wallSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();

@@ -3,6 +3,7 @@
 // Temporary folders and dates come from the tests' tree helpers.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -92,6 +93,13 @@ inline std::pair<double, double> cpuWithChildren(pid_t pid) {
 }
 
 inline double cpuOf(pid_t pid) { return cpuWithChildren(pid).first; }
+
+// The calling thread's own processor seconds so far.
+inline double threadSeconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + t.tv_nsec / 1e9;
+}
 
 inline double secondsOf(const std::function<void()>& work) {
     const auto start = std::chrono::steady_clock::now();

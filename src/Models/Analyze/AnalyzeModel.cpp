@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 #include <chrono>
 #include <climits>
 #include <mutex>
@@ -138,13 +139,17 @@ public:
         for (uint32_t r = 0; r < order.size(); ++r) places[order[r]].rank = r;
         return places;
     }
-    // Ranks afresh for all, after places of names that came later (rank unset) were
-    // added to `places` with their names; the earlier names keep their order.
-    void merge(std::vector<Place*> places, const std::vector<std::string_view>& names) {
-        std::vector<uint32_t> order(places.size());
-        std::iota(order.begin(), order.end(), 0u);
-        std::stable_sort(order.begin(), order.end(),
-                         [&](uint32_t a, uint32_t b) { return before(*places[a], names[a], *places[b], names[b]); });
+    // Ranks afresh for all, the places from `from` on those of names that came later:
+    // they are sorted among themselves and merged into the order of the others.
+    void merge(const std::vector<Place*>& places, const std::vector<std::string_view>& names, size_t from) {
+        const auto earlier = [&](uint32_t a, uint32_t b) { return before(*places[a], names[a], *places[b], names[b]); };
+        std::vector<uint32_t> old(from), fresh(places.size() - from), order;
+        std::iota(old.begin(), old.end(), 0u);
+        std::iota(fresh.begin(), fresh.end(), uint32_t(from));
+        std::sort(old.begin(), old.end(), [&](uint32_t a, uint32_t b) { return places[a]->rank < places[b]->rank; });
+        std::stable_sort(fresh.begin(), fresh.end(), earlier);
+        order.reserve(places.size());
+        std::merge(old.begin(), old.end(), fresh.begin(), fresh.end(), std::back_inserter(order), earlier);
         for (uint32_t r = 0; r < order.size(); ++r) places[order[r]]->rank = r;
     }
     Place add(const std::string& key) {
@@ -152,7 +157,6 @@ public:
         bytes_ += key;
         return p;
     }
-    size_t size() const { return bytes_.size(); }
     // Keeps the keys of these places alone, which move to a block of their own.
     template <class Places>
     NameKeys kept(Places& places) const {
@@ -307,7 +311,7 @@ struct AnalyzeModel::Measuring {
             places.push_back(&row.place);
             names.push_back(row.entry.name());
         }
-        keys.merge(std::move(places), names);
+        keys.merge(places, names, from);
     }
     // The rows to show: each file of several names in the first row that holds it, as a
     // walk of the folder counts it (its own files before its folders, each by name), in
@@ -978,6 +982,7 @@ void AnalyzeModel::lookedAgain(Measuring& load, Looked& looked) {
     // One pass over the rows, dropping those gone.
     size_t kept = 0;
     std::vector<Measuring::Row> gone;
+    gone.reserve(size_t(std::count_if(looked.now.begin(), looked.now.end(), [](const auto& n) { return !n.entry; })));
     for (size_t i = 0; i < load.rows.size(); ++i) {
         Measuring::Row& row = load.rows[i];
         if (const int32_t k = looked.nameOfRow[i]; k >= 0) {
