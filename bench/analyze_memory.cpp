@@ -283,7 +283,6 @@ int main(int argc, char** argv) {
             const double hwBefore = highWaterMiB();
             f.before.push_back(before);
 
-            for (int k = 0; getenv("REPEAT") && k < 10; ++k) { model.navigate(other); until([&] { return shows(20); }); model.navigate(folder); until([&] { return shows(n); }); }
             const Pass listing = timed([&] { model.navigate(folder); }, [&] { return shows(n); }, &ok);
             quiet(0.3);
             f.shownRss.push_back(residentMiB());
@@ -349,7 +348,9 @@ int main(int argc, char** argv) {
                 f.selectCpu.push_back(threadSeconds() - select);
                 ok &= model.selection().size() == size_t(n);
                 const Pass removed = timed([&] { model.trashSelected(); },
-                                           [&] { return model.entries().empty() && model.lastRemoval() && !model.removing(); },
+                                           [&] {
+                                               return model.entries().empty() && model.lastRemoval() && !model.removing();
+                                           },
                                            &ok);
                 f.removeCpu.push_back(removed.cpu);
                 f.removeWall.push_back(removed.wall);
@@ -387,8 +388,8 @@ int main(int argc, char** argv) {
                         "closed; \"Select all\" %.0f ms, \"Move to Trash\" %.0f ms of the window's thread over %.1f s "
                         "(longest stretch %.0f ms; the window at rest takes %.0f ms a second)",
                         listed(f.afterRemoval, "%.1f").c_str(), listed(f.afterBanner, "%.1f").c_str(),
-                        worst(f.selectCpu) * 1e3, worst(f.removeCpu) * 1e3, worst(f.removeWall), worst(f.removeLong) * 1e3,
-                        rest * 1e3);
+                        worst(f.selectCpu) * 1e3, worst(f.removeCpu) * 1e3, worst(f.removeWall),
+                        worst(f.removeLong) * 1e3, rest * 1e3);
         std::printf("\n");
         ok &= growth <= gdu;
         const double window = std::max({worst(f.listCpu), worst(f.againCpu), worst(f.touchCpu)});

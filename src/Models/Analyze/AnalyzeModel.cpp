@@ -222,7 +222,8 @@ struct AnalyzeModel::Inbox {
     // The same for results taken but not used yet, which go ahead of the rest.
     bool putBack(std::vector<Measured> results) {
         std::lock_guard lock(mutex_);
-        results_.insert(results_.begin(), std::make_move_iterator(results.begin()), std::make_move_iterator(results.end()));
+        results_.insert(results_.begin(), std::make_move_iterator(results.begin()),
+                        std::make_move_iterator(results.end()));
         return results_.size() == results.size();
     }
     std::vector<Measured> take() {
@@ -328,7 +329,8 @@ struct AnalyzeModel::Measuring {
         }
         // The order of the last publication, while it holds.
         const auto inOrder = [&](uint32_t a, uint32_t b) { return before(sortKeys[a], sortKeys[b]); };
-        if (order.size() != rows.size() || !std::is_sorted(order.begin(), order.end(), inOrder)) order = orderOf(sortKeys);
+        if (order.size() != rows.size() || !std::is_sorted(order.begin(), order.end(), inOrder))
+            order = orderOf(sortKeys);
         const auto credited = [&](uint32_t i) {
             Entry e = rows[i].entry;
             if (const auto it = deducted.find(e.name()); it != deducted.end()) {
@@ -677,17 +679,18 @@ std::shared_ptr<AnalyzeModel::Prepared> AnalyzeModel::prepare(const fs::path& fo
         }
         children.reset();
         // What the size service knows already shows at once.
-        const auto known_ = sizes.cached(folders);
+        const auto cachedInfos = sizes.cached(folders);
         for (size_t k = 0; k < folders.size(); ++k) {
             Entry& entry = load->rows[folderRows[k]].entry;
-            const auto& info = known_[k];
+            const auto& info = cachedInfos[k];
             if (!info) continue;
             if (!entry.sizeless) {
                 fill(entry, *info);
                 load->share(entry.name(), false, info->shared);
             }
             if (!entry.isFolder) continue;
-            if (auto slices = subSlicesOf(sizes, folders[k]); !slices.empty()) load->subSlices[folders[k]] = std::move(slices);
+            if (auto slices = subSlicesOf(sizes, folders[k]); !slices.empty())
+                load->subSlices[folders[k]] = std::move(slices);
         }
     }
     std::vector<std::string_view> names;
@@ -1199,7 +1202,8 @@ QCoro::Task<> AnalyzeModel::remove(std::vector<Entry> entries) {
     SizeService& service = sizes_;
     // The findings are made, removed and let go off the window's thread: a removal of
     // many files names many paths.
-    auto chosen = std::make_shared<std::pair<std::vector<Entry>, std::vector<int64_t>>>(std::move(entries), std::move(sizes));
+    using Chosen = std::pair<std::vector<Entry>, std::vector<int64_t>>;
+    auto chosen = std::make_shared<Chosen>(std::move(entries), std::move(sizes));
     QFuture<std::shared_ptr<CleanReport>> removal = QtConcurrent::run([chosen, safety, dryRun, alwaysTrash, &service] {
         std::vector<CleanItem> items;
         items.reserve(chosen->first.size());
