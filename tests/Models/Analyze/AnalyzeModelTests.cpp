@@ -661,3 +661,30 @@ TEST(AnalyzeModel, ALargeListingIsPublishedInSlices) {
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].names.size(), many + 1);
 }
+
+// A change naming thousands of the rows is looked at again off the window's thread: the
+// rows gone leave, with their selection, new ones take their places in the order, and
+// what the folder shows is what a fresh look shows.
+TEST(AnalyzeModel, AChangeOfThousandsOfRowsShowsWhatAFreshLookShows) {
+    constexpr int kMany = 3000;
+    FakeHome h;
+    ASSERT_TRUE(testtree::writeFiles(h / "Many", kMany, 0));
+    Held held;
+    held.latch.releaseAll();
+    AnalyzeModel& m = held.model;
+    m.navigate(h / "Many");
+    ASSERT_TRUE(until([&] { return settled(m) && m.entries().size() == size_t(kMany); }));
+    m.setSelection({(h / "Many/f1").string(), (h / "Many/f2").string()});
+    std::vector<fs::path> touched;
+    for (int i = 0; i < kMany; i += 2) {  // every other one goes, and one comes beside it
+        const fs::path gone = h / "Many" / ("f" + std::to_string(i));
+        const fs::path came = h / "Many" / ("f" + std::to_string(i) + "b");
+        ASSERT_EQ(::rename(gone.c_str(), came.c_str()), 0);
+        touched.insert(touched.end(), {gone, came});
+    }
+    touched.push_back(h.file("Many/a large one", 40));
+    m.sizes().forget(touched);
+    ASSERT_TRUE(until([&] { return settled(m); }));
+    EXPECT_EQ(shown(m), afresh(m));
+    EXPECT_EQ(m.selection(), AnalyzeModel::Selection{(h / "Many/f1").string()});
+}
