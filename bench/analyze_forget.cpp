@@ -29,11 +29,7 @@
 namespace {
 namespace fs = std::filesystem;
 
-double threadSeconds() {
-    timespec t{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + t.tv_nsec / 1e9;
-}
+using bench::threadSeconds;
 
 // Runs the window's event loop, idle in between, until `done` holds after a change.
 template <class Done>
@@ -87,11 +83,11 @@ int main(int argc, char** argv) {
             }
             CleanReport report;
             for (const auto& e : model.entries()) {
-                const fs::path to = Platform::Locations::trashFiles() / e.url.filename();
-                if (::rename(e.url.c_str(), to.c_str()) != 0) return 1;
-                report.removed.push_back({e.url, 4096, CleanCategory::userCaches, Risk::review, "", false, false,
+                const fs::path from = e.url, to = Platform::Locations::trashFiles() / e.url.filename();
+                if (::rename(from.c_str(), to.c_str()) != 0) return 1;
+                report.removed.push_back({from, 4096, CleanCategory::userCaches, Risk::review, "", false, false,
                                           std::nullopt});
-                report.inTrash.push_back({e.url, to});
+                report.inTrash.push_back({from, to});
             }
             const auto touched = report.touched();
             paths = touched.size();

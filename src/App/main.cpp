@@ -12,6 +12,7 @@
 #include "Models/Kit/Localization.h"
 #include "Models/Kit/MotionPause.h"
 #include "Platform/DesktopSettings.h"
+#include "Platform/Memory.h"
 #include "Models/Window/AppState.h"
 #include "Models/Window/QuietStart.h"
 #include "Models/Settings/LaunchAtLogin.h"
@@ -31,6 +32,7 @@ constexpr std::chrono::seconds trayWait{10};
 }  // namespace
 
 int main(int argc, char** argv) {
+    Platform::Memory::giveBackAsFreed();
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Quelto"));
     app.setApplicationDisplayName(QStringLiteral("Quelto"));

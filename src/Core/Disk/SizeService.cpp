@@ -20,6 +20,16 @@ std::string_view parentOf(std::string_view path) {
     return path.substr(0, slash == 0 ? 1 : slash);
 }
 
+// The name of the path in the folder holding it.
+std::string_view nameOf(std::string_view path) { return path.substr(path.find_last_of('/') + 1); }
+
+// The path of a folder's child, as the walk that recorded it made it.
+std::string childOf(std::string_view folder, std::string_view name) {
+    std::string path(folder);
+    if (folder != "/") path += '/';
+    return path.append(name);
+}
+
 // Paths with the links on the way to them resolved (not a link one names itself): the
 // cache knows folders by the paths the analyzer lists, which are resolved. A removal
 // names many files of few folders, mostly one after another: each folder is resolved
@@ -180,7 +190,7 @@ void SizeService::finish(const std::shared_ptr<Request>& request, TreeWalk::Resu
                 cache_[request->path] = measurement.root;
                 for (auto& [path, recorded] : measurement.recorded) {
                     cache_.try_emplace(path, recorded);
-                    childIndex_[std::string(parentOf(path))].insert(path);
+                    childIndex_[std::string(parentOf(path))].emplace(nameOf(path));
                 }
             }
             if (const auto it = measuring_.find(request->path); it != measuring_.end() && it->second == request)
@@ -224,8 +234,10 @@ std::vector<std::pair<std::string, SizeService::Info>> SizeService::children(con
         std::lock_guard lock(mutex_);
         const auto members = childIndex_.find(path);
         if (members == childIndex_.end()) return known;
-        for (const auto& member : members->second)
-            if (const auto it = cache_.find(member); it != cache_.end()) known.emplace_back(member, it->second);
+        for (const auto& name : members->second) {
+            std::string member = childOf(path, name);
+            if (const auto it = cache_.find(member); it != cache_.end()) known.emplace_back(std::move(member), it->second);
+        }
     }
     // Ties in the order a person reads names, so the chart is the same on every run.
     std::sort(known.begin(), known.end(), [](const auto& a, const auto& b) {
@@ -276,7 +288,7 @@ void SizeService::forgetPaths(std::vector<std::string> paths) {
         }
         for (const auto& path : paths)
             if (const auto it = childIndex_.find(std::string(parentOf(path))); it != childIndex_.end())
-                it->second.erase(path);
+                if (const auto name = it->second.find(nameOf(path)); name != it->second.end()) it->second.erase(name);
         forgetWalks(std::cref(touches));
     }
     std::lock_guard lock(listenersMutex_);

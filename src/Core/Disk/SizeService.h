@@ -87,7 +87,8 @@ private:
     const Settings settings_;
     mutable std::mutex mutex_;
     std::unordered_map<std::string, Info> cache_;
-    std::unordered_map<std::string, std::set<std::string>> childIndex_;
+    // By folder, the names of its subfolders some walk recorded.
+    std::unordered_map<std::string, std::set<std::string, std::less<>>> childIndex_;
     std::unordered_map<std::string, std::shared_ptr<Request>> measuring_;
     std::map<std::tuple<std::string, int64_t, size_t>, std::shared_ptr<Request>> searching_;
     int running_ = 0;

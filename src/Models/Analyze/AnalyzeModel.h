@@ -2,6 +2,7 @@
 #include <QCoroTask>
 #include <QFuture>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -18,6 +19,8 @@
 #include "Core/Clean/SafetyGuard.h"
 #include "Core/Disk/SizeService.h"
 #include "Models/Analyze/AnalyzeFocus.h"
+#include "Models/Analyze/ChildPath.h"
+#include "Models/Analyze/PathSet.h"
 
 // The state behind the Analyze tab: the breadcrumb of the folder shown, its children
 // with their sizes as they become known, the largest subfolders of each child, the
@@ -32,7 +35,8 @@ class AnalyzeModel : public QObject {
 
 public:
     struct Entry {
-        std::filesystem::path url;
+        // Kept as the folder shown and the child's name, the folder shared by its rows.
+        ChildPath url;
         // Allocated bytes; none until measured. The rows add up to the folder: a file of
         // several names in several rows is in the first of them alone, the folder's own
         // files before its folders, each by name (as a walk of the folder counts it).
@@ -44,22 +48,23 @@ public:
         bool sizeless = false;
         // A folder that could not be opened: its size is unknown, never 0.
         bool unreadable = false;
-        const std::string& id() const { return url.native(); }
+        std::string id() const { return url.string(); }
+        const std::string& name() const { return url.name(); }
         bool measuring() const { return !size && !sizeless && !unreadable; }
         bool operator==(const Entry&) const = default;
     };
     struct SubSlice {
-        std::filesystem::path url;
+        ChildPath url;
         int64_t size = 0;
         int64_t files = 0;
-        const std::string& id() const { return url.native(); }
+        std::string id() const { return url.string(); }
         bool operator==(const SubSlice&) const = default;
     };
     enum class Mode { folders, largeFiles };
     // A child folder's largest subfolders, keyed by the child's path.
     using SubSlices = std::map<std::string, std::vector<SubSlice>>;
     // Chosen entries by the exact bytes of their paths.
-    using Selection = std::set<std::string>;
+    using Selection = PathSet;
 
     // Unmeasured entries sort as if just under this size.
     static constexpr int64_t unmeasuredRank = 104857600;
@@ -68,6 +73,9 @@ public:
     static constexpr size_t largeFileLimit = 200;
     static constexpr size_t subSliceLimit = 24;
     static constexpr double publishInterval = 0.25;
+    // A listing of another folder is published this many rows first, then twice as many
+    // each turn of the event loop, so the window paints while the rows arrive.
+    static constexpr size_t firstSlice = 4096;
 
     // Measures through the process's one size service.
     explicit AnalyzeModel(QObject* parent = nullptr);
@@ -125,11 +133,14 @@ public:
     void navigate(const std::filesystem::path& url);
 
     // Whether the safety gate lets the entry be removed; asked once per path until the
-    // protected paths change.
+    // protected paths change. A listing asks it of every row off the window's thread, and
+    // what it answered is kept while those rows are listed.
     bool canRemove(const Entry& entry);
     void toggleSelection(const Entry& entry);
     std::vector<Entry> selectedEntries() const;
     int64_t selectedSize() const;  // unmeasured entries count 0
+    // The entries that may be removed ("Select all" chooses them).
+    size_t removableCount();
 
     // Move to the Trash through the remover; ignored while a removal runs.
     void trash(const Entry& entry);
@@ -156,48 +167,55 @@ signals:
     void busyChanged();
 
 private:
-    struct Listed {
-        std::filesystem::path url;
-        std::optional<int64_t> fileSize;  // none for a folder
-        bool navigable = false;
-        bool sizeless = false;  // a pseudo or network file system is mounted here
-        std::optional<TreeWalk::SharedFile> shared = {};  // a file of several names
-    };
     // How a walk of the folder counts it where its list reads otherwise: its own
     // blocks and its links count though nothing lists them; a folder with another
     // volume mounted on it counts its own blocks alone, whatever its own row reads.
     struct Counting {
         int64_t bytes = 0, files = 0;                // the folder's own blocks and its links
-        std::map<std::string, int64_t> mountPoints;  // by path: its own blocks
+        std::map<std::string, int64_t> mountPoints;  // by name: its own blocks
         bool operator==(const Counting&) const = default;
     };
-    struct Listing {
-        std::vector<Listed> children;
-        bool readable = true;
-        Counting counting;
-    };
     struct Measuring;
-    // Sort keys by name, each made once.
-    using SortKeys = std::unordered_map<std::string, std::string>;
+    // A size measured for a row, with the row's sub-slices.
+    struct Measured {
+        std::string name;
+        int ticket = 0;
+        DiskIndex::Info info;
+        std::vector<SubSlice> subSlices;
+    };
+    struct Inbox;
+    struct Prepared;
+    struct Looked;
+    using Verdicts = PathMap<bool>;
 
-    static Listing list(const std::filesystem::path& folder);
-    // `sorted`, with the keys of names already keyed taken from `known`.
-    static std::vector<Entry> sortedBy(std::vector<Entry> entries, SortKeys& known);
+    // The folder listed, its sizes known, sorted and judged, off the window's thread.
+    static std::shared_ptr<Prepared> prepare(const std::filesystem::path& folder, int token, const SizeService& sizes,
+                                             const SafetyGuard& gate);
     std::vector<SubSlice> subSlicesOf(const std::string& path) const;
+    static std::vector<SubSlice> subSlicesOf(const SizeService& sizes, const std::string& path);
     QCoro::Task<> loadFolders(int token, std::filesystem::path folder);
     QCoro::Task<> loadLargeFiles(int token, std::filesystem::path folder);
-    // Asks the size service for the paths; their sizes go into the load's working copies.
-    void measureInto(const std::shared_ptr<Measuring>& load, const std::vector<std::string>& paths);
-    void measured(const std::shared_ptr<Measuring>& load, const std::string& path, int ticket, DiskIndex::Info info);
+    // Asks the size service for the named rows; their sizes go into the load's working copies.
+    void measureInto(const std::shared_ptr<Measuring>& load, const std::vector<std::string>& names);
+    static void hop(QPointer<AnalyzeModel> self, std::weak_ptr<Measuring> load);
+    void measured(Measuring& load);  // takes what came
     // The size service forgot these after a change on disk, made here or elsewhere: what
     // the folder shown holds of them is looked at again.
-    void forgotten(const std::vector<std::string>& paths);
+    using Paths = std::shared_ptr<const std::vector<std::string>>;
+    void forgotten(Paths paths);
+    void forgottenLargeFiles(const std::vector<std::string>& paths);
+    // Many rows are looked at again off the window's thread, the folder listing meanwhile.
+    QCoro::Task<> lookAgain(int token, std::shared_ptr<Looked> looked);
+    void lookedAgain(Measuring& load, Looked& looked);
+    void replayForgotten();
     void publish(Measuring& load);
     QCoro::Task<> remove(std::vector<Entry> entries);
     QFuture<DiskIndex::Info> measure(const std::string& path);
+    const SafetyGuard& gate();
 
     void setPath(std::vector<std::filesystem::path> value);
     void setEntries(std::vector<Entry> value);
+    void entriesSet();  // entries_ changed in place
     void setListing(bool value);
     void setSearched(bool value);
     void setReadable(bool value);
@@ -221,13 +239,18 @@ private:
     Selection selection_;
     std::optional<CleanReport> lastRemoval_;
     bool removing_ = false;
-    std::unordered_map<std::string, bool> removable_;
-    std::optional<SafetyGuard> gate_;  // what removable_ was asked of
+    struct Removable {
+        Verdicts verdicts;
+        size_t counted = 0, found = 0;  // of the first `counted` entries, `found` may be removed
+    } removable_;
+    std::optional<SafetyGuard> gate_;  // what the verdicts were asked of
+    int gateEpoch_ = 0;                // moves on with the protected paths
     Mode mode_ = Mode::folders;
     int generation_ = 0;
     std::shared_ptr<Measuring> measuring_;  // the current load's working copies
+    std::vector<QFuture<void>> working_;  // listings and requests under way, which read the size service
     // Forgotten while a listing was under way, which may have been read before the change.
-    std::vector<std::string> forgottenWhileListing_;
+    std::vector<Paths> forgottenWhileListing_;
     int listener_ = -1;
 };
 

@@ -50,8 +50,9 @@ void CleanListModel::setItems(std::vector<CleanItem> value) {
         releaseElsewhere(std::move(value));
         return;
     }
-    // Tens of thousands of findings take the window's thread a while to free.
-    releaseElsewhere(std::exchange(items_, std::make_shared<const std::vector<CleanItem>>(std::move(value))));
+    // Tens of thousands of findings take the window's thread a while to free, and a
+    // clean under way may hold them last.
+    items_ = sharedReleasedElsewhere(std::move(value));
     emit itemsChanged();
 }
 

@@ -20,13 +20,11 @@ void releaseElsewhere(Collection collection, std::size_t smallest = 4096) {
     });
 }
 
-// The same for a collection held in common: freed there only when this was the last
-// hold on it; otherwise whoever holds it last frees it.
+// A large collection that several hold, freed as above by whichever lets it go last.
 template <class Collection>
-void releaseElsewhere(std::shared_ptr<Collection> held, std::size_t smallest = 4096) {
-    if (!held || held.use_count() > 1 || held->size() < smallest) return;
-    QThreadPool::globalInstance()->start([held = std::move(held)]() mutable {
-        held.reset();
-        Platform::Memory::giveBack();
+std::shared_ptr<Collection> sharedReleasedElsewhere(Collection collection) {
+    return std::shared_ptr<Collection>(new Collection(std::move(collection)), [](Collection* held) {
+        releaseElsewhere(std::move(*held));
+        delete held;
     });
 }

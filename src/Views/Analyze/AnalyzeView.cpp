@@ -416,7 +416,7 @@ void FolderPanel::openFocus(const AnalyzeFocus& focus) {
     // Found afresh: a reload may have removed what the arc stood for.
     if (focus.kind == AnalyzeFocus::Kind::entry) {
         for (const auto& e : model_.entries())
-            if (e.url.native() == focus.path) {
+            if (e.url.is(focus.path)) {
                 model_.open(e);
                 break;
             }
@@ -424,7 +424,7 @@ void FolderPanel::openFocus(const AnalyzeFocus& focus) {
         [&] {
             for (const auto& [key, slices] : model_.subSlices())
                 for (const auto& s : slices)
-                    if (s.url.native() == focus.path) return model_.open(s);
+                    if (s.url.is(focus.path)) return model_.open(s);
         }();
     }
     model_.setFocus(std::nullopt);

@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+#include "Models/Analyze/ChildPath.h"
+
 #include "Models/Analyze/AnalyzeFocus.h"
 #include "Models/Analyze/FileCount.h"
 #include "Models/Analyze/OrbitLayout.h"
@@ -150,7 +152,7 @@ Detail detail(const Entries& entries, const SubSlices& subSlices, const Shown& s
     const double t = total < 1 ? 1.0 : double(total);
     if (focus && focus->kind == AnalyzeFocus::Kind::entry) {
         for (const auto& e : entries) {
-            if (std::string(e.url) != focus->path) continue;
+            if (!samePath(e.url, focus->path)) continue;
             if (!e.size) break;
             QString caption = percent(double(*e.size), t);
             if (e.files) caption += QStringLiteral(" · ") + files(*e.files);
@@ -160,7 +162,7 @@ Detail detail(const Entries& entries, const SubSlices& subSlices, const Shown& s
     } else if (focus && focus->kind == AnalyzeFocus::Kind::slice) {
         for (const auto& [key, slices] : subSlices)
             for (const auto& s : slices) {
-                if (std::string(s.url) != focus->path) continue;
+                if (!samePath(s.url, focus->path)) continue;
                 const QString caption = pathToQString(s.url.parent_path().filename()) + QStringLiteral("/ · ") +
                                         percent(double(s.size), t) + QStringLiteral(" · ") +
                                         files(s.files);

@@ -65,29 +65,6 @@ private:
 
 // ---- DetailRow
 
-std::vector<DetailRow> DetailRow::build(AnalyzeModel& model) {
-    const auto& entries = model.entries();
-    const double denominator = std::max<double>(1.0, double(model.total()));
-    const auto numbers = OrbitLayout::colourNumbers(entries);
-    const auto& focus = model.focus();
-    const auto& selection = model.selection();
-    const bool entryFocus = focus && focus->kind == AnalyzeFocus::Kind::entry;
-    std::vector<DetailRow> rows;
-    rows.reserve(entries.size());
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const auto& e = entries[i];
-        DetailRow r{e, {}, {}};
-        if (e.size) r.share = double(*e.size) / denominator;
-        if (r.share && *r.share >= OrbitLayout::minimumShare) r.colorIndex = numbers[i];
-        const std::string& path = e.url.native();
-        r.lit = entryFocus && focus->path == path;
-        r.selected = selection.count(path) > 0;
-        r.removable = model.canRemove(e);
-        rows.push_back(std::move(r));
-    }
-    return rows;
-}
-
 QColor DetailRow::color() const {
     return colorIndex ? Theme::color(OrbitLayout::paletteColor(*colorIndex)) : systemGray();
 }
@@ -114,9 +91,10 @@ DetailColumns DetailColumns::at(double width) {
 
 DetailList::DetailList(AnalyzeModel& model, QWidget* parent)
     : RowList({rowHeight, 0, 0}, parent), model_(model), spinner_([this] {
-          const int first = std::max(0, rowAt(QPoint(1, 0))), last = rowAt(QPoint(1, viewport()->height() - 1));
-          for (int i = first; i <= (last < 0 ? count() - 1 : last) && i < int(rows_.size()); ++i)
-              if (rows_[i].entry.measuring()) updateRow(i);
+          const auto& entries = model_.entries();
+          if (const auto shown = onScreen())
+              for (int i = shown->first; i <= shown->second && i < int(entries.size()); ++i)
+                  if (entries[size_t(i)].measuring()) updateRow(i);
       }) {
     name_ = Theme::font(12.5);
     nameLit_ = Theme::font(12.5, QFont::DemiBold);
@@ -154,11 +132,51 @@ DetailList::DetailList(AnalyzeModel& model, QWidget* parent)
     refresh();
 }
 
+DetailRow DetailList::row(int index) const {
+    const auto& entries = model_.entries();
+    const auto& e = entries.at(size_t(index));
+    DetailRow r{e, {}, {}};
+    if (!denominator_) denominator_ = std::max<double>(1.0, double(model_.total()));
+    if (e.size) r.share = double(*e.size) / *denominator_;
+    if (r.share && *r.share >= OrbitLayout::minimumShare) {
+        // Its colour number: the sized entries before it.
+        if (sizedBefore_.empty()) sizedBefore_.push_back(0);
+        while (sizedBefore_.size() <= size_t(index)) {
+            const size_t before = sizedBefore_.size() - 1;
+            sizedBefore_.push_back(sizedBefore_.back() + (OrbitLayout::isSized(entries[before].size) ? 1 : 0));
+        }
+        r.colorIndex = sizedBefore_[size_t(index)];
+    }
+    const auto& focus = model_.focus();
+    r.lit = focus && focus->kind == AnalyzeFocus::Kind::entry && e.url.is(focus->path);
+    r.selected = model_.selection().contains(e.url);
+    r.removable = model_.canRemove(e);
+    return r;
+}
+
+std::optional<std::pair<int, int>> DetailList::onScreen() const {
+    if (count() == 0) return std::nullopt;
+    const int first = rowAt(QPoint(1, 0)), last = rowAt(QPoint(1, viewport()->height() - 1));
+    return std::pair(std::max(0, first), last < 0 ? count() - 1 : last);
+}
+
+std::optional<int> DetailList::rowOf(const std::string& path) const {
+    const auto& entries = model_.entries();
+    const auto shown = onScreen();
+    if (shown)
+        for (int i = shown->first; i <= shown->second && i < int(entries.size()); ++i)
+            if (entries[size_t(i)].url.is(path)) return i;
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].url.is(path)) return int(i);
+    return std::nullopt;
+}
+
 // The trash button leaves the row it was on and comes to the lit one.
-void DetailList::followLight(const std::vector<DetailRow>& rows) {
+void DetailList::followLight() {
     std::string lit;
-    for (const DetailRow& r : rows)
-        if (showsTrash(r)) lit = r.entry.url.native();
+    const auto& focus = model_.focus();
+    if (focus && focus->kind == AnalyzeFocus::Kind::entry)
+        if (const auto i = rowOf(focus->path); i && showsTrash(row(*i))) lit = focus->path;
     if (lit == appearing_) return;
     leaving_ = appearing_;
     appearing_ = lit;
@@ -168,30 +186,34 @@ void DetailList::followLight(const std::vector<DetailRow>& rows) {
     else change_ = 1;
 }
 
-// Only the light moved: the rows stay, two of them change.
+// Only the light moved: of the rows on screen, those whose light changed are drawn again.
 void DetailList::refreshLight() {
-    const auto& focus = model_.focus();
-    const std::string* path = focus && focus->kind == AnalyzeFocus::Kind::entry ? &focus->path : nullptr;
-    for (size_t i = 0; i < rows_.size(); ++i) {
-        const bool lit = path && *path == rows_[i].entry.url.native();
-        if (lit == rows_[i].lit) continue;
-        rows_[i].lit = lit;
-        updateRow(int(i));
+    for (auto& [i, drawn] : drawn_) {
+        if (i >= count()) continue;
+        const auto& focus = model_.focus();
+        const bool lit = focus && focus->kind == AnalyzeFocus::Kind::entry && drawn.entry.url.is(focus->path);
+        if (lit == drawn.lit) continue;
+        drawn.lit = lit;
+        updateRow(i);
     }
-    followLight(rows_);
+    followLight();
 }
 
 void DetailList::refresh() {
-    std::vector<DetailRow> rows = DetailRow::build(model_);
-    followLight(rows);
-    const bool sameRows = rows.size() == rows_.size();
-    if (!sameRows) {
-        rows_ = std::move(rows);
-        setCount(int(rows_.size()));
-    } else {
-        for (size_t i = 0; i < rows.size(); ++i)
-            if (!(rows[i] == rows_[i])) updateRow(int(i));
-        rows_ = std::move(rows);
+    denominator_.reset();
+    sizedBefore_ = {};
+    followLight();
+    const int n = int(model_.entries().size());
+    if (n != count()) {
+        drawn_.clear();
+        setCount(n);
+    } else if (const auto shown = onScreen()) {
+        // Rows on screen that read otherwise now are drawn again; the rest never are.
+        std::erase_if(drawn_, [&](const auto& d) { return d.first < shown->first || d.first > shown->second; });
+        for (int i = shown->first; i <= shown->second; ++i) {
+            const auto it = drawn_.find(i);
+            if (it == drawn_.end() || !(row(i) == it->second)) updateRow(i);
+        }
     }
     syncSpinner();
 }
@@ -206,15 +228,16 @@ void DetailList::settle() {
 
 // Only the rows the trash button comes to and leaves change while it does.
 void DetailList::updateLightRows() {
-    for (size_t i = 0; i < rows_.size(); ++i) {
-        const std::string& path = rows_[i].entry.url.native();
-        if (path == appearing_ || path == leaving_) updateRow(int(i));
-    }
+    const auto& entries = model_.entries();
+    if (const auto shown = onScreen())
+        for (int i = shown->first; i <= shown->second && i < int(entries.size()); ++i) {
+            const ChildPath& path = entries[size_t(i)].url;
+            if ((!appearing_.empty() && path.is(appearing_)) || (!leaving_.empty() && path.is(leaving_))) updateRow(i);
+        }
 }
 
 void DetailList::syncSpinner() {
-    const bool any = std::any_of(rows_.begin(), rows_.end(), [](const DetailRow& r) { return r.entry.measuring(); });
-    spinner_.run(any && isVisible() && !MotionPause::shared().hidden());
+    spinner_.run(model_.pending() > 0 && isVisible() && !MotionPause::shared().hidden());
 }
 
 void DetailList::showEvent(QShowEvent*) { syncSpinner(); }
@@ -231,14 +254,13 @@ QRectF DetailList::trashRect(double width) {
 }
 
 double DetailList::trashAmount(const DetailRow& r) const {
-    const std::string& path = r.entry.url.native();
-    if (path == appearing_ && showsTrash(r)) return change_;
-    if (path == leaving_ && r.removable) return 1 - change_;
+    if (!appearing_.empty() && r.entry.url.is(appearing_) && showsTrash(r)) return change_;
+    if (!leaving_.empty() && r.entry.url.is(leaving_) && r.removable) return 1 - change_;
     return 0;
 }
 
 void DetailList::paintRow(QPainter& p, int i, const QRect& rect) {
-    const DetailRow& r = rows_.at(size_t(i));
+    const DetailRow& r = drawn_.insert_or_assign(i, row(i)).first->second;
     const double trash = trashAmount(r), hot = i == hotRow_ ? hot_ : 0.0;
     const auto draw = [&](QPainter& on) { drawRow(on, r, rect.width(), trash, hot); };
     // A row that is not changing is copied from its picture.
@@ -248,7 +270,7 @@ void DetailList::paintRow(QPainter& p, int i, const QRect& rect) {
         draw(p);
         return;
     }
-    const size_t key = combinedKey({std::hash<std::string>{}(r.entry.url.native()), size_t(r.entry.size.value_or(-1)),
+    const size_t key = combinedKey({r.entry.url.hash(), size_t(r.entry.size.value_or(-1)),
                                     size_t(r.entry.files.value_or(-1)), size_t(r.colorIndex.value_or(-1)),
                                     std::hash<double>{}(r.share.value_or(-1)),
                                     size_t(r.lit) | size_t(r.selected) << 1 | size_t(r.removable) << 2 |
@@ -363,13 +385,14 @@ void DetailList::pointerMoved(std::optional<QPoint> content) {
         return;
     }
     if (MotionPause::shared().scrolling()) return;
-    const int row = content->y() < 0 ? -1 : content->y() / rowHeight;
-    if (row >= 0 && row < int(rows_.size())) next = AnalyzeFocus::entry(rows_[size_t(row)].entry.url.native());
+    const int at = content->y() < 0 ? -1 : content->y() / rowHeight;
+    const bool onRow = at >= 0 && at < count();
+    if (onRow) next = AnalyzeFocus::entry(model_.entries()[size_t(at)].id());
     const auto& focus = model_.focus();
     if (next != focus) model_.setFocus(next);
     // Over the lit row's trash button?
-    const int lit = row >= 0 && row < int(rows_.size()) && showsTrash(rows_[size_t(row)]) ? row : -1;
-    const QPoint inRow(content->x(), content->y() - row * rowHeight);
+    const int lit = onRow && showsTrash(row(at)) ? at : -1;
+    const QPoint inRow(content->x(), content->y() - at * rowHeight);
     if (lit != hotRow_) {
         hotRow_ = lit;
         hot_ = 0;
@@ -388,8 +411,8 @@ void DetailList::setHot(bool hot) {
 }
 
 void DetailList::rowClicked(int i, QPoint inRow, Qt::MouseButton button) {
-    if (button != Qt::LeftButton || i >= int(rows_.size())) return;
-    const DetailRow r = rows_[size_t(i)];
+    if (button != Qt::LeftButton || i >= count()) return;
+    const DetailRow r = row(i);
     const double w = viewport()->width();
     if (boxRect().adjusted(-4, -4, 4, 4).contains(inRow)) {
         model_.toggleSelection(r.entry);
@@ -403,15 +426,15 @@ void DetailList::rowClicked(int i, QPoint inRow, Qt::MouseButton button) {
 }
 
 void DetailList::rowMenuRequested(int i, QPoint, QPoint global) {
-    if (i >= int(rows_.size())) return;
-    QMenu* menu = EntryMenu::make(rows_[size_t(i)].entry, model_, this);
+    if (i >= count()) return;
+    QMenu* menu = EntryMenu::make(model_.entries()[size_t(i)], model_, this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(global);
 }
 
 QString DetailList::toolTip(int i, QPoint inRow) const {
-    if (i >= int(rows_.size())) return {};
-    const DetailRow& r = rows_[size_t(i)];
+    if (i >= count()) return {};
+    const DetailRow r = row(i);
     const double w = viewport()->width();
     if (!r.removable && boxRect().adjusted(-4, -4, 4, 4).contains(inRow)) return tr("Protected — Quelto won't remove this");
     if (showsTrash(r) && trashRect(w).contains(inRow)) return RowTrashButton::toolTip();
@@ -452,13 +475,9 @@ DetailTable::DetailTable(AnalyzeModel& model, QWidget* parent) : ListCard(parent
     syncSelectAll();
 }
 
-int DetailTable::selectableCount(const std::vector<DetailRow>& rows) {
-    return int(std::count_if(rows.begin(), rows.end(), [](const DetailRow& r) { return r.removable; }));
-}
-
 void DetailTable::syncSelectAll() {
     selectAll_->move(int(DetailColumns::padding), (header_->height() - CheckBox::side) / 2);
-    const int selectable = selectableCount(list_->rows());
+    const int selectable = int(model_.removableCount());
     const size_t selected = model_.selection().size();
     selectAll_->setEnabled(selectable > 0);
     selectAll_->setState(selected == 0                     ? CheckBox::Mark::off
@@ -471,8 +490,10 @@ void DetailTable::toggleAll() {
         model_.setSelection({});
         return;
     }
-    std::set<std::string> all;
-    for (const DetailRow& r : list_->rows())
-        if (r.removable) all.insert(r.entry.url.native());
+    AnalyzeModel::Selection all;
+    const auto& entries = model_.entries();
+    if (!entries.empty()) all.reserve(entries.front().url, entries.size());
+    for (const auto& e : entries)
+        if (model_.canRemove(e)) all.insert(e.url);
     model_.setSelection(std::move(all));
 }

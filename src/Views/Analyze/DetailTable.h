@@ -2,6 +2,7 @@
 #include <QVariantAnimation>
 #include <QWidget>
 
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -24,8 +25,6 @@ struct DetailRow {
     bool removable = false;
     bool operator==(const DetailRow&) const = default;
 
-    // The rows of the model's entries, in its order.
-    static std::vector<DetailRow> build(AnalyzeModel& model);
     QColor color() const;                 // the arc's colour, or grey
     static QString percentText(const std::optional<double>& share);
 };
@@ -44,8 +43,10 @@ public:
     static constexpr int rowHeight = 34;
     explicit DetailList(AnalyzeModel& model, QWidget* parent = nullptr);
 
-    const std::vector<DetailRow>& rows() const { return rows_; }
-    // Recomputes the rows from the model and redraws those that changed.
+    // The row as the table shows it now, made from the model when asked: rows out of
+    // view are never made.
+    DetailRow row(int index) const;
+    // Redraws the rows on screen that changed with the model.
     void refresh();
     void refreshLight();
     // Where a row draws its check box and its trash button (row coordinates).
@@ -70,15 +71,25 @@ protected:
 
 private:
     bool showsTrash(const DetailRow& r) const { return r.lit && r.removable; }
+    // The rows on screen, first and last; none when there are none.
+    std::optional<std::pair<int, int>> onScreen() const;
+    // The row of the entry with that path: looked for on screen first.
+    std::optional<int> rowOf(const std::string& path) const;
     double trashAmount(const DetailRow& r) const;
     // Draws a row at the origin, `w` wide.
     void drawRow(QPainter& painter, const DetailRow& row, double w, double trash, double hot) const;
     void setHot(bool hot);
-    void followLight(const std::vector<DetailRow>& rows);
+    void followLight();
     void syncSpinner();
 
     AnalyzeModel& model_;
-    std::vector<DetailRow> rows_;
+    // What the rows are read against, made once for each change of the model's entries:
+    // the shares' denominator and, as far as rows were asked for, how many sized entries
+    // come before each (its colour number).
+    mutable std::optional<double> denominator_;
+    mutable std::vector<int> sizedBefore_;
+    // The rows on screen as they were last drawn, to redraw only those that changed.
+    std::map<int, DetailRow> drawn_;
     QFont name_, nameLit_, size_, small_;
     // The trash button comes and goes with its row's light.
     std::string appearing_, leaving_;
@@ -101,9 +112,6 @@ public:
     DetailList* list() const { return list_; }
     CheckBox* selectAll() const { return selectAll_; }
     RemovalBar* removalBar() const { return bar_; }
-
-    // "Select all": off with nothing selected, on with every removable entry, mixed otherwise.
-    static int selectableCount(const std::vector<DetailRow>& rows);
 
 private:
     void syncSelectAll();

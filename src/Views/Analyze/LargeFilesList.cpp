@@ -51,8 +51,8 @@ void LargeFileRows::paintEmpty(QPainter& p, const QRect& rect) {
 
 void LargeFileRows::paintRow(QPainter& p, int row, const QRect& rect) {
     const auto& entry = model_.entries().at(size_t(row));
-    const bool removable = model_.canRemove(entry), selected = model_.selection().count(entry.url.native()) > 0;
-    const size_t key = combinedKey({std::hash<std::string>{}(entry.url.native()), size_t(entry.size.value_or(0)),
+    const bool removable = model_.canRemove(entry), selected = model_.selection().contains(entry.url);
+    const size_t key = combinedKey({entry.url.hash(), size_t(entry.size.value_or(0)),
                                     size_t(removable) | size_t(selected) << 1});
     paintFromPicture(p, row, rect, key, [&](QPainter& on) {
         on.setRenderHint(QPainter::Antialiasing);

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -403,7 +404,7 @@ void PrintTo(const Shown& s, std::ostream* os) {
 }
 Shown shown(const AnalyzeModel& m) {
     Shown s{{}, m.folderSize(), m.folderFiles()};
-    for (const auto& e : m.entries()) s.rows.emplace_back(e.url.native(), e.size, e.files);
+    for (const auto& e : m.entries()) s.rows.emplace_back(e.id(), e.size, e.files);
     return s;
 }
 // The same folder looked at afresh, as "Measure again" would show it.
@@ -618,4 +619,72 @@ TEST(AnalyzeModel, ForgettingManyRowsLeavesTheRightOnesAtOnce) {
     EXPECT_EQ(left, (std::vector<std::string>{"came.bin", "kept", "stays.bin"}));
     EXPECT_EQ(m.selection(), (AnalyzeModel::Selection{(h / "Many/kept").string(), (h / "Many/stays.bin").string()}));
     EXPECT_EQ(entryNamed(m, "kept").size, du(h / "Many/kept"));
+}
+
+// A folder of many files opened is published a slice at a time, each a longer start of
+// the one order, with a turn of the event loop between them, so the window paints while
+// the rows arrive; listed again, its rows are replaced at once.
+TEST(AnalyzeModel, ALargeListingIsPublishedInSlices) {
+    const size_t many = AnalyzeModel::firstSlice * 3 + 5;
+    FakeHome h;
+    ASSERT_TRUE(testtree::writeFiles(h / "Many", int(many), 0));
+    Held held;
+    held.latch.releaseAll();
+    AnalyzeModel& m = held.model;
+    struct Shown {
+        std::vector<std::string> names;
+        bool listing, turned;
+    };
+    std::vector<Shown> shown;
+    bool turned = false;
+    QObject::connect(&m, &AnalyzeModel::entriesChanged, [&] {
+        if (m.entries().empty()) return;  // the folder's own totals, before its rows
+        shown.push_back({names(m.entries()), m.listing(), std::exchange(turned, false)});
+        QTimer::singleShot(0, [&] { turned = true; });
+    });
+    m.navigate(h / "Many");
+    ASSERT_TRUE(until([&] { return settled(m); }));
+    std::vector<size_t> counts;
+    for (const auto& s : shown) counts.push_back(s.names.size());
+    const size_t first = AnalyzeModel::firstSlice;
+    EXPECT_EQ(counts, (std::vector<size_t>{first, first * 3, many}));
+    for (size_t i = 0; i < shown.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(std::equal(shown[i].names.begin(), shown[i].names.end(), shown.back().names.begin()));
+        EXPECT_TRUE(shown[i].listing);
+        EXPECT_EQ(shown[i].turned, i > 0);
+    }
+    h.file("Many/came", 1);
+    shown.clear();
+    m.load();
+    ASSERT_TRUE(until([&] { return settled(m); }));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].names.size(), many + 1);
+}
+
+// A change naming thousands of the rows is looked at again off the window's thread: the
+// rows gone leave, with their selection, new ones take their places in the order, and
+// what the folder shows is what a fresh look shows.
+TEST(AnalyzeModel, AChangeOfThousandsOfRowsShowsWhatAFreshLookShows) {
+    constexpr int kMany = 3000;
+    FakeHome h;
+    ASSERT_TRUE(testtree::writeFiles(h / "Many", kMany, 0));
+    Held held;
+    held.latch.releaseAll();
+    AnalyzeModel& m = held.model;
+    m.navigate(h / "Many");
+    ASSERT_TRUE(until([&] { return settled(m) && m.entries().size() == size_t(kMany); }));
+    m.setSelection({(h / "Many/f1").string(), (h / "Many/f2").string()});
+    std::vector<fs::path> touched;
+    for (int i = 0; i < kMany; i += 2) {  // every other one goes, and one comes beside it
+        const fs::path gone = h / "Many" / ("f" + std::to_string(i));
+        const fs::path came = h / "Many" / ("f" + std::to_string(i) + "b");
+        ASSERT_EQ(::rename(gone.c_str(), came.c_str()), 0);
+        touched.insert(touched.end(), {gone, came});
+    }
+    touched.push_back(h.file("Many/a large one", 40));
+    m.sizes().forget(touched);
+    ASSERT_TRUE(until([&] { return settled(m); }));
+    EXPECT_EQ(shown(m), afresh(m));
+    EXPECT_EQ(m.selection(), AnalyzeModel::Selection{(h / "Many/f1").string()});
 }

@@ -134,7 +134,7 @@ TEST(AnalyzeScreen, HoverLightsARowAndItsArcAndASliceInTheChart) {
     const int library = rowOf(*stage.model, home.home() / "Library");
     QTest::mouseMove(list->viewport(), rowPoint(*list, library));
     ASSERT_EQ(stage.model->focus(), AnalyzeFocus::entry((home.home() / "Library").native()));
-    EXPECT_TRUE(list->rows()[size_t(library)].lit);
+    EXPECT_TRUE(list->row(library).lit);
     EXPECT_EQ(stage.view->panel()->chart()->chartFocus(), stage.model->focus());
     EXPECT_EQ(stage.view->panel()->chart()->readout().name, "Library");
     keep(stage.picture(), "analyze-hover-row");
@@ -150,7 +150,7 @@ TEST(AnalyzeScreen, HoverLightsARowAndItsArcAndASliceInTheChart) {
     QTest::mouseMove(chart, at);
     ASSERT_EQ(stage.model->focus(), AnalyzeFocus::slice(caches));
     EXPECT_TRUE(chart->readout().caption.startsWith("Library/ · ")) << chart->readout().caption.toStdString();
-    EXPECT_TRUE(std::none_of(list->rows().begin(), list->rows().end(), [](const DetailRow& r) { return r.lit; }));
+    for (int i = 0; i < list->count(); ++i) EXPECT_FALSE(list->row(i).lit) << i;
     keep(stage.picture(), "analyze-hover-slice");
 
     // A click opens the slice two levels down.
@@ -188,7 +188,7 @@ TEST(AnalyzeScreen, WholeDiskWhileItIsMeasured) {
     DetailList* list = stage.view->table()->list();
     list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
     for (const auto& k : kernel) {
-        EXPECT_FALSE(list->rows()[size_t(rowOf(*stage.model, k))].entry.measuring()) << k;
+        EXPECT_FALSE(list->row(rowOf(*stage.model, k)).entry.measuring()) << k;
         EXPECT_TRUE(list->viewport()->rect().contains(list->rowRect(rowOf(*stage.model, k)))) << k;
     }
     keep(stage.picture(), "analyze-whole-disk");
@@ -374,7 +374,7 @@ TEST(AnalyzeScreen, AFolderItCannotReadSaysSo) {
     Stage stage;
     stage.show();
     ASSERT_TRUE(stage.settle());
-    const DetailRow row = stage.view->table()->list()->rows()[size_t(rowOf(*stage.model, locked))];
+    const DetailRow row = stage.view->table()->list()->row(rowOf(*stage.model, locked));
     EXPECT_TRUE(row.entry.unreadable);
     EXPECT_FALSE(row.entry.size);
     EXPECT_FALSE(row.share);
@@ -408,7 +408,7 @@ TEST(AnalyzeScreen, WheelScrollMovesTheLightToTheRowUnderThePointer) {
     DetailList* list = stage.view->table()->list();
     const QPoint at = rowPoint(*list, 1);
     QTest::mouseMove(list->viewport(), at);
-    ASSERT_EQ(stage.model->focus(), AnalyzeFocus::entry(stage.model->entries()[1].url.native()));
+    ASSERT_EQ(stage.model->focus(), AnalyzeFocus::entry(stage.model->entries()[1].id()));
 
     const auto wheel = [&](QPoint delta, Qt::ScrollPhase phase) {
         QWheelEvent e(at, list->viewport()->mapToGlobal(at), {}, delta, Qt::NoButton, {}, phase, false);
@@ -420,7 +420,7 @@ TEST(AnalyzeScreen, WheelScrollMovesTheLightToTheRowUnderThePointer) {
     const int row = list->rowAt(at);
     ASSERT_NE(row, 1);
     const auto& entry = stage.model->entries()[size_t(row)];
-    EXPECT_EQ(stage.model->focus(), AnalyzeFocus::entry(entry.url.native()));
+    EXPECT_EQ(stage.model->focus(), AnalyzeFocus::entry(entry.id()));
     EXPECT_EQ(stage.view->panel()->chart()->readout().name, QString::fromStdString(entry.url.filename().string()));
 }
 

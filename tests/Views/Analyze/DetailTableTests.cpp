@@ -15,7 +15,7 @@ using namespace analyzetest;
 
 namespace {
 std::optional<AnalyzeFocus> entryFocus(const AnalyzeModel& m, int row) {
-    return AnalyzeFocus::entry(m.entries().at(size_t(row)).url.native());
+    return AnalyzeFocus::entry(m.entries().at(size_t(row)).id());
 }
 }  // namespace
 
@@ -89,7 +89,7 @@ TEST_F(DetailTableView, HoverFocusesTheRowUnderThePointer) {
 TEST_F(DetailTableView, SelectAllTakesOnlyWhatMayBeRemoved) {
     AnalyzeModel& m = *stage.model;
     CheckBox* all = stage.view->table()->selectAll();
-    const int removable = DetailTable::selectableCount(list->rows());
+    const int removable = int(m.removableCount());
     ASSERT_EQ(removable, 4);  // Projects, Developer, the Latin-1 folder, notes.txt (.cache is the user cache folder)
     EXPECT_EQ(all->state(), CheckBox::Mark::off);
     all->click();
@@ -122,7 +122,7 @@ TEST_F(DetailTableView, SelectAllTakesOnlyWhatMayBeRemoved) {
     EXPECT_LT(dimmed * 2, strongest()) << "a box that cannot be used looks it";
     all->setEnabled(false);
     // A protected row's box is faded and says why.
-    EXPECT_FALSE(list->rows().front().removable);
+    EXPECT_FALSE(list->row(0).removable);
 }
 
 TEST_F(DetailTableView, TenThousandRowsDrawOnlyWhatIsOnScreenAndWhatChanged) {
@@ -132,7 +132,7 @@ TEST_F(DetailTableView, TenThousandRowsDrawOnlyWhatIsOnScreenAndWhatChanged) {
     for (int i = 0; i < 10000; ++i) ::close(::open((big / ("f" + std::to_string(i))).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
     stage.model->navigate(big);
     ASSERT_TRUE(stage.settle());
-    ASSERT_EQ(list->rows().size(), 10000u);
+    ASSERT_EQ(list->count(), 10000);
     QCoreApplication::processEvents();
     list->viewport()->repaint();
     const int onScreen = list->viewport()->height() / DetailList::rowHeight + 1;
@@ -155,7 +155,7 @@ TEST_F(DetailTableView, ALitRowsTrashButtonMovesItsEntryAtOnce) {
     const fs::path path = notes->url;
     const QRect r = list->rowRect(row);
     QTest::mouseMove(list->viewport(), r.center());
-    ASSERT_TRUE(list->rows()[size_t(row)].lit);
+    ASSERT_TRUE(list->row(row).lit);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.topLeft() + DetailList::trashRect(r.width()).center().toPoint());
     ASSERT_TRUE(until([&] { return m.lastRemoval().has_value() && !m.removing(); }));
     EXPECT_FALSE(fs::exists(path));
@@ -176,7 +176,7 @@ TEST_F(DetailTableView, TheBarShowsTheSelectionFirstThenTheReportWithWhatWasSkip
         report.skipped.push_back({item, "protected in Settings"});
     }
     m.setLastRemoval(report);
-    m.setSelection({m.entries().front().url.native()});
+    m.setSelection({m.entries().front().id()});
     EXPECT_EQ(bar->content(), RemovalBar::Content::selection);
     QTest::mouseClick(bar->clearButton(), Qt::LeftButton);
     ASSERT_EQ(bar->content(), RemovalBar::Content::banner);
