@@ -203,10 +203,6 @@ CleanReport Cleaner::clean(const std::vector<const CleanItem*>& items, const std
         entry.paths = std::move(freedFrom);
         History::record(entry);
     }
-    // The report is kept while its result shows: none of the room its lists grew into.
-    report.removed.shrink_to_fit();
-    report.skipped.shrink_to_fit();
-    report.inTrash.shrink_to_fit();
     return report;
 }
 
